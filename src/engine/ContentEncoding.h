@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillora::engine {
+
+/// The bootstrap script that defines the writer qv_d00; placed in the head of every protected page.
+std::u16string_view Bootstrap();
+
+/// The writer call of a text: a script element that writes the percent-escaped text into the document.
+std::u16string EncodeToWriterCall(std::u16string_view text);
+/// Appends the writer call of a text to out.
+void AppendWriterCall(std::u16string& out, std::u16string_view text);
+
+/// The script-aware encoding: writer calls, with external script elements kept in place unchanged.
+std::u16string EncodeWithScripts(std::u16string_view text);
+/// Appends the script-aware encoding of a text to out.
+void AppendEncodedWithScripts(std::u16string& out, std::u16string_view text);
+
+/// The number of characters the escapes of a text take (3 per code unit below 256, 6 for the others).
+std::size_t EscapedLength(std::u16string_view text);
+
+} // namespace quillora::engine

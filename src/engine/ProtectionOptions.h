@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+namespace quillora::engine {
+
+/// Where the protected pages are written (the storage option buttons, by index).
+enum class StorageMode { Overwrite = 0, CopyToFolder = 1, CreateProtected = 2 };
+
+/// How much of each page is hidden behind writer calls (the encryption option buttons, by index).
+enum class EncryptionMode { EmailLinks = 0, AllLinks = 1, BodyOnly = 2, WholePage = 3 };
+
+/// Indices of the behaviour-script check boxes; 2, 7 and 8 belong to no option.
+enum ScriptIndex : std::size_t {
+    kScriptRightClick = 0,
+    kScriptTextSelection = 1,
+    kScriptStatusBar = 3,
+    kScriptPrinting = 4,
+    kScriptClipboard = 5,
+    kScriptDragDrop = 6,
+    kScriptBreakFrames = 9,
+    kScriptImageToolbar = 10,
+};
+inline constexpr std::size_t kScriptCount = 11;
+
+/// The default notice text offered on the Store Files page.
+inline constexpr char16_t kDefaultNoticeText[] = u"Copyright (c) 2005 www.example.com - All Rights Reserved.";
+/// The default right-click warning text.
+inline constexpr char16_t kDefaultRightClickWarning[] = u"This page is protected!";
+
+/// The choices one protection run reads. The window and the command line fill it; the engine only reads it.
+struct ProtectionOptions {
+    StorageMode storageMode = StorageMode::Overwrite;
+    bool makeBackups = true;      // overwrite mode only
+    std::string targetFolder;     // copy mode only, a native path taken as typed
+    bool insertNotice = false;
+    std::u16string noticeText = kDefaultNoticeText;
+    EncryptionMode encryptionMode = EncryptionMode::BodyOnly;
+    bool passwordProtect = false;
+    std::u16string password;
+    std::array<bool, kScriptCount> scripts{}; // addressed by ScriptIndex
+    bool showRightClickWarning = false;
+    std::u16string rightClickWarning = kDefaultRightClickWarning;
+
+    bool script(ScriptIndex i) const { return scripts[i]; }
+};
+
+} // namespace quillora::engine
