@@ -1,0 +1,230 @@
+#include "PageTransform.h"
+
+#include "BehaviourScripts.h"
+#include "ContentEncoding.h"
+#include "EmailLinkEncoder.h"
+#include "MarkupScanner.h"
+#include "Paths.h"
+#include "TextConvert.h"
+
+namespace quillora::engine {
+
+namespace {
+
+constexpr std::u16string_view kAnchorOpen = u"<a ";
+constexpr std::u16string_view kAnchorClose = u"</a>";
+constexpr std::u16string_view kBodyClose = u"</body>";
+
+/// Every writer call costs this much beyond its escapes (start and end of the script element).
+constexpr std::size_t kWriterCallOverhead = 56;
+
+// Room for the protected page: every character escaped, plus a writer call per possible script or link.
+std::size_t outputCapacity(std::u16string_view text, std::size_t extra) {
+    std::size_t tags = 0;
+    for (std::size_t p = findChar(text, u'<', 0); p != kNotFound; p = findChar(text, u'<', p + 1)) {
+        ++tags;
+    }
+    return EscapedLength(text) + kWriterCallOverhead * (tags + 1) + extra;
+}
+
+/// The length of a "<!DOCTYPE ...>" that opens the page after blanks, 0 when there is none.
+std::size_t leadingDoctypeLength(std::u16string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\r' || text[i] == u'\n')) {
+        ++i;
+    }
+    if (!matchesAt(text, u"<!doctype", i)) {
+        return 0;
+    }
+    const std::size_t gt = findChar(text, u'>', i);
+    return gt == kNotFound ? 0 : gt + 1;
+}
+
+/// The end of the tag found by a key at pos, or kNotFound.
+std::size_t tagEndAt(std::u16string_view text, std::size_t pos) {
+    return pos == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, pos);
+}
+
+// Links (mode 1) and bodies (mode 2) are replaced front to back, so the result is built in one pass: the text
+// before a span is copied, the span is encoded. The markup after a replaced span reads as it did before.
+void encodeLinks(std::u16string_view text, std::u16string& out) {
+    MarkupScanner scanner(text);
+    std::size_t copied = 0;
+    for (std::size_t pos = 0;;) {
+        const std::size_t a = scanner.find(kAnchorOpen, pos);
+        const std::size_t e = a == kNotFound ? kNotFound : scanner.find(kAnchorClose, a);
+        if (e == kNotFound) {
+            break;
+        }
+        const std::size_t end = e + kAnchorClose.size();
+        out += text.substr(copied, a - copied);
+        AppendEncodedWithScripts(out, text.substr(a, end - a));
+        copied = pos = end;
+    }
+    out += text.substr(copied);
+}
+
+void encodeBodies(std::u16string_view text, std::u16string& out) {
+    MarkupScanner scanner(text);
+    std::size_t copied = 0;
+    for (std::size_t pos = 0;;) {
+        const std::size_t gt = tagEndAt(text, scanner.find(u"<body", pos, true));
+        if (gt == kNotFound) {
+            break;
+        }
+        const std::size_t content = gt + 1;
+        const std::size_t close = scanner.find(kBodyClose, content);
+        if (close == kNotFound) {
+            pos = gt + 2;
+            continue;
+        }
+        out += text.substr(copied, content - copied);
+        AppendEncodedWithScripts(out, text.substr(content, close - content));
+        copied = pos = close;
+    }
+    out += text.substr(copied);
+}
+
+void encodeWholePage(std::u16string_view text, std::u16string& out) {
+    // A leading DOCTYPE stays first and readable, or the browser would render the page in quirks mode.
+    const std::size_t doctype = leadingDoctypeLength(text);
+    out += text.substr(0, doctype);
+    AppendEncodedWithScripts(out, text.substr(doctype));
+}
+
+void encrypt(std::u16string_view text, EncryptionMode mode, std::u16string& out) {
+    switch (mode) {
+    case EncryptionMode::EmailLinks:
+        EncodeEmailLinks(text, out);
+        break;
+    case EncryptionMode::AllLinks:
+        encodeLinks(text, out);
+        break;
+    case EncryptionMode::BodyOnly:
+        encodeBodies(text, out);
+        break;
+    case EncryptionMode::WholePage:
+        encodeWholePage(text, out);
+        break;
+    }
+}
+
+// Puts the header into the page: after the head tag, else in a new head after the html tag, else in a new
+// head in front of the page (behind a leading DOCTYPE). `from` is where the page starts in out.
+void placeHeader(std::u16string& out, std::size_t from, std::u16string_view header) {
+    const std::u16string_view page = std::u16string_view(out).substr(from);
+    MarkupScanner scanner(page);
+    if (const std::size_t gt = tagEndAt(page, scanner.find(u"<head", 0, true)); gt != kNotFound) {
+        out.insert(from + gt + 1, header);
+        return;
+    }
+    std::u16string wrapped;
+    wrapped.reserve(header.size() + 32);
+    const std::size_t html = tagEndAt(page, scanner.find(u"<html", 0, true));
+    std::size_t at = html == kNotFound ? leadingDoctypeLength(page) : html + 1;
+    wrapped += html == kNotFound ? u"<html><head>" : u"<head>";
+    wrapped += header;
+    wrapped += u"</head>";
+    out.insert(from + at, wrapped);
+}
+
+std::u16string buildHeader(const ProtectionOptions& options) {
+    std::u16string header(Bootstrap());
+    BuildBehaviourScripts(header, options);
+    return header;
+}
+
+} // namespace
+
+std::u16string ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last, std::u16string_view text) {
+    enum { Before, Quoted, Unquoted, Finished } state = Before;
+    std::u16string value;
+    if (first < 0) {
+        first = 0;
+    }
+    last = std::min<std::ptrdiff_t>(last, static_cast<std::ptrdiff_t>(text.size()) - 1);
+    for (std::ptrdiff_t i = first; i <= last && state != Finished; ++i) {
+        const char16_t c = text[static_cast<std::size_t>(i)];
+        if (c == u' ') {
+            if (state == Unquoted) {
+                state = Finished;
+            } else if (state == Quoted) {
+                value += c;
+            }
+        } else if (c == u'\'' || c == u'"') {
+            if (state == Before) {
+                state = Quoted;
+            } else if (state == Quoted) {
+                state = Finished;
+            } else {
+                value += c;
+            }
+        } else {
+            if (state == Before) {
+                state = Unquoted;
+            }
+            value += c;
+        }
+    }
+    const std::size_t begin = value.find_first_not_of(u' ');
+    if (begin == std::u16string::npos) {
+        return {};
+    }
+    return value.substr(begin, value.find_last_not_of(u' ') - begin + 1);
+}
+
+bool FollowFrames(const FileEntry& entry, std::u16string_view text, const FramePageOperation& protectFrame) {
+    MarkupScanner scanner(text);
+    bool found = false;
+    for (std::size_t pos = 0;;) {
+        const std::size_t tag = scanner.find(u"<frame ", pos);
+        if (tag == kNotFound) {
+            return found;
+        }
+        found = true;
+        const std::size_t gt = MarkupScanner::tagEnd(text, tag);
+        const std::size_t src = findIgnoreCase(text, u"src", tag);
+        const std::size_t eq = src == kNotFound ? kNotFound : findChar(text, u'=', src);
+        if (gt == kNotFound || eq == kNotFound) {
+            return false;
+        }
+        const std::u16string address =
+            ReadAttributeValue(static_cast<std::ptrdiff_t>(eq) + 1, static_cast<std::ptrdiff_t>(gt) - 1, text);
+        if (address.empty()) {
+            return false;
+        }
+        if (findIgnoreCase(address, u"http://", 0) == kNotFound) {
+            FileEntry framePage{getFilePathOnly(entry.Name) + toUtf8(address), entry.Folder};
+            if (!protectFrame(framePage, address)) {
+                return false;
+            }
+        }
+        pos = gt;
+    }
+}
+
+void ProtectPage(const FileEntry& entry, std::u16string& text, const ProtectionOptions& options,
+                 const FramePageOperation& protectFrame) {
+    if (FollowFrames(entry, text, protectFrame)) {
+        return;
+    }
+    if (options.script(kScriptImageToolbar)) {
+        InsertImageToolbarMeta(text);
+    }
+    const std::u16string header = buildHeader(options);
+    std::u16string notice;
+    if (options.insertNotice) {
+        notice = u"<!-- " + options.noticeText + u"-->\r\n";
+    }
+
+    std::u16string out;
+    out.reserve(outputCapacity(text, header.size() + notice.size() + 32));
+    out += notice;
+    encrypt(text, options.encryptionMode, out);
+    // The source is no longer needed; give its memory back before the header moves the result's tail.
+    std::u16string().swap(text);
+    placeHeader(out, notice.size(), header);
+    text = std::move(out);
+}
+
+} // namespace quillora::engine

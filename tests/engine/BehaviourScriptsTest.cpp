@@ -1,0 +1,167 @@
+#include "engine/BehaviourScripts.h"
+
+#include "EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace quillora::engine {
+namespace {
+
+using test::call;
+
+const std::u16string kB1 = u"<SCRIPT LANGUAGE=JavaScript><!--\r\n";
+const std::u16string kB2 = u"function qv_ne(){return true}onerror=qv_ne;";
+const std::u16string kB3 = u"//--></SCRIPT>";
+const std::u16string kIR =
+    u"if(navigator.appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){"
+    u"if(document.all){document.oncontextmenu=qv_cm}if(document.layers){document.captureEvents(Event.MOUSEDOWN);"
+    u"document.onmousedown=qv_md}if(document.getElementById&&!document.all){document.oncontextmenu=qv_cm}}";
+const std::u16string kIS =
+    u"function qv_mu(e){if(e.which==1){window.releaseEvents(Event.MOUSEMOVE);window.onmousemove=null}}"
+    u"if(navigator.appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){"
+    u"if(document.all){document.oncontextmenu=qv_cm;document.onselectstart=qv_dn}if(document.layers){"
+    u"window.captureEvents(Event.MOUSEUP|Event.MOUSEDOWN);window.onmousedown=qv_md;window.onmouseup=qv_mu}"
+    u"if(document.getElementById&&!document.all){document.oncontextmenu=qv_cm;document.onmousedown=qv_dn}}";
+
+// The header a block of behaviour script S gives: one writer call for the block, one empty call after it.
+std::u16string blockFor(const std::u16string& s) {
+    return call(kB1 + kB2 + s + kB3) + call(u"");
+}
+
+std::u16string headerWith(const ProtectionOptions& options) {
+    std::u16string header = u"HEAD";
+    BuildBehaviourScripts(header, options);
+    return header;
+}
+
+TEST(BuildBehaviourScripts, AppendsNothingWithoutBehaviour) {
+    ProtectionOptions options;
+    options.showRightClickWarning = true;        // without the right-click block it has no effect
+    options.scripts[kScriptImageToolbar] = true; // a META tag, not script
+    EXPECT_EQ(headerWith(options), u"HEAD");
+}
+
+TEST(BuildBehaviourScripts, DragBlockAlone) {
+    ProtectionOptions options;
+    options.scripts[kScriptDragDrop] = true;
+    EXPECT_EQ(headerWith(options), u"HEAD" + blockFor(u"function qv_ndd(){return false}document.ondragstart=qv_ndd;"));
+}
+
+TEST(BuildBehaviourScripts, RightClickWithWarning) {
+    ProtectionOptions options;
+    options.scripts[kScriptRightClick] = true;
+    options.showRightClickWarning = true;
+    options.rightClickWarning = u"No";
+    EXPECT_EQ(headerWith(options),
+              u"HEAD" + blockFor(u"function qv_cm(){alert('No');return false}function qv_md(e){if(e.which==2||"
+                                 u"e.which==3){alert('No');return false}}" +
+                                 kIR));
+}
+
+TEST(BuildBehaviourScripts, SelectionBlockAlone) {
+    ProtectionOptions options;
+    options.scripts[kScriptTextSelection] = true;
+    EXPECT_EQ(headerWith(options),
+              u"HEAD" + blockFor(u"function qv_dn(a){return false}function qv_cm(){return false}function qv_md(e){"
+                                 u"if(e.which==1){window.captureEvents(Event.MOUSEMOVE);window.onmousemove=qv_dn}}" +
+                                 kIS));
+}
+
+TEST(BuildBehaviourScripts, EveryBlockInItsOrder) {
+    ProtectionOptions options;
+    for (const auto i : {kScriptRightClick, kScriptTextSelection, kScriptStatusBar, kScriptPrinting, kScriptClipboard,
+                         kScriptDragDrop, kScriptBreakFrames}) {
+        options.scripts[i] = true;
+    }
+    options.passwordProtect = true;
+    options.password = u"pw";
+    const std::u16string s =
+        u"function qv_dn(a){return false}function qv_cm(){return false}function qv_md(e){if(e.which==2||"
+        u"e.which==3){return false}if(e.which==1){window.captureEvents(Event.MOUSEMOVE);window.onmousemove=qv_dn}}" +
+        kIS + kIR + u"function qv_nls(){window.status='';setTimeout('qv_nls()',10)}qv_nls();" +
+        u"function qv_dp1(){for(i=0;i<document.all.length;i++){if(document.all[i].style.visibility!='hidden'){"
+        u"document.all[i].style.visibility='hidden';document.all[i].id='qv_id'}}};function qv_dp2(){for(i=0;i<"
+        u"document.all.length;i++){if(document.all[i].id=='qv_id')document.all[i].style.visibility=''}};"
+        u"window.onbeforeprint=qv_dp1;window.onafterprint=qv_dp2;" +
+        u"function qv_dc(){qv_ta.createTextRange().execCommand('Copy');setTimeout('qv_dc()',300)}if(navigator."
+        u"appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){if(document.all&&"
+        u"navigator.userAgent.indexOf('Opera')==-1){document.write('<div style=position:absolute;left:-1000px;"
+        u"top:-1000px><input type=textarea name=qv_ta value=a style=visibility:hidden></div>');qv_dc()}}" +
+        u"function qv_ndd(){return false}document.ondragstart=qv_ndd;" +
+        u"if(frames){if(top.frames.length>0)top.location.href=self.location;}" +
+        u"p=prompt('Enter Password:','');if(p==null||p!='pw')window.location='about:blank';";
+    EXPECT_EQ(headerWith(options), u"HEAD" + blockFor(s));
+}
+
+TEST(BuildBehaviourScripts, PasswordKeepsItsBlanks) {
+    ProtectionOptions options;
+    options.passwordProtect = true;
+    options.password = u" a b ";
+    EXPECT_EQ(headerWith(options),
+              u"HEAD" +
+                  blockFor(u"p=prompt('Enter Password:','');if(p==null||p!=' a b ')window.location='about:blank';"));
+}
+
+TEST(BuildBehaviourScripts, TypedTextsCannotBreakTheScript) {
+    ProtectionOptions options;
+    options.scripts[kScriptRightClick] = true;
+    options.showRightClickWarning = true;
+    options.rightClickWarning = u"it's </script>";
+    options.passwordProtect = true;
+    options.password = u"a'b\\";
+    const std::u16string header = headerWith(options);
+    const std::u16string warning = u"alert('it\\'s <\\/script>');";
+    EXPECT_NE(header.find(test::referenceEscape(kB1 + kB2 + u"function qv_cm(){" + warning)), std::u16string::npos);
+    EXPECT_NE(header.find(test::referenceEscape(u"p!='a\\'b\\\\')")), std::u16string::npos);
+}
+
+struct StringRow {
+    std::u16string typed;
+    std::u16string literal;
+};
+
+class EscapeScriptStringTest : public ::testing::TestWithParam<StringRow> {};
+
+TEST_P(EscapeScriptStringTest, MakesASafeSingleQuotedLiteral) {
+    EXPECT_EQ(EscapeScriptString(GetParam().typed), GetParam().literal);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Characters, EscapeScriptStringTest,
+    ::testing::Values(StringRow{u"This page is protected!", u"This page is protected!"},
+                      StringRow{u"a'b\"c\\d", u"a\\'b\\\"c\\\\d"}, StringRow{u"1\r\n2", u"1\\r\\n2"},
+                      StringRow{std::u16string(u"\0\t\x1F\x7F", 4), u"\\x00\\x09\\x1F\\x7F"},
+                      StringRow{u"\u2028\u2029", u"\\u2028\\u2029"}, StringRow{u"</script></", u"<\\/script><\\/"},
+                      StringRow{u"a/b < /c", u"a/b < /c"}, StringRow{u"\u00E9\u20AC", u"\u00E9\u20AC"}));
+
+struct MetaRow {
+    const char* name;
+    std::u16string page;
+    std::u16string expected;
+};
+
+class InsertImageToolbarMetaTest : public ::testing::TestWithParam<MetaRow> {};
+
+TEST_P(InsertImageToolbarMetaTest, InsertsOnceAfterTheHeadTag) {
+    std::u16string page = GetParam().page;
+    InsertImageToolbarMeta(page);
+    EXPECT_EQ(page, GetParam().expected);
+}
+
+const std::u16string kMeta = u"<META HTTP-EQUIV=\"imagetoolbar\" CONTENT=\"no\">";
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, InsertImageToolbarMetaTest,
+    ::testing::Values(MetaRow{"AfterHead", u"<html><HEAD lang=en><title>t</title>",
+                              u"<html><HEAD lang=en>" + kMeta + u"<title>t</title>"},
+                      MetaRow{"AlreadyThere", u"<head><meta http-equiv=\"ImageToolbar\" content=\"no\">",
+                              u"<head><meta http-equiv=\"ImageToolbar\" content=\"no\">"},
+                      MetaRow{"NoHead", u"<html><body>x</body></html>", u"<html><body>x</body></html>"},
+                      MetaRow{"HeadWithoutEnd", u"<head", u"<head"},
+                      MetaRow{"HeaderIsNotHead", u"<body><header>x</header>", u"<body><header>x</header>"},
+                      MetaRow{"HeadInComment", u"<!-- <head> --><head>", u"<!-- <head> --><head>" + kMeta},
+                      MetaRow{"QuotedGreaterThan", u"<head data-x='a>b'>", u"<head data-x='a>b'>" + kMeta}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace quillora::engine

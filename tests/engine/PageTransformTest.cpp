@@ -1,0 +1,255 @@
+#include "engine/PageTransform.h"
+
+#include "EngineTestSupport.h"
+#include "engine/ContentEncoding.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace quillora::engine {
+namespace {
+
+using test::call;
+
+const std::u16string kMeta = u"<META HTTP-EQUIV=\"imagetoolbar\" CONTENT=\"no\">";
+
+std::u16string boot() {
+    return std::u16string(Bootstrap());
+}
+
+ProtectionOptions optionsFor(EncryptionMode mode) {
+    ProtectionOptions options;
+    options.encryptionMode = mode;
+    return options;
+}
+
+std::u16string protect(std::u16string text, const ProtectionOptions& options) {
+    ProtectPage(FileEntry{"/site/page.htm", ""}, text, options,
+                [](FileEntry&, std::u16string_view) -> bool { throw std::logic_error("not a frameset"); });
+    return text;
+}
+
+struct PageRow {
+    const char* name;
+    EncryptionMode mode;
+    std::u16string page;
+    std::u16string expected;
+};
+
+class ProtectPageTest : public ::testing::TestWithParam<PageRow> {};
+
+TEST_P(ProtectPageTest, RewritesThePage) {
+    const auto& row = GetParam();
+    EXPECT_EQ(protect(row.page, optionsFor(row.mode)), row.expected);
+}
+
+constexpr auto kEmail = EncryptionMode::EmailLinks;
+constexpr auto kLinks = EncryptionMode::AllLinks;
+constexpr auto kBody = EncryptionMode::BodyOnly;
+constexpr auto kPage = EncryptionMode::WholePage;
+
+INSTANTIATE_TEST_SUITE_P(
+    Body, ProtectPageTest,
+    ::testing::Values(
+        PageRow{"BodyOfAWholePage", kBody, u"<html><head><title>t</title></head><body bgcolor=white>Hi</body></html>",
+                u"<html><head>" + boot() + u"<title>t</title></head><body bgcolor=white>" + call(u"Hi") +
+                    u"</body></html>"},
+        PageRow{"NoBody", kBody, u"<html><head></head><p>x</p></html>",
+                u"<html><head>" + boot() + u"</head><p>x</p></html>"},
+        PageRow{"NoHeadNoHtml", kBody, u"<body>x</body>",
+                u"<html><head>" + boot() + u"</head><body>" + call(u"x") + u"</body>"},
+        PageRow{"HtmlWithoutHead", kBody, u"<HTML lang=en><body>x</body></html>",
+                u"<HTML lang=en><head>" + boot() + u"</head><body>" + call(u"x") + u"</body></html>"},
+        PageRow{"EmptyBody", kBody, u"<head></head><body></body>",
+                u"<head>" + boot() + u"</head><body>" + call(u"") + u"</body>"},
+        PageRow{"TwoBodies", kBody, u"<body>a</body><BODY>b</BODY>",
+                u"<html><head>" + boot() + u"</head><body>" + call(u"a") + u"</body><BODY>" + call(u"b") + u"</BODY>"},
+        PageRow{"BodyWithoutEnd", kBody, u"<head></head><body>a", u"<head>" + boot() + u"</head><body>a"},
+        PageRow{"ScriptsInTheBody", kBody,
+                u"<head></head><body>a<script src=j.js></script>b<script >c()</script>d</body>",
+                u"<head>" + boot() + u"</head><body>" + call(u"a") + u"<script src=j.js></script>" +
+                    call(u"b<script >c()</script>") + call(u"d") + u"</body>"},
+        PageRow{"DoctypeStaysFirst", kBody, u"\r\n<!DOCTYPE html>\n<body>x</body>",
+                u"\r\n<!DOCTYPE html><html><head>" + boot() + u"</head>\n<body>" + call(u"x") + u"</body>"},
+        // A tag whose name only begins like head, body or html is another element.
+        PageRow{"HeaderIsNotHead", kBody, u"<html><body><header>h</header>x</body></html>",
+                u"<html><head>" + boot() + u"</head><body>" + call(u"<header>h</header>x") + u"</body></html>"},
+        PageRow{"BodyxIsNotBody", kBody, u"<head></head><bodyx>a</bodyx>",
+                u"<head>" + boot() + u"</head><bodyx>a</bodyx>"},
+        // Comments and the contents of script, style and textarea are not markup.
+        PageRow{"HeadInComment", kBody, u"<!-- <head> --><html><body>x</body></html>",
+                u"<!-- <head> --><html><head>" + boot() + u"</head><body>" + call(u"x") + u"</body></html>"},
+        PageRow{"BodyEndInScriptString", kBody, u"<head></head><body><script>w('</body>')</script>x</body>",
+                u"<head>" + boot() + u"</head><body>" + call(u"<script>w('</body>')</script>x") + u"</body>"},
+        PageRow{"BodyEndInTextarea", kBody, u"<head></head><body><textarea></body></textarea></body>",
+                u"<head>" + boot() + u"</head><body>" + call(u"<textarea></body></textarea>") + u"</body>"},
+        PageRow{"QuotedGreaterThanInBodyTag", kBody, u"<head></head><body onload=\"if(a>b)go()\">x</body>",
+                u"<head>" + boot() + u"</head><body onload=\"if(a>b)go()\">" + call(u"x") + u"</body>"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    WholePage, ProtectPageTest,
+    ::testing::Values(PageRow{"HeadIsEncodedToo", kPage, u"<html><head><title>t</title></head><body>x</body></html>",
+                              u"<html><head>" + boot() + u"</head>" +
+                                  call(u"<html><head><title>t</title></head><body>x</body></html>")},
+                      PageRow{"DoctypeStaysFirst", kPage, u" <!doctype html><html><body>x</body></html>",
+                              u" <!doctype html><html><head>" + boot() + u"</head>" +
+                                  call(u"<html><body>x</body></html>")},
+                      PageRow{"ExternalScriptsStay", kPage, u"<html><script src=a.js></script></html>",
+                              u"<html><head>" + boot() + u"</head>" + call(u"<html>") + u"<script src=a.js></script>" +
+                                  call(u"</html>")},
+                      PageRow{"EmptyPage", kPage, u"", u"<html><head>" + boot() + u"</head>" + call(u"")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, ProtectPageTest,
+    ::testing::Values(
+        PageRow{"AllLinks", kLinks, u"<A HREF=x>X</A> <a href=y>Y</a> <a\nhref=z>Z</a>",
+                u"<html><head>" + boot() + u"</head>" + call(u"<A HREF=x>X</A>") + u" " + call(u"<a href=y>Y</a>") +
+                    u" <a\nhref=z>Z</a>"},
+        PageRow{"LinkWithoutEnd", kLinks, u"<a href=y>Y</a><a href=z>Z",
+                u"<html><head>" + boot() + u"</head>" + call(u"<a href=y>Y</a>") + u"<a href=z>Z"},
+        PageRow{"LinkWrittenByAScript", kLinks, u"<script>document.write('<a href=x>x</a>')</script><a href=y>Y</a>",
+                u"<html><head>" + boot() + u"</head><script>document.write('<a href=x>x</a>')</script>" +
+                    call(u"<a href=y>Y</a>")},
+        PageRow{"OnlyTheEmailLink", kEmail, u"<a href=x>X</a><a href=\"MAILTO:me@x\">me</a><a href=y>Y</a>",
+                u"<html><head>" + boot() + u"</head><a href=x>X</a>" + call(u"<a href=\"MAILTO:me@x\">me</a>") +
+                    u"<a href=y>Y</a>"},
+        PageRow{"BareMailtoReachesBackOverClosedLinks", kEmail, u"<a href=x>X</a> <a href=y>Y</a> mailto:me",
+                u"<html><head>" + boot() + u"</head>" + call(u"<a href=x>X</a>") + u" " + call(u"<a href=y>Y</a>") +
+                    u" mailto:me"},
+        PageRow{"MailtoWithoutLink", kEmail, u"mailto:a mailto:b <a href=x>X</a>",
+                u"<html><head>" + boot() + u"</head>mailto:a mailto:b <a href=x>X</a>"},
+        PageRow{"MailtoLinkWithoutEnd", kEmail, u"<a href=mailto:a>a",
+                u"<html><head>" + boot() + u"</head><a href=mailto:a>a"},
+        PageRow{"LinkInScriptIsNotTaken", kEmail, u"<script>w('<a href=mailto:x>')</script>mailto:",
+                u"<html><head>" + boot() + u"</head><script>w('<a href=mailto:x>')</script>mailto:"},
+        PageRow{"TwoEmailLinks", kEmail, u"<a href=mailto:a>a</a>-<a href=mailto:b>b</a>",
+                u"<html><head>" + boot() + u"</head>" + call(u"<a href=mailto:a>a</a>") + u"-" +
+                    call(u"<a href=mailto:b>b</a>")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProtectPage, NoticeGoesOnTopOfEverything) {
+    ProtectionOptions options;
+    options.insertNotice = true;
+    options.noticeText = u"Notice X";
+    EXPECT_EQ(protect(u"<!DOCTYPE html><body>x</body>", options),
+              u"<!-- Notice X-->\r\n<!DOCTYPE html><html><head>" + boot() + u"</head><body>" + call(u"x") + u"</body>");
+}
+
+TEST(ProtectPage, ImageToolbarMetaGoesInBeforeTheEncryption) {
+    ProtectionOptions options;
+    options.scripts[kScriptImageToolbar] = true;
+    EXPECT_EQ(protect(u"<head></head><body>x</body>", options),
+              u"<head>" + boot() + kMeta + u"</head><body>" + call(u"x") + u"</body>");
+    options.encryptionMode = kPage;
+    EXPECT_EQ(protect(u"<head></head>", options),
+              u"<html><head>" + boot() + u"</head>" + call(u"<head>" + kMeta + u"</head>"));
+}
+
+TEST(ProtectPage, BehaviourBlockFollowsTheBootstrap) {
+    ProtectionOptions options;
+    options.scripts[kScriptDragDrop] = true;
+    const std::u16string block = call(u"<SCRIPT LANGUAGE=JavaScript><!--\r\nfunction qv_ne(){return true}onerror=qv_ne;"
+                                      u"function qv_ndd(){return false}document.ondragstart=qv_ndd;//--></SCRIPT>") +
+                                 call(u"");
+    EXPECT_EQ(protect(u"<head></head><body>x</body>", options),
+              u"<head>" + boot() + block + u"</head><body>" + call(u"x") + u"</body>");
+}
+
+struct FrameCall {
+    std::string name;
+    std::string folder;
+    std::u16string address;
+    bool operator==(const FrameCall&) const = default;
+};
+
+struct FrameRecorder {
+    std::vector<FrameCall> calls;
+    std::size_t failAt = SIZE_MAX;
+
+    FramePageOperation operation() {
+        return [this](FileEntry& page, std::u16string_view address) {
+            calls.push_back({page.Name, page.Folder, std::u16string(address)});
+            return calls.size() != failAt;
+        };
+    }
+};
+
+TEST(FollowFrames, ProtectsLocalFramePagesAndLeavesTheFramesetUnchanged) {
+    const std::u16string page =
+        u"<html><frameset cols=\"20%,*\"><frame name=m src=\"menu.htm\"><FRAME SRC=main.htm NAME=x>"
+        u"<frame src='http://example.com/a.htm'></frameset></html>";
+    FrameRecorder recorder;
+    std::u16string text = page;
+    ProtectPage(FileEntry{"/sub/index.htm", "/site"}, text, ProtectionOptions{}, recorder.operation());
+    EXPECT_EQ(text, page);
+    EXPECT_EQ(recorder.calls, (std::vector<FrameCall>{{"/sub/menu.htm", "/site", u"menu.htm"},
+                                                      {"/sub/main.htm", "/site", u"main.htm"}}));
+}
+
+TEST(FollowFrames, APickedFilesFramesLieBesideIt) {
+    FrameRecorder recorder;
+    EXPECT_TRUE(FollowFrames(FileEntry{"/site/a.htm", ""}, u"<frame src=\"my page.htm\">", recorder.operation()));
+    EXPECT_EQ(recorder.calls, (std::vector<FrameCall>{{"/site/my page.htm", "", u"my page.htm"}}));
+}
+
+TEST(FollowFrames, AFailedFramePageMakesThePageAnOrdinaryOne) {
+    FrameRecorder recorder;
+    recorder.failAt = 2;
+    std::u16string text = u"<head></head><frame src=a.htm><frame src=b.htm><frame src=c.htm>";
+    ProtectPage(FileEntry{"/site/f.htm", ""}, text, ProtectionOptions{}, recorder.operation());
+    EXPECT_EQ(recorder.calls.size(), 2u); // a.htm was handled before b.htm failed; c.htm is never reached
+    EXPECT_EQ(text, u"<head>" + boot() + u"</head><frame src=a.htm><frame src=b.htm><frame src=c.htm>");
+}
+
+struct NotAFramesetRow {
+    const char* name;
+    std::u16string page;
+    bool result;
+};
+
+class FollowFramesResultTest : public ::testing::TestWithParam<NotAFramesetRow> {};
+
+TEST_P(FollowFramesResultTest, TellsWhetherThePageIsAFrameset) {
+    FrameRecorder recorder;
+    EXPECT_EQ(FollowFrames(FileEntry{"/s/a.htm", ""}, GetParam().page, recorder.operation()), GetParam().result);
+    EXPECT_TRUE(recorder.calls.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, FollowFramesResultTest,
+    ::testing::Values(NotAFramesetRow{"NoFrame", u"<frameset></frameset><iframe src=a.htm>", false},
+                      NotAFramesetRow{"SrcOnlyInALaterTag", u"<frame name=a><img src=b.png>", false},
+                      NotAFramesetRow{"NoSrcAtAll", u"<frame name=a>", false},
+                      NotAFramesetRow{"NoTagEnd", u"<frame src=a.htm", false},
+                      NotAFramesetRow{"EmptyAddress", u"<frame src=\"\">", false},
+                      NotAFramesetRow{"FrameInComment", u"<!-- <frame src=a.htm> -->", false},
+                      NotAFramesetRow{"FrameInScript", u"<script>w('<frame src=a.htm>')</script>", false},
+                      NotAFramesetRow{"OnlyRemoteFrames", u"<frame src=\"HTTP://example.com/\">", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct AttributeRow {
+    std::u16string text;
+    std::ptrdiff_t first;
+    std::ptrdiff_t last;
+    std::u16string value;
+};
+
+class ReadAttributeValueTest : public ::testing::TestWithParam<AttributeRow> {};
+
+TEST_P(ReadAttributeValueTest, ReadsOneValue) {
+    const auto& row = GetParam();
+    EXPECT_EQ(ReadAttributeValue(row.first, row.last, row.text), row.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ReadAttributeValueTest,
+                         ::testing::Values(AttributeRow{u" \"my page.htm\" ", 0, 14, u"my page.htm"},
+                                           AttributeRow{u"main.htm name=x", 0, 14, u"main.htm"},
+                                           AttributeRow{u"'a\"b'", 0, 4, u"a"}, AttributeRow{u"x'y", 0, 2, u"x'y"},
+                                           AttributeRow{u"abcdef", 1, 3, u"bcd"}, AttributeRow{u"abc", 2, 1, u""},
+                                           AttributeRow{u"   ", 0, 2, u""}, AttributeRow{u"\" a \"", 0, 4, u"a"},
+                                           AttributeRow{u"abc", 0, 99, u"abc"}));
+
+} // namespace
+} // namespace quillora::engine
