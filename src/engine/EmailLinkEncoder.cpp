@@ -35,7 +35,7 @@ public:
     std::optional<Position> findAnchorClose(Position from);
     /// Replaces [from, to) by its encoding; returns the position just after the new text.
     Position encode(Position from, Position to);
-    void appendTo(std::u16string& out) const;
+    void appendTo(PageBuilder& out) const;
 
 private:
     struct Piece {
@@ -159,15 +159,19 @@ PieceText::Position PieceText::encode(Position from, Position to) {
     return Position{encoded + 1, 0};
 }
 
-void PieceText::appendTo(std::u16string& out) const {
+void PieceText::appendTo(PageBuilder& out) const {
     for (const Piece& piece : m_pieces) {
-        out += view(piece);
+        if (piece.owned) {
+            out.append(*piece.owned);
+        } else {
+            out.copy(piece.begin, piece.end);
+        }
     }
 }
 
 } // namespace
 
-void EncodeEmailLinks(std::u16string_view text, std::u16string& out) {
+void EncodeEmailLinks(std::u16string_view text, PageBuilder& out) {
     PieceText page(text);
     // Nothing before this position can hold a link: the text there only ever loses links.
     PieceText::Position noLinkBefore{0, 0};

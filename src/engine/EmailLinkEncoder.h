@@ -1,6 +1,7 @@
 #pragma once
 
-#include <string>
+#include "PageBuilder.h"
+
 #include <string_view>
 
 namespace quillora::engine {
@@ -8,6 +9,6 @@ namespace quillora::engine {
 /// Replaces every link that leads to an e-mail address by its encoding and appends the result to out. The link
 /// taken for a "mailto:" is the nearest "<a " before it, even one closed before it, so one "mailto:" outside a
 /// link can reach back over several links.
-void EncodeEmailLinks(std::u16string_view text, std::u16string& out);
+void EncodeEmailLinks(std::u16string_view text, PageBuilder& out);
 
 } // namespace quillora::engine

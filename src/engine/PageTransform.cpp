@@ -4,6 +4,7 @@
 #include "ContentEncoding.h"
 #include "EmailLinkEncoder.h"
 #include "MarkupScanner.h"
+#include "PageBuilder.h"
 #include "Paths.h"
 #include "TextConvert.h"
 
@@ -18,13 +19,18 @@ constexpr std::u16string_view kBodyClose = u"</body>";
 /// Every writer call costs this much beyond its escapes (start and end of the script element).
 constexpr std::size_t kWriterCallOverhead = 56;
 
-// Room for the protected page: every character escaped, plus a writer call per possible script or link.
+constexpr std::u16string_view kImageToolbarMeta = u"<META HTTP-EQUIV=\"imagetoolbar\" CONTENT=\"no\">";
+
+// Room for the protected page, so that it is never moved while it grows: every character escaped, plus a
+// writer call for every tag that could start a link or a script.
 std::size_t outputCapacity(std::u16string_view text, std::size_t extra) {
+    std::size_t wide = 0;
     std::size_t tags = 0;
-    for (std::size_t p = findChar(text, u'<', 0); p != kNotFound; p = findChar(text, u'<', p + 1)) {
-        ++tags;
+    for (const char16_t c : text) {
+        wide += c >= 256;
+        tags += c == u'<';
     }
-    return EscapedLength(text) + kWriterCallOverhead * (tags + 1) + extra;
+    return 3 * (text.size() + wide) + kWriterCallOverhead * (tags + 1) + extra;
 }
 
 /// The length of a "<!DOCTYPE ...>" that opens the page after blanks, 0 when there is none.
@@ -47,7 +53,7 @@ std::size_t tagEndAt(std::u16string_view text, std::size_t pos) {
 
 // Links (mode 1) and bodies (mode 2) are replaced front to back, so the result is built in one pass: the text
 // before a span is copied, the span is encoded. The markup after a replaced span reads as it did before.
-void encodeLinks(std::u16string_view text, std::u16string& out) {
+void encodeLinks(std::u16string_view text, PageBuilder& out) {
     MarkupScanner scanner(text);
     std::size_t copied = 0;
     for (std::size_t pos = 0;;) {
@@ -57,14 +63,14 @@ void encodeLinks(std::u16string_view text, std::u16string& out) {
             break;
         }
         const std::size_t end = e + kAnchorClose.size();
-        out += text.substr(copied, a - copied);
-        AppendEncodedWithScripts(out, text.substr(a, end - a));
+        out.copy(copied, a);
+        out.encode(text.substr(a, end - a));
         copied = pos = end;
     }
-    out += text.substr(copied);
+    out.copy(copied, text.size());
 }
 
-void encodeBodies(std::u16string_view text, std::u16string& out) {
+void encodeBodies(std::u16string_view text, PageBuilder& out) {
     MarkupScanner scanner(text);
     std::size_t copied = 0;
     for (std::size_t pos = 0;;) {
@@ -78,21 +84,21 @@ void encodeBodies(std::u16string_view text, std::u16string& out) {
             pos = gt + 2;
             continue;
         }
-        out += text.substr(copied, content - copied);
-        AppendEncodedWithScripts(out, text.substr(content, close - content));
+        out.copy(copied, content);
+        out.encode(text.substr(content, close - content));
         copied = pos = close;
     }
-    out += text.substr(copied);
+    out.copy(copied, text.size());
 }
 
-void encodeWholePage(std::u16string_view text, std::u16string& out) {
+void encodeWholePage(std::u16string_view text, PageBuilder& out) {
     // A leading DOCTYPE stays first and readable, or the browser would render the page in quirks mode.
     const std::size_t doctype = leadingDoctypeLength(text);
-    out += text.substr(0, doctype);
-    AppendEncodedWithScripts(out, text.substr(doctype));
+    out.copy(0, doctype);
+    out.encode(text.substr(doctype));
 }
 
-void encrypt(std::u16string_view text, EncryptionMode mode, std::u16string& out) {
+void encrypt(std::u16string_view text, EncryptionMode mode, PageBuilder& out) {
     switch (mode) {
     case EncryptionMode::EmailLinks:
         EncodeEmailLinks(text, out);
@@ -203,24 +209,61 @@ bool FollowFrames(const FileEntry& entry, std::u16string_view text, const FrameP
     }
 }
 
+namespace {
+
+// The usual page has its head before anything that gets encoded: then the head tag found in the source is
+// the one the finished page would show, and the header (and image-toolbar tag) go in while the page is built.
+bool protectInOnePass(std::u16string& text, const ProtectionOptions& options, std::u16string_view notice,
+                      std::u16string_view header) {
+    if (options.encryptionMode == EncryptionMode::WholePage) {
+        return false;
+    }
+    MarkupScanner scanner(text);
+    const std::size_t headEnd = tagEndAt(text, scanner.find(u"<head", 0, true));
+    if (headEnd == kNotFound) {
+        return false;
+    }
+    std::u16string insertion(header);
+    if (options.script(kScriptImageToolbar) &&
+        findIgnoreCase(text, u"<meta http-equiv=\"imagetoolbar", 0) == kNotFound) {
+        insertion += kImageToolbarMeta;
+    }
+    std::u16string out;
+    out.reserve(outputCapacity(text, insertion.size() + notice.size()));
+    out += notice;
+    PageBuilder builder(out, text);
+    builder.insertWhileCopying(headEnd + 1, insertion);
+    encrypt(text, options.encryptionMode, builder);
+    if (!builder.inserted()) {
+        return false;
+    }
+    text = std::move(out);
+    return true;
+}
+
+} // namespace
+
 void ProtectPage(const FileEntry& entry, std::u16string& text, const ProtectionOptions& options,
                  const FramePageOperation& protectFrame) {
     if (FollowFrames(entry, text, protectFrame)) {
         return;
-    }
-    if (options.script(kScriptImageToolbar)) {
-        InsertImageToolbarMeta(text);
     }
     const std::u16string header = buildHeader(options);
     std::u16string notice;
     if (options.insertNotice) {
         notice = u"<!-- " + options.noticeText + u"-->\r\n";
     }
-
+    if (protectInOnePass(text, options, notice, header)) {
+        return;
+    }
+    if (options.script(kScriptImageToolbar)) {
+        InsertImageToolbarMeta(text);
+    }
     std::u16string out;
     out.reserve(outputCapacity(text, header.size() + notice.size() + 32));
     out += notice;
-    encrypt(text, options.encryptionMode, out);
+    PageBuilder builder(out, text);
+    encrypt(text, options.encryptionMode, builder);
     // The source is no longer needed; give its memory back before the header moves the result's tail.
     std::u16string().swap(text);
     placeHeader(out, notice.size(), header);

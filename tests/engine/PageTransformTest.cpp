@@ -74,6 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A tag whose name only begins like head, body or html is another element.
         PageRow{"HeaderIsNotHead", kBody, u"<html><body><header>h</header>x</body></html>",
                 u"<html><head>" + boot() + u"</head><body>" + call(u"<header>h</header>x") + u"</body></html>"},
+        PageRow{"BodyBeforeTheHead", kBody, u"<body><head>x</head></body><head></head>",
+                u"<body>" + call(u"<head>x</head>") + u"</body><head>" + boot() + u"</head>"},
         PageRow{"BodyxIsNotBody", kBody, u"<head></head><bodyx>a</bodyx>",
                 u"<head>" + boot() + u"</head><bodyx>a</bodyx>"},
         // Comments and the contents of script, style and textarea are not markup.
@@ -124,6 +126,10 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<html><head>" + boot() + u"</head><a href=mailto:a>a"},
         PageRow{"LinkInScriptIsNotTaken", kEmail, u"<script>w('<a href=mailto:x>')</script>mailto:",
                 u"<html><head>" + boot() + u"</head><script>w('<a href=mailto:x>')</script>mailto:"},
+        PageRow{"LinkBeforeTheHead", kLinks, u"<a href=x>X</a><head></head>",
+                call(u"<a href=x>X</a>") + u"<head>" + boot() + u"</head>"},
+        PageRow{"EmailLinkBeforeTheHead", kEmail, u"<a href=mailto:x>X</a><head></head>",
+                call(u"<a href=mailto:x>X</a>") + u"<head>" + boot() + u"</head>"},
         PageRow{"TwoEmailLinks", kEmail, u"<a href=mailto:a>a</a>-<a href=mailto:b>b</a>",
                 u"<html><head>" + boot() + u"</head>" + call(u"<a href=mailto:a>a</a>") + u"-" +
                     call(u"<a href=mailto:b>b</a>")}),
