@@ -1,0 +1,189 @@
+#!/usr/bin/env node
+// The browser suite: protects a copy of every page with quillora-cli in each mode and script variant, loads
+// original and protected page in headless Chromium, and requires the same title, visible text, links,
+// images and screenshot, no new script errors, and (body and whole-page modes) no visible word left
+// readable in the protected bytes. Exit status: 0 all passed, 1 a failure, 2 usage, 77 no browser here.
+import fs from 'node:fs';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+
+import { compareDialogs, compareRightClick, compareSnapshots } from './lib/aspects.mjs';
+import { launchBrowser, takeSnapshot } from './lib/browser.mjs';
+import { copySite, listPages } from './lib/corpus.mjs';
+import { applyExceptions } from './lib/exceptions.mjs';
+import { writeLargePage } from './lib/largePage.mjs';
+import { kNotice, kVariants, parseOptions } from './lib/options.mjs';
+import { runOrdered } from './lib/pool.mjs';
+import { protectPages } from './lib/protect.mjs';
+import { readableByDesign, readableWords } from './lib/readable.mjs';
+import { keepFailure, resultLine, Tally } from './lib/report.mjs';
+
+const kSkipped = 77;
+const kHidingModes = ['body', 'page'];
+
+function pageUrl(dir, page) {
+    return pathToFileURL(path.join(dir, page)).href;
+}
+
+function readableCheck(suite, page, mode, original, file) {
+    const charset = original.frames[0].charset;
+    const source = new TextDecoder(charset).decode(fs.readFileSync(path.join(suite.originalDir, page)));
+    const protectedSource = new TextDecoder(charset).decode(fs.readFileSync(file));
+    const allowed = readableByDesign(source, mode, kNotice) ?? readableByDesign(source, 'page', kNotice);
+    const words = readableWords({ visibleText: original.frames[0].text, protectedSource, allowedSource: allowed });
+    const diffs = words.length ? [{ aspect: 'readable', detail: words.slice(0, 30).join(' ') }] : [];
+    return { diffs, source };
+}
+
+async function comparePage(suite, run, page) {
+    const { mode, variantName, variant, dir } = run;
+    const record = { page, mode, variant: variantName, diffs: [] };
+    const original = suite.originals.get(page);
+    const file = path.join(dir, page);
+    let protectedSnap = null;
+    let originalSource = '';
+    if (original.error) {
+        record.diffs.push({ aspect: 'load', detail: `original: ${original.error}` });
+    } else if (!run.protection.written.has(path.resolve(file))) {
+        const why = run.protection.messages.split('\n')[0] || `exit status ${run.protection.status}`;
+        record.diffs.push({ aspect: 'protect', detail: `not written by quillora-cli: ${why}` });
+    } else {
+        try {
+            protectedSnap = await takeSnapshot(suite.browser, pageUrl(dir, page), {
+                answer: variant.password, rightClick: Boolean(variant.warning), shotHeight: suite.options.shotHeight,
+            });
+            suite.loads++;
+            const dirs = { original: suite.originalDir, protected: dir };
+            record.diffs.push(...compareSnapshots(original, protectedSnap, dirs));
+            record.diffs.push(...compareDialogs(original, protectedSnap, variant.password));
+            if (variant.warning) {
+                record.diffs.push(...compareRightClick(protectedSnap, variant.warning));
+            }
+            if (kHidingModes.includes(mode)) {
+                const check = readableCheck(suite, page, mode, original, file);
+                record.diffs.push(...check.diffs);
+                originalSource = check.source;
+            }
+        } catch (error) {
+            record.diffs.push({ aspect: 'load', detail: `protected: ${error.message.split('\n')[0]}` });
+        }
+    }
+    const context = { mode, variant, original, protectedSnap, originalSource, dirs: { original: suite.originalDir, protected: dir } };
+    const { failing, excused } = protectedSnap ? applyExceptions(record.diffs, context) : { failing: record.diffs, excused: [] };
+    record.status = failing.length ? 'FAIL' : excused.length ? 'SKIP' : 'PASS';
+    record.excused = excused;
+    if (failing.length) {
+        record.diffs = failing;
+        keepFailure(suite.failuresDir, record, original, protectedSnap);
+    }
+    return record;
+}
+
+// A wrong answer to the password prompt must send the visitor to about:blank.
+async function refusalCheck(suite, run, page) {
+    const record = { page, mode: run.mode, variant: run.variantName, diffs: [], excused: [] };
+    const snap = await takeSnapshot(suite.browser, pageUrl(run.dir, page), { answer: 'wrong', expectUrl: 'about:blank' });
+    suite.loads++;
+    if (snap.url !== 'about:blank') {
+        record.diffs.push({ aspect: 'password', detail: `a wrong password left the visitor on ${snap.url}` });
+    }
+    record.status = record.diffs.length ? 'FAIL' : 'PASS';
+    record.note = 'a wrong password leads to about:blank';
+    return record;
+}
+
+function report(suite, record) {
+    suite.tally.add(record);
+    console.log(resultLine(record));
+}
+
+async function runVariant(suite, mode, variantName) {
+    const variant = kVariants[variantName];
+    const dir = path.join(suite.workDir, `${mode}-${variantName}`);
+    copySite(suite.originalDir, dir);
+    const protection = protectPages(suite.options.cli, dir, suite.pages, mode, variant.args);
+    const run = { mode, variantName, variant, dir, protection };
+    await runOrdered(suite.pages, suite.options.jobs, (page) => comparePage(suite, run, page), (_, r) => report(suite, r));
+    if (variant.password) {
+        const page = suite.pages.find((p) => protection.written.has(path.resolve(dir, p)) &&
+            suite.originals.get(p).frames?.length === 1);
+        if (page) {
+            report(suite, await refusalCheck(suite, run, page));
+        }
+    }
+}
+
+async function snapshotOriginals(suite) {
+    await runOrdered(suite.pages, suite.options.jobs, async (page) => {
+        try {
+            const snap = await takeSnapshot(suite.browser, pageUrl(suite.originalDir, page), { shotHeight: suite.options.shotHeight });
+            suite.loads++;
+            return snap;
+        } catch (error) {
+            return { error: error.message.split('\n')[0] };
+        }
+    }, (page, snap) => suite.originals.set(page, snap));
+}
+
+function printSummary(suite, seconds) {
+    const checked = suite.tally.records.length;
+    console.log(`checked ${checked} protected pages (${suite.loads} page loads) in ${seconds.toFixed(1)} s: ` +
+        `${(checked / (seconds / 60)).toFixed(1)} pages per minute`);
+    for (const [mode, c] of suite.tally.byMode) {
+        const rate = (100 * c.passed) / Math.max(1, c.passed + c.failed);
+        console.log(`${mode}: ${c.passed} passed, ${c.failed} failed, ${c.skipped} skipped (${rate.toFixed(1)}% pass)`);
+    }
+    const t = suite.tally.total();
+    console.log(`${t.passed} passed, ${t.failed} failed, ${t.skipped} skipped`);
+}
+
+async function runSuite(browser, options) {
+    const workDir = path.join(options.out, 'work');
+    const suite = {
+        browser, options, workDir, originalDir: path.join(workDir, 'original'),
+        failuresDir: path.join(options.out, 'failures'), originals: new Map(), tally: new Tally(), loads: 0,
+    };
+    fs.rmSync(workDir, { recursive: true, force: true });
+    fs.rmSync(suite.failuresDir, { recursive: true, force: true });
+    copySite(options.pages, suite.originalDir);
+    suite.pages = listPages(suite.originalDir, options.list);
+    if (options.large) {
+        suite.pages.push(writeLargePage(suite.originalDir));
+    }
+    const started = Date.now();
+    await snapshotOriginals(suite);
+    for (const mode of options.modes) {
+        for (const variantName of options.variants) {
+            await runVariant(suite, mode, variantName);
+        }
+    }
+    printSummary(suite, (Date.now() - started) / 1000);
+    fs.writeFileSync(path.join(options.out, 'results.json'), JSON.stringify(suite.tally.records, null, 1));
+    return suite.tally.total().failed ? 1 : 0;
+}
+
+async function main() {
+    let options;
+    try {
+        options = parseOptions(process.argv.slice(2));
+    } catch (error) {
+        console.error(error.message);
+        return 2;
+    }
+    if (!fs.existsSync(options.cli)) {
+        console.error(`compare.mjs: ${options.cli} does not exist`);
+        return 2;
+    }
+    const { browser, reason } = await launchBrowser();
+    if (!browser) {
+        console.log(`browser suite skipped: ${reason}`);
+        return kSkipped;
+    }
+    try {
+        return await runSuite(browser, options);
+    } finally {
+        await browser.close();
+    }
+}
+
+process.exitCode = await main();

@@ -1,0 +1,109 @@
+// Compares what a visitor sees of the original and of the protected page, aspect by aspect.
+import { relativeUrl } from './browser.mjs';
+
+function firstDifference(a, b) {
+    let i = 0;
+    while (i < a.length && i < b.length && a[i] === b[i]) {
+        i++;
+    }
+    const show = (s) => JSON.stringify(s.slice(Math.max(0, i - 20), i + 40));
+    return `at character ${i}: ${show(a)} vs ${show(b)}`;
+}
+
+function listDifference(a, b) {
+    const n = Math.max(a.length, b.length);
+    for (let i = 0; i < n; i++) {
+        if (a[i] !== b[i]) {
+            return `item ${i + 1} of ${a.length} vs ${b.length}: ${JSON.stringify(a[i])} vs ${JSON.stringify(b[i])}`;
+        }
+    }
+    return '';
+}
+
+// Messages the protected page raised that the original did not (each counted as often as it occurs).
+function extraErrors(original, protectedErrors) {
+    const left = [...original];
+    return protectedErrors.filter((message) => {
+        const i = left.indexOf(message);
+        if (i < 0) {
+            return true;
+        }
+        left.splice(i, 1);
+        return false;
+    });
+}
+
+function allErrors(snapshot) {
+    return snapshot.frames.flatMap((f) => f.errors);
+}
+
+function frameUrls(snapshot, dir) {
+    return snapshot.frames.map((f) => relativeUrl(f.url, dir));
+}
+
+/// The aspects in which the protected snapshot differs from the original: [{aspect, detail}].
+/// dirs gives the folders of both copies, so that frame addresses compare relative to them.
+export function compareSnapshots(original, protectedSnap, dirs) {
+    const diffs = [];
+    const add = (aspect, detail) => diffs.push({ aspect, detail });
+    if (original.title !== protectedSnap.title) {
+        add('title', `${JSON.stringify(original.title)} vs ${JSON.stringify(protectedSnap.title)}`);
+    }
+    const urls = [frameUrls(original, dirs.original), frameUrls(protectedSnap, dirs.protected)];
+    if (urls[0].join('\n') !== urls[1].join('\n')) {
+        add('frames', listDifference(urls[0], urls[1]));
+    }
+    const frames = Math.min(original.frames.length, protectedSnap.frames.length);
+    for (let i = 0; i < frames; i++) {
+        const [a, b] = [original.frames[i], protectedSnap.frames[i]];
+        const where = i ? ` (frame ${urls[0][i]})` : '';
+        if (a.text !== b.text) {
+            add('text', firstDifference(a.text, b.text) + where);
+        }
+        if (a.links.join('\n') !== b.links.join('\n')) {
+            add('links', listDifference(a.links, b.links) + where);
+        }
+        if (a.images.join('\n') !== b.images.join('\n')) {
+            add('images', listDifference(a.images, b.images) + where);
+        }
+    }
+    if (!original.screenshot.equals(protectedSnap.screenshot)) {
+        add('screenshot', 'the screenshots differ');
+    }
+    const extra = extraErrors(allErrors(original), allErrors(protectedSnap));
+    if (extra.length) {
+        add('errors', extra.join(' | '));
+    }
+    if (original.textAfterClicks !== protectedSnap.textAfterClicks) {
+        add('clicks', firstDifference(original.textAfterClicks ?? '', protectedSnap.textAfterClicks ?? ''));
+    }
+    return diffs;
+}
+
+/// Dialogs of the protected page beyond the original's, less the password prompts that are expected;
+/// reports a missing prompt when a password was set.
+export function compareDialogs(original, protectedSnap, password) {
+    const prompts = protectedSnap.dialogs.filter((d) => d === 'prompt: Enter Password:');
+    const others = protectedSnap.dialogs.filter((d) => d !== 'prompt: Enter Password:');
+    const diffs = [];
+    if (password && prompts.length === 0) {
+        diffs.push({ aspect: 'password', detail: 'no "Enter Password:" prompt was shown' });
+    }
+    if (!password && prompts.length) {
+        diffs.push({ aspect: 'password', detail: 'a password prompt was shown without a password' });
+    }
+    if (others.join('\n') !== original.dialogs.join('\n')) {
+        diffs.push({ aspect: 'dialogs', detail: listDifference(original.dialogs, others) });
+    }
+    return diffs;
+}
+
+/// A right click on the protected page must bring the warning (when one was chosen) and nothing else.
+export function compareRightClick(protectedSnap, warning) {
+    const expected = warning ? [`alert: ${warning}`] : [];
+    const got = protectedSnap.rightClickDialogs;
+    if (got.join('\n') === expected.join('\n')) {
+        return [];
+    }
+    return [{ aspect: 'behaviour', detail: `right click showed ${JSON.stringify(got)}, expected ${JSON.stringify(expected)}` }];
+}

@@ -1,0 +1,69 @@
+// Command-line options of the browser suite, and the protection modes and script variants it runs.
+import path from 'node:path';
+import { parseArgs } from 'node:util';
+
+export const kModes = ['email-links', 'links', 'body', 'page'];
+
+export const kWarning = 'This page is protected!';
+export const kNotice = 'Sample notice for the browser suite';
+export const kPassword = 'open sesame';
+
+// Every behaviour script except the password prompt, with a notice comment on top.
+const kAllScripts = [
+    '--no-right-click', '--warning', kWarning, '--no-select', '--no-status-urls', '--no-print',
+    '--no-clipboard', '--no-drag', '--break-frames', '--no-image-toolbar', '--notice', kNotice,
+];
+
+export const kVariants = {
+    plain: { args: [], password: null, breaksFrames: false, warning: null },
+    scripts: { args: kAllScripts, password: null, breaksFrames: true, warning: kWarning },
+    password: { args: ['--password', kPassword], password: kPassword, breaksFrames: false, warning: null },
+};
+
+const kUsage = `usage: compare.mjs --cli PATH --pages DIR --out DIR [--list FILE] [--large]
+       [--modes ${kModes.join(',')}] [--variants ${Object.keys(kVariants).join(',')}] [--jobs N]
+Protects a copy of every page with the command line, loads original and protected page in headless
+Chromium and compares them. Prints one line per page, mode and variant and closes with "N passed, M failed".`;
+
+function splitList(text, known, what) {
+    const items = text.split(',').map((s) => s.trim()).filter(Boolean);
+    for (const item of items) {
+        if (!known.includes(item)) {
+            throw new Error(`unknown ${what} "${item}" (known: ${known.join(', ')})`);
+        }
+    }
+    return items;
+}
+
+/// Parses argv into the suite's settings; throws with the usage text on a mistake.
+export function parseOptions(argv) {
+    const { values } = parseArgs({
+        args: argv,
+        options: {
+            cli: { type: 'string' },
+            pages: { type: 'string' },
+            list: { type: 'string' },
+            out: { type: 'string' },
+            modes: { type: 'string', default: kModes.join(',') },
+            variants: { type: 'string', default: Object.keys(kVariants).join(',') },
+            large: { type: 'boolean', default: false },
+            jobs: { type: 'string', default: '2' },
+            'shot-height': { type: 'string', default: '3000' },
+            help: { type: 'boolean', default: false },
+        },
+    });
+    if (values.help || !values.cli || !values.pages || !values.out) {
+        throw new Error(kUsage);
+    }
+    return {
+        cli: path.resolve(values.cli),
+        pages: path.resolve(values.pages),
+        list: values.list ? path.resolve(values.list) : null,
+        out: path.resolve(values.out),
+        modes: splitList(values.modes, kModes, 'mode'),
+        variants: splitList(values.variants, Object.keys(kVariants), 'variant'),
+        large: values.large,
+        jobs: Math.max(1, parseInt(values.jobs, 10) || 1),
+        shotHeight: Math.max(100, parseInt(values['shot-height'], 10) || 3000),
+    };
+}

@@ -1,0 +1,59 @@
+// Whether a protected file still shows the page's visible words in its bytes. Words are runs of letters
+// and digits that are not a number, of three or more characters, or two in scripts written without
+// spaces (a CJK run counts as one word).
+const kToken = /[\p{L}\p{N}\p{M}_]+/gu;
+const kNumber = /^[\p{N}_]+$/u;
+const kUnspaced = /[\p{Script=Han}\p{Script=Hiragana}\p{Script=Katakana}\p{Script=Hangul}]/u;
+
+// Texts the protection itself leaves readable in every protected file.
+const kGeneratedTexts = [
+    "<SCRIPT LANGUAGE='JavaScript'>", '<SCRIPT LANGUAGE=JavaScript>', 'qv_d00(unescape(', "eval(unescape('",
+    '<NOSCRIPT>To display this page you need a browser with JavaScript support.</NOSCRIPT>',
+];
+
+/// The set of words of a text.
+export function wordsOf(text) {
+    const words = new Set();
+    for (const [word] of text.matchAll(kToken)) {
+        if ((word.length >= 3 || (word.length === 2 && kUnspaced.test(word))) && !kNumber.test(word)) {
+            words.add(word);
+        }
+    }
+    return words;
+}
+
+// External script elements stay raw markup in every mode.
+function externalScripts(source) {
+    const found = [];
+    for (const [element] of source.matchAll(/<script [^>]*src=[^>]*>[\s\S]*?<\/script>/gi)) {
+        found.push(element);
+    }
+    return found.join('\n');
+}
+
+/// The parts of the original source that stay readable by design: in body mode everything outside the
+/// body's content, in whole-page mode nothing but external script elements. Null in body mode when the
+/// page has no body tag (then nothing is hidden).
+export function readableByDesign(source, mode, notice = '') {
+    const parts = [...kGeneratedTexts, notice, externalScripts(source)];
+    if (mode === 'body') {
+        const open = /<body[^>]*>/i.exec(source);
+        if (!open) {
+            return null;
+        }
+        const close = source.toLowerCase().lastIndexOf('</body>');
+        parts.push(source.slice(0, open.index + open[0].length));
+        if (close >= 0) {
+            parts.push(source.slice(close));
+        }
+    }
+    return parts.join('\n');
+}
+
+/// The visible words of the original that can be read in the protected source although the mode should
+/// hide them, sorted. visibleText is what the browser showed of the original page.
+export function readableWords({ visibleText, protectedSource, allowedSource }) {
+    const present = wordsOf(protectedSource);
+    const allowed = wordsOf(allowedSource);
+    return [...wordsOf(visibleText)].filter((w) => present.has(w) && !allowed.has(w)).sort();
+}

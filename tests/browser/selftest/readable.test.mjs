@@ -1,0 +1,49 @@
+// Which words of a page may stay readable after protection, and which may not.
+import assert from 'node:assert/strict';
+import { describe, it } from 'node:test';
+
+import { readableByDesign, readableWords, wordsOf } from '../lib/readable.mjs';
+
+describe('wordsOf', () => {
+    const rows = [
+        ['Café Crème: 3,50 € zu 2026', ['Café', 'Crème']],
+        ['ab cd 1234 x_1', ['x_1']],
+        ['新しいオーブン、毎朝', ['新しいオーブン', '毎朝']],
+        ['%u20AC%41%42%43', ['u20AC']],
+    ];
+    for (const [text, words] of rows) {
+        it(JSON.stringify(text), () => assert.deepEqual([...wordsOf(text)], words));
+    }
+});
+
+describe('readableByDesign', () => {
+    const page = '<html><head><title>Menu</title><script src="app.js"></script></head>' +
+        '<BODY class=x><p>Bread</p><SCRIPT src="x.js"></SCRIPT></BODY><!-- tail --></html>';
+    it('keeps everything outside the body content readable in body mode', () => {
+        const allowed = readableByDesign(page, 'body');
+        assert.ok(allowed.includes('<title>Menu</title>'));
+        assert.ok(allowed.includes('<!-- tail -->'));
+        assert.ok(!allowed.includes('Bread'));
+        assert.ok(allowed.includes('<SCRIPT src="x.js"></SCRIPT>'));
+    });
+    it('keeps only external script elements and generated texts in whole-page mode', () => {
+        const allowed = readableByDesign(page, 'page', 'My notice');
+        assert.ok(!allowed.includes('Menu'));
+        assert.ok(allowed.includes('<script src="app.js"></script>'));
+        assert.ok(allowed.includes('My notice'));
+    });
+    it('has nothing to say in body mode about a page without a body tag', () => {
+        assert.equal(readableByDesign('<p>Bread</p>', 'body'), null);
+    });
+});
+
+describe('readableWords', () => {
+    it('names visible words found in the protected bytes that the mode should hide', () => {
+        const words = readableWords({
+            visibleText: 'Menu\nFresh bread daily',
+            protectedSource: '<title>Menu</title><SCRIPT>qv_d00(unescape("%46"))</SCRIPT> daily',
+            allowedSource: '<title>Menu</title>',
+        });
+        assert.deepEqual(words, ['daily']);
+    });
+});
