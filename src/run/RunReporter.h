@@ -31,6 +31,17 @@ public:
         (void)done;
         (void)found;
     }
+
+    /// A run begins: the results list is cleared (and viewing a result is disabled until one is selected).
+    virtual void runStarted() {}
+    /// Copy mode was chosen without a target folder: the window goes back to the Store Files page.
+    virtual void returnToStoragePage() {}
+    /// A page was written to outputPath (the path as written, separators collapsed). The default tells
+    /// fileWritten, which is all a results list needs.
+    virtual void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) {
+        (void)outputPath;
+        fileWritten(entry);
+    }
 };
 
 } // namespace quillora::run

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "engine/ProtectionOptions.h"
+#include "run/ProtectionRun.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+class Option;
+} // namespace CLI
+
+namespace quillora::cli {
+
+/// What one call of the command line asks for.
+struct CommandLineRequest {
+    engine::ProtectionOptions options;
+    std::vector<run::SelectionEntry> selection;
+    bool quiet = false;
+};
+
+/// The options of quillora-cli, declared on a CLI11 application and turned into a request once parsed.
+class CommandLineOptions {
+public:
+    CommandLineOptions();
+    ~CommandLineOptions();
+
+    CLI::App& app() { return *m_app; }
+    /// The request the parsed arguments make (call after a successful parse).
+    CommandLineRequest request() const;
+
+private:
+    void addStorageOptions();
+    void addPageOptions();
+    void addScriptOptions();
+
+    std::unique_ptr<CLI::App> m_app;
+    std::vector<std::string> m_paths;
+    std::string m_copyTo;
+    std::string m_hide = "body";
+    std::string m_warning;
+    std::string m_password;
+    std::string m_notice;
+    bool m_overwrite = false;
+    bool m_beside = false;
+    bool m_noBackup = false;
+    bool m_quiet = false;
+    CLI::Option* m_copyToOption = nullptr;
+    CLI::Option* m_warningOption = nullptr;
+    CLI::Option* m_passwordOption = nullptr;
+    CLI::Option* m_noticeOption = nullptr;
+    std::array<bool, engine::kScriptCount> m_scripts{};
+};
+
+} // namespace quillora::cli

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "PageEncoding.h"
+
+#include <optional>
+#include <string_view>
+
+namespace quillora::run {
+
+/// What a character-set label declared in a page means to a browser (the labels of the web's encoding
+/// standard, compared without regard to ASCII case). Nothing for an unknown label, for the labels that
+/// browsers refuse to decode, and for sets no converter here can handle.
+std::optional<PageEncoding> encodingForLabel(std::string_view label);
+
+} // namespace quillora::run

@@ -1,0 +1,57 @@
+#include "FolderScan.h"
+
+#include "FileHelpers.h"
+#include "engine/Paths.h"
+
+namespace quillora::run {
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path = folder;
+    if (path.empty() || path.back() != engine::kPathSeparator)
+        path.push_back(engine::kPathSeparator);
+    path += name;
+    return path;
+}
+
+FolderScan::FolderScan(FileSystem& fileSystem) : m_fs(fileSystem) {}
+
+void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::string& base) {
+    if (base.empty())
+        base = folder;
+    FileStatus status;
+    if (m_fs.status(folder, status) || !status.isFolder)
+        return;
+    if (!m_entered.insert(status.identity).second)
+        return; // entered before, through another link
+    std::vector<FolderEntry> entries;
+    // A folder that fails part-way keeps what it listed; one that cannot be opened at all adds nothing.
+    (void)m_fs.listFolder(folder, entries);
+    addPages(folder, entries, list, base);
+    for (const auto& entry : entries) {
+        if (entry.isFolder)
+            ScanFolder(JoinPath(folder, entry.name), list, base);
+    }
+}
+
+void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base) {
+    std::vector<FolderEntry> entries;
+    (void)m_fs.listFolder(folder, entries);
+    addPages(folder, entries, list, base);
+}
+
+void FolderScan::addPages(const std::string& folder, const std::vector<FolderEntry>& entries, FileList& list,
+                          const std::string& base) {
+    for (const auto& entry : entries) {
+        if (entry.isFolder || !IsPageFileName(entry.name))
+            continue;
+        const std::int32_t index = NextFileIndex(list);
+        // The path is built from the base's own spelling, so cutting the base off always leaves the rest.
+        auto& slot = list.slots[static_cast<std::size_t>(index)];
+        slot.Name = JoinPath(folder, entry.name).substr(base.size());
+        slot.Folder = base;
+    }
+}
+
+} // namespace quillora::run

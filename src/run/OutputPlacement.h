@@ -1,0 +1,41 @@
+#pragma once
+
+#include "FileSystem.h"
+#include "RunReporter.h"
+#include "engine/FileEntry.h"
+#include "engine/ProtectionOptions.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+namespace quillora::run {
+
+/// Decides where each protected page is written, by the storage mode: over the source (after a ".bak"
+/// backup when chosen), below the target folder, or beside the source as "protected_" name. Rewrites the
+/// entry so that the results list names the output, and makes the folders of the output path.
+class OutputPlacement {
+public:
+    OutputPlacement(const engine::ProtectionOptions& options, FileSystem& fileSystem, RunReporter& reporter);
+
+    /// The output path of a page, or an empty text after a failure already reported.
+    std::string GetOutputPath(engine::FileEntry& entry);
+
+    /// Replaces each pair of separators by one, in one pass from left to right (three become two).
+    static std::string CollapseSeparators(std::string_view path);
+
+    /// Forgets the folders known to exist (at the start of each run).
+    void reset();
+
+private:
+    bool makeBackup(const std::string& full);
+    std::string copyPath(engine::FileEntry& entry, std::size_t cut) const;
+    static std::string besidePath(engine::FileEntry& entry, std::size_t cut);
+
+    const engine::ProtectionOptions& m_options;
+    FileSystem& m_fs;
+    RunReporter& m_reporter;
+    std::unordered_set<std::string> m_knownFolders;
+};
+
+} // namespace quillora::run
