@@ -1,0 +1,47 @@
+#include "QtDialogService.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+namespace quillora::selection {
+
+namespace {
+
+QFileDialog::AcceptMode acceptMode(FileDialogRequest::Kind kind) {
+    using Kind = FileDialogRequest::Kind;
+    return kind == Kind::Open || kind == Kind::OpenOrCreate ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave;
+}
+
+} // namespace
+
+QMessageBox::StandardButton QtDialogService::showMessage(const MessageRequest& message) {
+    QMessageBox box(message.icon, message.title, message.text, message.buttons, QApplication::activeWindow());
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+FileDialogResult QtDialogService::getFileName(const FileDialogRequest& request) {
+    using Kind = FileDialogRequest::Kind;
+    QFileDialog dialog(request.owner, request.title, request.initialFolder);
+    dialog.setAcceptMode(acceptMode(request.kind));
+    dialog.setFileMode(request.kind == Kind::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, request.kind != Kind::SaveWithOverwritePrompt);
+    dialog.setNameFilters(request.filters);
+    if (!request.selectedFilter.isEmpty())
+        dialog.selectNameFilter(request.selectedFilter);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return {dialog.selectedFiles().constFirst(), 0};
+}
+
+QString QtDialogService::getExistingFolder(const QString& prompt, const QString& initialFolder, QWidget* owner) {
+    return QFileDialog::getExistingDirectory(owner, prompt, initialFolder);
+}
+
+void QtDialogService::beep() {
+    QApplication::beep();
+}
+
+} // namespace quillora::selection

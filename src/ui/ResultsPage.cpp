@@ -1,0 +1,139 @@
+#include "ResultsPage.h"
+
+#include "PageStyle.h"
+#include "selection/NativePath.h"
+#include "selection/TreeNodes.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace quillora::ui {
+
+namespace {
+
+using selection::kImageFile;
+using selection::kImageFolder;
+using selection::kPathRole;
+
+// Scrolling to every new node re-lays the whole tree; during a run it follows the newest node a few times a second.
+constexpr int kScrollIntervalMs = 100;
+
+} // namespace
+
+ResultsPage::ResultsPage(QWidget* parent)
+    : QWidget(parent), lblResults(new QLabel(QStringLiteral("Scanning for files, please wait..."), this)),
+      barProgress(new QProgressBar(this)), treeResults(new QTreeWidget(this)),
+      cmdViewPage(new QPushButton(QStringLiteral("&View Page"), this)) {
+    lblResults->setObjectName(QStringLiteral("lblResults"));
+    barProgress->setObjectName(QStringLiteral("barProgress"));
+    barProgress->setFormat(QStringLiteral("%v of %m pages"));
+    QSizePolicy keepSpace = barProgress->sizePolicy();
+    keepSpace.setRetainSizeWhenHidden(true);
+    barProgress->setSizePolicy(keepSpace);
+    barProgress->hide();
+    treeResults->setObjectName(QStringLiteral("treeResults"));
+    treeResults->setHeaderHidden(true);
+    cmdViewPage->setObjectName(QStringLiteral("cmdViewPage"));
+    cmdViewPage->setAutoDefault(true);
+    cmdViewPage->setEnabled(false);
+    m_scrollTimer.setSingleShot(true);
+    m_scrollTimer.setInterval(kScrollIntervalMs);
+    connect(&m_scrollTimer, &QTimer::timeout, this, &ResultsPage::scrollToLatest);
+    connect(treeResults, &QTreeWidget::itemSelectionChanged, this, &ResultsPage::treeResults_Click);
+
+    auto* view = new QHBoxLayout;
+    view->addStretch();
+    view->addWidget(cmdViewPage);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(pagestyle::heading(QStringLiteral("Thank you for using Quillora"), this));
+    layout->addWidget(pagestyle::bodyText(QStringLiteral("Click 'Restart' to start again!"), this));
+    layout->addSpacing(8);
+    layout->addWidget(lblResults);
+    layout->addWidget(barProgress);
+    layout->addWidget(treeResults, 1);
+    layout->addLayout(view);
+    addPlaceholderRoot();
+}
+
+void ResultsPage::addPlaceholderRoot() {
+    clearResults();
+    auto* root = new QTreeWidgetItem(treeResults);
+    selection::setNode(root, QString::fromLatin1(selection::kRootKey),
+                       QStringLiteral("To protect your files click protect on the previous page"),
+                       selection::kImageRoot);
+    barProgress->hide();
+}
+
+void ResultsPage::beginRun() {
+    clearResults();
+    barProgress->setRange(0, 0);
+    barProgress->show();
+}
+
+void ResultsPage::AddResultNode(const engine::FileEntry& entry) {
+    const QString folder = selection::fromNativePath(entry.Folder);
+    QTreeWidgetItem* parent = folder.isEmpty() ? nullptr : folderNode(folder);
+    auto* node = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(treeResults);
+    selection::setNode(node, QString(), selection::fromNativePath(entry.Name), kImageFile);
+    node->setData(0, kPathRole, selection::fromNativePath(entry.fullPath()));
+    if (parent != nullptr && !parent->isExpanded())
+        parent->setExpanded(true);
+    ++m_fileNodes;
+    lblResults->setText(QStringLiteral("The following %1 files have been protected").arg(m_fileNodes));
+    m_latest = node;
+    if (!m_scrollTimer.isActive())
+        m_scrollTimer.start();
+}
+
+void ResultsPage::setProgress(std::size_t done, std::size_t found) {
+    barProgress->setRange(0, static_cast<int>(found));
+    barProgress->setValue(static_cast<int>(done));
+}
+
+void ResultsPage::endRun() {
+    m_scrollTimer.stop();
+    scrollToLatest();
+    // A run that found nothing to do never counted pages: its busy bar goes away.
+    if (barProgress->maximum() == 0)
+        barProgress->hide();
+}
+
+QString ResultsPage::selectedPath() const {
+    const QList<QTreeWidgetItem*> selected = treeResults->selectedItems();
+    return selected.isEmpty() ? QString() : selected.constFirst()->data(0, kPathRole).toString();
+}
+
+void ResultsPage::treeResults_Click() {
+    cmdViewPage->setEnabled(!treeResults->selectedItems().isEmpty());
+}
+
+void ResultsPage::clearResults() {
+    m_scrollTimer.stop();
+    m_latest = nullptr;
+    m_folderNodes.clear();
+    m_fileNodes = 0;
+    treeResults->clear();
+    cmdViewPage->setEnabled(false);
+}
+
+QTreeWidgetItem* ResultsPage::folderNode(const QString& folder) {
+    QTreeWidgetItem*& node = m_folderNodes[folder];
+    if (node == nullptr) {
+        node = new QTreeWidgetItem(treeResults);
+        selection::setNode(node, folder, folder, kImageFolder);
+        node->setData(0, kPathRole, folder);
+    }
+    return node;
+}
+
+void ResultsPage::scrollToLatest() {
+    if (m_latest != nullptr)
+        treeResults->scrollToItem(m_latest);
+}
+
+} // namespace quillora::ui

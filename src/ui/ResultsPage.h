@@ -1,0 +1,54 @@
+#pragma once
+
+#include "engine/FileEntry.h"
+
+#include <QHash>
+#include <QTimer>
+#include <QWidget>
+#include <cstddef>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace quillora::ui {
+
+/// Page 5: the run's status, its progress, and the tree of written files (a node per folder, one per file).
+class ResultsPage : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ResultsPage(QWidget* parent = nullptr);
+
+    /// Empties the results tree and gives it its placeholder root.
+    void addPlaceholderRoot();
+    /// Empties the results tree before a run and shows a busy progress bar.
+    void beginRun();
+    /// Lists one written file under its folder's node and updates the count.
+    void AddResultNode(const engine::FileEntry& entry);
+    void setProgress(std::size_t done, std::size_t found);
+    void endRun();
+
+    /// The path of the selected node: the written file for a file node, the folder for a folder node.
+    QString selectedPath() const;
+    void treeResults_Click();
+
+    QLabel* lblResults;
+    QProgressBar* barProgress;
+    QTreeWidget* treeResults;
+    QPushButton* cmdViewPage;
+
+private:
+    void clearResults();
+    QTreeWidgetItem* folderNode(const QString& folder);
+    void scrollToLatest();
+
+    QHash<QString, QTreeWidgetItem*> m_folderNodes;
+    QTreeWidgetItem* m_latest = nullptr;
+    int m_fileNodes = 0;
+    QTimer m_scrollTimer;
+};
+
+} // namespace quillora::ui

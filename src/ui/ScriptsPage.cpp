@@ -1,0 +1,134 @@
+#include "ScriptsPage.h"
+
+#include "HoverHelp.h"
+#include "PageStyle.h"
+#include "ScriptTextValidator.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace quillora::ui {
+
+namespace {
+
+struct ScriptOption {
+    std::size_t index;
+    const char* caption;
+    const char16_t* help;
+};
+
+const std::array<ScriptOption, 8> kScripts = {{
+    {engine::kScriptRightClick, "Disable right mouse click",
+     u"Stop the user from right clicking on your page. This would stop them getting to view source."},
+    {engine::kScriptTextSelection, "Disable text highlighting",
+     u"Stop the user from highlighting your text, thus stopping them from copy and pasting text."},
+    {engine::kScriptStatusBar, "Don't display URLs in status bar",
+     u"Stop the URL of the link showing in the status bar along the bottom of Internet Explorer."},
+    {engine::kScriptPrinting, "Disable printing of pages", u"Stop the user from printing out your page."},
+    {engine::kScriptClipboard, "Disable clipboard and printscreen",
+     u"Stop copy and paste working on your site, and stop print screen from taking screen shots."},
+    {engine::kScriptDragDrop, "Disable drag and drop",
+     u"Stop elements being dragged from or onto the page, i.e. images or text."},
+    {engine::kScriptBreakFrames, "Break out of frames",
+     u"If the page has been loaded from within someone else\u2019s site, i.e. A frame redirect your page with break "
+     u"out."},
+    {engine::kScriptImageToolbar, "Disable IE Image Toolbar", u"Stop the images showing Image Toolbar"},
+}};
+
+} // namespace
+
+ScriptsPage::ScriptsPage(selection::DialogService& dialogs, QWidget* parent)
+    : QWidget(parent), chkRightMouse(new QCheckBox(QStringLiteral("Show warning"), this)),
+      txtRightClickWarning(new QLineEdit(QString::fromStdU16String(engine::kDefaultRightClickWarning), this)),
+      lblWarning2(new QLabel(QStringLiteral(" \\ \" or ' not allowed"), this)), lblScriptInfo(new QLabel(this)) {
+    chkRightMouse->setObjectName(QStringLiteral("chkRightMouse"));
+    chkRightMouse->setEnabled(false);
+    txtRightClickWarning->setObjectName(QStringLiteral("txtRightClickWarning"));
+    txtRightClickWarning->setEnabled(false);
+    lblWarning2->setObjectName(QStringLiteral("lblWarning2"));
+    lblWarning2->setStyleSheet(QStringLiteral("color: #b00000;"));
+    QSizePolicy keepSpace = lblWarning2->sizePolicy();
+    keepSpace.setRetainSizeWhenHidden(true);
+    lblWarning2->setSizePolicy(keepSpace);
+    lblWarning2->hide();
+    lblScriptInfo->setObjectName(QStringLiteral("lblScriptInfo"));
+    lblScriptInfo->setWordWrap(true);
+    ScriptTextValidator::install(txtRightClickWarning, lblWarning2, dialogs);
+    connect(chkRightMouse, &QCheckBox::toggled, this, &ScriptsPage::chkRightMouse_Click);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(pagestyle::heading(QStringLiteral("Do you wish to add any additional scripts?"), this));
+    layout->addWidget(scriptGrid());
+    layout->addWidget(warningGroup());
+    layout->addSpacing(8);
+    layout->addWidget(informationFrame());
+    layout->addStretch();
+}
+
+QWidget* ScriptsPage::scriptGrid() {
+    auto* grid = new QWidget(this);
+    auto* layout = new QGridLayout(grid);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* help = new HoverHelp(lblScriptInfo, this);
+    const int rows = static_cast<int>(kScripts.size() + 1) / 2;
+    for (int n = 0; n < static_cast<int>(kScripts.size()); ++n) {
+        const ScriptOption& option = kScripts[n];
+        auto* box = new QCheckBox(QString::fromLatin1(option.caption), grid);
+        box->setObjectName(QStringLiteral("chkScript(%1)").arg(option.index));
+        help->add(box, QString::fromStdU16String(option.help));
+        connect(box, &QCheckBox::toggled, this, [this, index = option.index] { chkScript_Click(index); });
+        chkScript[option.index] = box;
+        layout->addWidget(box, n % rows, n / rows);
+    }
+    return grid;
+}
+
+QWidget* ScriptsPage::warningGroup() {
+    auto* group = new QWidget(this);
+    auto* layout = new QGridLayout(group);
+    layout->setContentsMargins(24, 0, 0, 0);
+    layout->addWidget(lblWarning2, 0, 1);
+    layout->addWidget(chkRightMouse, 1, 0);
+    layout->addWidget(txtRightClickWarning, 1, 1);
+    layout->setColumnStretch(1, 1);
+    return group;
+}
+
+QWidget* ScriptsPage::informationFrame() {
+    auto* frame = new QGroupBox(QStringLiteral("Information"), this);
+    auto* layout = new QVBoxLayout(frame);
+    layout->addWidget(lblScriptInfo);
+    lblScriptInfo->setMinimumHeight(lblScriptInfo->fontMetrics().lineSpacing() * 3);
+    lblScriptInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return frame;
+}
+
+void ScriptsPage::fill(engine::ProtectionOptions& options) const {
+    for (std::size_t i = 0; i < chkScript.size(); ++i)
+        options.scripts[i] = chkScript[i] != nullptr && chkScript[i]->isChecked();
+    options.showRightClickWarning = chkRightMouse->isChecked();
+    options.rightClickWarning = txtRightClickWarning->text().toStdU16String();
+}
+
+void ScriptsPage::chkScript_Click(std::size_t index) {
+    if (index != engine::kScriptRightClick)
+        return;
+    if (chkScript[index]->isChecked()) {
+        if (chkRightMouse->isChecked())
+            txtRightClickWarning->setEnabled(true);
+        chkRightMouse->setEnabled(true);
+    } else {
+        txtRightClickWarning->setEnabled(false);
+        chkRightMouse->setEnabled(false);
+    }
+}
+
+void ScriptsPage::chkRightMouse_Click() {
+    txtRightClickWarning->setEnabled(chkRightMouse->isChecked());
+}
+
+} // namespace quillora::ui

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "engine/ProtectionOptions.h"
+
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+
+namespace quillora::selection {
+class DialogService;
+}
+
+namespace quillora::ui {
+
+/// Page 4: the behaviour scripts to add, and the warning shown on a blocked right click.
+class ScriptsPage : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ScriptsPage(selection::DialogService& dialogs, QWidget* parent = nullptr);
+
+    /// Writes the script choices into options.
+    void fill(engine::ProtectionOptions& options) const;
+
+    void chkScript_Click(std::size_t index);
+    void chkRightMouse_Click();
+
+    /// Indexed as the engine addresses the scripts; 2, 7 and 8 stay empty.
+    std::array<QCheckBox*, engine::kScriptCount> chkScript{};
+    QCheckBox* chkRightMouse;
+    QLineEdit* txtRightClickWarning;
+    QLabel* lblWarning2;
+    QLabel* lblScriptInfo;
+
+private:
+    QWidget* scriptGrid();
+    QWidget* warningGroup();
+    QWidget* informationFrame();
+};
+
+} // namespace quillora::ui

@@ -1,0 +1,147 @@
+#include "StoreFilesPage.h"
+
+#include "HoverHelp.h"
+#include "PageStyle.h"
+#include "selection/LastPathMemory.h"
+#include "selection/NativePath.h"
+#include "selection/Pickers.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace quillora::ui {
+
+namespace {
+
+const std::array<const char*, 3> kSaveCaptions = {"Overwrite existing files", "Copy to new folder",
+                                                  "Create new protected files"};
+const std::array<const char*, 3> kSaveHelp = {
+    "All current files will be replaced with their protected versions - We highly recommend you make backups",
+    "Files will be copied to this new folder, with their folder structures intact",
+    "Protected files will be placed in the same folders with a protected_ suffix"};
+
+} // namespace
+
+StoreFilesPage::StoreFilesPage(selection::Pickers& pickers, const selection::LastPathMemory& lastPath, QWidget* parent)
+    : QWidget(parent), chkBackups(new QCheckBox(QStringLiteral("Make backup of all replaced files"), this)),
+      txtSaveDir(new QLineEdit(this)), cmdSelectDirectory(new QPushButton(QStringLiteral("..."), this)),
+      chkCopyrightNotice(new QCheckBox(QStringLiteral("Insert notice at the top of source files"), this)),
+      txtCopyrightNotice(new QLineEdit(QString::fromStdU16String(engine::kDefaultNoticeText), this)),
+      lblOutputInfo(new QLabel(this)), m_pickers(pickers), m_lastPath(lastPath) {
+    chkBackups->setObjectName(QStringLiteral("chkBackups"));
+    txtSaveDir->setObjectName(QStringLiteral("txtSaveDir"));
+    cmdSelectDirectory->setObjectName(QStringLiteral("cmdSelectDirectory"));
+    cmdSelectDirectory->setAutoDefault(true);
+    chkCopyrightNotice->setObjectName(QStringLiteral("chkCopyrightNotice"));
+    txtCopyrightNotice->setObjectName(QStringLiteral("txtCopyrightNotice"));
+    lblOutputInfo->setObjectName(QStringLiteral("lblOutputInfo"));
+    lblOutputInfo->setWordWrap(true);
+
+    auto* help = new HoverHelp(lblOutputInfo, this);
+    for (int i = 0; i < 3; ++i) {
+        optSave[i] = new QRadioButton(QString::fromLatin1(kSaveCaptions[i]), this);
+        optSave[i]->setObjectName(QStringLiteral("optSave(%1)").arg(i));
+        help->add(optSave[i], QString::fromLatin1(kSaveHelp[i]));
+        connect(optSave[i], &QRadioButton::toggled, this, [this, i](bool checked) {
+            if (checked)
+                optSave_Click(i);
+        });
+    }
+    connect(chkCopyrightNotice, &QCheckBox::toggled, this, &StoreFilesPage::chkCopyrightNotice_Click);
+    connect(cmdSelectDirectory, &QPushButton::clicked, this, &StoreFilesPage::cmdSelectDirectory_Click);
+
+    chkBackups->setChecked(true);
+    txtCopyrightNotice->setEnabled(false);
+    optSave[0]->setChecked(true);
+    resetOutputInfo();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(
+        pagestyle::heading(QStringLiteral("Select where you would like the protected files to be placed."), this));
+    layout->addWidget(storageGroup());
+    layout->addSpacing(8);
+    layout->addWidget(
+        pagestyle::subheading(QStringLiteral("Would you like a copyright notice placed in your files?"), this));
+    layout->addWidget(noticeGroup());
+    layout->addSpacing(8);
+    layout->addWidget(informationFrame());
+    layout->addStretch();
+}
+
+QWidget* StoreFilesPage::storageGroup() {
+    auto* group = new QWidget(this);
+    auto* folder = new QHBoxLayout;
+    folder->setContentsMargins(24, 0, 0, 0);
+    folder->addWidget(txtSaveDir, 1);
+    folder->addWidget(cmdSelectDirectory);
+    auto* backups = new QHBoxLayout;
+    backups->setContentsMargins(24, 0, 0, 0);
+    backups->addWidget(chkBackups);
+
+    auto* layout = new QVBoxLayout(group);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(optSave[0]);
+    layout->addLayout(backups);
+    layout->addWidget(optSave[1]);
+    layout->addLayout(folder);
+    layout->addWidget(optSave[2]);
+    return group;
+}
+
+QWidget* StoreFilesPage::noticeGroup() {
+    auto* group = new QWidget(this);
+    auto* layout = new QVBoxLayout(group);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(chkCopyrightNotice);
+    layout->addWidget(txtCopyrightNotice);
+    return group;
+}
+
+QWidget* StoreFilesPage::informationFrame() {
+    auto* frame = new QGroupBox(QStringLiteral("Information"), this);
+    auto* layout = new QVBoxLayout(frame);
+    layout->addWidget(lblOutputInfo);
+    lblOutputInfo->setMinimumHeight(lblOutputInfo->fontMetrics().lineSpacing() * 3);
+    lblOutputInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return frame;
+}
+
+void StoreFilesPage::fill(engine::ProtectionOptions& options) const {
+    for (int i = 0; i < 3; ++i) {
+        if (optSave[i]->isChecked())
+            options.storageMode = static_cast<engine::StorageMode>(i);
+    }
+    options.makeBackups = chkBackups->isChecked();
+    options.targetFolder = selection::toNativePath(txtSaveDir->text());
+    options.insertNotice = chkCopyrightNotice->isChecked();
+    options.noticeText = txtCopyrightNotice->text().toStdU16String();
+}
+
+void StoreFilesPage::resetOutputInfo() {
+    lblOutputInfo->setText(QString::fromLatin1(kSaveHelp[0]));
+}
+
+void StoreFilesPage::optSave_Click(int index) {
+    txtSaveDir->setEnabled(index == 1);
+    cmdSelectDirectory->setEnabled(index == 1);
+    chkBackups->setEnabled(index == 0);
+}
+
+void StoreFilesPage::chkCopyrightNotice_Click() {
+    txtCopyrightNotice->setEnabled(chkCopyrightNotice->isChecked());
+}
+
+void StoreFilesPage::cmdSelectDirectory_Click() {
+    const QString folder = m_pickers.BrowseForFolder(QStringLiteral("Please select where to save to "),
+                                                     m_lastPath.ReadLastPath(), nullptr);
+    if (!folder.isEmpty())
+        txtSaveDir->setText(folder);
+}
+
+} // namespace quillora::ui

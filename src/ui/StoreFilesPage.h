@@ -1,0 +1,54 @@
+#pragma once
+
+#include "engine/ProtectionOptions.h"
+
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace quillora::selection {
+class LastPathMemory;
+class Pickers;
+} // namespace quillora::selection
+
+namespace quillora::ui {
+
+/// Page 2: where the protected files go (overwrite, copy to a folder, or new protected files) and the notice.
+class StoreFilesPage : public QWidget {
+    Q_OBJECT
+
+public:
+    StoreFilesPage(selection::Pickers& pickers, const selection::LastPathMemory& lastPath, QWidget* parent = nullptr);
+
+    /// Writes the storage and notice choices into options.
+    void fill(engine::ProtectionOptions& options) const;
+    /// Shows the overwrite mode's help text again.
+    void resetOutputInfo();
+
+    void optSave_Click(int index);
+    void chkCopyrightNotice_Click();
+    void cmdSelectDirectory_Click();
+
+    std::array<QRadioButton*, 3> optSave{};
+    QCheckBox* chkBackups;
+    QLineEdit* txtSaveDir;
+    QPushButton* cmdSelectDirectory;
+    QCheckBox* chkCopyrightNotice;
+    QLineEdit* txtCopyrightNotice;
+    QLabel* lblOutputInfo;
+
+private:
+    QWidget* storageGroup();
+    QWidget* noticeGroup();
+    QWidget* informationFrame();
+
+    selection::Pickers& m_pickers;
+    const selection::LastPathMemory& m_lastPath;
+};
+
+} // namespace quillora::ui

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "engine/ProtectionOptions.h"
+#include "run/ProtectionRun.h"
+#include "selection/LastPathMemory.h"
+#include "selection/Pickers.h"
+
+#include <QString>
+#include <QWidget>
+#include <array>
+
+class QFrame;
+class QPushButton;
+class QStackedWidget;
+
+namespace quillora::selection {
+class DialogService;
+}
+
+namespace quillora::ui {
+
+class BackgroundRun;
+class EncryptionPage;
+class PickFilesPage;
+class ResultsPage;
+class ScriptsPage;
+class SideBar;
+class StoreFilesPage;
+class UrlOpener;
+class WelcomePage;
+
+/// The program's one window: a six-page wizard with a side bar, Back / Next / Exit, and the protection run
+/// behind the last page. Its state: the current page, the option controls, the two trees.
+class frmMain : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kPageCount = 6;
+    static constexpr int kLastPage = kPageCount - 1;
+
+    /// programFolder holds "filepath.txt", the remembered path.
+    frmMain(const QString& programFolder, selection::DialogService& dialogs, UrlOpener& opener,
+            QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    int currentPage() const { return m_page; }
+    bool isRunning() const { return m_running; }
+    /// The choices of the option controls, as a run reads them.
+    engine::ProtectionOptions options() const;
+
+    void ShowPage(int p);
+    void SetPageTitles();
+    void Reset();
+    void cmdNext_Click();
+    void cmdPrev_Click();
+    void cmdExit_Click();
+    void cmdViewPage_Click();
+    void imgMain_Click();
+    void CheckEnableDisableNextButton();
+
+Q_SIGNALS:
+    /// A protection run has ended and the buttons are usable again.
+    void runFinished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    selection::LastPathMemory m_lastPath;
+    selection::Pickers m_pickers;
+    selection::DialogService& m_dialogs;
+    UrlOpener& m_opener;
+
+public:
+    SideBar* picLeft;
+    WelcomePage* welcomePage;
+    PickFilesPage* pickFilesPage;
+    StoreFilesPage* storeFilesPage;
+    EncryptionPage* encryptionPage;
+    ScriptsPage* scriptsPage;
+    ResultsPage* resultsPage;
+    std::array<QWidget*, kPageCount> picFrame{};
+    QFrame* picLine;
+    QPushButton* cmdPrev;
+    QPushButton* cmdNext;
+    QPushButton* cmdExit;
+
+private:
+    void buildPages();
+    QLayout* buildButtons();
+    void connectControls();
+    void startUp();
+    bool Form_Unload();
+    void ProtectFiles();
+    void endRun();
+    void showRunMessage(const QString& text, run::MessageIcon icon, run::MessageTitle title);
+    void returnToPasswordPage();
+
+    QStackedWidget* m_pages;
+    BackgroundRun* m_run;
+    int m_page = 0;
+    int m_eggClicks = 0;
+    bool m_running = false;
+};
+
+} // namespace quillora::ui

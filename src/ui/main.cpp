@@ -1,0 +1,20 @@
+#include "Artwork.h"
+#include "DesktopUrlOpener.h"
+#include "frmMain.h"
+#include "selection/AppInfo.h"
+#include "selection/QtDialogService.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(quillora::selection::kApplicationTitle));
+    QApplication::setDesktopFileName(QStringLiteral("quillora"));
+    QApplication::setWindowIcon(quillora::ui::artwork::appIcon());
+
+    quillora::selection::QtDialogService dialogs;
+    quillora::ui::DesktopUrlOpener opener;
+    quillora::ui::frmMain window(QCoreApplication::applicationDirPath(), dialogs, opener);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "selection/DialogService.h"
+#include "ui/UrlOpener.h"
+
+#include <QList>
+#include <QQueue>
+#include <QStringList>
+#include <QUrl>
+
+namespace quillora::testing {
+
+/// Records every dialog and answers from queues, so that no test waits for a person.
+class FakeDialogs : public selection::DialogService {
+public:
+    struct FolderRequest {
+        QString prompt;
+        QString initialFolder;
+    };
+
+    QMessageBox::StandardButton showMessage(const selection::MessageRequest& message) override {
+        messages.append(message);
+        return answers.isEmpty() ? QMessageBox::Ok : answers.dequeue();
+    }
+    selection::FileDialogResult getFileName(const selection::FileDialogRequest& request) override {
+        fileRequests.append(request);
+        return fileResults.isEmpty() ? selection::FileDialogResult{} : fileResults.dequeue();
+    }
+    QString getExistingFolder(const QString& prompt, const QString& initialFolder, QWidget*) override {
+        folderRequests.append({prompt, initialFolder});
+        return folderResults.isEmpty() ? QString() : folderResults.dequeue();
+    }
+    void beep() override { ++beeps; }
+
+    QStringList messageTexts() const {
+        QStringList texts;
+        for (const auto& message : messages)
+            texts << message.text;
+        return texts;
+    }
+
+    QList<selection::MessageRequest> messages;
+    QQueue<QMessageBox::StandardButton> answers;
+    QList<selection::FileDialogRequest> fileRequests;
+    QQueue<selection::FileDialogResult> fileResults;
+    QList<FolderRequest> folderRequests;
+    QQueue<QString> folderResults;
+    int beeps = 0;
+};
+
+/// Records the addresses the window asks to open.
+class FakeOpener : public ui::UrlOpener {
+public:
+    void openUrl(const QUrl& url) override { urls.append(url); }
+
+    QList<QUrl> urls;
+};
+
+} // namespace quillora::testing
