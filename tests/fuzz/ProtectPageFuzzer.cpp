@@ -1,0 +1,210 @@
+// ProtectPage on arbitrary text with options taken from the input, in all four modes. The protected page, read
+// as the browser runs it (writer calls replaced by what they write), must give the input back exactly, apart
+// from the notice, the header (bootstrap and behaviour block, with the head it may come in) and the META tag.
+
+#include "FuzzCheck.h"
+#include "FuzzInput.h"
+#include "ScriptLiteral.h"
+#include "WriterCallDecoder.h"
+#include "engine/BehaviourScripts.h"
+#include "engine/ContentEncoding.h"
+#include "engine/PageTransform.h"
+#include "engine/Paths.h"
+#include "engine/TextConvert.h"
+#include "engine/TextSearch.h"
+
+#include <array>
+#include <cstdint>
+#include <utility>
+
+using namespace quillora;
+using namespace quillora::fuzz;
+using engine::EncryptionMode;
+
+namespace {
+
+constexpr std::u16string_view kMeta = u"<META HTTP-EQUIV=\"imagetoolbar\" CONTENT=\"no\">";
+constexpr std::array<engine::ScriptIndex, 8> kScriptBits = {
+    engine::kScriptRightClick, engine::kScriptTextSelection, engine::kScriptStatusBar,   engine::kScriptPrinting,
+    engine::kScriptClipboard,  engine::kScriptDragDrop,      engine::kScriptBreakFrames, engine::kScriptImageToolbar,
+};
+
+struct Case {
+    engine::ProtectionOptions options;
+    unsigned failingFrame = 0; // the frame call that fails, counted from 1; 0 for none
+    engine::FileEntry entry{"sub/page.htm", "/site/"};
+    std::u16string page;
+};
+
+// Input layout: flags, script bits, length of the texts, the texts (notice, warning, password, split by NUL
+// characters), then the page.
+Case readCase(FuzzInput& input) {
+    Case c;
+    const std::uint8_t flags = input.takeByte();
+    const std::uint8_t scripts = input.takeByte();
+    c.options.encryptionMode = static_cast<EncryptionMode>(flags & 3);
+    c.options.insertNotice = flags & 4;
+    c.options.showRightClickWarning = flags & 8;
+    c.options.passwordProtect = flags & 16;
+    c.failingFrame = flags >> 5;
+    for (std::size_t bit = 0; bit < kScriptBits.size(); ++bit) {
+        c.options.scripts[kScriptBits[bit]] = (scripts >> bit) & 1;
+    }
+    const std::u16string texts = input.takeText(input.takeByte());
+    std::array<std::u16string*, 3> targets = {&c.options.noticeText, &c.options.rightClickWarning, &c.options.password};
+    std::size_t from = 0;
+    for (std::u16string* target : targets) {
+        const std::size_t end = std::min(texts.find(u'\0', from), texts.size());
+        *target = texts.substr(std::min(from, texts.size()), end - std::min(from, end));
+        from = end + 1;
+    }
+    c.page = input.takeRest();
+    return c;
+}
+
+/// The frame-page operation: checks what it is handed and fails on the chosen call.
+engine::FramePageOperation frameOperation(const Case& c, unsigned& calls) {
+    return [&c, &calls](engine::FileEntry& framePage, std::u16string_view address) {
+        require(!address.empty(), "a frame page is handed on only with an address");
+        require(engine::findIgnoreCase(address, u"http://", 0) == engine::kNotFound,
+                "a frame address with http:// is not followed");
+        require(framePage.Name == engine::getFilePathOnly(c.entry.Name) + engine::toUtf8(address) &&
+                    framePage.Folder == c.entry.Folder,
+                "a frame page lies beside its frameset");
+        return ++calls != c.failingFrame;
+    };
+}
+
+/// The literal that follows `open` in the block must be closed on its line and read back as the typed text.
+void requireLiteral(std::u16string_view block, std::u16string_view open, std::u16string_view after,
+                    std::u16string_view typed, const char* property) {
+    for (std::size_t at = block.find(open); at != std::u16string_view::npos; at = block.find(open, at + 1)) {
+        const auto literal = ScriptLiteral::read(block, at + open.size());
+        require(literal && literal->value == typed && block.substr(literal->end, after.size()) == after, property);
+    }
+}
+
+/// The header is the bootstrap, then (with any behaviour chosen) the block in one writer call and an empty
+/// one. Typed texts inside the block stay inside their script strings and cannot end the script element.
+void checkHeader(const Case& c, std::u16string_view header) {
+    require(header.substr(0, engine::Bootstrap().size()) == engine::Bootstrap(), "the header opens with the bootstrap");
+    std::vector<OutputSegment> segments;
+    std::string error;
+    require(WriterCallDecoder::split(header.substr(engine::Bootstrap().size()), segments, error),
+            "the behaviour block is well-formed writer calls");
+    if (segments.empty()) {
+        return;
+    }
+    require(segments.size() == 2 && segments[0].writerCall && segments[1].writerCall && segments[1].text.empty(),
+            "the behaviour block is one writer call and an empty one");
+    const std::u16string& block = segments[0].text;
+    const std::size_t close = engine::findIgnoreCase(block, u"</script", 0);
+    require(close + 9 == block.size(), "only the block's own end closes its script element");
+    requireLiteral(block, u"alert('", u");", c.options.rightClickWarning, "the warning text survives as typed");
+    requireLiteral(block, u"p!='", u")window.location='about:blank';", c.options.password,
+                   "the password survives as typed");
+}
+
+/// The decoded page with one META tag taken out, when that gives the input.
+bool equalsWithoutOneMeta(std::u16string_view decoded, std::u16string_view input) {
+    if (decoded.size() != input.size() + kMeta.size()) {
+        return false;
+    }
+    std::size_t same = 0;
+    while (same < input.size() && decoded[same] == input[same]) {
+        ++same;
+    }
+    for (std::size_t at = same >= kMeta.size() ? same - kMeta.size() : 0; at <= same; ++at) {
+        if (decoded.substr(at, kMeta.size()) == kMeta && decoded.substr(0, at) == input.substr(0, at) &&
+            decoded.substr(at + kMeta.size()) == input.substr(at)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isExternalScript(std::u16string_view raw) {
+    const std::size_t close = engine::findIgnoreCase(raw, u"</script>", 0);
+    return engine::matchesAt(raw, u"<script ", 0) && close + 9 == raw.size() &&
+           engine::findIgnoreCase(raw, u"src=", 0) < close;
+}
+
+/// In whole-page mode only a leading DOCTYPE and external script elements may stay readable.
+void checkWholePageHidden(const std::vector<OutputSegment>& segments) {
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const OutputSegment& s = segments[i];
+        if (s.writerCall || isExternalScript(s.text)) {
+            continue;
+        }
+        const std::size_t doctype = engine::findIgnoreCase(s.text, u"<!doctype", 0);
+        require(i == 0 && doctype != engine::kNotFound && s.text.find(u'>') + 1 == s.text.size() &&
+                    s.text.find_first_not_of(u" \t\r\n") == doctype,
+                "whole-page mode leaves only the DOCTYPE and external scripts readable");
+    }
+}
+
+/// Tries the header with each head wrapper the placement may add; true when the page then reads back.
+bool readsBack(const Case& c, std::u16string_view page, std::size_t at, std::u16string_view header) {
+    static constexpr std::array<std::pair<std::u16string_view, std::u16string_view>, 3> kWrappers = {{
+        {u"", u""},
+        {u"<head>", u"</head>"},
+        {u"<html><head>", u"</head>"},
+    }};
+    for (const auto& [open, close] : kWrappers) {
+        const std::size_t end = at + header.size();
+        if (at < open.size() || page.substr(at - open.size(), open.size()) != open ||
+            page.substr(end, close.size()) != close) {
+            continue;
+        }
+        std::u16string rest(page.substr(0, at - open.size()));
+        rest += page.substr(end + close.size());
+        std::vector<OutputSegment> segments;
+        std::string error;
+        std::u16string decoded;
+        require(WriterCallDecoder::split(rest, segments, error) && WriterCallDecoder::runAll(rest, decoded, error),
+                "the page's writer calls are well-formed");
+        const bool meta = c.options.script(engine::kScriptImageToolbar) && equalsWithoutOneMeta(decoded, c.page);
+        if (decoded == c.page || meta) {
+            if (c.options.encryptionMode == EncryptionMode::WholePage) {
+                checkWholePageHidden(segments);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+bool mayConfuseTheDecoder(std::u16string_view page) {
+    // Input that already holds a writer call or the whole bootstrap cannot be told from what the engine adds.
+    return page.find(WriterCallDecoder::kCallStart) != std::u16string_view::npos ||
+           page.find(engine::Bootstrap()) != std::u16string_view::npos;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput input(data, size);
+    const Case c = readCase(input);
+    unsigned calls = 0;
+    std::u16string out = c.page;
+    engine::ProtectPage(c.entry, out, c.options, frameOperation(c, calls));
+
+    unsigned again = 0;
+    if (engine::FollowFrames(c.entry, c.page, frameOperation(c, again))) {
+        require(out == c.page, "a frameset is written unchanged");
+        return 0;
+    }
+    std::u16string header(engine::Bootstrap());
+    engine::BuildBehaviourScripts(header, c.options);
+    checkHeader(c, header);
+    if (mayConfuseTheDecoder(c.page)) {
+        return 0;
+    }
+    const std::u16string notice = c.options.insertNotice ? u"<!-- " + c.options.noticeText + u"-->\r\n" : u"";
+    require(out.compare(0, notice.size(), notice) == 0, "the notice comes first");
+    const std::u16string_view page = std::u16string_view(out).substr(notice.size());
+    const std::size_t at = page.find(header);
+    require(at != std::u16string_view::npos, "the header is in the page");
+    require(readsBack(c, page, at, header), "the protected page reads back as the input");
+    return 0;
+}
