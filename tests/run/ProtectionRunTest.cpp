@@ -1,0 +1,419 @@
+#include "run/ProtectionRun.h"
+
+#include "RunTestSupport.h"
+#include "run/RunMessages.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace quillora::run {
+namespace {
+
+using engine::StorageMode;
+using Outcome = RunSummary::Outcome;
+using Step = test::FaultyFileSystem::Step;
+using test::readBytes;
+using test::ShownMessage;
+
+constexpr std::string_view kBootstrapStart = "<SCRIPT LANGUAGE=JavaScript><!--";
+constexpr std::string_view kWriterCall = "qv_d00(unescape(\"";
+
+std::string page(std::string_view title, std::string_view body) {
+    return "<html><head><title>" + std::string(title) + "</title></head><body>" + std::string(body) + "</body></html>";
+}
+
+std::string utf16le(std::u16string_view text) {
+    std::string bytes;
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+std::size_t occurrences(std::string_view text, std::string_view part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+class ProtectionRunTest : public ::testing::Test {
+protected:
+    RunSummary run(const std::vector<SelectionEntry>& selection) {
+        reporter = {};
+        return ProtectionRun(options, reporter, fs).ProtectFiles(selection);
+    }
+    SelectionEntry folder(std::string_view relative) const { return {temp / relative, true}; }
+    SelectionEntry file(std::string_view relative) const { return {temp / relative, false}; }
+    bool isProtected(std::string_view relative) const {
+        const std::string bytes = readBytes(temp / relative);
+        return occurrences(bytes, kBootstrapStart) == 1;
+    }
+
+    test::TempFolder temp;
+    engine::ProtectionOptions options;
+    test::RecordingReporter reporter;
+    test::FaultyFileSystem fs;
+};
+
+TEST_F(ProtectionRunTest, AnEmptySelectionIsReportedAndNothingElseHappens) {
+    const auto summary = run({});
+    EXPECT_EQ(summary.outcome, Outcome::NothingPicked);
+    EXPECT_EQ(reporter.runsStarted, 1);
+    EXPECT_EQ(reporter.statuses, std::vector<std::string>{"No files were picked to be protected."});
+    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{"No files were picked to be protected",
+                                                             MessageIcon::Exclamation, MessageTitle::MainCaption}}));
+    EXPECT_TRUE(reporter.written.empty());
+}
+
+TEST_F(ProtectionRunTest, ABlankPasswordSendsTheUserBackBeforeAnythingIsRead) {
+    temp.write("site/a.htm", page("t", "x"));
+    options.passwordProtect = true;
+    options.password = u"   ";
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.outcome, Outcome::PasswordMissing);
+    EXPECT_EQ(reporter.passwordPageReturns, 1);
+    EXPECT_TRUE(reporter.statuses.empty());
+    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{"Please Enter a Password", MessageIcon::Exclamation,
+                                                             MessageTitle::MainCaption}}));
+    EXPECT_EQ(fs.callsOf(Step::ReadFile), 0);
+    EXPECT_EQ(readBytes(temp / "site/a.htm"), page("t", "x"));
+}
+
+TEST_F(ProtectionRunTest, CopyModeWithoutATargetFolderIsRefused) {
+    temp.write("site/a.htm", page("t", "x"));
+    options.storageMode = StorageMode::CopyToFolder;
+    for (const std::string target : {"", "  "}) {
+        options.targetFolder = target;
+        const auto summary = run({folder("site")});
+        EXPECT_EQ(summary.outcome, Outcome::TargetFolderMissing);
+        EXPECT_EQ(reporter.storagePageReturns, 1);
+        EXPECT_EQ(reporter.messages,
+                  (std::vector<ShownMessage>{{std::string(messages::kChooseTargetFolder), MessageIcon::Exclamation,
+                                              MessageTitle::MainCaption}}));
+    }
+    EXPECT_EQ(fs.callsOf(Step::CreateTemp), 0);
+    EXPECT_EQ(fs.callsOf(Step::CreateFolder), 0);
+}
+
+TEST_F(ProtectionRunTest, AFolderWithoutPagesSaysSoWithoutAMessage) {
+    temp.write("site/b.txt", "b");
+    temp.write("site/C.HTM", "c");
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.outcome, Outcome::Ran);
+    EXPECT_EQ(summary.found, 0u);
+    EXPECT_EQ(reporter.statuses,
+              (std::vector<std::string>{"Scanning for files, please wait...", "No files found to protect"}));
+    EXPECT_TRUE(reporter.messages.empty());
+}
+
+TEST_F(ProtectionRunTest, ThreeFilesInAFolderAndOnePickedFileAreCountedTogether) {
+    for (const char* name : {"site/a.htm", "site/b.htm", "site/sub/c.html", "single.htm"})
+        temp.write(name, page(name, "body"));
+    options.makeBackups = false;
+    const auto summary = run({folder("site"), file("single.htm")});
+    EXPECT_EQ(summary.found, 4u);
+    EXPECT_EQ(summary.written, 4u);
+    EXPECT_EQ(summary.givenUp, 0u);
+    ASSERT_EQ(reporter.written.size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(reporter.written[static_cast<std::size_t>(i)].Folder, temp / "site");
+    EXPECT_EQ(reporter.written[2].Name, "/sub/c.html");
+    EXPECT_EQ(reporter.written[3].Folder, "");
+    EXPECT_EQ(reporter.written[3].Name, temp / "single.htm");
+    EXPECT_EQ(reporter.statuses, (std::vector<std::string>{"Scanning for files, please wait...",
+                                                           "The following 1 files have been protected",
+                                                           "The following 2 files have been protected",
+                                                           "The following 3 files have been protected",
+                                                           "The following 4 files have been protected"}));
+    EXPECT_EQ(reporter.progress.front(), std::make_pair(std::size_t{0}, std::size_t{4}));
+    EXPECT_EQ(reporter.progress.back(), std::make_pair(std::size_t{4}, std::size_t{4}));
+    for (const char* name : {"site/a.htm", "site/b.htm", "site/sub/c.html", "single.htm"})
+        EXPECT_TRUE(isProtected(name)) << name;
+    EXPECT_EQ(temp.files().size(), 4u) << "no backups, no temporary files";
+}
+
+TEST_F(ProtectionRunTest, EachFileIsProtectedOnceHoweverItIsPicked) {
+    temp.write("site/a.htm", page("a", "x"));
+    temp.write("site/sub/b.htm", page("b", "y"));
+    std::filesystem::create_symlink(temp / "site/a.htm", temp / "link.htm");
+    options.makeBackups = false;
+    const auto summary = run({folder("site"), folder("site/sub"), file("site/a.htm"), file("site//a.htm"),
+                              file("site/sub/../a.htm"), file("link.htm")});
+    EXPECT_EQ(summary.found, 7u);
+    EXPECT_EQ(summary.written, 2u);
+    EXPECT_EQ(summary.givenUp, 0u);
+    EXPECT_TRUE(isProtected("site/a.htm"));
+    EXPECT_TRUE(isProtected("site/sub/b.htm"));
+    ASSERT_EQ(reporter.written.size(), 2u);
+    EXPECT_EQ(reporter.written[1].Name, "/sub/b.htm") << "listed where its first visit put it";
+}
+
+TEST_F(ProtectionRunTest, BackupsTwiceHoldThePagesAsTheFirstRunLeftThem) {
+    const std::string original = page("t", "secret");
+    temp.write("site/a.htm", original);
+    options.makeBackups = true;
+    run({folder("site")});
+    const std::string first = readBytes(temp / "site/a.htm");
+    EXPECT_EQ(readBytes(temp / "site/a.htm.bak"), original);
+    run({folder("site")});
+    EXPECT_EQ(readBytes(temp / "site/a.htm.bak"), first);
+    EXPECT_NE(readBytes(temp / "site/a.htm"), first);
+    EXPECT_EQ(temp.files(), (std::vector<std::string>{"site/a.htm", "site/a.htm.bak"}));
+}
+
+TEST_F(ProtectionRunTest, CopyModeWithTwoFoldersPoursBothIntoTheTarget) {
+    temp.write("one/index.htm", page("first", "1"));
+    temp.write("one/sub/x.htm", page("x", "1"));
+    temp.write("two/index.htm", page("second", "2"));
+    temp.write("lone/single.htm", page("single", "3"));
+    options.storageMode = StorageMode::CopyToFolder;
+    options.targetFolder = temp / "out";
+    const auto summary = run({folder("one"), folder("two"), file("lone/single.htm")});
+    EXPECT_EQ(summary.written, 4u);
+    EXPECT_EQ(reporter.outputs, (std::vector<std::string>{temp / "out/index.htm", temp / "out/sub/x.htm",
+                                                          temp / "out/index.htm", temp / "out/single.htm"}));
+    EXPECT_NE(readBytes(temp / "out/index.htm").find("<title>second</title>"), std::string::npos);
+    EXPECT_EQ(reporter.written[0].Folder, temp / "out");
+    EXPECT_EQ(reporter.written[0].Name, "/index.htm");
+    EXPECT_EQ(reporter.written[3].Name, temp / "out/single.htm");
+    EXPECT_EQ(readBytes(temp / "one/index.htm"), page("first", "1")) << "sources untouched";
+}
+
+TEST_F(ProtectionRunTest, BesideModeWritesProtectedNames) {
+    temp.write("site/sub/a.htm", page("a", "x"));
+    options.storageMode = StorageMode::CreateProtected;
+    run({folder("site")});
+    EXPECT_EQ(temp.files(), (std::vector<std::string>{"site/sub/a.htm", "site/sub/protected_a.htm"}));
+    EXPECT_TRUE(isProtected("site/sub/protected_a.htm"));
+    EXPECT_EQ(reporter.written[0].Name, "/sub/protected_a.htm");
+}
+
+TEST_F(ProtectionRunTest, FramePagesAreProtectedBeforeTheirFramesetWhichStaysUnchanged) {
+    const std::string frameset =
+        "<html><frameset cols=\"50%,50%\"><frame src=\"menu.htm\" name=m><FRAME SRC=sub/main.htm></frameset></html>";
+    temp.write("site/index.htm", frameset);
+    temp.write("site/menu.htm", page("menu", "m"));
+    temp.write("site/sub/main.htm", page("main", "b"));
+    options.makeBackups = false;
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 3u);
+    EXPECT_EQ(reporter.outputs,
+              (std::vector<std::string>{temp / "site/menu.htm", temp / "site/sub/main.htm", temp / "site/index.htm"}));
+    EXPECT_EQ(readBytes(temp / "site/index.htm"), frameset);
+    EXPECT_TRUE(isProtected("site/menu.htm"));
+    EXPECT_TRUE(isProtected("site/sub/main.htm"));
+    EXPECT_EQ(reporter.written[0].Folder, temp / "site");
+    EXPECT_EQ(reporter.written[0].Name, "/menu.htm");
+}
+
+TEST_F(ProtectionRunTest, FramesOutsideThePickedFolderOrNotPagesAreNotFollowed) {
+    const std::string frameset = "<html><frameset>"
+                                 "<frame src=\"../outside.htm\"><frame src=\"/etc/abs.htm\">"
+                                 "<frame src=\"https://example.com/x.htm\"><frame src=\"menu.php\">"
+                                 "<frame src=\"MENU.HTM\">"
+                                 "</frameset></html>";
+    temp.write("site/index.htm", frameset);
+    temp.write("outside.htm", page("o", "o"));
+    temp.write("site/menu.php", page("p", "p"));
+    temp.write("site/MENU.HTM", page("M", "M"));
+    options.makeBackups = false;
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_EQ(summary.givenUp, 0u);
+    EXPECT_EQ(readBytes(temp / "site/index.htm"), frameset) << "still a frameset, written unchanged";
+    EXPECT_EQ(readBytes(temp / "outside.htm"), page("o", "o"));
+    EXPECT_EQ(readBytes(temp / "site/menu.php"), page("p", "p"));
+    EXPECT_EQ(readBytes(temp / "site/MENU.HTM"), page("M", "M"));
+}
+
+TEST_F(ProtectionRunTest, APickedFilesFramesStayInsideItsFolderByTheirRealPaths) {
+    temp.write("site/f.htm", "<frameset><frame src=\"a.htm\"><frame src=\"../up.htm\"></frameset>");
+    temp.write("site/a.htm", "<frameset><frame src=\"sub/my%20b.htm?x=1#top\"><frame src=\"link/escape.htm\">"
+                             "<frame src=\"sub/c.htm%3Fx\"></frameset>");
+    temp.write("site/sub/my b.htm", page("b", "b"));
+    temp.write("site/sub/c.htm?x", page("c", "c"));
+    temp.write("up.htm", page("u", "u"));
+    temp.write("elsewhere/escape.htm", page("e", "e"));
+    std::filesystem::create_directory_symlink(temp / "elsewhere", temp / "site/link");
+    options.storageMode = StorageMode::CreateProtected;
+    const auto summary = run({file("site/f.htm")});
+    EXPECT_EQ(summary.givenUp, 0u);
+    EXPECT_EQ(reporter.outputs,
+              (std::vector<std::string>{temp / "site/sub/protected_my b.htm", temp / "site/protected_a.htm",
+                                        temp / "site/protected_f.htm"}));
+    EXPECT_EQ(reporter.written[0].Name, temp / "site/sub/protected_my b.htm");
+    EXPECT_FALSE(std::filesystem::exists(temp / "protected_up.htm"));
+    EXPECT_FALSE(std::filesystem::exists(temp / "elsewhere/protected_escape.htm"));
+}
+
+TEST_F(ProtectionRunTest, PagesThatFrameEachOtherAreEachProtectedOnce) {
+    temp.write("site/a.htm", "<frameset><frame src=\"b.htm\"></frameset>");
+    temp.write("site/b.htm", "<frameset><frame src=\"a.htm\"><frame src=\"b.htm\"></frameset>");
+    options.storageMode = StorageMode::CreateProtected;
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 2u);
+    EXPECT_EQ(reporter.outputs,
+              (std::vector<std::string>{temp / "site/protected_b.htm", temp / "site/protected_a.htm"}));
+}
+
+TEST_F(ProtectionRunTest, AMissingFramePageIsReportedAndItsFramesetProtectedAsAPage) {
+    temp.write("site/index.htm", "<html><head></head><frameset><frame src=\"gone.htm\"></frameset></html>");
+    options.makeBackups = false;
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_EQ(summary.givenUp, 1u);
+    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{"Unknown Error 2\r\nNo such file or directory",
+                                                             MessageIcon::Exclamation, MessageTitle::MainCaption}}));
+    EXPECT_TRUE(isProtected("site/index.htm"));
+    EXPECT_FALSE(std::filesystem::exists(temp / "site/gone.htm")) << "a vanished source is not created";
+}
+
+TEST_F(ProtectionRunTest, AReadOnlyOutputIsReportedAndTheRunGoesOn) {
+    const std::string locked = temp.write("site/a.htm", page("a", "x"));
+    temp.write("site/b.htm", page("b", "y"));
+    std::filesystem::permissions(locked, std::filesystem::perms(0444));
+    options.makeBackups = false;
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_EQ(summary.givenUp, 1u);
+    EXPECT_EQ(reporter.messages,
+              (std::vector<ShownMessage>{{"Unable to Access File: " + locked + ".\r\nThe file may be read-only.",
+                                          MessageIcon::Exclamation, MessageTitle::ApplicationTitle}}));
+    EXPECT_EQ(readBytes(locked), page("a", "x"));
+    EXPECT_TRUE(isProtected("site/b.htm"));
+    EXPECT_EQ(reporter.statuses.back(), "The following 1 files have been protected");
+}
+
+struct SourceFault {
+    const char* name;
+    int error;
+    std::string message; // "@" stands for the source's path message
+    MessageTitle title;
+};
+
+class SourceFaults : public ProtectionRunTest, public ::testing::WithParamInterface<SourceFault> {};
+
+TEST_P(SourceFaults, AreReportedAndTheFileSkipped) {
+    const auto& c = GetParam();
+    const std::string bad = temp.write("site/a.htm", page("a", "x"));
+    temp.write("site/b.htm", page("b", "y"));
+    fs.failAt(Step::ReadFile, c.error, 0, "/a.htm");
+    options.storageMode = StorageMode::CopyToFolder;
+    options.targetFolder = temp / "out";
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_EQ(summary.givenUp, 1u);
+    const std::string text = c.message == "@" ? messages::unableToAccessFile(bad) : c.message;
+    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{text, MessageIcon::Exclamation, c.title}}));
+    EXPECT_FALSE(std::filesystem::exists(temp / "out/a.htm"));
+    EXPECT_TRUE(isProtected("out/b.htm"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, SourceFaults,
+    ::testing::Values(
+        SourceFault{"HalfReadThenIoError", EIO, "Unknown Error 5\r\nInput/output error", MessageTitle::MainCaption},
+        SourceFault{"Refused", EACCES, "@", MessageTitle::ApplicationTitle},
+        SourceFault{"Vanished", ENOENT, "Unknown Error 2\r\nNo such file or directory", MessageTitle::MainCaption}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(ProtectionRunTest, AMissingPickedFileIsReportedNotCreated) {
+    temp.write("b.htm", page("b", "y"));
+    options.makeBackups = false;
+    const auto summary = run({file("gone.htm"), file("b.htm")});
+    EXPECT_EQ(summary.givenUp, 1u);
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_FALSE(std::filesystem::exists(temp / "gone.htm"));
+    EXPECT_FALSE(std::filesystem::exists(temp / "gone.htm.bak"));
+}
+
+TEST_F(ProtectionRunTest, AFailedOverwriteKeepsTheOnlyCopy) {
+    const std::string only = temp.write("site/a.htm", page("a", "the only copy"));
+    options.makeBackups = false;
+    fs.failAt(Step::Write, ENOSPC, 1);
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.givenUp, 1u);
+    EXPECT_EQ(readBytes(only), page("a", "the only copy"));
+    EXPECT_EQ(temp.files(), std::vector<std::string>{"site/a.htm"});
+    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{"Unknown Error 28\r\nNo space left on device",
+                                                             MessageIcon::Exclamation, MessageTitle::MainCaption}}));
+    EXPECT_EQ(reporter.statuses, std::vector<std::string>{"Scanning for files, please wait..."})
+        << "the scanning text stays when nothing could be written";
+}
+
+TEST_F(ProtectionRunTest, AFailedBackupKeepsTheSourceUnwritten) {
+    const std::string source = temp.write("site/a.htm", page("a", "x"));
+    fs.failAt(Step::Copy, EIO, 0, ".bak");
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.givenUp, 1u);
+    EXPECT_EQ(readBytes(source), page("a", "x"));
+    EXPECT_EQ(fs.callsOf(Step::CreateTemp), 0);
+}
+
+TEST_F(ProtectionRunTest, AScanThroughALinkToAParentEnds) {
+    temp.write("site/a.htm", page("a", "x"));
+    std::filesystem::create_directory_symlink(temp / "site", temp / "site/again");
+    options.storageMode = StorageMode::CreateProtected;
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.found, 1u);
+    EXPECT_EQ(summary.written, 1u);
+}
+
+struct CharsetPage {
+    const char* name;
+    std::string bytes;
+    std::string readableHead; // must come out byte for byte
+    std::string escaped;      // how the body text appears in the writer call
+    std::string start;        // how the output starts
+};
+
+class CharsetPages : public ProtectionRunTest, public ::testing::WithParamInterface<CharsetPage> {};
+
+TEST_P(CharsetPages, AreReadAndWrittenInTheirOwnSet) {
+    const auto& c = GetParam();
+    temp.write("site/a.htm", c.bytes);
+    options.storageMode = StorageMode::CreateProtected;
+    run({folder("site")});
+    const std::string out = readBytes(temp / "site/protected_a.htm");
+    EXPECT_TRUE(out.starts_with(c.start));
+    EXPECT_NE(out.find(c.readableHead), std::string::npos);
+    EXPECT_NE(out.find(c.escaped), std::string::npos) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, CharsetPages,
+    ::testing::Values(CharsetPage{"Utf8", page("T\xC3\xA9st", "\xC3\xA9"), "<title>T\xC3\xA9st</title>",
+                                  "unescape(\"%E9\")", "<html>"},
+                      CharsetPage{"Windows1252", page("T\xE9st", "\xE9\x80"), "<title>T\xE9st</title>",
+                                  "unescape(\"%E9%u20AC\")", "<html>"},
+                      CharsetPage{"EucKr", "<meta charset=euc-kr>" + page("\xBE\xC8", "\xB3\xE7"),
+                                  "<title>\xBE\xC8</title>", "unescape(\"%uB155\")", "<meta charset=euc-kr>"},
+                      CharsetPage{"Utf8WithMark", "\xEF\xBB\xBF" + page("\xE2\x82\xAC", "\xE2\x82\xAC"),
+                                  "<title>\xE2\x82\xAC</title>", "unescape(\"%u20AC\")", "\xEF\xBB\xBF<html>"},
+                      CharsetPage{"Utf16", "\xFF\xFE" + utf16le(u"<body>\uAC48</body>"), utf16le(u"<body>"),
+                                  utf16le(u"unescape(\"%uAC48\")"), "\xFF\xFE" + utf16le(u"<html>")}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(ProtectionRunTest, ANoticeTheSetCannotHoldBecomesCharacterReferences) {
+    temp.write("site/a.htm", page("T\xE9st", "x"));
+    options.storageMode = StorageMode::CreateProtected;
+    options.insertNotice = true;
+    options.noticeText = u"\u00A9 \uD55C";
+    run({folder("site")});
+    EXPECT_TRUE(readBytes(temp / "site/protected_a.htm").starts_with("<!-- \xA9 &#54620;-->\r\n"));
+}
+
+TEST_F(ProtectionRunTest, ZeroCharactersAreDropped) {
+    temp.write("site/a.htm", std::string("<html><head></head><body>a\0b</body></html>", 42));
+    options.storageMode = StorageMode::CreateProtected;
+    run({folder("site")});
+    const std::string out = readBytes(temp / "site/protected_a.htm");
+    EXPECT_EQ(out.find('\0'), std::string::npos);
+    EXPECT_NE(out.find("unescape(\"%61%62\")"), std::string::npos);
+}
+
+} // namespace
+} // namespace quillora::run

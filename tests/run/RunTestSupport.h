@@ -1,0 +1,127 @@
+#pragma once
+
+#include "run/FileSystem.h"
+#include "run/PosixFileSystem.h"
+#include "run/RunReporter.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillora::run::test {
+
+/// A fresh folder below the system's temporary folder, removed with everything in it afterwards.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    /// The folder's path, without a trailing separator.
+    const std::string& path() const { return m_path; }
+    /// The path of a name below the folder.
+    std::string operator/(std::string_view relative) const { return m_path + "/" + std::string(relative); }
+
+    /// Writes a file below the folder, making its folders.
+    std::string write(std::string_view relative, std::string_view bytes) const;
+    /// Every file name below the folder, relative and sorted (hidden ones included).
+    std::vector<std::string> files() const;
+
+private:
+    std::string m_path;
+};
+
+std::string readBytes(const std::string& path);
+void writeBytes(const std::string& path, std::string_view bytes);
+unsigned permissionsOf(const std::string& path);
+
+/// A message the run showed.
+struct ShownMessage {
+    std::string text;
+    MessageIcon icon;
+    MessageTitle title;
+
+    bool operator==(const ShownMessage&) const = default;
+};
+
+/// Records everything a run tells its front end.
+class RecordingReporter : public RunReporter {
+public:
+    void statusChanged(const std::string& text) override { statuses.push_back(text); }
+    void fileWritten(const engine::FileEntry& entry) override { written.push_back(entry); }
+    void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override {
+        outputs.push_back(outputPath);
+        RunReporter::pageWritten(entry, outputPath);
+    }
+    void showMessage(const std::string& text, MessageIcon icon, MessageTitle title) override {
+        messages.push_back({text, icon, title});
+    }
+    void returnToPasswordPage() override { ++passwordPageReturns; }
+    void returnToStoragePage() override { ++storagePageReturns; }
+    void runStarted() override { ++runsStarted; }
+    void progressChanged(std::size_t done, std::size_t found) override { progress.emplace_back(done, found); }
+
+    std::vector<std::string> statuses;
+    std::vector<engine::FileEntry> written;
+    std::vector<std::string> outputs;
+    std::vector<ShownMessage> messages;
+    std::vector<std::pair<std::size_t, std::size_t>> progress;
+    int passwordPageReturns = 0;
+    int storagePageReturns = 0;
+    int runsStarted = 0;
+};
+
+/// The real file system with failures on command: any step can be made to fail with a chosen errno.
+class FaultyFileSystem : public FileSystem {
+public:
+    enum class Step {
+        ReadFile, // fails after half of the file was read
+        Status,
+        ListFolder,
+        CreateFolder,
+        CreateTemp,
+        Write,
+        KeepAttributes,
+        Close,
+        Rename,
+        Remove,
+        Copy,
+        Canonical,
+    };
+
+    /// Makes the nth matching call of step fail (every matching call when nth is 0). A call matches when its
+    /// path contains pathPart; for writing, keeping attributes and closing the path is the temporary file's.
+    void failAt(Step step, int error, int nth = 0, std::string pathPart = {});
+    int callsOf(Step step) const;
+
+    std::error_code readFile(const std::string& path, std::string& bytes) override;
+    std::error_code status(const std::string& path, FileStatus& status) override;
+    std::error_code listFolder(const std::string& path, std::vector<FolderEntry>& entries) override;
+    std::error_code createFolder(const std::string& path) override;
+    std::error_code createTempFile(const std::string& folder, std::string_view nameHint,
+                                   std::unique_ptr<OutputFile>& file, std::string& tempPath) override;
+    std::error_code renameFile(const std::string& from, const std::string& to) override;
+    std::error_code removeFile(const std::string& path) override;
+    std::error_code copyFile(const std::string& from, const std::string& to) override;
+    std::error_code canonicalPath(const std::string& path, std::string& canonical) override;
+
+    /// The error to fail a call with, or none.
+    std::error_code fault(Step step, const std::string& path);
+
+private:
+    struct Rule {
+        Step step;
+        int error;
+        int nth;
+        std::string pathPart;
+        int seen = 0;
+    };
+
+    PosixFileSystem m_real;
+    std::vector<Rule> m_rules;
+    std::vector<int> m_calls = std::vector<int>(16, 0);
+};
+
+} // namespace quillora::run::test
