@@ -88,6 +88,8 @@ std::error_code BrokenDiskFileSystem::removeFile(const std::string& path) {
 }
 
 std::error_code BrokenDiskFileSystem::copyFile(const std::string& from, const std::string& to) {
+    if (strikes(Fault::CopyRefused, to))
+        return error();
     if (!strikes(Fault::CopyHalfway, to))
         return m_real.copyFile(from, to);
     std::string bytes;

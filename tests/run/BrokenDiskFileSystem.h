@@ -18,6 +18,7 @@ public:
         WriteHalfway,   // half of the output reaches the temporary file, then the error
         Rename,         // the temporary file cannot replace the output
         CopyHalfway,    // half of the backup is copied, then the error
+        CopyRefused,    // the backup cannot be opened for writing
         CreateFolder,   // a folder of the output path cannot be made
         FolderVanishes, // the folder is removed from the disk just before it is listed
     };
