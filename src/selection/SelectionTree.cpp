@@ -44,6 +44,7 @@ SelectionTree::SelectionTree(DialogService& dialogs, QWidget* parent) : QTreeWid
     setHeaderHidden(true);
     setToolTip(QStringLiteral("Shows a list of all the folders/files being shared"));
     setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
     connect(this, &QTreeWidget::itemExpanded, this, &SelectionTree::treeFolders_Expand);
     connect(this, &QTreeWidget::itemCollapsed, this, &SelectionTree::treeFolders_Collapse);

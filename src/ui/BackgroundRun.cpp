@@ -1,6 +1,7 @@
 #include "BackgroundRun.h"
 
 #include "run/PosixFileSystem.h"
+#include "selection/NativePath.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -58,7 +59,11 @@ void BackgroundRun::statusChanged(const std::string& text) {
 }
 
 void BackgroundRun::fileWritten(const engine::FileEntry& entry) {
-    post([this, entry] { Q_EMIT fileListed(entry); });
+    pageWritten(entry, entry.fullPath());
+}
+
+void BackgroundRun::pageWritten(const engine::FileEntry& entry, const std::string& outputPath) {
+    post([this, entry, path = selection::fromNativePath(outputPath)] { Q_EMIT fileListed(entry, path); });
 }
 
 void BackgroundRun::showMessage(const std::string& text, run::MessageIcon icon, run::MessageTitle title) {
@@ -67,6 +72,10 @@ void BackgroundRun::showMessage(const std::string& text, run::MessageIcon icon, 
 
 void BackgroundRun::returnToPasswordPage() {
     postAndWait([this] { Q_EMIT passwordPageWanted(); });
+}
+
+void BackgroundRun::returnToStoragePage() {
+    postAndWait([this] { Q_EMIT storagePageWanted(); });
 }
 
 void BackgroundRun::progressChanged(std::size_t done, std::size_t found) {

@@ -30,9 +30,11 @@ public:
 
 Q_SIGNALS:
     void statusText(const QString& text);
-    void fileListed(const engine::FileEntry& entry);
+    /// A page was written to outputPath; the entry names it as the results tree lists it.
+    void fileListed(const engine::FileEntry& entry, const QString& outputPath);
     void messageShown(const QString& text, run::MessageIcon icon, run::MessageTitle title);
     void passwordPageWanted();
+    void storagePageWanted();
     void progress(std::size_t done, std::size_t found);
     void finished(const run::RunSummary& summary);
 
@@ -41,6 +43,8 @@ private:
     void fileWritten(const engine::FileEntry& entry) override;
     void showMessage(const std::string& text, run::MessageIcon icon, run::MessageTitle title) override;
     void returnToPasswordPage() override;
+    void returnToStoragePage() override;
+    void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
     void runOnThread(std::vector<run::SelectionEntry> selection);

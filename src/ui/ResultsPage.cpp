@@ -75,12 +75,12 @@ void ResultsPage::beginRun() {
     barProgress->show();
 }
 
-void ResultsPage::AddResultNode(const engine::FileEntry& entry) {
+void ResultsPage::AddResultNode(const engine::FileEntry& entry, const QString& outputPath) {
     const QString folder = selection::fromNativePath(entry.Folder);
     QTreeWidgetItem* parent = folder.isEmpty() ? nullptr : folderNode(folder);
     auto* node = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(treeResults);
     selection::setNode(node, QString(), selection::fromNativePath(entry.Name), kImageFile);
-    node->setData(0, kPathRole, selection::fromNativePath(entry.fullPath()));
+    node->setData(0, kPathRole, outputPath);
     if (parent != nullptr && !parent->isExpanded())
         parent->setExpanded(true);
     ++m_fileNodes;

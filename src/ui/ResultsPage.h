@@ -26,8 +26,8 @@ public:
     void addPlaceholderRoot();
     /// Empties the results tree before a run and shows a busy progress bar.
     void beginRun();
-    /// Lists one written file under its folder's node and updates the count.
-    void AddResultNode(const engine::FileEntry& entry);
+    /// Lists one file written to outputPath under its folder's node and updates the count.
+    void AddResultNode(const engine::FileEntry& entry, const QString& outputPath);
     void setProgress(std::size_t done, std::size_t found);
     void endRun();
 

@@ -36,6 +36,7 @@ const QString kCaptionNext = QStringLiteral("&Next >>");
 const QString kCaptionProtect = QStringLiteral("&Protect");
 const QString kCaptionRestart = QStringLiteral("&Restart");
 constexpr int kPagePickFiles = 1;
+constexpr int kPageStoreFiles = 2;
 constexpr int kPageEncryption = 3;
 constexpr int kPageMinimumWidth = 460;
 
@@ -139,6 +140,7 @@ void frmMain::connectControls() {
     connect(m_run, &BackgroundRun::progress, resultsPage, &ResultsPage::setProgress);
     connect(m_run, &BackgroundRun::messageShown, this, &frmMain::showRunMessage);
     connect(m_run, &BackgroundRun::passwordPageWanted, this, &frmMain::returnToPasswordPage);
+    connect(m_run, &BackgroundRun::storagePageWanted, this, &frmMain::returnToStoragePage);
     connect(m_run, &BackgroundRun::finished, this, &frmMain::endRun);
 }
 
@@ -270,12 +272,19 @@ void frmMain::endRun() {
 void frmMain::showRunMessage(const QString& text, run::MessageIcon icon, run::MessageTitle title) {
     const QString caption =
         title == run::MessageTitle::MainCaption ? windowTitle() : QString::fromLatin1(selection::kApplicationTitle);
-    m_dialogs.showMessage({text, caption, messageIcon(icon), QMessageBox::Ok});
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    m_dialogs.showMessage({shown, caption, messageIcon(icon), QMessageBox::Ok});
 }
 
 void frmMain::returnToPasswordPage() {
     ShowPage(kPageEncryption);
     encryptionPage->txtPassword->setFocus();
+}
+
+void frmMain::returnToStoragePage() {
+    ShowPage(kPageStoreFiles);
+    storeFilesPage->txtSaveDir->setFocus();
 }
 
 } // namespace quillora::ui

@@ -96,6 +96,7 @@ private:
     void endRun();
     void showRunMessage(const QString& text, run::MessageIcon icon, run::MessageTitle title);
     void returnToPasswordPage();
+    void returnToStoragePage();
 
     QStackedWidget* m_pages;
     BackgroundRun* m_run;

@@ -1,17 +1,15 @@
 #pragma once
 
 #include "selection/DialogService.h"
-#include "ui/UrlOpener.h"
 
 #include <QList>
 #include <QQueue>
 #include <QStringList>
-#include <QUrl>
 
 namespace quillora::testing {
 
 /// Records every dialog and answers from queues, so that no test waits for a person.
-class FakeDialogs : public selection::DialogService {
+class FakeDialogService : public selection::DialogService {
 public:
     struct FolderRequest {
         QString prompt;
@@ -46,14 +44,6 @@ public:
     QList<FolderRequest> folderRequests;
     QQueue<QString> folderResults;
     int beeps = 0;
-};
-
-/// Records the addresses the window asks to open.
-class FakeOpener : public ui::UrlOpener {
-public:
-    void openUrl(const QUrl& url) override { urls.append(url); }
-
-    QList<QUrl> urls;
 };
 
 } // namespace quillora::testing

@@ -1,6 +1,7 @@
 // Renders pages of the window to PNG files for the documentation: screenshots FOLDER (headless with
 // QT_QPA_PLATFORM=offscreen). The pages show a small sample selection and a finished run over it.
-#include "FakeDialogs.h"
+#include "FakeDialogService.h"
+#include "FakeUrlOpener.h"
 #include "selection/SelectionTree.h"
 #include "ui/EncryptionPage.h"
 #include "ui/ResultsPage.h"
@@ -41,8 +42,8 @@ int main(int argc, char* argv[]) {
     for (const char* name : {"index.htm", "about.html", "news/2006.htm", "news/archive.htm"})
         writePage(site.filePath(QString::fromLatin1(name)));
 
-    testing::FakeDialogs dialogs;
-    testing::FakeOpener opener;
+    testing::FakeDialogService dialogs;
+    testing::FakeUrlOpener opener;
     QTemporaryDir programFolder;
     ui::frmMain window(programFolder.path(), dialogs, opener);
     window.resize(window.sizeHint().expandedTo(QSize(760, 500)));
