@@ -148,7 +148,8 @@ async function runSuite(browser, options) {
     copySite(options.pages, suite.originalDir);
     suite.pages = listPages(suite.originalDir, options.list);
     if (options.large) {
-        suite.pages.push(writeLargePage(suite.originalDir));
+        // First, so that one worker loads it while the others go through the small pages.
+        suite.pages.unshift(writeLargePage(suite.originalDir));
     }
     const started = Date.now();
     await snapshotOriginals(suite);

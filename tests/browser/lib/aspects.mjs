@@ -33,6 +33,14 @@ function extraErrors(original, protectedErrors) {
     });
 }
 
+function differingScreenshot(a, b) {
+    if (a.length !== b.length) {
+        return `${a.length} vs ${b.length} window heights`;
+    }
+    const i = a.findIndex((shot, k) => !shot.equals(b[k]));
+    return i < 0 ? '' : `the screenshots differ (window height ${i + 1} of ${a.length})`;
+}
+
 function allErrors(snapshot) {
     return snapshot.frames.flatMap((f) => f.errors);
 }
@@ -67,8 +75,9 @@ export function compareSnapshots(original, protectedSnap, dirs) {
             add('images', listDifference(a.images, b.images) + where);
         }
     }
-    if (!original.screenshot.equals(protectedSnap.screenshot)) {
-        add('screenshot', 'the screenshots differ');
+    const shot = differingScreenshot(original.screenshots, protectedSnap.screenshots);
+    if (shot) {
+        add('screenshot', shot);
     }
     const extra = extraErrors(allErrors(original), allErrors(protectedSnap));
     if (extra.length) {

@@ -83,15 +83,16 @@ async function settle(page) {
     await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
 }
 
-async function screenshot(page, frames, maxHeight) {
+// The window, then the page below it one window at a time, down to maxHeight: scrolling is cheap where
+// a full-page capture would lay a long page out again at its whole height.
+async function screenshots(page, frames, maxHeight) {
     const height = Math.min(maxHeight, frames[0].height);
-    if (height <= kViewport.height) {
-        return page.screenshot({ animations: 'disabled', caret: 'hide' });
+    const shots = [await page.screenshot({ animations: 'disabled', caret: 'hide' })];
+    for (let y = kViewport.height; y < height; y += kViewport.height) {
+        await page.evaluate((top) => window.scrollTo(0, top), y);
+        shots.push(await page.screenshot({ animations: 'disabled', caret: 'hide' }));
     }
-    return page.screenshot({
-        fullPage: true, animations: 'disabled', caret: 'hide',
-        clip: { x: 0, y: 0, width: kViewport.width, height },
-    });
+    return shots;
 }
 
 async function clickMarked(page) {
@@ -111,7 +112,7 @@ async function rightClick(page, dialogs) {
 }
 
 /// Loads url and returns its snapshot: the title, each frame's aspects (main frame first), the dialogs
-/// shown (prompts answered with options.answer), the screenshot, and the text after clicking the
+/// shown (prompts answered with options.answer), the screenshots, and the text after clicking the
 /// elements marked data-check-click. With options.rightClick, also the dialogs a right click brings.
 export async function takeSnapshot(browser, url, options = {}) {
     const context = await browser.newContext({
@@ -137,7 +138,7 @@ export async function takeSnapshot(browser, url, options = {}) {
             frames.push(await frame.evaluate(frameAspects));
         }
         const snapshot = { url: page.url(), title: await page.title(), frames, dialogs: [...dialogs] };
-        snapshot.screenshot = await screenshot(page, frames, options.shotHeight ?? 3000);
+        snapshot.screenshots = await screenshots(page, frames, options.shotHeight ?? 3000);
         snapshot.textAfterClicks = await clickMarked(page);
         snapshot.rightClickDialogs = options.rightClick ? await rightClick(page, dialogs) : [];
         return snapshot;

@@ -42,11 +42,8 @@ export function resultLine(record) {
 export function keepFailure(failuresDir, record, original, protectedSnap) {
     const base = path.join(failuresDir, `${record.mode}-${record.variant}`, record.page);
     fs.mkdirSync(path.dirname(base), { recursive: true });
-    if (original?.screenshot) {
-        fs.writeFileSync(`${base}.original.png`, original.screenshot);
-    }
-    if (protectedSnap?.screenshot) {
-        fs.writeFileSync(`${base}.protected.png`, protectedSnap.screenshot);
+    for (const [which, snap] of [['original', original], ['protected', protectedSnap]]) {
+        (snap?.screenshots ?? []).forEach((shot, i) => fs.writeFileSync(`${base}.${which}${i ? `-${i + 1}` : ''}.png`, shot));
     }
     const details = record.diffs.map((d) => `${d.aspect}: ${d.detail}`).join('\n');
     fs.writeFileSync(`${base}.txt`, `${resultLine(record)}\n${details}\n`);
