@@ -145,12 +145,15 @@ TEST_P(FaultInjection, KeepsTheOriginalReportsThePageGoesOnAndLeavesNothingHalfW
         const bool given = page == c.givenUp;
         const std::string source = contentOf(m_site / page);
         const std::string output = contentOf((c.copyMode ? m_root / "out" : m_site) / page);
-        if (given || c.copyMode)
+        if (given || c.copyMode) {
             EXPECT_EQ(source, original(page)) << page << ": the original changed";
-        if (!given)
+        }
+        if (!given) {
             EXPECT_NE(output.find(kBootstrapStart), std::string::npos) << page << ": the next pages are protected";
-        if (fs::exists(m_site / (page + ".bak")))
+        }
+        if (fs::exists(m_site / (page + ".bak"))) {
             EXPECT_EQ(contentOf(m_site / (page + ".bak")), original(page)) << page << ": a half-written backup";
+        }
     }
     EXPECT_EQ(filesLeft(), filesExpected(c));
 }
