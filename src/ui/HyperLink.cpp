@@ -13,7 +13,12 @@ namespace {
 
 const QColor kLinkText(0, 51, 153);
 const QColor kLinkTextOnDark(Qt::white);
-constexpr int kDarkBelowLightness = 160;
+// Perceived brightness (ITU-R BT.601 weights, 0 to 255) below which the text turns white.
+constexpr double kDarkBelowBrightness = 160;
+
+bool isDark(const QColor& color) {
+    return 0.299 * color.red() + 0.587 * color.green() + 0.114 * color.blue() < kDarkBelowBrightness;
+}
 
 } // namespace
 
@@ -44,7 +49,7 @@ QColor HyperLink::BackColor() const {
 void HyperLink::setBackColor(const QColor& color) {
     QPalette colors = palette();
     colors.setColor(QPalette::Window, color);
-    colors.setColor(QPalette::WindowText, color.lightness() < kDarkBelowLightness ? kLinkTextOnDark : kLinkText);
+    colors.setColor(QPalette::WindowText, isDark(color) ? kLinkTextOnDark : kLinkText);
     setPalette(colors);
 }
 

@@ -237,7 +237,8 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && event->modifiers() == Qt::NoModifier && cmdNext->isEnabled())
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter && plain && cmdNext->isEnabled())
         return cmdNext->click();
     QWidget::keyPressEvent(event);
 }

@@ -6,6 +6,8 @@
 #include <QQueue>
 #include <QStringList>
 
+#include <functional>
+
 namespace quillora::testing {
 
 /// Records every dialog and answers from queues, so that no test waits for a person.
@@ -18,6 +20,8 @@ public:
 
     QMessageBox::StandardButton showMessage(const selection::MessageRequest& message) override {
         messages.append(message);
+        if (onMessage)
+            onMessage(message);
         return answers.isEmpty() ? QMessageBox::Ok : answers.dequeue();
     }
     selection::FileDialogResult getFileName(const selection::FileDialogRequest& request) override {
@@ -38,6 +42,7 @@ public:
     }
 
     QList<selection::MessageRequest> messages;
+    std::function<void(const selection::MessageRequest&)> onMessage; // runs while the message is "shown"
     QQueue<QMessageBox::StandardButton> answers;
     QList<selection::FileDialogRequest> fileRequests;
     QQueue<selection::FileDialogResult> fileResults;

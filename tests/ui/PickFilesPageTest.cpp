@@ -1,0 +1,152 @@
+#include "ui/PickFilesPage.h"
+
+#include "FakeDialogService.h"
+#include "TempFolder.h"
+#include "selection/LastPathMemory.h"
+#include "selection/Pickers.h"
+#include "selection/SelectionTree.h"
+#include "selection/TreeNodes.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace quillora;
+using quillora::testing::FakeDialogService;
+using quillora::testing::TempFolder;
+
+namespace {
+
+class PickFilesPageTest : public ::testing::Test {
+protected:
+    PickFilesPageTest() { tree()->AddRootNode(); }
+
+    selection::SelectionTree* tree() const { return page.treeFolders; }
+    QStringList entries() const {
+        QStringList texts;
+        for (int i = 0; i < tree()->rootNode()->childCount(); ++i)
+            texts << tree()->rootNode()->child(i)->text(0);
+        return texts;
+    }
+    void select(QTreeWidgetItem* node) {
+        tree()->clearSelection();
+        node->setSelected(true);
+    }
+
+    TempFolder program;
+    TempFolder disk;
+    FakeDialogService dialogs;
+    selection::LastPathMemory memory{program.path()};
+    selection::Pickers pickers{dialogs, memory};
+    ui::PickFilesPage page{dialogs, pickers, memory};
+    QSignalSpy nextRule{&page, &ui::PickFilesPage::CheckEnableDisableNextButton};
+};
+
+TEST_F(PickFilesPageTest, AddFileAsksForOneHtmlFile) {
+    dialogs.fileResults.enqueue({QStringLiteral("/web/page.html"), 0});
+
+    page.cmdAddFile->click();
+
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_EQ(dialogs.fileRequests[0].title, QStringLiteral("Select A File To Protect"));
+    EXPECT_EQ(dialogs.fileRequests[0].filters, QStringList{"HTML Files (*.html *.htm)"});
+    EXPECT_EQ(dialogs.fileRequests[0].kind, selection::FileDialogRequest::Kind::Open);
+    EXPECT_EQ(entries(), QStringList{"/web/page.html"});
+    EXPECT_EQ(selection::nodeImage(tree()->rootNode()->child(0)), selection::kImageFile);
+    EXPECT_EQ(nextRule.size(), 1);
+}
+
+TEST_F(PickFilesPageTest, AddFolderStartsAtTheRememberedFolderAndRemembersTheChoice) {
+    const QString before = disk.makeFolder(QStringLiteral("before"));
+    const QString chosen = disk.makeFolder(QStringLiteral("chosen"));
+    memory.remember(before);
+    dialogs.folderResults.enqueue(chosen);
+
+    page.cmdAddFolder->click();
+
+    ASSERT_EQ(dialogs.folderRequests.size(), 1);
+    EXPECT_EQ(dialogs.folderRequests[0].prompt, QStringLiteral("Please select the folder to add "));
+    EXPECT_EQ(dialogs.folderRequests[0].initialFolder, before);
+    EXPECT_EQ(entries(), QStringList{chosen});
+    EXPECT_EQ(memory.ReadLastPath(), chosen);
+    EXPECT_EQ(nextRule.size(), 1);
+}
+
+TEST_F(PickFilesPageTest, ARefusedFolderIsStillRemembered) {
+    const QString site = disk.makeFolder(QStringLiteral("site"));
+    tree()->AddFolderNode(site, tree()->rootNode());
+    memory.remember(disk.path());
+    dialogs.folderResults.enqueue(site);
+
+    page.cmdAddFolder->click();
+
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{"The file/folder already added int the list."});
+    EXPECT_EQ(entries(), QStringList{site});
+    EXPECT_EQ(memory.ReadLastPath(), site);
+}
+
+TEST_F(PickFilesPageTest, CancelledFolderPickerChangesNothing) {
+    memory.remember(disk.path());
+
+    page.cmdAddFolder->click();
+
+    EXPECT_TRUE(entries().isEmpty());
+    EXPECT_EQ(memory.ReadLastPath(), disk.path());
+    EXPECT_EQ(nextRule.size(), 1);
+}
+
+TEST_F(PickFilesPageTest, RemoveIsOfferedForEntriesOnly) {
+    const QString site = disk.makeFolder(QStringLiteral("site"));
+    disk.makeFolder(QStringLiteral("site/img"));
+    tree()->AddFolderNode(site, tree()->rootNode());
+    QTreeWidgetItem* entry = tree()->rootNode()->child(0);
+    EXPECT_FALSE(page.cmdRemoveFolder->isEnabled());
+
+    select(entry->child(0)); // the placeholder
+    EXPECT_FALSE(page.cmdRemoveFolder->isEnabled());
+    select(tree()->rootNode());
+    EXPECT_FALSE(page.cmdRemoveFolder->isEnabled());
+    entry->setExpanded(true);
+    select(entry->child(0)); // the subfolder img
+    EXPECT_FALSE(page.cmdRemoveFolder->isEnabled());
+    select(entry);
+    EXPECT_TRUE(page.cmdRemoveFolder->isEnabled());
+
+    page.cmdRemoveFolder->click();
+
+    EXPECT_TRUE(entries().isEmpty());
+    EXPECT_EQ(selection::countNodes(tree()), 1);
+    EXPECT_FALSE(page.cmdRemoveFolder->isEnabled());
+}
+
+TEST_F(PickFilesPageTest, RemoveTakesOnlyTheSelectedEntry) {
+    tree()->AddFileNode(QStringLiteral("/web/a.htm"), tree()->rootNode());
+    tree()->AddFileNode(QStringLiteral("/web/b.htm"), tree()->rootNode());
+    tree()->AddFileNode(QStringLiteral("/web/c.htm"), tree()->rootNode());
+    select(tree()->rootNode()->child(1));
+
+    page.cmdRemoveFolder->click();
+
+    EXPECT_EQ(entries(), (QStringList{"/web/a.htm", "/web/c.htm"}));
+    EXPECT_FALSE(page.cmdRemoveFolder->isEnabled());
+    EXPECT_TRUE(tree()->selectedItems().isEmpty());
+}
+
+TEST_F(PickFilesPageTest, DroppedFoldersAndPagesAreAddedLikePicks) {
+    const QString site = disk.makeFolder(QStringLiteral("site"));
+    const QString page1 = disk.writeFile(QStringLiteral("one.htm"), "x");
+    const QString page2 = disk.writeFile(QStringLiteral("TWO.HTML"), "x");
+    const QString text = disk.writeFile(QStringLiteral("three.txt"), "x");
+
+    page.addDroppedPaths(
+        {site + QLatin1Char('/'), page1, page2, text, page1, disk.filePath(QStringLiteral("gone.htm"))});
+
+    EXPECT_EQ(entries(), (QStringList{site, page1, page2}));
+    EXPECT_EQ(selection::nodeImage(tree()->rootNode()->child(0)), selection::kImageFolder);
+    EXPECT_EQ(selection::nodeImage(tree()->rootNode()->child(1)), selection::kImageFile);
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{"The file/folder already added in the list."});
+    EXPECT_EQ(memory.ReadLastPath(), disk.path() + QLatin1Char('/'));
+    EXPECT_EQ(nextRule.size(), 1);
+}
+
+} // namespace

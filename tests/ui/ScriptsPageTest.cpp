@@ -1,0 +1,125 @@
+#include "ui/ScriptsPage.h"
+
+#include "FakeDialogService.h"
+
+#include <QCheckBox>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace quillora;
+using quillora::testing::FakeDialogService;
+
+namespace {
+
+struct Script {
+    std::size_t index;
+    const char* caption;
+    const char16_t* help;
+};
+
+const Script kScripts[] = {
+    {0, "Disable right mouse click",
+     u"Stop the user from right clicking on your page. This would stop them getting to view source."},
+    {1, "Disable text highlighting",
+     u"Stop the user from highlighting your text, thus stopping them from copy and pasting text."},
+    {3, "Don't display URLs in status bar",
+     u"Stop the URL of the link showing in the status bar along the bottom of Internet Explorer."},
+    {4, "Disable printing of pages", u"Stop the user from printing out your page."},
+    {5, "Disable clipboard and printscreen",
+     u"Stop copy and paste working on your site, and stop print screen from taking screen shots."},
+    {6, "Disable drag and drop", u"Stop elements being dragged from or onto the page, i.e. images or text."},
+    {9, "Break out of frames",
+     u"If the page has been loaded from within someone else\u2019s site, i.e. A frame redirect your page with break "
+     u"out."},
+    {10, "Disable IE Image Toolbar", u"Stop the images showing Image Toolbar"},
+};
+
+class ScriptsPageTest : public ::testing::Test {
+protected:
+    FakeDialogService dialogs;
+    ui::ScriptsPage page{dialogs};
+};
+
+class ScriptOptionTest : public ScriptsPageTest, public ::testing::WithParamInterface<Script> {};
+
+TEST_P(ScriptOptionTest, SitsAtItsIndexWithCaptionAndHelp) {
+    QCheckBox* box = page.chkScript[GetParam().index];
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QString::fromLatin1(GetParam().caption));
+    EXPECT_EQ(box->objectName(), QStringLiteral("chkScript(%1)").arg(GetParam().index));
+    EXPECT_FALSE(box->isChecked());
+
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QCoreApplication::sendEvent(box, &enter);
+    EXPECT_EQ(page.lblScriptInfo->text(), QString::fromStdU16String(GetParam().help));
+
+    box->setChecked(true);
+    engine::ProtectionOptions options;
+    page.fill(options);
+    for (std::size_t i = 0; i < engine::kScriptCount; ++i)
+        EXPECT_EQ(options.scripts[i], i == GetParam().index) << "script " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, ScriptOptionTest, ::testing::ValuesIn(kScripts),
+                         [](const auto& info) { return "Index" + std::to_string(info.param.index); });
+
+TEST_F(ScriptsPageTest, IndicesWithoutAScriptStayEmpty) {
+    for (std::size_t hole : {2u, 7u, 8u})
+        EXPECT_EQ(page.chkScript[hole], nullptr) << hole;
+}
+
+TEST_F(ScriptsPageTest, WarningStartsDisabledWithItsText) {
+    EXPECT_FALSE(page.chkRightMouse->isChecked());
+    EXPECT_FALSE(page.chkRightMouse->isEnabled());
+    EXPECT_EQ(page.chkRightMouse->text(), QStringLiteral("Show warning"));
+    EXPECT_FALSE(page.txtRightClickWarning->isEnabled());
+    EXPECT_EQ(page.txtRightClickWarning->text(), QStringLiteral("This page is protected!"));
+    EXPECT_TRUE(page.lblWarning2->isHidden());
+    EXPECT_EQ(page.lblWarning2->text(), QStringLiteral(" \\ \" or ' not allowed"));
+    EXPECT_EQ(page.lblWarning2->text().size(), 21);
+}
+
+TEST_F(ScriptsPageTest, WarningIsOfferedOnlyWithTheRightClickBlock) {
+    QCheckBox* block = page.chkScript[0];
+
+    block->setChecked(true);
+    EXPECT_TRUE(page.chkRightMouse->isEnabled());
+    EXPECT_FALSE(page.txtRightClickWarning->isEnabled());
+
+    page.chkRightMouse->setChecked(true);
+    EXPECT_TRUE(page.txtRightClickWarning->isEnabled());
+
+    block->setChecked(false);
+    EXPECT_FALSE(page.chkRightMouse->isEnabled());
+    EXPECT_FALSE(page.txtRightClickWarning->isEnabled());
+    EXPECT_TRUE(page.chkRightMouse->isChecked());
+
+    block->setChecked(true); // "Show warning" was kept checked: its text box comes back too
+    EXPECT_TRUE(page.chkRightMouse->isEnabled());
+    EXPECT_TRUE(page.txtRightClickWarning->isEnabled());
+
+    page.chkScript[1]->setChecked(true); // other scripts leave the warning alone
+    EXPECT_TRUE(page.txtRightClickWarning->isEnabled());
+}
+
+TEST_F(ScriptsPageTest, WarningTextIsFiltered) {
+    page.chkScript[0]->setChecked(true);
+    page.chkRightMouse->setChecked(true);
+    page.txtRightClickWarning->clear();
+
+    QTest::keyClicks(page.txtRightClickWarning, QStringLiteral("Don't copy \"me\" \\ please"));
+
+    EXPECT_EQ(page.txtRightClickWarning->text(), QStringLiteral("Dont copy me  please"));
+    EXPECT_EQ(dialogs.beeps, 4);
+    EXPECT_TRUE(page.lblWarning2->isHidden()) << "the last key was allowed";
+
+    engine::ProtectionOptions options;
+    page.fill(options);
+    EXPECT_TRUE(options.showRightClickWarning);
+    EXPECT_EQ(options.rightClickWarning, u"Dont copy me  please");
+}
+
+} // namespace

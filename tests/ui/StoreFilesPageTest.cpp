@@ -1,0 +1,149 @@
+#include "ui/StoreFilesPage.h"
+
+#include "FakeDialogService.h"
+#include "TempFolder.h"
+#include "selection/LastPathMemory.h"
+#include "selection/Pickers.h"
+
+#include <QCheckBox>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace quillora;
+using quillora::testing::FakeDialogService;
+using quillora::testing::TempFolder;
+
+namespace {
+
+const QString kOverwriteHelp = QStringLiteral(
+    "All current files will be replaced with their protected versions - We highly recommend you make backups");
+
+void hover(QWidget* widget) {
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QCoreApplication::sendEvent(widget, &enter);
+}
+
+class StoreFilesPageTest : public ::testing::Test {
+protected:
+    TempFolder program;
+    FakeDialogService dialogs;
+    selection::LastPathMemory memory{program.path()};
+    selection::Pickers pickers{dialogs, memory};
+    ui::StoreFilesPage page{pickers, memory};
+};
+
+TEST_F(StoreFilesPageTest, StartValues) {
+    EXPECT_TRUE(page.optSave[0]->isChecked());
+    EXPECT_EQ(page.optSave[0]->text(), QStringLiteral("Overwrite existing files"));
+    EXPECT_EQ(page.optSave[1]->text(), QStringLiteral("Copy to new folder"));
+    EXPECT_EQ(page.optSave[2]->text(), QStringLiteral("Create new protected files"));
+    EXPECT_TRUE(page.chkBackups->isChecked());
+    EXPECT_TRUE(page.chkBackups->isEnabled());
+    EXPECT_EQ(page.chkBackups->text(), QStringLiteral("Make backup of all replaced files"));
+    EXPECT_TRUE(page.txtSaveDir->text().isEmpty());
+    EXPECT_FALSE(page.txtSaveDir->isEnabled());
+    EXPECT_FALSE(page.cmdSelectDirectory->isEnabled());
+    EXPECT_EQ(page.cmdSelectDirectory->text(), QStringLiteral("..."));
+    EXPECT_FALSE(page.chkCopyrightNotice->isChecked());
+    EXPECT_EQ(page.chkCopyrightNotice->text(), QStringLiteral("Insert notice at the top of source files"));
+    EXPECT_FALSE(page.txtCopyrightNotice->isEnabled());
+    EXPECT_TRUE(page.txtCopyrightNotice->text().contains(QStringLiteral("2005")));
+    EXPECT_TRUE(page.txtCopyrightNotice->text().endsWith(QStringLiteral("All Rights Reserved.")));
+    EXPECT_EQ(page.lblOutputInfo->text(), kOverwriteHelp);
+
+    engine::ProtectionOptions options;
+    options.makeBackups = false;
+    page.fill(options);
+    EXPECT_EQ(options.storageMode, engine::StorageMode::Overwrite);
+    EXPECT_TRUE(options.makeBackups);
+    EXPECT_FALSE(options.insertNotice);
+    EXPECT_EQ(options.noticeText, engine::ProtectionOptions().noticeText);
+}
+
+struct StorageCase {
+    int index;
+    bool backups;
+    bool folder;
+};
+
+class StorageModeTest : public StoreFilesPageTest, public ::testing::WithParamInterface<StorageCase> {};
+
+TEST_P(StorageModeTest, ChoosingAModeEnablesItsControls) {
+    page.txtSaveDir->setText(QStringLiteral("/out"));
+    page.chkBackups->setChecked(false);
+    page.optSave[GetParam().index == 0 ? 2 : 0]->setChecked(true);
+
+    page.optSave[GetParam().index]->setChecked(true);
+
+    EXPECT_EQ(page.chkBackups->isEnabled(), GetParam().backups);
+    EXPECT_EQ(page.txtSaveDir->isEnabled(), GetParam().folder);
+    EXPECT_EQ(page.cmdSelectDirectory->isEnabled(), GetParam().folder);
+    // Disabling keeps the values.
+    EXPECT_EQ(page.txtSaveDir->text(), QStringLiteral("/out"));
+    EXPECT_FALSE(page.chkBackups->isChecked());
+    engine::ProtectionOptions options;
+    page.fill(options);
+    EXPECT_EQ(static_cast<int>(options.storageMode), GetParam().index);
+    EXPECT_EQ(options.targetFolder, "/out");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, StorageModeTest,
+                         ::testing::Values(StorageCase{0, true, false}, StorageCase{1, false, true},
+                                           StorageCase{2, false, false}));
+
+TEST_F(StoreFilesPageTest, HoverShowsTheModesHelpAndLeavesItThere) {
+    hover(page.optSave[1]);
+    EXPECT_EQ(page.lblOutputInfo->text(),
+              QStringLiteral("Files will be copied to this new folder, with their folder structures intact"));
+    hover(page.optSave[2]);
+    EXPECT_EQ(page.lblOutputInfo->text(),
+              QStringLiteral("Protected files will be placed in the same folders with a protected_ suffix"));
+    hover(page.chkBackups); // no help of its own
+    page.optSave[1]->setChecked(true);
+    EXPECT_EQ(page.lblOutputInfo->text(),
+              QStringLiteral("Protected files will be placed in the same folders with a protected_ suffix"));
+    hover(page.optSave[0]);
+    EXPECT_EQ(page.lblOutputInfo->text(), kOverwriteHelp);
+}
+
+TEST_F(StoreFilesPageTest, NoticeBoxFollowsItsCheckBoxAndTakesAnyText) {
+    page.chkCopyrightNotice->setChecked(true);
+    EXPECT_TRUE(page.txtCopyrightNotice->isEnabled());
+
+    page.txtCopyrightNotice->clear();
+    QTest::keyClicks(page.txtCopyrightNotice, QStringLiteral("a 'b' \"c\" \\d"));
+    EXPECT_EQ(page.txtCopyrightNotice->text(), QStringLiteral("a 'b' \"c\" \\d"));
+    EXPECT_EQ(dialogs.beeps, 0);
+
+    page.chkCopyrightNotice->setChecked(false);
+    EXPECT_FALSE(page.txtCopyrightNotice->isEnabled());
+    EXPECT_EQ(page.txtCopyrightNotice->text(), QStringLiteral("a 'b' \"c\" \\d"));
+    engine::ProtectionOptions options;
+    page.fill(options);
+    EXPECT_EQ(options.noticeText, u"a 'b' \"c\" \\d");
+}
+
+TEST_F(StoreFilesPageTest, TargetFolderIsPickedFromTheRememberedFolder) {
+    TempFolder disk;
+    memory.remember(disk.path());
+    page.optSave[1]->setChecked(true);
+    dialogs.folderResults.enqueue(QStringLiteral("/out/site"));
+
+    page.cmdSelectDirectory->click();
+
+    ASSERT_EQ(dialogs.folderRequests.size(), 1);
+    EXPECT_EQ(dialogs.folderRequests[0].prompt, QStringLiteral("Please select where to save to "));
+    EXPECT_EQ(dialogs.folderRequests[0].initialFolder, disk.path());
+    EXPECT_EQ(page.txtSaveDir->text(), QStringLiteral("/out/site"));
+    EXPECT_EQ(memory.ReadLastPath(), disk.path()) << "the target folder is not remembered";
+
+    page.cmdSelectDirectory->click(); // cancelled
+    EXPECT_EQ(page.txtSaveDir->text(), QStringLiteral("/out/site"));
+}
+
+} // namespace
