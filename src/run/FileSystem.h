@@ -73,7 +73,8 @@ public:
     /// Replaces to by from in one step.
     virtual std::error_code renameFile(const std::string& from, const std::string& to) = 0;
     virtual std::error_code removeFile(const std::string& path) = 0;
-    /// Copies the bytes and permission bits of from to a new or replaced file to.
+    /// Replaces to by a copy of from (bytes and permission bits) in one step, the copy on the disk first;
+    /// on failure to is left as it was.
     virtual std::error_code copyFile(const std::string& from, const std::string& to) = 0;
     /// The absolute path with every link, "." and ".." resolved; a missing tail is appended as written.
     virtual std::error_code canonicalPath(const std::string& path, std::string& canonical) = 0;

@@ -52,11 +52,8 @@ bool OutputPlacement::makeBackup(const std::string& full) {
     std::error_code error = m_fs.status(backup, old);
     if (!error && !old.writable)
         error = std::make_error_code(std::errc::permission_denied);
-    else
-        error = m_fs.removeFile(backup);
-    if (!error || classifyError(error) == ErrorNumber::FileNotFound ||
-        classifyError(error) == ErrorNumber::InvalidArgument)
-        error = m_fs.copyFile(full, backup);
+    else if (!error || error == std::errc::no_such_file_or_directory)
+        error = m_fs.copyFile(full, backup); // replaces an old backup only once the new one is whole
     switch (classifyError(error)) {
     case ErrorNumber::None:
     case ErrorNumber::FileNotFound:

@@ -1,36 +1,17 @@
 #include "PageDecoder.h"
 
+#include "AsciiRuns.h"
 #include "CharsetSniffer.h"
 #include "EncodingLabels.h"
 #include "Windows1252.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <unicode/ucnv.h>
 
 namespace quillora::run {
 
 namespace {
-
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-constexpr std::size_t kWord = sizeof(std::uint64_t);
-
-bool allAscii(const unsigned char* p) {
-    std::uint64_t word;
-    std::memcpy(&word, p, kWord);
-    return (word & kHighBits) == 0;
-}
-
-/// Copies the leading run of ASCII bytes, a word at a time; returns how many bytes it took.
-std::size_t copyAsciiRun(const unsigned char* p, std::size_t size, char16_t* out) {
-    std::size_t i = 0;
-    while (size - i >= kWord && allAscii(p + i)) {
-        for (std::size_t k = 0; k < kWord; ++k)
-            out[i + k] = p[i + k];
-        i += kWord;
-    }
-    return i;
-}
 
 struct Utf8Lead {
     int trail; // number of continuation bytes
@@ -98,7 +79,7 @@ bool PageDecoder::decodeUtf8(std::string_view bytes, std::u16string& text, bool&
     sawNonAscii = false;
     std::size_t i = 0;
     while (i < size) {
-        const std::size_t run = copyAsciiRun(p + i, size - i, out);
+        const std::size_t run = widenAsciiRun(p + i, size - i, out);
         i += run;
         out += run;
         if (i == size)
@@ -108,6 +89,12 @@ bool PageDecoder::decodeUtf8(std::string_view bytes, std::u16string& text, bool&
             continue;
         }
         sawNonAscii = true;
+        // Two-byte sequences (Latin, Greek, Cyrillic, ...) are the usual case and are taken directly.
+        if (p[i] >= 0xC2 && p[i] <= 0xDF && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
+            *out++ = static_cast<char16_t>(((p[i] & 0x1F) << 6) | (p[i + 1] & 0x3F));
+            i += 2;
+            continue;
+        }
         std::size_t length = decodeSequence(p + i, size - i, out);
         if (length == 0) {
             if (!replaceInvalid)
@@ -128,10 +115,11 @@ void PageDecoder::decodeWindows1252(std::string_view bytes, std::u16string& text
     char16_t* out = text.data();
     std::size_t i = 0;
     while (i < size) {
-        i += copyAsciiRun(p + i, size - i, out + i);
-        // Table look-ups up to the next word boundary keep the fast path aligned with the text.
-        for (std::size_t stop = std::min(size, i + kWord); i < stop; ++i)
+        i += widenAsciiRun(p + i, size - i, out + i);
+        if (i < size) {
             out[i] = Windows1252::decode(p[i]);
+            ++i;
+        }
     }
 }
 

@@ -1,7 +1,9 @@
 #include "PageEncoder.h"
 
+#include "AsciiRuns.h"
 #include "Windows1252.h"
 
+#include <algorithm>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 
@@ -63,7 +65,7 @@ std::error_code icuError() {
 
 } // namespace
 
-PageEncoder::PageEncoder() : m_buffer(kPieceUnits * kMaxBytesPerUnit + kSlack, '\0') {}
+PageEncoder::PageEncoder() = default;
 
 PageEncoder::~PageEncoder() {
     closeConverter();
@@ -114,6 +116,9 @@ std::string_view PageEncoder::byteOrderMark() const {
 }
 
 std::error_code PageEncoder::encode(std::u16string_view piece, bool last, std::string_view& bytes) {
+    // The buffer grows to the largest piece seen and is kept for the pages that follow.
+    if (const std::size_t needed = piece.size() * kMaxBytesPerUnit + kSlack; m_buffer.size() < needed)
+        m_buffer.resize(needed);
     char* const begin = m_buffer.data();
     char* end = begin;
     switch (m_encoding.kind) {
@@ -164,7 +169,12 @@ char* PageEncoder::encodeWindows1252(std::u16string_view piece, bool last, char*
     std::size_t i = 0;
     if (const char32_t code = takePending(piece, i, last); code != 0)
         out = writeReference(code, out);
-    for (; i < piece.size(); ++i) {
+    while (i < piece.size()) {
+        const std::size_t run = narrowAsciiRun(piece.data() + i, piece.size() - i, out);
+        i += run;
+        out += run;
+        if (i == piece.size())
+            break;
         const char16_t unit = piece[i];
         if (unit < 0x80) {
             *out++ = static_cast<char>(unit);
@@ -173,6 +183,7 @@ char* PageEncoder::encodeWindows1252(std::u16string_view piece, bool last, char*
         } else if (const char32_t code = codePointAt(piece, i, last); code != 0) {
             out = writeReference(code, out);
         }
+        ++i;
     }
     return out;
 }
@@ -181,13 +192,19 @@ char* PageEncoder::encodeUtf8(std::u16string_view piece, bool last, char* out) {
     std::size_t i = 0;
     if (const char32_t code = takePending(piece, i, last); code != 0)
         out = writeUtf8(code, out);
-    for (; i < piece.size(); ++i) {
+    while (i < piece.size()) {
+        const std::size_t run = narrowAsciiRun(piece.data() + i, piece.size() - i, out);
+        i += run;
+        out += run;
+        if (i == piece.size())
+            break;
         const char16_t unit = piece[i];
         if (unit < 0x80) {
             *out++ = static_cast<char>(unit);
         } else if (const char32_t code = codePointAt(piece, i, last); code != 0) {
             out = writeUtf8(code, out);
         }
+        ++i;
     }
     return out;
 }

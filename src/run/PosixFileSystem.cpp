@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quillora::run {
 
@@ -45,7 +46,7 @@ FileIdentity identityOf(const struct stat& st) {
 bool isWritable(const std::string& path, const struct stat& st) {
     if ((st.st_mode & 0222) == 0)
         return false; // read-only for everyone; root is refused too, as the kernel would not refuse it
-    const uid_t me = ::geteuid();
+    static const uid_t me = ::geteuid();
     if (me == 0)
         return true;
     if (st.st_uid == me)
@@ -105,7 +106,8 @@ private:
 std::string tempName(std::string_view hint) {
     static std::atomic<std::uint64_t> counter{0};
     const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    std::uint64_t mix = ticks ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
+    static const auto process = static_cast<std::uint64_t>(::getpid());
+    std::uint64_t mix = ticks ^ (process << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
     static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::string name = ".";
     name.append(hint.substr(0, kMaxHintLength));
@@ -135,6 +137,38 @@ bool entryIsFolder(int folderFd, const struct dirent& entry) {
     return ::fstatat(folderFd, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::error_code copyBytes(int from, int to) {
+    std::vector<char> buffer(kReadChunk);
+    for (;;) {
+        const ssize_t n = ::read(from, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return lastError();
+        if (n == 0)
+            return {};
+        if (const auto error = writeAll(to, std::string_view(buffer.data(), static_cast<std::size_t>(n))))
+            return error;
+    }
+}
+
+/// Creates a new file with a fresh name in folder, for writing.
+std::error_code openTemp(const std::string& folder, std::string_view nameHint, int& fd, std::string& tempPath) {
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        tempPath = joinPath(folder, tempName(nameHint));
+        // 0666 lets the umask decide a new page's permissions, as for any file the user creates.
+        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return {};
+        if (errno != EEXIST) {
+            tempPath.clear();
+            return lastError();
+        }
+    }
+    tempPath.clear();
+    return {EEXIST, std::generic_category()};
+}
+
 } // namespace
 
 std::error_code PosixFileSystem::readFile(const std::string& path, std::string& bytes) {
@@ -147,13 +181,15 @@ std::error_code PosixFileSystem::readFile(const std::string& path, std::string& 
         return lastError();
     if (S_ISDIR(st.st_mode))
         return {EISDIR, std::generic_category()};
-    // One byte more than the size, so that a file that grew is noticed and the loop goes on.
-    std::size_t capacity = std::max<std::size_t>(static_cast<std::size_t>(st.st_size) + 1, kReadChunk);
+    // A regular file is read up to the size it had when opened; anything else up to its end.
+    const auto size = static_cast<std::size_t>(st.st_size);
+    const bool sized = S_ISREG(st.st_mode) && size > 0;
+    std::size_t capacity = sized ? size : kReadChunk;
     std::size_t used = 0;
     bytes.resize(capacity);
-    for (;;) {
+    while (!sized || used < size) {
         if (used == capacity) {
-            capacity *= 2;
+            capacity = std::max(capacity * 2, kReadChunk);
             bytes.resize(capacity);
         }
         const ssize_t n = ::read(fd.get(), bytes.data() + used, capacity - used);
@@ -225,30 +261,19 @@ std::error_code PosixFileSystem::createFolder(const std::string& path) {
 
 std::error_code PosixFileSystem::createTempFile(const std::string& folder, std::string_view nameHint,
                                                 std::unique_ptr<OutputFile>& file, std::string& tempPath) {
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        tempPath = joinPath(folder, tempName(nameHint));
-        // 0666 lets the umask decide a new page's permissions, as for any file the user creates.
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            const auto error = lastError();
-            tempPath.clear();
-            return error;
-        }
-        struct stat st {};
-        if (::fstat(fd, &st) != 0) {
-            const auto error = lastError();
-            ::close(fd);
-            ::unlink(tempPath.c_str());
-            tempPath.clear();
-            return error;
-        }
-        file = std::make_unique<PosixOutputFile>(fd, identityOf(st));
-        return {};
+    int fd = -1;
+    if (const auto error = openTemp(folder, nameHint, fd, tempPath))
+        return error;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const auto error = lastError();
+        ::close(fd);
+        ::unlink(tempPath.c_str());
+        tempPath.clear();
+        return error;
     }
-    tempPath.clear();
-    return {EEXIST, std::generic_category()};
+    file = std::make_unique<PosixOutputFile>(fd, identityOf(st));
+    return {};
 }
 
 std::error_code PosixFileSystem::renameFile(const std::string& from, const std::string& to) {
@@ -264,8 +289,28 @@ std::error_code PosixFileSystem::removeFile(const std::string& path) {
 }
 
 std::error_code PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
-    std::error_code error;
-    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
+    const Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (source.get() < 0 || ::fstat(source.get(), &st) != 0)
+        return lastError();
+    int fd = -1;
+    std::string tempPath;
+    const auto cut = to.rfind('/');
+    const std::string folder = cut == std::string::npos ? "." : to.substr(0, cut + 1);
+    if (const auto error = openTemp(folder, std::string_view(to).substr(cut + 1), fd, tempPath))
+        return error;
+    // The copy is complete and on the disk before it replaces the old one, so a failure leaves that as it was.
+    std::error_code error = copyBytes(source.get(), fd);
+    if (!error && ::fchmod(fd, st.st_mode & 07777) != 0)
+        error = lastError();
+    if (!error && ::fdatasync(fd) != 0)
+        error = lastError();
+    if (::close(fd) != 0 && !error)
+        error = lastError();
+    if (!error && ::rename(tempPath.c_str(), to.c_str()) != 0)
+        error = lastError();
+    if (error)
+        ::unlink(tempPath.c_str());
     return error;
 }
 

@@ -8,6 +8,7 @@
 #include "engine/PageTransform.h"
 #include "engine/Paths.h"
 
+#include <cstring>
 #include <new>
 
 namespace quillora::run {
@@ -134,8 +135,11 @@ bool ProtectionRun::readPage(const std::string& path, std::u16string& text, Page
         reportFileError(error, path);
         return false;
     }
+    // No set here makes a zero character out of anything but zero bytes; most pages have none to remove.
+    const bool holdsZeroBytes = std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
     DecodedPage page = PageDecoder::decode(std::move(bytes));
-    std::erase(page.text, u'\0');
+    if (holdsZeroBytes)
+        std::erase(page.text, u'\0');
     text = std::move(page.text);
     encoding = std::move(page.encoding);
     return true;

@@ -128,24 +128,26 @@ TEST_P(BackupFaults, AreReportedOrPassedOverByTheirNumber) {
         EXPECT_TRUE(reporter.messages.empty());
     else
         EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{c.message, c.icon, c.title}}));
+    EXPECT_EQ(test::readBytes(site + "/sub/a.htm.bak"), "old") << "a failed backup keeps the one before";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, BackupFaults,
-    ::testing::Values(BackupFault{"RemoveMissing", FaultyFileSystem::Step::Remove, ENOENT, true, ""},
-                      BackupFault{"RemoveInvalid", FaultyFileSystem::Step::Remove, EINVAL, true, ""},
-                      BackupFault{"CopyMissing", FaultyFileSystem::Step::Copy, ENOENT, true, ""},
-                      BackupFault{"RemoveRefused", FaultyFileSystem::Step::Remove, EACCES, false,
-                                  "Unable to Access File, Your file(s) may be read-only."},
-                      BackupFault{"CopyReadOnlyDisk", FaultyFileSystem::Step::Copy, EROFS, false,
-                                  "Unable to Access File, Your file(s) may be read-only."},
-                      BackupFault{"CopyDiskFull", FaultyFileSystem::Step::Copy, ENOSPC, false,
-                                  "Unknown Error 28\r\nNo space left on device", MessageIcon::Exclamation,
-                                  MessageTitle::MainCaption},
-                      BackupFault{"RemoveIoError", FaultyFileSystem::Step::Remove, EIO, false,
-                                  "Unknown Error 5\r\nInput/output error", MessageIcon::Exclamation,
-                                  MessageTitle::MainCaption}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Steps, BackupFaults,
+                         ::testing::Values(BackupFault{"CopyMissing", FaultyFileSystem::Step::Copy, ENOENT, true, ""},
+                                           BackupFault{"CopyInvalid", FaultyFileSystem::Step::Copy, EINVAL, true, ""},
+                                           BackupFault{"CopyRefused", FaultyFileSystem::Step::Copy, EACCES, false,
+                                                       "Unable to Access File, Your file(s) may be read-only."},
+                                           BackupFault{"CopyReadOnlyDisk", FaultyFileSystem::Step::Copy, EROFS, false,
+                                                       "Unable to Access File, Your file(s) may be read-only."},
+                                           BackupFault{"CopyDiskFull", FaultyFileSystem::Step::Copy, ENOSPC, false,
+                                                       "Unknown Error 28\r\nNo space left on device",
+                                                       MessageIcon::Exclamation, MessageTitle::MainCaption},
+                                           BackupFault{"CopyIoError", FaultyFileSystem::Step::Copy, EIO, false,
+                                                       "Unknown Error 5\r\nInput/output error",
+                                                       MessageIcon::Exclamation, MessageTitle::MainCaption},
+                                           BackupFault{"StatusIoError", FaultyFileSystem::Step::Status, EIO, false,
+                                                       "Unknown Error 5\r\nInput/output error",
+                                                       MessageIcon::Exclamation, MessageTitle::MainCaption}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(OutputPlacementTest, AReadOnlyBackupIsNotReplaced) {
     const std::string backup = temp.write("site/sub/a.htm.bak", "old");

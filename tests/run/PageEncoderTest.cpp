@@ -93,6 +93,16 @@ TEST(PageEncoder, EncodesTextLongerThanOnePiece) {
     EXPECT_EQ(bytes.substr(PageEncoder::kPieceUnits, 2), "\xC3\xA9");
 }
 
+TEST(PageEncoder, TakesOtherCharactersAtEveryOffsetOfARun) {
+    // The many-at-a-time path must hand over exactly at the first character it cannot copy.
+    for (std::size_t offset = 0; offset < 40; ++offset) {
+        const std::u16string text = std::u16string(offset, u'a') + u"\u00E9\u20AC" + std::u16string(33, u'b');
+        const std::string tail(33, 'b');
+        EXPECT_EQ(encodeAll(encodingOf(Kind::Utf8), text), std::string(offset, 'a') + "\xC3\xA9\xE2\x82\xAC" + tail);
+        EXPECT_EQ(encodeAll(encodingOf(Kind::Windows1252), text), std::string(offset, 'a') + "\xE9\x80" + tail);
+    }
+}
+
 TEST(PageEncoder, OneEncoderServesPagesInTurn) {
     PageEncoder encoder;
     EXPECT_EQ(encodeAll(encoder, encodingOf(Kind::Icu, "windows-949-2000"), u"\uC548"), "\xBE\xC8");

@@ -74,6 +74,25 @@ TEST_F(PosixFileSystemTest, TemporaryFilesAreHiddenAndNeverPages) {
     EXPECT_EQ(test::readBytes(tempPath), "abc");
 }
 
+TEST_F(PosixFileSystemTest, CopyReplacesTheDestinationWholeWithTheSourcesPermissions) {
+    const std::string source = temp.write("a.htm", "new content");
+    std::filesystem::permissions(source, std::filesystem::perms(0640));
+    const std::string backup = temp.write("a.htm.bak", "an older and longer backup");
+    EXPECT_FALSE(fs.copyFile(source, backup));
+    EXPECT_EQ(test::readBytes(backup), "new content");
+    EXPECT_EQ(test::permissionsOf(backup), 0640u);
+    EXPECT_EQ(temp.files(), (std::vector<std::string>{"a.htm", "a.htm.bak"}));
+}
+
+TEST_F(PosixFileSystemTest, AFailedCopyLeavesTheDestinationAndNoTemporaryFile) {
+    const std::string backup = temp.write("a.htm.bak", "old");
+    EXPECT_EQ(fs.copyFile(temp / "gone.htm", backup), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(fs.copyFile(temp.path(), backup), std::errc::is_a_directory);
+    EXPECT_EQ(fs.copyFile(temp / "a.htm.bak", temp / "no/such/folder/x"), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(test::readBytes(backup), "old");
+    EXPECT_EQ(temp.files(), std::vector<std::string>{"a.htm.bak"});
+}
+
 TEST_F(PosixFileSystemTest, CanonicalPathsResolveLinksAndKeepAMissingTail) {
     temp.write("real/a.htm", "");
     std::filesystem::create_directory_symlink(temp / "real", temp / "link");
