@@ -122,7 +122,12 @@ async function snapshotOriginals(suite) {
         } catch (error) {
             return { error: error.message.split('\n')[0] };
         }
-    }, (page, snap) => suite.originals.set(page, snap));
+    }, (page, snap) => {
+        suite.originals.set(page, snap);
+        if (suite.originals.size % 50 === 0) {
+            console.error(`originals: ${suite.originals.size} of ${suite.pages.length} loaded`);
+        }
+    });
 }
 
 function printSummary(suite, seconds) {

@@ -6,9 +6,12 @@ export const kChromium = '/usr/bin/chromium';
 export const kViewport = { width: 1024, height: 768 };
 
 // Flags for a machine without network: no background traffic, no updates, no sandbox (runs as root).
+// Partial raster repaints only the changed part of a tile, which can round the edge pixels of anti-aliased
+// shapes (rounded corners) differently from one load of the same page to the next; whole tiles are stable.
 const kFlags = [
     '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
     '--disable-component-update', '--disable-sync', '--font-render-hinting=none', '--hide-scrollbars',
+    '--disable-partial-raster', '--force-color-profile=srgb',
 ];
 const kLoadTimeoutMs = 60000;
 
