@@ -35,46 +35,57 @@ function readableCheck(suite, page, mode, original, file) {
     return { diffs, source };
 }
 
-async function comparePage(suite, run, page) {
-    const { mode, variantName, variant, dir } = run;
-    const record = { page, mode, variant: variantName, diffs: [] };
-    const original = suite.originals.get(page);
-    const file = path.join(dir, page);
-    let protectedSnap = null;
-    let originalSource = '';
+// Why the protected page cannot be compared at all, as a difference; null when it can.
+function blocker(run, page, original) {
     if (original.error) {
-        record.diffs.push({ aspect: 'load', detail: `original: ${original.error}` });
-    } else if (!run.protection.written.has(path.resolve(file))) {
+        return { aspect: 'load', detail: `original: ${original.error}` };
+    }
+    if (!run.protection.written.has(path.resolve(run.dir, page))) {
         const why = run.protection.messages.split('\n')[0] || `exit status ${run.protection.status}`;
-        record.diffs.push({ aspect: 'protect', detail: `not written by quillora-cli: ${why}` });
+        return { aspect: 'protect', detail: `not written by quillora-cli: ${why}` };
+    }
+    return null;
+}
+
+async function checkProtected(suite, run, page, original) {
+    const { mode, variant, dir } = run;
+    const snap = await takeSnapshot(suite.browser, pageUrl(dir, page), {
+        answer: variant.password, rightClick: Boolean(variant.warning), shotHeight: suite.options.shotHeight,
+    });
+    suite.loads++;
+    const dirs = { original: suite.originalDir, protected: dir };
+    const diffs = [...compareSnapshots(original, snap, dirs), ...compareDialogs(original, snap, variant.password)];
+    if (variant.warning) {
+        diffs.push(...compareRightClick(snap, variant.warning));
+    }
+    let originalSource = '';
+    if (kHidingModes.includes(mode)) {
+        const check = readableCheck(suite, page, mode, original, path.join(dir, page));
+        diffs.push(...check.diffs);
+        originalSource = check.source;
+    }
+    const { failing, excused } = applyExceptions(diffs, { mode, variant, original, protectedSnap: snap, originalSource, dirs });
+    return { snap, failing, excused };
+}
+
+async function comparePage(suite, run, page) {
+    const record = { page, mode: run.mode, variant: run.variantName, diffs: [], excused: [] };
+    const original = suite.originals.get(page);
+    let snap = null;
+    const cannot = blocker(run, page, original);
+    if (cannot) {
+        record.diffs.push(cannot);
     } else {
         try {
-            protectedSnap = await takeSnapshot(suite.browser, pageUrl(dir, page), {
-                answer: variant.password, rightClick: Boolean(variant.warning), shotHeight: suite.options.shotHeight,
-            });
-            suite.loads++;
-            const dirs = { original: suite.originalDir, protected: dir };
-            record.diffs.push(...compareSnapshots(original, protectedSnap, dirs));
-            record.diffs.push(...compareDialogs(original, protectedSnap, variant.password));
-            if (variant.warning) {
-                record.diffs.push(...compareRightClick(protectedSnap, variant.warning));
-            }
-            if (kHidingModes.includes(mode)) {
-                const check = readableCheck(suite, page, mode, original, file);
-                record.diffs.push(...check.diffs);
-                originalSource = check.source;
-            }
+            const checked = await checkProtected(suite, run, page, original);
+            [snap, record.diffs, record.excused] = [checked.snap, checked.failing, checked.excused];
         } catch (error) {
             record.diffs.push({ aspect: 'load', detail: `protected: ${error.message.split('\n')[0]}` });
         }
     }
-    const context = { mode, variant, original, protectedSnap, originalSource, dirs: { original: suite.originalDir, protected: dir } };
-    const { failing, excused } = protectedSnap ? applyExceptions(record.diffs, context) : { failing: record.diffs, excused: [] };
-    record.status = failing.length ? 'FAIL' : excused.length ? 'SKIP' : 'PASS';
-    record.excused = excused;
-    if (failing.length) {
-        record.diffs = failing;
-        keepFailure(suite.failuresDir, record, original, protectedSnap);
+    record.status = record.diffs.length ? 'FAIL' : record.excused.length ? 'SKIP' : 'PASS';
+    if (record.diffs.length) {
+        keepFailure(suite.failuresDir, record, original, snap);
     }
     return record;
 }
