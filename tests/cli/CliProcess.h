@@ -1,0 +1,28 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace quillora::cli::test {
+
+/// What one run of the real quillora-cli came to.
+struct CliOutcome {
+    int exitCode = -1;
+    bool timedOut = false; // killed at the time bound
+    double seconds = 0;
+    long peakKiB = 0; // the largest resident set the program reached
+    std::string out;
+    std::string err;
+};
+
+/// Starts quillora-cli with arguments and waits for it, at most for the given time.
+class CliProcess {
+public:
+    /// Runs the program in workFolder (or the current one); asUser, when not negative, is the user id it runs
+    /// as (for permission tests run by root).
+    static CliOutcome run(const std::vector<std::string>& arguments, std::chrono::milliseconds bound,
+                          const std::string& workFolder = {}, int asUser = -1);
+};
+
+} // namespace quillora::cli::test
