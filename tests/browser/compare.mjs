@@ -64,7 +64,8 @@ async function checkProtected(suite, run, page, original) {
         diffs.push(...check.diffs);
         originalSource = check.source;
     }
-    const { failing, excused } = applyExceptions(diffs, { mode, variant, original, protectedSnap: snap, originalSource, dirs });
+    const context = { mode, variant, original, protectedSnap: snap, originalSource, dirs };
+    const { failing, excused } = applyExceptions(diffs, context);
     return { snap, failing, excused };
 }
 
@@ -93,7 +94,8 @@ async function comparePage(suite, run, page) {
 // A wrong answer to the password prompt must send the visitor to about:blank.
 async function refusalCheck(suite, run, page) {
     const record = { page, mode: run.mode, variant: run.variantName, diffs: [], excused: [] };
-    const snap = await takeSnapshot(suite.browser, pageUrl(run.dir, page), { answer: 'wrong', expectUrl: 'about:blank' });
+    const url = pageUrl(run.dir, page);
+    const snap = await takeSnapshot(suite.browser, url, { answer: 'wrong', expectUrl: 'about:blank' });
     suite.loads++;
     if (snap.url !== 'about:blank') {
         record.diffs.push({ aspect: 'password', detail: `a wrong password left the visitor on ${snap.url}` });
@@ -114,7 +116,8 @@ async function runVariant(suite, mode, variantName) {
     copySite(suite.originalDir, dir);
     const protection = protectPages(suite.options.cli, dir, suite.pages, mode, variant.args);
     const run = { mode, variantName, variant, dir, protection };
-    await runOrdered(suite.pages, suite.options.jobs, (page) => comparePage(suite, run, page), (_, r) => report(suite, r));
+    const check = (page) => comparePage(suite, run, page);
+    await runOrdered(suite.pages, suite.options.jobs, check, (_, record) => report(suite, record));
     if (variant.password) {
         const page = suite.pages.find((p) => protection.written.has(path.resolve(dir, p)) &&
             suite.originals.get(p).frames?.length === 1);
@@ -127,7 +130,8 @@ async function runVariant(suite, mode, variantName) {
 async function snapshotOriginals(suite) {
     await runOrdered(suite.pages, suite.options.jobs, async (page) => {
         try {
-            const snap = await takeSnapshot(suite.browser, pageUrl(suite.originalDir, page), { shotHeight: suite.options.shotHeight });
+            const url = pageUrl(suite.originalDir, page);
+            const snap = await takeSnapshot(suite.browser, url, { shotHeight: suite.options.shotHeight });
             suite.loads++;
             return snap;
         } catch (error) {

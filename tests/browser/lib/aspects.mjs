@@ -114,5 +114,6 @@ export function compareRightClick(protectedSnap, warning) {
     if (got.join('\n') === expected.join('\n')) {
         return [];
     }
-    return [{ aspect: 'behaviour', detail: `right click showed ${JSON.stringify(got)}, expected ${JSON.stringify(expected)}` }];
+    const detail = `right click showed ${JSON.stringify(got)}, expected ${JSON.stringify(expected)}`;
+    return [{ aspect: 'behaviour', detail }];
 }

@@ -21,7 +21,8 @@ function walk(root, rel, out) {
 /// The pages to compare, as paths relative to root with "/" separators: the list file's lines, or every page.
 export function listPages(root, listFile) {
     if (listFile) {
-        return fs.readFileSync(listFile, 'utf8').split('\n').map((l) => l.trim()).filter((l) => l && !l.startsWith('#'));
+        const lines = fs.readFileSync(listFile, 'utf8').split('\n').map((l) => l.trim());
+        return lines.filter((l) => l && !l.startsWith('#'));
     }
     return walk(root, '', []).sort();
 }

@@ -43,7 +43,9 @@ export function keepFailure(failuresDir, record, original, protectedSnap) {
     const base = path.join(failuresDir, `${record.mode}-${record.variant}`, record.page);
     fs.mkdirSync(path.dirname(base), { recursive: true });
     for (const [which, snap] of [['original', original], ['protected', protectedSnap]]) {
-        (snap?.screenshots ?? []).forEach((shot, i) => fs.writeFileSync(`${base}.${which}${i ? `-${i + 1}` : ''}.png`, shot));
+        for (const [i, shot] of (snap?.screenshots ?? []).entries()) {
+            fs.writeFileSync(`${base}.${which}${i ? `-${i + 1}` : ''}.png`, shot);
+        }
     }
     const details = record.diffs.map((d) => `${d.aspect}: ${d.detail}`).join('\n');
     fs.writeFileSync(`${base}.txt`, `${resultLine(record)}\n${details}\n`);

@@ -10,7 +10,8 @@ import { fileURLToPath } from 'node:url';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const suiteDir = path.dirname(here);
-const hasBrowser = fs.existsSync('/usr/bin/chromium') && fs.existsSync(path.join(suiteDir, 'node_modules', 'playwright-core'));
+const hasBrowser = fs.existsSync('/usr/bin/chromium') &&
+    fs.existsSync(path.join(suiteDir, 'node_modules', 'playwright-core'));
 
 // Page, the fault the stand-in makes on it, and the aspects that must then differ.
 const kFaults = [
@@ -56,11 +57,12 @@ describe('browser suite against known faults', { skip: !hasBrowser && 'Chromium 
         const out = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-selftest-'));
         const list = path.join(out, 'pages.txt');
         fs.writeFileSync(list, kFaults.map(([page]) => page).join('\n'));
+        const faults = kFaults.map(([page, fault]) => `${page}=${fault}`).join(',');
         const result = spawnSync(process.execPath, [
             path.join(suiteDir, 'compare.mjs'), '--cli', path.join(here, 'fake-cli.mjs'), '--pages',
             path.join(suiteDir, 'pages'), '--list', list, '--out', out, '--modes', 'links,body',
             '--variants', 'plain,password',
-        ], { encoding: 'utf8', env: { ...process.env, QV_FAKE_FAULTS: kFaults.map(([p, f]) => `${p}=${f}`).join(',') } });
+        ], { encoding: 'utf8', env: { ...process.env, QV_FAKE_FAULTS: faults } });
         run = { status: result.status, lines: result.stdout.trim().split('\n'), stderr: result.stderr, out };
     });
 
@@ -78,7 +80,8 @@ describe('browser suite against known faults', { skip: !hasBrowser && 'Chromium 
     it('keeps both screenshots of a failure', () => {
         const base = path.join(run.out, 'failures', 'links-plain', 'forms.html');
         assert.ok(fs.existsSync(`${base}.original.png`) && fs.existsSync(`${base}.protected.png`));
-        assert.match(fs.readFileSync(`${base}.txt`, 'utf8'), /^screenshot: the screenshots differ \(window height 1 of \d+\)$/m);
+        const details = fs.readFileSync(`${base}.txt`, 'utf8');
+        assert.match(details, /^screenshot: the screenshots differ \(window height 1 of \d+\)$/m);
         fs.rmSync(run.out, { recursive: true, force: true });
     });
 });
