@@ -3,15 +3,12 @@
 #include "FakeDialogService.h"
 #include "FakeUrlOpener.h"
 #include "selection/SelectionTree.h"
-#include "ui/EncryptionPage.h"
-#include "ui/ResultsPage.h"
 #include "ui/ScriptsPage.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QPixmap>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -38,9 +35,12 @@ void writePage(const QString& path) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    QTemporaryDir site;
-    for (const char* name : {"index.htm", "about.html", "news/2006.htm", "news/archive.htm"})
-        writePage(site.filePath(QString::fromLatin1(name)));
+    // A fixed place, so that the pictures show the same paths every time.
+    QDir sample(QDir::temp().filePath(QStringLiteral("quillora-sample")));
+    sample.removeRecursively();
+    for (const char* name : {"site/index.htm", "site/about.html", "site/news/2006.htm", "site/news/archive.htm",
+                             "extra/contact.htm"})
+        writePage(sample.filePath(QString::fromLatin1(name)));
 
     testing::FakeDialogService dialogs;
     testing::FakeUrlOpener opener;
@@ -48,12 +48,11 @@ int main(int argc, char* argv[]) {
     ui::frmMain window(programFolder.path(), dialogs, opener);
     window.resize(window.sizeHint().expandedTo(QSize(760, 500)));
     window.show();
-    save(window, out, QStringLiteral("welcome.png"));
 
     window.cmdNext_Click();
     auto* tree = window.findChild<selection::SelectionTree*>(QStringLiteral("treeFolders"));
-    tree->AddFolderNode(site.path(), tree->rootNode());
-    tree->AddFileNode(site.filePath(QStringLiteral("about.html")), tree->rootNode());
+    tree->AddFolderNode(sample.filePath(QStringLiteral("site")), tree->rootNode());
+    tree->AddFileNode(sample.filePath(QStringLiteral("extra/contact.htm")), tree->rootNode());
     tree->expandAll();
     window.CheckEnableDisableNextButton();
     save(window, out, QStringLiteral("pick-files.png"));
@@ -73,5 +72,6 @@ int main(int argc, char* argv[]) {
     window.cmdNext_Click();
     finished.wait(10000);
     save(window, out, QStringLiteral("results.png"));
+    sample.removeRecursively();
     return 0;
 }
