@@ -3,8 +3,11 @@
 #include "ContentEncoding.h"
 #include "MarkupScanner.h"
 
-#include <memory>
+#include <algorithm>
+#include <iterator>
+#include <list>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace quillora::engine {
@@ -16,153 +19,237 @@ constexpr std::u16string_view kAnchorOpen = u"<a ";
 constexpr std::u16string_view kAnchorClose = u"</a>";
 
 // The page as it stands after the replacements so far: pieces of the original text and pieces of new text.
-// A search that reaches back into text already handled sees it as it now is, without copying the page.
+// A "mailto:" outside a link makes the search reach back over the links before it one by one; the pieces let
+// that happen without copying the page, and two memos keep each step from searching the same text again:
+// which "mailto:" follows a piece, and back to which piece no link stands before a "mailto:".
 class PieceText {
 public:
+    struct Piece {
+        std::size_t id;
+        std::size_t begin, end; // range of the original text, when it is not new text
+        std::u16string owned;   // new text
+        bool isOwned = false;
+        std::optional<bool> hasMailto = std::nullopt;
+    };
+    using Iter = std::list<Piece>::iterator;
     struct Position {
-        std::size_t piece;
+        Iter piece;
         std::size_t offset;
-        auto operator<=>(const Position&) const = default;
     };
 
-    explicit PieceText(std::u16string_view original) : m_original(original), m_originalScanner(original) {
-        m_pieces.push_back(Piece{0, original.size(), nullptr});
+    explicit PieceText(std::u16string_view original) : m_original(original), m_scanner(original) {
+        addPiece(m_pieces.end(), Piece{0, 0, original.size(), {}, false});
     }
 
+    Position start() { return Position{m_pieces.begin(), 0}; }
     std::optional<Position> findMailto(Position from);
-    /// The nearest link before `before` and not before floor.
-    std::optional<Position> rfindAnchor(Position before, Position floor);
+    std::optional<Position> rfindAnchor(Position before);
     std::optional<Position> findAnchorClose(Position from);
     /// Replaces [from, to) by its encoding; returns the position just after the new text.
     Position encode(Position from, Position to);
+    /// True when p lies in one of the pieces from `first` through `last`.
+    static bool within(Position p, Position first, Position last) {
+        for (Iter it = first.piece;; ++it) {
+            if (it == p.piece) {
+                return true;
+            }
+            if (it == last.piece) {
+                return false;
+            }
+        }
+    }
+    /// No link stands before this "mailto:"; nor will one, since the text there only ever loses links.
+    void noLinkBefore(Position mailto) { m_floor = mark(mailto); }
+    /// No link stands between the start of piece `from` and the "mailto:".
+    void noLinkBetween(Position from, Position mailto) { m_linkFree = Span{mark(from), mark(mailto)}; }
     void appendTo(PageBuilder& out) const;
 
 private:
-    struct Piece {
-        std::size_t begin, end;                // range of the original text, when owned is null
-        std::shared_ptr<std::u16string> owned; // new text
-        std::optional<bool> hasMailto = std::nullopt;
+    // A position that stays recognisable while pieces come and go.
+    struct Mark {
+        std::size_t id;
+        std::size_t offset;
+        bool operator==(const Mark&) const = default;
+    };
+    struct Span {
+        Mark from, to;
     };
 
-    std::u16string_view view(const Piece& piece) const {
-        return piece.owned ? std::u16string_view(*piece.owned)
-                           : m_original.substr(piece.begin, piece.end - piece.begin);
+    Iter addPiece(Iter before, Piece piece) {
+        piece.id = m_nextId++;
+        const Iter it = m_pieces.insert(before, std::move(piece));
+        m_byId[it->id] = it;
+        return it;
     }
-    std::optional<std::size_t> findMarkup(std::size_t piece, std::u16string_view key, std::size_t from);
-    std::optional<std::size_t> rfindMarkup(std::size_t piece, std::u16string_view key, std::size_t before,
-                                           std::size_t floor);
-    Piece slice(const Piece& piece, std::size_t from, std::size_t to) const;
+    void erasePiece(Iter it) {
+        m_byId.erase(it->id);
+        m_pieces.erase(it);
+    }
+    Mark mark(Position p) const { return Mark{p.piece->id, p.offset}; }
+    std::optional<Position> find(const Mark& m) const {
+        const auto it = m_byId.find(m.id);
+        return it == m_byId.end() ? std::nullopt : std::optional<Position>(Position{it->second, m.offset});
+    }
+    std::u16string_view view(const Piece& piece) const {
+        return piece.isOwned ? std::u16string_view(piece.owned)
+                             : m_original.substr(piece.begin, piece.end - piece.begin);
+    }
+    std::size_t findIn(const Piece& piece, std::u16string_view key, std::size_t from);
+    std::size_t rfindIn(const Piece& piece, std::u16string_view key, std::size_t before, std::size_t floor);
+    void forgetMarksIn(const std::vector<std::size_t>& ids, const Piece& first, std::size_t offset);
 
     std::u16string_view m_original;
-    MarkupScanner m_originalScanner;
-    std::vector<Piece> m_pieces;
+    MarkupScanner m_scanner;
+    std::list<Piece> m_pieces;
+    std::unordered_map<std::size_t, Iter> m_byId;
+    std::size_t m_nextId = 0;
+    std::optional<Mark> m_floor;       // no link before it
+    std::optional<Span> m_mailtoAfter; // no "mailto:" from the start of `from` up to the one at `to`
+    std::optional<Span> m_linkFree;    // no link from the start of `from` up to the "mailto:" at `to`
 };
 
-std::optional<PieceText::Position> PieceText::findMailto(Position from) {
-    for (std::size_t i = from.piece; i < m_pieces.size(); ++i) {
-        Piece& piece = m_pieces[i];
-        const std::size_t start = i == from.piece ? from.offset : 0;
-        if (start == 0 && piece.hasMailto == false) {
-            continue;
-        }
-        const std::size_t p = findIgnoreCase(view(piece), kMailto, start);
-        if (start == 0) {
-            piece.hasMailto = p != kNotFound;
-        }
-        if (p != kNotFound) {
-            return Position{i, p};
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<std::size_t> PieceText::findMarkup(std::size_t piece, std::u16string_view key, std::size_t from) {
-    const Piece& p = m_pieces[piece];
-    const std::u16string_view text = view(p);
+std::size_t PieceText::findIn(const Piece& piece, std::u16string_view key, std::size_t from) {
+    const std::u16string_view text = view(piece);
     std::size_t found;
-    if (p.owned) {
+    if (piece.isOwned) {
         found = MarkupScanner(text).find(key, from);
     } else {
-        found = m_originalScanner.find(key, p.begin + from, false, p.end);
-        found = found == kNotFound ? kNotFound : found - p.begin;
-    }
-    if (found == kNotFound || found + key.size() > text.size()) {
-        return std::nullopt;
+        found = m_scanner.find(key, piece.begin + from, false, piece.end);
+        found = found == kNotFound ? kNotFound : found - piece.begin;
     }
     return found;
 }
 
-std::optional<std::size_t> PieceText::rfindMarkup(std::size_t piece, std::u16string_view key, std::size_t before,
-                                                  std::size_t floor) {
-    const Piece& p = m_pieces[piece];
-    const std::u16string_view text = view(p);
-    std::size_t found;
-    if (p.owned) {
-        found = MarkupScanner(text).rfind(key, before, floor);
-    } else {
-        found = m_originalScanner.rfind(key, p.begin + before, p.begin + floor);
-        found = found == kNotFound ? kNotFound : found - p.begin;
+std::size_t PieceText::rfindIn(const Piece& piece, std::u16string_view key, std::size_t before, std::size_t floor) {
+    if (piece.isOwned) {
+        const std::size_t found = MarkupScanner(piece.owned).rfind(key, before, floor);
+        return found != kNotFound && found + key.size() <= piece.owned.size() ? found : kNotFound;
     }
-    if (found == kNotFound || found + key.size() > text.size()) {
-        return std::nullopt;
-    }
-    return found;
+    const std::size_t found = m_scanner.rfind(key, piece.begin + before, piece.begin + floor);
+    return found != kNotFound && found + key.size() <= piece.end ? found - piece.begin : kNotFound;
 }
 
-std::optional<PieceText::Position> PieceText::rfindAnchor(Position before, Position floor) {
-    for (std::size_t i = before.piece + 1; i-- > floor.piece;) {
-        const std::size_t limit = i == before.piece ? before.offset : view(m_pieces[i]).size();
-        if (const auto p = rfindMarkup(i, kAnchorOpen, limit, i == floor.piece ? floor.offset : 0)) {
-            return Position{i, *p};
+std::optional<PieceText::Position> PieceText::findMailto(Position from) {
+    const std::optional<Span> known = m_mailtoAfter;
+    std::optional<Position> found;
+    for (Iter it = from.piece; it != m_pieces.end() && !found; ++it) {
+        const std::size_t start = it == from.piece ? from.offset : 0;
+        if (start == 0 && known && it->id == known->from.id) {
+            if ((found = find(known->to))) {
+                break;
+            }
+        }
+        if (start == 0 && it->hasMailto == false) {
+            continue;
+        }
+        const std::size_t p = findIgnoreCase(view(*it), kMailto, start);
+        if (start == 0) {
+            it->hasMailto = p != kNotFound;
+        }
+        if (p != kNotFound) {
+            found = Position{it, p};
         }
     }
-    return std::nullopt;
+    m_mailtoAfter.reset();
+    if (found && from.offset == 0) {
+        m_mailtoAfter = Span{mark(from), mark(*found)};
+    }
+    return found;
+}
+
+std::optional<PieceText::Position> PieceText::rfindAnchor(Position before) {
+    Iter it = before.piece;
+    std::size_t limit = before.offset;
+    if (m_linkFree && m_linkFree->to == mark(before)) {
+        // Nothing from the memo's piece up to this "mailto:" can be a link: go on before that piece.
+        const auto from = find(m_linkFree->from);
+        if (from && from->piece != m_pieces.begin()) {
+            it = std::prev(from->piece);
+            limit = view(*it).size();
+        } else if (from) {
+            return std::nullopt;
+        }
+    }
+    for (;; limit = view(*--it).size()) {
+        const bool atFloor = m_floor && it->id == m_floor->id;
+        const std::size_t floor = atFloor ? m_floor->offset : 0;
+        if (limit > floor) {
+            if (const std::size_t p = rfindIn(*it, kAnchorOpen, limit, floor); p != kNotFound) {
+                return Position{it, p};
+            }
+        }
+        if (atFloor || it == m_pieces.begin()) {
+            return std::nullopt;
+        }
+    }
 }
 
 std::optional<PieceText::Position> PieceText::findAnchorClose(Position from) {
-    for (std::size_t i = from.piece; i < m_pieces.size(); ++i) {
-        if (const auto p = findMarkup(i, kAnchorClose, i == from.piece ? from.offset : 0)) {
-            return Position{i, *p};
+    for (Iter it = from.piece; it != m_pieces.end(); ++it) {
+        const std::size_t p = findIn(*it, kAnchorClose, it == from.piece ? from.offset : 0);
+        if (p != kNotFound && p + kAnchorClose.size() <= view(*it).size()) {
+            return Position{it, p};
         }
     }
     return std::nullopt;
 }
 
-PieceText::Piece PieceText::slice(const Piece& piece, std::size_t from, std::size_t to) const {
-    if (piece.owned) {
-        return Piece{0, 0, std::make_shared<std::u16string>(piece.owned->substr(from, to - from))};
+void PieceText::forgetMarksIn(const std::vector<std::size_t>& ids, const Piece& first, std::size_t offset) {
+    const auto changed = [&](const Mark& m) {
+        return (m.id == first.id && m.offset > offset) ||
+               (m.id != first.id && std::find(ids.begin(), ids.end(), m.id) != ids.end());
+    };
+    if (m_floor && changed(*m_floor)) {
+        m_floor.reset();
     }
-    return Piece{piece.begin + from, piece.begin + to, nullptr};
+    // A memo that starts in a changed piece no longer describes the text after its start.
+    for (auto* memo : {&m_mailtoAfter, &m_linkFree}) {
+        if (*memo && (std::find(ids.begin(), ids.end(), (*memo)->from.id) != ids.end() || changed((*memo)->to))) {
+            memo->reset();
+        }
+    }
 }
 
 PieceText::Position PieceText::encode(Position from, Position to) {
     std::u16string span;
-    for (std::size_t i = from.piece; i <= to.piece; ++i) {
-        const std::u16string_view text = view(m_pieces[i]);
-        const std::size_t begin = i == from.piece ? from.offset : 0;
-        const std::size_t end = i == to.piece ? to.offset : text.size();
+    std::vector<std::size_t> changed;
+    for (Iter it = from.piece;; ++it) {
+        changed.push_back(it->id);
+        const std::u16string_view text = view(*it);
+        const std::size_t begin = it == from.piece ? from.offset : 0;
+        const std::size_t end = it == to.piece ? to.offset : text.size();
         span += text.substr(begin, end - begin);
+        if (it == to.piece) {
+            break;
+        }
     }
-    std::vector<Piece> replacement;
-    if (from.offset > 0) {
-        replacement.push_back(slice(m_pieces[from.piece], 0, from.offset));
+    // The tail after the span becomes a piece of its own; the pieces between go; the first piece keeps only
+    // what comes before the span (possibly nothing), so marks in front of the span stay valid.
+    const Piece& last = *to.piece;
+    Piece tail = last.isOwned ? Piece{0, 0, 0, last.owned.substr(to.offset), true}
+                              : Piece{0, last.begin + to.offset, last.end, {}, false};
+    forgetMarksIn(changed, *from.piece, from.offset);
+    for (Iter it = std::next(from.piece), stop = std::next(to.piece); it != stop;) {
+        erasePiece(it++);
     }
-    replacement.push_back(Piece{0, 0, std::make_shared<std::u16string>(EncodeWithScripts(span))});
-    const std::size_t encoded = from.piece + replacement.size() - 1;
-    const std::size_t tailSize = view(m_pieces[to.piece]).size();
-    if (to.offset < tailSize) {
-        replacement.push_back(slice(m_pieces[to.piece], to.offset, tailSize));
+    const Iter next = std::next(from.piece);
+    if (from.piece->isOwned) {
+        from.piece->owned.resize(from.offset);
+    } else {
+        from.piece->end = from.piece->begin + from.offset;
     }
-    const auto first = m_pieces.begin() + static_cast<std::ptrdiff_t>(from.piece);
-    m_pieces.erase(first, first + static_cast<std::ptrdiff_t>(to.piece - from.piece + 1));
-    m_pieces.insert(m_pieces.begin() + static_cast<std::ptrdiff_t>(from.piece), replacement.begin(), replacement.end());
-    return Position{encoded + 1, 0};
+    from.piece->hasMailto.reset();
+    addPiece(next, Piece{0, 0, 0, EncodeWithScripts(span), true});
+    if (!view(tail).empty()) {
+        addPiece(next, std::move(tail));
+    }
+    return Position{std::next(from.piece, 2), 0};
 }
 
 void PieceText::appendTo(PageBuilder& out) const {
     for (const Piece& piece : m_pieces) {
-        if (piece.owned) {
-            out.append(*piece.owned);
+        if (piece.isOwned) {
+            out.append(piece.owned);
         } else {
             out.copy(piece.begin, piece.end);
         }
@@ -173,13 +260,11 @@ void PieceText::appendTo(PageBuilder& out) const {
 
 void EncodeEmailLinks(std::u16string_view text, PageBuilder& out) {
     PieceText page(text);
-    // Nothing before this position can hold a link: the text there only ever loses links.
-    PieceText::Position noLinkBefore{0, 0};
-    PieceText::Position pos{0, 0};
+    PieceText::Position pos = page.start();
     while (const auto mailto = page.findMailto(pos)) {
-        const auto anchor = page.rfindAnchor(*mailto, noLinkBefore);
+        const auto anchor = page.rfindAnchor(*mailto);
         if (!anchor) {
-            noLinkBefore = std::max(noLinkBefore, *mailto);
+            page.noLinkBefore(*mailto);
             pos = PieceText::Position{mailto->piece, mailto->offset + kMailto.size()};
             continue;
         }
@@ -187,7 +272,12 @@ void EncodeEmailLinks(std::u16string_view text, PageBuilder& out) {
         if (!close) {
             break;
         }
+        // A link closed before the "mailto:" leaves it where it is, and no other link stands between them.
+        const bool mailtoStays = !page.within(*mailto, *anchor, *close);
         pos = page.encode(*anchor, PieceText::Position{close->piece, close->offset + kAnchorClose.size()});
+        if (mailtoStays) {
+            page.noLinkBetween(pos, *mailto);
+        }
     }
     page.appendTo(out);
 }

@@ -81,8 +81,9 @@ void encodeBodies(std::u16string_view text, PageBuilder& out) {
         const std::size_t content = gt + 1;
         const std::size_t close = scanner.find(kBodyClose, content);
         if (close == kNotFound) {
-            pos = gt + 2;
-            continue;
+            // The search would go on from the second character after this tag, but no later body tag can find
+            // a "</body>" either.
+            break;
         }
         out.copy(copied, content);
         out.encode(text.substr(content, close - content));

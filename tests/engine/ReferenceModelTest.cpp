@@ -1,0 +1,178 @@
+// The page transformation against a literal model of its rules: every search reads the current text afresh
+// from its start, every replacement is made in place. The model is slow and plain; the product builds the page
+// in one pass, places the header on the way and keeps memos in the e-mail mode, and must agree with it.
+#include "engine/BehaviourScripts.h"
+#include "engine/ContentEncoding.h"
+#include "engine/MarkupScanner.h"
+#include "engine/PageTransform.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+namespace quillora::engine {
+namespace {
+
+void modelReplace(std::u16string& text, std::size_t from, std::size_t to, std::size_t& pos) {
+    const std::u16string encoded = EncodeWithScripts(std::u16string_view(text).substr(from, to - from));
+    text.replace(from, to - from, encoded);
+    pos = from + encoded.size();
+}
+
+void modelEmailLinks(std::u16string& text) {
+    for (std::size_t pos = 0;;) {
+        const std::size_t m = findIgnoreCase(text, u"mailto:", pos);
+        if (m == kNotFound) {
+            return;
+        }
+        MarkupScanner scanner(text);
+        const std::size_t a = scanner.rfind(u"<a ", m);
+        if (a == kNotFound) {
+            pos = m + 7;
+            continue;
+        }
+        const std::size_t e = scanner.find(u"</a>", a);
+        if (e == kNotFound) {
+            return;
+        }
+        modelReplace(text, a, e + 4, pos);
+    }
+}
+
+void modelAllLinks(std::u16string& text) {
+    for (std::size_t pos = 0;;) {
+        MarkupScanner scanner(text);
+        const std::size_t a = scanner.find(u"<a ", pos);
+        const std::size_t e = a == kNotFound ? kNotFound : scanner.find(u"</a>", a);
+        if (e == kNotFound) {
+            return;
+        }
+        modelReplace(text, a, e + 4, pos);
+    }
+}
+
+void modelBodies(std::u16string& text) {
+    for (std::size_t pos = 0;;) {
+        MarkupScanner scanner(text);
+        const std::size_t b = scanner.find(u"<body", pos, true);
+        const std::size_t gt = b == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, b);
+        if (gt == kNotFound) {
+            return;
+        }
+        const std::size_t close = scanner.find(u"</body>", gt + 1);
+        if (close == kNotFound) {
+            pos = gt + 2;
+            continue;
+        }
+        modelReplace(text, gt + 1, close, pos);
+    }
+}
+
+std::size_t modelDoctype(std::u16string_view text) {
+    const std::size_t start = text.find_first_not_of(u" \t\r\n");
+    if (start == std::u16string_view::npos || !matchesAt(text, u"<!doctype", start)) {
+        return 0;
+    }
+    const std::size_t gt = text.find(u'>', start);
+    return gt == std::u16string_view::npos ? 0 : gt + 1;
+}
+
+std::u16string modelProtect(std::u16string text, const ProtectionOptions& options) {
+    if (options.script(kScriptImageToolbar)) {
+        InsertImageToolbarMeta(text);
+    }
+    switch (options.encryptionMode) {
+    case EncryptionMode::EmailLinks:
+        modelEmailLinks(text);
+        break;
+    case EncryptionMode::AllLinks:
+        modelAllLinks(text);
+        break;
+    case EncryptionMode::BodyOnly:
+        modelBodies(text);
+        break;
+    case EncryptionMode::WholePage: {
+        const std::size_t doctype = modelDoctype(text);
+        text = text.substr(0, doctype) + EncodeWithScripts(std::u16string_view(text).substr(doctype));
+        break;
+    }
+    }
+    std::u16string header(Bootstrap());
+    BuildBehaviourScripts(header, options);
+    MarkupScanner scanner(text);
+    const std::size_t head = scanner.find(u"<head", 0, true);
+    const std::size_t headEnd = head == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, head);
+    const std::size_t html = scanner.find(u"<html", 0, true);
+    const std::size_t htmlEnd = html == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, html);
+    if (headEnd != kNotFound) {
+        text.insert(headEnd + 1, header);
+    } else if (htmlEnd != kNotFound) {
+        text.insert(htmlEnd + 1, u"<head>" + header + u"</head>");
+    } else {
+        text.insert(modelDoctype(text), u"<html><head>" + header + u"</head>");
+    }
+    if (options.insertNotice) {
+        text = u"<!-- " + options.noticeText + u"-->\r\n" + text;
+    }
+    return text;
+}
+
+const std::u16string kFragments[] = {
+    u"<a href=x>",   u"<A HREF=\"mailto:me\">",
+    u"</a>",         u"mailto:",
+    u"<!--",         u"-->",
+    u"<script>",     u"<script src=j.js>",
+    u"</script>",    u"<style>",
+    u"</style>",     u"<head>",
+    u"<HEAD a='>'>", u"</head>",
+    u"<body>",       u"<body x=\">\">",
+    u"</body>",      u"<html>",
+    u"<header>",     u"text ",
+    u"\u00E9\u20AC", u"<!DOCTYPE html>",
+    u"<textarea>",   u"</textarea>",
+    u"<a\n",         u">",
+    u"<script >w()", u" ",
+    u"<frameset>",
+};
+
+std::u16string randomPage(std::mt19937& random) {
+    std::u16string page;
+    const int pieces = std::uniform_int_distribution<int>(0, 40)(random);
+    for (int i = 0; i < pieces; ++i) {
+        page += kFragments[std::uniform_int_distribution<std::size_t>(0, std::size(kFragments) - 1)(random)];
+    }
+    return page;
+}
+
+TEST(ProtectPageModel, AgreesWithTheLiteralRulesOnRandomPages) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 20000; ++round) {
+        const std::u16string page = randomPage(random);
+        ProtectionOptions options;
+        options.encryptionMode = static_cast<EncryptionMode>(round % 4);
+        options.scripts[kScriptImageToolbar] = round % 3 == 0;
+        options.scripts[kScriptDragDrop] = round % 5 == 0;
+        options.insertNotice = round % 7 == 0;
+        std::u16string protectedPage = page;
+        ProtectPage(FileEntry{"p.htm", ""}, protectedPage, options,
+                    [](FileEntry&, std::u16string_view) { return false; });
+        ASSERT_EQ(protectedPage, modelProtect(page, options))
+            << "round " << round << ", mode " << (round % 4) << ", page of " << page.size() << " units";
+    }
+}
+
+TEST(ProtectPageModel, AMailtoAfterManyClosedLinksEncodesThemAll) {
+    std::u16string page;
+    for (int i = 0; i < 300; ++i) {
+        page += u"<p><a href=x>x</a> <a href=\"mailto:a@b\">a</a></p>\n";
+    }
+    page += u"<script>location='mailto:'+who</script><a href=y>y</a> mailto:z";
+    ProtectionOptions options;
+    options.encryptionMode = EncryptionMode::EmailLinks;
+    std::u16string protectedPage = page;
+    ProtectPage(FileEntry{"p.htm", ""}, protectedPage, options, [](FileEntry&, std::u16string_view) { return false; });
+    EXPECT_EQ(protectedPage, modelProtect(page, options));
+    EXPECT_EQ(protectedPage.find(u"<a "), std::u16string::npos);
+}
+
+} // namespace
+} // namespace quillora::engine
