@@ -114,12 +114,15 @@ async function runVariant(suite, mode, variantName) {
     const variant = kVariants[variantName];
     const dir = path.join(suite.workDir, `${mode}-${variantName}`);
     copySite(suite.originalDir, dir);
-    const protection = protectPages(suite.options.cli, dir, suite.pages, mode, variant.args);
+    // The large page proves that size does not matter; the script variants add nothing to that, and a page
+    // of a few MB costs as much to load as all the small pages together.
+    const pages = variant.args.length ? suite.pages.filter((p) => p !== suite.largePage) : suite.pages;
+    const protection = protectPages(suite.options.cli, dir, pages, mode, variant.args);
     const run = { mode, variantName, variant, dir, protection };
     const check = (page) => comparePage(suite, run, page);
-    await runOrdered(suite.pages, suite.options.jobs, check, (_, record) => report(suite, record));
+    await runOrdered(pages, suite.options.jobs, check, (_, record) => report(suite, record));
     if (variant.password) {
-        const page = suite.pages.find((p) => protection.written.has(path.resolve(dir, p)) &&
+        const page = pages.find((p) => protection.written.has(path.resolve(dir, p)) &&
             suite.originals.get(p).frames?.length === 1);
         if (page) {
             report(suite, await refusalCheck(suite, run, page));
@@ -169,7 +172,8 @@ async function runSuite(browser, options) {
     suite.pages = listPages(suite.originalDir, options.list);
     if (options.large) {
         // First, so that one worker loads it while the others go through the small pages.
-        suite.pages.unshift(writeLargePage(suite.originalDir));
+        suite.largePage = writeLargePage(suite.originalDir);
+        suite.pages.unshift(suite.largePage);
     }
     const started = Date.now();
     await snapshotOriginals(suite);

@@ -13,7 +13,8 @@ const kFlags = [
     '--disable-component-update', '--disable-sync', '--font-render-hinting=none', '--hide-scrollbars',
     '--disable-partial-raster', '--force-color-profile=srgb',
 ];
-const kLoadTimeoutMs = 60000;
+// Generous: the large page on a busy machine takes most of a minute.
+const kLoadTimeoutMs = 180000;
 
 // Runs in every document before its own scripts: records uncaught errors even where a page (or the
 // protection's own error handler) tells the browser to keep quiet about them.
