@@ -52,7 +52,8 @@ CommandLineOptions::CommandLineOptions()
     addStorageOptions();
     addPageOptions();
     addScriptOptions();
-    m_app->add_flag("-q,--quiet", m_quiet, "Print only the written paths and the messages (no status, no progress)");
+    m_app->add_flag("-q,--quiet", m_quiet,
+                    "Print only the written paths and the messages (no status texts, no progress line)");
 }
 
 CommandLineOptions::~CommandLineOptions() = default;

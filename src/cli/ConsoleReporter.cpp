@@ -22,7 +22,8 @@ void ConsoleReporter::statusChanged(const std::string& text) {
         m_lastCount = text;
         return;
     }
-    if (!m_quiet)
+    // That nothing was found is worth a line even in a quiet run: nothing was done.
+    if (!m_quiet || text == run::messages::kNoFilesFound)
         printLines(text);
 }
 

@@ -44,6 +44,15 @@ TEST(ConsoleReporter, StatusTextsButOnlyTheLastCount) {
                                  "quillora-cli: The following 2 files have been protected\n");
 }
 
+TEST(ConsoleReporter, QuietStillSaysThatNothingWasFound) {
+    Console console;
+    ConsoleReporter reporter(console.out, console.err, false, true);
+    reporter.statusChanged("Scanning for files, please wait...");
+    reporter.statusChanged("No files found to protect");
+    reporter.finish();
+    EXPECT_EQ(console.err.str(), "quillora-cli: No files found to protect\n");
+}
+
 TEST(ConsoleReporter, QuietKeepsOnlyMessages) {
     Console console;
     ConsoleReporter reporter(console.out, console.err, true, true);
