@@ -2,6 +2,9 @@
 //   run_bench_tool generate DIR PAGES FOLDERS   writes a site of pages of about 10 KB in FOLDERS folders
 //   run_bench_tool minimal SRC DST              the least a protection pass must do: read each page, escape
 //                                               every byte as %XX, write it to the same place below DST
+//   run_bench_tool measure CMD ARGS...          runs CMD (its output discarded) and prints "wall cpu peakKB":
+//                                               seconds of wall and CPU (user + system) time, peak memory
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -11,7 +14,9 @@
 #include <iostream>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -100,6 +105,28 @@ int minimal(const std::string& source, const std::string& target) {
     return 0;
 }
 
+double seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6;
+}
+
+int measure(char** command) {
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::execvp(command[0], command);
+        std::_Exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child)
+        return 1;
+    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - started;
+    std::printf("%.3f %.3f %ld\n", wall.count(), seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -108,6 +135,8 @@ int main(int argc, char** argv) {
         return generate(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
     if (command == "minimal" && argc == 4)
         return minimal(argv[2], argv[3]);
-    std::cerr << "usage: run_bench_tool generate DIR PAGES FOLDERS | minimal SRC DST\n";
+    if (command == "measure" && argc > 2)
+        return measure(argv + 2);
+    std::cerr << "usage: run_bench_tool generate DIR PAGES FOLDERS | minimal SRC DST | measure CMD ARGS...\n";
     return 2;
 }

@@ -25,8 +25,7 @@ measure() {
     local out=$1
     shift
     rm -rf "$out"
-    /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >/dev/null
-    awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$work/time"
+    "$tool" measure "$@"
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -63,7 +62,7 @@ bench_site() {
         cpu=$(cut -d' ' -f2 "$work/$name" | median)
         peak=$(cut -d' ' -f3 "$work/$name" | median)
         awk -v n="$name" -v w="$wall" -v c="$cpu" -v p="$pages" -v mb="$megabytes" -v cw="$cp_wall" -v cc="$cp_cpu" \
-            -v k="$peak" 'BEGIN { printf "%-10s %8.2f %8.2f %10.0f %8.1f %10.2f %10.2f %9.1f\n",
+            -v k="$peak" 'BEGIN { printf "%-10s %8.3f %8.3f %10.0f %8.1f %10.2f %10.2f %9.1f\n",
                                   n, w, c, p / w, mb / w, w / cw, c / cc, k / 1024 }'
     done
     local q_wall q_cpu
