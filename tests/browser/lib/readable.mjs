@@ -5,10 +5,11 @@ const kToken = /[\p{L}\p{N}\p{M}_]+/gu;
 const kNumber = /^[\p{N}_]+$/u;
 const kUnspaced = /[\p{Script=Han}\p{Script=Hiragana}\p{Script=Katakana}\p{Script=Hangul}]/u;
 
-// Texts the protection itself leaves readable in every protected file.
+// Texts the protection itself leaves readable in every protected file, including the head it adds to a
+// page that has none.
 const kGeneratedTexts = [
     "<SCRIPT LANGUAGE='JavaScript'>", '<SCRIPT LANGUAGE=JavaScript>', 'qv_d00(unescape(', "eval(unescape('",
-    '<NOSCRIPT>To display this page you need a browser with JavaScript support.</NOSCRIPT>',
+    '<NOSCRIPT>To display this page you need a browser with JavaScript support.</NOSCRIPT>', '<html><head></head>',
 ];
 
 /// The set of words of a text.
@@ -32,10 +33,12 @@ function externalScripts(source) {
 }
 
 /// The parts of the original source that stay readable by design: in body mode everything outside the
-/// body's content, in whole-page mode nothing but external script elements. Null in body mode when the
+/// body's content, in whole-page mode nothing but the document type and external script elements. Null in body mode when the
 /// page has no body tag (then nothing is hidden).
 export function readableByDesign(source, mode, notice = '') {
-    const parts = [...kGeneratedTexts, notice, externalScripts(source)];
+    // The document type stays in front, so that the page keeps its rendering mode.
+    const doctype = /<!DOCTYPE[^>]*>/i.exec(source)?.[0] ?? '';
+    const parts = [...kGeneratedTexts, notice, doctype, externalScripts(source)];
     if (mode === 'body') {
         const open = /<body[^>]*>/i.exec(source);
         if (!open) {

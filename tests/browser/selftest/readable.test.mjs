@@ -26,8 +26,10 @@ describe('readableByDesign', () => {
         assert.ok(!allowed.includes('Bread'));
         assert.ok(allowed.includes('<SCRIPT src="x.js"></SCRIPT>'));
     });
-    it('keeps only external script elements and generated texts in whole-page mode', () => {
-        const allowed = readableByDesign(page, 'page', 'My notice');
+    it('keeps only the document type, external script elements and generated texts in whole-page mode', () => {
+        const allowed = readableByDesign(`<!DOCTYPE html>${page}`, 'page', 'My notice');
+        assert.ok(allowed.includes('<!DOCTYPE html>'));
+        assert.ok(allowed.includes('<html><head>'));
         assert.ok(!allowed.includes('Menu'));
         assert.ok(allowed.includes('<script src="app.js"></script>'));
         assert.ok(allowed.includes('My notice'));
