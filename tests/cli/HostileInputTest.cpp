@@ -5,6 +5,7 @@
 #include "ScriptLiteral.h"
 #include "WriterCallDecoder.h"
 #include "engine/ContentEncoding.h"
+#include "engine/MarkupScanner.h"
 #include "engine/TextConvert.h"
 
 #include <algorithm>
@@ -304,6 +305,28 @@ TEST_F(HostileInput, AnUnreadableFolderIsSkippedAndAnUnreadablePageReported) {
         << outcome.err;
     EXPECT_EQ(contentOf(m_root / "site/secret.htm"), page("secret"));
     EXPECT_EQ(contentOf(m_root / "site/locked/hidden.htm"), page("hidden"));
+}
+
+// Fault in the script-aware encoding, kept as a reproducer until it is mended: the "</script>" that ends an
+// external script element is searched from the start of its tag, so one inside a quoted attribute value cuts
+// the element inside its own start tag; the quote left open then swallows the next writer call and the text
+// after the element never shows. (The fuzzers skip such tags for this check meanwhile, see KnownFaults.h.)
+TEST_F(HostileInput, DISABLED_AScriptCloseInsideAQuotedAttributeStaysInItsElement) {
+    writeFile(m_root / "page.htm", page("<script data-x='</script>' src=a.js></script>b"));
+    const CliOutcome outcome = run({"--no-backup", "page.htm"}, 10);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+
+    const std::u16string protectedPage = unitsOf(contentOf(m_root / "page.htm"));
+    const std::size_t body = protectedPage.find(u"<body>");
+    std::vector<fuzz::OutputSegment> segments;
+    std::string error;
+    ASSERT_TRUE(WriterCallDecoder::split(std::u16string_view(protectedPage).substr(body), segments, error));
+    for (const auto& segment : segments) {
+        const std::size_t close = segment.text.find(u"</script>");
+        if (!segment.writerCall && close != std::u16string::npos) {
+            EXPECT_LT(engine::MarkupScanner::tagEnd(segment.text, 0), close) << engine::toUtf8(segment.text);
+        }
+    }
 }
 
 // --- Warning and password texts ---------------------------------------------------------------------------
