@@ -7,17 +7,37 @@
 
 namespace quillora::selection {
 
+namespace {
+
+struct Pictures {
+    QIcon root;
+    QIcon folder;
+    QIcon file;
+    QIcon placeholder;
+};
+
+// Looked up once, as the style's lookup is slow next to adding a node and a run adds thousands. Never freed,
+// so that no picture outlives the application it was made by.
+const Pictures& pictures() {
+    static const Pictures* cached = new Pictures{QApplication::style()->standardIcon(QStyle::SP_DriveHDIcon),
+                                                 QApplication::style()->standardIcon(QStyle::SP_DirIcon),
+                                                 QApplication::style()->standardIcon(QStyle::SP_FileIcon),
+                                                 QApplication::style()->standardIcon(QStyle::SP_BrowserReload)};
+    return *cached;
+}
+
+} // namespace
+
 QIcon imageIcon(int image) {
-    QStyle* style = QApplication::style();
     switch (image) {
     case kImageRoot:
-        return style->standardIcon(QStyle::SP_DriveHDIcon);
+        return pictures().root;
     case kImageFolder:
-        return style->standardIcon(QStyle::SP_DirIcon);
+        return pictures().folder;
     case kImageFile:
-        return style->standardIcon(QStyle::SP_FileIcon);
+        return pictures().file;
     default:
-        return style->standardIcon(QStyle::SP_BrowserReload);
+        return pictures().placeholder;
     }
 }
 

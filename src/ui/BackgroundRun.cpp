@@ -8,12 +8,21 @@
 
 namespace quillora::ui {
 
-BackgroundRun::BackgroundRun(QObject* parent) : QObject(parent) {}
+namespace {
+
+constexpr int kDeliveryIntervalMs = 100;
+
+} // namespace
+
+BackgroundRun::BackgroundRun(QObject* parent) : QObject(parent) {
+    m_delivery.setInterval(kDeliveryIntervalMs);
+    connect(&m_delivery, &QTimer::timeout, this, &BackgroundRun::deliver);
+}
 
 BackgroundRun::~BackgroundRun() {
     if (m_thread == nullptr)
         return;
-    // A report still on its way may hold the run until this thread handles it.
+    // The run may be waiting for this thread to handle a message; keep handling until it ends.
     while (!m_thread->wait(20))
         QCoreApplication::processEvents();
     delete m_thread;
@@ -29,33 +38,63 @@ void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<
     }
     m_busy = true;
     m_options = options;
-    m_thread = QThread::create([this, picks = std::move(selection)]() mutable { runOnThread(std::move(picks)); });
+    m_delivery.start();
+    m_thread = QThread::create([this, picks = std::move(selection)] { runOnThread(picks); });
     m_thread->start();
 }
 
-bool BackgroundRun::isRunning() const {
-    return m_busy;
-}
-
-void BackgroundRun::runOnThread(std::vector<run::SelectionEntry> selection) {
+void BackgroundRun::runOnThread(const std::vector<run::SelectionEntry>& selection) {
     run::PosixFileSystem fileSystem;
     const run::RunSummary summary = run::ProtectionRun(m_options, *this, fileSystem).ProtectFiles(selection);
-    post([this, summary] {
-        m_busy = false;
-        Q_EMIT finished(summary);
-    });
+    QMetaObject::invokeMethod(
+        this,
+        [this, summary] {
+            deliver();
+            m_delivery.stop();
+            m_busy = false;
+            Q_EMIT finished(summary);
+        },
+        Qt::QueuedConnection);
 }
 
-template <typename Call> void BackgroundRun::post(Call&& call) {
-    QMetaObject::invokeMethod(this, std::forward<Call>(call), Qt::QueuedConnection);
+void BackgroundRun::collect(Report report) {
+    const std::lock_guard lock(m_mutex);
+    m_collected.push_back(std::move(report));
 }
 
-template <typename Call> void BackgroundRun::postAndWait(Call&& call) {
-    QMetaObject::invokeMethod(this, std::forward<Call>(call), Qt::BlockingQueuedConnection);
+void BackgroundRun::deliver() {
+    std::vector<Report> batch;
+    {
+        const std::lock_guard lock(m_mutex);
+        batch.swap(m_collected);
+    }
+    // Only the latest status and progress of a batch can be seen; the listed pages all count.
+    const Report* status = nullptr;
+    const Report* counted = nullptr;
+    for (const Report& report : batch) {
+        if (report.kind == Report::Kind::Listed)
+            Q_EMIT fileListed(report.entry, report.text);
+        else
+            (report.kind == Report::Kind::Status ? status : counted) = &report;
+    }
+    if (status != nullptr)
+        Q_EMIT statusText(status->text);
+    if (counted != nullptr)
+        Q_EMIT progress(counted->done, counted->found);
+}
+
+template <typename Call> void BackgroundRun::deliverAndWait(Call&& call) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, &call] {
+            deliver();
+            call();
+        },
+        Qt::BlockingQueuedConnection);
 }
 
 void BackgroundRun::statusChanged(const std::string& text) {
-    post([this, text = QString::fromStdString(text)] { Q_EMIT statusText(text); });
+    collect({Report::Kind::Status, QString::fromStdString(text), {}});
 }
 
 void BackgroundRun::fileWritten(const engine::FileEntry& entry) {
@@ -63,23 +102,23 @@ void BackgroundRun::fileWritten(const engine::FileEntry& entry) {
 }
 
 void BackgroundRun::pageWritten(const engine::FileEntry& entry, const std::string& outputPath) {
-    post([this, entry, path = selection::fromNativePath(outputPath)] { Q_EMIT fileListed(entry, path); });
+    collect({Report::Kind::Listed, selection::fromNativePath(outputPath), entry});
 }
 
 void BackgroundRun::showMessage(const std::string& text, run::MessageIcon icon, run::MessageTitle title) {
-    postAndWait([this, &text, icon, title] { Q_EMIT messageShown(QString::fromStdString(text), icon, title); });
+    deliverAndWait([this, &text, icon, title] { Q_EMIT messageShown(QString::fromStdString(text), icon, title); });
 }
 
 void BackgroundRun::returnToPasswordPage() {
-    postAndWait([this] { Q_EMIT passwordPageWanted(); });
+    deliverAndWait([this] { Q_EMIT passwordPageWanted(); });
 }
 
 void BackgroundRun::returnToStoragePage() {
-    postAndWait([this] { Q_EMIT storagePageWanted(); });
+    deliverAndWait([this] { Q_EMIT storagePageWanted(); });
 }
 
 void BackgroundRun::progressChanged(std::size_t done, std::size_t found) {
-    post([this, done, found] { Q_EMIT progress(done, found); });
+    collect({Report::Kind::Progress, {}, {}, done, found});
 }
 
 } // namespace quillora::ui

@@ -6,16 +6,19 @@
 
 #include <QObject>
 #include <QString>
-#include <memory>
+#include <QTimer>
+#include <cstddef>
+#include <mutex>
 #include <vector>
 
 class QThread;
 
 namespace quillora::ui {
 
-/// Runs a protection off the window's thread and hands every report to the window's thread as a signal. A
-/// message, or the return to the password page, holds the run until the window has dealt with it, so the run's
-/// order and its waits for the user stay as they are.
+/// Runs a protection off the window's thread and hands every report to the window's thread as a signal, in the
+/// run's order. Status, listing and progress reports are collected and handed over ten times a second, so a
+/// fast run can neither flood the window's event queue nor make it repaint for every page. A message, or a return to an
+/// earlier page, holds the run until the window has dealt with it (and with everything reported before it).
 class BackgroundRun : public QObject, private run::RunReporter {
     Q_OBJECT
 
@@ -26,7 +29,7 @@ public:
     /// Starts a run over a copy of the options and the selection; one run at a time.
     void start(const engine::ProtectionOptions& options, std::vector<run::SelectionEntry> selection);
     /// True from start until finished has been emitted.
-    bool isRunning() const;
+    bool isRunning() const { return m_busy; }
 
 Q_SIGNALS:
     void statusText(const QString& text);
@@ -39,21 +42,36 @@ Q_SIGNALS:
     void finished(const run::RunSummary& summary);
 
 private:
+    struct Report {
+        enum class Kind { Status, Listed, Progress };
+        Kind kind;
+        QString text; // the status text, or the output path of a listed page
+        engine::FileEntry entry;
+        std::size_t done = 0;
+        std::size_t found = 0;
+    };
+
+    // RunReporter, called on the run's thread.
     void statusChanged(const std::string& text) override;
     void fileWritten(const engine::FileEntry& entry) override;
+    void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override;
     void showMessage(const std::string& text, run::MessageIcon icon, run::MessageTitle title) override;
     void returnToPasswordPage() override;
     void returnToStoragePage() override;
-    void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
-    void runOnThread(std::vector<run::SelectionEntry> selection);
-    template <typename Call> void post(Call&& call);
-    template <typename Call> void postAndWait(Call&& call);
+    void runOnThread(const std::vector<run::SelectionEntry>& selection);
+    void collect(Report report);
+    /// On the window's thread: emits everything collected so far, in order.
+    void deliver();
+    template <typename Call> void deliverAndWait(Call&& call);
 
     engine::ProtectionOptions m_options;
     QThread* m_thread = nullptr;
-    bool m_busy = false; // from start until the end of the run has reached this thread
+    bool m_busy = false; // from start until the end of the run has reached the window's thread
+    QTimer m_delivery;
+    std::mutex m_mutex; // guards m_collected
+    std::vector<Report> m_collected;
 };
 
 } // namespace quillora::ui
