@@ -64,6 +64,11 @@ PickFilesPage::PickFilesPage(selection::DialogService& dialogs, selection::Picke
     layout->addLayout(buttons);
 }
 
+void PickFilesPage::clearSelection() {
+    treeFolders->clearNodes();
+    cmdRemoveFolder->setEnabled(false);
+}
+
 void PickFilesPage::cmdAddFile_Click() {
     const QString file =
         m_pickers.ShowFileDialog(window(), QStringLiteral("HTML Files (*.html;*.htm)|*.html;*.htm"), QString(), 0,

@@ -22,6 +22,9 @@ public:
     PickFilesPage(selection::DialogService& dialogs, selection::Pickers& pickers,
                   const selection::LastPathMemory& lastPath, QWidget* parent = nullptr);
 
+    /// Empties the selection tree (without its root) and withdraws Remove.
+    void clearSelection();
+
     void cmdAddFile_Click();
     void cmdAddFolder_Click();
     void cmdRemoveFolder_Click();

@@ -190,7 +190,7 @@ void frmMain::Reset() {
 
 void frmMain::cmdNext_Click() {
     if (cmdNext->text() == kCaptionRestart) {
-        pickFilesPage->treeFolders->clearNodes();
+        pickFilesPage->clearSelection();
         Reset();
     }
     ShowPage(m_page + 1);

@@ -137,6 +137,8 @@ TEST_F(frmMainTest, NextOnPickFilesNeedsAnEntry) {
 
 TEST_F(frmMainTest, RestartLandsOnPickFilesWithAnEmptySelectionAndTheSameOptions) {
     pickFolder(program.makeFolder(QStringLiteral("empty")));
+    tree()->rootNode()->child(0)->setSelected(true);
+    ASSERT_TRUE(window.pickFilesPage->cmdRemoveFolder->isEnabled());
     goToPage(2);
     window.storeFilesPage->optSave[2]->setChecked(true);
     goToPage(4);
@@ -149,6 +151,7 @@ TEST_F(frmMainTest, RestartLandsOnPickFilesWithAnEmptySelectionAndTheSameOptions
     EXPECT_EQ(window.currentPage(), 1);
     EXPECT_EQ(selection::countNodes(tree()), 1);
     EXPECT_FALSE(window.cmdNext->isEnabled());
+    EXPECT_FALSE(window.pickFilesPage->cmdRemoveFolder->isEnabled());
     EXPECT_TRUE(window.storeFilesPage->optSave[2]->isChecked());
     EXPECT_TRUE(window.scriptsPage->chkScript[0]->isChecked());
     EXPECT_EQ(window.resultsPage->treeResults->topLevelItemCount(), 1);
@@ -241,6 +244,18 @@ TEST_F(frmMainTest, ButtonsAnswerTheirMnemonics) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 1; }));
     QTest::keyClick(&window, Qt::Key_B, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 0; }));
+
+    // Add File and Add Folder share their letter: Alt+A moves between them instead of opening a picker.
+    QTest::keyClick(&window, Qt::Key_N, Qt::AltModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 1; }));
+    QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
+    QWidget* first = QApplication::focusWidget();
+    QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
+    QWidget* second = QApplication::focusWidget();
+    EXPECT_TRUE((first == window.pickFilesPage->cmdAddFile && second == window.pickFilesPage->cmdAddFolder) ||
+                (first == window.pickFilesPage->cmdAddFolder && second == window.pickFilesPage->cmdAddFile));
+    EXPECT_TRUE(dialogs.fileRequests.isEmpty());
+    EXPECT_TRUE(dialogs.folderRequests.isEmpty());
 
     dialogs.answers.enqueue(QMessageBox::No);
     QTest::keyClick(&window, Qt::Key_X, Qt::AltModifier);
