@@ -162,7 +162,8 @@ void AppendEncodedWithScripts(std::u16string& out, std::u16string_view text) {
         MarkupScanner scanner(rest);
         const std::size_t start = scanner.find(u"<script ", 0);
         const std::size_t gt = start == kNotFound ? kNotFound : MarkupScanner::tagEnd(rest, start);
-        const std::size_t close = gt == kNotFound ? kNotFound : findIgnoreCase(rest, u"</script>", start);
+        // The element's end is searched after its start tag, which may itself hold "</script>" in a quoted value.
+        const std::size_t close = gt == kNotFound ? kNotFound : findIgnoreCase(rest, u"</script>", gt + 1);
         if (close == kNotFound) {
             // No further script element, or one without an end: everything left travels in one writer call.
             AppendWriterCall(out, rest);

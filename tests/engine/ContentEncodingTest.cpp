@@ -85,6 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
                    call(u"<script src = a.js></script>") + call(u"")},
         ScriptsRow{"SrcAfterQuotedGreaterThan", u"<script data-x=\"a>b\" src=y.js></script>z",
                    call(u"") + u"<script data-x=\"a>b\" src=y.js></script>" + call(u"z")},
+        ScriptsRow{"CloseInsideItsStartTag", u"<script data-x='</script>' src=a.js></script>b",
+                   call(u"") + u"<script data-x='</script>' src=a.js></script>" + call(u"b")},
         ScriptsRow{"InComment", u"<!-- <script src=x.js></script> -->", call(u"<!-- <script src=x.js></script> -->")},
         ScriptsRow{"WrittenByScript", u"<script >document.write('<script src=a.js></scr'+'ipt>')</script>",
                    call(u"<script >document.write('<script src=a.js></scr'+'ipt>')</script>") + call(u"")},
