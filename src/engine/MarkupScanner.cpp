@@ -53,6 +53,11 @@ std::size_t MarkupScanner::tagEnd(std::u16string_view text, std::size_t tagStart
 
 std::size_t MarkupScanner::scanConstruct(std::size_t lt) {
     const std::size_t n = m_text.size();
+    // Most tags are none of these; their second character tells at once.
+    const char16_t next = lt + 1 < n ? asciiLower(m_text[lt + 1]) : u'\0';
+    if (next != u'!' && next != u's' && next != u't') {
+        return lt + 1;
+    }
     if (matchesAt(m_text, u"<!--", lt)) {
         // "<!-->" and "<!--->" already close the comment, as in a browser.
         const std::size_t close = findIgnoreCase(m_text, u"-->", lt + 2);

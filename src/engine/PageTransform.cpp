@@ -8,6 +8,8 @@
 #include "Paths.h"
 #include "TextConvert.h"
 
+#include <array>
+
 namespace quillora::engine {
 
 namespace {
@@ -135,10 +137,32 @@ void placeHeader(std::u16string& out, std::size_t from, std::u16string_view head
     out.insert(from + at, wrapped);
 }
 
-std::u16string buildHeader(const ProtectionOptions& options) {
-    std::u16string header(Bootstrap());
-    BuildBehaviourScripts(header, options);
-    return header;
+// The header depends only on the behaviour options, which stay the same for a whole run: build it once.
+const std::u16string& buildHeader(const ProtectionOptions& options) {
+    struct Cache {
+        bool valid = false;
+        std::array<bool, kScriptCount> scripts{};
+        bool showRightClickWarning = false;
+        std::u16string rightClickWarning;
+        bool passwordProtect = false;
+        std::u16string password;
+        std::u16string header;
+    };
+    thread_local Cache cache;
+    if (!cache.valid || cache.scripts != options.scripts ||
+        cache.showRightClickWarning != options.showRightClickWarning ||
+        cache.rightClickWarning != options.rightClickWarning || cache.passwordProtect != options.passwordProtect ||
+        cache.password != options.password) {
+        cache.valid = true;
+        cache.scripts = options.scripts;
+        cache.showRightClickWarning = options.showRightClickWarning;
+        cache.rightClickWarning = options.rightClickWarning;
+        cache.passwordProtect = options.passwordProtect;
+        cache.password = options.password;
+        cache.header = Bootstrap();
+        BuildBehaviourScripts(cache.header, options);
+    }
+    return cache.header;
 }
 
 } // namespace
@@ -249,7 +273,7 @@ void ProtectPage(const FileEntry& entry, std::u16string& text, const ProtectionO
     if (FollowFrames(entry, text, protectFrame)) {
         return;
     }
-    const std::u16string header = buildHeader(options);
+    const std::u16string& header = buildHeader(options);
     std::u16string notice;
     if (options.insertNotice) {
         notice = u"<!-- " + options.noticeText + u"-->\r\n";

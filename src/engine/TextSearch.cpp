@@ -40,12 +40,65 @@ bool matchesAt(std::u16string_view text, std::u16string_view key, std::size_t po
     return true;
 }
 
+namespace {
+
+// The first position at or after from where the first two characters of key stand (either case for letters).
+// Keys start with a fixed character such as "<" and pages hold many of those; testing the second character in
+// the same step passes over most of them at once.
+std::size_t findPair(std::u16string_view text, char16_t first, char16_t second, std::size_t from) {
+    const std::size_t n = text.size();
+    const bool letter = second >= u'a' && second <= u'z';
+    const char16_t fold = letter ? 0x20 : 0;
+    std::size_t i = from;
+#ifdef __SSE2__
+    const __m128i wantFirst = _mm_set1_epi16(static_cast<short>(first));
+    const __m128i wantSecond = _mm_set1_epi16(static_cast<short>(second));
+    const __m128i foldMask = _mm_set1_epi16(static_cast<short>(fold));
+    for (; i + 9 <= n; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 1));
+        const __m128i hit =
+            _mm_and_si128(_mm_cmpeq_epi16(a, wantFirst), _mm_cmpeq_epi16(_mm_or_si128(b, foldMask), wantSecond));
+        const int mask = _mm_movemask_epi8(hit);
+        if (mask != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+        }
+    }
+#endif
+    for (; i + 1 < n; ++i) {
+        if (text[i] == first && char16_t(text[i + 1] | fold) == second) {
+            return i;
+        }
+    }
+    return kNotFound;
+}
+
+bool isLetter(char16_t c) {
+    return c >= u'a' && c <= u'z';
+}
+
+} // namespace
+
 std::size_t findIgnoreCase(std::u16string_view text, std::u16string_view key, std::size_t from) {
     if (key.empty()) {
         return from <= text.size() ? from : kNotFound;
     }
+    if (key.size() >= 2 && !isLetter(key[0]) && (isLetter(key[1]) || key[1] < 0x40)) {
+        // "|0x20" folds only letters; below 0x40 the fold must change nothing, so such a second character is
+        // compared as it stands (no fold applied).
+        for (std::size_t i = from;; ++i) {
+            const std::size_t p = findPair(text, key[0], key[1], i);
+            if (p == kNotFound) {
+                return kNotFound;
+            }
+            if (matchesAt(text, key, p)) {
+                return p;
+            }
+            i = p;
+        }
+    }
     const char16_t first = key[0];
-    const char16_t upper = (first >= u'a' && first <= u'z') ? char16_t(first - 32) : first;
+    const char16_t upper = isLetter(first) ? char16_t(first - 32) : first;
     for (std::size_t i = from; i < text.size();) {
         std::size_t p = findChar(text, first, i);
         if (upper != first) {
