@@ -48,6 +48,25 @@ std::size_t leadingDoctypeLength(std::u16string_view text) {
     return gt == kNotFound ? 0 : gt + 1;
 }
 
+/// The first META tag that declares a character set where a browser looks for one (its first 1024
+/// characters), or nothing.
+std::u16string charsetDeclaration(std::u16string_view text) {
+    constexpr std::size_t kPrescan = 1024;
+    MarkupScanner scanner(text);
+    for (std::size_t at = scanner.find(u"<meta", 0, true, kPrescan + 4); at != kNotFound;
+         at = scanner.find(u"<meta", at + 1, true, kPrescan + 4)) {
+        const std::size_t gt = MarkupScanner::tagEnd(text, at);
+        if (gt == kNotFound) {
+            break;
+        }
+        const std::u16string_view tag = text.substr(at, gt + 1 - at);
+        if (findIgnoreCase(tag, u"charset", 0) != kNotFound) {
+            return std::u16string(tag);
+        }
+    }
+    return {};
+}
+
 /// The end of the tag found by a key at pos, or kNotFound.
 std::size_t tagEndAt(std::u16string_view text, std::size_t pos) {
     return pos == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, pos);
@@ -284,14 +303,18 @@ void ProtectPage(const FileEntry& entry, std::u16string& text, const ProtectionO
     if (options.script(kScriptImageToolbar)) {
         InsertImageToolbarMeta(text);
     }
+    // When the whole page is encoded its character-set declaration would reach the browser only once parsing
+    // has begun, too late to count: a copy of it stays readable in front of the header.
+    const std::u16string charset =
+        options.encryptionMode == EncryptionMode::WholePage ? charsetDeclaration(text) : std::u16string();
     std::u16string out;
-    out.reserve(outputCapacity(text, header.size() + notice.size() + 32));
+    out.reserve(outputCapacity(text, charset.size() + header.size() + notice.size() + 32));
     out += notice;
     PageBuilder builder(out, text);
     encrypt(text, options.encryptionMode, builder);
     // The source is no longer needed; give its memory back before the header moves the result's tail.
     std::u16string().swap(text);
-    placeHeader(out, notice.size(), header);
+    placeHeader(out, notice.size(), charset.empty() ? header : charset + header);
     text = std::move(out);
 }
 

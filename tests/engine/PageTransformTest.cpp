@@ -91,16 +91,27 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     WholePage, ProtectPageTest,
-    ::testing::Values(PageRow{"HeadIsEncodedToo", kPage, u"<html><head><title>t</title></head><body>x</body></html>",
-                              u"<html><head>" + boot() + u"</head>" +
-                                  call(u"<html><head><title>t</title></head><body>x</body></html>")},
-                      PageRow{"DoctypeStaysFirst", kPage, u" <!doctype html><html><body>x</body></html>",
-                              u" <!doctype html><html><head>" + boot() + u"</head>" +
-                                  call(u"<html><body>x</body></html>")},
-                      PageRow{"ExternalScriptsStay", kPage, u"<html><script src=a.js></script></html>",
-                              u"<html><head>" + boot() + u"</head>" + call(u"<html>") + u"<script src=a.js></script>" +
-                                  call(u"</html>")},
-                      PageRow{"EmptyPage", kPage, u"", u"<html><head>" + boot() + u"</head>" + call(u"")}),
+    ::testing::Values(
+        PageRow{"HeadIsEncodedToo", kPage, u"<html><head><title>t</title></head><body>x</body></html>",
+                u"<html><head>" + boot() + u"</head>" +
+                    call(u"<html><head><title>t</title></head><body>x</body></html>")},
+        PageRow{"DoctypeStaysFirst", kPage, u" <!doctype html><html><body>x</body></html>",
+                u" <!doctype html><html><head>" + boot() + u"</head>" + call(u"<html><body>x</body></html>")},
+        PageRow{"ExternalScriptsStay", kPage, u"<html><script src=a.js></script></html>",
+                u"<html><head>" + boot() + u"</head>" + call(u"<html>") + u"<script src=a.js></script>" +
+                    call(u"</html>")},
+        PageRow{"CharsetDeclarationStaysReadable", kPage,
+                u"<!DOCTYPE html><html><head><META Charset=\"utf-8\"><title>t</title></head></html>",
+                u"<!DOCTYPE html><html><head><META Charset=\"utf-8\">" + boot() + u"</head>" +
+                    call(u"<html><head><META Charset=\"utf-8\"><title>t</title></head></html>")},
+        PageRow{"ContentTypeDeclarationStaysReadable", kPage,
+                u"<head><meta http-equiv=Content-Type content='text/html; charset=iso-8859-1'></head>",
+                u"<html><head><meta http-equiv=Content-Type content='text/html; charset=iso-8859-1'>" + boot() +
+                    u"</head>" +
+                    call(u"<head><meta http-equiv=Content-Type content='text/html; charset=iso-8859-1'></head>")},
+        PageRow{"OtherMetaTagsStayHidden", kPage, u"<head><meta name=author content=me></head>",
+                u"<html><head>" + boot() + u"</head>" + call(u"<head><meta name=author content=me></head>")},
+        PageRow{"EmptyPage", kPage, u"", u"<html><head>" + boot() + u"</head>" + call(u"")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(

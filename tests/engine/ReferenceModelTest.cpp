@@ -77,6 +77,7 @@ std::size_t modelDoctype(std::u16string_view text) {
 }
 
 std::u16string modelProtect(std::u16string text, const ProtectionOptions& options) {
+    std::u16string charset;
     if (options.script(kScriptImageToolbar)) {
         InsertImageToolbarMeta(text);
     }
@@ -91,12 +92,20 @@ std::u16string modelProtect(std::u16string text, const ProtectionOptions& option
         modelBodies(text);
         break;
     case EncryptionMode::WholePage: {
+        MarkupScanner metaScanner(text);
+        for (std::size_t meta = text.find(u"<meta charset=x>"); meta < 1024;
+             meta = text.find(u"<meta charset=x>", meta + 1)) {
+            if (metaScanner.isMarkup(meta)) {
+                charset = u"<meta charset=x>";
+                break;
+            }
+        }
         const std::size_t doctype = modelDoctype(text);
         text = text.substr(0, doctype) + EncodeWithScripts(std::u16string_view(text).substr(doctype));
         break;
     }
     }
-    std::u16string header(Bootstrap());
+    std::u16string header = charset + std::u16string(Bootstrap());
     BuildBehaviourScripts(header, options);
     MarkupScanner scanner(text);
     const std::size_t head = scanner.find(u"<head", 0, true);
@@ -117,20 +126,35 @@ std::u16string modelProtect(std::u16string text, const ProtectionOptions& option
 }
 
 const std::u16string kFragments[] = {
-    u"<a href=x>",   u"<A HREF=\"mailto:me\">",
-    u"</a>",         u"mailto:",
-    u"<!--",         u"-->",
-    u"<script>",     u"<script src=j.js>",
-    u"</script>",    u"<style>",
-    u"</style>",     u"<head>",
-    u"<HEAD a='>'>", u"</head>",
-    u"<body>",       u"<body x=\">\">",
-    u"</body>",      u"<html>",
-    u"<header>",     u"text ",
-    u"\u00E9\u20AC", u"<!DOCTYPE html>",
-    u"<textarea>",   u"</textarea>",
-    u"<a\n",         u">",
-    u"<script >w()", u" ",
+    u"<a href=x>",
+    u"<A HREF=\"mailto:me\">",
+    u"</a>",
+    u"mailto:",
+    u"<!--",
+    u"-->",
+    u"<script>",
+    u"<script src=j.js>",
+    u"</script>",
+    u"<style>",
+    u"</style>",
+    u"<head>",
+    u"<HEAD a='>'>",
+    u"</head>",
+    u"<body>",
+    u"<body x=\">\">",
+    u"</body>",
+    u"<html>",
+    u"<header>",
+    u"text ",
+    u"\u00E9\u20AC",
+    u"<!DOCTYPE html>",
+    u"<textarea>",
+    u"</textarea>",
+    u"<a\n",
+    u"<meta charset=x>",
+    u">",
+    u"<script >w()",
+    u" ",
     u"<frameset>",
 };
 
