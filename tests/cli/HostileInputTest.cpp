@@ -329,6 +329,21 @@ TEST_F(HostileInput, DISABLED_AScriptCloseInsideAQuotedAttributeStaysInItsElemen
     }
 }
 
+// Fault in the header placement, kept as a reproducer until it is mended (found by fuzz_protect_page): a page
+// without a head gets its header after its html tag, looked for in the page already rewritten, and a quote left
+// open in that tag (lang="en) is closed by a quote of the first writer call: the header lands inside that call,
+// the call fails, and with no writer defined nothing hidden shows.
+TEST_F(HostileInput, DISABLED_AnOpenQuoteInTheHtmlTagKeepsTheHeaderOutOfTheWriterCalls) {
+    writeFile(m_root / "page.htm", "<html lang=\"en><body><a href=\"x\">link</a></body></html>");
+    const CliOutcome outcome = run({"--no-backup", "page.htm"}, 10);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+
+    const std::u16string protectedPage = unitsOf(contentOf(m_root / "page.htm"));
+    std::vector<fuzz::OutputSegment> segments;
+    std::string error;
+    EXPECT_TRUE(WriterCallDecoder::split(protectedPage, segments, error)) << error;
+}
+
 // --- Warning and password texts ---------------------------------------------------------------------------
 
 /// The behaviour block of a protected page: the first writer call after the bootstrap, as the browser runs it.
