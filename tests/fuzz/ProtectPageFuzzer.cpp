@@ -1,6 +1,7 @@
 // ProtectPage on arbitrary text with options taken from the input, in all four modes. The protected page, read
 // as the browser runs it (writer calls replaced by what they write), must give the input back exactly, apart
-// from the notice, the header (bootstrap and behaviour block, with the head it may come in) and the META tag.
+// from the notice, the header (bootstrap and behaviour block, with the head it may come in, and in whole-page mode
+// a copy of the page's character-set declaration in front of it) and the META tag.
 
 #include "FuzzCheck.h"
 #include "FuzzInput.h"
@@ -144,6 +145,21 @@ void checkWholePageHidden(const std::vector<OutputSegment>& segments) {
     }
 }
 
+/// In whole-page mode a copy of the page's character-set declaration may stand right in front of the header, so
+/// that the browser sees it before any writer call: its length there, or 0.
+std::size_t charsetCopyLength(const Case& c, std::u16string_view page, std::size_t at) {
+    if (c.options.encryptionMode != EncryptionMode::WholePage || at == 0 || page[at - 1] != u'>') {
+        return 0;
+    }
+    const std::size_t meta = engine::rfindIgnoreCase(page, u"<meta", at);
+    if (meta == engine::kNotFound) {
+        return 0;
+    }
+    const std::u16string_view copy = page.substr(meta, at - meta);
+    const bool declaresCharset = engine::findIgnoreCase(copy, u"charset", 0) != engine::kNotFound;
+    return declaresCharset && c.page.find(copy) != std::u16string::npos ? copy.size() : 0;
+}
+
 /// Tries the header with each head wrapper the placement may add; true when the page then reads back.
 bool readsBack(const Case& c, std::u16string_view page, std::size_t at, std::u16string_view header) {
     static constexpr std::array<std::pair<std::u16string_view, std::u16string_view>, 3> kWrappers = {{
@@ -151,26 +167,29 @@ bool readsBack(const Case& c, std::u16string_view page, std::size_t at, std::u16
         {u"<head>", u"</head>"},
         {u"<html><head>", u"</head>"},
     }};
-    for (const auto& [open, close] : kWrappers) {
-        const std::size_t end = at + header.size();
-        if (at < open.size() || page.substr(at - open.size(), open.size()) != open ||
-            page.substr(end, close.size()) != close) {
-            continue;
-        }
-        std::u16string rest(page.substr(0, at - open.size()));
-        rest += page.substr(end + close.size());
-        std::vector<OutputSegment> segments;
-        std::string error;
-        std::u16string decoded;
-        if (!WriterCallDecoder::split(rest, segments, error) || !WriterCallDecoder::runAll(rest, decoded, error)) {
-            continue; // the page's own markup around the header looked like a head the placement adds
-        }
-        const bool meta = c.options.script(engine::kScriptImageToolbar) && equalsWithoutOneMeta(decoded, c.page);
-        if (decoded == c.page || meta) {
-            if (c.options.encryptionMode == EncryptionMode::WholePage && !hasScriptCloseInsideStartTag(c.page)) {
-                checkWholePageHidden(segments);
+    const std::size_t end = at + header.size();
+    for (const std::size_t added : {std::size_t(0), charsetCopyLength(c, page, at)}) {
+        const std::size_t from = at - added;
+        for (const auto& [open, close] : kWrappers) {
+            if (from < open.size() || page.substr(from - open.size(), open.size()) != open ||
+                page.substr(end, close.size()) != close) {
+                continue;
             }
-            return true;
+            std::u16string rest(page.substr(0, from - open.size()));
+            rest += page.substr(end + close.size());
+            std::vector<OutputSegment> segments;
+            std::string error;
+            std::u16string decoded;
+            if (!WriterCallDecoder::split(rest, segments, error) || !WriterCallDecoder::runAll(rest, decoded, error)) {
+                continue; // the page's own markup around the header looked like a head the placement adds
+            }
+            const bool meta = c.options.script(engine::kScriptImageToolbar) && equalsWithoutOneMeta(decoded, c.page);
+            if (decoded == c.page || meta) {
+                if (c.options.encryptionMode == EncryptionMode::WholePage) {
+                    checkWholePageHidden(segments);
+                }
+                return true;
+            }
         }
     }
     return false;
