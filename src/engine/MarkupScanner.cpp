@@ -21,17 +21,18 @@ bool isBlank(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f';
 }
 
+bool isAsciiLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
 } // namespace
 
 std::size_t MarkupScanner::tagEnd(std::u16string_view text, std::size_t tagStart) {
     const std::size_t n = text.size();
     for (std::size_t i = tagStart; i < n; ++i) {
-        const char16_t c = text[i];
-        if (c == u'>') {
+        i = findEither(text, u'>', u'=', i);
+        if (i == kNotFound || text[i] == u'>') {
             return i;
-        }
-        if (c != u'=') {
-            continue;
         }
         std::size_t v = i + 1;
         while (v < n && isBlank(text[v])) {
@@ -53,11 +54,6 @@ std::size_t MarkupScanner::tagEnd(std::u16string_view text, std::size_t tagStart
 
 std::size_t MarkupScanner::scanConstruct(std::size_t lt) {
     const std::size_t n = m_text.size();
-    // Most tags are none of these; their second character tells at once.
-    const char16_t next = lt + 1 < n ? asciiLower(m_text[lt + 1]) : u'\0';
-    if (next != u'!' && next != u's' && next != u't') {
-        return lt + 1;
-    }
     if (matchesAt(m_text, u"<!--", lt)) {
         // "<!-->" and "<!--->" already close the comment, as in a browser.
         const std::size_t close = findIgnoreCase(m_text, u"-->", lt + 2);
@@ -65,24 +61,35 @@ std::size_t MarkupScanner::scanConstruct(std::size_t lt) {
         m_skipped.emplace_back(lt, end);
         return end;
     }
-    for (const auto& element : kRawTextElements) {
-        const std::size_t after = lt + element.open.size();
-        if (after < n && matchesAt(m_text, element.open, lt) && endsTagName(m_text[after])) {
-            const std::size_t gt = lt >= m_noTagEndFrom ? kNotFound : tagEnd(m_text, lt);
-            if (gt == kNotFound) {
-                // No ">" follows: this tag, and every later one, has no end and so no contents.
-                m_noTagEndFrom = std::min(m_noTagEndFrom, lt);
-                return lt + 1;
+    const bool endTag = lt + 1 < n && m_text[lt + 1] == u'/';
+    const std::size_t name = endTag ? lt + 2 : lt + 1;
+    if (name >= n || !isAsciiLetter(m_text[name])) {
+        return lt + 1;
+    }
+    const std::size_t gt = lt >= m_noTagEndFrom ? kNotFound : tagEnd(m_text, lt);
+    if (gt == kNotFound) {
+        // No ">" follows: this tag, and every later one, has no end.
+        m_noTagEndFrom = std::min(m_noTagEndFrom, lt);
+        return lt + 1;
+    }
+    // What stands between a tag's name and its end is attribute text, as in onclick="w('<a href=x>')".
+    if (findChar(m_text.substr(0, gt), u'<', lt + 1) != kNotFound) {
+        m_skipped.emplace_back(lt + 1, gt);
+    }
+    if (!endTag) {
+        for (const auto& element : kRawTextElements) {
+            const std::size_t after = lt + element.open.size();
+            if (after < n && matchesAt(m_text, element.open, lt) && endsTagName(m_text[after])) {
+                const std::size_t close = findIgnoreCase(m_text, element.close, gt + 1);
+                const std::size_t contentEnd = close == kNotFound ? n : close;
+                if (contentEnd > gt + 1) {
+                    m_skipped.emplace_back(gt + 1, contentEnd);
+                }
+                return std::max(contentEnd, gt + 1);
             }
-            const std::size_t close = findIgnoreCase(m_text, element.close, gt + 1);
-            const std::size_t end = close == kNotFound ? n : close;
-            if (end > gt + 1) {
-                m_skipped.emplace_back(gt + 1, end);
-            }
-            return std::max(end, gt + 1);
         }
     }
-    return lt + 1;
+    return gt + 1;
 }
 
 void MarkupScanner::scanThrough(std::size_t pos) {

@@ -28,6 +28,28 @@ std::size_t findChar(std::u16string_view text, char16_t c, std::size_t from) {
     return kNotFound;
 }
 
+std::size_t findEither(std::u16string_view text, char16_t a, char16_t b, std::size_t from) {
+    const std::size_t n = text.size();
+    std::size_t i = from;
+#ifdef __SSE2__
+    const __m128i wantA = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i wantB = _mm_set1_epi16(static_cast<short>(b));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(block, wantA), _mm_cmpeq_epi16(block, wantB)));
+        if (mask != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        if (text[i] == a || text[i] == b) {
+            return i;
+        }
+    }
+    return kNotFound;
+}
+
 bool matchesAt(std::u16string_view text, std::u16string_view key, std::size_t pos) {
     if (pos > text.size() || text.size() - pos < key.size()) {
         return false;

@@ -85,6 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<head>" + boot() + u"</head><body>" + call(u"<script>w('</body>')</script>x") + u"</body>"},
         PageRow{"BodyEndInTextarea", kBody, u"<head></head><body><textarea></body></textarea></body>",
                 u"<head>" + boot() + u"</head><body>" + call(u"<textarea></body></textarea>") + u"</body>"},
+        // A quote left open in the html tag swallows what follows up to the next quote, as in a browser.
+        PageRow{"OpenQuoteInTheHtmlTag", kBody, u"<html lang=\"en><body><a href=\"x\">link</a></body></html>",
+                u"<html lang=\"en><body><a href=\"x\"><head>" + boot() + u"</head>link</a></body></html>"},
         PageRow{"QuotedGreaterThanInBodyTag", kBody, u"<head></head><body onload=\"if(a>b)go()\">x</body>",
                 u"<head>" + boot() + u"</head><body onload=\"if(a>b)go()\">" + call(u"x") + u"</body>"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -125,6 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
         PageRow{"LinkWrittenByAScript", kLinks, u"<script>document.write('<a href=x>x</a>')</script><a href=y>Y</a>",
                 u"<html><head>" + boot() + u"</head><script>document.write('<a href=x>x</a>')</script>" +
                     call(u"<a href=y>Y</a>")},
+        PageRow{"LinkInAnAttributeIsNotTaken", kLinks, u"<p onclick=\"w('<a href=x>')\">p</p><a href=y>Y</a>",
+                u"<html><head>" + boot() + u"</head><p onclick=\"w('<a href=x>')\">p</p>" + call(u"<a href=y>Y</a>")},
         PageRow{"OnlyTheEmailLink", kEmail, u"<a href=x>X</a><a href=\"MAILTO:me@x\">me</a><a href=y>Y</a>",
                 u"<html><head>" + boot() + u"</head><a href=x>X</a>" + call(u"<a href=\"MAILTO:me@x\">me</a>") +
                     u"<a href=y>Y</a>"},
