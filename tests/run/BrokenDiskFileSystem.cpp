@@ -1,7 +1,6 @@
 #include "BrokenDiskFileSystem.h"
 
 #include <filesystem>
-#include <fstream>
 
 namespace quillora::run::test {
 
@@ -88,15 +87,9 @@ std::error_code BrokenDiskFileSystem::removeFile(const std::string& path) {
 }
 
 std::error_code BrokenDiskFileSystem::copyFile(const std::string& from, const std::string& to) {
-    if (strikes(Fault::CopyRefused, to))
+    if (strikes(Fault::CopyFails, to))
         return error();
-    if (!strikes(Fault::CopyHalfway, to))
-        return m_real.copyFile(from, to);
-    std::string bytes;
-    if (const auto real = m_real.readFile(from, bytes))
-        return real;
-    std::ofstream(to, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<long>(bytes.size() / 2));
-    return error();
+    return m_real.copyFile(from, to);
 }
 
 std::error_code BrokenDiskFileSystem::canonicalPath(const std::string& path, std::string& canonical) {

@@ -8,8 +8,8 @@
 namespace quillora::run::test {
 
 /// The real file system with one fault that strikes as a failing disk would: part of the work is done on disk
-/// before the error comes back (half a file read, half a file written or copied), or a folder disappears from
-/// under the scan. The fault strikes at every matching call, a call matching when its path contains pathPart.
+/// before the error comes back (half a file read, half a file written), or a folder disappears from under the
+/// scan. The fault strikes at every matching call, a call matching when its path contains pathPart.
 class BrokenDiskFileSystem : public FileSystem {
 public:
     enum class Fault {
@@ -17,8 +17,7 @@ public:
         CreateTemp,     // the temporary output cannot be created
         WriteHalfway,   // half of the output reaches the temporary file, then the error
         Rename,         // the temporary file cannot replace the output
-        CopyHalfway,    // half of the backup is copied, then the error
-        CopyRefused,    // the backup cannot be opened for writing
+        CopyFails,      // the backup copy fails (a real copy leaves no partial file behind)
         CreateFolder,   // a folder of the output path cannot be made
         FolderVanishes, // the folder is removed from the disk just before it is listed
     };
