@@ -1,5 +1,6 @@
 #include "ContentEncoding.h"
 
+#include "LargeBuffer.h"
 #include "MarkupScanner.h"
 
 #include <cstring>
@@ -95,28 +96,74 @@ __attribute__((target("ssse3"))) char16_t* escapeSsse3(char16_t* dst, const char
 }
 #endif
 
+#ifdef QUILLORA_ESCAPE_SSSE3
+// The same, sixteen units at a time: each 128-bit lane escapes eight units as above, and the six halves are
+// put back in order on the way out.
+__attribute__((target("avx2"))) char16_t* escapeAvx2(char16_t* dst, const char16_t* src, std::size_t n) {
+    constexpr char Z = char(0x80);
+    const __m256i hexDigits =
+        _mm256_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F', '0', '1', '2',
+                         '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F');
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i highBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lay0 = _mm256_setr_epi8(Z, Z, 0, Z, 8, Z, Z, Z, 1, Z, 9, Z, Z, Z, 2, Z, Z, Z, 0, Z, 8, Z, Z, Z, 1, Z,
+                                          9, Z, Z, Z, 2, Z);
+    const __m256i lay1 = _mm256_setr_epi8(10, Z, Z, Z, 3, Z, 11, Z, Z, Z, 4, Z, 12, Z, Z, Z, 10, Z, Z, Z, 3, Z, 11, Z,
+                                          Z, Z, 4, Z, 12, Z, Z, Z);
+    const __m256i lay2 = _mm256_setr_epi8(5, Z, 13, Z, Z, Z, 6, Z, 14, Z, Z, Z, 7, Z, 15, Z, 5, Z, 13, Z, Z, Z, 6, Z,
+                                          14, Z, Z, Z, 7, Z, 15, Z);
+    const __m256i percent0 = _mm256_setr_epi16('%', 0, 0, '%', 0, 0, '%', 0, '%', 0, 0, '%', 0, 0, '%', 0);
+    const __m256i percent1 = _mm256_setr_epi16(0, '%', 0, 0, '%', 0, 0, '%', 0, '%', 0, 0, '%', 0, 0, '%');
+    const __m256i percent2 = _mm256_setr_epi16(0, 0, '%', 0, 0, '%', 0, 0, 0, 0, '%', 0, 0, '%', 0, 0);
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_and_si256(units, highBytes), zero)) != -1) {
+            dst = escapeScalar(dst, src + i, 16);
+            continue;
+        }
+        const __m256i bytes = _mm256_packus_epi16(units, units);
+        const __m256i high = _mm256_shuffle_epi8(hexDigits, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble));
+        const __m256i low = _mm256_shuffle_epi8(hexDigits, _mm256_and_si256(bytes, nibble));
+        const __m256i digits = _mm256_unpacklo_epi64(high, low);
+        const __m256i out0 = _mm256_or_si256(_mm256_shuffle_epi8(digits, lay0), percent0);
+        const __m256i out1 = _mm256_or_si256(_mm256_shuffle_epi8(digits, lay1), percent1);
+        const __m256i out2 = _mm256_or_si256(_mm256_shuffle_epi8(digits, lay2), percent2);
+        auto* out = reinterpret_cast<__m256i*>(dst);
+        _mm256_storeu_si256(out, _mm256_permute2x128_si256(out0, out1, 0x20));
+        _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(out2, out0, 0x30));
+        _mm256_storeu_si256(out + 2, _mm256_permute2x128_si256(out1, out2, 0x31));
+        dst += 48;
+    }
+    return escapeSsse3(dst, src + i, n - i);
+}
+#endif
+
 // Writes the escapes of text to dst (which has room for them plus one character) and returns the new end.
 char16_t* escapeInto(char16_t* dst, const char16_t* src, std::size_t n) {
 #ifdef QUILLORA_ESCAPE_SSSE3
-    static const bool ssse3 = __builtin_cpu_supports("ssse3");
-    if (ssse3) {
+    static const int level = __builtin_cpu_supports("avx2") ? 2 : __builtin_cpu_supports("ssse3") ? 1 : 0;
+    if (level == 2) {
+        return escapeAvx2(dst, src, n);
+    }
+    if (level == 1) {
         return escapeSsse3(dst, src, n);
     }
 #endif
     return escapeScalar(dst, src, n);
 }
 
-// Blocks keep the zero-filling of each resize in cache and the growth of the result to one step per block.
-constexpr std::size_t kBlock = 4096;
+// Escapes are written to a scratch block first and appended from there: a string cannot grow without
+// filling the new room, and copying a block that is still in the cache costs less than filling it.
+constexpr std::size_t kBlock = 2048;
 
 void appendEscapes(std::u16string& out, std::u16string_view text) {
+    thread_local char16_t scratch[kBlock * 6 + 8];
     for (std::size_t i = 0; i < text.size(); i += kBlock) {
         const std::u16string_view block = text.substr(i, kBlock);
-        const std::size_t length = EscapedLength(block);
-        const std::size_t start = out.size();
-        out.resize(start + length + 1);
-        escapeInto(out.data() + start, block.data(), block.size());
-        out.resize(start + length);
+        const char16_t* end = escapeInto(scratch, block.data(), block.size());
+        out.append(scratch, static_cast<std::size_t>(end - scratch));
     }
 }
 
@@ -130,11 +177,7 @@ std::u16string makeBootstrap() {
 } // namespace
 
 std::size_t EscapedLength(std::u16string_view text) {
-    std::size_t wide = 0;
-    for (const char16_t c : text) {
-        wide += c >= 256;
-    }
-    return 3 * text.size() + 3 * wide;
+    return 3 * text.size() + 3 * countAbove255(text);
 }
 
 std::u16string_view Bootstrap() {
@@ -150,7 +193,7 @@ void AppendWriterCall(std::u16string& out, std::u16string_view text) {
 
 std::u16string EncodeToWriterCall(std::u16string_view text) {
     std::u16string out;
-    out.reserve(kCallStart.size() + EscapedLength(text) + kCallEnd.size() + 1);
+    reserveText(out, kCallStart.size() + EscapedLength(text) + kCallEnd.size());
     AppendWriterCall(out, text);
     return out;
 }

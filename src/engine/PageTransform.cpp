@@ -3,6 +3,7 @@
 #include "BehaviourScripts.h"
 #include "ContentEncoding.h"
 #include "EmailLinkEncoder.h"
+#include "LargeBuffer.h"
 #include "MarkupScanner.h"
 #include "PageBuilder.h"
 #include "Paths.h"
@@ -273,7 +274,7 @@ bool protectInOnePass(std::u16string& text, const ProtectionOptions& options, st
         insertion += kImageToolbarMeta;
     }
     std::u16string out;
-    out.reserve(outputCapacity(text, insertion.size() + notice.size()));
+    reserveText(out, outputCapacity(text, insertion.size() + notice.size()));
     out += notice;
     PageBuilder builder(out, text);
     builder.insertWhileCopying(headEnd + 1, insertion);
@@ -308,7 +309,7 @@ void ProtectPage(const FileEntry& entry, std::u16string& text, const ProtectionO
     const std::u16string charset =
         options.encryptionMode == EncryptionMode::WholePage ? charsetDeclaration(text) : std::u16string();
     std::u16string out;
-    out.reserve(outputCapacity(text, charset.size() + header.size() + notice.size() + 32));
+    reserveText(out, outputCapacity(text, charset.size() + header.size() + notice.size() + 32));
     out += notice;
     PageBuilder builder(out, text);
     encrypt(text, options.encryptionMode, builder);

@@ -1,5 +1,8 @@
 #include "TextSearch.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -26,6 +29,35 @@ std::size_t findChar(std::u16string_view text, char16_t c, std::size_t from) {
         }
     }
     return kNotFound;
+}
+
+std::size_t countAbove255(std::u16string_view text) {
+    const std::size_t n = text.size();
+    std::size_t count = 0;
+    std::size_t i = 0;
+#ifdef __SSE2__
+    // Each 16-bit lane counts the wide units it sees; the lanes are summed before they could overflow.
+    const __m128i highBytes = _mm_set1_epi16(static_cast<short>(0xFF00));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi16(1);
+    while (i + 8 <= n) {
+        __m128i lanes = zero;
+        const std::size_t stop = std::min(n - (n - i) % 8, i + 8 * 0xFFFF);
+        for (; i < stop; i += 8) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+            const __m128i narrow = _mm_cmpeq_epi16(_mm_and_si128(block, highBytes), zero);
+            lanes = _mm_add_epi16(lanes, _mm_andnot_si128(narrow, ones));
+        }
+        alignas(16) std::int32_t sums[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(sums), _mm_madd_epi16(lanes, ones));
+        count += static_cast<std::size_t>(sums[0]) + static_cast<std::size_t>(sums[1]) +
+                 static_cast<std::size_t>(sums[2]) + static_cast<std::size_t>(sums[3]);
+    }
+#endif
+    for (; i < n; ++i) {
+        count += text[i] >= 256;
+    }
+    return count;
 }
 
 std::size_t findEither(std::u16string_view text, char16_t a, char16_t b, std::size_t from) {

@@ -16,6 +16,9 @@ constexpr char16_t asciiLower(char16_t c) {
 /// The first position at or after from where c stands; kNotFound when there is none.
 std::size_t findChar(std::u16string_view text, char16_t c, std::size_t from);
 
+/// The number of code units from 256 upwards (those escaped in six characters instead of three).
+std::size_t countAbove255(std::u16string_view text);
+
 /// The first position at or after from where a or b stands; kNotFound when there is none.
 std::size_t findEither(std::u16string_view text, char16_t a, char16_t b, std::size_t from);
 

@@ -1,5 +1,7 @@
 #include "PageDecoder.h"
 
+#include "engine/LargeBuffer.h"
+
 #include "AsciiRuns.h"
 #include "CharsetSniffer.h"
 #include "EncodingLabels.h"
@@ -72,6 +74,7 @@ std::size_t invalidLength(const unsigned char* p, std::size_t left) {
 
 bool PageDecoder::decodeUtf8(std::string_view bytes, std::u16string& text, bool& sawNonAscii, bool replaceInvalid) {
     // UTF-16 never takes more code units than UTF-8 takes bytes.
+    engine::reserveText(text, bytes.size());
     text.resize(bytes.size());
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
@@ -109,6 +112,7 @@ bool PageDecoder::decodeUtf8(std::string_view bytes, std::u16string& text, bool&
 }
 
 void PageDecoder::decodeWindows1252(std::string_view bytes, std::u16string& text) {
+    engine::reserveText(text, bytes.size());
     text.resize(bytes.size());
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();

@@ -1,0 +1,29 @@
+#include "LargeBuffer.h"
+
+#include <cstdint>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace quillora::engine {
+
+void reserveText(std::u16string& text, std::size_t n) {
+    text.reserve(n);
+#ifdef __linux__
+    constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+    const std::size_t bytes = text.capacity() * sizeof(char16_t);
+    if (bytes < 4 * kHugePage) {
+        return;
+    }
+    // Only whole large pages inside the buffer can be advised; failure just leaves the small pages.
+    const auto begin = reinterpret_cast<std::uintptr_t>(text.data());
+    const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
+    if (last > first) {
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+#endif
+}
+
+} // namespace quillora::engine
