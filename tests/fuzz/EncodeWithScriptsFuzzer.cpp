@@ -12,17 +12,6 @@
 using namespace quillora;
 using namespace quillora::fuzz;
 
-namespace {
-
-bool isExternalScript(std::u16string_view raw) {
-    const std::size_t gt = raw.find(u'>');
-    const std::size_t close = engine::findIgnoreCase(raw, u"</script>", 0);
-    return engine::matchesAt(raw, u"<script ", 0) && close + 9 == raw.size() && gt != std::u16string_view::npos &&
-           engine::findIgnoreCase(raw, u"src=", 0) < close;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     const std::u16string text = input.takeRest();
@@ -38,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < segments.size(); ++i) {
         if (!segments[i].writerCall) {
             require(i > 0 && segments[i - 1].writerCall, "each external script follows a writer call");
-            require(isExternalScript(segments[i].text), "only whole external script elements stay readable");
+            require(WriterCallDecoder::isExternalScript(segments[i].text),
+                    "only whole external script elements stay readable");
         }
     }
     return 0;

@@ -124,17 +124,11 @@ bool equalsWithoutOneMeta(std::u16string_view decoded, std::u16string_view input
     return false;
 }
 
-bool isExternalScript(std::u16string_view raw) {
-    const std::size_t close = engine::findIgnoreCase(raw, u"</script>", 0);
-    return engine::matchesAt(raw, u"<script ", 0) && close + 9 == raw.size() &&
-           engine::findIgnoreCase(raw, u"src=", 0) < close;
-}
-
 /// In whole-page mode only a leading DOCTYPE and external script elements may stay readable.
 void checkWholePageHidden(const std::vector<OutputSegment>& segments) {
     for (std::size_t i = 0; i < segments.size(); ++i) {
         const OutputSegment& s = segments[i];
-        if (s.writerCall || isExternalScript(s.text)) {
+        if (s.writerCall || WriterCallDecoder::isExternalScript(s.text)) {
             continue;
         }
         const std::size_t doctype = engine::findIgnoreCase(s.text, u"<!doctype", 0);

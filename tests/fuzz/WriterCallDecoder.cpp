@@ -4,6 +4,54 @@ namespace quillora::fuzz {
 
 namespace {
 
+constexpr std::size_t kNone = std::u16string_view::npos;
+
+char16_t lower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+
+std::size_t findNoCase(std::u16string_view text, std::u16string_view key, std::size_t from) {
+    for (std::size_t i = from; i + key.size() <= text.size(); ++i) {
+        std::size_t k = 0;
+        while (k < key.size() && lower(text[i + k]) == key[k]) {
+            ++k;
+        }
+        if (k == key.size()) {
+            return i;
+        }
+    }
+    return kNone;
+}
+
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f';
+}
+
+// The ">" that ends a start tag: a quote after "=" (blanks between) hides a ">" until it closes; a quote never
+// closed hides nothing. Walked one character at a time, apart from the engine's search.
+std::size_t startTagEnd(std::u16string_view raw) {
+    char16_t quote = 0;
+    bool afterEquals = false;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char16_t c = raw[i];
+        if (quote != 0) {
+            quote = c == quote ? 0 : quote;
+            continue;
+        }
+        if (c == u'>') {
+            return i;
+        }
+        if (afterEquals && (c == u'"' || c == u'\'')) {
+            if (raw.find(c, i + 1) == kNone) {
+                return raw.find(u'>');
+            }
+            quote = c;
+        }
+        afterEquals = c == u'=' || (afterEquals && isBlank(c));
+    }
+    return kNone;
+}
+
 /// The value of an uppercase hexadecimal digit, -1 for anything else (lowercase digits are not canonical).
 int hexValue(char16_t c) {
     if (c >= u'0' && c <= u'9') {
@@ -105,6 +153,15 @@ bool WriterCallDecoder::runAll(std::u16string_view text, std::u16string& result,
         result = join(segments);
     }
     return true;
+}
+
+bool WriterCallDecoder::isExternalScript(std::u16string_view raw) {
+    const std::size_t gt = startTagEnd(raw);
+    if (findNoCase(raw.substr(0, 8), u"<script ", 0) != 0 || gt == kNone) {
+        return false;
+    }
+    const std::size_t close = findNoCase(raw, u"</script>", gt + 1);
+    return close != kNone && close + 9 == raw.size() && findNoCase(raw.substr(0, gt), u"src=", 0) != kNone;
 }
 
 } // namespace quillora::fuzz
