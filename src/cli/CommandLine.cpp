@@ -5,7 +5,7 @@
 #include "run/PosixFileSystem.h"
 #include "run/ProtectionRun.h"
 
-#include <CLI/CLI.hpp>
+#include <string>
 
 namespace quillora::cli {
 
@@ -14,18 +14,18 @@ CommandLine::CommandLine(std::ostream& out, std::ostream& err, bool errIsTermina
 
 int CommandLine::run(int argc, const char* const* argv) {
     CommandLineOptions options;
-    try {
-        options.app().parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        m_out << options.app().help();
+    std::string text;
+    switch (options.parse(argc, argv, text)) {
+    case CommandLineOptions::Parsed::Help:
+    case CommandLineOptions::Parsed::Version:
+        m_out << text;
         return kExitAllWritten;
-    } catch (const CLI::CallForVersion&) {
-        m_out << options.app().version() << '\n';
-        return kExitAllWritten;
-    } catch (const CLI::ParseError& error) {
-        m_err << ConsoleReporter::kPrefix << error.what() << '\n'
+    case CommandLineOptions::Parsed::Error:
+        m_err << ConsoleReporter::kPrefix << text << '\n'
               << ConsoleReporter::kPrefix << "Run with --help for more information.\n";
         return kExitUsage;
+    case CommandLineOptions::Parsed::Request:
+        break;
     }
 
     const CommandLineRequest request = options.request();

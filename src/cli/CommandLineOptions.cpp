@@ -98,6 +98,22 @@ void CommandLineOptions::addScriptOptions() {
     m_app->add_flag("--no-image-toolbar", m_scripts[engine::kScriptImageToolbar], "Disable IE Image Toolbar");
 }
 
+CommandLineOptions::Parsed CommandLineOptions::parse(int argc, const char* const* argv, std::string& text) {
+    try {
+        m_app->parse(argc, argv);
+        return Parsed::Request;
+    } catch (const CLI::CallForHelp&) {
+        text = m_app->help();
+        return Parsed::Help;
+    } catch (const CLI::CallForVersion&) {
+        text = m_app->version() + '\n';
+        return Parsed::Version;
+    } catch (const CLI::ParseError& error) {
+        text = error.what();
+        return Parsed::Error;
+    }
+}
+
 CommandLineRequest CommandLineOptions::request() const {
     CommandLineRequest request;
     auto& options = request.options;

@@ -28,7 +28,9 @@ public:
     CommandLineOptions();
     ~CommandLineOptions();
 
-    CLI::App& app() { return *m_app; }
+    /// What parsing the arguments came to; help, version and error texts go to `text`.
+    enum class Parsed { Request, Help, Version, Error };
+    Parsed parse(int argc, const char* const* argv, std::string& text);
     /// The request the parsed arguments make (call after a successful parse).
     CommandLineRequest request() const;
 

@@ -1,6 +1,5 @@
 #include "cli/CommandLineOptions.h"
 
-#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -18,11 +17,9 @@ std::optional<CommandLineRequest> parse(std::vector<std::string> arguments) {
     for (const auto& argument : arguments)
         argv.push_back(argument.c_str());
     CommandLineOptions options;
-    try {
-        options.app().parse(static_cast<int>(argv.size()), argv.data());
-    } catch (const CLI::ParseError&) {
+    std::string text;
+    if (options.parse(static_cast<int>(argv.size()), argv.data(), text) != CommandLineOptions::Parsed::Request)
         return std::nullopt;
-    }
     return options.request();
 }
 
