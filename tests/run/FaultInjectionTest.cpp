@@ -2,7 +2,7 @@
 // original stays as it was, the run reports that page with the right message and protects the others, and no
 // temporary or half-written file is left behind.
 
-#include "BrokenDiskFileSystem.h"
+#include "RunTestSupport.h"
 #include "run/ProtectionRun.h"
 #include "run/RunMessages.h"
 
@@ -19,7 +19,7 @@ namespace quillora::run::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Fault = BrokenDiskFileSystem::Fault;
+using Fault = FaultyFileSystem::Step;
 
 constexpr std::string_view kBootstrapStart = "<SCRIPT LANGUAGE=JavaScript><!--";
 // Listed in the order the run meets them: a folder's own pages first, then its subfolders.
@@ -38,18 +38,6 @@ struct Message {
     std::string text;
     MessageIcon icon;
     bool operator==(const Message&) const = default;
-};
-
-class MessageLog : public RunReporter {
-public:
-    void statusChanged(const std::string&) override {}
-    void fileWritten(const engine::FileEntry&) override {}
-    void showMessage(const std::string& text, MessageIcon icon, MessageTitle) override {
-        messages.push_back({text, icon});
-    }
-    void returnToPasswordPage() override {}
-
-    std::vector<Message> messages;
 };
 
 struct FaultCase {
@@ -80,7 +68,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_root); }
 
-    RunSummary runWith(BrokenDiskFileSystem& disk, MessageLog& log, bool copyMode) {
+    RunSummary runWith(FaultyFileSystem& disk, RecordingReporter& log, bool copyMode) {
         engine::ProtectionOptions options;
         if (copyMode) {
             options.storageMode = engine::StorageMode::CopyToFolder;
@@ -127,8 +115,9 @@ protected:
 
 TEST_P(FaultInjection, KeepsTheOriginalReportsThePageGoesOnAndLeavesNothingHalfWritten) {
     const FaultCase& c = GetParam();
-    BrokenDiskFileSystem disk(c.fault, (m_root / c.pathPart).string(), c.error);
-    MessageLog log;
+    FaultyFileSystem disk;
+    disk.failAt(c.fault, c.error, 0, (m_root / c.pathPart).string());
+    RecordingReporter log;
     const RunSummary summary = runWith(disk, log, c.copyMode);
 
     ASSERT_GT(disk.strikes(), 0) << "the fault never struck";
@@ -136,7 +125,10 @@ TEST_P(FaultInjection, KeepsTheOriginalReportsThePageGoesOnAndLeavesNothingHalfW
     std::vector<Message> expected;
     if (reported)
         expected.push_back({expectedMessage(c), c.icon});
-    EXPECT_EQ(log.messages, expected);
+    std::vector<Message> shown;
+    for (const auto& m : log.messages)
+        shown.push_back({m.text, m.icon});
+    EXPECT_EQ(shown, expected);
     EXPECT_EQ(summary.givenUp, reported ? 1u : 0u);
     EXPECT_EQ(summary.written, 3u);
     for (const auto& page : kPages) {
@@ -160,18 +152,18 @@ TEST_P(FaultInjection, KeepsTheOriginalReportsThePageGoesOnAndLeavesNothingHalfW
 
 // clang-format off
 const FaultCase kFaultCases[] = {
-    {"ReadFailsHalfway", Fault::ReadHalfway, "site/a.htm", EIO, "a.htm", false, false,
+    {"ReadFailsHalfway", Fault::ReadFile, "site/a.htm", EIO, "a.htm", false, false,
      "Unknown Error 5\r\nInput/output error"},
-    {"PageVanishesAfterTheScan", Fault::ReadHalfway, "site/a.htm", ENOENT, "a.htm", false, false,
+    {"PageVanishesAfterTheScan", Fault::ReadFile, "site/a.htm", ENOENT, "a.htm", false, false,
      "Unknown Error 2\r\nNo such file or directory"},
     {"TemporaryOutputCannotBeCreated", Fault::CreateTemp, "site/a.htm", EACCES, "a.htm", false, true, "access"},
-    {"WriteRunsOutOfSpace", Fault::WriteHalfway, "site/a.htm", ENOSPC, "a.htm", false, true,
+    {"WriteRunsOutOfSpace", Fault::Write, "site/a.htm", ENOSPC, "a.htm", false, true,
      "Unknown Error 28\r\nNo space left on device"},
     {"RenameFails", Fault::Rename, "site/b.htm", EBUSY, "b.htm", false, true,
      "Unknown Error 16\r\nDevice or resource busy"},
-    {"BackupCannotBeMade", Fault::CopyFails, "site/a.htm.bak", EACCES, "a.htm", false, false,
+    {"BackupCannotBeMade", Fault::Copy, "site/a.htm.bak", EACCES, "a.htm", false, false,
      "Unable to Access File, Your file(s) may be read-only.", MessageIcon::None},
-    {"BackupRunsOutOfSpace", Fault::CopyFails, "site/a.htm.bak", ENOSPC, "a.htm", false, false,
+    {"BackupRunsOutOfSpace", Fault::Copy, "site/a.htm.bak", ENOSPC, "a.htm", false, false,
      "Unknown Error 28\r\nNo space left on device"},
     {"FolderCannotBeCreated", Fault::CreateFolder, "out/deep/", EACCES, "deep/c.htm", true, false,
      "Unknown Error 2\r\nNo such file or directory"},

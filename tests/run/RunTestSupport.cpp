@@ -68,8 +68,10 @@ public:
         : m_real(std::move(real)), m_owner(owner), m_path(std::move(path)) {}
 
     std::error_code write(std::string_view bytes) override {
-        if (auto error = m_owner.fault(Step::Write, m_path))
+        if (auto error = m_owner.fault(Step::Write, m_path)) {
+            (void)m_real->write(bytes.substr(0, bytes.size() / 2));
             return error;
+        }
         return m_real->write(bytes);
     }
     std::error_code keepAttributes(const FileStatus& original) override {
@@ -106,8 +108,10 @@ std::error_code FaultyFileSystem::fault(Step step, const std::string& path) {
         if (rule.step != step || path.find(rule.pathPart) == std::string::npos)
             continue;
         ++rule.seen;
-        if (rule.nth == 0 || rule.nth == rule.seen)
+        if (rule.nth == 0 || rule.nth == rule.seen) {
+            ++m_strikes;
             return {rule.error, std::generic_category()};
+        }
     }
     return {};
 }
@@ -129,6 +133,10 @@ std::error_code FaultyFileSystem::status(const std::string& path, FileStatus& st
 }
 
 std::error_code FaultyFileSystem::listFolder(const std::string& path, std::vector<FolderEntry>& entries) {
+    if (fault(Step::FolderVanishes, path)) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
     if (auto error = fault(Step::ListFolder, path)) {
         entries.clear();
         return error;
@@ -144,12 +152,13 @@ std::error_code FaultyFileSystem::createFolder(const std::string& path) {
 
 std::error_code FaultyFileSystem::createTempFile(const std::string& folder, std::string_view nameHint,
                                                  std::unique_ptr<OutputFile>& file, std::string& tempPath) {
-    if (auto error = fault(Step::CreateTemp, folder + "/" + std::string(nameHint)))
+    const std::string target = (std::filesystem::path(folder) / nameHint).lexically_normal().string();
+    if (auto error = fault(Step::CreateTemp, target))
         return error;
     std::unique_ptr<OutputFile> real;
     if (auto error = m_real.createTempFile(folder, nameHint, real, tempPath))
         return error;
-    file = std::make_unique<FaultyOutputFile>(std::move(real), *this, tempPath);
+    file = std::make_unique<FaultyOutputFile>(std::move(real), *this, target);
     return {};
 }
 

@@ -73,13 +73,16 @@ public:
     int runsStarted = 0;
 };
 
-/// The real file system with failures on command: any step can be made to fail with a chosen errno.
+/// The real file system with failures on command: any step can be made to fail with a chosen errno, as a failing
+/// disk would: a read returns half of the file, a write puts half of its piece on disk, a vanishing folder is
+/// removed from the disk just before it is listed.
 class FaultyFileSystem : public FileSystem {
 public:
     enum class Step {
         ReadFile, // fails after half of the file was read
         Status,
         ListFolder,
+        FolderVanishes,
         CreateFolder,
         CreateTemp,
         Write,
@@ -92,9 +95,12 @@ public:
     };
 
     /// Makes the nth matching call of step fail (every matching call when nth is 0). A call matches when its
-    /// path contains pathPart; for writing, keeping attributes and closing the path is the temporary file's.
+    /// path contains pathPart; for writing, keeping attributes and closing it is the output the temporary file stands
+    /// for.
     void failAt(Step step, int error, int nth = 0, std::string pathPart = {});
     int callsOf(Step step) const;
+    /// How often a failure struck.
+    int strikes() const { return m_strikes; }
 
     std::error_code readFile(const std::string& path, std::string& bytes) override;
     std::error_code status(const std::string& path, FileStatus& status) override;
@@ -122,6 +128,7 @@ private:
     PosixFileSystem m_real;
     std::vector<Rule> m_rules;
     std::vector<int> m_calls = std::vector<int>(16, 0);
+    int m_strikes = 0;
 };
 
 } // namespace quillora::run::test
