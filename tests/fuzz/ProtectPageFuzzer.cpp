@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 using namespace quillora;
 using namespace quillora::fuzz;
@@ -139,18 +140,22 @@ void checkWholePageHidden(const std::vector<OutputSegment>& segments) {
 }
 
 /// In whole-page mode a copy of the page's character-set declaration may stand right in front of the header, so
-/// that the browser sees it before any writer call: its length there, or 0.
-std::size_t charsetCopyLength(const Case& c, std::u16string_view page, std::size_t at) {
+/// that the browser sees it before any writer call: the lengths it may have there (none first). The copy may hold
+/// "<meta" inside an attribute value of its own, so every "<meta" before the header gives a candidate.
+std::vector<std::size_t> charsetCopyLengths(const Case& c, std::u16string_view page, std::size_t at) {
+    std::vector<std::size_t> lengths = {0};
     if (c.options.encryptionMode != EncryptionMode::WholePage || at == 0 || page[at - 1] != u'>') {
-        return 0;
+        return lengths;
     }
-    const std::size_t meta = engine::rfindIgnoreCase(page, u"<meta", at);
-    if (meta == engine::kNotFound) {
-        return 0;
+    for (std::size_t meta = engine::rfindIgnoreCase(page, u"<meta", at); meta != engine::kNotFound;
+         meta = meta == 0 ? engine::kNotFound : engine::rfindIgnoreCase(page, u"<meta", meta)) {
+        const std::u16string_view copy = page.substr(meta, at - meta);
+        if (engine::findIgnoreCase(copy, u"charset", 0) != engine::kNotFound &&
+            c.page.find(copy) != std::u16string::npos) {
+            lengths.push_back(copy.size());
+        }
     }
-    const std::u16string_view copy = page.substr(meta, at - meta);
-    const bool declaresCharset = engine::findIgnoreCase(copy, u"charset", 0) != engine::kNotFound;
-    return declaresCharset && c.page.find(copy) != std::u16string::npos ? copy.size() : 0;
+    return lengths;
 }
 
 /// Tries the header with each head wrapper the placement may add; true when the page then reads back.
@@ -161,7 +166,7 @@ bool readsBack(const Case& c, std::u16string_view page, std::size_t at, std::u16
         {u"<html><head>", u"</head>"},
     }};
     const std::size_t end = at + header.size();
-    for (const std::size_t added : {std::size_t(0), charsetCopyLength(c, page, at)}) {
+    for (const std::size_t added : charsetCopyLengths(c, page, at)) {
         const std::size_t from = at - added;
         for (const auto& [open, close] : kWrappers) {
             if (from < open.size() || page.substr(from - open.size(), open.size()) != open ||
