@@ -33,12 +33,16 @@ function externalScripts(source) {
 }
 
 /// The parts of the original source that stay readable by design: in body mode everything outside the
-/// body's content, in whole-page mode nothing but the document type and external script elements. Null in body mode when the
-/// page has no body tag (then nothing is hidden).
+/// body's content, in whole-page mode nothing but the document type, the character-set declaration and
+/// external script elements. Null in body mode when the page has no body tag (then nothing is hidden).
 export function readableByDesign(source, mode, notice = '') {
     // The document type stays in front, so that the page keeps its rendering mode.
     const doctype = /<!DOCTYPE[^>]*>/i.exec(source)?.[0] ?? '';
     const parts = [...kGeneratedTexts, notice, doctype, externalScripts(source)];
+    if (mode === 'page') {
+        // A copy of the character-set declaration stays in front, so that the browser still finds it.
+        parts.push(/<meta[^>]*charset[^>]*>/i.exec(source.slice(0, 1024))?.[0] ?? '');
+    }
     if (mode === 'body') {
         const open = /<body[^>]*>/i.exec(source);
         if (!open) {

@@ -34,6 +34,12 @@ describe('readableByDesign', () => {
         assert.ok(allowed.includes('<script src="app.js"></script>'));
         assert.ok(allowed.includes('My notice'));
     });
+    it('keeps the character-set declaration of the first 1024 characters readable in whole-page mode', () => {
+        const declared = '<html><head><meta charset="utf-8"><title>Menu</title></head><body>Bread</body></html>';
+        assert.ok(readableByDesign(declared, 'page').includes('<meta charset="utf-8">'));
+        const late = `<html><head><title>${'x'.repeat(1024)}</title><meta charset="utf-8"></head></html>`;
+        assert.ok(!readableByDesign(late, 'page').includes('<meta charset'));
+    });
     it('has nothing to say in body mode about a page without a body tag', () => {
         assert.equal(readableByDesign('<p>Bread</p>', 'body'), null);
     });
