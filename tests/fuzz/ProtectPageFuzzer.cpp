@@ -150,8 +150,16 @@ std::vector<std::size_t> charsetCopyLengths(const Case& c, std::u16string_view p
     for (std::size_t meta = engine::rfindIgnoreCase(page, u"<meta", at); meta != engine::kNotFound;
          meta = meta == 0 ? engine::kNotFound : engine::rfindIgnoreCase(page, u"<meta", meta)) {
         const std::u16string_view copy = page.substr(meta, at - meta);
-        if (engine::findIgnoreCase(copy, u"charset", 0) != engine::kNotFound &&
-            c.page.find(copy) != std::u16string::npos) {
+        if (engine::findIgnoreCase(copy, u"charset", 0) == engine::kNotFound) {
+            continue;
+        }
+        // The copy is taken after the image-toolbar tag went in, which an open quote may have drawn into it.
+        std::u16string original(copy);
+        if (const std::size_t tag = original.find(kMeta);
+            c.options.script(engine::kScriptImageToolbar) && tag != std::u16string::npos) {
+            original.erase(tag, kMeta.size());
+        }
+        if (c.page.find(copy) != std::u16string::npos || c.page.find(original) != std::u16string::npos) {
             lengths.push_back(copy.size());
         }
     }
