@@ -60,13 +60,13 @@ void ProtectPageBodyAllScripts(benchmark::State& state) {
     options.scripts.fill(true);
     options.showRightClickWarning = true;
     options.insertNotice = true;
-    const engine::FramePageOperation noFrames = [](engine::FileEntry&, std::u16string_view) { return true; };
+    const std::u16string header = engine::BuildHeader(options);
     std::size_t outputSize = 0;
     for (auto _ : state) {
         state.PauseTiming();
         std::u16string text = page;
         state.ResumeTiming();
-        engine::ProtectPage(engine::FileEntry{"page.htm", ""}, text, options, noFrames);
+        engine::TransformPage(text, options, header);
         outputSize = text.size();
         benchmark::DoNotOptimize(text.data());
     }

@@ -6,10 +6,6 @@
 #include "LargeBuffer.h"
 #include "MarkupScanner.h"
 #include "PageBuilder.h"
-#include "Paths.h"
-#include "TextConvert.h"
-
-#include <array>
 
 namespace quillora::engine {
 
@@ -157,34 +153,6 @@ void placeHeader(std::u16string& out, std::size_t from, std::u16string_view head
     out.insert(from + at, wrapped);
 }
 
-// The header depends only on the behaviour options, which stay the same for a whole run: build it once.
-const std::u16string& buildHeader(const ProtectionOptions& options) {
-    struct Cache {
-        bool valid = false;
-        std::array<bool, kScriptCount> scripts{};
-        bool showRightClickWarning = false;
-        std::u16string rightClickWarning;
-        bool passwordProtect = false;
-        std::u16string password;
-        std::u16string header;
-    };
-    thread_local Cache cache;
-    if (!cache.valid || cache.scripts != options.scripts ||
-        cache.showRightClickWarning != options.showRightClickWarning ||
-        cache.rightClickWarning != options.rightClickWarning || cache.passwordProtect != options.passwordProtect ||
-        cache.password != options.password) {
-        cache.valid = true;
-        cache.scripts = options.scripts;
-        cache.showRightClickWarning = options.showRightClickWarning;
-        cache.rightClickWarning = options.rightClickWarning;
-        cache.passwordProtect = options.passwordProtect;
-        cache.password = options.password;
-        cache.header = Bootstrap();
-        BuildBehaviourScripts(cache.header, options);
-    }
-    return cache.header;
-}
-
 } // namespace
 
 std::u16string ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last, std::u16string_view text) {
@@ -224,34 +192,46 @@ std::u16string ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last, std
     return value.substr(begin, value.find_last_not_of(u' ') - begin + 1);
 }
 
-bool FollowFrames(const FileEntry& entry, std::u16string_view text, const FramePageOperation& protectFrame) {
+FrameScan ScanFrames(std::u16string_view text) {
     MarkupScanner scanner(text);
-    bool found = false;
+    FrameScan scan;
     for (std::size_t pos = 0;;) {
         const std::size_t tag = scanner.find(u"<frame ", pos);
         if (tag == kNotFound) {
-            return found;
+            return scan;
         }
-        found = true;
+        scan.frameset = true;
         const std::size_t gt = MarkupScanner::tagEnd(text, tag);
         const std::size_t src = findIgnoreCase(text, u"src", tag);
         const std::size_t eq = src == kNotFound ? kNotFound : findChar(text, u'=', src);
-        if (gt == kNotFound || eq == kNotFound) {
-            return false;
+        std::u16string address;
+        if (gt != kNotFound && eq != kNotFound) {
+            address =
+                ReadAttributeValue(static_cast<std::ptrdiff_t>(eq) + 1, static_cast<std::ptrdiff_t>(gt) - 1, text);
         }
-        const std::u16string address =
-            ReadAttributeValue(static_cast<std::ptrdiff_t>(eq) + 1, static_cast<std::ptrdiff_t>(gt) - 1, text);
         if (address.empty()) {
-            return false;
+            scan.complete = false;
+            return scan;
         }
-        if (findIgnoreCase(address, u"http://", 0) == kNotFound) {
-            FileEntry framePage{getFilePathOnly(entry.Name) + toUtf8(address), entry.Folder};
-            if (!protectFrame(framePage, address)) {
-                return false;
-            }
-        }
+        scan.addresses.push_back(std::move(address));
         pos = gt;
     }
+}
+
+bool FollowFrames(std::u16string_view text, const FramePageOperation& protectFrame) {
+    const FrameScan scan = ScanFrames(text);
+    for (const auto& address : scan.addresses) {
+        if (!protectFrame(address)) {
+            return false;
+        }
+    }
+    return scan.frameset && scan.complete;
+}
+
+std::u16string BuildHeader(const ProtectionOptions& options) {
+    std::u16string header(Bootstrap());
+    BuildBehaviourScripts(header, options);
+    return header;
 }
 
 namespace {
@@ -288,12 +268,15 @@ bool protectInOnePass(std::u16string& text, const ProtectionOptions& options, st
 
 } // namespace
 
-void ProtectPage(const FileEntry& entry, std::u16string& text, const ProtectionOptions& options,
+void ProtectPage(std::u16string& text, const ProtectionOptions& options, std::u16string_view header,
                  const FramePageOperation& protectFrame) {
-    if (FollowFrames(entry, text, protectFrame)) {
+    if (FollowFrames(text, protectFrame)) {
         return;
     }
-    const std::u16string& header = buildHeader(options);
+    TransformPage(text, options, header);
+}
+
+void TransformPage(std::u16string& text, const ProtectionOptions& options, std::u16string_view header) {
     std::u16string notice;
     if (options.insertNotice) {
         notice = u"<!-- " + options.noticeText + u"-->\r\n";
@@ -315,7 +298,11 @@ void ProtectPage(const FileEntry& entry, std::u16string& text, const ProtectionO
     encrypt(text, options.encryptionMode, builder);
     // The source is no longer needed; give its memory back before the header moves the result's tail.
     std::u16string().swap(text);
-    placeHeader(out, notice.size(), charset.empty() ? header : charset + header);
+    if (charset.empty()) {
+        placeHeader(out, notice.size(), header);
+    } else {
+        placeHeader(out, notice.size(), charset + std::u16string(header));
+    }
     text = std::move(out);
 }
 

@@ -1,26 +1,43 @@
 #pragma once
 
-#include "FileEntry.h"
 #include "ProtectionOptions.h"
 
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillora::engine {
 
-/// The caller's per-page operation for a frame page: framePage is the page beside the frameset (Name is the
-/// frameset's folder part followed by the address, Folder the frameset's Folder), address the frame's address as
-/// written. Returns false when the page failed; deciding not to follow an address is not a failure.
-using FramePageOperation = std::function<bool(FileEntry& framePage, std::u16string_view address)>;
+/// The caller's per-page operation for a frame: it gets the frame's address as written and decides whether and where
+/// to follow it. Returns false when the frame page failed; deciding not to follow an address is not a failure.
+using FramePageOperation = std::function<bool(std::u16string_view address)>;
 
-/// Rewrites a page into its protected form; a frameset stays unchanged and its local frame pages go to protectFrame.
-void ProtectPage(const FileEntry& entry, std::u16string& text, const ProtectionOptions& options,
+/// What the frame tags of a page hold, in page order.
+struct FrameScan {
+    bool frameset = false;                 // the page holds at least one frame tag
+    bool complete = true;                  // false when a frame tag's address cannot be read
+    std::vector<std::u16string> addresses; // the addresses read, up to the first frame tag that has none
+};
+
+/// The header of every protected page of a run: the bootstrap followed by the block of the chosen behaviour scripts.
+std::u16string BuildHeader(const ProtectionOptions& options);
+
+/// Rewrites a page into its protected form with the run's header; a frameset whose frames were all followed by
+/// protectFrame stays unchanged.
+void ProtectPage(std::u16string& text, const ProtectionOptions& options, std::u16string_view header,
                  const FramePageOperation& protectFrame);
 
+/// The transformation of a page that is not left unchanged as a frameset: image-toolbar tag, encryption mode, header
+/// and notice.
+void TransformPage(std::u16string& text, const ProtectionOptions& options, std::u16string_view header);
+
+/// The frame tags of a page and their addresses.
+FrameScan ScanFrames(std::u16string_view text);
+
 /// True when the page holds a frame tag and every frame was followed without failure.
-bool FollowFrames(const FileEntry& entry, std::u16string_view text, const FramePageOperation& protectFrame);
+bool FollowFrames(std::u16string_view text, const FramePageOperation& protectFrame);
 
 /// The attribute value starting at first and ending by last (0-based, inclusive); empty when last < first.
 std::u16string ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last, std::u16string_view text);

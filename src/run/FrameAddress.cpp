@@ -3,6 +3,7 @@
 #include "FileHelpers.h"
 #include "engine/Paths.h"
 #include "engine/TextConvert.h"
+#include "engine/TextSearch.h"
 
 namespace quillora::run {
 
@@ -78,6 +79,9 @@ std::optional<std::string> FrameAddress::percentDecoded(std::string_view address
 }
 
 std::optional<std::string> FrameAddress::localPath(std::u16string_view address) {
+    // An address that holds "http://" anywhere names a page on the web, however it begins.
+    if (engine::findIgnoreCase(address, u"http://", 0) != engine::kNotFound)
+        return std::nullopt;
     std::string text = cleaned(address);
     if (text.empty() || text[0] == '/' || hasScheme(text))
         return std::nullopt;

@@ -2,7 +2,6 @@
 
 #include "engine/Paths.h"
 
-#include <algorithm>
 #include <cerrno>
 
 namespace quillora::run {
@@ -42,40 +41,18 @@ std::error_code PageWriter::resolveTarget(const std::string& path, std::string& 
     return {};
 }
 
-std::error_code PageWriter::writeBytes(OutputFile& file, std::u16string_view text) {
-    if (const auto mark = m_encoder.byteOrderMark(); !mark.empty()) {
-        if (const auto error = file.write(mark))
-            return error;
-    }
-    // Converted and written a piece at a time, so that no second full-size copy of the page is made.
-    do {
-        const std::size_t length = std::min(text.size(), PageEncoder::kPieceUnits);
-        const bool last = length == text.size();
-        std::string_view bytes;
-        if (const auto error = m_encoder.encode(text.substr(0, length), last, bytes))
-            return error;
-        if (const auto error = file.write(bytes))
-            return error;
-        text.remove_prefix(length);
-    } while (!text.empty());
-    return {};
-}
-
-std::error_code PageWriter::write(const std::string& path, std::u16string_view text, const PageEncoding& encoding,
-                                  FileIdentity& written) {
+std::error_code PageWriter::write(const std::string& path, std::string_view bytes, FileIdentity& written) {
     std::string target;
     FileStatus existing;
     bool exists = false;
     if (const auto error = resolveTarget(path, target, existing, exists))
-        return error;
-    if (const auto error = m_encoder.start(encoding))
         return error;
 
     std::unique_ptr<OutputFile> file;
     std::string tempPath;
     if (const auto error = m_fs.createTempFile(folderOf(target), nameOf(target), file, tempPath))
         return error;
-    std::error_code error = writeBytes(*file, text);
+    std::error_code error = file->write(bytes);
     if (!error && exists)
         error = file->keepAttributes(existing);
     // Only a file that replaces another is synced: its old content is what a crash must not lose.

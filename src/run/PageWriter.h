@@ -1,8 +1,6 @@
 #pragma once
 
 #include "FileSystem.h"
-#include "PageEncoder.h"
-#include "PageEncoding.h"
 
 #include <string>
 #include <string_view>
@@ -18,17 +16,14 @@ class PageWriter {
 public:
     explicit PageWriter(FileSystem& fileSystem);
 
-    /// Writes text in the given set to path; written is the identity of the file now at path.
-    std::error_code write(const std::string& path, std::u16string_view text, const PageEncoding& encoding,
-                          FileIdentity& written);
+    /// Writes the bytes to path; written is the identity of the file now at path.
+    std::error_code write(const std::string& path, std::string_view bytes, FileIdentity& written);
 
 private:
     /// Where the bytes really go (a link's target), and the status of the file there, if any.
     std::error_code resolveTarget(const std::string& path, std::string& target, FileStatus& existing, bool& exists);
-    std::error_code writeBytes(OutputFile& file, std::u16string_view text);
 
     FileSystem& m_fs;
-    PageEncoder m_encoder;
 };
 
 } // namespace quillora::run

@@ -3,12 +3,9 @@
 #include "ErrorNumbers.h"
 #include "FolderScan.h"
 #include "FrameAddress.h"
-#include "PageDecoder.h"
 #include "RunMessages.h"
-#include "engine/PageTransform.h"
 #include "engine/Paths.h"
 
-#include <cstring>
 #include <new>
 
 namespace quillora::run {
@@ -27,7 +24,7 @@ bool isBlankText(std::string_view text) {
 
 ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, FileSystem& fileSystem)
     : m_options(options), m_reporter(reporter), m_fs(fileSystem), m_placement(options, fileSystem, reporter),
-      m_writer(fileSystem), m_processed(fileSystem) {}
+      m_writer(fileSystem), m_processed(fileSystem), m_rewriter(options, engine::BuildHeader(options)) {}
 
 RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection) {
     RunSummary summary;
@@ -115,40 +112,44 @@ bool ProtectionRun::ProtectFile(engine::FileEntry& entry, const std::string& sco
 }
 
 bool ProtectionRun::protectPage(engine::FileEntry& entry, const std::string& full, const std::string& scope) {
-    std::u16string text;
-    PageEncoding encoding;
-    if (!readPage(full, text, encoding))
+    std::string bytes;
+    if (!readPage(full, bytes))
         return false;
+    const PageEncoding encoding = PageRewriter::encodingOf(bytes);
     const engine::FileEntry source = entry;
-    engine::ProtectPage(entry, text, m_options, [&](engine::FileEntry&, std::u16string_view address) {
-        return protectFrame(source, scope, address);
-    });
+    std::string out;
+    if (followFrames(source, scope, m_rewriter.frames(bytes, encoding))) {
+        out = std::move(bytes); // a frameset stays as it is
+    } else if (const auto error = m_rewriter.rewrite(bytes, encoding, out)) {
+        reportFileError(error, full);
+        return false;
+    }
     const std::string output = m_placement.GetOutputPath(entry);
     if (output.empty())
         return false; // reported by the placement
-    return writePage(entry, output, text, encoding);
+    return writePage(entry, output, out);
 }
 
-bool ProtectionRun::readPage(const std::string& path, std::u16string& text, PageEncoding& encoding) {
-    std::string bytes;
+bool ProtectionRun::followFrames(const engine::FileEntry& frameset, const std::string& scope,
+                                 const engine::FrameScan& scan) {
+    for (const auto& address : scan.addresses) {
+        if (!protectFrame(frameset, scope, address))
+            return false;
+    }
+    return scan.frameset && scan.complete;
+}
+
+bool ProtectionRun::readPage(const std::string& path, std::string& bytes) {
     if (const auto error = m_fs.readFile(path, bytes)) {
         reportFileError(error, path);
         return false;
     }
-    // No set here makes a zero character out of anything but zero bytes; most pages have none to remove.
-    const bool holdsZeroBytes = std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
-    DecodedPage page = PageDecoder::decode(std::move(bytes));
-    if (holdsZeroBytes)
-        std::erase(page.text, u'\0');
-    text = std::move(page.text);
-    encoding = std::move(page.encoding);
     return true;
 }
 
-bool ProtectionRun::writePage(engine::FileEntry& entry, const std::string& output, const std::u16string& text,
-                              const PageEncoding& encoding) {
+bool ProtectionRun::writePage(engine::FileEntry& entry, const std::string& output, std::string_view bytes) {
     FileIdentity written;
-    if (const auto error = m_writer.write(output, text, encoding, written)) {
+    if (const auto error = m_writer.write(output, bytes, written)) {
         reportFileError(error, output);
         return false;
     }

@@ -3,6 +3,7 @@
 #include "FileList.h"
 #include "FileSystem.h"
 #include "OutputPlacement.h"
+#include "PageRewriter.h"
 #include "PageWriter.h"
 #include "ProcessedFiles.h"
 #include "RunReporter.h"
@@ -50,9 +51,9 @@ private:
     bool protectPage(engine::FileEntry& entry, const std::string& full, const std::string& scope);
     bool validate(const std::vector<SelectionEntry>& selection, RunSummary& summary);
     void buildList(const std::vector<SelectionEntry>& selection);
-    bool readPage(const std::string& path, std::u16string& text, PageEncoding& encoding);
-    bool writePage(engine::FileEntry& entry, const std::string& output, const std::u16string& text,
-                   const PageEncoding& encoding);
+    bool readPage(const std::string& path, std::string& bytes);
+    bool writePage(engine::FileEntry& entry, const std::string& output, std::string_view bytes);
+    bool followFrames(const engine::FileEntry& frameset, const std::string& scope, const engine::FrameScan& scan);
     bool protectFrame(const engine::FileEntry& frameset, const std::string& scope, std::u16string_view address);
     bool isInside(const std::string& path, const std::string& scope);
     void AddResultNode(const engine::FileEntry& entry, const std::string& outputPath);
@@ -64,6 +65,7 @@ private:
     OutputPlacement m_placement;
     PageWriter m_writer;
     ProcessedFiles m_processed;
+    PageRewriter m_rewriter;
     FileList m_list;
     std::unordered_map<std::string, std::string> m_canonicalScopes;
     std::size_t m_written = 0;

@@ -24,8 +24,8 @@ ProtectionOptions optionsFor(EncryptionMode mode) {
 }
 
 std::u16string protect(std::u16string text, const ProtectionOptions& options) {
-    ProtectPage(FileEntry{"/site/page.htm", ""}, text, options,
-                [](FileEntry&, std::u16string_view) -> bool { throw std::logic_error("not a frameset"); });
+    ProtectPage(text, options, BuildHeader(options),
+                [](std::u16string_view) -> bool { throw std::logic_error("not a frameset"); });
     return text;
 }
 
@@ -179,20 +179,13 @@ TEST(ProtectPage, BehaviourBlockFollowsTheBootstrap) {
               u"<head>" + boot() + block + u"</head><body>" + call(u"x") + u"</body>");
 }
 
-struct FrameCall {
-    std::string name;
-    std::string folder;
-    std::u16string address;
-    bool operator==(const FrameCall&) const = default;
-};
-
 struct FrameRecorder {
-    std::vector<FrameCall> calls;
+    std::vector<std::u16string> calls;
     std::size_t failAt = SIZE_MAX;
 
     FramePageOperation operation() {
-        return [this](FileEntry& page, std::u16string_view address) {
-            calls.push_back({page.Name, page.Folder, std::u16string(address)});
+        return [this](std::u16string_view address) {
+            calls.emplace_back(address);
             return calls.size() != failAt;
         };
     }
@@ -204,23 +197,30 @@ TEST(FollowFrames, ProtectsLocalFramePagesAndLeavesTheFramesetUnchanged) {
         u"<frame src='http://example.com/a.htm'></frameset></html>";
     FrameRecorder recorder;
     std::u16string text = page;
-    ProtectPage(FileEntry{"/sub/index.htm", "/site"}, text, ProtectionOptions{}, recorder.operation());
+    ProtectPage(text, ProtectionOptions{}, BuildHeader(ProtectionOptions{}), recorder.operation());
     EXPECT_EQ(text, page);
-    EXPECT_EQ(recorder.calls, (std::vector<FrameCall>{{"/sub/menu.htm", "/site", u"menu.htm"},
-                                                      {"/sub/main.htm", "/site", u"main.htm"}}));
+    // Which addresses are followed is the caller's rule: every frame's address reaches it, remote ones too.
+    EXPECT_EQ(recorder.calls, (std::vector<std::u16string>{u"menu.htm", u"main.htm", u"http://example.com/a.htm"}));
 }
 
-TEST(FollowFrames, APickedFilesFramesLieBesideIt) {
+TEST(FollowFrames, AQuotedAddressKeepsItsBlanks) {
     FrameRecorder recorder;
-    EXPECT_TRUE(FollowFrames(FileEntry{"/site/a.htm", ""}, u"<frame src=\"my page.htm\">", recorder.operation()));
-    EXPECT_EQ(recorder.calls, (std::vector<FrameCall>{{"/site/my page.htm", "", u"my page.htm"}}));
+    EXPECT_TRUE(FollowFrames(u"<frame src=\"my page.htm\">", recorder.operation()));
+    EXPECT_EQ(recorder.calls, (std::vector<std::u16string>{u"my page.htm"}));
+}
+
+TEST(ScanFrames, AFrameWithoutAddressEndsTheListAfterTheFramesBeforeIt) {
+    const FrameScan scan = ScanFrames(u"<frame src=a.htm><frame name=x><frame src=c.htm>");
+    EXPECT_TRUE(scan.frameset);
+    EXPECT_FALSE(scan.complete);
+    EXPECT_EQ(scan.addresses, (std::vector<std::u16string>{u"a.htm"}));
 }
 
 TEST(FollowFrames, AFailedFramePageMakesThePageAnOrdinaryOne) {
     FrameRecorder recorder;
     recorder.failAt = 2;
     std::u16string text = u"<head></head><frame src=a.htm><frame src=b.htm><frame src=c.htm>";
-    ProtectPage(FileEntry{"/site/f.htm", ""}, text, ProtectionOptions{}, recorder.operation());
+    ProtectPage(text, ProtectionOptions{}, BuildHeader(ProtectionOptions{}), recorder.operation());
     EXPECT_EQ(recorder.calls.size(), 2u); // a.htm was handled before b.htm failed; c.htm is never reached
     EXPECT_EQ(text, u"<head>" + boot() + u"</head><frame src=a.htm><frame src=b.htm><frame src=c.htm>");
 }
@@ -229,14 +229,15 @@ struct NotAFramesetRow {
     const char* name;
     std::u16string page;
     bool result;
+    std::size_t calls = 0;
 };
 
 class FollowFramesResultTest : public ::testing::TestWithParam<NotAFramesetRow> {};
 
 TEST_P(FollowFramesResultTest, TellsWhetherThePageIsAFrameset) {
     FrameRecorder recorder;
-    EXPECT_EQ(FollowFrames(FileEntry{"/s/a.htm", ""}, GetParam().page, recorder.operation()), GetParam().result);
-    EXPECT_TRUE(recorder.calls.empty());
+    EXPECT_EQ(FollowFrames(GetParam().page, recorder.operation()), GetParam().result);
+    EXPECT_EQ(recorder.calls.size(), GetParam().calls);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -248,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NotAFramesetRow{"EmptyAddress", u"<frame src=\"\">", false},
                       NotAFramesetRow{"FrameInComment", u"<!-- <frame src=a.htm> -->", false},
                       NotAFramesetRow{"FrameInScript", u"<script>w('<frame src=a.htm>')</script>", false},
-                      NotAFramesetRow{"OnlyRemoteFrames", u"<frame src=\"HTTP://example.com/\">", true}),
+                      NotAFramesetRow{"OnlyRemoteFrames", u"<frame src=\"HTTP://example.com/\">", true, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct AttributeRow {

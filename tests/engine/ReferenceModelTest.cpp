@@ -177,8 +177,7 @@ TEST(ProtectPageModel, AgreesWithTheLiteralRulesOnRandomPages) {
         options.scripts[kScriptDragDrop] = round % 5 == 0;
         options.insertNotice = round % 7 == 0;
         std::u16string protectedPage = page;
-        ProtectPage(FileEntry{"p.htm", ""}, protectedPage, options,
-                    [](FileEntry&, std::u16string_view) { return false; });
+        ProtectPage(protectedPage, options, BuildHeader(options), [](std::u16string_view) { return false; });
         ASSERT_EQ(protectedPage, modelProtect(page, options))
             << "round " << round << ", mode " << (round % 4) << ", page of " << page.size() << " units";
     }
@@ -193,7 +192,7 @@ TEST(ProtectPageModel, AMailtoAfterManyClosedLinksEncodesThemAll) {
     ProtectionOptions options;
     options.encryptionMode = EncryptionMode::EmailLinks;
     std::u16string protectedPage = page;
-    ProtectPage(FileEntry{"p.htm", ""}, protectedPage, options, [](FileEntry&, std::u16string_view) { return false; });
+    ProtectPage(protectedPage, options, BuildHeader(options), [](std::u16string_view) { return false; });
     EXPECT_EQ(protectedPage, modelProtect(page, options));
     EXPECT_EQ(protectedPage.find(u"<a "), std::u16string::npos);
 }
