@@ -29,14 +29,15 @@ int CommandLine::run(int argc, const char* const* argv) {
     }
 
     const CommandLineRequest request = options.request();
-    ConsoleReporter reporter(m_out, m_err, m_errIsTerminal, request.quiet);
+    ConsoleReporter reporter(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
     run::PosixFileSystem fileSystem;
     run::ProtectionRun protection(request.options, reporter, fileSystem);
     const run::RunSummary summary = protection.ProtectFiles(request.selection);
     reporter.finish();
     if (summary.outcome != run::RunSummary::Outcome::Ran)
         return kExitUsage;
-    return summary.givenUp > 0 ? kExitPageGivenUp : kExitAllWritten;
+    // Written or already protected is done; a page given up or skipped is not.
+    return summary.allDone() ? kExitAllWritten : kExitPageGivenUp;
 }
 
 } // namespace quillora::cli

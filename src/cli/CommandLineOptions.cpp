@@ -1,6 +1,8 @@
 #include "CommandLineOptions.h"
 
 #include "engine/TextConvert.h"
+#include "run/RunMessages.h"
+#include "run/TextRules.h"
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
@@ -21,12 +23,18 @@ const std::map<std::string, engine::EncryptionMode> kHideModes = {
     {"page", engine::EncryptionMode::WholePage},
 };
 
-/// The window's key filter keeps these three out of the password and the warning; so does the command line.
+/// The run's rule for the texts that go into generated scripts, checked as the options are read.
 const CLI::Validator kScriptSafeText(
     [](const std::string& text) -> std::string {
-        if (text.find_first_of("'\"\\") != std::string::npos)
-            return "\\ \" or ' not allowed";
-        return {};
+        return run::IsScriptSafeText(engine::fromUtf8(text)) ? std::string()
+                                                             : std::string(run::messages::kNotScriptSafe);
+    },
+    "");
+
+/// A notice stands in an HTML comment, which "-->" or "--!>" would end early.
+const CLI::Validator kNoticeSafeText(
+    [](const std::string& text) -> std::string {
+        return run::IsNoticeSafeText(engine::fromUtf8(text)) ? std::string() : std::string("--> or --!> not allowed");
     },
     "");
 
@@ -54,6 +62,7 @@ CommandLineOptions::CommandLineOptions()
     addScriptOptions();
     m_app->add_flag("-q,--quiet", m_quiet,
                     "Print only the written paths and the messages (no status texts, no progress line)");
+    m_app->add_flag("--print0", m_print0, "End each written path with a NUL character instead of a line end");
 }
 
 CommandLineOptions::~CommandLineOptions() = default;
@@ -79,7 +88,8 @@ void CommandLineOptions::addPageOptions() {
         ->capture_default_str();
     m_passwordOption = m_app->add_option("--password", m_password, "Ask for this password before showing a page")
                            ->check(kScriptSafeText);
-    m_noticeOption = m_app->add_option("--notice", m_notice, "Put this notice in a comment at the top of every page");
+    m_noticeOption = m_app->add_option("--notice", m_notice, "Put this notice in a comment at the top of every page")
+                         ->check(kNoticeSafeText);
 }
 
 void CommandLineOptions::addScriptOptions() {
@@ -141,6 +151,7 @@ CommandLineRequest CommandLineOptions::request() const {
         request.selection.push_back({pickedPath(path), std::filesystem::is_directory(path, error)});
     }
     request.quiet = m_quiet;
+    request.print0 = m_print0;
     return request;
 }
 

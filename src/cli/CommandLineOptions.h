@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/ProtectionOptions.h"
-#include "run/ProtectionRun.h"
+#include "run/SelectionEntry.h"
 
 #include <array>
 #include <memory>
@@ -20,6 +20,7 @@ struct CommandLineRequest {
     engine::ProtectionOptions options;
     std::vector<run::SelectionEntry> selection;
     bool quiet = false;
+    bool print0 = false;
 };
 
 /// The options of quillora-cli, declared on a CLI11 application and turned into a request once parsed.
@@ -50,6 +51,7 @@ private:
     bool m_beside = false;
     bool m_noBackup = false;
     bool m_quiet = false;
+    bool m_print0 = false;
     CLI::Option* m_copyToOption = nullptr;
     CLI::Option* m_warningOption = nullptr;
     CLI::Option* m_passwordOption = nullptr;

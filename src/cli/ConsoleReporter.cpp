@@ -1,5 +1,6 @@
 #include "ConsoleReporter.h"
 
+#include "run/ErrorNumbers.h"
 #include "run/RunMessages.h"
 
 namespace quillora::cli {
@@ -9,34 +10,77 @@ namespace {
 // The progress line appears only once a run has lasted this long, and is redrawn at most this often.
 constexpr auto kProgressDelay = std::chrono::milliseconds(500);
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-constexpr std::string_view kCountPrefix = "The following ";
+
+/// A message box's text on one line: "Unknown Error 36: File name too long".
+std::string oneLine(std::string_view text) {
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.substr(i, 2) == run::messages::kLineBreak) {
+            line += line.ends_with('.') ? " " : ": ";
+            ++i;
+        } else {
+            line.push_back(text[i]);
+        }
+    }
+    return line;
+}
 
 } // namespace
 
-ConsoleReporter::ConsoleReporter(std::ostream& out, std::ostream& err, bool errIsTerminal, bool quiet)
-    : m_out(out), m_err(err), m_errIsTerminal(errIsTerminal), m_quiet(quiet) {}
+ConsoleReporter::ConsoleReporter(std::ostream& out, std::ostream& err, bool errIsTerminal, bool quiet, char pathEnd)
+    : m_out(out), m_err(err), m_errIsTerminal(errIsTerminal), m_quiet(quiet), m_pathEnd(pathEnd) {}
 
-void ConsoleReporter::statusChanged(const std::string& text) {
-    // The running count changes after every page; only the last one is printed, by finish().
-    if (text.starts_with(kCountPrefix)) {
-        m_lastCount = text;
-        return;
+std::string ConsoleReporter::aboutFile(const std::string& path, const run::PageProblem& problem) {
+    std::string text = path + ": ";
+    if (problem.error.category() == run::runErrorCategory()) {
+        text += problem.error.message();
+        if (problem.path != path)
+            text += " (" + problem.path + ")";
+        return text;
     }
-    // That nothing was found is worth a line even in a quiet run: nothing was done.
-    if (!m_quiet || text == run::messages::kNoFilesFound)
-        printLines(text);
+    return text + oneLine(run::messages::pageProblem(problem).text);
 }
 
-void ConsoleReporter::fileWritten(const engine::FileEntry& entry) {
-    m_out << entry.fullPath() << '\n';
+void ConsoleReporter::runRefused(const run::RunRefusal& refusal) {
+    printLines(run::messages::refusal(refusal).text);
+}
+
+void ConsoleReporter::scanning() {
+    if (!m_quiet)
+        printLines(std::string(run::messages::kScanning));
+}
+
+void ConsoleReporter::pagesFound(std::size_t found) {
+    // That nothing was found is worth a line even in a quiet run: nothing was done.
+    if (found == 0)
+        printLines(std::string(run::messages::kNoFilesFound));
 }
 
 void ConsoleReporter::pageWritten(const engine::FileEntry&, const std::string& outputPath) {
-    m_out << outputPath << '\n';
+    clearProgress();
+    // Each path the moment its page is on the disk, so that a killed or piped run shows what it did.
+    m_out << outputPath << m_pathEnd << std::flush;
 }
 
-void ConsoleReporter::showMessage(const std::string& text, run::MessageIcon, run::MessageTitle) {
-    printLines(text);
+void ConsoleReporter::pageAlreadyProtected(const engine::FileEntry& entry) {
+    printLines(run::messages::alreadyProtected(entry.fullPath()));
+}
+
+void ConsoleReporter::folderSkipped(const std::string& folder, const run::PageProblem& problem) {
+    (void)folder;
+    printLines(run::messages::folderProblem(problem).text);
+}
+
+void ConsoleReporter::pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) {
+    printLines(aboutFile(entry.fullPath(), problem) + "; left alone");
+}
+
+void ConsoleReporter::pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) {
+    printLines(aboutFile(entry.fullPath(), problem));
+}
+
+void ConsoleReporter::otherFileFailed(const std::string& path, const run::PageProblem& problem) {
+    printLines(aboutFile(path, problem));
 }
 
 void ConsoleReporter::progressChanged(std::size_t done, std::size_t found) {
@@ -50,9 +94,19 @@ void ConsoleReporter::progressChanged(std::size_t done, std::size_t found) {
     m_progressShown = true;
 }
 
+void ConsoleReporter::runFinished(const run::RunSummary& summary) {
+    clearProgress();
+    if (m_quiet || summary.found == 0)
+        return;
+    if (summary.written > 0)
+        printLines(run::messages::filesProtected(summary.written));
+    if (summary.alreadyProtected > 0)
+        printLines(std::to_string(summary.alreadyProtected) + " pages were already protected and left as they are");
+    if (summary.otherFilesCopied > 0 || summary.otherFilesFailed > 0)
+        printLines(run::messages::otherFilesCopied(summary.otherFilesCopied, summary.otherFilesFailed));
+}
+
 void ConsoleReporter::finish() {
-    if (!m_quiet && !m_lastCount.empty())
-        printLines(m_lastCount);
     clearProgress();
     m_out.flush();
 }

@@ -8,28 +8,39 @@
 
 namespace quillora::cli {
 
-/// The command line's face of a run: the path of each written page on standard output; messages and status
-/// texts on standard error, prefixed "quillora-cli: "; a progress line on a terminal while a run lasts.
+/// The command line's face of a run: the path of each written page on standard output the moment it is on the disk;
+/// messages and status texts on standard error, prefixed "quillora-cli: " (and the page's path, for a message
+/// about a page); a progress line on a terminal while a run lasts.
 class ConsoleReporter : public run::RunReporter {
 public:
     static constexpr std::string_view kPrefix = "quillora-cli: ";
 
-    ConsoleReporter(std::ostream& out, std::ostream& err, bool errIsTerminal, bool quiet);
+    /// pathEnd ends each written path: a line end, or NUL for names that hold line breaks.
+    ConsoleReporter(std::ostream& out, std::ostream& err, bool errIsTerminal, bool quiet, char pathEnd = '\n');
 
-    void statusChanged(const std::string& text) override;
-    void fileWritten(const engine::FileEntry& entry) override;
+    void runRefused(const run::RunRefusal& refusal) override;
+    void scanning() override;
+    void pagesFound(std::size_t found) override;
     void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override;
-    void showMessage(const std::string& text, run::MessageIcon icon, run::MessageTitle title) override;
-    void returnToPasswordPage() override {}
+    void pageAlreadyProtected(const engine::FileEntry& entry) override;
+    void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
+    void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;
+    void pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) override;
+    void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
+    void runFinished(const run::RunSummary& summary) override;
 
-    /// Ends the run's output: the last count of protected files, and the progress line cleared.
+    /// Prints a message, each of its lines prefixed.
+    void printLines(const std::string& text);
+    /// Ends the run's output: the progress line cleared.
     void finish();
+
+    /// A message about one file as one line: "PATH: text".
+    static std::string aboutFile(const std::string& path, const run::PageProblem& problem);
 
 private:
     using Clock = std::chrono::steady_clock;
 
-    void printLines(const std::string& text);
     void clearProgress();
 
     std::ostream& m_out;
@@ -37,7 +48,7 @@ private:
     bool m_progressShown = false;
     bool m_errIsTerminal;
     bool m_quiet;
-    std::string m_lastCount;
+    char m_pathEnd;
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_lastDrawn{};
 };

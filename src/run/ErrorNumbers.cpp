@@ -4,6 +4,37 @@
 
 namespace quillora::run {
 
+namespace {
+
+class RunErrorCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "quillora"; }
+    std::string message(int value) const override {
+        switch (static_cast<RunError>(value)) {
+        case RunError::NotARegularFile:
+            return "Not a regular file";
+        case RunError::OutputIsAPickedPage:
+            return "The output would replace a page that is being protected";
+        case RunError::BackupIsProtected:
+            return "The backup is itself protected";
+        case RunError::NoBackup:
+            return "There is no backup";
+        }
+        return "Unknown error";
+    }
+};
+
+} // namespace
+
+const std::error_category& runErrorCategory() {
+    static const RunErrorCategory category;
+    return category;
+}
+
+std::error_code make_error_code(RunError error) {
+    return {static_cast<int>(error), runErrorCategory()};
+}
+
 ErrorNumber classifyError(std::error_code error) {
     if (!error)
         return ErrorNumber::None;

@@ -17,4 +17,17 @@ enum class ErrorNumber {
 /// The classic number of a system error.
 ErrorNumber classifyError(std::error_code error);
 
+/// Failures the run finds itself, beside the system's.
+enum class RunError {
+    NotARegularFile = 1, // a pipe, socket, device or folder named like a page
+    OutputIsAPickedPage, // the output would replace a page the run reads
+    BackupIsProtected,   // the backup holds a protected page, not an original (restoring)
+    NoBackup,            // there is no backup to restore
+};
+
+const std::error_category& runErrorCategory();
+std::error_code make_error_code(RunError error);
+
 } // namespace quillora::run
+
+template <> struct std::is_error_code_enum<quillora::run::RunError> : std::true_type {};

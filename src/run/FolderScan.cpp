@@ -15,7 +15,15 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return path;
 }
 
-FolderScan::FolderScan(FileSystem& fileSystem) : m_fs(fileSystem) {}
+FolderScan::FolderScan(FileSystem& fileSystem, UnreadableFolder onUnreadable)
+    : m_fs(fileSystem), m_onUnreadable(std::move(onUnreadable)) {}
+
+void FolderScan::list(const std::string& folder, std::vector<FolderEntry>& entries) {
+    // A folder that fails part-way keeps what it listed; one that cannot be opened at all adds nothing.
+    const std::error_code error = m_fs.listFolder(folder, entries);
+    if (error && error != std::errc::no_such_file_or_directory && m_onUnreadable)
+        m_onUnreadable(folder, error);
+}
 
 void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::string& base) {
     if (base.empty())
@@ -26,8 +34,7 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
     if (!m_entered.insert(status.identity).second)
         return; // entered before, through another link
     std::vector<FolderEntry> entries;
-    // A folder that fails part-way keeps what it listed; one that cannot be opened at all adds nothing.
-    (void)m_fs.listFolder(folder, entries);
+    this->list(folder, entries);
     addPages(folder, entries, list, base);
     for (const auto& entry : entries) {
         if (entry.isFolder)
@@ -37,7 +44,7 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
 
 void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base) {
     std::vector<FolderEntry> entries;
-    (void)m_fs.listFolder(folder, entries);
+    this->list(folder, entries);
     addPages(folder, entries, list, base);
 }
 

@@ -3,30 +3,40 @@
 #include "FileList.h"
 #include "FileSystem.h"
 
+#include <functional>
 #include <string>
+#include <system_error>
 #include <unordered_set>
 #include <vector>
 
 namespace quillora::run {
 
 /// Expands a picked folder into list entries: its own page files first, then each subfolder's, depth first,
-/// in name order. Each real folder is entered once, so a link back to a parent folder ends. Whatever cannot
-/// be read is skipped silently.
+/// in name order. Each real folder is entered once, so a link back to a parent folder ends. A folder that cannot
+/// be listed is skipped and told to onUnreadable (its pages would otherwise be left out without a word); one that
+/// vanished is passed over.
 class FolderScan {
 public:
-    explicit FolderScan(FileSystem& fileSystem);
+    using UnreadableFolder = std::function<void(const std::string& folder, std::error_code error)>;
+
+    explicit FolderScan(FileSystem& fileSystem, UnreadableFolder onUnreadable = {});
 
     /// Appends the entries for folder and all its subfolders; an empty base becomes folder, so that every
     /// entry of one picked folder has it as its Folder, and Name is the rest of the file's path.
     void ScanFolder(const std::string& folder, FileList& list, std::string& base);
     /// Appends the entries for the page files directly in folder.
     void AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base);
+    /// Leaves a folder (and what is below it) out of every later scan.
+    void exclude(const FileIdentity& folder) { m_entered.insert(folder); }
 
 private:
     void addPages(const std::string& folder, const std::vector<FolderEntry>& entries, FileList& list,
                   const std::string& base);
 
+    void list(const std::string& folder, std::vector<FolderEntry>& entries);
+
     FileSystem& m_fs;
+    UnreadableFolder m_onUnreadable;
     std::unordered_set<FileIdentity, FileIdentityHash> m_entered;
 };
 

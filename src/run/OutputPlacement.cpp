@@ -1,8 +1,6 @@
 #include "OutputPlacement.h"
 
-#include "ErrorNumbers.h"
 #include "FileHelpers.h"
-#include "RunMessages.h"
 #include "engine/Paths.h"
 
 namespace quillora::run {
@@ -20,9 +18,8 @@ std::size_t cutOf(const std::string& name) {
 
 } // namespace
 
-OutputPlacement::OutputPlacement(const engine::ProtectionOptions& options, FileSystem& fileSystem,
-                                 RunReporter& reporter)
-    : m_options(options), m_fs(fileSystem), m_reporter(reporter) {}
+OutputPlacement::OutputPlacement(const engine::ProtectionOptions& options, FileSystem& fileSystem)
+    : m_options(options), m_fs(fileSystem) {}
 
 void OutputPlacement::reset() {
     m_knownFolders.clear();
@@ -45,31 +42,6 @@ std::string OutputPlacement::CollapseSeparators(std::string_view path) {
     return collapsed;
 }
 
-bool OutputPlacement::makeBackup(const std::string& full) {
-    const std::string backup = full + std::string(kBackupSuffix);
-    // The read-only rule of the output applies to an old backup too: it is not silently replaced.
-    FileStatus old;
-    std::error_code error = m_fs.status(backup, old);
-    if (!error && !old.writable)
-        error = std::make_error_code(std::errc::permission_denied);
-    else if (!error || error == std::errc::no_such_file_or_directory)
-        error = m_fs.copyFile(full, backup); // replaces an old backup only once the new one is whole
-    switch (classifyError(error)) {
-    case ErrorNumber::None:
-    case ErrorNumber::FileNotFound:
-    case ErrorNumber::InvalidArgument:
-        return true;
-    case ErrorNumber::PathFileAccess:
-        m_reporter.showMessage(std::string(messages::kBackupReadOnly), MessageIcon::None,
-                               MessageTitle::ApplicationTitle);
-        return false;
-    case ErrorNumber::Other:
-        break;
-    }
-    m_reporter.showMessage(messages::unknownError(error), MessageIcon::Exclamation, MessageTitle::MainCaption);
-    return false;
-}
-
 std::string OutputPlacement::copyPath(engine::FileEntry& entry, std::size_t cut) const {
     const std::string& target = m_options.targetFolder;
     if (!entry.Folder.empty()) {
@@ -89,25 +61,34 @@ std::string OutputPlacement::besidePath(engine::FileEntry& entry, std::size_t cu
     return CollapseSeparators(entry.Folder + name);
 }
 
-std::string OutputPlacement::GetOutputPath(engine::FileEntry& entry) {
+std::string OutputPlacement::placed(engine::FileEntry& entry) const {
     const std::size_t cut = cutOf(entry.Name);
-    std::string output;
     switch (m_options.storageMode) {
     case engine::StorageMode::Overwrite:
-        output = entry.fullPath();
-        if (m_options.makeBackups && !makeBackup(output))
-            return {};
-        break;
+        return CollapseSeparators(entry.fullPath());
     case engine::StorageMode::CopyToFolder:
-        output = copyPath(entry, cut);
-        break;
+        return CollapseSeparators(copyPath(entry, cut));
     case engine::StorageMode::CreateProtected:
-        output = besidePath(entry, cut);
-        break;
+        return CollapseSeparators(besidePath(entry, cut));
     }
-    output = CollapseSeparators(output);
+    return {};
+}
+
+std::string OutputPlacement::GetOutputPath(engine::FileEntry& entry) {
+    const std::string output = placed(entry);
     MakeFolders(m_fs, output, &m_knownFolders);
     return output;
+}
+
+std::string OutputPlacement::outputPathOf(const engine::FileEntry& entry) const {
+    engine::FileEntry copy = entry;
+    return placed(copy);
+}
+
+std::string OutputPlacement::backupPathOf(const std::string& output) const {
+    if (m_options.storageMode != engine::StorageMode::Overwrite || !m_options.makeBackups)
+        return {};
+    return output + std::string(kBackupSuffix);
 }
 
 } // namespace quillora::run

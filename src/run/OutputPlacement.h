@@ -1,7 +1,6 @@
 #pragma once
 
 #include "FileSystem.h"
-#include "RunReporter.h"
 #include "engine/FileEntry.h"
 #include "engine/ProtectionOptions.h"
 
@@ -11,15 +10,19 @@
 
 namespace quillora::run {
 
-/// Decides where each protected page is written, by the storage mode: over the source (after a ".bak"
-/// backup when chosen), below the target folder, or beside the source as "protected_" name. Rewrites the
-/// entry so that the results list names the output, and makes the folders of the output path.
+/// Decides where each protected page is written, by the storage mode: over the source (with a ".bak" backup
+/// when chosen), below the target folder, or beside the source as "protected_" name. Rewrites the entry so that
+/// the results list names the output, and makes the folders of the output path.
 class OutputPlacement {
 public:
-    OutputPlacement(const engine::ProtectionOptions& options, FileSystem& fileSystem, RunReporter& reporter);
+    OutputPlacement(const engine::ProtectionOptions& options, FileSystem& fileSystem);
 
-    /// The output path of a page, or an empty text after a failure already reported.
+    /// The output path of a page, its folders made.
     std::string GetOutputPath(engine::FileEntry& entry);
+    /// The output path of a page, without making anything and without changing the entry.
+    std::string outputPathOf(const engine::FileEntry& entry) const;
+    /// Where the backup of the page at output goes; empty when no backup is made.
+    std::string backupPathOf(const std::string& output) const;
 
     /// Replaces each pair of separators by one, in one pass from left to right (three become two).
     static std::string CollapseSeparators(std::string_view path);
@@ -28,13 +31,12 @@ public:
     void reset();
 
 private:
-    bool makeBackup(const std::string& full);
+    std::string placed(engine::FileEntry& entry) const;
     std::string copyPath(engine::FileEntry& entry, std::size_t cut) const;
     static std::string besidePath(engine::FileEntry& entry, std::size_t cut);
 
     const engine::ProtectionOptions& m_options;
     FileSystem& m_fs;
-    RunReporter& m_reporter;
     std::unordered_set<std::string> m_knownFolders;
 };
 

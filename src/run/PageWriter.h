@@ -2,27 +2,59 @@
 
 #include "FileSystem.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 namespace quillora::run {
 
-/// Writes a page over its output path so that a failure at any step leaves the old file as it was: the text
-/// goes to a temporary file in the output's folder, which is flushed and then renamed over the output. The
-/// old file's permission bits are kept; a symbolic link is written through to its target; an existing file
-/// without write permission is refused with EACCES.
+/// Writes files so that a failure at any step leaves the old file as it was: the bytes go to a temporary file in
+/// the target's folder, which is put in the target's place in one step once it is whole (and, when it replaces a
+/// file, on the disk). The old file's permission bits are kept; a symbolic link is written through to its target;
+/// an existing file without write permission is refused with EACCES, a folder with EISDIR. The steps can be taken
+/// one at a time, so that many files are brought to the disk together before they take their places.
 class PageWriter {
 public:
+    /// Where the bytes for a path really go, and what is there now.
+    struct Target {
+        std::string path; // a link's target, else the path itself
+        bool exists = false;
+        FileStatus existing;
+    };
+
+    /// A file written beside its target, not yet in its place; its temporary file goes when it is dropped.
+    struct Pending {
+        Pending() = default;
+        Pending(Pending&& other) noexcept;
+        Pending& operator=(Pending&& other) noexcept;
+        ~Pending() { discard(); }
+        /// Removes the temporary file, if it has not been put in its place.
+        void discard();
+        bool staged() const { return file != nullptr; }
+
+        std::unique_ptr<OutputFile> file;
+        std::string tempPath;
+        std::string target;
+        FileSystem* fs = nullptr;
+    };
+
     explicit PageWriter(FileSystem& fileSystem);
 
-    /// Writes the bytes to path; written is the identity of the file now at path.
+    /// The target of path; fails for a folder and for a file without write permission.
+    std::error_code resolve(const std::string& path, Target& target);
+    /// Writes the bytes into a temporary file beside target.path with the attributes given (the old file's, or
+    /// another file's for a backup), not yet flushed.
+    std::error_code stage(const std::string& targetPath, std::string_view bytes, const FileStatus* attributes,
+                          Pending& pending);
+    /// Puts a staged file in its target's place; the file is then written.
+    std::error_code place(Pending& pending, FileIdentity& written);
+
+    /// The three steps for one file, flushed before it replaces an old one; written is the identity of the file
+    /// now at path.
     std::error_code write(const std::string& path, std::string_view bytes, FileIdentity& written);
 
 private:
-    /// Where the bytes really go (a link's target), and the status of the file there, if any.
-    std::error_code resolveTarget(const std::string& path, std::string& target, FileStatus& existing, bool& exists);
-
     FileSystem& m_fs;
 };
 

@@ -1,25 +1,46 @@
 #include "ProcessedFiles.h"
 
+#include <algorithm>
+
 namespace quillora::run {
 
 ProcessedFiles::ProcessedFiles(FileSystem& fileSystem) : m_fs(fileSystem) {}
 
-bool ProcessedFiles::add(const std::string& path) {
-    FileStatus status;
-    if (!m_fs.status(path, status))
-        return m_identities.insert(status.identity).second;
-    std::string canonical;
-    if (!m_fs.canonicalPath(path, canonical))
-        return m_paths.insert(canonical).second;
-    return m_paths.insert(path).second;
+std::string ProcessedFiles::canonical(const std::string& path) {
+    std::string resolved;
+    return m_fs.canonicalPath(path, resolved) ? path : resolved;
 }
 
-void ProcessedFiles::addWritten(const FileIdentity& identity) {
-    m_identities.insert(identity);
+bool ProcessedFiles::add(const std::string& path) {
+    FileStatus status;
+    if (m_fs.status(path, status))
+        return m_paths.insert(canonical(path)).second;
+    auto& names = m_names[status.identity];
+    if (names.empty()) {
+        names.push_back(path);
+        return true;
+    }
+    bool& resolved = m_resolved[status.identity];
+    if (!resolved) {
+        for (auto& name : names)
+            name = canonical(name);
+        resolved = true;
+    }
+    const std::string name = canonical(path);
+    if (std::find(names.begin(), names.end(), name) != names.end())
+        return false;
+    names.push_back(name);
+    return true;
+}
+
+void ProcessedFiles::addWritten(const FileIdentity& identity, const std::string& path) {
+    auto& names = m_names[identity];
+    names.push_back(m_resolved[identity] ? canonical(path) : path);
 }
 
 void ProcessedFiles::clear() {
-    m_identities.clear();
+    m_names.clear();
+    m_resolved.clear();
     m_paths.clear();
 }
 

@@ -3,26 +3,32 @@
 #include "FileSystem.h"
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace quillora::run {
 
-/// The files handled so far in one run, keyed on the file's identity, so that two spellings of one file
-/// (a link, "..", doubled separators, letter case on a file system that ignores it) count once. A path that
-/// names no file yet is keyed on its text.
+/// The pages handled so far in one run. Two spellings of one name (a link to the file, "..", doubled separators)
+/// count once; a second name of the same file (a hard link) is a page of its own, since replacing the first name
+/// leaves the second serving the old file. A path that names no file yet is keyed on its text.
 class ProcessedFiles {
 public:
     explicit ProcessedFiles(FileSystem& fileSystem);
 
-    /// Adds the file at path; false when it was handled before.
+    /// Adds the page at path; false when it was handled before.
     bool add(const std::string& path);
-    /// Marks a file written in this run as handled (a file replaced in place gets a new identity).
-    void addWritten(const FileIdentity& identity);
+    /// Marks a file written in this run at path as handled (a file replaced in place gets a new identity).
+    void addWritten(const FileIdentity& identity, const std::string& path);
     void clear();
 
 private:
+    std::string canonical(const std::string& path);
+
     FileSystem& m_fs;
-    std::unordered_set<FileIdentity, FileIdentityHash> m_identities;
+    // The names each file was met under, resolved only once a second name for the same file turns up.
+    std::unordered_map<FileIdentity, std::vector<std::string>, FileIdentityHash> m_names;
+    std::unordered_map<FileIdentity, bool, FileIdentityHash> m_resolved;
     std::unordered_set<std::string> m_paths;
 };
 

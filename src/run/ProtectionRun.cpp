@@ -3,7 +3,7 @@
 #include "ErrorNumbers.h"
 #include "FolderScan.h"
 #include "FrameAddress.h"
-#include "RunMessages.h"
+#include "TextRules.h"
 #include "engine/Paths.h"
 
 #include <new>
@@ -11,6 +11,9 @@
 namespace quillora::run {
 
 namespace {
+
+// A page that changes between its first reading and the decision on its frames is read again, a few times.
+constexpr int kMaxRereads = 3;
 
 bool isBlankText(std::u16string_view text) {
     return text.find_first_not_of(u' ') == std::u16string_view::npos;
@@ -22,151 +25,339 @@ bool isBlankText(std::string_view text) {
 
 } // namespace
 
-ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, FileSystem& fileSystem)
-    : m_options(options), m_reporter(reporter), m_fs(fileSystem), m_placement(options, fileSystem, reporter),
-      m_writer(fileSystem), m_processed(fileSystem), m_rewriter(options, engine::BuildHeader(options)) {}
+ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, FileSystem& fileSystem,
+                             bool threaded)
+    : m_options(options), m_reporter(reporter), m_fs(fileSystem), m_threaded(threaded),
+      m_placement(options, fileSystem), m_writer(fileSystem), m_processed(fileSystem),
+      m_rewriter(options, engine::BuildHeader(options)) {}
 
 RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection) {
     RunSummary summary;
     m_list = FileList{};
-    m_written = 0;
-    m_givenUp = 0;
+    m_found = 0;
+    m_skippedFolders = 0;
     m_reporter.runStarted();
-    if (!validate(selection, summary))
+    if (const auto refusal = validate(selection)) {
+        summary.outcome = RunSummary::Outcome::Refused;
+        m_reporter.runRefused(*refusal);
         return summary;
-
-    m_reporter.statusChanged(std::string(messages::kScanning));
+    }
+    m_reporter.scanning();
+    m_excludedFolder.reset();
+    if (m_options.storageMode == engine::StorageMode::CopyToFolder) {
+        FileStatus target;
+        if (!m_fs.status(m_options.targetFolder, target) && target.isFolder)
+            m_excludedFolder = target.identity;
+    }
     buildList(selection);
-    summary.found = static_cast<std::size_t>(m_list.FileCount);
-    if (m_list.upperBound() == 0)
-        m_reporter.statusChanged(std::string(messages::kNoFilesFound));
+    countPages();
+    if (const auto refusal = checkCopyTargets(selection)) {
+        summary.outcome = RunSummary::Outcome::Refused;
+        m_reporter.runRefused(*refusal);
+        return summary;
+    }
+    m_reporter.pagesFound(m_found);
 
     m_processed.clear();
     m_placement.reset();
     m_canonicalScopes.clear();
-    std::size_t done = 0;
-    m_reporter.progressChanged(done, summary.found);
-    for (auto& entry : m_list.slots) {
+    m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded);
+    m_reporter.progressChanged(0, m_found);
+    for (const auto& entry : m_list.slots) {
         if (entry.Name.empty())
             continue;
         // A page picked on its own may reach frame pages beside it; a scanned page those of its picked folder.
         const std::string scope = entry.Folder.empty() ? engine::getFilePathOnly(entry.Name) : entry.Folder;
         ProtectFile(entry, scope);
-        m_reporter.progressChanged(++done, summary.found);
     }
-    summary.written = m_written;
-    summary.givenUp = m_givenUp;
+    m_committer->finish(summary);
+    m_committer.reset();
+    summary.skipped += m_skippedFolders;
+    summary.found = m_found;
+    m_reporter.runFinished(summary);
     return summary;
 }
 
-bool ProtectionRun::validate(const std::vector<SelectionEntry>& selection, RunSummary& summary) {
-    if (selection.empty()) {
-        m_reporter.statusChanged(std::string(messages::kNothingPickedLabel));
-        m_reporter.showMessage(std::string(messages::kNothingPicked), MessageIcon::Exclamation,
-                               MessageTitle::MainCaption);
-        summary.outcome = RunSummary::Outcome::NothingPicked;
-        return false;
-    }
-    if (m_options.passwordProtect && isBlankText(m_options.password)) {
-        m_reporter.returnToPasswordPage();
-        m_reporter.showMessage(std::string(messages::kEnterPassword), MessageIcon::Exclamation,
-                               MessageTitle::MainCaption);
-        summary.outcome = RunSummary::Outcome::PasswordMissing;
-        return false;
-    }
+std::optional<RunRefusal> ProtectionRun::validate(const std::vector<SelectionEntry>& selection) const {
+    using Reason = RunRefusal::Reason;
+    if (selection.empty())
+        return RunRefusal{Reason::NothingPicked, {}, {}};
+    if (m_options.passwordProtect && isBlankText(m_options.password))
+        return RunRefusal{Reason::PasswordMissing, {}, {}};
+    if (m_options.passwordProtect && !IsScriptSafeText(m_options.password))
+        return RunRefusal{Reason::PasswordNotScriptSafe, {}, {}};
+    if (m_options.script(engine::kScriptRightClick) && m_options.showRightClickWarning &&
+        !IsScriptSafeText(m_options.rightClickWarning))
+        return RunRefusal{Reason::WarningNotScriptSafe, {}, {}};
+    if (m_options.insertNotice && !IsNoticeSafeText(m_options.noticeText))
+        return RunRefusal{Reason::NoticeEndsComment, {}, {}};
     // An empty target would put every page below the root of the file system.
-    if (m_options.storageMode == engine::StorageMode::CopyToFolder && isBlankText(m_options.targetFolder)) {
-        m_reporter.returnToStoragePage();
-        m_reporter.showMessage(std::string(messages::kChooseTargetFolder), MessageIcon::Exclamation,
-                               MessageTitle::MainCaption);
-        summary.outcome = RunSummary::Outcome::TargetFolderMissing;
-        return false;
-    }
-    return true;
+    if (m_options.storageMode == engine::StorageMode::CopyToFolder && isBlankText(m_options.targetFolder))
+        return RunRefusal{Reason::TargetFolderMissing, {}, {}};
+    return std::nullopt;
 }
 
 void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
     for (const auto& picked : selection) {
         if (picked.isFolder) {
+            FolderScan scan(m_fs, [this](const std::string& folder, std::error_code error) {
+                ++m_skippedFolders;
+                m_reporter.folderSkipped(folder, {PageProblem::Step::Read, error, folder});
+            });
+            // The target of a copy inside a picked folder holds this run's outputs, not its pages.
+            if (m_excludedFolder)
+                scan.exclude(*m_excludedFolder);
             std::string base;
-            FolderScan(m_fs).ScanFolder(picked.path, m_list, base);
+            scan.ScanFolder(picked.path, m_list, base);
         } else {
             m_list.slots[static_cast<std::size_t>(NextFileIndex(m_list))] = {picked.path, {}};
         }
     }
 }
 
-bool ProtectionRun::ProtectFile(engine::FileEntry& entry, const std::string& scope) {
-    const std::string full = entry.fullPath();
-    if (!m_processed.add(full))
+void ProtectionRun::countPages() {
+    // A page picked twice (on its own and inside a picked folder, say) is one page.
+    ProcessedFiles distinct(m_fs);
+    m_pickedPages.clear();
+    for (const auto& entry : m_list.slots) {
+        if (entry.Name.empty())
+            continue;
+        const std::string full = entry.fullPath();
+        if (distinct.add(full))
+            ++m_found;
+        FileStatus status;
+        if (!m_fs.status(full, status))
+            m_pickedPages.insert(status.identity);
+    }
+}
+
+std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<SelectionEntry>& selection) {
+    if (m_options.storageMode != engine::StorageMode::CopyToFolder)
+        return std::nullopt;
+    using Reason = RunRefusal::Reason;
+    if (m_excludedFolder) {
+        for (const auto& picked : selection) {
+            FileStatus status;
+            if (picked.isFolder && !m_fs.status(picked.path, status) && status.identity == *m_excludedFolder)
+                return RunRefusal{Reason::TargetIsAPickedFolder, m_options.targetFolder, {}};
+        }
+    }
+    for (const auto& entry : m_list.slots) {
+        if (entry.Name.empty())
+            continue;
+        const std::string output = m_placement.outputPathOf(entry);
+        if (isPickedPage(output))
+            return RunRefusal{Reason::OutputIsAPickedPage, entry.fullPath(), output};
+    }
+    return std::nullopt;
+}
+
+bool ProtectionRun::isPickedPage(const std::string& path) {
+    FileStatus status;
+    return !m_fs.status(path, status) && m_pickedPages.count(status.identity) != 0;
+}
+
+void ProtectionRun::noteWritten() {
+    for (const auto& [identity, path] : m_committer->takeWritten())
+        m_processed.addWritten(identity, path);
+}
+
+// Frame pages are followed depth first on a worklist of their own, not by recursion: a chain of framesets of any
+// depth needs no more stack than one page.
+void ProtectionRun::ProtectFile(const engine::FileEntry& entry, const std::string& scope) {
+    std::vector<PageJob> stack;
+    stack.emplace_back(entry, scope);
+    // A page's outcome counts for the frameset below it: a frame page that failed makes it an ordinary page.
+    const auto pop = [&stack](bool done) {
+        stack.pop_back();
+        if (!done && !stack.empty())
+            stack.back().frameFailed = true;
+    };
+    while (!stack.empty()) {
+        PageJob& job = stack.back();
+        try {
+            switch (job.state) {
+            case PageJob::State::Start:
+                if (!startJob(stack))
+                    pop(false);
+                else if (stack.back().state == PageJob::State::Start)
+                    pop(true); // handled before, or left as it is
+                break;
+            case PageJob::State::Frames:
+                nextFrame(stack);
+                break;
+            case PageJob::State::Finish: {
+                const bool done = finishJob(job);
+                if (job.state == PageJob::State::Finish)
+                    pop(done); // else it changed meanwhile and its frames are followed again
+                break;
+            }
+            }
+        } catch (const std::bad_alloc&) {
+            job.lock.reset();
+            submitProblem(CommitItem::Kind::GivenUp, job.entry,
+                          {PageProblem::Step::Read, std::make_error_code(std::errc::not_enough_memory), job.full});
+            pop(false);
+        }
+    }
+}
+
+bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
+    PageJob& job = stack.back();
+    noteWritten();
+    if (!m_processed.add(job.full))
         return true; // handled before in this run: no message, no listing
-    bool done = false;
-    try {
-        done = protectPage(entry, full, scope);
-    } catch (const std::bad_alloc&) {
-        reportFileError(std::make_error_code(std::errc::not_enough_memory), full);
+    // A frame page that is not on the list is one more page of the run.
+    if (stack.size() > 1 && !isPickedPage(job.full))
+        ++m_found;
+    if (!lockAndRead(job))
+        return false;
+    if (isAlreadyProtected(job)) {
+        job.lock.reset();
+        submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
+        return true;
     }
-    if (!done)
-        ++m_givenUp;
-    return done;
+    job.frames = m_rewriter.frames(job.bytes, job.encoding);
+    if (job.frames.addresses.empty()) {
+        job.state = PageJob::State::Finish;
+    } else {
+        // Its lock goes while the frames are followed (they may take long, and this run takes only one lock at a
+        // time to wait for); the page is read again before it is written.
+        job.lock.reset();
+        job.state = PageJob::State::Frames;
+    }
+    return true;
 }
 
-bool ProtectionRun::protectPage(engine::FileEntry& entry, const std::string& full, const std::string& scope) {
-    std::string bytes;
-    if (!readPage(full, bytes))
-        return false;
-    const PageEncoding encoding = PageRewriter::encodingOf(bytes);
-    const engine::FileEntry source = entry;
-    std::string out;
-    if (followFrames(source, scope, m_rewriter.frames(bytes, encoding))) {
-        out = std::move(bytes); // a frameset stays as it is
-    } else if (const auto error = m_rewriter.rewrite(bytes, encoding, out)) {
-        reportFileError(error, full);
-        return false;
+void ProtectionRun::nextFrame(std::vector<PageJob>& stack) {
+    PageJob& job = stack.back();
+    if (job.frameFailed || job.nextFrame == job.frames.addresses.size()) {
+        job.state = PageJob::State::Finish;
+        return;
     }
-    const std::string output = m_placement.GetOutputPath(entry);
-    if (output.empty())
-        return false; // reported by the placement
-    return writePage(entry, output, out);
+    const std::u16string& address = job.frames.addresses[job.nextFrame++];
+    if (auto page = framePage(job, address)) {
+        std::string scope = job.scope;
+        stack.emplace_back(std::move(*page), std::move(scope)); // job is not to be touched after this
+    }
 }
 
-bool ProtectionRun::followFrames(const engine::FileEntry& frameset, const std::string& scope,
-                                 const engine::FrameScan& scan) {
-    for (const auto& address : scan.addresses) {
-        if (!protectFrame(frameset, scope, address))
+bool ProtectionRun::finishJob(PageJob& job) {
+    if (job.lock == nullptr) {
+        // Read again under its lock: another run may have changed it while its frames were followed.
+        std::string before = std::move(job.bytes);
+        if (!lockAndRead(job))
             return false;
+        if (job.bytes != before) {
+            job.lock.reset();
+            if (++job.rereads > kMaxRereads) {
+                submitProblem(CommitItem::Kind::GivenUp, job.entry,
+                              {PageProblem::Step::Read, std::make_error_code(std::errc::resource_unavailable_try_again),
+                               job.full});
+                return false;
+            }
+            if (isAlreadyProtected(job)) {
+                submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
+                return true;
+            }
+            job.frames = m_rewriter.frames(job.bytes, job.encoding);
+            job.nextFrame = 0;
+            job.frameFailed = false;
+            job.state = PageJob::State::Frames;
+            return true; // not finished yet: the caller sees the state
+        }
     }
-    return scan.frameset && scan.complete;
-}
-
-bool ProtectionRun::readPage(const std::string& path, std::string& bytes) {
-    if (const auto error = m_fs.readFile(path, bytes)) {
-        reportFileError(error, path);
+    const bool frameset = job.frames.frameset && job.frames.complete && !job.frameFailed;
+    if (frameset) {
+        std::string unchanged = job.bytes; // a frameset stays exactly as it is
+        return submitWrite(job, std::move(unchanged));
+    }
+    std::string out;
+    if (const auto error = m_rewriter.rewrite(job.bytes, job.encoding, out)) {
+        job.lock.reset();
+        submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
     }
+    return submitWrite(job, std::move(out));
+}
+
+bool ProtectionRun::lockAndRead(PageJob& job) {
+    std::unique_ptr<LockedFile> file;
+    std::error_code error = m_fs.openLocked(job.full, false, file);
+    if (error == std::errc::resource_unavailable_try_again) {
+        // Held by another run, or by this one in a group still on its way to the disk: every lock of this run
+        // goes first, so that two runs never wait for each other, then the lock is waited for.
+        m_committer->flush();
+        noteWritten();
+        error = m_fs.openLocked(job.full, true, file);
+    }
+    if (!error)
+        error = file->read(job.bytes);
+    if (error) {
+        const auto kind = error == RunError::NotARegularFile ? CommitItem::Kind::Skipped : CommitItem::Kind::GivenUp;
+        submitProblem(kind, job.entry, {PageProblem::Step::Read, error, job.full});
+        return false;
+    }
+    job.status = file->status();
+    job.lock = std::move(file);
+    job.encoding = PageRewriter::encodingOf(job.bytes);
     return true;
 }
 
-bool ProtectionRun::writePage(engine::FileEntry& entry, const std::string& output, std::string_view bytes) {
-    FileIdentity written;
-    if (const auto error = m_writer.write(output, bytes, written)) {
-        reportFileError(error, output);
+bool ProtectionRun::isAlreadyProtected(const PageJob& job) const {
+    return PageRewriter::isProtected(job.bytes, job.encoding);
+}
+
+bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
+    CommitItem item;
+    item.kind = CommitItem::Kind::Write;
+    item.source = job.entry;
+    item.entry = job.entry;
+    item.outputPath = m_placement.GetOutputPath(item.entry);
+    const auto fail = [&](PageProblem::Step step, std::error_code error, const std::string& path) {
+        job.lock.reset();
+        submitProblem(CommitItem::Kind::GivenUp, job.entry, {step, error, path});
         return false;
+    };
+    // A copy never goes over a page the run reads.
+    if (m_options.storageMode == engine::StorageMode::CopyToFolder && isPickedPage(item.outputPath))
+        return fail(PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath);
+    if (const auto error = m_writer.resolve(item.outputPath, item.output))
+        return fail(PageProblem::Step::Write, error, item.outputPath);
+    if (const std::string backup = m_placement.backupPathOf(item.outputPath); !backup.empty()) {
+        // The read-only rule of the page applies to an old backup too: it is not silently replaced.
+        PageWriter::Target target;
+        if (const auto error = m_writer.resolve(backup, target))
+            return fail(PageProblem::Step::Backup, error, backup);
+        item.backupPath = target.path;
+        item.original = std::move(job.bytes);
+        item.sourceStatus = job.status;
     }
-    m_processed.addWritten(written);
-    AddResultNode(entry, output);
+    item.bytes = std::move(bytes);
+    item.lock = std::move(job.lock);
+    item.found = m_found;
+    m_committer->submit(std::move(item));
     return true;
 }
 
-bool ProtectionRun::protectFrame(const engine::FileEntry& frameset, const std::string& scope,
-                                 std::u16string_view address) {
+void ProtectionRun::submitProblem(CommitItem::Kind kind, const engine::FileEntry& page, PageProblem problem) {
+    CommitItem item;
+    item.kind = kind;
+    item.source = page;
+    item.entry = page;
+    item.problem = std::move(problem);
+    item.found = m_found;
+    m_committer->submit(std::move(item));
+}
+
+std::optional<engine::FileEntry> ProtectionRun::framePage(const PageJob& frameset, std::u16string_view address) {
     const auto relative = FrameAddress::localPath(address);
     if (!relative)
-        return true; // not followed; the frameset still counts as one
-    engine::FileEntry page{engine::getFilePathOnly(frameset.Name) + *relative, frameset.Folder};
-    if (!isInside(page.fullPath(), scope))
-        return true;
-    return ProtectFile(page, scope);
+        return std::nullopt; // not followed; the frameset still counts as one
+    engine::FileEntry page{engine::getFilePathOnly(frameset.entry.Name) + *relative, frameset.entry.Folder};
+    if (!isInside(page.fullPath(), frameset.scope))
+        return std::nullopt;
+    return page;
 }
 
 bool ProtectionRun::isInside(const std::string& path, const std::string& scope) {
@@ -184,23 +375,6 @@ bool ProtectionRun::isInside(const std::string& path, const std::string& scope) 
     if (root.back() != engine::kPathSeparator)
         root.push_back(engine::kPathSeparator);
     return canonical.size() > root.size() && canonical.starts_with(root);
-}
-
-void ProtectionRun::AddResultNode(const engine::FileEntry& entry, const std::string& outputPath) {
-    ++m_written;
-    m_reporter.pageWritten(entry, outputPath);
-    m_reporter.statusChanged(messages::filesProtected(m_written));
-}
-
-void ProtectionRun::reportFileError(std::error_code error, const std::string& path) {
-    if (classifyError(error) == ErrorNumber::PathFileAccess) {
-        m_reporter.showMessage(messages::unableToAccessFile(path), MessageIcon::Exclamation,
-                               MessageTitle::ApplicationTitle);
-        return;
-    }
-    // The classic numbers 5 and 53 were passed over when the old file was deleted first; a page is now
-    // replaced in one step, so every failure left is a page not written and is reported.
-    m_reporter.showMessage(messages::unknownError(error), MessageIcon::Exclamation, MessageTitle::MainCaption);
 }
 
 } // namespace quillora::run

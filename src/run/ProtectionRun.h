@@ -3,73 +3,91 @@
 #include "FileList.h"
 #include "FileSystem.h"
 #include "OutputPlacement.h"
+#include "PageCommitter.h"
 #include "PageRewriter.h"
 #include "PageWriter.h"
 #include "ProcessedFiles.h"
 #include "RunReporter.h"
+#include "SelectionEntry.h"
 #include "engine/FileEntry.h"
 #include "engine/ProtectionOptions.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace quillora::run {
 
-/// One direct child of the selection tree's root, in tree order: a picked folder or a picked file (native path).
-struct SelectionEntry {
-    std::string path;
-    bool isFolder = false;
-};
-
-/// What a run came to, for a front end's exit status and progress display.
-struct RunSummary {
-    enum class Outcome { Ran, NothingPicked, PasswordMissing, TargetFolderMissing };
-    Outcome outcome = Outcome::Ran;
-    std::size_t found = 0;   // pages in the file list
-    std::size_t written = 0; // pages written and listed (frame pages included)
-    std::size_t givenUp = 0; // pages reported and skipped (frame pages included)
-};
-
 /// The protection run: validates the choices, expands the selection into the file list, protects every page
-/// (frame pages included) and reports through a RunReporter. The window and the command line both drive it.
+/// (frame pages included) and reports each page through a RunReporter, in list order. The window and the command
+/// line both drive it. Pages are read, locked and rewritten on the calling thread while another brings the
+/// finished ones to the disk.
 class ProtectionRun {
 public:
-    ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, FileSystem& fileSystem);
+    ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, FileSystem& fileSystem,
+                  bool threaded = true);
 
     RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection);
-
-    /// Protects one page: read, rewrite, place, write, list. Frame pages are followed only inside scope, the
-    /// folder the page was picked in (or the folder of a page picked on its own). False when it was given up.
-    bool ProtectFile(engine::FileEntry& entry, const std::string& scope);
 
     /// The list of the last run.
     const FileList& fileList() const { return m_list; }
 
 private:
-    bool protectPage(engine::FileEntry& entry, const std::string& full, const std::string& scope);
-    bool validate(const std::vector<SelectionEntry>& selection, RunSummary& summary);
+    /// One page on the run's worklist: a listed page, or a frame page of the page below it on the list.
+    struct PageJob {
+        enum class State { Start, Frames, Finish };
+        PageJob(engine::FileEntry page, std::string frameScope)
+            : entry(std::move(page)), full(entry.fullPath()), scope(std::move(frameScope)) {}
+
+        engine::FileEntry entry;
+        std::string full;
+        std::string scope; // frames are followed inside this folder
+        State state = State::Start;
+        std::string bytes;
+        PageEncoding encoding;
+        FileStatus status;
+        std::unique_ptr<LockedFile> lock;
+        engine::FrameScan frames;
+        std::size_t nextFrame = 0;
+        bool frameFailed = false;
+        int rereads = 0;
+    };
+
+    std::optional<RunRefusal> validate(const std::vector<SelectionEntry>& selection) const;
+    std::optional<RunRefusal> checkCopyTargets(const std::vector<SelectionEntry>& selection);
     void buildList(const std::vector<SelectionEntry>& selection);
-    bool readPage(const std::string& path, std::string& bytes);
-    bool writePage(engine::FileEntry& entry, const std::string& output, std::string_view bytes);
-    bool followFrames(const engine::FileEntry& frameset, const std::string& scope, const engine::FrameScan& scan);
-    bool protectFrame(const engine::FileEntry& frameset, const std::string& scope, std::u16string_view address);
+    void countPages();
+    void ProtectFile(const engine::FileEntry& entry, const std::string& scope);
+    bool startJob(std::vector<PageJob>& stack);
+    void nextFrame(std::vector<PageJob>& stack);
+    bool finishJob(PageJob& job);
+    bool lockAndRead(PageJob& job);
+    bool isAlreadyProtected(const PageJob& job) const;
+    bool submitWrite(PageJob& job, std::string bytes);
+    void submitProblem(CommitItem::Kind kind, const engine::FileEntry& page, PageProblem problem);
+    std::optional<engine::FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
     bool isInside(const std::string& path, const std::string& scope);
-    void AddResultNode(const engine::FileEntry& entry, const std::string& outputPath);
-    void reportFileError(std::error_code error, const std::string& path);
+    bool isPickedPage(const std::string& path);
+    void noteWritten();
 
     const engine::ProtectionOptions& m_options;
     RunReporter& m_reporter;
     FileSystem& m_fs;
+    bool m_threaded;
     OutputPlacement m_placement;
     PageWriter m_writer;
     ProcessedFiles m_processed;
     PageRewriter m_rewriter;
+    std::unique_ptr<PageCommitter> m_committer;
     FileList m_list;
     std::unordered_map<std::string, std::string> m_canonicalScopes;
-    std::size_t m_written = 0;
-    std::size_t m_givenUp = 0;
+    std::unordered_set<FileIdentity, FileIdentityHash> m_pickedPages; // the identities of the listed pages
+    std::optional<FileIdentity> m_excludedFolder;                     // copy mode: the target, never scanned
+    std::size_t m_found = 0;
+    std::size_t m_skippedFolders = 0;
 };
 
 } // namespace quillora::run

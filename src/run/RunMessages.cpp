@@ -1,5 +1,7 @@
 #include "RunMessages.h"
 
+#include "ErrorNumbers.h"
+
 namespace quillora::run::messages {
 
 std::string filesProtected(std::size_t count) {
@@ -19,6 +21,61 @@ std::string unknownError(std::error_code error) {
     std::string text = "Unknown Error " + std::to_string(error.value());
     text.append(kLineBreak);
     text.append(error.message());
+    return text;
+}
+
+Message pageProblem(const PageProblem& problem) {
+    if (problem.error == RunError::NotARegularFile)
+        return {problem.path + " is not a regular file (a pipe, a device or a socket); it was left alone",
+                MessageIcon::Exclamation, MessageTitle::MainCaption};
+    if (problem.error.category() == runErrorCategory())
+        return {problem.path + ": " + problem.error.message(), MessageIcon::Exclamation, MessageTitle::MainCaption};
+    if (classifyError(problem.error) == ErrorNumber::PathFileAccess) {
+        if (problem.step == PageProblem::Step::Backup)
+            return {std::string(kBackupReadOnly), MessageIcon::None, MessageTitle::ApplicationTitle};
+        return {unableToAccessFile(problem.path), MessageIcon::Exclamation, MessageTitle::ApplicationTitle};
+    }
+    return {unknownError(problem.error), MessageIcon::Exclamation, MessageTitle::MainCaption};
+}
+
+Message folderProblem(const PageProblem& problem) {
+    return {problem.path + ": " + problem.error.message() + "; the pages in this folder were not protected",
+            MessageIcon::Exclamation, MessageTitle::MainCaption};
+}
+
+Message refusal(const RunRefusal& refusal) {
+    using Reason = RunRefusal::Reason;
+    switch (refusal.reason) {
+    case Reason::NothingPicked:
+        return {std::string(kNothingPicked)};
+    case Reason::PasswordMissing:
+        return {std::string(kEnterPassword)};
+    case Reason::PasswordNotScriptSafe:
+        return {"Password: " + std::string(kNotScriptSafe)};
+    case Reason::WarningNotScriptSafe:
+        return {"Warning: " + std::string(kNotScriptSafe)};
+    case Reason::NoticeEndsComment:
+        return {"Notice: --> or --!> not allowed (it would end the comment the notice stands in)"};
+    case Reason::TargetFolderMissing:
+        return {std::string(kChooseTargetFolder)};
+    case Reason::TargetIsAPickedFolder:
+        return {"The folder " + refusal.path +
+                " is picked to be protected; please select another folder to copy the protected files to"};
+    case Reason::OutputIsAPickedPage:
+        return {"The protected copy " + refusal.other + " would replace the picked page " + refusal.path +
+                "; please select another folder to copy the protected files to"};
+    }
+    return {};
+}
+
+std::string alreadyProtected(std::string_view path) {
+    return std::string(path) + " is already protected";
+}
+
+std::string otherFilesCopied(std::size_t copied, std::size_t failed) {
+    std::string text = std::to_string(copied) + " other files of the site were copied";
+    if (failed > 0)
+        text += ", " + std::to_string(failed) + " could not be copied";
     return text;
 }
 

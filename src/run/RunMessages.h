@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RunReporter.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -7,7 +9,8 @@
 
 namespace quillora::run {
 
-/// The texts the run shows, in the status label and in message boxes (UTF-8; line breaks are CR LF).
+/// The texts of the run's events, in the status label and in message boxes (UTF-8; line breaks are CR LF), for the
+/// front ends to show.
 namespace messages {
 
 inline constexpr std::string_view kNothingPickedLabel = "No files were picked to be protected.";
@@ -18,6 +21,7 @@ inline constexpr std::string_view kScanning = "Scanning for files, please wait..
 inline constexpr std::string_view kNoFilesFound = "No files found to protect";
 inline constexpr std::string_view kBackupReadOnly = "Unable to Access File, Your file(s) may be read-only.";
 inline constexpr std::string_view kLineBreak = "\r\n";
+inline constexpr std::string_view kNotScriptSafe = "\\ \" or ' not allowed";
 
 /// "The following N files have been protected".
 std::string filesProtected(std::size_t count);
@@ -25,6 +29,26 @@ std::string filesProtected(std::size_t count);
 std::string unableToAccessFile(std::string_view path);
 /// "Unknown Error " number CR LF description.
 std::string unknownError(std::error_code error);
+
+/// One message box: text, icon and title.
+struct Message {
+    std::string text;
+    MessageIcon icon = MessageIcon::Exclamation;
+    MessageTitle title = MessageTitle::MainCaption;
+
+    bool operator==(const Message&) const = default;
+};
+
+/// The message box for a page that was given up or skipped.
+Message pageProblem(const PageProblem& problem);
+/// The message box for a folder that could not be listed.
+Message folderProblem(const PageProblem& problem);
+/// The message box for a run that was refused.
+Message refusal(const RunRefusal& refusal);
+/// The status line of a page left as it was because it is protected already.
+std::string alreadyProtected(std::string_view path);
+/// The closing line of a copy run about the site's other files.
+std::string otherFilesCopied(std::size_t copied, std::size_t failed);
 
 } // namespace messages
 } // namespace quillora::run

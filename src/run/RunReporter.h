@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <system_error>
 
 namespace quillora::run {
 
@@ -12,36 +13,83 @@ enum class MessageIcon { None, Information, Exclamation, Error };
 /// Which title a message box carries: the main window's caption or the application's title.
 enum class MessageTitle { MainCaption, ApplicationTitle };
 
-/// What a protection run tells its front end (the window or the command line). Texts are UTF-8.
-/// Every call comes from the thread the run executes on; showMessage returns only once the user has seen it.
+/// Why a run did not start; nothing was read or written.
+struct RunRefusal {
+    enum class Reason {
+        NothingPicked,
+        PasswordMissing,       // the password prompt (or encryption) is chosen with a blank password
+        PasswordNotScriptSafe, // the prompt's password holds a quote or a backslash
+        WarningNotScriptSafe,  // the right-click warning holds a quote or a backslash
+        NoticeEndsComment,     // the notice holds "-->" or "--!>", which would end its comment early
+        TargetFolderMissing,   // copy mode without a target folder
+        TargetIsAPickedFolder, // copy mode into a folder that is itself picked
+        OutputIsAPickedPage,   // copy mode: an output would replace a picked page (path: the page, other: output)
+    };
+    Reason reason;
+    std::string path;
+    std::string other;
+};
+
+/// What went wrong with one page, for the front end to word.
+struct PageProblem {
+    enum class Step { Read, Backup, Write };
+    Step step = Step::Read;
+    std::error_code error;
+    std::string path; // the file the failure concerns: the page, its backup or its output
+};
+
+/// What a run came to, for a front end's exit status and closing words.
+struct RunSummary {
+    enum class Outcome { Ran, Refused };
+    Outcome outcome = Outcome::Ran;
+    std::size_t found = 0;            // distinct pages found (frame pages included once reached)
+    std::size_t written = 0;          // pages written and listed
+    std::size_t alreadyProtected = 0; // pages that carried the protection already and were left alone
+    std::size_t skipped = 0;          // names that were not regular files, left alone
+    std::size_t givenUp = 0;          // pages reported and not written
+    std::size_t otherFilesCopied = 0; // copy mode: the site's other files
+    std::size_t otherFilesFailed = 0;
+
+    bool allDone() const { return skipped == 0 && givenUp == 0 && otherFilesFailed == 0; }
+};
+
+/// What a protection run tells its front end (the window or the command line), event by event in the run's order;
+/// each front end words them. Texts are UTF-8 and paths native. Calls come from one thread at a time (not always
+/// the one that started the run); an event's call returns only once the front end has dealt with it.
 class RunReporter {
 public:
     virtual ~RunReporter() = default;
 
-    /// The status label's text changed.
-    virtual void statusChanged(const std::string& text) = 0;
-    /// A page was written; the entry names the output as the results tree lists it.
-    virtual void fileWritten(const engine::FileEntry& entry) = 0;
-    /// A message box (OK button only).
-    virtual void showMessage(const std::string& text, MessageIcon icon, MessageTitle title) = 0;
-    /// The password is chosen but empty: the window goes back to the Encryption page and the password box.
-    virtual void returnToPasswordPage() = 0;
-    /// Pages handled so far out of the pages found; called after the scan and after each page.
+    /// A run begins: the results list is cleared.
+    virtual void runStarted() {}
+    /// The choices do not allow a run; it ends here.
+    virtual void runRefused(const RunRefusal& refusal) = 0;
+    /// The selection is being expanded into the list of pages.
+    virtual void scanning() {}
+    /// The list is complete (0: no page was found).
+    virtual void pagesFound(std::size_t found) { (void)found; }
+    /// A page was written to outputPath; the entry names the output as the results list shows it.
+    virtual void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) = 0;
+    /// A page already carries the protection and was left as it is (its backup too); the entry names the page.
+    virtual void pageAlreadyProtected(const engine::FileEntry& entry) = 0;
+    /// A folder below a picked one could not be listed; the pages in it are not protected.
+    virtual void folderSkipped(const std::string& folder, const PageProblem& problem) = 0;
+    /// A name that is not a regular file (pipe, device, socket) was left alone without reading it.
+    virtual void pageSkipped(const engine::FileEntry& entry, const PageProblem& problem) = 0;
+    /// A page could not be protected; the original is as it was.
+    virtual void pageGivenUp(const engine::FileEntry& entry, const PageProblem& problem) = 0;
+    /// Another file of the site could not be copied (copy mode).
+    virtual void otherFileFailed(const std::string& path, const PageProblem& problem) {
+        (void)path;
+        (void)problem;
+    }
+    /// Pages handled so far out of the pages found; after the scan and after each page.
     virtual void progressChanged(std::size_t done, std::size_t found) {
         (void)done;
         (void)found;
     }
-
-    /// A run begins: the results list is cleared (and viewing a result is disabled until one is selected).
-    virtual void runStarted() {}
-    /// Copy mode was chosen without a target folder: the window goes back to the Store Files page.
-    virtual void returnToStoragePage() {}
-    /// A page was written to outputPath (the path as written, separators collapsed). The default tells
-    /// fileWritten, which is all a results list needs.
-    virtual void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) {
-        (void)outputPath;
-        fileWritten(entry);
-    }
+    /// The run is over.
+    virtual void runFinished(const RunSummary& summary) { (void)summary; }
 };
 
 } // namespace quillora::run

@@ -14,6 +14,8 @@ struct MessageRequest {
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    QString checkBox = {};   // a check box under the text, when not empty
+    bool* checked = nullptr; // receives the check box's state when the box closes
 };
 
 /// What the file dialog is asked for.

@@ -1,6 +1,7 @@
 #include "QtDialogService.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 
 namespace quillora::selection {
@@ -16,7 +17,12 @@ QFileDialog::AcceptMode acceptMode(FileDialogRequest::Kind kind) {
 
 QMessageBox::StandardButton QtDialogService::showMessage(const MessageRequest& message) {
     QMessageBox box(message.icon, message.title, message.text, message.buttons, QApplication::activeWindow());
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    if (!message.checkBox.isEmpty())
+        box.setCheckBox(new QCheckBox(message.checkBox, &box));
+    const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
+    if (message.checked != nullptr && box.checkBox() != nullptr)
+        *message.checked = box.checkBox()->isChecked();
+    return answer;
 }
 
 FileDialogResult QtDialogService::getFileName(const FileDialogRequest& request) {

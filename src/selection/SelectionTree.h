@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/ProtectionRun.h"
+#include "run/SelectionEntry.h"
 
 #include <QStringList>
 #include <QTreeWidget>

@@ -14,6 +14,9 @@ struct Pictures {
     QIcon folder;
     QIcon file;
     QIcon placeholder;
+    QIcon alreadyProtected;
+    QIcon givenUp;
+    QIcon skipped;
 };
 
 // Looked up once, as the style's lookup is slow next to adding a node and a run adds thousands. Never freed,
@@ -22,7 +25,10 @@ const Pictures& pictures() {
     static const Pictures* cached = new Pictures{QApplication::style()->standardIcon(QStyle::SP_DriveHDIcon),
                                                  QApplication::style()->standardIcon(QStyle::SP_DirIcon),
                                                  QApplication::style()->standardIcon(QStyle::SP_FileIcon),
-                                                 QApplication::style()->standardIcon(QStyle::SP_BrowserReload)};
+                                                 QApplication::style()->standardIcon(QStyle::SP_BrowserReload),
+                                                 QApplication::style()->standardIcon(QStyle::SP_DialogApplyButton),
+                                                 QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical),
+                                                 QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning)};
     return *cached;
 }
 
@@ -36,6 +42,12 @@ QIcon imageIcon(int image) {
         return pictures().folder;
     case kImageFile:
         return pictures().file;
+    case kImageAlreadyProtected:
+        return pictures().alreadyProtected;
+    case kImageGivenUp:
+        return pictures().givenUp;
+    case kImageSkipped:
+        return pictures().skipped;
     default:
         return pictures().placeholder;
     }

@@ -14,6 +14,10 @@ inline constexpr int kImagePlaceholder = 0;
 inline constexpr int kImageRoot = 1;
 inline constexpr int kImageFolder = 3;
 inline constexpr int kImageFile = 7;
+// The results tree's own pictures for pages that were not written.
+inline constexpr int kImageAlreadyProtected = 8;
+inline constexpr int kImageGivenUp = 9;
+inline constexpr int kImageSkipped = 10;
 
 inline constexpr int kKeyRole = Qt::UserRole;       // QString, empty for nodes without a key
 inline constexpr int kImageRole = Qt::UserRole + 1; // int, one of the image numbers

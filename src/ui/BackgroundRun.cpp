@@ -1,6 +1,7 @@
 #include "BackgroundRun.h"
 
 #include "run/PosixFileSystem.h"
+#include "run/RunMessages.h"
 #include "selection/NativePath.h"
 
 #include <QCoreApplication>
@@ -68,17 +69,31 @@ void BackgroundRun::deliver() {
         const std::lock_guard lock(m_mutex);
         batch.swap(m_collected);
     }
-    // Only the latest status and progress of a batch can be seen; the listed pages all count.
-    const Report* status = nullptr;
+    // Only the latest status and progress of a batch can be seen; the listed pages all count, and the status
+    // keeps its place among them (a count written after the scanning text replaces it).
+    const Report* lastStatus = nullptr;
     const Report* counted = nullptr;
     for (const Report& report : batch) {
-        if (report.kind == Report::Kind::Listed)
-            Q_EMIT fileListed(report.entry, report.text);
-        else
-            (report.kind == Report::Kind::Status ? status : counted) = &report;
+        if (report.kind == Report::Kind::Status)
+            lastStatus = &report;
     }
-    if (status != nullptr)
-        Q_EMIT statusText(status->text);
+    for (const Report& report : batch) {
+        switch (report.kind) {
+        case Report::Kind::Listed:
+            Q_EMIT fileListed(report.entry, report.text);
+            break;
+        case Report::Kind::AlreadyProtected:
+            Q_EMIT alreadyProtected(report.entry);
+            break;
+        case Report::Kind::Status:
+            if (&report == lastStatus)
+                Q_EMIT statusText(report.text);
+            break;
+        case Report::Kind::Progress:
+            counted = &report;
+            break;
+        }
+    }
     if (counted != nullptr)
         Q_EMIT progress(counted->done, counted->found);
 }
@@ -93,28 +108,37 @@ template <typename Call> void BackgroundRun::deliverAndWait(Call&& call) {
         Qt::BlockingQueuedConnection);
 }
 
-void BackgroundRun::statusChanged(const std::string& text) {
-    collect({Report::Kind::Status, QString::fromStdString(text), {}});
+void BackgroundRun::runRefused(const run::RunRefusal& refusal) {
+    deliverAndWait([this, &refusal] { Q_EMIT refused(refusal); });
 }
 
-void BackgroundRun::fileWritten(const engine::FileEntry& entry) {
-    pageWritten(entry, entry.fullPath());
+void BackgroundRun::scanning() {
+    collect({Report::Kind::Status, QString::fromUtf8(run::messages::kScanning), {}});
+}
+
+void BackgroundRun::pagesFound(std::size_t found) {
+    if (found == 0)
+        collect({Report::Kind::Status, QString::fromUtf8(run::messages::kNoFilesFound), {}});
 }
 
 void BackgroundRun::pageWritten(const engine::FileEntry& entry, const std::string& outputPath) {
     collect({Report::Kind::Listed, selection::fromNativePath(outputPath), entry});
 }
 
-void BackgroundRun::showMessage(const std::string& text, run::MessageIcon icon, run::MessageTitle title) {
-    deliverAndWait([this, &text, icon, title] { Q_EMIT messageShown(QString::fromStdString(text), icon, title); });
+void BackgroundRun::pageAlreadyProtected(const engine::FileEntry& entry) {
+    collect({Report::Kind::AlreadyProtected, {}, entry});
 }
 
-void BackgroundRun::returnToPasswordPage() {
-    deliverAndWait([this] { Q_EMIT passwordPageWanted(); });
+void BackgroundRun::folderSkipped(const std::string& folder, const run::PageProblem& problem) {
+    deliverAndWait([this, &folder, &problem] { Q_EMIT folderFailed(selection::fromNativePath(folder), problem); });
 }
 
-void BackgroundRun::returnToStoragePage() {
-    deliverAndWait([this] { Q_EMIT storagePageWanted(); });
+void BackgroundRun::pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) {
+    deliverAndWait([this, &entry, &problem] { Q_EMIT pageFailed(entry, problem, true); });
+}
+
+void BackgroundRun::pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) {
+    deliverAndWait([this, &entry, &problem] { Q_EMIT pageFailed(entry, problem, false); });
 }
 
 void BackgroundRun::progressChanged(std::size_t done, std::size_t found) {

@@ -16,9 +16,9 @@ class QThread;
 namespace quillora::ui {
 
 /// Runs a protection off the window's thread and hands every report to the window's thread as a signal, in the
-/// run's order. Status, listing and progress reports are collected and handed over ten times a second, so a
-/// fast run can neither flood the window's event queue nor make it repaint for every page. A message, or a return to an
-/// earlier page, holds the run until the window has dealt with it (and with everything reported before it).
+/// run's order. Status, listing and progress reports are collected and handed over ten times a second, so a fast
+/// run can neither flood the window's event queue nor make it repaint for every page. A refusal or a page that
+/// failed holds the run until the window has dealt with it (and with everything reported before it).
 class BackgroundRun : public QObject, private run::RunReporter {
     Q_OBJECT
 
@@ -35,15 +35,19 @@ Q_SIGNALS:
     void statusText(const QString& text);
     /// A page was written to outputPath; the entry names it as the results tree lists it.
     void fileListed(const engine::FileEntry& entry, const QString& outputPath);
-    void messageShown(const QString& text, run::MessageIcon icon, run::MessageTitle title);
-    void passwordPageWanted();
-    void storagePageWanted();
+    /// A page was left as it was because it is protected already.
+    void alreadyProtected(const engine::FileEntry& entry);
+    /// A page could not be protected (skipped: it was not a regular file).
+    void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
+    /// A folder below a picked one could not be listed.
+    void folderFailed(const QString& folder, const run::PageProblem& problem);
+    void refused(const run::RunRefusal& refusal);
     void progress(std::size_t done, std::size_t found);
     void finished(const run::RunSummary& summary);
 
 private:
     struct Report {
-        enum class Kind { Status, Listed, Progress };
+        enum class Kind { Status, Listed, AlreadyProtected, Progress };
         Kind kind;
         QString text; // the status text, or the output path of a listed page
         engine::FileEntry entry;
@@ -51,13 +55,15 @@ private:
         std::size_t found = 0;
     };
 
-    // RunReporter, called on the run's thread.
-    void statusChanged(const std::string& text) override;
-    void fileWritten(const engine::FileEntry& entry) override;
+    // RunReporter, called on the run's threads, one at a time.
+    void runRefused(const run::RunRefusal& refusal) override;
+    void scanning() override;
+    void pagesFound(std::size_t found) override;
     void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override;
-    void showMessage(const std::string& text, run::MessageIcon icon, run::MessageTitle title) override;
-    void returnToPasswordPage() override;
-    void returnToStoragePage() override;
+    void pageAlreadyProtected(const engine::FileEntry& entry) override;
+    void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
+    void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;
+    void pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
     void runOnThread(const std::vector<run::SelectionEntry>& selection);

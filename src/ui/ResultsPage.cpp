@@ -1,6 +1,7 @@
 #include "ResultsPage.h"
 
 #include "PageStyle.h"
+#include "run/RunMessages.h"
 #include "selection/NativePath.h"
 #include "selection/TreeNodes.h"
 
@@ -75,19 +76,40 @@ void ResultsPage::beginRun() {
     barProgress->show();
 }
 
-void ResultsPage::AddResultNode(const engine::FileEntry& entry, const QString& outputPath) {
+QTreeWidgetItem* ResultsPage::pageNode(const engine::FileEntry& entry, const QString& text, int image,
+                                       const QString& path) {
     const QString folder = selection::fromNativePath(entry.Folder);
     QTreeWidgetItem* parent = folder.isEmpty() ? nullptr : folderNode(folder);
     auto* node = parent != nullptr ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(treeResults);
-    selection::setNode(node, QString(), selection::fromNativePath(entry.Name), kImageFile);
-    node->setData(0, kPathRole, outputPath);
+    selection::setNode(node, QString(), text, image);
+    node->setData(0, kPathRole, path);
     if (parent != nullptr && !parent->isExpanded())
         parent->setExpanded(true);
-    ++m_fileNodes;
-    lblResults->setText(QStringLiteral("The following %1 files have been protected").arg(m_fileNodes));
     m_latest = node;
     if (!m_scrollTimer.isActive())
         m_scrollTimer.start();
+    return node;
+}
+
+void ResultsPage::AddResultNode(const engine::FileEntry& entry, const QString& outputPath) {
+    pageNode(entry, selection::fromNativePath(entry.Name), kImageFile, outputPath);
+    ++m_fileNodes;
+    lblResults->setText(QStringLiteral("The following %1 files have been protected").arg(m_fileNodes));
+}
+
+void ResultsPage::addAlreadyProtectedNode(const engine::FileEntry& entry) {
+    const QString name = selection::fromNativePath(entry.Name);
+    auto* node = pageNode(entry, name + QStringLiteral("  (already protected)"), selection::kImageAlreadyProtected,
+                          selection::fromNativePath(entry.fullPath()));
+    node->setToolTip(0, QString::fromStdString(run::messages::alreadyProtected(entry.fullPath())));
+}
+
+void ResultsPage::addFailedNode(const engine::FileEntry& entry, const QString& message, bool skipped) {
+    const QString name = selection::fromNativePath(entry.Name);
+    auto* node = pageNode(entry, name + QStringLiteral("  (") + message + QStringLiteral(")"),
+                          skipped ? selection::kImageSkipped : selection::kImageGivenUp,
+                          selection::fromNativePath(entry.fullPath()));
+    node->setToolTip(0, message);
 }
 
 void ResultsPage::setProgress(std::size_t done, std::size_t found) {
@@ -110,6 +132,13 @@ QString ResultsPage::selectedPath() const {
 
 void ResultsPage::treeResults_Click() {
     cmdViewPage->setEnabled(!treeResults->selectedItems().isEmpty());
+}
+
+void ResultsPage::addFailedFolderNode(const QString& folder, const QString& message) {
+    auto* node = new QTreeWidgetItem(treeResults);
+    selection::setNode(node, QString(), message, selection::kImageSkipped);
+    node->setData(0, kPathRole, folder);
+    node->setToolTip(0, message);
 }
 
 void ResultsPage::clearResults() {

@@ -28,6 +28,12 @@ public:
     void beginRun();
     /// Lists one file written to outputPath under its folder's node and updates the count.
     void AddResultNode(const engine::FileEntry& entry, const QString& outputPath);
+    /// Lists a page that was left as it was because it is protected already.
+    void addAlreadyProtectedNode(const engine::FileEntry& entry);
+    /// Lists a page that could not be protected, with what went wrong.
+    void addFailedNode(const engine::FileEntry& entry, const QString& message, bool skipped);
+    /// Lists a folder whose pages could not be read.
+    void addFailedFolderNode(const QString& folder, const QString& message);
     void setProgress(std::size_t done, std::size_t found);
     void endRun();
 
@@ -43,6 +49,7 @@ public:
 private:
     void clearResults();
     QTreeWidgetItem* folderNode(const QString& folder);
+    QTreeWidgetItem* pageNode(const engine::FileEntry& entry, const QString& text, int image, const QString& path);
     void scrollToLatest();
 
     QHash<QString, QTreeWidgetItem*> m_folderNodes;

@@ -12,6 +12,7 @@
 #include "StoreFilesPage.h"
 #include "UrlOpener.h"
 #include "WelcomePage.h"
+#include "run/RunMessages.h"
 #include "selection/AppInfo.h"
 #include "selection/DialogService.h"
 #include "selection/SelectionTree.h"
@@ -38,6 +39,7 @@ const QString kCaptionRestart = QStringLiteral("&Restart");
 constexpr int kPagePickFiles = 1;
 constexpr int kPageStoreFiles = 2;
 constexpr int kPageEncryption = 3;
+constexpr int kPageScripts = 4;
 constexpr int kPageMinimumWidth = 460;
 
 QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
@@ -138,9 +140,10 @@ void frmMain::connectControls() {
     connect(m_run, &BackgroundRun::statusText, resultsPage->lblResults, &QLabel::setText);
     connect(m_run, &BackgroundRun::fileListed, resultsPage, &ResultsPage::AddResultNode);
     connect(m_run, &BackgroundRun::progress, resultsPage, &ResultsPage::setProgress);
-    connect(m_run, &BackgroundRun::messageShown, this, &frmMain::showRunMessage);
-    connect(m_run, &BackgroundRun::passwordPageWanted, this, &frmMain::returnToPasswordPage);
-    connect(m_run, &BackgroundRun::storagePageWanted, this, &frmMain::returnToStoragePage);
+    connect(m_run, &BackgroundRun::alreadyProtected, resultsPage, &ResultsPage::addAlreadyProtectedNode);
+    connect(m_run, &BackgroundRun::pageFailed, this, &frmMain::pageFailed);
+    connect(m_run, &BackgroundRun::folderFailed, this, &frmMain::folderFailed);
+    connect(m_run, &BackgroundRun::refused, this, &frmMain::runRefused);
     connect(m_run, &BackgroundRun::finished, this, &frmMain::endRun);
 }
 
@@ -254,6 +257,7 @@ bool frmMain::Form_Unload() {
 
 void frmMain::ProtectFiles() {
     resultsPage->beginRun();
+    m_silentRun = false;
     m_running = true;
     cmdPrev->setEnabled(false);
     cmdNext->setEnabled(false);
@@ -270,22 +274,65 @@ void frmMain::endRun() {
     Q_EMIT runFinished();
 }
 
-void frmMain::showRunMessage(const QString& text, run::MessageIcon icon, run::MessageTitle title) {
-    const QString caption =
-        title == run::MessageTitle::MainCaption ? windowTitle() : QString::fromLatin1(selection::kApplicationTitle);
-    QString shown = text;
+void frmMain::showRunMessage(const run::messages::Message& message, bool offerSilence) {
+    const QString caption = message.title == run::MessageTitle::MainCaption
+                                ? windowTitle()
+                                : QString::fromLatin1(selection::kApplicationTitle);
+    QString shown = QString::fromStdString(message.text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    m_dialogs.showMessage({shown, caption, messageIcon(icon), QMessageBox::Ok});
+    selection::MessageRequest request{shown, caption, messageIcon(message.icon), QMessageBox::Ok};
+    bool silence = false;
+    if (offerSilence) {
+        // A run that fails on many pages (a full disk, say) must not make the user close a box for each.
+        request.checkBox = QStringLiteral("Don't show further messages in this run");
+        request.checked = &silence;
+    }
+    m_dialogs.showMessage(request);
+    m_silentRun = m_silentRun || silence;
 }
 
-void frmMain::returnToPasswordPage() {
-    ShowPage(kPageEncryption);
-    encryptionPage->txtPassword->setFocus();
+void frmMain::pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped) {
+    const auto message = run::messages::pageProblem(problem);
+    resultsPage->addFailedNode(
+        entry, QString::fromStdString(message.text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")), skipped);
+    if (!m_silentRun)
+        showRunMessage(message, true);
 }
 
-void frmMain::returnToStoragePage() {
-    ShowPage(kPageStoreFiles);
-    storeFilesPage->txtSaveDir->setFocus();
+void frmMain::folderFailed(const QString& folder, const run::PageProblem& problem) {
+    const auto message = run::messages::folderProblem(problem);
+    resultsPage->addFailedFolderNode(folder, QString::fromStdString(message.text));
+    if (!m_silentRun)
+        showRunMessage(message, true);
+}
+
+void frmMain::runRefused(const run::RunRefusal& refusal) {
+    using Reason = run::RunRefusal::Reason;
+    switch (refusal.reason) {
+    case Reason::NothingPicked:
+        resultsPage->lblResults->setText(QString::fromUtf8(run::messages::kNothingPickedLabel));
+        break;
+    case Reason::PasswordMissing:
+    case Reason::PasswordNotScriptSafe:
+        ShowPage(kPageEncryption);
+        encryptionPage->txtPassword->setFocus();
+        break;
+    case Reason::WarningNotScriptSafe:
+        ShowPage(kPageScripts);
+        scriptsPage->txtRightClickWarning->setFocus();
+        break;
+    case Reason::NoticeEndsComment:
+        ShowPage(kPageStoreFiles);
+        storeFilesPage->txtCopyrightNotice->setFocus();
+        break;
+    case Reason::TargetFolderMissing:
+    case Reason::TargetIsAPickedFolder:
+    case Reason::OutputIsAPickedPage:
+        ShowPage(kPageStoreFiles);
+        storeFilesPage->txtSaveDir->setFocus();
+        break;
+    }
+    showRunMessage(run::messages::refusal(refusal), false);
 }
 
 } // namespace quillora::ui

@@ -2,6 +2,7 @@
 
 #include "engine/ProtectionOptions.h"
 #include "run/ProtectionRun.h"
+#include "run/RunMessages.h"
 #include "selection/LastPathMemory.h"
 #include "selection/Pickers.h"
 
@@ -94,15 +95,17 @@ private:
     bool Form_Unload();
     void ProtectFiles();
     void endRun();
-    void showRunMessage(const QString& text, run::MessageIcon icon, run::MessageTitle title);
-    void returnToPasswordPage();
-    void returnToStoragePage();
+    void showRunMessage(const run::messages::Message& message, bool offerSilence);
+    void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
+    void folderFailed(const QString& folder, const run::PageProblem& problem);
+    void runRefused(const run::RunRefusal& refusal);
 
     QStackedWidget* m_pages;
     BackgroundRun* m_run;
     int m_page = 0;
     int m_eggClicks = 0;
     bool m_running = false;
+    bool m_silentRun = false; // the user asked for no further messages in this run
 };
 
 } // namespace quillora::ui

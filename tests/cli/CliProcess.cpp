@@ -2,7 +2,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <grp.h>
+#include <optional>
 #include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -24,8 +26,8 @@ std::string readAll(std::FILE* file) {
     return text;
 }
 
-[[noreturn]] void startChild(const std::vector<std::string>& arguments, int out, int err, const std::string& workFolder,
-                             int asUser) {
+[[noreturn]] void startChild(const std::string& program, const std::vector<std::string>& arguments, int out, int err,
+                             const std::string& workFolder, int asUser) {
     ::dup2(out, STDOUT_FILENO);
     ::dup2(err, STDERR_FILENO);
     if (!workFolder.empty() && ::chdir(workFolder.c_str()) != 0)
@@ -38,13 +40,38 @@ std::string readAll(std::FILE* file) {
         ::prctl(PR_SET_DUMPABLE, 1);
     }
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(QUILLORA_CLI_PATH));
+    argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    ::execv(QUILLORA_CLI_PATH, argv.data());
+    ::execv(program.c_str(), argv.data());
     ::_exit(127);
 }
+
+/// A copy of the program that another user can run: the build may lie in a folder only its owner enters (a home
+/// folder of mode 700, as root's is on a fresh system).
+class ReachableCopy {
+public:
+    ReachableCopy() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillora-cli-as-user-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("no temporary folder for the program");
+        m_folder = pattern;
+        m_program = (m_folder / "quillora-cli").string();
+        std::filesystem::copy_file(QUILLORA_CLI_PATH, m_program);
+        std::filesystem::permissions(m_folder, std::filesystem::perms(0755));
+        std::filesystem::permissions(m_program, std::filesystem::perms(0755));
+    }
+    ~ReachableCopy() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+    const std::string& program() const { return m_program; }
+
+private:
+    std::filesystem::path m_folder;
+    std::string m_program;
+};
 
 } // namespace
 
@@ -55,10 +82,14 @@ CliOutcome CliProcess::run(const std::vector<std::string>& arguments, std::chron
     std::FILE* err = std::tmpfile();
     if (out == nullptr || err == nullptr)
         throw std::runtime_error("no temporary file for the program's output");
+    std::optional<ReachableCopy> copy;
+    if (asUser >= 0)
+        copy.emplace();
+    const std::string program = copy ? copy->program() : std::string(QUILLORA_CLI_PATH);
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child == 0)
-        startChild(arguments, ::fileno(out), ::fileno(err), workFolder, asUser);
+        startChild(program, arguments, ::fileno(out), ::fileno(err), workFolder, asUser);
     if (child < 0)
         throw std::runtime_error("cannot start quillora-cli");
 

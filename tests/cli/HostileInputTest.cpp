@@ -290,8 +290,8 @@ TEST_F(HostileInput, AnUnreadableFolderIsSkippedAndAnUnreadablePageReported) {
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(outcome.out, (m_root / "site/ok.htm").string() + "\n");
     const std::string secret = (m_root / "site/secret.htm").string();
-    EXPECT_NE(outcome.err.find("quillora-cli: Unable to Access File: " + secret +
-                               ".\nquillora-cli: The file may be read-only.\n"),
+    EXPECT_NE(outcome.err.find("quillora-cli: " + secret + ": Unable to Access File: " + secret +
+                               ". The file may be read-only.\n"),
               std::string::npos)
         << outcome.err;
     EXPECT_EQ(contentOf(m_root / "site/secret.htm"), page("secret"));

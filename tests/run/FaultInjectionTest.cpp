@@ -50,16 +50,19 @@ struct FaultCase {
     bool backupKept;     // the given-up page's backup was made, whole, before the fault
     const char* message; // "access" for the read-only message on the output, else the exact text
     MessageIcon icon = MessageIcon::Exclamation;
+    int nth = 0; // the matching call that fails; 0 for every one
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class FaultInjection : public testing::TestWithParam<FaultCase> {
+class FaultSite : public testing::Test {
 protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() / ("quillora-faults-" + std::to_string(::getpid()) + "-" + GetParam().name);
+        std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        m_root = fs::temp_directory_path() / ("quillora-faults-" + std::to_string(::getpid()) + "-" + name);
         m_site = m_root / "site";
         for (const auto& page : kPages) {
             fs::create_directories((m_site / page).parent_path());
@@ -113,10 +116,12 @@ protected:
     fs::path m_site;
 };
 
+class FaultInjection : public FaultSite, public testing::WithParamInterface<FaultCase> {};
+
 TEST_P(FaultInjection, KeepsTheOriginalReportsThePageGoesOnAndLeavesNothingHalfWritten) {
     const FaultCase& c = GetParam();
     FaultyFileSystem disk;
-    disk.failAt(c.fault, c.error, 0, (m_root / c.pathPart).string());
+    disk.failAt(c.fault, c.error, c.nth, (m_root / c.pathPart).string());
     RecordingReporter log;
     const RunSummary summary = runWith(disk, log, c.copyMode);
 
@@ -126,7 +131,7 @@ TEST_P(FaultInjection, KeepsTheOriginalReportsThePageGoesOnAndLeavesNothingHalfW
     if (reported)
         expected.push_back({expectedMessage(c), c.icon});
     std::vector<Message> shown;
-    for (const auto& m : log.messages)
+    for (const auto& m : log.messages())
         shown.push_back({m.text, m.icon});
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(summary.givenUp, reported ? 1u : 0u);
@@ -156,15 +161,18 @@ const FaultCase kFaultCases[] = {
      "Unknown Error 5\r\nInput/output error"},
     {"PageVanishesAfterTheScan", Fault::ReadFile, "site/a.htm", ENOENT, "a.htm", false, false,
      "Unknown Error 2\r\nNo such file or directory"},
-    {"TemporaryOutputCannotBeCreated", Fault::CreateTemp, "site/a.htm", EACCES, "a.htm", false, true, "access"},
-    {"WriteRunsOutOfSpace", Fault::Write, "site/a.htm", ENOSPC, "a.htm", false, true,
+    {"TemporaryOutputCannotBeCreated", Fault::CreateTemp, "site/a.htm", EACCES, "a.htm", false, false, "access"},
+    {"WriteRunsOutOfSpace", Fault::Write, "site/a.htm", ENOSPC, "a.htm", false, false,
      "Unknown Error 28\r\nNo space left on device"},
+    // The second rename that names b.htm is the page's own; the first put its backup in place.
     {"RenameFails", Fault::Rename, "site/b.htm", EBUSY, "b.htm", false, true,
-     "Unknown Error 16\r\nDevice or resource busy"},
-    {"BackupCannotBeMade", Fault::Copy, "site/a.htm.bak", EACCES, "a.htm", false, false,
+     "Unknown Error 16\r\nDevice or resource busy", MessageIcon::Exclamation, 2},
+    {"BackupCannotBeMade", Fault::CreateTemp, "site/a.htm.bak", EACCES, "a.htm", false, false,
      "Unable to Access File, Your file(s) may be read-only.", MessageIcon::None},
-    {"BackupRunsOutOfSpace", Fault::Copy, "site/a.htm.bak", ENOSPC, "a.htm", false, false,
+    {"BackupRunsOutOfSpace", Fault::Write, "site/a.htm.bak", ENOSPC, "a.htm", false, false,
      "Unknown Error 28\r\nNo space left on device"},
+    {"BackupCannotTakeItsPlace", Fault::Rename, "site/a.htm.bak", EIO, "a.htm", false, false,
+     "Unknown Error 5\r\nInput/output error"},
     {"FolderCannotBeCreated", Fault::CreateFolder, "out/deep/", EACCES, "deep/c.htm", true, false,
      "Unknown Error 2\r\nNo such file or directory"},
     {"FolderCannotBeCreatedOnAFullDisk", Fault::CreateFolder, "out/deep/", ENOSPC, "deep/c.htm", true, false,
@@ -172,6 +180,23 @@ const FaultCase kFaultCases[] = {
     {"FolderVanishesDuringTheScan", Fault::FolderVanishes, "site/deep", ENOENT, "", false, false, ""},
 };
 // clang-format on
+
+// A failed flush cannot tell which file it failed for: every page it was to bring to the disk is given up, and
+// every original stays.
+TEST_F(FaultSite, AFailedFlushGivesUpTheWholeGroupAndKeepsEveryOriginal) {
+    FaultyFileSystem disk;
+    disk.failAt(Fault::Sync, EIO, 0, m_root.string());
+    RecordingReporter log;
+    const RunSummary summary = runWith(disk, log, false);
+    EXPECT_EQ(summary.written, 0u);
+    EXPECT_EQ(summary.givenUp, kPages.size());
+    for (const auto& page : kPages)
+        EXPECT_EQ(contentOf(m_site / page), original(page)) << page;
+    std::set<std::string> pages;
+    for (const auto& page : kPages)
+        pages.insert("site/" + page);
+    EXPECT_EQ(filesLeft(), pages) << "no backup and no temporary file left";
+}
 
 INSTANTIATE_TEST_SUITE_P(Steps, FaultInjection, testing::ValuesIn(kFaultCases),
                          [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });

@@ -1,7 +1,6 @@
 #include "run/OutputPlacement.h"
 
 #include "RunTestSupport.h"
-#include "run/RunMessages.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -13,8 +12,6 @@ namespace {
 using engine::FileEntry;
 using engine::StorageMode;
 using test::FaultyFileSystem;
-using test::RecordingReporter;
-using test::ShownMessage;
 using test::TempFolder;
 
 class OutputPlacementTest : public ::testing::Test {
@@ -30,7 +27,7 @@ protected:
         options.storageMode = mode;
         options.targetFolder = target;
         options.makeBackups = backups;
-        return OutputPlacement(options, fs, reporter).GetOutputPath(entry);
+        return OutputPlacement(options, fs).GetOutputPath(entry);
     }
 
     TempFolder temp;
@@ -38,7 +35,6 @@ protected:
     std::string out;
     engine::ProtectionOptions options;
     FaultyFileSystem fs;
-    RecordingReporter reporter;
 };
 
 struct WorkedPath {
@@ -59,7 +55,6 @@ TEST_P(WorkedPaths, GiveTheOutputAndTheEntryAfterwards) {
     EXPECT_EQ(entry.Folder, c.newFolder.empty() ? "" : temp / c.newFolder);
     EXPECT_EQ(entry.Name, c.newName.starts_with('@') ? temp / c.newName.substr(1) : c.newName);
     EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(temp / c.output).parent_path()));
-    EXPECT_TRUE(reporter.messages.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -90,73 +85,24 @@ TEST_F(OutputPlacementTest, BesideAPageAtTheTopOfAPickedRoot) {
     EXPECT_EQ(entry.Name, "/protected_a.htm");
 }
 
-TEST_F(OutputPlacementTest, BackupKeepsTheSourceAsItWasAndReplacesAnOldBackup) {
-    temp.write("site/sub/a.htm.bak", "an older backup that is longer than the page");
-    FileEntry entry{"/sub/a.htm", site};
-    EXPECT_EQ(place(entry, StorageMode::Overwrite, {}, true), site + "/sub/a.htm");
-    EXPECT_EQ(test::readBytes(site + "/sub/a.htm.bak"), "source a");
-    EXPECT_EQ(test::readBytes(site + "/sub/a.htm"), "source a");
-}
-
-TEST_F(OutputPlacementTest, NoBackupWhenNotChosenOrNotOverwriting) {
+TEST_F(OutputPlacementTest, OnlyAnOverwriteWithBackupsHasABackupBesideThePage) {
     for (const StorageMode mode : {StorageMode::Overwrite, StorageMode::CopyToFolder, StorageMode::CreateProtected}) {
-        FileEntry entry{"/sub/a.htm", site};
-        place(entry, mode, out, mode != StorageMode::Overwrite);
+        for (const bool backups : {false, true}) {
+            options.storageMode = mode;
+            options.makeBackups = backups;
+            const std::string expected = mode == StorageMode::Overwrite && backups ? site + "/a.htm.bak" : "";
+            EXPECT_EQ(OutputPlacement(options, fs).backupPathOf(site + "/a.htm"), expected);
+        }
     }
-    EXPECT_FALSE(std::filesystem::exists(site + "/sub/a.htm.bak"));
 }
 
-struct BackupFault {
-    const char* name;
-    FaultyFileSystem::Step step;
-    int error;
-    bool placed;
-    std::string message; // empty: no message
-    MessageIcon icon = MessageIcon::None;
-    MessageTitle title = MessageTitle::ApplicationTitle;
-};
-
-class BackupFaults : public OutputPlacementTest, public ::testing::WithParamInterface<BackupFault> {};
-
-TEST_P(BackupFaults, AreReportedOrPassedOverByTheirNumber) {
-    const auto& c = GetParam();
-    temp.write("site/sub/a.htm.bak", "old");
-    fs.failAt(c.step, c.error, 0, ".bak");
-    FileEntry entry{"/sub/a.htm", site};
-    EXPECT_EQ(place(entry, StorageMode::Overwrite, {}, true), c.placed ? site + "/sub/a.htm" : "");
-    if (c.message.empty())
-        EXPECT_TRUE(reporter.messages.empty());
-    else
-        EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{c.message, c.icon, c.title}}));
-    EXPECT_EQ(test::readBytes(site + "/sub/a.htm.bak"), "old") << "a failed backup keeps the one before";
-}
-
-INSTANTIATE_TEST_SUITE_P(Steps, BackupFaults,
-                         ::testing::Values(BackupFault{"CopyMissing", FaultyFileSystem::Step::Copy, ENOENT, true, ""},
-                                           BackupFault{"CopyInvalid", FaultyFileSystem::Step::Copy, EINVAL, true, ""},
-                                           BackupFault{"CopyRefused", FaultyFileSystem::Step::Copy, EACCES, false,
-                                                       "Unable to Access File, Your file(s) may be read-only."},
-                                           BackupFault{"CopyReadOnlyDisk", FaultyFileSystem::Step::Copy, EROFS, false,
-                                                       "Unable to Access File, Your file(s) may be read-only."},
-                                           BackupFault{"CopyDiskFull", FaultyFileSystem::Step::Copy, ENOSPC, false,
-                                                       "Unknown Error 28\r\nNo space left on device",
-                                                       MessageIcon::Exclamation, MessageTitle::MainCaption},
-                                           BackupFault{"CopyIoError", FaultyFileSystem::Step::Copy, EIO, false,
-                                                       "Unknown Error 5\r\nInput/output error",
-                                                       MessageIcon::Exclamation, MessageTitle::MainCaption},
-                                           BackupFault{"StatusIoError", FaultyFileSystem::Step::Status, EIO, false,
-                                                       "Unknown Error 5\r\nInput/output error",
-                                                       MessageIcon::Exclamation, MessageTitle::MainCaption}),
-                         [](const auto& info) { return info.param.name; });
-
-TEST_F(OutputPlacementTest, AReadOnlyBackupIsNotReplaced) {
-    const std::string backup = temp.write("site/sub/a.htm.bak", "old");
-    std::filesystem::permissions(backup, std::filesystem::perms::owner_read);
-    FileEntry entry{"/sub/a.htm", site};
-    EXPECT_EQ(place(entry, StorageMode::Overwrite, {}, true), "");
-    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{std::string(messages::kBackupReadOnly), MessageIcon::None,
-                                                             MessageTitle::ApplicationTitle}}));
-    EXPECT_EQ(test::readBytes(backup), "old");
+TEST_F(OutputPlacementTest, TheOutputPathCanBeAskedForWithoutMakingAnything) {
+    options.storageMode = StorageMode::CopyToFolder;
+    options.targetFolder = out;
+    const FileEntry entry{"/sub/a.htm", site};
+    EXPECT_EQ(OutputPlacement(options, fs).outputPathOf(entry), out + "/sub/a.htm");
+    EXPECT_EQ(entry.Folder, site);
+    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 struct Collapse {

@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, WriteFaults,
                          ::testing::Values(WriteFault{"TempCreateRefused", Step::CreateTemp, EACCES, 1},
                                            WriteFault{"DiskFullHalfWay", Step::Write, ENOSPC, 1},
                                            WriteFault{"PermissionsNotKept", Step::KeepAttributes, EPERM, 1},
-                                           WriteFault{"FlushFails", Step::Close, EIO, 1},
+                                           WriteFault{"FlushFails", Step::Finish, EIO, 1},
                                            WriteFault{"RenameFails", Step::Rename, EXDEV, 1}),
                          [](const auto& info) { return info.param.name; });
 

@@ -69,19 +69,25 @@ TEST_F(PosixFileSystemTest, TemporaryFilesAreHiddenAndNeverPages) {
     const std::string name = std::filesystem::path(tempPath).filename().string();
     EXPECT_TRUE(name.starts_with(".index.htm"));
     EXPECT_FALSE(name.ends_with(".htm") || name.ends_with(".html"));
+    EXPECT_TRUE(IsTemporaryName(name));
     EXPECT_FALSE(file->write("abc"));
-    EXPECT_FALSE(file->close(true));
+    EXPECT_FALSE(file->finish(true));
     EXPECT_EQ(test::readBytes(tempPath), "abc");
 }
 
-TEST_F(PosixFileSystemTest, CopyReplacesTheDestinationWholeWithTheSourcesPermissions) {
-    const std::string source = temp.write("a.htm", "new content");
+TEST_F(PosixFileSystemTest, CopyReplacesTheDestinationWholeWithTheSourcesPermissionsAndTimes) {
+    const std::string source = temp.write("a.png", "new content");
     std::filesystem::permissions(source, std::filesystem::perms(0640));
-    const std::string backup = temp.write("a.htm.bak", "an older and longer backup");
-    EXPECT_FALSE(fs.copyFile(source, backup));
-    EXPECT_EQ(test::readBytes(backup), "new content");
-    EXPECT_EQ(test::permissionsOf(backup), 0640u);
-    EXPECT_EQ(temp.files(), (std::vector<std::string>{"a.htm", "a.htm.bak"}));
+    const auto then = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    std::filesystem::last_write_time(source, then);
+    const std::string copy = temp.write("b.png", "an older and longer file");
+    EXPECT_FALSE(fs.copyFile(source, copy));
+    EXPECT_EQ(test::readBytes(copy), "new content");
+    EXPECT_EQ(test::permissionsOf(copy), 0640u);
+    EXPECT_EQ(std::filesystem::last_write_time(copy), then);
+    EXPECT_EQ(temp.files(), (std::vector<std::string>{"a.png", "b.png"}));
+    test::writeBytes(copy, "changed"); // the copy shares nothing with its source
+    EXPECT_EQ(test::readBytes(source), "new content");
 }
 
 TEST_F(PosixFileSystemTest, AFailedCopyLeavesTheDestinationAndNoTemporaryFile) {

@@ -13,13 +13,27 @@ TEST(ProcessedFiles, TwoSpellingsOfOneFileCountOnce) {
     const std::string page = temp.write("site/b.htm", "b");
     temp.write("site/a/x", "");
     std::filesystem::create_symlink(page, temp / "link.htm");
-    std::filesystem::create_hard_link(page, temp / "hard.htm");
     PosixFileSystem fs;
     ProcessedFiles processed(fs);
     EXPECT_TRUE(processed.add(page));
     for (const std::string& spelling :
-         {temp / "site/a/../b.htm", temp / "site//b.htm", temp / "./site/b.htm", temp / "link.htm", temp / "hard.htm"})
+         {temp / "site/a/../b.htm", temp / "site//b.htm", temp / "./site/b.htm", temp / "link.htm"})
         EXPECT_FALSE(processed.add(spelling)) << spelling;
+}
+
+TEST(ProcessedFiles, ASecondNameOfTheSameFileIsAPageOfItsOwn) {
+    // Replacing one name of a hard-linked page leaves the other serving the old file: both must be handled.
+    test::TempFolder temp;
+    const std::string page = temp.write("a.htm", "a");
+    std::filesystem::create_hard_link(page, temp / "b.htm");
+    std::filesystem::create_symlink(temp / "b.htm", temp / "link-to-b.htm");
+    PosixFileSystem fs;
+    ProcessedFiles processed(fs);
+    EXPECT_TRUE(processed.add(page));
+    EXPECT_TRUE(processed.add(temp / "b.htm"));
+    EXPECT_FALSE(processed.add(temp / "./b.htm"));
+    EXPECT_FALSE(processed.add(temp / "link-to-b.htm"));
+    EXPECT_FALSE(processed.add(temp / "a.htm"));
 }
 
 TEST(ProcessedFiles, DifferentFilesAndLetterCaseOnACaseSensitiveDiskCountApart) {
@@ -51,7 +65,7 @@ TEST(ProcessedFiles, AFileReplacedInThisRunStaysHandled) {
     std::filesystem::rename(temp.write("new.tmp", "n"), page);
     FileStatus status;
     ASSERT_FALSE(fs.status(page, status));
-    processed.addWritten(status.identity);
+    processed.addWritten(status.identity, page);
     EXPECT_FALSE(processed.add(temp / "./a.htm"));
     processed.clear();
     EXPECT_TRUE(processed.add(page));

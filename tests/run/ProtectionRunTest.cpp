@@ -12,9 +12,10 @@ namespace {
 
 using engine::StorageMode;
 using Outcome = RunSummary::Outcome;
+using Reason = RunRefusal::Reason;
 using Step = test::FaultyFileSystem::Step;
 using test::readBytes;
-using test::ShownMessage;
+using Message = messages::Message;
 
 constexpr std::string_view kBootstrapStart = "<SCRIPT LANGUAGE=JavaScript><!--";
 constexpr std::string_view kWriterCall = "qv_d00(unescape(\"";
@@ -60,12 +61,13 @@ protected:
 
 TEST_F(ProtectionRunTest, AnEmptySelectionIsReportedAndNothingElseHappens) {
     const auto summary = run({});
-    EXPECT_EQ(summary.outcome, Outcome::NothingPicked);
+    EXPECT_EQ(summary.outcome, Outcome::Refused);
     EXPECT_EQ(reporter.runsStarted, 1);
-    EXPECT_EQ(reporter.statuses, std::vector<std::string>{"No files were picked to be protected."});
-    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{"No files were picked to be protected",
-                                                             MessageIcon::Exclamation, MessageTitle::MainCaption}}));
-    EXPECT_TRUE(reporter.written.empty());
+    ASSERT_EQ(reporter.refusals.size(), 1u);
+    EXPECT_EQ(reporter.refusals[0].reason, Reason::NothingPicked);
+    EXPECT_TRUE(reporter.events.empty());
+    EXPECT_EQ(messages::refusal(reporter.refusals[0]),
+              (Message{"No files were picked to be protected", MessageIcon::Exclamation, MessageTitle::MainCaption}));
 }
 
 TEST_F(ProtectionRunTest, ABlankPasswordSendsTheUserBackBeforeAnythingIsRead) {
@@ -73,12 +75,12 @@ TEST_F(ProtectionRunTest, ABlankPasswordSendsTheUserBackBeforeAnythingIsRead) {
     options.passwordProtect = true;
     options.password = u"   ";
     const auto summary = run({folder("site")});
-    EXPECT_EQ(summary.outcome, Outcome::PasswordMissing);
-    EXPECT_EQ(reporter.passwordPageReturns, 1);
-    EXPECT_TRUE(reporter.statuses.empty());
-    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{"Please Enter a Password", MessageIcon::Exclamation,
-                                                             MessageTitle::MainCaption}}));
-    EXPECT_EQ(fs.callsOf(Step::ReadFile), 0);
+    EXPECT_EQ(summary.outcome, Outcome::Refused);
+    ASSERT_EQ(reporter.refusals.size(), 1u);
+    EXPECT_EQ(reporter.refusals[0].reason, Reason::PasswordMissing);
+    EXPECT_EQ(messages::refusal(reporter.refusals[0]).text, "Please Enter a Password");
+    EXPECT_TRUE(reporter.events.empty());
+    EXPECT_EQ(fs.callsOf(Step::OpenLocked), 0);
     EXPECT_EQ(readBytes(temp / "site/a.htm"), page("t", "x"));
 }
 
@@ -88,11 +90,10 @@ TEST_F(ProtectionRunTest, CopyModeWithoutATargetFolderIsRefused) {
     for (const std::string target : {"", "  "}) {
         options.targetFolder = target;
         const auto summary = run({folder("site")});
-        EXPECT_EQ(summary.outcome, Outcome::TargetFolderMissing);
-        EXPECT_EQ(reporter.storagePageReturns, 1);
-        EXPECT_EQ(reporter.messages,
-                  (std::vector<ShownMessage>{{std::string(messages::kChooseTargetFolder), MessageIcon::Exclamation,
-                                              MessageTitle::MainCaption}}));
+        EXPECT_EQ(summary.outcome, Outcome::Refused);
+        ASSERT_EQ(reporter.refusals.size(), 1u);
+        EXPECT_EQ(reporter.refusals[0].reason, Reason::TargetFolderMissing);
+        EXPECT_EQ(messages::refusal(reporter.refusals[0]).text, messages::kChooseTargetFolder);
     }
     EXPECT_EQ(fs.callsOf(Step::CreateTemp), 0);
     EXPECT_EQ(fs.callsOf(Step::CreateFolder), 0);
@@ -104,9 +105,8 @@ TEST_F(ProtectionRunTest, AFolderWithoutPagesSaysSoWithoutAMessage) {
     const auto summary = run({folder("site")});
     EXPECT_EQ(summary.outcome, Outcome::Ran);
     EXPECT_EQ(summary.found, 0u);
-    EXPECT_EQ(reporter.statuses,
-              (std::vector<std::string>{"Scanning for files, please wait...", "No files found to protect"}));
-    EXPECT_TRUE(reporter.messages.empty());
+    EXPECT_EQ(reporter.events, (std::vector<std::string>{"scanning", "found 0"}));
+    EXPECT_TRUE(reporter.problems.empty());
 }
 
 TEST_F(ProtectionRunTest, ThreeFilesInAFolderAndOnePickedFileAreCountedTogether) {
@@ -123,11 +123,10 @@ TEST_F(ProtectionRunTest, ThreeFilesInAFolderAndOnePickedFileAreCountedTogether)
     EXPECT_EQ(reporter.written[2].Name, "/sub/c.html");
     EXPECT_EQ(reporter.written[3].Folder, "");
     EXPECT_EQ(reporter.written[3].Name, temp / "single.htm");
-    EXPECT_EQ(reporter.statuses, (std::vector<std::string>{"Scanning for files, please wait...",
-                                                           "The following 1 files have been protected",
-                                                           "The following 2 files have been protected",
-                                                           "The following 3 files have been protected",
-                                                           "The following 4 files have been protected"}));
+    EXPECT_EQ(reporter.events,
+              (std::vector<std::string>{"scanning", "found 4", "written " + temp / "site/a.htm",
+                                        "written " + temp / "site/b.htm", "written " + temp / "site/sub/c.html",
+                                        "written " + temp / "single.htm"}));
     EXPECT_EQ(reporter.progress.front(), std::make_pair(std::size_t{0}, std::size_t{4}));
     EXPECT_EQ(reporter.progress.back(), std::make_pair(std::size_t{4}, std::size_t{4}));
     for (const char* name : {"site/a.htm", "site/b.htm", "site/sub/c.html", "single.htm"})
@@ -142,7 +141,7 @@ TEST_F(ProtectionRunTest, EachFileIsProtectedOnceHoweverItIsPicked) {
     options.makeBackups = false;
     const auto summary = run({folder("site"), folder("site/sub"), file("site/a.htm"), file("site//a.htm"),
                               file("site/sub/../a.htm"), file("link.htm")});
-    EXPECT_EQ(summary.found, 7u);
+    EXPECT_EQ(summary.found, 2u) << "each page counts once";
     EXPECT_EQ(summary.written, 2u);
     EXPECT_EQ(summary.givenUp, 0u);
     EXPECT_TRUE(isProtected("site/a.htm"));
@@ -151,17 +150,24 @@ TEST_F(ProtectionRunTest, EachFileIsProtectedOnceHoweverItIsPicked) {
     EXPECT_EQ(reporter.written[1].Name, "/sub/b.htm") << "listed where its first visit put it";
 }
 
-TEST_F(ProtectionRunTest, BackupsTwiceHoldThePagesAsTheFirstRunLeftThem) {
+TEST_F(ProtectionRunTest, ASecondRunLeavesProtectedPagesAndTheirBackupsAlone) {
     const std::string original = page("t", "secret");
     temp.write("site/a.htm", original);
+    temp.write("site/b.htm", page("b", "x"));
     options.makeBackups = true;
     run({folder("site")});
     const std::string first = readBytes(temp / "site/a.htm");
     EXPECT_EQ(readBytes(temp / "site/a.htm.bak"), original);
-    run({folder("site")});
-    EXPECT_EQ(readBytes(temp / "site/a.htm.bak"), first);
-    EXPECT_NE(readBytes(temp / "site/a.htm"), first);
-    EXPECT_EQ(temp.files(), (std::vector<std::string>{"site/a.htm", "site/a.htm.bak"}));
+    temp.write("site/b.htm", page("b", "edited since")); // the user put back an original and edited it
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_EQ(summary.alreadyProtected, 1u);
+    EXPECT_TRUE(summary.allDone());
+    EXPECT_EQ(reporter.alreadyProtected, std::vector<std::string>{temp / "site/a.htm"});
+    EXPECT_EQ(readBytes(temp / "site/a.htm"), first);
+    EXPECT_EQ(readBytes(temp / "site/a.htm.bak"), original) << "the original is never lost";
+    EXPECT_EQ(readBytes(temp / "site/b.htm.bak"), page("b", "edited since"));
+    EXPECT_EQ(temp.files(), (std::vector<std::string>{"site/a.htm", "site/a.htm.bak", "site/b.htm", "site/b.htm.bak"}));
 }
 
 TEST_F(ProtectionRunTest, CopyModeWithTwoFoldersPoursBothIntoTheTarget) {
@@ -265,8 +271,9 @@ TEST_F(ProtectionRunTest, AMissingFramePageIsReportedAndItsFramesetProtectedAsAP
     const auto summary = run({folder("site")});
     EXPECT_EQ(summary.written, 1u);
     EXPECT_EQ(summary.givenUp, 1u);
-    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{"Unknown Error 2\r\nNo such file or directory",
-                                                             MessageIcon::Exclamation, MessageTitle::MainCaption}}));
+    EXPECT_EQ(reporter.messages(), (std::vector<Message>{{"Unknown Error 2\r\nNo such file or directory",
+                                                          MessageIcon::Exclamation, MessageTitle::MainCaption}}));
+    EXPECT_EQ(reporter.problems[0].page.fullPath(), temp / "site/gone.htm");
     EXPECT_TRUE(isProtected("site/index.htm"));
     EXPECT_FALSE(std::filesystem::exists(temp / "site/gone.htm")) << "a vanished source is not created";
 }
@@ -279,12 +286,11 @@ TEST_F(ProtectionRunTest, AReadOnlyOutputIsReportedAndTheRunGoesOn) {
     const auto summary = run({folder("site")});
     EXPECT_EQ(summary.written, 1u);
     EXPECT_EQ(summary.givenUp, 1u);
-    EXPECT_EQ(reporter.messages,
-              (std::vector<ShownMessage>{{"Unable to Access File: " + locked + ".\r\nThe file may be read-only.",
-                                          MessageIcon::Exclamation, MessageTitle::ApplicationTitle}}));
+    EXPECT_EQ(reporter.messages(),
+              (std::vector<Message>{{"Unable to Access File: " + locked + ".\r\nThe file may be read-only.",
+                                     MessageIcon::Exclamation, MessageTitle::ApplicationTitle}}));
     EXPECT_EQ(readBytes(locked), page("a", "x"));
     EXPECT_TRUE(isProtected("site/b.htm"));
-    EXPECT_EQ(reporter.statuses.back(), "The following 1 files have been protected");
 }
 
 struct SourceFault {
@@ -307,7 +313,7 @@ TEST_P(SourceFaults, AreReportedAndTheFileSkipped) {
     EXPECT_EQ(summary.written, 1u);
     EXPECT_EQ(summary.givenUp, 1u);
     const std::string text = c.message == "@" ? messages::unableToAccessFile(bad) : c.message;
-    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{text, MessageIcon::Exclamation, c.title}}));
+    EXPECT_EQ(reporter.messages(), (std::vector<Message>{{text, MessageIcon::Exclamation, c.title}}));
     EXPECT_FALSE(std::filesystem::exists(temp / "out/a.htm"));
     EXPECT_TRUE(isProtected("out/b.htm"));
 }
@@ -338,19 +344,71 @@ TEST_F(ProtectionRunTest, AFailedOverwriteKeepsTheOnlyCopy) {
     EXPECT_EQ(summary.givenUp, 1u);
     EXPECT_EQ(readBytes(only), page("a", "the only copy"));
     EXPECT_EQ(temp.files(), std::vector<std::string>{"site/a.htm"});
-    EXPECT_EQ(reporter.messages, (std::vector<ShownMessage>{{"Unknown Error 28\r\nNo space left on device",
-                                                             MessageIcon::Exclamation, MessageTitle::MainCaption}}));
-    EXPECT_EQ(reporter.statuses, std::vector<std::string>{"Scanning for files, please wait..."})
-        << "the scanning text stays when nothing could be written";
+    EXPECT_EQ(reporter.messages(), (std::vector<Message>{{"Unknown Error 28\r\nNo space left on device",
+                                                          MessageIcon::Exclamation, MessageTitle::MainCaption}}));
+    EXPECT_EQ(reporter.events, (std::vector<std::string>{"scanning", "found 1", "given up " + only}));
 }
 
-TEST_F(ProtectionRunTest, AFailedBackupKeepsTheSourceUnwritten) {
+struct BackupFault {
+    const char* name;
+    Step step;
+    int error;
+    Message message;
+};
+
+class BackupFaults : public ProtectionRunTest, public ::testing::WithParamInterface<BackupFault> {};
+
+TEST_P(BackupFaults, KeepThePageUnwrittenAndTheOldBackup) {
+    const auto& c = GetParam();
     const std::string source = temp.write("site/a.htm", page("a", "x"));
-    fs.failAt(Step::Copy, EIO, 0, ".bak");
+    temp.write("site/a.htm.bak", "an older backup");
+    fs.failAt(c.step, c.error, 0, ".bak");
     const auto summary = run({folder("site")});
     EXPECT_EQ(summary.givenUp, 1u);
+    EXPECT_EQ(reporter.messages(), std::vector<Message>{c.message});
     EXPECT_EQ(readBytes(source), page("a", "x"));
-    EXPECT_EQ(fs.callsOf(Step::CreateTemp), 0);
+    EXPECT_EQ(readBytes(temp / "site/a.htm.bak"), "an older backup");
+    EXPECT_EQ(temp.files(), (std::vector<std::string>{"site/a.htm", "site/a.htm.bak"})) << "no temporary file left";
+}
+
+// Whatever the error, a page whose backup cannot be made is not overwritten.
+INSTANTIATE_TEST_SUITE_P(
+    Steps, BackupFaults,
+    ::testing::Values(
+        BackupFault{"Refused",
+                    Step::CreateTemp,
+                    EACCES,
+                    {std::string(messages::kBackupReadOnly), MessageIcon::None, MessageTitle::ApplicationTitle}},
+        BackupFault{"ReadOnlyDisk",
+                    Step::CreateTemp,
+                    EROFS,
+                    {std::string(messages::kBackupReadOnly), MessageIcon::None, MessageTitle::ApplicationTitle}},
+        BackupFault{
+            "Missing",
+            Step::CreateTemp,
+            ENOENT,
+            {"Unknown Error 2\r\nNo such file or directory", MessageIcon::Exclamation, MessageTitle::MainCaption}},
+        BackupFault{
+            "DiskFull",
+            Step::Write,
+            ENOSPC,
+            {"Unknown Error 28\r\nNo space left on device", MessageIcon::Exclamation, MessageTitle::MainCaption}},
+        BackupFault{"RenameFails",
+                    Step::Rename,
+                    EIO,
+                    {"Unknown Error 5\r\nInput/output error", MessageIcon::Exclamation, MessageTitle::MainCaption}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(ProtectionRunTest, AReadOnlyBackupIsNotReplacedNorThePageOverwritten) {
+    const std::string source = temp.write("site/a.htm", page("a", "x"));
+    const std::string backup = temp.write("site/a.htm.bak", "old");
+    std::filesystem::permissions(backup, std::filesystem::perms::owner_read);
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.givenUp, 1u);
+    EXPECT_EQ(reporter.messages(), (std::vector<Message>{{std::string(messages::kBackupReadOnly), MessageIcon::None,
+                                                          MessageTitle::ApplicationTitle}}));
+    EXPECT_EQ(readBytes(backup), "old");
+    EXPECT_EQ(readBytes(source), page("a", "x"));
 }
 
 TEST_F(ProtectionRunTest, AScanThroughALinkToAParentEnds) {

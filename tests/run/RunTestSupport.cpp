@@ -79,9 +79,10 @@ public:
             return error;
         return m_real->keepAttributes(original);
     }
-    std::error_code close(bool sync) override {
-        const auto error = m_owner.fault(Step::Close, m_path);
-        const auto real = m_real->close(sync);
+    std::error_code keepTimes(const FileStatus& original) override { return m_real->keepTimes(original); }
+    std::error_code finish(bool sync) override {
+        const auto error = m_owner.fault(Step::Finish, m_path);
+        const auto real = m_real->finish(sync);
         return error ? error : real;
     }
     FileIdentity identity() const override { return m_real->identity(); }
@@ -92,17 +93,49 @@ private:
     std::string m_path;
 };
 
+class FaultyLockedFile : public LockedFile {
+public:
+    FaultyLockedFile(std::unique_ptr<LockedFile> real, FaultyFileSystem& owner, std::string path)
+        : m_real(std::move(real)), m_owner(owner), m_path(std::move(path)) {}
+
+    std::error_code read(std::string& bytes) override {
+        const auto error = m_owner.fault(Step::ReadFile, m_path);
+        const auto real = m_real->read(bytes);
+        if (error) {
+            bytes.resize(bytes.size() / 2);
+            return error;
+        }
+        return real;
+    }
+    const FileStatus& status() const override { return m_real->status(); }
+
+private:
+    std::unique_ptr<LockedFile> m_real;
+    FaultyFileSystem& m_owner;
+    std::string m_path;
+};
+
 } // namespace
 
+std::vector<messages::Message> RecordingReporter::messages() const {
+    std::vector<messages::Message> shown;
+    for (const auto& problem : problems)
+        shown.push_back(messages::pageProblem(problem.problem));
+    return shown;
+}
+
 void FaultyFileSystem::failAt(Step step, int error, int nth, std::string pathPart) {
+    const std::lock_guard lock(m_mutex);
     m_rules.push_back({step, error, nth, std::move(pathPart)});
 }
 
 int FaultyFileSystem::callsOf(Step step) const {
+    const std::lock_guard lock(m_mutex);
     return m_calls[static_cast<std::size_t>(step)];
 }
 
 std::error_code FaultyFileSystem::fault(Step step, const std::string& path) {
+    const std::lock_guard lock(m_mutex);
     ++m_calls[static_cast<std::size_t>(step)];
     for (auto& rule : m_rules) {
         if (rule.step != step || path.find(rule.pathPart) == std::string::npos)
@@ -113,6 +146,16 @@ std::error_code FaultyFileSystem::fault(Step step, const std::string& path) {
             return {rule.error, std::generic_category()};
         }
     }
+    return {};
+}
+
+std::error_code FaultyFileSystem::openLocked(const std::string& path, bool wait, std::unique_ptr<LockedFile>& file) {
+    if (auto error = fault(Step::OpenLocked, path))
+        return error;
+    std::unique_ptr<LockedFile> real;
+    if (auto error = m_real.openLocked(path, wait, real))
+        return error;
+    file = std::make_unique<FaultyLockedFile>(std::move(real), *this, path);
     return {};
 }
 
@@ -178,6 +221,18 @@ std::error_code FaultyFileSystem::copyFile(const std::string& from, const std::s
     if (auto error = fault(Step::Copy, to))
         return error;
     return m_real.copyFile(from, to);
+}
+
+std::size_t FaultyFileSystem::removeStaleTemporaries(const std::string& folder) {
+    return m_real.removeStaleTemporaries(folder);
+}
+
+std::error_code FaultyFileSystem::syncFileSystems(const std::vector<std::string>& paths) {
+    for (const auto& path : paths) {
+        if (auto error = fault(Step::Sync, path))
+            return error;
+    }
+    return m_real.syncFileSystems(paths);
 }
 
 std::error_code FaultyFileSystem::canonicalPath(const std::string& path, std::string& canonical) {

@@ -2,9 +2,11 @@
 
 #include "run/FileSystem.h"
 #include "run/PosixFileSystem.h"
+#include "run/RunMessages.h"
 #include "run/RunReporter.h"
 
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,40 +39,56 @@ std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, std::string_view bytes);
 unsigned permissionsOf(const std::string& path);
 
-/// A message the run showed.
-struct ShownMessage {
-    std::string text;
-    MessageIcon icon;
-    MessageTitle title;
-
-    bool operator==(const ShownMessage&) const = default;
-};
-
 /// Records everything a run tells its front end.
 class RecordingReporter : public RunReporter {
 public:
-    void statusChanged(const std::string& text) override { statuses.push_back(text); }
-    void fileWritten(const engine::FileEntry& entry) override { written.push_back(entry); }
-    void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override {
-        outputs.push_back(outputPath);
-        RunReporter::pageWritten(entry, outputPath);
-    }
-    void showMessage(const std::string& text, MessageIcon icon, MessageTitle title) override {
-        messages.push_back({text, icon, title});
-    }
-    void returnToPasswordPage() override { ++passwordPageReturns; }
-    void returnToStoragePage() override { ++storagePageReturns; }
-    void runStarted() override { ++runsStarted; }
-    void progressChanged(std::size_t done, std::size_t found) override { progress.emplace_back(done, found); }
+    struct Problem {
+        engine::FileEntry page;
+        PageProblem problem;
+        bool skipped;
+    };
 
-    std::vector<std::string> statuses;
+    void runStarted() override { ++runsStarted; }
+    void runRefused(const RunRefusal& refusal) override { refusals.push_back(refusal); }
+    void scanning() override { events.emplace_back("scanning"); }
+    void pagesFound(std::size_t count) override { events.push_back("found " + std::to_string(count)); }
+    void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override {
+        written.push_back(entry);
+        outputs.push_back(outputPath);
+        events.push_back("written " + outputPath);
+    }
+    void pageAlreadyProtected(const engine::FileEntry& entry) override {
+        alreadyProtected.push_back(entry.fullPath());
+        events.push_back("already " + entry.fullPath());
+    }
+    void folderSkipped(const std::string& folder, const PageProblem& problem) override {
+        skippedFolders.push_back(folder);
+        events.push_back("folder skipped " + folder + ": " + problem.error.message());
+    }
+    void pageSkipped(const engine::FileEntry& entry, const PageProblem& problem) override {
+        problems.push_back({entry, problem, true});
+        events.push_back("skipped " + entry.fullPath());
+    }
+    void pageGivenUp(const engine::FileEntry& entry, const PageProblem& problem) override {
+        problems.push_back({entry, problem, false});
+        events.push_back("given up " + entry.fullPath());
+    }
+    void progressChanged(std::size_t done, std::size_t found) override { progress.emplace_back(done, found); }
+    void runFinished(const RunSummary& summary) override { finished.push_back(summary); }
+
+    /// The message boxes the window would show for the problems, in order.
+    std::vector<messages::Message> messages() const;
+
+    int runsStarted = 0;
+    std::vector<RunRefusal> refusals;
+    std::vector<std::string> events;
     std::vector<engine::FileEntry> written;
     std::vector<std::string> outputs;
-    std::vector<ShownMessage> messages;
+    std::vector<std::string> alreadyProtected;
+    std::vector<Problem> problems;
+    std::vector<std::string> skippedFolders;
     std::vector<std::pair<std::size_t, std::size_t>> progress;
-    int passwordPageReturns = 0;
-    int storagePageReturns = 0;
-    int runsStarted = 0;
+    std::vector<RunSummary> finished;
 };
 
 /// The real file system with failures on command: any step can be made to fail with a chosen errno, as a failing
@@ -87,11 +105,13 @@ public:
         CreateTemp,
         Write,
         KeepAttributes,
-        Close,
+        Finish,
         Rename,
         Remove,
         Copy,
         Canonical,
+        OpenLocked, // fails before the page is opened
+        Sync,
     };
 
     /// Makes the nth matching call of step fail (every matching call when nth is 0). A call matches when its
@@ -100,8 +120,12 @@ public:
     void failAt(Step step, int error, int nth = 0, std::string pathPart = {});
     int callsOf(Step step) const;
     /// How often a failure struck.
-    int strikes() const { return m_strikes; }
+    int strikes() const {
+        const std::lock_guard lock(m_mutex);
+        return m_strikes;
+    }
 
+    std::error_code openLocked(const std::string& path, bool wait, std::unique_ptr<LockedFile>& file) override;
     std::error_code readFile(const std::string& path, std::string& bytes) override;
     std::error_code status(const std::string& path, FileStatus& status) override;
     std::error_code listFolder(const std::string& path, std::vector<FolderEntry>& entries) override;
@@ -110,10 +134,12 @@ public:
                                    std::unique_ptr<OutputFile>& file, std::string& tempPath) override;
     std::error_code renameFile(const std::string& from, const std::string& to) override;
     std::error_code removeFile(const std::string& path) override;
+    std::size_t removeStaleTemporaries(const std::string& folder) override;
     std::error_code copyFile(const std::string& from, const std::string& to) override;
+    std::error_code syncFileSystems(const std::vector<std::string>& paths) override;
     std::error_code canonicalPath(const std::string& path, std::string& canonical) override;
 
-    /// The error to fail a call with, or none.
+    /// The error to fail a call with, or none. Safe to call from any thread: the run writes on a thread of its own.
     std::error_code fault(Step step, const std::string& path);
 
 private:
@@ -126,8 +152,9 @@ private:
     };
 
     PosixFileSystem m_real;
+    mutable std::mutex m_mutex; // guards the rules and the counts
     std::vector<Rule> m_rules;
-    std::vector<int> m_calls = std::vector<int>(16, 0);
+    std::vector<int> m_calls = std::vector<int>(32, 0);
     int m_strikes = 0;
 };
 

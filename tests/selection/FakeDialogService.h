@@ -5,7 +5,6 @@
 #include <QList>
 #include <QQueue>
 #include <QStringList>
-
 #include <functional>
 
 namespace quillora::testing {
@@ -22,6 +21,8 @@ public:
         messages.append(message);
         if (onMessage)
             onMessage(message);
+        if (message.checked != nullptr && !message.checkBox.isEmpty())
+            *message.checked = checkBoxAnswers.isEmpty() ? false : checkBoxAnswers.dequeue();
         return answers.isEmpty() ? QMessageBox::Ok : answers.dequeue();
     }
     selection::FileDialogResult getFileName(const selection::FileDialogRequest& request) override {
@@ -44,6 +45,7 @@ public:
     QList<selection::MessageRequest> messages;
     std::function<void(const selection::MessageRequest&)> onMessage; // runs while the message is "shown"
     QQueue<QMessageBox::StandardButton> answers;
+    QQueue<bool> checkBoxAnswers; // how the check box under a message is left
     QList<selection::FileDialogRequest> fileRequests;
     QQueue<selection::FileDialogResult> fileResults;
     QList<FolderRequest> folderRequests;

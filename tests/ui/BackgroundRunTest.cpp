@@ -158,9 +158,65 @@ TEST_F(BackgroundRunTest, AMessageHoldsTheRunUntilItIsAnswered) {
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_FALSE(dialogs.messages[0].text.contains(QLatin1Char('\r')));
     EXPECT_TRUE(dialogs.messages[0].text.contains(QLatin1Char('\n')));
-    EXPECT_EQ(listedWhileShown, 0);
+    EXPECT_EQ(dialogs.messages[0].checkBox, QStringLiteral("Don't show further messages in this run"));
+    EXPECT_EQ(listedWhileShown, 1) << "only the page given up, nothing after it";
     ASSERT_EQ(results()->topLevelItemCount(), 1);
-    EXPECT_EQ(childTexts(results()->topLevelItem(0)), QStringList{"/protected_b.htm"});
+    const QTreeWidgetItem* folder = results()->topLevelItem(0);
+    ASSERT_EQ(folder->childCount(), 2);
+    EXPECT_TRUE(folder->child(0)->text(0).startsWith(QStringLiteral("/a.htm  (Unknown Error 21 Is a directory")))
+        << folder->child(0)->text(0).toStdString();
+    EXPECT_EQ(selection::nodeImage(folder->child(0)), selection::kImageGivenUp);
+    EXPECT_EQ(folder->child(1)->text(0), QStringLiteral("/protected_b.htm"));
+    EXPECT_EQ(window.resultsPage->lblResults->text(), QStringLiteral("The following 1 files have been protected"));
+}
+
+TEST_F(BackgroundRunTest, ManyFailuresNeedOneAnswerWhenTheUserAsksForNoMore) {
+    for (const char* name : {"a", "b", "c"}) {
+        site.writeFile(QStringLiteral("site/%1.htm").arg(QLatin1String(name)), kPage);
+        site.makeFolder(QStringLiteral("site/protected_%1.htm").arg(QLatin1String(name)));
+    }
+    pickFolder(site.filePath(QStringLiteral("site")));
+    chooseNewProtectedFiles();
+    dialogs.checkBoxAnswers.enqueue(true); // "Don't show further messages in this run"
+
+    ASSERT_TRUE(protect());
+
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    ASSERT_EQ(results()->topLevelItemCount(), 1);
+    EXPECT_EQ(results()->topLevelItem(0)->childCount(), 3) << "every page given up is listed";
+}
+
+TEST_F(BackgroundRunTest, ASecondRunListsThePagesThatAreProtectedAlready) {
+    site.writeFile(QStringLiteral("site/a.htm"), kPage);
+    pickFolder(site.filePath(QStringLiteral("site")));
+    ASSERT_TRUE(protect());
+    const QByteArray once = TempFolder::read(site.filePath(QStringLiteral("site/a.htm")));
+    window.cmdPrev_Click(); // back to Scripts, then Protect again
+
+    ASSERT_TRUE(protect());
+
+    EXPECT_EQ(TempFolder::read(site.filePath(QStringLiteral("site/a.htm"))), once);
+    EXPECT_EQ(TempFolder::read(site.filePath(QStringLiteral("site/a.htm.bak"))), kPage);
+    ASSERT_EQ(results()->topLevelItemCount(), 1);
+    const QTreeWidgetItem* node = results()->topLevelItem(0)->child(0);
+    EXPECT_EQ(node->text(0), QStringLiteral("/a.htm  (already protected)"));
+    EXPECT_EQ(selection::nodeImage(node), selection::kImageAlreadyProtected);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(BackgroundRunTest, ANoticeThatWouldEndItsCommentIsRefused) {
+    const QString page = site.writeFile(QStringLiteral("a.htm"), kPage);
+    pickFile(page);
+    goToPage(2);
+    window.storeFilesPage->chkCopyrightNotice->setChecked(true);
+    window.storeFilesPage->txtCopyrightNotice->setText(QStringLiteral("(c) me --> shown"));
+
+    ASSERT_TRUE(protect());
+
+    EXPECT_EQ(window.currentPage(), 2);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(QStringLiteral("Notice: --> or --!> not allowed")));
+    EXPECT_EQ(TempFolder::read(page), kPage);
 }
 
 TEST_F(BackgroundRunTest, ViewPageOpensTheWrittenFile) {

@@ -1,0 +1,268 @@
+#include "PageCommitter.h"
+
+#include "engine/Paths.h"
+
+#include <chrono>
+
+namespace quillora::run {
+
+namespace {
+
+// A group is brought to the disk once it holds this many pages or bytes, or when no page has come for a while:
+// large enough that one flush serves many pages, small enough to keep the locks and the memory short.
+constexpr std::size_t kGroupPages = 64;
+constexpr std::size_t kGroupBytes = 64u << 20;
+constexpr std::size_t kQueueBytes = 64u << 20;
+constexpr auto kIdle = std::chrono::milliseconds(20);
+
+std::size_t bytesOf(const CommitItem& item) {
+    return item.bytes.size() + item.original.size();
+}
+
+void release(std::string& bytes) {
+    std::string().swap(bytes);
+}
+
+} // namespace
+
+PageCommitter::PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded)
+    : m_fs(fileSystem), m_reporter(reporter), m_writer(fileSystem), m_threaded(threaded) {
+    if (m_threaded)
+        m_thread = std::thread([this] { loop(); });
+}
+
+PageCommitter::~PageCommitter() {
+    if (m_thread.joinable()) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+}
+
+void PageCommitter::submit(CommitItem item) {
+    if (!m_threaded) {
+        ++m_submitted;
+        stage(std::move(item));
+        return;
+    }
+    std::unique_lock lock(m_mutex);
+    // One item is always taken, however large: a page bigger than the queue still goes through.
+    m_changed.wait(lock, [&] { return m_queue.empty() || m_queuedBytes + bytesOf(item) <= kQueueBytes; });
+    m_queuedBytes += bytesOf(item);
+    m_queue.push_back(std::move(item));
+    ++m_submitted;
+    lock.unlock();
+    m_changed.notify_all();
+}
+
+void PageCommitter::flush() {
+    if (!m_threaded) {
+        commit();
+        return;
+    }
+    std::unique_lock lock(m_mutex);
+    m_flushWanted = true;
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return m_committed == m_submitted; });
+    m_flushWanted = false;
+}
+
+void PageCommitter::finish(RunSummary& summary) {
+    flush();
+    if (m_thread.joinable()) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    summary.written += m_counts.written;
+    summary.alreadyProtected += m_counts.alreadyProtected;
+    summary.skipped += m_counts.skipped;
+    summary.givenUp += m_counts.givenUp;
+    m_counts = {};
+}
+
+std::vector<std::pair<FileIdentity, std::string>> PageCommitter::takeWritten() {
+    const std::lock_guard lock(m_mutex);
+    return std::exchange(m_written, {});
+}
+
+void PageCommitter::loop() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (!m_queue.empty()) {
+            CommitItem item = std::move(m_queue.front());
+            m_queue.pop_front();
+            m_queuedBytes -= bytesOf(item);
+            lock.unlock();
+            m_changed.notify_all(); // a waiting submit may go on
+            stage(std::move(item));
+            lock.lock();
+            continue;
+        }
+        if (!m_group.empty()) {
+            // Nothing more to take: commit when asked, or once no page has come for a while.
+            const auto more = [&] { return !m_queue.empty() || m_flushWanted || m_stopping; };
+            if (!m_flushWanted && !m_stopping && m_changed.wait_for(lock, kIdle, more))
+                continue;
+            lock.unlock();
+            commit();
+            lock.lock();
+            continue;
+        }
+        if (m_stopping)
+            return;
+        m_changed.wait(lock, [&] { return !m_queue.empty() || m_stopping; });
+    }
+}
+
+void PageCommitter::sweepFolderOf(const std::string& path) {
+    const std::string folder = engine::getFilePathOnly(path);
+    if (!folder.empty() && m_sweptFolders.insert(folder).second)
+        (void)m_fs.removeStaleTemporaries(folder);
+}
+
+void PageCommitter::stage(CommitItem item) {
+    Staged staged{std::move(item), {}, {}, false};
+    CommitItem& page = staged.item;
+    if (page.kind == CommitItem::Kind::Write) {
+        sweepFolderOf(page.output.path);
+        m_groupBytes += bytesOf(page);
+        if (const auto error = m_writer.stage(page.output.path, page.bytes,
+                                              page.output.exists ? &page.output.existing : nullptr, staged.page)) {
+            giveUp(staged, PageProblem::Step::Write, error, page.outputPath);
+        } else if (!page.backupPath.empty()) {
+            // The backup is made from the very bytes that were read and protected, with the page's owner and mode.
+            if (const auto backupError =
+                    m_writer.stage(page.backupPath, page.original, &page.sourceStatus, staged.backup))
+                giveUp(staged, PageProblem::Step::Backup, backupError, page.backupPath);
+        }
+        release(page.bytes);
+        release(page.original);
+    }
+    m_group.push_back(std::move(staged));
+    if (m_group.size() >= kGroupPages || m_groupBytes >= kGroupBytes)
+        commit();
+}
+
+void PageCommitter::giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path) {
+    staged.failed = true;
+    staged.page.discard();
+    staged.backup.discard();
+    staged.item.lock.reset();
+    staged.item.kind = CommitItem::Kind::GivenUp;
+    staged.item.problem = {step, error, path};
+}
+
+void PageCommitter::syncGroup(std::vector<Staged*>& group, bool backups) {
+    // A path in each folder is enough to find the file systems to flush.
+    std::vector<std::string> paths;
+    std::unordered_set<std::string> folders;
+    const auto add = [&](const std::string& path) {
+        if (folders.insert(engine::getFilePathOnly(path)).second)
+            paths.push_back(path);
+    };
+    for (const Staged* staged : group) {
+        if (backups) {
+            add(staged->item.backupPath); // in its place by now
+        } else {
+            add(staged->page.tempPath);
+            if (staged->backup.staged())
+                add(staged->backup.tempPath);
+        }
+    }
+    if (const auto error = m_fs.syncFileSystems(paths)) {
+        for (Staged* staged : group)
+            giveUp(*staged, PageProblem::Step::Write, error, staged->item.outputPath);
+    }
+}
+
+void PageCommitter::commit() {
+    // 1. The new files on the disk, where they replace something (the pages' originals or older outputs).
+    std::vector<Staged*> replacing;
+    for (auto& staged : m_group) {
+        if (!staged.failed && staged.item.kind == CommitItem::Kind::Write &&
+            (staged.item.output.exists || staged.backup.staged()))
+            replacing.push_back(&staged);
+    }
+    if (!replacing.empty())
+        syncGroup(replacing, false);
+
+    // 2. The backups in their places, and on the disk before any page is replaced.
+    std::vector<Staged*> backedUp;
+    for (auto& staged : m_group) {
+        if (staged.failed || !staged.backup.staged())
+            continue;
+        FileIdentity identity;
+        if (const auto error = m_writer.place(staged.backup, identity))
+            giveUp(staged, PageProblem::Step::Backup, error, staged.item.backupPath);
+        else
+            backedUp.push_back(&staged);
+    }
+    if (!backedUp.empty())
+        syncGroup(backedUp, true);
+
+    // 3. The pages in their places; their locks go.
+    std::vector<std::pair<FileIdentity, std::string>> written;
+    for (auto& staged : m_group) {
+        if (staged.failed || staged.item.kind != CommitItem::Kind::Write)
+            continue;
+        FileIdentity identity;
+        if (const auto error = m_writer.place(staged.page, identity)) {
+            giveUp(staged, PageProblem::Step::Write, error, staged.item.outputPath);
+            continue;
+        }
+        staged.item.lock.reset();
+        written.emplace_back(identity, staged.item.output.path);
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_written.insert(m_written.end(), written.begin(), written.end());
+    }
+
+    // 4. Every page of the group reported, in order.
+    for (auto& staged : m_group)
+        report(staged);
+    const std::size_t count = m_group.size();
+    m_group.clear();
+    m_groupBytes = 0;
+    if (m_threaded) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_committed += count;
+        }
+        m_changed.notify_all();
+    } else {
+        m_committed += count;
+    }
+}
+
+void PageCommitter::report(Staged& staged) {
+    CommitItem& item = staged.item;
+    switch (item.kind) {
+    case CommitItem::Kind::Write:
+        ++m_counts.written;
+        m_reporter.pageWritten(item.entry, item.outputPath);
+        break;
+    case CommitItem::Kind::AlreadyProtected:
+        ++m_counts.alreadyProtected;
+        m_reporter.pageAlreadyProtected(item.source);
+        break;
+    case CommitItem::Kind::Skipped:
+        ++m_counts.skipped;
+        m_reporter.pageSkipped(item.source, item.problem);
+        break;
+    case CommitItem::Kind::GivenUp:
+        ++m_counts.givenUp;
+        m_reporter.pageGivenUp(item.source, item.problem);
+        break;
+    }
+    m_reporter.progressChanged(++m_done, item.found);
+}
+
+} // namespace quillora::run

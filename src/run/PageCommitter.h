@@ -1,0 +1,101 @@
+#pragma once
+
+#include "FileSystem.h"
+#include "PageWriter.h"
+#include "RunReporter.h"
+#include "engine/FileEntry.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace quillora::run {
+
+/// One page on its way to the disk, or what became of a page that is not written, in the run's order.
+struct CommitItem {
+    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp };
+    Kind kind = Kind::Write;
+    engine::FileEntry entry;  // Write: as the results list names the output
+    engine::FileEntry source; // the page as it was found
+    PageProblem problem;      // Skipped and GivenUp
+    std::size_t found = 0;    // the pages found so far, for the progress
+
+    // Write only.
+    std::string bytes;                // the page's new bytes
+    std::string outputPath;           // as the results list shows it
+    PageWriter::Target output;        // where the bytes go
+    std::string backupPath;           // empty: no backup
+    std::string original;             // the bytes that were read, for the backup
+    FileStatus sourceStatus;          // the backup keeps the page's owner, group and mode
+    std::unique_ptr<LockedFile> lock; // held until the new text has its place
+};
+
+/// Brings pages to the disk in groups and reports every page in the order it was handed in. Each group's new
+/// files are written beside their targets, flushed together, then the backups take their places (and are
+/// flushed), then the pages: a crash at any moment leaves each page either as it was or protected with its
+/// backup beside it. With a thread of its own it writes while the caller rewrites the next pages.
+class PageCommitter {
+public:
+    PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded);
+    ~PageCommitter();
+    PageCommitter(const PageCommitter&) = delete;
+    PageCommitter& operator=(const PageCommitter&) = delete;
+
+    /// Hands an item over; waits while too much is still to be written.
+    void submit(CommitItem item);
+    /// Returns once everything handed over is written (or given up), reported, and its lock let go.
+    void flush();
+    /// Flushes, ends the thread, and adds the counts of what was reported to the summary.
+    void finish(RunSummary& summary);
+    /// The files written since the last call, with the paths they were written to (for the caller's bookkeeping).
+    std::vector<std::pair<FileIdentity, std::string>> takeWritten();
+
+private:
+    struct Staged {
+        CommitItem item;
+        PageWriter::Pending page;
+        PageWriter::Pending backup;
+        bool failed = false;
+    };
+
+    void loop();
+    void stage(CommitItem item);
+    void commit();
+    void syncGroup(std::vector<Staged*>& group, bool backups);
+    void giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path);
+    void report(Staged& staged);
+    void sweepFolderOf(const std::string& path);
+
+    FileSystem& m_fs;
+    RunReporter& m_reporter;
+    PageWriter m_writer;
+    bool m_threaded;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<CommitItem> m_queue;                              // guarded by m_mutex
+    std::size_t m_queuedBytes = 0;                               // guarded by m_mutex
+    std::size_t m_submitted = 0;                                 // guarded by m_mutex
+    std::size_t m_committed = 0;                                 // guarded by m_mutex
+    bool m_stopping = false;                                     // guarded by m_mutex
+    bool m_flushWanted = false;                                  // guarded by m_mutex
+    std::vector<std::pair<FileIdentity, std::string>> m_written; // guarded by m_mutex
+
+    // The committing side's own state.
+    std::vector<Staged> m_group;
+    std::size_t m_groupBytes = 0;
+    std::unordered_set<std::string> m_sweptFolders;
+    std::size_t m_done = 0;
+    RunSummary m_counts;
+
+    std::thread m_thread;
+};
+
+} // namespace quillora::run
