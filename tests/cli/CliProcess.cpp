@@ -26,8 +26,9 @@ std::string readAll(std::FILE* file) {
     return text;
 }
 
-[[noreturn]] void startChild(const std::string& program, const std::vector<std::string>& arguments, int out, int err,
-                             const std::string& workFolder, int asUser) {
+// Only calls that are safe after fork in a process with threads: everything else is prepared before.
+[[noreturn]] void startChild(const char* program, char* const* argv, int out, int err, const std::string& workFolder,
+                             int asUser) {
     ::dup2(out, STDOUT_FILENO);
     ::dup2(err, STDERR_FILENO);
     if (!workFolder.empty() && ::chdir(workFolder.c_str()) != 0)
@@ -39,12 +40,7 @@ std::string readAll(std::FILE* file) {
         // The sanitizers' leak check needs to trace the process, which a change of user forbids.
         ::prctl(PR_SET_DUMPABLE, 1);
     }
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
+    ::execv(program, argv);
     ::_exit(127);
 }
 
@@ -77,6 +73,16 @@ private:
 
 CliOutcome CliProcess::run(const std::vector<std::string>& arguments, std::chrono::milliseconds bound,
                            const std::string& workFolder, int asUser) {
+    return start(arguments, bound, workFolder, asUser, false);
+}
+
+CliOutcome CliProcess::runAndKill(const std::vector<std::string>& arguments, std::chrono::microseconds after,
+                                  const std::string& workFolder) {
+    return start(arguments, after, workFolder, -1, true);
+}
+
+CliOutcome CliProcess::start(const std::vector<std::string>& arguments, std::chrono::microseconds bound,
+                             const std::string& workFolder, int asUser, bool killOnPurpose) {
     // Files rather than pipes: a program that prints a great deal never waits for the test to read.
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
@@ -86,10 +92,15 @@ CliOutcome CliProcess::run(const std::vector<std::string>& arguments, std::chron
     if (asUser >= 0)
         copy.emplace();
     const std::string program = copy ? copy->program() : std::string(QUILLORA_CLI_PATH);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child == 0)
-        startChild(program, arguments, ::fileno(out), ::fileno(err), workFolder, asUser);
+        startChild(program.c_str(), argv.data(), ::fileno(out), ::fileno(err), workFolder, asUser);
     if (child < 0)
         throw std::runtime_error("cannot start quillora-cli");
 
@@ -100,10 +111,10 @@ CliOutcome CliProcess::run(const std::vector<std::string>& arguments, std::chron
         if (std::chrono::steady_clock::now() - start > bound) {
             ::kill(child, SIGKILL);
             ::wait4(child, &status, 0, &usage);
-            outcome.timedOut = true;
+            (killOnPurpose ? outcome.killed : outcome.timedOut) = true;
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(killOnPurpose ? std::chrono::microseconds(100) : std::chrono::microseconds(5000));
     }
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

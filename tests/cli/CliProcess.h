@@ -10,6 +10,7 @@ namespace quillora::cli::test {
 struct CliOutcome {
     int exitCode = -1;
     bool timedOut = false; // killed at the time bound
+    bool killed = false;   // killed on purpose, as a user or a crash would stop it
     double seconds = 0;
     long peakKiB = 0; // the largest resident set the program reached
     std::string out;
@@ -23,6 +24,13 @@ public:
     /// as (for permission tests run by root).
     static CliOutcome run(const std::vector<std::string>& arguments, std::chrono::milliseconds bound,
                           const std::string& workFolder = {}, int asUser = -1);
+    /// Runs the program and kills it (SIGKILL) after the given time, unless it has ended before.
+    static CliOutcome runAndKill(const std::vector<std::string>& arguments, std::chrono::microseconds after,
+                                 const std::string& workFolder = {});
+
+private:
+    static CliOutcome start(const std::vector<std::string>& arguments, std::chrono::microseconds bound,
+                            const std::string& workFolder, int asUser, bool killOnPurpose);
 };
 
 } // namespace quillora::cli::test

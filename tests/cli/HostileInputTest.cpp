@@ -2,6 +2,7 @@
 // clear message, within the time bound it states (bounds are for an optimised build; sanitizer builds get more).
 
 #include "CliProcess.h"
+#include "CliTestSupport.h"
 #include "ScriptLiteral.h"
 #include "WriterCallDecoder.h"
 #include "engine/ContentEncoding.h"
@@ -22,24 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using fuzz::WriterCallDecoder;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kSlowdown = 8;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int kSlowdown = 8;
-#else
-constexpr int kSlowdown = 1;
-#endif
-#else
-constexpr int kSlowdown = 1;
-#endif
-
-constexpr int kNobody = 65534;
-
-std::chrono::milliseconds seconds(int bound) {
-    return std::chrono::milliseconds(1000LL * bound * kSlowdown);
-}
-
 std::string repeat(std::string_view piece, std::size_t times) {
     std::string text;
     text.reserve(piece.size() * times);
@@ -50,16 +33,6 @@ std::string repeat(std::string_view piece, std::size_t times) {
 
 std::string page(std::string_view body) {
     return "<html><head></head><body>" + std::string(body) + "</body></html>";
-}
-
-std::string contentOf(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, std::string_view bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 /// The text of page bytes: the pages checked here are ASCII or UTF-8, and are written back in their set.

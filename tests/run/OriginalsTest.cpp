@@ -1,9 +1,9 @@
 // Whole runs over real folders in the situations that used to lose an original or skip a page without a word:
 // runs that overlap, leftovers of a killed run, names that are not pages, frame chains of any depth, second
 // names of one file, paths longer than the system takes at once, names too long for the file system.
-#include "run/ProtectionRun.h"
-
 #include "RunTestSupport.h"
+#include "run/ErrorNumbers.h"
+#include "run/ProtectionRun.h"
 
 #include <cerrno>
 #include <climits>
@@ -25,8 +25,7 @@ using test::readBytes;
 constexpr std::string_view kBootstrapStart = "<SCRIPT LANGUAGE=JavaScript><!--";
 
 std::string page(std::string_view text) {
-    return "<html><head><title>" + std::string(text) + "</title></head><body>" + std::string(text) +
-           "</body></html>";
+    return "<html><head><title>" + std::string(text) + "</title></head><body>" + std::string(text) + "</body></html>";
 }
 
 std::size_t bootstraps(std::string_view text) {
@@ -148,20 +147,20 @@ TEST_F(OriginalsTest, APageBelowAPathLongerThanTheSystemTakesIsProtected) {
     std::string relative = "site";
     fs::create_directories(temp / relative);
     const std::string name(200, 'd');
-    int folder = ::open((temp / relative).c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(folder, 0);
+    int at = ::open((temp / relative).c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(at, 0);
     while (relative.size() < 5000) {
-        ASSERT_EQ(::mkdirat(folder, name.c_str(), 0755), 0);
-        const int next = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY);
-        ::close(folder);
-        folder = next;
+        ASSERT_EQ(::mkdirat(at, name.c_str(), 0755), 0);
+        const int next = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(at);
+        at = next;
         relative += "/" + name;
     }
     const std::string content = page("deep");
-    const int out = ::openat(folder, "deep.htm", O_WRONLY | O_CREAT, 0644);
+    const int out = ::openat(at, "deep.htm", O_WRONLY | O_CREAT, 0644);
     ASSERT_EQ(::write(out, content.data(), content.size()), static_cast<ssize_t>(content.size()));
     ::close(out);
-    ::close(folder);
+    ::close(at);
     const std::string deepPage = temp / (relative + "/deep.htm");
     ASSERT_GT(deepPage.size(), static_cast<std::size_t>(PATH_MAX));
 
