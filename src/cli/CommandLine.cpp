@@ -4,6 +4,7 @@
 #include "ConsoleReporter.h"
 #include "run/PosixFileSystem.h"
 #include "run/ProtectionRun.h"
+#include "run/RestoreRun.h"
 
 #include <string>
 
@@ -30,9 +31,11 @@ int CommandLine::run(int argc, const char* const* argv) {
 
     const CommandLineRequest request = options.request();
     ConsoleReporter reporter(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
+    reporter.setRestoring(request.restore);
     run::PosixFileSystem fileSystem;
-    run::ProtectionRun protection(request.options, reporter, fileSystem);
-    const run::RunSummary summary = protection.ProtectFiles(request.selection);
+    const run::RunSummary summary =
+        request.restore ? run::RestoreRun(reporter, fileSystem).Restore(request.selection)
+                        : run::ProtectionRun(request.options, reporter, fileSystem).ProtectFiles(request.selection);
     reporter.finish();
     if (summary.outcome != run::RunSummary::Outcome::Ran)
         return kExitUsage;

@@ -77,6 +77,14 @@ void CommandLineOptions::addStorageOptions() {
                          "Write the pages into folder DIR, keeping the structure below each picked folder")
             ->type_name("DIR");
     auto* beside = m_app->add_flag("--beside", m_beside, "Write each page beside its source as protected_<name>");
+    auto* pagesOnly = m_app->add_flag("--pages-only", m_pagesOnly,
+                                      "With --copy-to: copy only the pages, not the site's other files (images, style "
+                                      "sheets, scripts)");
+    pagesOnly->needs(copyTo);
+    auto* restore = m_app->add_flag("--restore", m_restore,
+                                    "Put the originals back: each protected page below PATH with its .bak beside it "
+                                    "gets its backup back (the .bak is gone afterwards)");
+    restore->excludes(copyTo)->excludes(beside)->excludes(noBackup)->excludes(overwrite);
     overwrite->excludes(copyTo)->excludes(beside);
     copyTo->excludes(beside)->excludes(noBackup);
     beside->excludes(noBackup);
@@ -132,6 +140,7 @@ CommandLineRequest CommandLineOptions::request() const {
                                                       : engine::StorageMode::Overwrite;
     options.makeBackups = !m_noBackup;
     options.targetFolder = m_copyTo;
+    options.copyOtherFiles = !m_pagesOnly;
     options.encryptionMode = kHideModes.at(m_hide);
     options.scripts = m_scripts;
     if (m_warningOption->count() > 0) {
@@ -151,6 +160,7 @@ CommandLineRequest CommandLineOptions::request() const {
         request.selection.push_back({pickedPath(path), std::filesystem::is_directory(path, error)});
     }
     request.quiet = m_quiet;
+    request.restore = m_restore;
     request.print0 = m_print0;
     return request;
 }

@@ -21,6 +21,7 @@ struct CommandLineRequest {
     std::vector<run::SelectionEntry> selection;
     bool quiet = false;
     bool print0 = false;
+    bool restore = false; // put the originals back instead of protecting
 };
 
 /// The options of quillora-cli, declared on a CLI11 application and turned into a request once parsed.
@@ -52,6 +53,8 @@ private:
     bool m_noBackup = false;
     bool m_quiet = false;
     bool m_print0 = false;
+    bool m_pagesOnly = false;
+    bool m_restore = false;
     CLI::Option* m_copyToOption = nullptr;
     CLI::Option* m_warningOption = nullptr;
     CLI::Option* m_passwordOption = nullptr;

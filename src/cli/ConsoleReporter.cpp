@@ -99,7 +99,8 @@ void ConsoleReporter::runFinished(const run::RunSummary& summary) {
     if (m_quiet || summary.found == 0)
         return;
     if (summary.written > 0)
-        printLines(run::messages::filesProtected(summary.written));
+        printLines(m_restoring ? run::messages::filesRestored(summary.written)
+                               : run::messages::filesProtected(summary.written));
     if (summary.alreadyProtected > 0)
         printLines(std::to_string(summary.alreadyProtected) + " pages were already protected and left as they are");
     if (summary.otherFilesCopied > 0 || summary.otherFilesFailed > 0)

@@ -30,6 +30,8 @@ public:
     void progressChanged(std::size_t done, std::size_t found) override;
     void runFinished(const run::RunSummary& summary) override;
 
+    /// Words the closing count for a restore run.
+    void setRestoring(bool restoring) { m_restoring = restoring; }
     /// Prints a message, each of its lines prefixed.
     void printLines(const std::string& text);
     /// Ends the run's output: the progress line cleared.
@@ -49,6 +51,7 @@ private:
     bool m_errIsTerminal;
     bool m_quiet;
     char m_pathEnd;
+    bool m_restoring = false;
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_lastDrawn{};
 };

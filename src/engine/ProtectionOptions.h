@@ -33,8 +33,9 @@ inline constexpr char16_t kDefaultRightClickWarning[] = u"This page is protected
 /// The choices one protection run reads. The window and the command line fill it; the engine only reads it.
 struct ProtectionOptions {
     StorageMode storageMode = StorageMode::Overwrite;
-    bool makeBackups = true;  // overwrite mode only
-    std::string targetFolder; // copy mode only, a native path taken as typed
+    bool makeBackups = true;    // overwrite mode only
+    std::string targetFolder;   // copy mode only, a native path taken as typed
+    bool copyOtherFiles = true; // copy mode only: the site's images, style sheets and scripts go along
     bool insertNotice = false;
     std::u16string noticeText = kDefaultNoticeText;
     EncryptionMode encryptionMode = EncryptionMode::BodyOnly;

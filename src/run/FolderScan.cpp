@@ -51,8 +51,14 @@ void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const s
 void FolderScan::addPages(const std::string& folder, const std::vector<FolderEntry>& entries, FileList& list,
                           const std::string& base) {
     for (const auto& entry : entries) {
-        if (entry.isFolder || !IsPageFileName(entry.name))
+        if (entry.isFolder)
             continue;
+        if (!IsPageFileName(entry.name)) {
+            // A page's backup holds the unprotected original: it is not published with the site.
+            if (m_others != nullptr && !IsTemporaryName(entry.name) && !IsPageBackupName(entry.name))
+                m_others->push_back({JoinPath(folder, entry.name).substr(base.size()), base});
+            continue;
+        }
         const std::int32_t index = NextFileIndex(list);
         // The path is built from the base's own spelling, so cutting the base off always leaves the rest.
         auto& slot = list.slots[static_cast<std::size_t>(index)];

@@ -28,6 +28,9 @@ public:
     void AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base);
     /// Leaves a folder (and what is below it) out of every later scan.
     void exclude(const FileIdentity& folder) { m_entered.insert(folder); }
+    /// Collects the site's other files too (not pages, not the run's own temporary files, not backups of pages),
+    /// named like the pages.
+    void collectOthers(std::vector<engine::FileEntry>* others) { m_others = others; }
 
 private:
     void addPages(const std::string& folder, const std::vector<FolderEntry>& entries, FileList& list,
@@ -37,6 +40,7 @@ private:
 
     FileSystem& m_fs;
     UnreadableFolder m_onUnreadable;
+    std::vector<engine::FileEntry>* m_others = nullptr;
     std::unordered_set<FileIdentity, FileIdentityHash> m_entered;
 };
 

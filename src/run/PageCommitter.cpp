@@ -1,5 +1,6 @@
 #include "PageCommitter.h"
 
+#include "ErrorNumbers.h"
 #include "engine/Paths.h"
 
 #include <chrono>
@@ -84,6 +85,8 @@ void PageCommitter::finish(RunSummary& summary) {
     summary.alreadyProtected += m_counts.alreadyProtected;
     summary.skipped += m_counts.skipped;
     summary.givenUp += m_counts.givenUp;
+    summary.otherFilesCopied += m_counts.otherFilesCopied;
+    summary.otherFilesFailed += m_counts.otherFilesFailed;
     m_counts = {};
 }
 
@@ -130,6 +133,14 @@ void PageCommitter::sweepFolderOf(const std::string& path) {
 void PageCommitter::stage(CommitItem item) {
     Staged staged{std::move(item), {}, {}, false};
     CommitItem& page = staged.item;
+    if (page.kind == CommitItem::Kind::CopyOther) {
+        sweepFolderOf(page.outputPath);
+        if (const auto error = m_fs.copyFile(page.source.fullPath(), page.outputPath)) {
+            page.kind = CommitItem::Kind::OtherFailed;
+            page.problem = {error == RunError::NotARegularFile ? PageProblem::Step::Read : PageProblem::Step::Write,
+                            error, error == RunError::NotARegularFile ? page.source.fullPath() : page.outputPath};
+        }
+    }
     if (page.kind == CommitItem::Kind::Write) {
         sweepFolderOf(page.output.path);
         m_groupBytes += bytesOf(page);
@@ -261,6 +272,13 @@ void PageCommitter::report(Staged& staged) {
         ++m_counts.givenUp;
         m_reporter.pageGivenUp(item.source, item.problem);
         break;
+    case CommitItem::Kind::CopyOther:
+        ++m_counts.otherFilesCopied;
+        return; // the results list is a list of pages
+    case CommitItem::Kind::OtherFailed:
+        ++m_counts.otherFilesFailed;
+        m_reporter.otherFileFailed(item.source.fullPath(), item.problem);
+        return;
     }
     m_reporter.progressChanged(++m_done, item.found);
 }

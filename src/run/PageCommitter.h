@@ -20,7 +20,7 @@ namespace quillora::run {
 
 /// One page on its way to the disk, or what became of a page that is not written, in the run's order.
 struct CommitItem {
-    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp };
+    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed };
     Kind kind = Kind::Write;
     engine::FileEntry entry;  // Write: as the results list names the output
     engine::FileEntry source; // the page as it was found

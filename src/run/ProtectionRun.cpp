@@ -34,6 +34,7 @@ ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReport
 RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection) {
     RunSummary summary;
     m_list = FileList{};
+    m_otherFiles.clear();
     m_found = 0;
     m_skippedFolders = 0;
     m_reporter.runStarted();
@@ -70,6 +71,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         const std::string scope = entry.Folder.empty() ? engine::getFilePathOnly(entry.Name) : entry.Folder;
         ProtectFile(entry, scope);
     }
+    copyOtherFiles();
     m_committer->finish(summary);
     m_committer.reset();
     summary.skipped += m_skippedFolders;
@@ -107,6 +109,8 @@ void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
             // The target of a copy inside a picked folder holds this run's outputs, not its pages.
             if (m_excludedFolder)
                 scan.exclude(*m_excludedFolder);
+            if (m_options.storageMode == engine::StorageMode::CopyToFolder && m_options.copyOtherFiles)
+                scan.collectOthers(&m_otherFiles);
             std::string base;
             scan.ScanFolder(picked.path, m_list, base);
         } else {
@@ -127,6 +131,11 @@ void ProtectionRun::countPages() {
             ++m_found;
         FileStatus status;
         if (!m_fs.status(full, status))
+            m_pickedPages.insert(status.identity);
+    }
+    for (const auto& other : m_otherFiles) {
+        FileStatus status;
+        if (!m_fs.status(other.fullPath(), status))
             m_pickedPages.insert(status.identity);
     }
 }
@@ -155,6 +164,25 @@ std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<Sele
 bool ProtectionRun::isPickedPage(const std::string& path) {
     FileStatus status;
     return !m_fs.status(path, status) && m_pickedPages.count(status.identity) != 0;
+}
+
+// The site's images, style sheets and scripts go into the copy as they are, after its pages, so that the copy is a
+// site that can be published; a file of the run's own never goes over.
+void ProtectionRun::copyOtherFiles() {
+    for (const auto& other : m_otherFiles) {
+        CommitItem item;
+        item.source = other;
+        item.entry = other;
+        item.outputPath = m_placement.GetOutputPath(item.entry);
+        item.found = m_found;
+        if (isPickedPage(item.outputPath)) {
+            item.kind = CommitItem::Kind::OtherFailed;
+            item.problem = {PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath};
+        } else {
+            item.kind = CommitItem::Kind::CopyOther;
+        }
+        m_committer->submit(std::move(item));
+    }
 }
 
 void ProtectionRun::noteWritten() {

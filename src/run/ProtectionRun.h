@@ -72,6 +72,7 @@ private:
     bool isInside(const std::string& path, const std::string& scope);
     bool isPickedPage(const std::string& path);
     void noteWritten();
+    void copyOtherFiles();
 
     const engine::ProtectionOptions& m_options;
     RunReporter& m_reporter;
@@ -83,8 +84,9 @@ private:
     PageRewriter m_rewriter;
     std::unique_ptr<PageCommitter> m_committer;
     FileList m_list;
+    std::vector<engine::FileEntry> m_otherFiles; // copy mode: the site's files that are not pages
     std::unordered_map<std::string, std::string> m_canonicalScopes;
-    std::unordered_set<FileIdentity, FileIdentityHash> m_pickedPages; // the identities of the listed pages
+    std::unordered_set<FileIdentity, FileIdentityHash> m_pickedPages; // the identities of the listed files
     std::optional<FileIdentity> m_excludedFolder;                     // copy mode: the target, never scanned
     std::size_t m_found = 0;
     std::size_t m_skippedFolders = 0;

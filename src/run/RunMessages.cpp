@@ -8,6 +8,10 @@ std::string filesProtected(std::size_t count) {
     return "The following " + std::to_string(count) + " files have been protected";
 }
 
+std::string filesRestored(std::size_t count) {
+    return "The following " + std::to_string(count) + " files have been restored";
+}
+
 std::string unableToAccessFile(std::string_view path) {
     std::string text = "Unable to Access File: ";
     text.append(path);

@@ -25,6 +25,8 @@ inline constexpr std::string_view kNotScriptSafe = "\\ \" or ' not allowed";
 
 /// "The following N files have been protected".
 std::string filesProtected(std::size_t count);
+/// "The following N files have been restored".
+std::string filesRestored(std::size_t count);
 /// "Unable to Access File: " path "." CR LF "The file may be read-only."
 std::string unableToAccessFile(std::string_view path);
 /// "Unknown Error " number CR LF description.

@@ -141,6 +141,10 @@ void BackgroundRun::pageGivenUp(const engine::FileEntry& entry, const run::PageP
     deliverAndWait([this, &entry, &problem] { Q_EMIT pageFailed(entry, problem, false); });
 }
 
+void BackgroundRun::otherFileFailed(const std::string&, const run::PageProblem& problem) {
+    deliverAndWait([this, &problem] { Q_EMIT otherFailed(problem); });
+}
+
 void BackgroundRun::progressChanged(std::size_t done, std::size_t found) {
     collect({Report::Kind::Progress, {}, {}, done, found});
 }

@@ -41,6 +41,8 @@ Q_SIGNALS:
     void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     /// A folder below a picked one could not be listed.
     void folderFailed(const QString& folder, const run::PageProblem& problem);
+    /// Another file of the site could not be copied.
+    void otherFailed(const run::PageProblem& problem);
     void refused(const run::RunRefusal& refusal);
     void progress(std::size_t done, std::size_t found);
     void finished(const run::RunSummary& summary);
@@ -64,6 +66,7 @@ private:
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
     void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;
     void pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) override;
+    void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
     void runOnThread(const std::vector<run::SelectionEntry>& selection);

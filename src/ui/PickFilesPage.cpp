@@ -2,6 +2,7 @@
 
 #include "PageStyle.h"
 #include "engine/Paths.h"
+#include "run/FileHelpers.h"
 #include "selection/LastPathMemory.h"
 #include "selection/NativePath.h"
 #include "selection/Pickers.h"
@@ -29,9 +30,9 @@ QString folderPart(const QString& path) {
     return selection::fromNativePath(engine::getFilePathOnly(selection::toNativePath(path)));
 }
 
+// The run's own rule, so that a dropped page is one the run would find in a folder.
 bool isPageFile(const QFileInfo& info) {
-    const QString suffix = info.suffix().toLower();
-    return info.isFile() && (suffix == QLatin1String("htm") || suffix == QLatin1String("html"));
+    return info.isFile() && run::IsPageFileName(selection::toNativePath(info.fileName()));
 }
 
 } // namespace

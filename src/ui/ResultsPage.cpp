@@ -117,7 +117,11 @@ void ResultsPage::setProgress(std::size_t done, std::size_t found) {
     barProgress->setValue(static_cast<int>(done));
 }
 
-void ResultsPage::endRun() {
+void ResultsPage::endRun(const run::RunSummary& summary) {
+    if (summary.otherFilesCopied > 0 || summary.otherFilesFailed > 0)
+        lblResults->setText(lblResults->text() + QLatin1Char('\n') +
+                            QString::fromStdString(
+                                run::messages::otherFilesCopied(summary.otherFilesCopied, summary.otherFilesFailed)));
     m_scrollTimer.stop();
     scrollToLatest();
     // A run that found nothing to do never counted pages: its busy bar goes away.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/FileEntry.h"
+#include "run/RunReporter.h"
 
 #include <QHash>
 #include <QTimer>
@@ -35,7 +36,8 @@ public:
     /// Lists a folder whose pages could not be read.
     void addFailedFolderNode(const QString& folder, const QString& message);
     void setProgress(std::size_t done, std::size_t found);
-    void endRun();
+    /// The run is over: what it did beyond the pages (the site's other files copied) joins the status.
+    void endRun(const run::RunSummary& summary);
 
     /// The path of the selected node: the written file for a file node, the folder for a folder node.
     QString selectedPath() const;

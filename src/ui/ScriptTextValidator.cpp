@@ -1,5 +1,6 @@
 #include "ScriptTextValidator.h"
 
+#include "run/TextRules.h"
 #include "selection/DialogService.h"
 
 #include <QLabel>
@@ -12,7 +13,7 @@ ScriptTextValidator::ScriptTextValidator(std::function<void()> onRefused, QObjec
     : QValidator(parent), m_onRefused(std::move(onRefused)) {}
 
 bool ScriptTextValidator::isAllowedCharacter(QChar c) {
-    return c != QLatin1Char('\'') && c != QLatin1Char('"') && c != QLatin1Char('\\');
+    return run::IsScriptSafeCharacter(c.unicode());
 }
 
 void ScriptTextValidator::install(QLineEdit* box, QLabel* warning, selection::DialogService& dialogs) {

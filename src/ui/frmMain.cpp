@@ -143,6 +143,7 @@ void frmMain::connectControls() {
     connect(m_run, &BackgroundRun::alreadyProtected, resultsPage, &ResultsPage::addAlreadyProtectedNode);
     connect(m_run, &BackgroundRun::pageFailed, this, &frmMain::pageFailed);
     connect(m_run, &BackgroundRun::folderFailed, this, &frmMain::folderFailed);
+    connect(m_run, &BackgroundRun::otherFailed, this, &frmMain::otherFailed);
     connect(m_run, &BackgroundRun::refused, this, &frmMain::runRefused);
     connect(m_run, &BackgroundRun::finished, this, &frmMain::endRun);
 }
@@ -265,9 +266,9 @@ void frmMain::ProtectFiles() {
     m_run->start(options(), pickFilesPage->treeFolders->selection());
 }
 
-void frmMain::endRun() {
+void frmMain::endRun(const run::RunSummary& summary) {
     m_running = false;
-    resultsPage->endRun();
+    resultsPage->endRun(summary);
     cmdPrev->setEnabled(m_page >= 1);
     cmdNext->setEnabled(true);
     cmdExit->setEnabled(true);
@@ -304,6 +305,11 @@ void frmMain::folderFailed(const QString& folder, const run::PageProblem& proble
     resultsPage->addFailedFolderNode(folder, QString::fromStdString(message.text));
     if (!m_silentRun)
         showRunMessage(message, true);
+}
+
+void frmMain::otherFailed(const run::PageProblem& problem) {
+    if (!m_silentRun)
+        showRunMessage(run::messages::pageProblem(problem), true);
 }
 
 void frmMain::runRefused(const run::RunRefusal& refusal) {

@@ -94,10 +94,11 @@ private:
     void startUp();
     bool Form_Unload();
     void ProtectFiles();
-    void endRun();
+    void endRun(const run::RunSummary& summary);
     void showRunMessage(const run::messages::Message& message, bool offerSilence);
     void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     void folderFailed(const QString& folder, const run::PageProblem& problem);
+    void otherFailed(const run::PageProblem& problem);
     void runRefused(const run::RunRefusal& refusal);
 
     QStackedWidget* m_pages;

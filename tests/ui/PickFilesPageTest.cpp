@@ -135,11 +135,13 @@ TEST_F(PickFilesPageTest, RemoveTakesOnlyTheSelectedEntry) {
 TEST_F(PickFilesPageTest, DroppedFoldersAndPagesAreAddedLikePicks) {
     const QString site = disk.makeFolder(QStringLiteral("site"));
     const QString page1 = disk.writeFile(QStringLiteral("one.htm"), "x");
-    const QString page2 = disk.writeFile(QStringLiteral("TWO.HTML"), "x");
+    const QString page2 = disk.writeFile(QStringLiteral("two.html"), "x");
     const QString text = disk.writeFile(QStringLiteral("three.txt"), "x");
+    // The run's rule: a folder's FOUR.HTM would not be protected, so a dropped one is no page either.
+    const QString upper = disk.writeFile(QStringLiteral("FOUR.HTM"), "x");
 
     page.addDroppedPaths(
-        {site + QLatin1Char('/'), page1, page2, text, page1, disk.filePath(QStringLiteral("gone.htm"))});
+        {site + QLatin1Char('/'), page1, page2, text, upper, page1, disk.filePath(QStringLiteral("gone.htm"))});
 
     EXPECT_EQ(entries(), (QStringList{site, page1, page2}));
     EXPECT_EQ(selection::nodeImage(tree()->rootNode()->child(0)), selection::kImageFolder);
