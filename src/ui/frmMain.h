@@ -38,7 +38,7 @@ public:
     static constexpr int kPageCount = 6;
     static constexpr int kLastPage = kPageCount - 1;
 
-    /// programFolder holds "filepath.txt", the remembered path.
+    /// The remembered path, "filepath.txt", is kept in programFolder where that can be written.
     frmMain(const QString& programFolder, selection::DialogService& dialogs, UrlOpener& opener,
             QWidget* parent = nullptr);
     ~frmMain() override;
