@@ -55,6 +55,7 @@ public:
     void cmdPrev_Click();
     void cmdExit_Click();
     void cmdViewPage_Click();
+    void cmdOpenFolder_Click();
     void imgMain_Click();
     void CheckEnableDisableNextButton();
 
@@ -97,6 +98,7 @@ private:
     void showRunMessage(const QString& text, run::MessageIcon icon, run::MessageTitle title);
     void returnToPasswordPage();
     void returnToStoragePage();
+    void openResult(const QString& path);
 
     QStackedWidget* m_pages;
     BackgroundRun* m_run;
