@@ -10,6 +10,7 @@
 #include "ScriptsPage.h"
 #include "SideBar.h"
 #include "StoreFilesPage.h"
+#include "TabOrder.h"
 #include "UrlOpener.h"
 #include "WelcomePage.h"
 #include "selection/AppInfo.h"
@@ -92,6 +93,7 @@ frmMain::frmMain(const QString& programFolder, selection::DialogService& dialogs
     layout->setSizeConstraint(QLayout::SetMinimumSize);
 
     connectControls();
+    chainTabOrder(*this);
     startUp();
     resize(sizeHint());
 }
