@@ -138,16 +138,6 @@ TEST_F(ResultsPageTest, DoubleClickOnAFolderNodeClosesItInsteadOfOpeningIt) {
     EXPECT_FALSE(folderNode()->isExpanded());
 }
 
-TEST_F(ResultsPageTest, AFailedDoubleClickIsReportedToo) {
-    showOnResults();
-    opener.succeeds = false;
-
-    doubleClick(fileNode(0));
-
-    EXPECT_EQ(dialogs.messages.size(), 1);
-    EXPECT_TRUE(dialogs.messages.value(0).text.startsWith(QStringLiteral("Unable to open /web/index.htm\n")));
-}
-
 } // namespace
 
 namespace {
