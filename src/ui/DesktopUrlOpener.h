@@ -7,7 +7,7 @@ namespace quillora::ui {
 /// Opens through the desktop's services (the default browser for pages and web addresses).
 class DesktopUrlOpener : public UrlOpener {
 public:
-    void openUrl(const QUrl& url) override;
+    bool openUrl(const QUrl& url) override;
 };
 
 } // namespace quillora::ui

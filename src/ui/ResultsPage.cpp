@@ -5,6 +5,7 @@
 #include "selection/NativePath.h"
 #include "selection/TreeNodes.h"
 
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -28,7 +29,8 @@ constexpr int kScrollIntervalMs = 100;
 ResultsPage::ResultsPage(QWidget* parent)
     : QWidget(parent), lblResults(new QLabel(QStringLiteral("Scanning for files, please wait..."), this)),
       barProgress(new QProgressBar(this)), treeResults(new QTreeWidget(this)),
-      cmdViewPage(new QPushButton(QStringLiteral("&View Page"), this)) {
+      cmdViewPage(new QPushButton(QStringLiteral("&View Page"), this)),
+      cmdOpenFolder(new QPushButton(QStringLiteral("&Open Folder"), this)) {
     lblResults->setObjectName(QStringLiteral("lblResults"));
     barProgress->setObjectName(QStringLiteral("barProgress"));
     barProgress->setFormat(QStringLiteral("%v of %m pages"));
@@ -41,13 +43,18 @@ ResultsPage::ResultsPage(QWidget* parent)
     cmdViewPage->setObjectName(QStringLiteral("cmdViewPage"));
     cmdViewPage->setAutoDefault(true);
     cmdViewPage->setEnabled(false);
+    cmdOpenFolder->setObjectName(QStringLiteral("cmdOpenFolder"));
+    cmdOpenFolder->setAutoDefault(true);
+    cmdOpenFolder->setEnabled(false);
     m_scrollTimer.setSingleShot(true);
     m_scrollTimer.setInterval(kScrollIntervalMs);
     connect(&m_scrollTimer, &QTimer::timeout, this, &ResultsPage::scrollToLatest);
     connect(treeResults, &QTreeWidget::itemSelectionChanged, this, &ResultsPage::treeResults_Click);
+    connect(treeResults, &QTreeWidget::itemDoubleClicked, this, &ResultsPage::treeResults_DblClick);
 
     auto* view = new QHBoxLayout;
     view->addStretch();
+    view->addWidget(cmdOpenFolder);
     view->addWidget(cmdViewPage);
 
     auto* layout = new QVBoxLayout(this);
@@ -134,8 +141,25 @@ QString ResultsPage::selectedPath() const {
     return selected.isEmpty() ? QString() : selected.constFirst()->data(0, kPathRole).toString();
 }
 
+QString ResultsPage::selectedFolder() const {
+    const QList<QTreeWidgetItem*> selected = treeResults->selectedItems();
+    if (selected.isEmpty())
+        return {};
+    const QString path = selected.constFirst()->data(0, kPathRole).toString();
+    return path.isEmpty() || selection::nodeImage(selected.constFirst()) != kImageFile ? path : QFileInfo(path).path();
+}
+
 void ResultsPage::treeResults_Click() {
-    cmdViewPage->setEnabled(!treeResults->selectedItems().isEmpty());
+    const bool selected = !treeResults->selectedItems().isEmpty();
+    cmdViewPage->setEnabled(selected);
+    cmdOpenFolder->setEnabled(selected);
+}
+
+void ResultsPage::treeResults_DblClick(QTreeWidgetItem* node) {
+    if (node == nullptr || selection::nodeImage(node) != kImageFile)
+        return;
+    treeResults->setCurrentItem(node);
+    cmdViewPage->click();
 }
 
 void ResultsPage::addFailedFolderNode(const QString& folder, const QString& message) {
@@ -152,6 +176,7 @@ void ResultsPage::clearResults() {
     m_fileNodes = 0;
     treeResults->clear();
     cmdViewPage->setEnabled(false);
+    cmdOpenFolder->setEnabled(false);
 }
 
 QTreeWidgetItem* ResultsPage::folderNode(const QString& folder) {

@@ -41,12 +41,17 @@ public:
 
     /// The path of the selected node: the written file for a file node, the folder for a folder node.
     QString selectedPath() const;
+    /// The folder of the selected node: the written file's folder, or the folder a folder node names.
+    QString selectedFolder() const;
     void treeResults_Click();
+    /// A double click on a written file views it, as View Page does; folder nodes open and close as usual.
+    void treeResults_DblClick(QTreeWidgetItem* node);
 
     QLabel* lblResults;
     QProgressBar* barProgress;
     QTreeWidget* treeResults;
     QPushButton* cmdViewPage;
+    QPushButton* cmdOpenFolder;
 
 private:
     void clearResults();

@@ -124,7 +124,11 @@ void StoreFilesPage::fill(engine::ProtectionOptions& options) const {
 }
 
 void StoreFilesPage::resetOutputInfo() {
-    lblOutputInfo->setText(QString::fromLatin1(kSaveHelp[0]));
+    // The overwrite text under a kept "Copy to new folder" would warn that every file is to be replaced.
+    for (int i = 0; i < 3; ++i) {
+        if (optSave[i]->isChecked())
+            lblOutputInfo->setText(QString::fromLatin1(kSaveHelp[i]));
+    }
 }
 
 void StoreFilesPage::optSave_Click(int index) {

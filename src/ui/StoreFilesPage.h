@@ -27,7 +27,7 @@ public:
 
     /// Writes the storage and notice choices into options.
     void fill(engine::ProtectionOptions& options) const;
-    /// Shows the overwrite mode's help text again.
+    /// Shows the help text of the chosen storage mode, which Restart keeps.
     void resetOutputInfo();
 
     void optSave_Click(int index);

@@ -9,8 +9,8 @@ class UrlOpener {
 public:
     virtual ~UrlOpener() = default;
 
-    /// Failures are not reported: nothing happens then.
-    virtual void openUrl(const QUrl& url) = 0;
+    /// False when the address could not be handed to a program: a file that is not there, no program to start.
+    virtual bool openUrl(const QUrl& url) = 0;
 };
 
 } // namespace quillora::ui

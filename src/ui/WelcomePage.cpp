@@ -33,6 +33,8 @@ WelcomePage::WelcomePage(QWidget* parent)
       imgEgg(picture(QStringLiteral("imgEgg"), artwork::eggImage(kImageSize), this)),
       HyperLink21(new HyperLink2(this)) {
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
+    // The caption keeps the design's year; the release itself is told here.
+    lblVersion->setToolTip(QStringLiteral("Version " QUILLORA_VERSION));
     lblEgg->setObjectName(QStringLiteral("lblEgg"));
     HyperLink21->setObjectName(QStringLiteral("HyperLink21"));
     HyperLink21->setText(QString::fromLatin1(selection::kWebAddress));

@@ -10,6 +10,7 @@
 #include "ScriptsPage.h"
 #include "SideBar.h"
 #include "StoreFilesPage.h"
+#include "TabOrder.h"
 #include "UrlOpener.h"
 #include "WelcomePage.h"
 #include "run/RunMessages.h"
@@ -19,6 +20,7 @@
 #include "selection/TreeNodes.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -93,6 +95,7 @@ frmMain::frmMain(const QString& programFolder, selection::DialogService& dialogs
     layout->setSizeConstraint(QLayout::SetMinimumSize);
 
     connectControls();
+    chainTabOrder(*this);
     startUp();
     resize(sizeHint());
 }
@@ -132,6 +135,7 @@ void frmMain::connectControls() {
     connect(cmdPrev, &QPushButton::clicked, this, &frmMain::cmdPrev_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
     connect(resultsPage->cmdViewPage, &QPushButton::clicked, this, &frmMain::cmdViewPage_Click);
+    connect(resultsPage->cmdOpenFolder, &QPushButton::clicked, this, &frmMain::cmdOpenFolder_Click);
     connect(welcomePage, &WelcomePage::imgMainClicked, this, &frmMain::imgMain_Click);
     connect(welcomePage->HyperLink21, &HyperLink::Click, this,
             [this] { m_opener.openUrl(QUrl::fromUserInput(welcomePage->HyperLink21->text())); });
@@ -213,9 +217,11 @@ void frmMain::cmdExit_Click() {
 }
 
 void frmMain::cmdViewPage_Click() {
-    const QString path = resultsPage->selectedPath();
-    if (!path.isEmpty())
-        m_opener.openUrl(QUrl::fromLocalFile(path));
+    openResult(resultsPage->selectedPath());
+}
+
+void frmMain::cmdOpenFolder_Click() {
+    openResult(resultsPage->selectedFolder());
 }
 
 void frmMain::imgMain_Click() {
@@ -339,6 +345,15 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
         break;
     }
     showRunMessage(run::messages::refusal(refusal), false);
+}
+
+void frmMain::openResult(const QString& path) {
+    if (path.isEmpty() || m_opener.openUrl(QUrl::fromLocalFile(path)))
+        return;
+    m_dialogs.showMessage({QStringLiteral("Unable to open %1\n\nIt may have been moved or deleted since, or no "
+                                          "program is set to open it.")
+                               .arg(QDir::toNativeSeparators(path)),
+                           windowTitle(), QMessageBox::Warning, QMessageBox::Ok});
 }
 
 } // namespace quillora::ui

@@ -39,7 +39,7 @@ public:
     static constexpr int kPageCount = 6;
     static constexpr int kLastPage = kPageCount - 1;
 
-    /// programFolder holds "filepath.txt", the remembered path.
+    /// The remembered path, "filepath.txt", is kept in programFolder where that can be written.
     frmMain(const QString& programFolder, selection::DialogService& dialogs, UrlOpener& opener,
             QWidget* parent = nullptr);
     ~frmMain() override;
@@ -56,6 +56,7 @@ public:
     void cmdPrev_Click();
     void cmdExit_Click();
     void cmdViewPage_Click();
+    void cmdOpenFolder_Click();
     void imgMain_Click();
     void CheckEnableDisableNextButton();
 
@@ -100,6 +101,7 @@ private:
     void folderFailed(const QString& folder, const run::PageProblem& problem);
     void otherFailed(const run::PageProblem& problem);
     void runRefused(const run::RunRefusal& refusal);
+    void openResult(const QString& path);
 
     QStackedWidget* m_pages;
     BackgroundRun* m_run;

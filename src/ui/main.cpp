@@ -9,6 +9,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(quillora::selection::kApplicationTitle));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLORA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quillora"));
     QApplication::setWindowIcon(quillora::ui::artwork::appIcon());
 

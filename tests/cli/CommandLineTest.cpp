@@ -81,9 +81,19 @@ TEST_F(QuilloraCli, CopiesASiteAndPrintsEachWrittenPage) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, (dir / "out/index.htm").string() + "\n" + (dir / "out/sub/a.html").string() + "\n");
     EXPECT_EQ(result.err, "quillora-cli: Scanning for files, please wait...\n"
-                          "quillora-cli: The following 2 files have been protected\n");
+                          "quillora-cli: The following 2 files have been protected\n"
+                          "quillora-cli: 1 other files of the site were copied\n");
     EXPECT_NE(read(dir / "out/index.htm").find("<title>home</title>"), std::string::npos);
     EXPECT_EQ(read(dir / "out/index.htm").find("hidden"), std::string::npos);
+    EXPECT_EQ(read(dir / "out/notes.txt"), "n") << "the site's other files go along";
+}
+
+TEST_F(QuilloraCli, PagesOnlyLeavesTheOtherFilesBehind) {
+    write(dir / "site/index.htm", page("home"));
+    write(dir / "site/notes.txt", "n");
+    const auto result = run({"--copy-to", (dir / "out").string(), "--pages-only", "site"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(fs::exists(dir / "out/index.htm"));
     EXPECT_FALSE(fs::exists(dir / "out/notes.txt"));
 }
 

@@ -6,12 +6,16 @@
 
 namespace quillora::testing {
 
-/// Records the addresses the window asks to open.
+/// Records the addresses the window asks to open, and answers as told.
 class FakeUrlOpener : public ui::UrlOpener {
 public:
-    void openUrl(const QUrl& url) override { urls.append(url); }
+    bool openUrl(const QUrl& url) override {
+        urls.append(url);
+        return succeeds;
+    }
 
     QList<QUrl> urls;
+    bool succeeds = true;
 };
 
 } // namespace quillora::testing

@@ -2,6 +2,7 @@
 
 #include "FakeDialogService.h"
 #include "TempFolder.h"
+#include "WindowFixture.h"
 #include "selection/LastPathMemory.h"
 #include "selection/Pickers.h"
 
@@ -17,6 +18,7 @@
 using namespace quillora;
 using quillora::testing::FakeDialogService;
 using quillora::testing::TempFolder;
+using quillora::testing::WindowFixture;
 
 namespace {
 
@@ -145,5 +147,28 @@ TEST_F(StoreFilesPageTest, TargetFolderIsPickedFromTheRememberedFolder) {
     page.cmdSelectDirectory->click(); // cancelled
     EXPECT_EQ(page.txtSaveDir->text(), QStringLiteral("/out/site"));
 }
+
+class RestartTest : public WindowFixture, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RestartTest, InformationShowsTheHelpOfTheModeThatStaysChosen) {
+    const int mode = GetParam();
+    const QString help[] = {
+        kOverwriteHelp, QStringLiteral("Files will be copied to this new folder, with their folder structures intact"),
+        QStringLiteral("Protected files will be placed in the same folders with a protected_ suffix")};
+    ui::StoreFilesPage* store = window.storeFilesPage;
+    pickFolder(program.makeFolder(QStringLiteral("empty")));
+    goToPage(2);
+    store->optSave[mode]->setChecked(true);
+    store->txtSaveDir->setText(program.makeFolder(QStringLiteral("out")));
+    hover(store->optSave[(mode + 1) % 3]); // the help shown last is another mode's
+    ASSERT_TRUE(protect());
+
+    next(); // Restart
+
+    EXPECT_TRUE(store->optSave[mode]->isChecked());
+    EXPECT_EQ(store->lblOutputInfo->text(), help[mode]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, RestartTest, ::testing::Values(0, 1, 2));
 
 } // namespace
