@@ -75,7 +75,7 @@ std::string OutputPlacement::placed(engine::FileEntry& entry) const {
 }
 
 std::string OutputPlacement::GetOutputPath(engine::FileEntry& entry) {
-    const std::string output = placed(entry);
+    std::string output = placed(entry);
     MakeFolders(m_fs, output, &m_knownFolders);
     return output;
 }

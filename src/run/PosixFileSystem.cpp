@@ -23,7 +23,7 @@ namespace quillora::run {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 constexpr std::size_t kMaxHintLength = 200; // leaves room for the temporary name's decoration below NAME_MAX
 constexpr int kTempNameAttempts = 100;
 constexpr int kLockAttempts = 100;
@@ -197,7 +197,7 @@ std::error_code readAll(int fd, const struct stat& st, std::string& bytes) {
 class PosixLockedFile : public LockedFile {
 public:
     PosixLockedFile(Descriptor fd, const struct stat& st, FileStatus status)
-        : m_fd(std::move(fd)), m_stat(st), m_status(std::move(status)) {}
+        : m_fd(std::move(fd)), m_stat(st), m_status(status) {}
 
     std::error_code read(std::string& bytes) override {
         bytes.clear();
