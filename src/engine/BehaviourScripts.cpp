@@ -170,8 +170,7 @@ void BuildBehaviourScripts(std::u16string& header, const ProtectionOptions& opti
 
 namespace {
 
-template <typename Unit>
-void insertImageToolbarMeta(std::basic_string<Unit>& page) {
+template <typename Unit> void insertImageToolbarMeta(std::basic_string<Unit>& page) {
     const std::basic_string_view<Unit> text = page;
     if (findIgnoreCase(text, "<meta http-equiv=\"imagetoolbar", 0) != kNotFound) {
         return;

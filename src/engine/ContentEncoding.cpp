@@ -23,8 +23,7 @@ std::u16string makeBootstrap() {
     return text;
 }
 
-template <typename Unit>
-void appendAscii(std::basic_string<Unit>& out, std::string_view ascii) {
+template <typename Unit> void appendAscii(std::basic_string<Unit>& out, std::string_view ascii) {
     out.append(ascii.begin(), ascii.end());
 }
 

@@ -22,14 +22,13 @@ constexpr std::string_view kAnchorClose = "</a>";
 // A "mailto:" outside a link makes the search reach back over the links before it one by one; the pieces let
 // that happen without copying the page, and two memos keep each step from searching the same text again:
 // which "mailto:" follows a piece, and back to which piece no link stands before a "mailto:".
-template <typename Unit>
-class PieceText {
+template <typename Unit> class PieceText {
 public:
     using Text = std::basic_string_view<Unit>;
 
     struct Piece {
         std::size_t id;
-        std::size_t begin, end; // range of the original text, when it is not new text
+        std::size_t begin, end;        // range of the original text, when it is not new text
         std::basic_string<Unit> owned; // new text
         bool isOwned = false;
         std::optional<bool> hasMailto = std::nullopt;
@@ -95,8 +94,7 @@ private:
         return it == m_byId.end() ? std::nullopt : std::optional<Position>(Position{it->second, m.offset});
     }
     Text view(const Piece& piece) const {
-        return piece.isOwned ? Text(piece.owned)
-                             : m_original.substr(piece.begin, piece.end - piece.begin);
+        return piece.isOwned ? Text(piece.owned) : m_original.substr(piece.begin, piece.end - piece.begin);
     }
     std::size_t findIn(const Piece& piece, std::string_view key, std::size_t from);
     std::size_t rfindIn(const Piece& piece, std::string_view key, std::size_t before, std::size_t floor);
@@ -127,8 +125,7 @@ std::size_t PieceText<Unit>::findIn(const Piece& piece, std::string_view key, st
 }
 
 template <typename Unit>
-std::size_t PieceText<Unit>::rfindIn(const Piece& piece, std::string_view key, std::size_t before,
-                                    std::size_t floor) {
+std::size_t PieceText<Unit>::rfindIn(const Piece& piece, std::string_view key, std::size_t before, std::size_t floor) {
     if (piece.isOwned) {
         const std::size_t found = BasicMarkupScanner<Unit>(Text(piece.owned)).rfind(key, before, floor);
         return found != kNotFound && found + key.size() <= piece.owned.size() ? found : kNotFound;
@@ -137,8 +134,7 @@ std::size_t PieceText<Unit>::rfindIn(const Piece& piece, std::string_view key, s
     return found != kNotFound && found + key.size() <= piece.end ? found - piece.begin : kNotFound;
 }
 
-template <typename Unit>
-auto PieceText<Unit>::findMailto(Position from) -> std::optional<Position> {
+template <typename Unit> auto PieceText<Unit>::findMailto(Position from) -> std::optional<Position> {
     const std::optional<Span> known = m_mailtoAfter;
     std::optional<Position> found;
     for (Iter it = from.piece; it != m_pieces.end() && !found; ++it) {
@@ -166,8 +162,7 @@ auto PieceText<Unit>::findMailto(Position from) -> std::optional<Position> {
     return found;
 }
 
-template <typename Unit>
-auto PieceText<Unit>::rfindAnchor(Position before) -> std::optional<Position> {
+template <typename Unit> auto PieceText<Unit>::rfindAnchor(Position before) -> std::optional<Position> {
     Iter it = before.piece;
     std::size_t limit = before.offset;
     if (m_linkFree && m_linkFree->to == mark(before)) {
@@ -194,8 +189,7 @@ auto PieceText<Unit>::rfindAnchor(Position before) -> std::optional<Position> {
     }
 }
 
-template <typename Unit>
-auto PieceText<Unit>::findAnchorClose(Position from) -> std::optional<Position> {
+template <typename Unit> auto PieceText<Unit>::findAnchorClose(Position from) -> std::optional<Position> {
     for (Iter it = from.piece; it != m_pieces.end(); ++it) {
         const std::size_t p = findIn(*it, kAnchorClose, it == from.piece ? from.offset : 0);
         if (p != kNotFound && p + kAnchorClose.size() <= view(*it).size()) {
@@ -222,8 +216,7 @@ void PieceText<Unit>::forgetMarksIn(const std::vector<std::size_t>& ids, const P
     }
 }
 
-template <typename Unit>
-auto PieceText<Unit>::encode(Position from, Position to) -> Position {
+template <typename Unit> auto PieceText<Unit>::encode(Position from, Position to) -> Position {
     std::basic_string<Unit> span;
     std::vector<std::size_t> changed;
     for (Iter it = from.piece;; ++it) {
@@ -261,8 +254,7 @@ auto PieceText<Unit>::encode(Position from, Position to) -> Position {
     return Position{std::next(from.piece, 2), 0};
 }
 
-template <typename Unit>
-void PieceText<Unit>::appendTo(BasicPageBuilder<Unit>& out) const {
+template <typename Unit> void PieceText<Unit>::appendTo(BasicPageBuilder<Unit>& out) const {
     for (const Piece& piece : m_pieces) {
         if (piece.isOwned) {
             out.append(piece.owned);
@@ -274,8 +266,7 @@ void PieceText<Unit>::appendTo(BasicPageBuilder<Unit>& out) const {
 
 } // namespace
 
-template <typename Unit>
-void EncodeEmailLinks(std::basic_string_view<Unit> text, BasicPageBuilder<Unit>& out) {
+template <typename Unit> void EncodeEmailLinks(std::basic_string_view<Unit> text, BasicPageBuilder<Unit>& out) {
     using Page = PieceText<Unit>;
     Page page(text, out.charset());
     typename Page::Position pos = page.start();

@@ -11,13 +11,11 @@ constexpr std::string_view kAnchorOpen = "<a ";
 constexpr std::string_view kAnchorClose = "</a>";
 constexpr std::string_view kBodyClose = "</body>";
 
-template <typename Unit>
-using Text = std::basic_string_view<Unit>;
+template <typename Unit> using Text = std::basic_string_view<Unit>;
 
 // Links (mode 1) and bodies (mode 2) are replaced front to back, so the result is built in one pass: the text
 // before a span is copied, the span is encoded. The markup after a replaced span reads as it did before.
-template <typename Unit>
-void encodeLinks(Text<Unit> text, BasicPageBuilder<Unit>& out) {
+template <typename Unit> void encodeLinks(Text<Unit> text, BasicPageBuilder<Unit>& out) {
     BasicMarkupScanner<Unit> scanner(text);
     std::size_t copied = 0;
     for (std::size_t pos = 0;;) {
@@ -34,8 +32,7 @@ void encodeLinks(Text<Unit> text, BasicPageBuilder<Unit>& out) {
     out.copy(copied, text.size());
 }
 
-template <typename Unit>
-void encodeBodies(Text<Unit> text, BasicPageBuilder<Unit>& out) {
+template <typename Unit> void encodeBodies(Text<Unit> text, BasicPageBuilder<Unit>& out) {
     BasicMarkupScanner<Unit> scanner(text);
     std::size_t copied = 0;
     for (std::size_t pos = 0;;) {
@@ -62,8 +59,7 @@ void encodeBodies(Text<Unit> text, BasicPageBuilder<Unit>& out) {
     out.copy(copied, text.size());
 }
 
-template <typename Unit>
-void encodeWholePage(Text<Unit> text, BasicPageBuilder<Unit>& out) {
+template <typename Unit> void encodeWholePage(Text<Unit> text, BasicPageBuilder<Unit>& out) {
     // A leading DOCTYPE stays first and readable, or the browser would render the page in quirks mode.
     const std::size_t doctype = leadingDoctypeLength(text);
     out.copy(0, doctype);
@@ -72,8 +68,7 @@ void encodeWholePage(Text<Unit> text, BasicPageBuilder<Unit>& out) {
 
 } // namespace
 
-template <typename Unit>
-std::size_t leadingDoctypeLength(std::basic_string_view<Unit> text) {
+template <typename Unit> std::size_t leadingDoctypeLength(std::basic_string_view<Unit> text) {
     std::size_t i = 0;
     while (i < text.size() &&
            (text[i] == Unit(' ') || text[i] == Unit('\t') || text[i] == Unit('\r') || text[i] == Unit('\n'))) {
@@ -86,8 +81,7 @@ std::size_t leadingDoctypeLength(std::basic_string_view<Unit> text) {
     return gt == kNotFound ? 0 : gt + 1;
 }
 
-template <typename Unit>
-std::size_t tagEndAt(std::basic_string_view<Unit> text, std::size_t pos) {
+template <typename Unit> std::size_t tagEndAt(std::basic_string_view<Unit> text, std::size_t pos) {
     return pos == kNotFound ? kNotFound : BasicMarkupScanner<Unit>::tagEnd(text, pos);
 }
 

@@ -14,8 +14,7 @@ namespace {
 
 // Escapes are copied from tables four or eight bytes at a time; a unit below 256 uses three of the four
 // characters copied, so the destination needs one character of slack after the last escape.
-template <typename Char>
-struct EscapeTables {
+template <typename Char> struct EscapeTables {
     alignas(8) Char byteEscape[256][4]; // "%XY" and one spare character
     alignas(8) Char highEscape[256][4]; // "%uXY", the high byte of a unit from 256 upwards
     alignas(4) Char hexPair[256][2];    // "XY", the low byte
@@ -35,8 +34,7 @@ struct EscapeTables {
 constexpr EscapeTables<char16_t> kWideTables;
 constexpr EscapeTables<char> kByteTables;
 
-template <typename Char>
-Char* escapeOne(Char* dst, char16_t c, const EscapeTables<Char>& tables) {
+template <typename Char> Char* escapeOne(Char* dst, char16_t c, const EscapeTables<Char>& tables) {
     if (c < 256) {
         std::memcpy(dst, tables.byteEscape[c], 4 * sizeof(Char));
         return dst + 3;
@@ -215,8 +213,7 @@ char16_t* escapeInto(char16_t* dst, const char16_t* src, std::size_t n) {
     return escapeScalar(dst, src, n);
 }
 
-template <typename Source>
-char* escapeInto(char* dst, const Source* src, std::size_t n) {
+template <typename Source> char* escapeInto(char* dst, const Source* src, std::size_t n) {
 #ifdef QUILLORA_ESCAPE_SSSE3
     if (simdLevel() >= 1) {
         return escapeSsse3(dst, src, n);

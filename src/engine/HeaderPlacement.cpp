@@ -9,18 +9,15 @@ namespace quillora::engine {
 
 namespace {
 
-template <typename Unit>
-using Text = std::basic_string_view<Unit>;
+template <typename Unit> using Text = std::basic_string_view<Unit>;
 
-template <typename Unit>
-void appendAscii(std::basic_string<Unit>& out, std::string_view ascii) {
+template <typename Unit> void appendAscii(std::basic_string<Unit>& out, std::string_view ascii) {
     out.append(ascii.begin(), ascii.end());
 }
 
 } // namespace
 
-template <typename Unit>
-std::basic_string<Unit> headerInNewHead(std::basic_string_view<Unit> header, bool withHtml) {
+template <typename Unit> std::basic_string<Unit> headerInNewHead(std::basic_string_view<Unit> header, bool withHtml) {
     std::basic_string<Unit> wrapped;
     wrapped.reserve(header.size() + 32);
     appendAscii(wrapped, withHtml ? "<html><head>" : "<head>");
@@ -64,8 +61,8 @@ std::basic_string<Unit> charsetDeclaration(std::basic_string_view<Unit> text, co
 }
 
 template <typename Unit>
-void keepCharsetInReach(std::basic_string<Unit>& out, std::size_t pageStart, Placement header,
-                        std::size_t firstEncoded, std::size_t bytesBefore, const PageCharset<Unit>& charset) {
+void keepCharsetInReach(std::basic_string<Unit>& out, std::size_t pageStart, Placement header, std::size_t firstEncoded,
+                        std::size_t bytesBefore, const PageCharset<Unit>& charset) {
     const Text<Unit> page = Text<Unit>(out).substr(pageStart);
     const std::size_t headerEnd = header.at + header.length;
     // Only a declaration within reach without the header can be brought back; it ends by this many units.

@@ -18,8 +18,7 @@ struct Placement {
 };
 
 /// The header in a head of its own, in an html element of its own too when the page has none.
-template <typename Unit>
-std::basic_string<Unit> headerInNewHead(std::basic_string_view<Unit> header, bool withHtml);
+template <typename Unit> std::basic_string<Unit> headerInNewHead(std::basic_string_view<Unit> header, bool withHtml);
 
 /// Puts the header into the page that starts at out[from]: after the head tag, else in a new head after the
 /// html tag, else in a new head in front of the page (behind a leading DOCTYPE).
@@ -34,7 +33,7 @@ std::basic_string<Unit> charsetDeclaration(std::basic_string_view<Unit> text, co
 /// the header moves to directly after that tag; not when a writer call before the tag needs it first.
 /// The page starts at out[pageStart]; the file holds bytesBefore bytes in front of out.
 template <typename Unit>
-void keepCharsetInReach(std::basic_string<Unit>& out, std::size_t pageStart, Placement header,
-                        std::size_t firstEncoded, std::size_t bytesBefore, const PageCharset<Unit>& charset);
+void keepCharsetInReach(std::basic_string<Unit>& out, std::size_t pageStart, Placement header, std::size_t firstEncoded,
+                        std::size_t bytesBefore, const PageCharset<Unit>& charset);
 
 } // namespace quillora::engine

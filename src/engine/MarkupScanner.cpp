@@ -17,20 +17,17 @@ constexpr RawTextElement kRawTextElements[] = {
     {"<textarea", "</textarea"},
 };
 
-template <typename Unit>
-bool isBlank(Unit c) {
+template <typename Unit> bool isBlank(Unit c) {
     return c == Unit(' ') || c == Unit('\t') || c == Unit('\r') || c == Unit('\n') || c == Unit('\f');
 }
 
-template <typename Unit>
-bool isAsciiLetter(Unit c) {
+template <typename Unit> bool isAsciiLetter(Unit c) {
     return (c >= Unit('a') && c <= Unit('z')) || (c >= Unit('A') && c <= Unit('Z'));
 }
 
 } // namespace
 
-template <typename Unit>
-std::size_t BasicMarkupScanner<Unit>::tagEnd(Text text, std::size_t tagStart) {
+template <typename Unit> std::size_t BasicMarkupScanner<Unit>::tagEnd(Text text, std::size_t tagStart) {
     const std::size_t n = text.size();
     for (std::size_t i = tagStart; i < n; ++i) {
         i = findEither(text, Unit('>'), Unit('='), i);
@@ -55,8 +52,7 @@ std::size_t BasicMarkupScanner<Unit>::tagEnd(Text text, std::size_t tagStart) {
     return kNotFound;
 }
 
-template <typename Unit>
-std::size_t BasicMarkupScanner<Unit>::scanConstruct(std::size_t lt) {
+template <typename Unit> std::size_t BasicMarkupScanner<Unit>::scanConstruct(std::size_t lt) {
     const std::size_t n = m_text.size();
     if (matchesAt(m_text, "<!--", lt)) {
         // "<!-->" and "<!--->" already close the comment, as in a browser.
@@ -96,8 +92,7 @@ std::size_t BasicMarkupScanner<Unit>::scanConstruct(std::size_t lt) {
     return gt + 1;
 }
 
-template <typename Unit>
-void BasicMarkupScanner<Unit>::scanThrough(std::size_t pos) {
+template <typename Unit> void BasicMarkupScanner<Unit>::scanThrough(std::size_t pos) {
     while (m_frontier <= pos && m_frontier < m_text.size()) {
         const std::size_t lt = findChar(m_text, Unit('<'), m_frontier);
         if (lt == kNotFound) {
@@ -120,8 +115,7 @@ const typename BasicMarkupScanner<Unit>::Span* BasicMarkupScanner<Unit>::spanAt(
     return pos < it->second ? &*it : nullptr;
 }
 
-template <typename Unit>
-bool BasicMarkupScanner<Unit>::isMarkup(std::size_t pos) {
+template <typename Unit> bool BasicMarkupScanner<Unit>::isMarkup(std::size_t pos) {
     return spanAt(pos) == nullptr;
 }
 

@@ -13,8 +13,7 @@ namespace quillora::engine {
 /// the contents of a script, style or textarea element, is not markup and is passed over. The text is read from
 /// its start, lazily, as far as the searches need. Unit is char16_t for code units, char for the bytes of a page
 /// whose set writes every ASCII character as its one byte.
-template <typename Unit>
-class BasicMarkupScanner {
+template <typename Unit> class BasicMarkupScanner {
 public:
     using Text = std::basic_string_view<Unit>;
 

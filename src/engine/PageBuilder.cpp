@@ -4,8 +4,7 @@
 
 namespace quillora::engine {
 
-template <typename Unit>
-void BasicPageBuilder<Unit>::copy(std::size_t from, std::size_t to) {
+template <typename Unit> void BasicPageBuilder<Unit>::copy(std::size_t from, std::size_t to) {
     if (m_state == Insertion::Pending && from <= m_insertAt && m_insertAt <= to) {
         m_out += m_original.substr(from, m_insertAt - from);
         m_insertedAt = m_out.size();
@@ -16,8 +15,7 @@ void BasicPageBuilder<Unit>::copy(std::size_t from, std::size_t to) {
     m_out += m_original.substr(from, to - from);
 }
 
-template <typename Unit>
-void BasicPageBuilder<Unit>::encode(Text span) {
+template <typename Unit> void BasicPageBuilder<Unit>::encode(Text span) {
     if (m_state == Insertion::Pending) {
         m_state = Insertion::Missed;
     }
@@ -27,8 +25,7 @@ void BasicPageBuilder<Unit>::encode(Text span) {
     AppendEncodedWithScripts(m_out, span, m_charset);
 }
 
-template <typename Unit>
-void BasicPageBuilder<Unit>::append(Text text) {
+template <typename Unit> void BasicPageBuilder<Unit>::append(Text text) {
     if (m_state == Insertion::Pending && !text.empty()) {
         m_state = Insertion::Missed;
     }

@@ -12,8 +12,7 @@ namespace quillora::engine {
 /// Builds a protected page from copied stretches of the original and encoded spans, and can put a text (the
 /// header) into the copy at a given position of the original on the way, which spares moving the whole result
 /// afterwards. The text goes in only while nothing has been encoded before that position.
-template <typename Unit>
-class BasicPageBuilder {
+template <typename Unit> class BasicPageBuilder {
 public:
     using Text = std::basic_string_view<Unit>;
 

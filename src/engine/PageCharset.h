@@ -10,8 +10,7 @@ namespace quillora::engine {
 /// Unit: UTF-16 code units (char16_t), or the page's own bytes (char) in a set that writes every ASCII character
 /// as its one byte and never uses such a byte inside another character, so that a key found in the bytes is
 /// really there. The protected page is built in the same units.
-template <typename Unit>
-class PageCharset {
+template <typename Unit> class PageCharset {
 public:
     using Text = std::basic_string_view<Unit>;
 

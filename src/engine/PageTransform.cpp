@@ -16,8 +16,7 @@ namespace quillora::engine {
 
 namespace {
 
-template <typename Unit>
-using Text = std::basic_string_view<Unit>;
+template <typename Unit> using Text = std::basic_string_view<Unit>;
 
 /// Every writer call costs this much beyond its escapes (start and end of the script element).
 constexpr std::size_t kWriterCallOverhead = 56;
@@ -68,14 +67,12 @@ std::size_t outputCapacity(std::string_view text) {
     return 3 * (n + high) + kWriterCallOverhead * (tags + 1);
 }
 
-template <typename Unit>
-void appendAscii(std::basic_string<Unit>& out, std::string_view ascii) {
+template <typename Unit> void appendAscii(std::basic_string<Unit>& out, std::string_view ascii) {
     out.append(ascii.begin(), ascii.end());
 }
 
 /// True when the image-toolbar tag goes into this page: it has a head tag and no such tag yet.
-template <typename Unit>
-bool imageToolbarGoesIn(Text<Unit> text) {
+template <typename Unit> bool imageToolbarGoesIn(Text<Unit> text) {
     if (findIgnoreCase(text, "<meta http-equiv=\"imagetoolbar", 0) != kNotFound) {
         return false;
     }
@@ -95,7 +92,8 @@ bool protectInOnePass(const PageParts<Unit>& page, const ProtectionOptions& opti
         return false;
     }
     std::basic_string<Unit> insertion(page.header);
-    if (options.script(kScriptImageToolbar) && findIgnoreCase(text, "<meta http-equiv=\"imagetoolbar", 0) == kNotFound) {
+    if (options.script(kScriptImageToolbar) &&
+        findIgnoreCase(text, "<meta http-equiv=\"imagetoolbar", 0) == kNotFound) {
         appendAscii(insertion, kImageToolbarMeta);
     }
     out += page.notice;
@@ -115,8 +113,8 @@ bool protectInOnePass(const PageParts<Unit>& page, const ProtectionOptions& opti
 // in front of the writer calls there is no head or html tag to be found, unless a kept external script element
 // holds one: then the header goes into a new html element behind the DOCTYPE, which can be written first.
 template <typename Unit>
-bool wholePageInOnePass(const PageParts<Unit>& page, const ProtectionOptions& options,
-                        const PageCharset<Unit>& charset, std::basic_string<Unit>& out) {
+bool wholePageInOnePass(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
+                        std::basic_string<Unit>& out) {
     const Text<Unit> text = page.text;
     const std::size_t doctype = leadingDoctypeLength(text);
     if (doctype != 0 && findChar(text.substr(0, doctype), Unit('<'), findChar(text, Unit('<'), 0) + 1) != kNotFound) {
@@ -216,8 +214,7 @@ std::u16string ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last, std
     return ReadAttributeValue<char16_t>(first, last, text);
 }
 
-template <typename Unit>
-FrameScan ScanFrames(std::basic_string_view<Unit> text, const PageCharset<Unit>& charset) {
+template <typename Unit> FrameScan ScanFrames(std::basic_string_view<Unit> text, const PageCharset<Unit>& charset) {
     BasicMarkupScanner<Unit> scanner(text);
     FrameScan scan;
     for (std::size_t pos = 0;;) {
@@ -231,8 +228,8 @@ FrameScan ScanFrames(std::basic_string_view<Unit> text, const PageCharset<Unit>&
         const std::size_t eq = src == kNotFound ? kNotFound : findChar(text, Unit('='), src);
         std::u16string address;
         if (gt != kNotFound && eq != kNotFound) {
-            const std::basic_string<Unit> value = ReadAttributeValue<Unit>(
-                static_cast<std::ptrdiff_t>(eq) + 1, static_cast<std::ptrdiff_t>(gt) - 1, text);
+            const std::basic_string<Unit> value = ReadAttributeValue<Unit>(static_cast<std::ptrdiff_t>(eq) + 1,
+                                                                           static_cast<std::ptrdiff_t>(gt) - 1, text);
             address = charset.units(value);
         }
         if (address.empty()) {
@@ -303,7 +300,6 @@ template FrameScan ScanFrames(std::u16string_view, const PageCharset<char16_t>&)
 template FrameScan ScanFrames(std::string_view, const PageCharset<char>&);
 template void TransformPage(const PageParts<char16_t>&, const ProtectionOptions&, const PageCharset<char16_t>&,
                             std::u16string&);
-template void TransformPage(const PageParts<char>&, const ProtectionOptions&, const PageCharset<char>&,
-                            std::string&);
+template void TransformPage(const PageParts<char>&, const ProtectionOptions&, const PageCharset<char>&, std::string&);
 
 } // namespace quillora::engine

@@ -23,8 +23,7 @@ struct FrameScan {
 };
 
 /// One page and what goes into it, all in the units the page is held in.
-template <typename Unit>
-struct PageParts {
+template <typename Unit> struct PageParts {
     std::basic_string_view<Unit> text;   // the page
     std::basic_string_view<Unit> header; // the run's header
     std::basic_string_view<Unit> notice; // the notice comment as it is written; empty for none
@@ -53,8 +52,7 @@ void TransformPage(const PageParts<Unit>& page, const ProtectionOptions& options
 
 /// The frame tags of a page and their addresses.
 FrameScan ScanFrames(std::u16string_view text);
-template <typename Unit>
-FrameScan ScanFrames(std::basic_string_view<Unit> text, const PageCharset<Unit>& charset);
+template <typename Unit> FrameScan ScanFrames(std::basic_string_view<Unit> text, const PageCharset<Unit>& charset);
 
 /// True when the page holds a frame tag and every frame was followed without failure.
 bool FollowFrames(std::u16string_view text, const FramePageOperation& protectFrame);

@@ -12,15 +12,13 @@ namespace quillora::engine {
 
 namespace {
 
-template <typename Unit>
-using Text = std::basic_string_view<Unit>;
+template <typename Unit> using Text = std::basic_string_view<Unit>;
 
 constexpr bool isLetter(char16_t c) {
     return c >= u'a' && c <= u'z';
 }
 
-template <typename Unit, typename KeyUnit>
-bool matchesAtT(Text<Unit> text, Text<KeyUnit> key, std::size_t pos) {
+template <typename Unit, typename KeyUnit> bool matchesAtT(Text<Unit> text, Text<KeyUnit> key, std::size_t pos) {
     if (pos > text.size() || text.size() - pos < key.size()) {
         return false;
     }

@@ -37,8 +37,7 @@ std::size_t findIgnoreCase(std::string_view text, std::string_view key, std::siz
 /// The last position not below floor where key matches and that begins before `before`, ignoring ASCII case.
 std::size_t rfindIgnoreCase(std::u16string_view text, std::u16string_view key, std::size_t before,
                             std::size_t floor = 0);
-std::size_t rfindIgnoreCase(std::u16string_view text, std::string_view key, std::size_t before,
-                            std::size_t floor = 0);
+std::size_t rfindIgnoreCase(std::u16string_view text, std::string_view key, std::size_t before, std::size_t floor = 0);
 std::size_t rfindIgnoreCase(std::string_view text, std::string_view key, std::size_t before, std::size_t floor = 0);
 
 /// True when key matches at pos, ignoring ASCII case.
@@ -47,8 +46,7 @@ bool matchesAt(std::u16string_view text, std::string_view key, std::size_t pos);
 bool matchesAt(std::string_view text, std::string_view key, std::size_t pos);
 
 /// True for the characters that end a tag name: ">", "/", blank, tab, carriage return, line feed, form feed.
-template <typename Unit>
-constexpr bool endsTagName(Unit c) {
+template <typename Unit> constexpr bool endsTagName(Unit c) {
     return c == Unit('>') || c == Unit('/') || c == Unit(' ') || c == Unit('\t') || c == Unit('\r') ||
            c == Unit('\n') || c == Unit('\f');
 }

@@ -19,11 +19,11 @@ namespace {
 
 // The ICU sets whose bytes below 0x80 always stand for that ASCII character, checked by ICUCharsetsTest.
 constexpr std::string_view kAsciiKeyConverters[] = {
-    "ibm-866",        "ISO-8859-2",     "ISO-8859-3",     "ISO-8859-4",     "ISO-8859-5",     "ISO-8859-6",
-    "ISO-8859-7",     "ISO-8859-8",     "ISO-8859-10",    "ISO-8859-13",    "ISO-8859-14",    "ISO-8859-15",
-    "ISO-8859-16",    "KOI8-R",         "KOI8-U",         "macos-0_2-10.2", "macos-7_3-10.2", "windows-874-2000",
-    "windows-1250",   "windows-1251",   "windows-1253",   "windows-1254",   "windows-1255",   "windows-1256",
-    "windows-1257",   "windows-1258",   "euc-jp-2007",
+    "ibm-866",      "ISO-8859-2",   "ISO-8859-3",   "ISO-8859-4",     "ISO-8859-5",     "ISO-8859-6",
+    "ISO-8859-7",   "ISO-8859-8",   "ISO-8859-10",  "ISO-8859-13",    "ISO-8859-14",    "ISO-8859-15",
+    "ISO-8859-16",  "KOI8-R",       "KOI8-U",       "macos-0_2-10.2", "macos-7_3-10.2", "windows-874-2000",
+    "windows-1250", "windows-1251", "windows-1253", "windows-1254",   "windows-1255",   "windows-1256",
+    "windows-1257", "windows-1258", "euc-jp-2007",
 };
 
 class Utf8Bytes : public engine::PageCharset<char> {
@@ -115,8 +115,7 @@ public:
     std::size_t writtenBytes(std::string_view text) const override { return text.size(); }
 
 private:
-    template <typename Sink>
-    void convert(std::string_view span, Sink&& sink) const {
+    template <typename Sink> void convert(std::string_view span, Sink&& sink) const {
         ucnv_resetToUnicode(m_converter);
         UChar block[2048];
         const char* source = span.data();

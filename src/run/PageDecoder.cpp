@@ -1,12 +1,11 @@
 #include "PageDecoder.h"
 
-#include "engine/LargeBuffer.h"
-
 #include "AsciiRuns.h"
 #include "CharsetSniffer.h"
 #include "EncodingLabels.h"
 #include "Utf8Sequences.h"
 #include "Windows1252.h"
+#include "engine/LargeBuffer.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -158,8 +157,8 @@ PageEncoding PageDecoder::encodingOf(std::string_view bytes) {
     bool sawNonAscii = false;
     PageEncoding encoding;
     // All ASCII reads the same in both sets; Windows-1252 is what the page is written back in.
-    encoding.kind = isValidUtf8(bytes, sawNonAscii) && sawNonAscii ? PageEncoding::Kind::Utf8
-                                                                   : PageEncoding::Kind::Windows1252;
+    encoding.kind =
+        isValidUtf8(bytes, sawNonAscii) && sawNonAscii ? PageEncoding::Kind::Utf8 : PageEncoding::Kind::Windows1252;
     return encoding;
 }
 

@@ -205,28 +205,29 @@ std::u16string pageWithTitle(std::size_t metaEnd, std::u16string_view head = u"<
     return page + u"<title>" + titleEndingAt(metaEnd) + u"</title><meta charset=utf-8></head><body>x</body></html>";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pages, CharsetInReachTest,
-    ::testing::Values(
-        CharsetRow{"PushedOutByTheHeader", kBody, 0,
-                   u"<html><head><title>" + titleEndingAt(1010) + u"</title><meta charset=utf-8>@</head>"
-                                                                 u"<body>x</body></html>"},
-        CharsetRow{"AlreadyOutOfReach", kBody, 0, pageWithTitle(1030)},
-        CharsetRow{"StaysInReach", kBody, 0, pageWithTitle(1024 - boot().size())},
-        CharsetRow{"PushedOutByNoticeAndHeader", kEmail, 30,
-                   u"<html><head><title>" + titleEndingAt(1000 - boot().size()) +
-                       u"</title><meta charset=utf-8>@</head><body>x</body></html>"},
-        CharsetRow{"OutOfReachByTheNoticeAlone", kBody, 30, pageWithTitle(1000)},
-        CharsetRow{"InANewHeadWithoutHeadTag", kBody, 0,
-                   u"<html><title>" + titleEndingAt(1010) + u"</title><meta charset=utf-8><head>@</head>"
-                                                           u"<body>x</body></html>"},
-        CharsetRow{"AWriterCallBeforeTheDeclarationNeedsTheHeaderFirst", kLinks, 0,
-                   u"<html><head>@<a href=x>X</a><title>" + titleEndingAt(995) +
-                       u"</title><meta charset=utf-8></head><body>x</body></html>"},
-        CharsetRow{"DeclarationBeforeTheHead", kBody, 0,
-                   u"<meta charset=utf-8><html><head>@<title>" + std::u16string(990, u't') +
-                       u"</title></head><body>x</body></html>"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pages, CharsetInReachTest,
+                         ::testing::Values(CharsetRow{"PushedOutByTheHeader", kBody, 0,
+                                                      u"<html><head><title>" + titleEndingAt(1010) +
+                                                          u"</title><meta charset=utf-8>@</head>"
+                                                          u"<body>x</body></html>"},
+                                           CharsetRow{"AlreadyOutOfReach", kBody, 0, pageWithTitle(1030)},
+                                           CharsetRow{"StaysInReach", kBody, 0, pageWithTitle(1024 - boot().size())},
+                                           CharsetRow{"PushedOutByNoticeAndHeader", kEmail, 30,
+                                                      u"<html><head><title>" + titleEndingAt(1000 - boot().size()) +
+                                                          u"</title><meta charset=utf-8>@</head><body>x</body></html>"},
+                                           CharsetRow{"OutOfReachByTheNoticeAlone", kBody, 30, pageWithTitle(1000)},
+                                           CharsetRow{"InANewHeadWithoutHeadTag", kBody, 0,
+                                                      u"<html><title>" + titleEndingAt(1010) +
+                                                          u"</title><meta charset=utf-8><head>@</head>"
+                                                          u"<body>x</body></html>"},
+                                           CharsetRow{"AWriterCallBeforeTheDeclarationNeedsTheHeaderFirst", kLinks, 0,
+                                                      u"<html><head>@<a href=x>X</a><title>" + titleEndingAt(995) +
+                                                          u"</title><meta charset=utf-8></head><body>x</body></html>"},
+                                           CharsetRow{"DeclarationBeforeTheHead", kBody, 0,
+                                                      u"<meta charset=utf-8><html><head>@<title>" +
+                                                          std::u16string(990, u't') +
+                                                          u"</title></head><body>x</body></html>"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProtectPage, NoticeGoesOnTopOfEverything) {
     ProtectionOptions options;

@@ -213,7 +213,8 @@ void checkOpenBodyHidden(const Case& c, std::u16string_view rest) {
     const std::size_t html = scanner.find("</html", content, true);
     const std::size_t end = html == engine::kNotFound ? c.page.size() : html;
     const std::size_t tail = c.page.size() - end;
-    require(rest.size() >= content + tail && rest.substr(0, content) == std::u16string_view(c.page).substr(0, content) &&
+    require(rest.size() >= content + tail &&
+                rest.substr(0, content) == std::u16string_view(c.page).substr(0, content) &&
                 rest.substr(rest.size() - tail) == std::u16string_view(c.page).substr(end),
             "an open body is encoded in its place");
     std::vector<OutputSegment> segments;

@@ -70,11 +70,11 @@ TEST_P(ReadsMarkupInBytes, AgreesWithWhatTheConverterDoes) {
 INSTANTIATE_TEST_SUITE_P(Sets, ReadsMarkupInBytes,
                          ::testing::Values("ibm866", "iso-8859-2", "iso-8859-3", "iso-8859-4", "iso-8859-5",
                                            "iso-8859-6", "iso-8859-7", "iso-8859-8", "iso-8859-10", "iso-8859-13",
-                                           "iso-8859-14", "iso-8859-15", "iso-8859-16", "koi8-r", "koi8-u",
-                                           "macintosh", "x-mac-cyrillic", "windows-874", "windows-1250",
-                                           "windows-1251", "windows-1253", "windows-1254", "windows-1255",
-                                           "windows-1256", "windows-1257", "windows-1258", "gbk", "gb18030", "big5",
-                                           "euc-jp", "iso-2022-jp", "shift_jis", "euc-kr"));
+                                           "iso-8859-14", "iso-8859-15", "iso-8859-16", "koi8-r", "koi8-u", "macintosh",
+                                           "x-mac-cyrillic", "windows-874", "windows-1250", "windows-1251",
+                                           "windows-1253", "windows-1254", "windows-1255", "windows-1256",
+                                           "windows-1257", "windows-1258", "gbk", "gb18030", "big5", "euc-jp",
+                                           "iso-2022-jp", "shift_jis", "euc-kr"));
 
 TEST(ReadsMarkupInBytes, TheWebsOwnSetsAndUtf16) {
     EXPECT_TRUE(readsMarkupInBytes({PageEncoding::Kind::Utf8, {}, false}));
@@ -103,13 +103,12 @@ TEST_P(ByteCharsetEscapes, EscapeTheCodeUnitsTheBytesStandFor) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sets, ByteCharsetEscapes,
-    ::testing::Values(
-        EscapeRow{"Utf8", "utf-8", "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "%61%E9%u20AC%uD83D%uDE00"},
-        // One U+FFFD for each maximal invalid part, as the browser shows it.
-        EscapeRow{"InvalidUtf8", "utf-8", "\xFF\xE2\x82<\xC3", "%uFFFD%uFFFD%3C%uFFFD"},
-        EscapeRow{"Windows1252", "windows-1252", "\x80\x81\xE9\x9F", "%u20AC%81%E9%u0178"},
-        EscapeRow{"Koi8", "koi8-r", "\xC1z", "%u0430%7A"},
-        EscapeRow{"EucJp", "euc-jp", "\xC6\xFC\xCB\xDC<", "%u65E5%u672C%3C"}),
+    ::testing::Values(EscapeRow{"Utf8", "utf-8", "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "%61%E9%u20AC%uD83D%uDE00"},
+                      // One U+FFFD for each maximal invalid part, as the browser shows it.
+                      EscapeRow{"InvalidUtf8", "utf-8", "\xFF\xE2\x82<\xC3", "%uFFFD%uFFFD%3C%uFFFD"},
+                      EscapeRow{"Windows1252", "windows-1252", "\x80\x81\xE9\x9F", "%u20AC%81%E9%u0178"},
+                      EscapeRow{"Koi8", "koi8-r", "\xC1z", "%u0430%7A"},
+                      EscapeRow{"EucJp", "euc-jp", "\xC6\xFC\xCB\xDC<", "%u65E5%u672C%3C"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ByteCharsetEscapes, LongSpansAtEveryOffset) {

@@ -139,12 +139,12 @@ const std::string kLinks = "<a href=\"mailto:x@y\">m</a> <a href=x>l</a><script 
 INSTANTIATE_TEST_SUITE_P(
     Sets, BothPaths,
     ::testing::Values(
-        SetRow{"Windows1252", "<!DOCTYPE html><html><head><title>\x80\xE9</title></head><body>\x93" + kLinks +
-                                  "\x9F</body></html>"},
+        SetRow{"Windows1252",
+               "<!DOCTYPE html><html><head><title>\x80\xE9</title></head><body>\x93" + kLinks + "\x9F</body></html>"},
         SetRow{"Utf8", "\xEF\xBB\xBF<html><head><meta charset=utf-8></head><body>\xC3\xA9\xF0\x9F\x98\x80" + kLinks +
                            "</body></html>"},
-        SetRow{"Koi8", "<html><head><meta charset=koi8-r><title>\xC1\xC2</title></head><body>\xD7" + kLinks +
-                           "</html>"},
+        SetRow{"Koi8",
+               "<html><head><meta charset=koi8-r><title>\xC1\xC2</title></head><body>\xD7" + kLinks + "</html>"},
         SetRow{"EucJp", "<html><head><meta charset=euc-jp></head><body>\xC6\xFC\xCB\xDC" + kLinks + "</body></html>"},
         SetRow{"Greek", "<meta charset=iso-8859-7><head></head><body>\xE1\xE2 \xA4" + kLinks + "</body>"},
         SetRow{"LateDeclaration", "<html><head><title>" + std::string(900, '\xE9') +
