@@ -54,7 +54,7 @@ template <typename Unit> std::size_t BasicMarkupScanner<Unit>::tagEnd(Text text,
 
 template <typename Unit> std::size_t BasicMarkupScanner<Unit>::scanConstruct(std::size_t lt) {
     const std::size_t n = m_text.size();
-    if (matchesAt(m_text, "<!--", lt)) {
+    if (lt + 1 < n && m_text[lt + 1] == Unit('!') && matchesAt(m_text, "<!--", lt)) {
         // "<!-->" and "<!--->" already close the comment, as in a browser.
         const std::size_t close = findIgnoreCase(m_text, "-->", lt + 2);
         const std::size_t end = close == kNotFound ? n : close + 3;
@@ -76,7 +76,8 @@ template <typename Unit> std::size_t BasicMarkupScanner<Unit>::scanConstruct(std
     if (findChar(m_text.substr(0, gt), Unit('<'), lt + 1) != kNotFound) {
         m_skipped.emplace_back(lt + 1, gt);
     }
-    if (!endTag) {
+    const Unit initial = asciiLower(m_text[name]);
+    if (!endTag && (initial == Unit('s') || initial == Unit('t'))) {
         for (const auto& element : kRawTextElements) {
             const std::size_t after = lt + element.open.size();
             if (after < n && matchesAt(m_text, element.open, lt) && endsTagName(m_text[after])) {

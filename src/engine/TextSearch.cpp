@@ -33,7 +33,8 @@ template <typename Unit, typename KeyUnit> bool matchesAtT(Text<Unit> text, Text
 // The first position at or after from where the first two characters of a key stand (either case for letters).
 // Keys start with a fixed character such as "<" and pages hold many of those; testing the second character in
 // the same step passes over most of them at once.
-std::size_t findPair(Text<char16_t> text, char16_t first, char16_t second, std::size_t from) {
+// A third character (0 for none), folded the same way, passes over the near misses as well ("</p" for "</body>").
+std::size_t findPair(Text<char16_t> text, char16_t first, char16_t second, std::size_t from, char16_t third = 0) {
     const std::size_t n = text.size();
     const char16_t fold = isLetter(second) ? 0x20 : 0;
     std::size_t i = from;
@@ -41,11 +42,17 @@ std::size_t findPair(Text<char16_t> text, char16_t first, char16_t second, std::
     const __m128i wantFirst = _mm_set1_epi16(static_cast<short>(first));
     const __m128i wantSecond = _mm_set1_epi16(static_cast<short>(second));
     const __m128i foldMask = _mm_set1_epi16(static_cast<short>(fold));
-    for (; i + 9 <= n; i += 8) {
+    const __m128i wantThird = _mm_set1_epi16(static_cast<short>(third));
+    const __m128i thirdFold = _mm_set1_epi16(static_cast<short>(isLetter(third) ? 0x20 : 0));
+    for (; i + 10 <= n; i += 8) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 1));
-        const __m128i hit =
+        __m128i hit =
             _mm_and_si128(_mm_cmpeq_epi16(a, wantFirst), _mm_cmpeq_epi16(_mm_or_si128(b, foldMask), wantSecond));
+        if (third != 0) {
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 2));
+            hit = _mm_and_si128(hit, _mm_cmpeq_epi16(_mm_or_si128(c, thirdFold), wantThird));
+        }
         const int mask = _mm_movemask_epi8(hit);
         if (mask != 0) {
             return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
@@ -60,7 +67,7 @@ std::size_t findPair(Text<char16_t> text, char16_t first, char16_t second, std::
     return kNotFound;
 }
 
-std::size_t findPair(Text<char> text, char first, char second, std::size_t from) {
+std::size_t findPair(Text<char> text, char first, char second, std::size_t from, char third = 0) {
     const std::size_t n = text.size();
     const char fold = isLetter(static_cast<unsigned char>(second)) ? 0x20 : 0;
     std::size_t i = from;
@@ -68,11 +75,17 @@ std::size_t findPair(Text<char> text, char first, char second, std::size_t from)
     const __m128i wantFirst = _mm_set1_epi8(first);
     const __m128i wantSecond = _mm_set1_epi8(second);
     const __m128i foldMask = _mm_set1_epi8(fold);
-    for (; i + 17 <= n; i += 16) {
+    const __m128i wantThird = _mm_set1_epi8(third);
+    const __m128i thirdFold = _mm_set1_epi8(isLetter(static_cast<unsigned char>(third)) ? 0x20 : 0);
+    for (; i + 18 <= n; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 1));
-        const __m128i hit =
+        __m128i hit =
             _mm_and_si128(_mm_cmpeq_epi8(a, wantFirst), _mm_cmpeq_epi8(_mm_or_si128(b, foldMask), wantSecond));
+        if (third != 0) {
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 2));
+            hit = _mm_and_si128(hit, _mm_cmpeq_epi8(_mm_or_si128(c, thirdFold), wantThird));
+        }
         const int mask = _mm_movemask_epi8(hit);
         if (mask != 0) {
             return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
@@ -94,11 +107,14 @@ std::size_t findIgnoreCaseT(Text<Unit> text, Text<KeyUnit> key, std::size_t from
     }
     const auto k0 = static_cast<char16_t>(key[0]);
     const auto k1 = key.size() >= 2 ? static_cast<char16_t>(key[1]) : char16_t(0);
-    if (key.size() >= 2 && !isLetter(k0) && (isLetter(k1) || k1 < 0x40)) {
-        // "|0x20" folds only letters; below 0x40 the fold must change nothing, so such a second character is
-        // compared as it stands (no fold applied).
+    const auto k2 = key.size() >= 3 ? static_cast<char16_t>(key[2]) : char16_t(0);
+    // "|0x20" folds only letters; below 0x40 the fold must change nothing, so such a character is compared as it
+    // stands (no fold applied).
+    const auto foldable = [](char16_t c) { return isLetter(c) || (c != 0 && c < 0x40); };
+    if (key.size() >= 2 && !isLetter(k0) && foldable(k1)) {
+        const auto third = static_cast<Unit>(foldable(k2) ? k2 : 0);
         for (std::size_t i = from;; ++i) {
-            const std::size_t p = findPair(text, static_cast<Unit>(key[0]), static_cast<Unit>(key[1]), i);
+            const std::size_t p = findPair(text, static_cast<Unit>(key[0]), static_cast<Unit>(key[1]), i, third);
             if (p == kNotFound) {
                 return kNotFound;
             }
