@@ -255,8 +255,9 @@ void checkCharsetInReach(const Case& c, std::u16string_view out, std::size_t at,
         if (meta < at || end <= 1024 || end - length > 1024) {
             return;
         }
+        // A declaration whose tag holds a writer call's start (an open quote reaching into it) counts as after it.
         std::u16string before(out.substr(0, at));
-        before += out.substr(at + length, meta - at - length);
+        before += out.substr(at + length, gt + 1 - at - length);
         require(before.find(WriterCallDecoder::kCallStart) != std::u16string::npos,
                 "the header keeps the character-set declaration within the first 1024 bytes");
         return;
