@@ -261,6 +261,13 @@ void ByteEscapeWriter::units(std::u16string_view units) {
 }
 
 void ByteEscapeWriter::latin1(std::string_view bytes) {
+    if (bytes.size() < 16 && m_used + 3 * bytes.size() <= kBlock) {
+        // Short runs between other characters are the usual case in most languages.
+        m_used = static_cast<std::size_t>(
+            escapeScalar(m_block + m_used, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) -
+            m_block);
+        return;
+    }
     while (!bytes.empty()) {
         std::size_t room = (kBlock - m_used) / 3;
         if (room == 0) {

@@ -39,10 +39,18 @@ public:
             i += run;
             if (i == size)
                 break;
-            char16_t units[2];
-            char16_t* end = units;
-            i += utf8::decodeOne(p + i, size - i, end);
-            writer.units(std::u16string_view(units, static_cast<std::size_t>(end - units)));
+            if (p[i] < 0x80) {
+                writer.unit(p[i++]);
+            } else if (p[i] >= 0xC2 && p[i] <= 0xDF && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
+                // Two-byte sequences (Latin, Greek, Cyrillic, ...) are the usual case and are taken directly.
+                writer.unit(static_cast<char16_t>(((p[i] & 0x1F) << 6) | (p[i + 1] & 0x3F)));
+                i += 2;
+            } else {
+                char16_t units[2];
+                char16_t* end = units;
+                i += utf8::decodeOne(p + i, size - i, end);
+                writer.units(std::u16string_view(units, static_cast<std::size_t>(end - units)));
+            }
         }
     }
     std::u16string units(std::string_view span) const override {
