@@ -115,6 +115,7 @@ TEST(ByteCharsetEscapes, LongSpansAtEveryOffset) {
     // The many-at-a-time paths must hand over exactly at the characters they cannot take.
     const auto utf8 = byteCharsetFor({PageEncoding::Kind::Utf8, {}, false});
     const auto windows = byteCharsetFor({PageEncoding::Kind::Windows1252, {}, false});
+    const auto latin9 = byteCharsetFor(*encodingForLabel("iso-8859-15"));
     for (std::size_t offset = 0; offset < 40; ++offset) {
         const std::string ascii(offset, 'a');
         const std::string tail(37, 'b');
@@ -130,6 +131,10 @@ TEST(ByteCharsetEscapes, LongSpansAtEveryOffset) {
         out.clear();
         windows->appendEscapes(out, ascii + "\x93\xE9" + tail);
         EXPECT_EQ(out, escapedAscii + "%u201C%E9" + escapedTail) << offset;
+        // Through a converter: code units below 256 many at a time, the others one by one.
+        out.clear();
+        latin9->appendEscapes(out, ascii + "\xA4\xE9" + tail);
+        EXPECT_EQ(out, escapedAscii + "%u20AC%E9" + escapedTail) << offset;
     }
 }
 
