@@ -139,11 +139,7 @@ void BM_RewritePageDecoded(benchmark::State& state) {
 }
 
 BENCHMARK(BM_RewritePage)->Args({64 << 20, 2})->Args({64 << 20, 3})->Args({10 << 10, 2})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RewritePageReused)
-    ->Args({64 << 20, 2})
-    ->Args({64 << 20, 3})
-    ->Iterations(4)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RewritePageReused)->Args({64 << 20, 2})->Args({64 << 20, 3})->Iterations(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RewritePageDecoded)
     ->Args({64 << 20, 2})
     ->Args({64 << 20, 3})
