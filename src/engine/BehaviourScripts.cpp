@@ -44,7 +44,7 @@ constexpr std::u16string_view kB1 = u"<SCRIPT LANGUAGE=JavaScript><!--\r\n";
 constexpr std::u16string_view kB2 = u"function qv_ne(){return true}onerror=qv_ne;";
 constexpr std::u16string_view kB3 = u"//--></SCRIPT>";
 
-constexpr std::u16string_view kImageToolbarMeta = u"<META HTTP-EQUIV=\"imagetoolbar\" CONTENT=\"no\">";
+constexpr std::string_view kImageToolbarMeta = "<META HTTP-EQUIV=\"imagetoolbar\" CONTENT=\"no\">";
 
 void appendWarning(std::u16string& s, const ProtectionOptions& options) {
     s += u"alert('";
@@ -168,16 +168,30 @@ void BuildBehaviourScripts(std::u16string& header, const ProtectionOptions& opti
     AppendEncodedWithScripts(header, block);
 }
 
-void InsertImageToolbarMeta(std::u16string& page) {
-    if (findIgnoreCase(page, u"<meta http-equiv=\"imagetoolbar", 0) != kNotFound) {
+namespace {
+
+template <typename Unit> void insertImageToolbarMeta(std::basic_string<Unit>& page) {
+    const std::basic_string_view<Unit> text = page;
+    if (findIgnoreCase(text, "<meta http-equiv=\"imagetoolbar", 0) != kNotFound) {
         return;
     }
-    MarkupScanner scanner(page);
-    const std::size_t head = scanner.find(u"<head", 0, true);
-    const std::size_t gt = head == kNotFound ? kNotFound : MarkupScanner::tagEnd(page, head);
+    BasicMarkupScanner<Unit> scanner(text);
+    const std::size_t head = scanner.find("<head", 0, true);
+    const std::size_t gt = head == kNotFound ? kNotFound : BasicMarkupScanner<Unit>::tagEnd(text, head);
     if (gt != kNotFound) {
-        page.insert(gt + 1, kImageToolbarMeta);
+        page.insert(page.begin() + static_cast<std::ptrdiff_t>(gt + 1), kImageToolbarMeta.begin(),
+                    kImageToolbarMeta.end());
     }
+}
+
+} // namespace
+
+void InsertImageToolbarMeta(std::u16string& page) {
+    insertImageToolbarMeta(page);
+}
+
+void InsertImageToolbarMeta(std::string& page) {
+    insertImageToolbarMeta(page);
 }
 
 } // namespace quillora::engine

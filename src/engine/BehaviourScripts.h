@@ -12,6 +12,7 @@ void BuildBehaviourScripts(std::u16string& header, const ProtectionOptions& opti
 
 /// Inserts the image-toolbar META tag after the page's head tag, unless the page has one already.
 void InsertImageToolbarMeta(std::u16string& page);
+void InsertImageToolbarMeta(std::string& page);
 
 /// A typed text made safe inside a single-quoted script string literal.
 std::u16string EscapeScriptString(std::u16string_view text);

@@ -14,30 +14,33 @@ namespace quillora::engine {
 
 namespace {
 
-constexpr std::u16string_view kMailto = u"mailto:";
-constexpr std::u16string_view kAnchorOpen = u"<a ";
-constexpr std::u16string_view kAnchorClose = u"</a>";
+constexpr std::string_view kMailto = "mailto:";
+constexpr std::string_view kAnchorOpen = "<a ";
+constexpr std::string_view kAnchorClose = "</a>";
 
 // The page as it stands after the replacements so far: pieces of the original text and pieces of new text.
 // A "mailto:" outside a link makes the search reach back over the links before it one by one; the pieces let
 // that happen without copying the page, and two memos keep each step from searching the same text again:
 // which "mailto:" follows a piece, and back to which piece no link stands before a "mailto:".
-class PieceText {
+template <typename Unit> class PieceText {
 public:
+    using Text = std::basic_string_view<Unit>;
+
     struct Piece {
         std::size_t id;
-        std::size_t begin, end; // range of the original text, when it is not new text
-        std::u16string owned;   // new text
+        std::size_t begin, end;        // range of the original text, when it is not new text
+        std::basic_string<Unit> owned; // new text
         bool isOwned = false;
         std::optional<bool> hasMailto = std::nullopt;
     };
-    using Iter = std::list<Piece>::iterator;
+    using Iter = typename std::list<Piece>::iterator;
     struct Position {
         Iter piece;
         std::size_t offset;
     };
 
-    explicit PieceText(std::u16string_view original) : m_original(original), m_scanner(original) {
+    PieceText(Text original, const PageCharset<Unit>& charset)
+        : m_original(original), m_charset(charset), m_scanner(original) {
         addPiece(m_pieces.end(), Piece{0, 0, original.size(), {}, false});
     }
 
@@ -62,7 +65,7 @@ public:
     void noLinkBefore(Position mailto) { m_floor = mark(mailto); }
     /// No link stands between the start of piece `from` and the "mailto:".
     void noLinkBetween(Position from, Position mailto) { m_linkFree = Span{mark(from), mark(mailto)}; }
-    void appendTo(PageBuilder& out) const;
+    void appendTo(BasicPageBuilder<Unit>& out) const;
 
 private:
     // A position that stays recognisable while pieces come and go.
@@ -90,16 +93,16 @@ private:
         const auto it = m_byId.find(m.id);
         return it == m_byId.end() ? std::nullopt : std::optional<Position>(Position{it->second, m.offset});
     }
-    std::u16string_view view(const Piece& piece) const {
-        return piece.isOwned ? std::u16string_view(piece.owned)
-                             : m_original.substr(piece.begin, piece.end - piece.begin);
+    Text view(const Piece& piece) const {
+        return piece.isOwned ? Text(piece.owned) : m_original.substr(piece.begin, piece.end - piece.begin);
     }
-    std::size_t findIn(const Piece& piece, std::u16string_view key, std::size_t from);
-    std::size_t rfindIn(const Piece& piece, std::u16string_view key, std::size_t before, std::size_t floor);
+    std::size_t findIn(const Piece& piece, std::string_view key, std::size_t from);
+    std::size_t rfindIn(const Piece& piece, std::string_view key, std::size_t before, std::size_t floor);
     void forgetMarksIn(const std::vector<std::size_t>& ids, const Piece& first, std::size_t offset);
 
-    std::u16string_view m_original;
-    MarkupScanner m_scanner;
+    Text m_original;
+    const PageCharset<Unit>& m_charset;
+    BasicMarkupScanner<Unit> m_scanner;
     std::list<Piece> m_pieces;
     std::unordered_map<std::size_t, Iter> m_byId;
     std::size_t m_nextId = 0;
@@ -108,11 +111,12 @@ private:
     std::optional<Span> m_linkFree;    // no link from the start of `from` up to the "mailto:" at `to`
 };
 
-std::size_t PieceText::findIn(const Piece& piece, std::u16string_view key, std::size_t from) {
-    const std::u16string_view text = view(piece);
+template <typename Unit>
+std::size_t PieceText<Unit>::findIn(const Piece& piece, std::string_view key, std::size_t from) {
+    const Text text = view(piece);
     std::size_t found;
     if (piece.isOwned) {
-        found = MarkupScanner(text).find(key, from);
+        found = BasicMarkupScanner<Unit>(text).find(key, from);
     } else {
         found = m_scanner.find(key, piece.begin + from, false, piece.end);
         found = found == kNotFound ? kNotFound : found - piece.begin;
@@ -120,16 +124,17 @@ std::size_t PieceText::findIn(const Piece& piece, std::u16string_view key, std::
     return found;
 }
 
-std::size_t PieceText::rfindIn(const Piece& piece, std::u16string_view key, std::size_t before, std::size_t floor) {
+template <typename Unit>
+std::size_t PieceText<Unit>::rfindIn(const Piece& piece, std::string_view key, std::size_t before, std::size_t floor) {
     if (piece.isOwned) {
-        const std::size_t found = MarkupScanner(piece.owned).rfind(key, before, floor);
+        const std::size_t found = BasicMarkupScanner<Unit>(Text(piece.owned)).rfind(key, before, floor);
         return found != kNotFound && found + key.size() <= piece.owned.size() ? found : kNotFound;
     }
     const std::size_t found = m_scanner.rfind(key, piece.begin + before, piece.begin + floor);
     return found != kNotFound && found + key.size() <= piece.end ? found - piece.begin : kNotFound;
 }
 
-std::optional<PieceText::Position> PieceText::findMailto(Position from) {
+template <typename Unit> auto PieceText<Unit>::findMailto(Position from) -> std::optional<Position> {
     const std::optional<Span> known = m_mailtoAfter;
     std::optional<Position> found;
     for (Iter it = from.piece; it != m_pieces.end() && !found; ++it) {
@@ -157,7 +162,7 @@ std::optional<PieceText::Position> PieceText::findMailto(Position from) {
     return found;
 }
 
-std::optional<PieceText::Position> PieceText::rfindAnchor(Position before) {
+template <typename Unit> auto PieceText<Unit>::rfindAnchor(Position before) -> std::optional<Position> {
     Iter it = before.piece;
     std::size_t limit = before.offset;
     if (m_linkFree && m_linkFree->to == mark(before)) {
@@ -184,7 +189,7 @@ std::optional<PieceText::Position> PieceText::rfindAnchor(Position before) {
     }
 }
 
-std::optional<PieceText::Position> PieceText::findAnchorClose(Position from) {
+template <typename Unit> auto PieceText<Unit>::findAnchorClose(Position from) -> std::optional<Position> {
     for (Iter it = from.piece; it != m_pieces.end(); ++it) {
         const std::size_t p = findIn(*it, kAnchorClose, it == from.piece ? from.offset : 0);
         if (p != kNotFound && p + kAnchorClose.size() <= view(*it).size()) {
@@ -194,7 +199,8 @@ std::optional<PieceText::Position> PieceText::findAnchorClose(Position from) {
     return std::nullopt;
 }
 
-void PieceText::forgetMarksIn(const std::vector<std::size_t>& ids, const Piece& first, std::size_t offset) {
+template <typename Unit>
+void PieceText<Unit>::forgetMarksIn(const std::vector<std::size_t>& ids, const Piece& first, std::size_t offset) {
     const auto changed = [&](const Mark& m) {
         return (m.id == first.id && m.offset > offset) ||
                (m.id != first.id && std::find(ids.begin(), ids.end(), m.id) != ids.end());
@@ -210,12 +216,12 @@ void PieceText::forgetMarksIn(const std::vector<std::size_t>& ids, const Piece& 
     }
 }
 
-PieceText::Position PieceText::encode(Position from, Position to) {
-    std::u16string span;
+template <typename Unit> auto PieceText<Unit>::encode(Position from, Position to) -> Position {
+    std::basic_string<Unit> span;
     std::vector<std::size_t> changed;
     for (Iter it = from.piece;; ++it) {
         changed.push_back(it->id);
-        const std::u16string_view text = view(*it);
+        const Text text = view(*it);
         const std::size_t begin = it == from.piece ? from.offset : 0;
         const std::size_t end = it == to.piece ? to.offset : text.size();
         span += text.substr(begin, end - begin);
@@ -239,14 +245,16 @@ PieceText::Position PieceText::encode(Position from, Position to) {
         from.piece->end = from.piece->begin + from.offset;
     }
     from.piece->hasMailto.reset();
-    addPiece(next, Piece{0, 0, 0, EncodeWithScripts(span), true});
+    std::basic_string<Unit> encoded;
+    AppendEncodedWithScripts(encoded, Text(span), m_charset);
+    addPiece(next, Piece{0, 0, 0, std::move(encoded), true});
     if (!view(tail).empty()) {
         addPiece(next, std::move(tail));
     }
     return Position{std::next(from.piece, 2), 0};
 }
 
-void PieceText::appendTo(PageBuilder& out) const {
+template <typename Unit> void PieceText<Unit>::appendTo(BasicPageBuilder<Unit>& out) const {
     for (const Piece& piece : m_pieces) {
         if (piece.isOwned) {
             out.append(piece.owned);
@@ -258,14 +266,15 @@ void PieceText::appendTo(PageBuilder& out) const {
 
 } // namespace
 
-void EncodeEmailLinks(std::u16string_view text, PageBuilder& out) {
-    PieceText page(text);
-    PieceText::Position pos = page.start();
+template <typename Unit> void EncodeEmailLinks(std::basic_string_view<Unit> text, BasicPageBuilder<Unit>& out) {
+    using Page = PieceText<Unit>;
+    Page page(text, out.charset());
+    typename Page::Position pos = page.start();
     while (const auto mailto = page.findMailto(pos)) {
         const auto anchor = page.rfindAnchor(*mailto);
         if (!anchor) {
             page.noLinkBefore(*mailto);
-            pos = PieceText::Position{mailto->piece, mailto->offset + kMailto.size()};
+            pos = typename Page::Position{mailto->piece, mailto->offset + kMailto.size()};
             continue;
         }
         const auto close = page.findAnchorClose(*anchor);
@@ -274,12 +283,15 @@ void EncodeEmailLinks(std::u16string_view text, PageBuilder& out) {
         }
         // A link closed before the "mailto:" leaves it where it is, and no other link stands between them.
         const bool mailtoStays = !page.within(*mailto, *anchor, *close);
-        pos = page.encode(*anchor, PieceText::Position{close->piece, close->offset + kAnchorClose.size()});
+        pos = page.encode(*anchor, typename Page::Position{close->piece, close->offset + kAnchorClose.size()});
         if (mailtoStays) {
             page.noLinkBetween(pos, *mailto);
         }
     }
     page.appendTo(out);
 }
+
+template void EncodeEmailLinks(std::u16string_view, BasicPageBuilder<char16_t>&);
+template void EncodeEmailLinks(std::string_view, BasicPageBuilder<char>&);
 
 } // namespace quillora::engine

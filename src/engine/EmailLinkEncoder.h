@@ -9,6 +9,6 @@ namespace quillora::engine {
 /// Replaces every link that leads to an e-mail address by its encoding and appends the result to out. The link
 /// taken for a "mailto:" is the nearest "<a " before it, even one closed before it, so one "mailto:" outside a
 /// link can reach back over several links.
-void EncodeEmailLinks(std::u16string_view text, PageBuilder& out);
+template <typename Unit> void EncodeEmailLinks(std::basic_string_view<Unit> text, BasicPageBuilder<Unit>& out);
 
 } // namespace quillora::engine

@@ -8,22 +8,34 @@
 
 namespace quillora::engine {
 
-void reserveText(std::u16string& text, std::size_t n) {
-    text.reserve(n);
+namespace {
+
+void adviseLargePages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes) {
 #ifdef __linux__
     constexpr std::size_t kHugePage = 2 * 1024 * 1024;
-    const std::size_t bytes = text.capacity() * sizeof(char16_t);
     if (bytes < 4 * kHugePage) {
         return;
     }
     // Only whole large pages inside the buffer can be advised; failure just leaves the small pages.
-    const auto begin = reinterpret_cast<std::uintptr_t>(text.data());
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
     const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
     if (last > first) {
         madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
     }
 #endif
+}
+
+} // namespace
+
+void reserveText(std::u16string& text, std::size_t n) {
+    text.reserve(n);
+    adviseLargePages(text.data(), text.capacity() * sizeof(char16_t));
+}
+
+void reserveText(std::string& text, std::size_t n) {
+    text.reserve(n);
+    adviseLargePages(text.data(), text.capacity());
 }
 
 } // namespace quillora::engine

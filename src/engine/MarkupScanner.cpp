@@ -7,42 +7,42 @@ namespace quillora::engine {
 namespace {
 
 struct RawTextElement {
-    std::u16string_view open;  // "<script"
-    std::u16string_view close; // "</script"
+    std::string_view open;  // "<script"
+    std::string_view close; // "</script"
 };
 
 constexpr RawTextElement kRawTextElements[] = {
-    {u"<script", u"</script"},
-    {u"<style", u"</style"},
-    {u"<textarea", u"</textarea"},
+    {"<script", "</script"},
+    {"<style", "</style"},
+    {"<textarea", "</textarea"},
 };
 
-bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f';
+template <typename Unit> bool isBlank(Unit c) {
+    return c == Unit(' ') || c == Unit('\t') || c == Unit('\r') || c == Unit('\n') || c == Unit('\f');
 }
 
-bool isAsciiLetter(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+template <typename Unit> bool isAsciiLetter(Unit c) {
+    return (c >= Unit('a') && c <= Unit('z')) || (c >= Unit('A') && c <= Unit('Z'));
 }
 
 } // namespace
 
-std::size_t MarkupScanner::tagEnd(std::u16string_view text, std::size_t tagStart) {
+template <typename Unit> std::size_t BasicMarkupScanner<Unit>::tagEnd(Text text, std::size_t tagStart) {
     const std::size_t n = text.size();
     for (std::size_t i = tagStart; i < n; ++i) {
-        i = findEither(text, u'>', u'=', i);
-        if (i == kNotFound || text[i] == u'>') {
+        i = findEither(text, Unit('>'), Unit('='), i);
+        if (i == kNotFound || text[i] == Unit('>')) {
             return i;
         }
         std::size_t v = i + 1;
         while (v < n && isBlank(text[v])) {
             ++v;
         }
-        if (v < n && (text[v] == u'"' || text[v] == u'\'')) {
+        if (v < n && (text[v] == Unit('"') || text[v] == Unit('\''))) {
             const std::size_t close = findChar(text, text[v], v + 1);
             if (close == kNotFound) {
                 // An unclosed quote does not hide the tag's end.
-                return findChar(text, u'>', tagStart);
+                return findChar(text, Unit('>'), tagStart);
             }
             i = close;
         } else {
@@ -52,16 +52,16 @@ std::size_t MarkupScanner::tagEnd(std::u16string_view text, std::size_t tagStart
     return kNotFound;
 }
 
-std::size_t MarkupScanner::scanConstruct(std::size_t lt) {
+template <typename Unit> std::size_t BasicMarkupScanner<Unit>::scanConstruct(std::size_t lt) {
     const std::size_t n = m_text.size();
-    if (matchesAt(m_text, u"<!--", lt)) {
+    if (lt + 1 < n && m_text[lt + 1] == Unit('!') && matchesAt(m_text, "<!--", lt)) {
         // "<!-->" and "<!--->" already close the comment, as in a browser.
-        const std::size_t close = findIgnoreCase(m_text, u"-->", lt + 2);
+        const std::size_t close = findIgnoreCase(m_text, "-->", lt + 2);
         const std::size_t end = close == kNotFound ? n : close + 3;
         m_skipped.emplace_back(lt, end);
         return end;
     }
-    const bool endTag = lt + 1 < n && m_text[lt + 1] == u'/';
+    const bool endTag = lt + 1 < n && m_text[lt + 1] == Unit('/');
     const std::size_t name = endTag ? lt + 2 : lt + 1;
     if (name >= n || !isAsciiLetter(m_text[name])) {
         return lt + 1;
@@ -73,10 +73,11 @@ std::size_t MarkupScanner::scanConstruct(std::size_t lt) {
         return lt + 1;
     }
     // What stands between a tag's name and its end is attribute text, as in onclick="w('<a href=x>')".
-    if (findChar(m_text.substr(0, gt), u'<', lt + 1) != kNotFound) {
+    if (findChar(m_text.substr(0, gt), Unit('<'), lt + 1) != kNotFound) {
         m_skipped.emplace_back(lt + 1, gt);
     }
-    if (!endTag) {
+    const Unit initial = asciiLower(m_text[name]);
+    if (!endTag && (initial == Unit('s') || initial == Unit('t'))) {
         for (const auto& element : kRawTextElements) {
             const std::size_t after = lt + element.open.size();
             if (after < n && matchesAt(m_text, element.open, lt) && endsTagName(m_text[after])) {
@@ -92,9 +93,9 @@ std::size_t MarkupScanner::scanConstruct(std::size_t lt) {
     return gt + 1;
 }
 
-void MarkupScanner::scanThrough(std::size_t pos) {
+template <typename Unit> void BasicMarkupScanner<Unit>::scanThrough(std::size_t pos) {
     while (m_frontier <= pos && m_frontier < m_text.size()) {
-        const std::size_t lt = findChar(m_text, u'<', m_frontier);
+        const std::size_t lt = findChar(m_text, Unit('<'), m_frontier);
         if (lt == kNotFound) {
             m_frontier = m_text.size();
             return;
@@ -103,7 +104,8 @@ void MarkupScanner::scanThrough(std::size_t pos) {
     }
 }
 
-const MarkupScanner::Span* MarkupScanner::spanAt(std::size_t pos) {
+template <typename Unit>
+const typename BasicMarkupScanner<Unit>::Span* BasicMarkupScanner<Unit>::spanAt(std::size_t pos) {
     scanThrough(pos);
     auto it = std::upper_bound(m_skipped.begin(), m_skipped.end(), pos,
                                [](std::size_t p, const Span& s) { return p < s.first; });
@@ -114,12 +116,13 @@ const MarkupScanner::Span* MarkupScanner::spanAt(std::size_t pos) {
     return pos < it->second ? &*it : nullptr;
 }
 
-bool MarkupScanner::isMarkup(std::size_t pos) {
+template <typename Unit> bool BasicMarkupScanner<Unit>::isMarkup(std::size_t pos) {
     return spanAt(pos) == nullptr;
 }
 
-std::size_t MarkupScanner::find(std::u16string_view key, std::size_t from, bool wholeName, std::size_t end) {
-    const std::u16string_view range = m_text.substr(0, end);
+template <typename Unit>
+std::size_t BasicMarkupScanner<Unit>::find(std::string_view key, std::size_t from, bool wholeName, std::size_t end) {
+    const Text range = m_text.substr(0, end);
     while (from < range.size()) {
         const std::size_t p = findIgnoreCase(range, key, from);
         if (p == kNotFound) {
@@ -139,7 +142,8 @@ std::size_t MarkupScanner::find(std::u16string_view key, std::size_t from, bool 
     return kNotFound;
 }
 
-std::size_t MarkupScanner::rfind(std::u16string_view key, std::size_t before, std::size_t floor) {
+template <typename Unit>
+std::size_t BasicMarkupScanner<Unit>::rfind(std::string_view key, std::size_t before, std::size_t floor) {
     while (before > floor) {
         const std::size_t p = rfindIgnoreCase(m_text, key, before, floor);
         if (p == kNotFound) {
@@ -153,5 +157,8 @@ std::size_t MarkupScanner::rfind(std::u16string_view key, std::size_t before, st
     }
     return kNotFound;
 }
+
+template class BasicMarkupScanner<char16_t>;
+template class BasicMarkupScanner<char>;
 
 } // namespace quillora::engine

@@ -4,9 +4,10 @@
 
 namespace quillora::engine {
 
-void PageBuilder::copy(std::size_t from, std::size_t to) {
+template <typename Unit> void BasicPageBuilder<Unit>::copy(std::size_t from, std::size_t to) {
     if (m_state == Insertion::Pending && from <= m_insertAt && m_insertAt <= to) {
         m_out += m_original.substr(from, m_insertAt - from);
+        m_insertedAt = m_out.size();
         m_out += m_insertion;
         m_state = Insertion::Done;
         from = m_insertAt;
@@ -14,18 +15,27 @@ void PageBuilder::copy(std::size_t from, std::size_t to) {
     m_out += m_original.substr(from, to - from);
 }
 
-void PageBuilder::encode(std::u16string_view span) {
+template <typename Unit> void BasicPageBuilder<Unit>::encode(Text span) {
     if (m_state == Insertion::Pending) {
         m_state = Insertion::Missed;
     }
-    AppendEncodedWithScripts(m_out, span);
+    if (m_firstEncoded == kNotFound) {
+        m_firstEncoded = m_out.size();
+    }
+    AppendEncodedWithScripts(m_out, span, m_charset);
 }
 
-void PageBuilder::append(std::u16string_view text) {
+template <typename Unit> void BasicPageBuilder<Unit>::append(Text text) {
     if (m_state == Insertion::Pending && !text.empty()) {
         m_state = Insertion::Missed;
     }
+    if (m_firstEncoded == kNotFound && !text.empty()) {
+        m_firstEncoded = m_out.size(); // new text holds writer calls
+    }
     m_out += text;
 }
+
+template class BasicPageBuilder<char16_t>;
+template class BasicPageBuilder<char>;
 
 } // namespace quillora::engine

@@ -2,175 +2,193 @@
 
 #include "BehaviourScripts.h"
 #include "ContentEncoding.h"
-#include "EmailLinkEncoder.h"
+#include "Encryption.h"
+#include "HeaderPlacement.h"
 #include "LargeBuffer.h"
 #include "MarkupScanner.h"
 #include "PageBuilder.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace quillora::engine {
 
 namespace {
 
-constexpr std::u16string_view kAnchorOpen = u"<a ";
-constexpr std::u16string_view kAnchorClose = u"</a>";
-constexpr std::u16string_view kBodyClose = u"</body>";
+template <typename Unit> using Text = std::basic_string_view<Unit>;
 
 /// Every writer call costs this much beyond its escapes (start and end of the script element).
 constexpr std::size_t kWriterCallOverhead = 56;
 
-constexpr std::u16string_view kImageToolbarMeta = u"<META HTTP-EQUIV=\"imagetoolbar\" CONTENT=\"no\">";
+constexpr std::string_view kImageToolbarMeta = "<META HTTP-EQUIV=\"imagetoolbar\" CONTENT=\"no\">";
 
 // Room for the protected page, so that it is never moved while it grows: every character escaped, plus a
 // writer call for every tag that could start a link or a script.
-std::size_t outputCapacity(std::u16string_view text, std::size_t extra) {
+std::size_t outputCapacity(std::u16string_view text) {
     std::size_t wide = 0;
     std::size_t tags = 0;
     for (const char16_t c : text) {
         wide += c >= 256;
         tags += c == u'<';
     }
-    return 3 * (text.size() + wide) + kWriterCallOverhead * (tags + 1) + extra;
+    return 3 * (text.size() + wide) + kWriterCallOverhead * (tags + 1);
 }
 
-/// The length of a "<!DOCTYPE ...>" that opens the page after blanks, 0 when there is none.
-std::size_t leadingDoctypeLength(std::u16string_view text) {
+// In bytes: a byte from 0x80 up may stand for a code unit escaped in six bytes, or for a part of one.
+std::size_t outputCapacity(std::string_view text) {
+    const std::size_t n = text.size();
+    std::size_t high = 0;
+    std::size_t tags = 0;
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\r' || text[i] == u'\n')) {
-        ++i;
+#ifdef __SSE2__
+    // Each byte lane counts up to 255 hits before the lanes are summed.
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 <= n) {
+        __m128i highLanes = zero;
+        __m128i tagLanes = zero;
+        const std::size_t stop = std::min(n - (n - i) % 16, i + 16 * 255);
+        for (; i < stop; i += 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+            highLanes = _mm_sub_epi8(highLanes, _mm_cmplt_epi8(block, zero));
+            tagLanes = _mm_sub_epi8(tagLanes, _mm_cmpeq_epi8(block, lt));
+        }
+        const __m128i highSums = _mm_sad_epu8(highLanes, zero);
+        const __m128i tagSums = _mm_sad_epu8(tagLanes, zero);
+        high += static_cast<std::size_t>(_mm_cvtsi128_si32(highSums) + _mm_extract_epi16(highSums, 4));
+        tags += static_cast<std::size_t>(_mm_cvtsi128_si32(tagSums) + _mm_extract_epi16(tagSums, 4));
     }
-    if (!matchesAt(text, u"<!doctype", i)) {
-        return 0;
+#endif
+    for (; i < n; ++i) {
+        high += static_cast<unsigned char>(text[i]) >= 0x80;
+        tags += text[i] == '<';
     }
-    const std::size_t gt = findChar(text, u'>', i);
-    return gt == kNotFound ? 0 : gt + 1;
+    return 3 * (n + high) + kWriterCallOverhead * (tags + 1);
 }
 
-/// The first META tag that declares a character set where a browser looks for one (its first 1024
-/// characters), or nothing.
-std::u16string charsetDeclaration(std::u16string_view text) {
-    constexpr std::size_t kPrescan = 1024;
-    MarkupScanner scanner(text);
-    for (std::size_t at = scanner.find(u"<meta", 0, true, kPrescan + 4); at != kNotFound;
-         at = scanner.find(u"<meta", at + 1, true, kPrescan + 4)) {
-        const std::size_t gt = MarkupScanner::tagEnd(text, at);
-        if (gt == kNotFound) {
-            break;
-        }
-        const std::u16string_view tag = text.substr(at, gt + 1 - at);
-        if (findIgnoreCase(tag, u"charset", 0) != kNotFound) {
-            return std::u16string(tag);
-        }
+template <typename Unit> void appendAscii(std::basic_string<Unit>& out, std::string_view ascii) {
+    out.append(ascii.begin(), ascii.end());
+}
+
+/// True when the image-toolbar tag goes into this page: it has a head tag and no such tag yet.
+template <typename Unit> bool imageToolbarGoesIn(Text<Unit> text) {
+    if (findIgnoreCase(text, "<meta http-equiv=\"imagetoolbar", 0) != kNotFound) {
+        return false;
     }
-    return {};
+    BasicMarkupScanner<Unit> scanner(text);
+    return tagEndAt(text, scanner.find("<head", 0, true)) != kNotFound;
 }
 
-/// The end of the tag found by a key at pos, or kNotFound.
-std::size_t tagEndAt(std::u16string_view text, std::size_t pos) {
-    return pos == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, pos);
-}
-
-// Links (mode 1) and bodies (mode 2) are replaced front to back, so the result is built in one pass: the text
-// before a span is copied, the span is encoded. The markup after a replaced span reads as it did before.
-void encodeLinks(std::u16string_view text, PageBuilder& out) {
-    MarkupScanner scanner(text);
-    std::size_t copied = 0;
-    for (std::size_t pos = 0;;) {
-        const std::size_t a = scanner.find(kAnchorOpen, pos);
-        const std::size_t e = a == kNotFound ? kNotFound : scanner.find(kAnchorClose, a);
-        if (e == kNotFound) {
-            break;
-        }
-        const std::size_t end = e + kAnchorClose.size();
-        out.copy(copied, a);
-        out.encode(text.substr(a, end - a));
-        copied = pos = end;
+// The usual page has its head before anything that gets encoded: then the head tag found in the source is
+// the one the finished page would show, and the header (and image-toolbar tag) go in while the page is built.
+template <typename Unit>
+bool protectInOnePass(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
+                      std::basic_string<Unit>& out) {
+    const Text<Unit> text = page.text;
+    BasicMarkupScanner<Unit> scanner(text);
+    const std::size_t headEnd = tagEndAt(text, scanner.find("<head", 0, true));
+    if (headEnd == kNotFound) {
+        return false;
     }
-    out.copy(copied, text.size());
-}
-
-void encodeBodies(std::u16string_view text, PageBuilder& out) {
-    MarkupScanner scanner(text);
-    std::size_t copied = 0;
-    for (std::size_t pos = 0;;) {
-        const std::size_t gt = tagEndAt(text, scanner.find(u"<body", pos, true));
-        if (gt == kNotFound) {
-            break;
-        }
-        const std::size_t content = gt + 1;
-        const std::size_t close = scanner.find(kBodyClose, content);
-        if (close == kNotFound) {
-            // The search would go on from the second character after this tag, but no later body tag can find
-            // a "</body>" either.
-            break;
-        }
-        out.copy(copied, content);
-        out.encode(text.substr(content, close - content));
-        copied = pos = close;
+    std::basic_string<Unit> insertion(page.header);
+    if (options.script(kScriptImageToolbar) &&
+        findIgnoreCase(text, "<meta http-equiv=\"imagetoolbar", 0) == kNotFound) {
+        appendAscii(insertion, kImageToolbarMeta);
     }
-    out.copy(copied, text.size());
+    out += page.notice;
+    const std::size_t pageStart = out.size();
+    BasicPageBuilder<Unit> builder(out, text, charset);
+    builder.insertWhileCopying(headEnd + 1, insertion);
+    encrypt(text, options.encryptionMode, builder);
+    if (!builder.inserted()) {
+        return false;
+    }
+    keepCharsetInReach(out, pageStart, Placement{builder.insertedAt(), page.header.size()}, builder.firstEncoded(),
+                       page.bytesBefore, charset);
+    return true;
 }
 
-void encodeWholePage(std::u16string_view text, PageBuilder& out) {
-    // A leading DOCTYPE stays first and readable, or the browser would render the page in quirks mode.
+// In whole-page mode the header is placed by what the finished page shows. With nothing but a DOCTYPE readable
+// in front of the writer calls there is no head or html tag to be found, unless a kept external script element
+// holds one: then the header goes into a new html element behind the DOCTYPE, which can be written first.
+template <typename Unit>
+bool wholePageInOnePass(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
+                        std::basic_string<Unit>& out) {
+    const Text<Unit> text = page.text;
     const std::size_t doctype = leadingDoctypeLength(text);
-    out.copy(0, doctype);
-    out.encode(text.substr(doctype));
+    if (doctype != 0 && findChar(text.substr(0, doctype), Unit('<'), findChar(text, Unit('<'), 0) + 1) != kNotFound) {
+        return false;
+    }
+    if (options.script(kScriptImageToolbar) && imageToolbarGoesIn(text)) {
+        return false;
+    }
+    // The page's character-set declaration would reach the browser only once parsing has begun, too late to
+    // count: a copy of it stays readable in front of the header.
+    std::basic_string<Unit> header = charsetDeclaration(text, charset);
+    header += page.header;
+    out += page.notice;
+    out += text.substr(0, doctype);
+    out += headerInNewHead(Text<Unit>(header), true);
+    KeptElements kept;
+    AppendEncodedWithScripts(out, text.substr(doctype), charset, &kept);
+    for (const auto& [begin, end] : kept) {
+        const Text<Unit> element = Text<Unit>(out).substr(begin, end - begin);
+        if (findIgnoreCase(element, "<head", 0) != kNotFound || findIgnoreCase(element, "<html", 0) != kNotFound) {
+            return false;
+        }
+    }
+    return true;
 }
 
-void encrypt(std::u16string_view text, EncryptionMode mode, PageBuilder& out) {
-    switch (mode) {
-    case EncryptionMode::EmailLinks:
-        EncodeEmailLinks(text, out);
-        break;
-    case EncryptionMode::AllLinks:
-        encodeLinks(text, out);
-        break;
-    case EncryptionMode::BodyOnly:
-        encodeBodies(text, out);
-        break;
-    case EncryptionMode::WholePage:
-        encodeWholePage(text, out);
-        break;
+// Any other page, step by step: image-toolbar tag, encryption, then the header placed by the finished page.
+template <typename Unit>
+void protectInSteps(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
+                    std::basic_string<Unit>& out) {
+    Text<Unit> text = page.text;
+    std::basic_string<Unit> withMeta;
+    if (options.script(kScriptImageToolbar) && imageToolbarGoesIn(text)) {
+        withMeta.assign(text);
+        InsertImageToolbarMeta(withMeta);
+        text = withMeta;
     }
-}
-
-// Puts the header into the page: after the head tag, else in a new head after the html tag, else in a new
-// head in front of the page (behind a leading DOCTYPE). `from` is where the page starts in out.
-void placeHeader(std::u16string& out, std::size_t from, std::u16string_view header) {
-    const std::u16string_view page = std::u16string_view(out).substr(from);
-    MarkupScanner scanner(page);
-    if (const std::size_t gt = tagEndAt(page, scanner.find(u"<head", 0, true)); gt != kNotFound) {
-        out.insert(from + gt + 1, header);
-        return;
+    const bool wholePage = options.encryptionMode == EncryptionMode::WholePage;
+    std::basic_string<Unit> header = wholePage ? charsetDeclaration(text, charset) : std::basic_string<Unit>();
+    header += page.header;
+    out += page.notice;
+    const std::size_t pageStart = out.size();
+    BasicPageBuilder<Unit> builder(out, text, charset);
+    encrypt(text, options.encryptionMode, builder);
+    const Placement placed = placeHeader(out, pageStart, Text<Unit>(header));
+    if (!wholePage) {
+        std::size_t firstEncoded = builder.firstEncoded();
+        if (firstEncoded != kNotFound && firstEncoded >= placed.at) {
+            firstEncoded += placed.length;
+        }
+        keepCharsetInReach(out, pageStart, placed, firstEncoded, page.bytesBefore, charset);
     }
-    std::u16string wrapped;
-    wrapped.reserve(header.size() + 32);
-    const std::size_t html = tagEndAt(page, scanner.find(u"<html", 0, true));
-    std::size_t at = html == kNotFound ? leadingDoctypeLength(page) : html + 1;
-    wrapped += html == kNotFound ? u"<html><head>" : u"<head>";
-    wrapped += header;
-    wrapped += u"</head>";
-    out.insert(from + at, wrapped);
 }
 
 } // namespace
 
-std::u16string ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last, std::u16string_view text) {
+template <typename Unit>
+std::basic_string<Unit> ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last,
+                                           std::basic_string_view<Unit> text) {
     enum { Before, Quoted, Unquoted, Finished } state = Before;
-    std::u16string value;
+    std::basic_string<Unit> value;
     if (first < 0) {
         first = 0;
     }
     last = std::min<std::ptrdiff_t>(last, static_cast<std::ptrdiff_t>(text.size()) - 1);
     for (std::ptrdiff_t i = first; i <= last && state != Finished; ++i) {
-        const char16_t c = text[static_cast<std::size_t>(i)];
-        if (c == u' ') {
+        const Unit c = text[static_cast<std::size_t>(i)];
+        if (c == Unit(' ')) {
             if (state == Unquoted) {
                 state = Finished;
             } else if (state == Quoted) {
                 value += c;
             }
-        } else if (c == u'\'' || c == u'"') {
+        } else if (c == Unit('\'') || c == Unit('"')) {
             if (state == Before) {
                 state = Quoted;
             } else if (state == Quoted) {
@@ -185,29 +203,34 @@ std::u16string ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last, std
             value += c;
         }
     }
-    const std::size_t begin = value.find_first_not_of(u' ');
-    if (begin == std::u16string::npos) {
+    const std::size_t begin = value.find_first_not_of(Unit(' '));
+    if (begin == std::basic_string<Unit>::npos) {
         return {};
     }
-    return value.substr(begin, value.find_last_not_of(u' ') - begin + 1);
+    return value.substr(begin, value.find_last_not_of(Unit(' ')) - begin + 1);
 }
 
-FrameScan ScanFrames(std::u16string_view text) {
-    MarkupScanner scanner(text);
+std::u16string ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last, std::u16string_view text) {
+    return ReadAttributeValue<char16_t>(first, last, text);
+}
+
+template <typename Unit> FrameScan ScanFrames(std::basic_string_view<Unit> text, const PageCharset<Unit>& charset) {
+    BasicMarkupScanner<Unit> scanner(text);
     FrameScan scan;
     for (std::size_t pos = 0;;) {
-        const std::size_t tag = scanner.find(u"<frame ", pos);
+        const std::size_t tag = scanner.find("<frame ", pos);
         if (tag == kNotFound) {
             return scan;
         }
         scan.frameset = true;
-        const std::size_t gt = MarkupScanner::tagEnd(text, tag);
-        const std::size_t src = findIgnoreCase(text, u"src", tag);
-        const std::size_t eq = src == kNotFound ? kNotFound : findChar(text, u'=', src);
+        const std::size_t gt = BasicMarkupScanner<Unit>::tagEnd(text, tag);
+        const std::size_t src = findIgnoreCase(text, "src", tag);
+        const std::size_t eq = src == kNotFound ? kNotFound : findChar(text, Unit('='), src);
         std::u16string address;
         if (gt != kNotFound && eq != kNotFound) {
-            address =
-                ReadAttributeValue(static_cast<std::ptrdiff_t>(eq) + 1, static_cast<std::ptrdiff_t>(gt) - 1, text);
+            const std::basic_string<Unit> value = ReadAttributeValue<Unit>(static_cast<std::ptrdiff_t>(eq) + 1,
+                                                                           static_cast<std::ptrdiff_t>(gt) - 1, text);
+            address = charset.units(value);
         }
         if (address.empty()) {
             scan.complete = false;
@@ -216,6 +239,10 @@ FrameScan ScanFrames(std::u16string_view text) {
         scan.addresses.push_back(std::move(address));
         pos = gt;
     }
+}
+
+FrameScan ScanFrames(std::u16string_view text) {
+    return ScanFrames(text, static_cast<const PageCharset<char16_t>&>(UnitText::instance()));
 }
 
 bool FollowFrames(std::u16string_view text, const FramePageOperation& protectFrame) {
@@ -234,39 +261,9 @@ std::u16string BuildHeader(const ProtectionOptions& options) {
     return header;
 }
 
-namespace {
-
-// The usual page has its head before anything that gets encoded: then the head tag found in the source is
-// the one the finished page would show, and the header (and image-toolbar tag) go in while the page is built.
-bool protectInOnePass(std::u16string& text, const ProtectionOptions& options, std::u16string_view notice,
-                      std::u16string_view header) {
-    if (options.encryptionMode == EncryptionMode::WholePage) {
-        return false;
-    }
-    MarkupScanner scanner(text);
-    const std::size_t headEnd = tagEndAt(text, scanner.find(u"<head", 0, true));
-    if (headEnd == kNotFound) {
-        return false;
-    }
-    std::u16string insertion(header);
-    if (options.script(kScriptImageToolbar) &&
-        findIgnoreCase(text, u"<meta http-equiv=\"imagetoolbar", 0) == kNotFound) {
-        insertion += kImageToolbarMeta;
-    }
-    std::u16string out;
-    reserveText(out, outputCapacity(text, insertion.size() + notice.size()));
-    out += notice;
-    PageBuilder builder(out, text);
-    builder.insertWhileCopying(headEnd + 1, insertion);
-    encrypt(text, options.encryptionMode, builder);
-    if (!builder.inserted()) {
-        return false;
-    }
-    text = std::move(out);
-    return true;
+std::u16string NoticeComment(const ProtectionOptions& options) {
+    return options.insertNotice ? u"<!-- " + options.noticeText + u"-->\r\n" : std::u16string();
 }
-
-} // namespace
 
 void ProtectPage(std::u16string& text, const ProtectionOptions& options, std::u16string_view header,
                  const FramePageOperation& protectFrame) {
@@ -276,34 +273,33 @@ void ProtectPage(std::u16string& text, const ProtectionOptions& options, std::u1
     TransformPage(text, options, header);
 }
 
+template <typename Unit>
+void TransformPage(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
+                   std::basic_string<Unit>& out) {
+    const std::size_t start = out.size();
+    reserveText(out, start + outputCapacity(page.text) + page.header.size() + page.notice.size() + 2 * kPrescanBytes);
+    const bool done = options.encryptionMode == EncryptionMode::WholePage
+                          ? wholePageInOnePass(page, options, charset, out)
+                          : protectInOnePass(page, options, charset, out);
+    if (!done) {
+        out.resize(start);
+        protectInSteps(page, options, charset, out);
+    }
+}
+
 void TransformPage(std::u16string& text, const ProtectionOptions& options, std::u16string_view header) {
-    std::u16string notice;
-    if (options.insertNotice) {
-        notice = u"<!-- " + options.noticeText + u"-->\r\n";
-    }
-    if (protectInOnePass(text, options, notice, header)) {
-        return;
-    }
-    if (options.script(kScriptImageToolbar)) {
-        InsertImageToolbarMeta(text);
-    }
-    // When the whole page is encoded its character-set declaration would reach the browser only once parsing
-    // has begun, too late to count: a copy of it stays readable in front of the header.
-    const std::u16string charset =
-        options.encryptionMode == EncryptionMode::WholePage ? charsetDeclaration(text) : std::u16string();
+    const std::u16string notice = NoticeComment(options);
     std::u16string out;
-    reserveText(out, outputCapacity(text, charset.size() + header.size() + notice.size() + 32));
-    out += notice;
-    PageBuilder builder(out, text);
-    encrypt(text, options.encryptionMode, builder);
-    // The source is no longer needed; give its memory back before the header moves the result's tail.
-    std::u16string().swap(text);
-    if (charset.empty()) {
-        placeHeader(out, notice.size(), header);
-    } else {
-        placeHeader(out, notice.size(), charset + std::u16string(header));
-    }
+    TransformPage(PageParts<char16_t>{text, header, notice, 0}, options, UnitText::instance(), out);
     text = std::move(out);
 }
+
+template std::u16string ReadAttributeValue(std::ptrdiff_t, std::ptrdiff_t, std::u16string_view);
+template std::string ReadAttributeValue(std::ptrdiff_t, std::ptrdiff_t, std::string_view);
+template FrameScan ScanFrames(std::u16string_view, const PageCharset<char16_t>&);
+template FrameScan ScanFrames(std::string_view, const PageCharset<char>&);
+template void TransformPage(const PageParts<char16_t>&, const ProtectionOptions&, const PageCharset<char16_t>&,
+                            std::u16string&);
+template void TransformPage(const PageParts<char>&, const ProtectionOptions&, const PageCharset<char>&, std::string&);
 
 } // namespace quillora::engine

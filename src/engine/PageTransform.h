@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PageCharset.h"
 #include "ProtectionOptions.h"
 
 #include <cstddef>
@@ -21,8 +22,19 @@ struct FrameScan {
     std::vector<std::u16string> addresses; // the addresses read, up to the first frame tag that has none
 };
 
+/// One page and what goes into it, all in the units the page is held in.
+template <typename Unit> struct PageParts {
+    std::basic_string_view<Unit> text;   // the page
+    std::basic_string_view<Unit> header; // the run's header
+    std::basic_string_view<Unit> notice; // the notice comment as it is written; empty for none
+    std::size_t bytesBefore = 0;         // bytes the file holds in front of the output (a byte-order mark)
+};
+
 /// The header of every protected page of a run: the bootstrap followed by the block of the chosen behaviour scripts.
 std::u16string BuildHeader(const ProtectionOptions& options);
+
+/// The notice comment put on top of every page ("<!-- ", the text, "-->", a line break); empty when not chosen.
+std::u16string NoticeComment(const ProtectionOptions& options);
 
 /// Rewrites a page into its protected form with the run's header; a frameset whose frames were all followed by
 /// protectFrame stays unchanged.
@@ -33,13 +45,22 @@ void ProtectPage(std::u16string& text, const ProtectionOptions& options, std::u1
 /// and notice.
 void TransformPage(std::u16string& text, const ProtectionOptions& options, std::u16string_view header);
 
+/// The same for a page held in the units of its set; the protected page is appended to out.
+template <typename Unit>
+void TransformPage(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
+                   std::basic_string<Unit>& out);
+
 /// The frame tags of a page and their addresses.
 FrameScan ScanFrames(std::u16string_view text);
+template <typename Unit> FrameScan ScanFrames(std::basic_string_view<Unit> text, const PageCharset<Unit>& charset);
 
 /// True when the page holds a frame tag and every frame was followed without failure.
 bool FollowFrames(std::u16string_view text, const FramePageOperation& protectFrame);
 
 /// The attribute value starting at first and ending by last (0-based, inclusive); empty when last < first.
 std::u16string ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last, std::u16string_view text);
+template <typename Unit>
+std::basic_string<Unit> ReadAttributeValue(std::ptrdiff_t first, std::ptrdiff_t last,
+                                           std::basic_string_view<Unit> text);
 
 } // namespace quillora::engine

@@ -13,9 +13,20 @@ namespace quillora::run {
 // Copying runs of ASCII many characters at a time: widenAsciiRun copies the leading run of ASCII bytes into
 // code units, narrowAsciiRun the leading run of code units below 0x80 into bytes. Each returns how many it
 // took, never past the first other character; the caller takes that one (and a short tail) itself and calls
-// again. They may write up to 16 places beyond what they took, within the length of the source.
+// again. They may write up to 16 places beyond what they took, within the length of the source. asciiRunLength
+// only measures the leading run of ASCII bytes, the same way.
 
 #if defined(__SSE2__)
+
+inline std::size_t asciiRunLength(const unsigned char* bytes, std::size_t size) {
+    std::size_t i = 0;
+    for (; i + 16 <= size; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        if (const int high = _mm_movemask_epi8(chunk); high != 0)
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(high)));
+    }
+    return i;
+}
 
 inline std::size_t widenAsciiRun(const unsigned char* bytes, std::size_t size, char16_t* units) {
     const __m128i zero = _mm_setzero_si128();
@@ -54,6 +65,18 @@ inline std::size_t narrowAsciiRun(const char16_t* units, std::size_t size, char*
 }
 
 #else
+
+inline std::size_t asciiRunLength(const unsigned char* bytes, std::size_t size) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        if ((word & kHighBits) != 0)
+            break;
+    }
+    return i;
+}
 
 inline std::size_t widenAsciiRun(const unsigned char* bytes, std::size_t size, char16_t* units) {
     constexpr std::uint64_t kHighBits = 0x8080808080808080ull;

@@ -1,23 +1,53 @@
 #include "PageRewriter.h"
 
 #include "CharsetSniffer.h"
+#include "PageCharsets.h"
 #include "PageDecoder.h"
 #include "engine/ContentEncoding.h"
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace quillora::run {
 
+namespace {
+
+bool isUtf16(const PageEncoding& encoding) {
+    return encoding.kind == PageEncoding::Kind::Utf16LE || encoding.kind == PageEncoding::Kind::Utf16BE;
+}
+
+bool contains(std::string_view bytes, std::string_view part) {
+    return std::search(bytes.begin(), bytes.end(), std::boyer_moore_horspool_searcher(part.begin(), part.end())) !=
+           bytes.end();
+}
+
+/// The page's bytes after its byte-order mark, without the zero bytes it may hold (then copied into spare).
+std::string_view pageBytes(std::string_view bytes, const PageEncoding& encoding, std::string& spare) {
+    std::string_view page = bytes.substr(CharsetSniffer::byteOrderMarkLength(encoding));
+    // No set read as bytes uses a zero byte inside another character; most pages have none to remove.
+    if (std::memchr(page.data(), 0, page.size()) != nullptr) {
+        spare.reserve(page.size());
+        std::remove_copy(page.begin(), page.end(), std::back_inserter(spare), '\0');
+        page = spare;
+    }
+    return page;
+}
+
+} // namespace
+
 PageRewriter::PageRewriter(const engine::ProtectionOptions& options, std::u16string header)
-    : m_options(options), m_header(std::move(header)) {}
+    : m_options(options), m_header(std::move(header)), m_headerBytes(m_header.begin(), m_header.end()) {}
+
+PageRewriter::~PageRewriter() = default;
 
 PageEncoding PageRewriter::encodingOf(std::string_view bytes) {
-    return PageDecoder::decode(std::string(bytes)).encoding;
+    return PageDecoder::encodingOf(bytes);
 }
 
 bool PageRewriter::isProtected(std::string_view bytes, const PageEncoding& encoding) {
     const std::u16string_view bootstrap = engine::Bootstrap();
-    if (encoding.kind == PageEncoding::Kind::Utf16LE || encoding.kind == PageEncoding::Kind::Utf16BE) {
+    if (isUtf16(encoding)) {
         const bool big = encoding.kind == PageEncoding::Kind::Utf16BE;
         std::string wide;
         for (const char16_t unit : bootstrap) {
@@ -25,35 +55,80 @@ bool PageRewriter::isProtected(std::string_view bytes, const PageEncoding& encod
             wide.push_back(big ? static_cast<char>(unit) : '\0');
         }
         // Either byte parity: a page with an odd byte before its text still reads as UTF-16 units.
-        return bytes.find(wide) != std::string_view::npos;
+        return contains(bytes, wide);
     }
     // The bootstrap is ASCII, which every other set the run reads writes as the same bytes.
-    std::string ascii(bootstrap.begin(), bootstrap.end());
-    return bytes.find(ascii) != std::string_view::npos;
+    return contains(bytes, std::string(bootstrap.begin(), bootstrap.end()));
 }
 
-std::u16string PageRewriter::decoded(std::string_view bytes, const PageEncoding& encoding) const {
-    (void)encoding;
-    // No set here makes a zero character out of anything but zero bytes; most pages have none to remove.
-    const bool holdsZeroBytes = std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
-    DecodedPage page = PageDecoder::decode(std::string(bytes));
-    if (holdsZeroBytes)
-        std::erase(page.text, u'\0');
-    return std::move(page.text);
+const engine::PageCharset<char>* PageRewriter::byteCharset(const PageEncoding& encoding) const {
+    if (!readsMarkupInBytes(encoding))
+        return nullptr;
+    if (!m_charset || !(m_charsetEncoding.kind == encoding.kind && m_charsetEncoding.icuName == encoding.icuName)) {
+        m_charset = byteCharsetFor(encoding);
+        m_charsetEncoding = encoding;
+    }
+    return m_charset.get();
+}
+
+std::error_code PageRewriter::decoded(std::string_view bytes, const PageEncoding& encoding,
+                                      std::u16string& text) const {
+    const std::string_view body = bytes.substr(CharsetSniffer::byteOrderMarkLength(encoding));
+    bool done = false;
+    if (isUtf16(encoding)) {
+        done = PageDecoder::decodeText(encoding, body, text);
+        // Zero units are removed as zero bytes are from the other sets.
+        std::erase(text, u'\0');
+    } else {
+        std::string spare;
+        done = PageDecoder::decodeText(encoding, pageBytes(bytes, encoding, spare), text);
+    }
+    return done ? std::error_code() : std::make_error_code(std::errc::illegal_byte_sequence);
 }
 
 engine::FrameScan PageRewriter::frames(std::string_view bytes, const PageEncoding& encoding) const {
-    return engine::ScanFrames(decoded(bytes, encoding));
+    if (const auto* charset = byteCharset(encoding)) {
+        std::string spare;
+        return engine::ScanFrames(pageBytes(bytes, encoding, spare), *charset);
+    }
+    std::u16string text;
+    if (decoded(bytes, encoding, text))
+        return {};
+    return engine::ScanFrames(text);
 }
 
 std::error_code PageRewriter::rewrite(std::string_view bytes, const PageEncoding& encoding, std::string& out) {
-    std::u16string text = decoded(bytes, encoding);
-    engine::TransformPage(text, m_options, m_header);
+    const auto* charset = byteCharset(encoding);
+    if (charset == nullptr)
+        return rewriteDecoded(bytes, encoding, out);
+    std::string spare;
+    const std::string_view page = pageBytes(bytes, encoding, spare);
+    const std::string notice = encodeText(m_encoder, encoding, engine::NoticeComment(m_options));
+    if (const auto error = m_encoder.start(encoding))
+        return error;
+    out.clear();
+    out.append(m_encoder.byteOrderMark());
+    engine::TransformPage(engine::PageParts<char>{page, m_headerBytes, notice, 0}, m_options, *charset, out);
+    return {};
+}
+
+std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const PageEncoding& encoding, std::string& out) {
+    std::u16string result;
+    {
+        std::u16string text;
+        if (const auto error = decoded(bytes, encoding, text))
+            return error;
+        const DecodedCharset charset(encoding);
+        const std::u16string notice = engine::NoticeComment(m_options);
+        const std::size_t bytesBefore = CharsetSniffer::byteOrderMarkLength(encoding);
+        engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore}, m_options, charset,
+                              result);
+    }
     out.clear();
     if (const auto error = m_encoder.start(encoding))
         return error;
     out.append(m_encoder.byteOrderMark());
-    std::u16string_view rest = text;
+    std::u16string_view rest = result;
     do {
         const std::size_t length = std::min(rest.size(), PageEncoder::kPieceUnits);
         std::string_view piece;

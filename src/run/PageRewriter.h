@@ -2,9 +2,11 @@
 
 #include "PageEncoder.h"
 #include "PageEncoding.h"
+#include "engine/PageCharset.h"
 #include "engine/PageTransform.h"
 #include "engine/ProtectionOptions.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -12,11 +14,16 @@
 namespace quillora::run {
 
 /// A page's way through the engine: its bytes in, the bytes of its protected form out, in the character set a
-/// browser reads the page in (which is also the set it is written back in). One per run: it holds the run's
-/// header and the buffers it reuses from page to page.
+/// browser reads the page in (which is also the set it is written back in). A page in a set whose markup can be
+/// read in its bytes stays bytes all the way: only the spans that become writer calls are decoded, straight into
+/// their escapes. Any other page is decoded into code units and its protected form encoded back. One per run:
+/// it holds the run's header and what it reuses from page to page.
 class PageRewriter {
 public:
     PageRewriter(const engine::ProtectionOptions& options, std::u16string header);
+    ~PageRewriter();
+    PageRewriter(const PageRewriter&) = delete;
+    PageRewriter& operator=(const PageRewriter&) = delete;
 
     /// The set a browser reads the bytes in: byte-order mark, declaration, valid UTF-8, else Windows-1252.
     static PageEncoding encodingOf(std::string_view bytes);
@@ -26,15 +33,21 @@ public:
     engine::FrameScan frames(std::string_view bytes, const PageEncoding& encoding) const;
     /// The protected page (a page that is not kept as a frameset), in the page's set.
     std::error_code rewrite(std::string_view bytes, const PageEncoding& encoding, std::string& out);
+    /// The same through the page's code units, the way every set can take.
+    std::error_code rewriteDecoded(std::string_view bytes, const PageEncoding& encoding, std::string& out);
 
     const std::u16string& header() const { return m_header; }
 
 private:
-    std::u16string decoded(std::string_view bytes, const PageEncoding& encoding) const;
+    const engine::PageCharset<char>* byteCharset(const PageEncoding& encoding) const;
+    std::error_code decoded(std::string_view bytes, const PageEncoding& encoding, std::u16string& text) const;
 
     const engine::ProtectionOptions& m_options;
     std::u16string m_header;
+    std::string m_headerBytes; // the header is ASCII, the same bytes in every set read as bytes
     PageEncoder m_encoder;
+    mutable PageEncoding m_charsetEncoding;
+    mutable std::unique_ptr<engine::PageCharset<char>> m_charset; // for m_charsetEncoding
 };
 
 } // namespace quillora::run

@@ -64,7 +64,20 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<head>" + boot() + u"</head><body>" + call(u"") + u"</body>"},
         PageRow{"TwoBodies", kBody, u"<body>a</body><BODY>b</BODY>",
                 u"<html><head>" + boot() + u"</head><body>" + call(u"a") + u"</body><BODY>" + call(u"b") + u"</BODY>"},
-        PageRow{"BodyWithoutEnd", kBody, u"<head></head><body>a", u"<head>" + boot() + u"</head><body>a"},
+        // The end tag may be left out: the body then runs to "</html>", or to the end, and is the page's last.
+        PageRow{"BodyWithoutEnd", kBody, u"<head></head><body>a", u"<head>" + boot() + u"</head><body>" + call(u"a")},
+        PageRow{"BodyWithoutEndStopsAtTheHtmlEnd", kBody, u"<head></head><body>a</html>\n",
+                u"<head>" + boot() + u"</head><body>" + call(u"a") + u"</html>\n"},
+        PageRow{"HtmlEndInAScriptDoesNotEndTheBody", kBody,
+                u"<head></head><body>a<script>w('</html>')</script><!--</html>-->b</HTML >",
+                u"<head>" + boot() + u"</head><body>" + call(u"a<script>w('</html>')</script><!--</html>-->b") +
+                    u"</HTML >"},
+        PageRow{"HtmlxDoesNotEndTheBody", kBody, u"<body>a</htmlx>b",
+                u"<html><head>" + boot() + u"</head><body>" + call(u"a</htmlx>b")},
+        PageRow{"NoBodyAfterAnOpenOne", kBody, u"<head></head><body>a</html><body>b</body>",
+                u"<head>" + boot() + u"</head><body>" + call(u"a</html><body>b") + u"</body>"},
+        PageRow{"NoBodyAfterTheHtmlEnd", kBody, u"<head></head><body>a</html><body>b",
+                u"<head>" + boot() + u"</head><body>" + call(u"a") + u"</html><body>b"},
         PageRow{"ScriptsInTheBody", kBody,
                 u"<head></head><body>a<script src=j.js></script>b<script >c()</script>d</body>",
                 u"<head>" + boot() + u"</head><body>" + call(u"a") + u"<script src=j.js></script>" +
@@ -150,6 +163,71 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<html><head>" + boot() + u"</head>" + call(u"<a href=mailto:a>a</a>") + u"-" +
                     call(u"<a href=mailto:b>b</a>")}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Browsers look for the character-set declaration in the first 1024 bytes only (a unit is one byte here).
+struct CharsetRow {
+    const char* name;
+    EncryptionMode mode;
+    std::size_t noticeLength; // 0 for no notice
+    std::u16string page;      // "@" marks where the header goes
+};
+
+class CharsetInReachTest : public ::testing::TestWithParam<CharsetRow> {};
+
+TEST_P(CharsetInReachTest, HeaderLeavesTheDeclarationWhereBrowsersLook) {
+    const auto& row = GetParam();
+    ProtectionOptions options = optionsFor(row.mode);
+    options.insertNotice = row.noticeLength != 0;
+    options.noticeText = std::u16string(row.noticeLength > 10 ? row.noticeLength - 10 : 0, u'n');
+    std::u16string page = row.page;
+    std::u16string expected = row.page;
+    page.erase(page.find(u'@'), 1);
+    expected.replace(expected.find(u'@'), 1, boot());
+    const std::size_t body = expected.find(u"<body>x</body>");
+    if (body != std::u16string::npos && row.mode == kBody) {
+        expected.replace(body, 14, u"<body>" + call(u"x") + u"</body>");
+    }
+    const std::size_t link = expected.find(u"<a href=x>X</a>");
+    if (link != std::u16string::npos && row.mode == kLinks) {
+        expected.replace(link, 15, call(u"<a href=x>X</a>"));
+    }
+    EXPECT_EQ(protect(page, options), NoticeComment(options) + expected);
+}
+
+// A title that makes the declaration after it end at byte `end` of the page.
+std::u16string titleEndingAt(std::size_t end) {
+    constexpr std::size_t kAround = 19 + 8 + 22; // "<html><head><title>", "</title>", "<meta charset=utf-8>"
+    return std::u16string(end - kAround, u't');
+}
+
+std::u16string pageWithTitle(std::size_t metaEnd, std::u16string_view head = u"<html><head>@") {
+    std::u16string page(head);
+    return page + u"<title>" + titleEndingAt(metaEnd) + u"</title><meta charset=utf-8></head><body>x</body></html>";
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, CharsetInReachTest,
+                         ::testing::Values(CharsetRow{"PushedOutByTheHeader", kBody, 0,
+                                                      u"<html><head><title>" + titleEndingAt(1010) +
+                                                          u"</title><meta charset=utf-8>@</head>"
+                                                          u"<body>x</body></html>"},
+                                           CharsetRow{"AlreadyOutOfReach", kBody, 0, pageWithTitle(1030)},
+                                           CharsetRow{"StaysInReach", kBody, 0, pageWithTitle(1024 - boot().size())},
+                                           CharsetRow{"PushedOutByNoticeAndHeader", kEmail, 30,
+                                                      u"<html><head><title>" + titleEndingAt(1000 - boot().size()) +
+                                                          u"</title><meta charset=utf-8>@</head><body>x</body></html>"},
+                                           CharsetRow{"OutOfReachByTheNoticeAlone", kBody, 30, pageWithTitle(1000)},
+                                           CharsetRow{"InANewHeadWithoutHeadTag", kBody, 0,
+                                                      u"<html><title>" + titleEndingAt(1010) +
+                                                          u"</title><meta charset=utf-8><head>@</head>"
+                                                          u"<body>x</body></html>"},
+                                           CharsetRow{"AWriterCallBeforeTheDeclarationNeedsTheHeaderFirst", kLinks, 0,
+                                                      u"<html><head>@<a href=x>X</a><title>" + titleEndingAt(995) +
+                                                          u"</title><meta charset=utf-8></head><body>x</body></html>"},
+                                           CharsetRow{"DeclarationBeforeTheHead", kBody, 0,
+                                                      u"<meta charset=utf-8><html><head>@<title>" +
+                                                          std::u16string(990, u't') +
+                                                          u"</title></head><body>x</body></html>"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProtectPage, NoticeGoesOnTopOfEverything) {
     ProtectionOptions options;

@@ -25,12 +25,12 @@ void modelEmailLinks(std::u16string& text) {
             return;
         }
         MarkupScanner scanner(text);
-        const std::size_t a = scanner.rfind(u"<a ", m);
+        const std::size_t a = scanner.rfind("<a ", m);
         if (a == kNotFound) {
             pos = m + 7;
             continue;
         }
-        const std::size_t e = scanner.find(u"</a>", a);
+        const std::size_t e = scanner.find("</a>", a);
         if (e == kNotFound) {
             return;
         }
@@ -41,8 +41,8 @@ void modelEmailLinks(std::u16string& text) {
 void modelAllLinks(std::u16string& text) {
     for (std::size_t pos = 0;;) {
         MarkupScanner scanner(text);
-        const std::size_t a = scanner.find(u"<a ", pos);
-        const std::size_t e = a == kNotFound ? kNotFound : scanner.find(u"</a>", a);
+        const std::size_t a = scanner.find("<a ", pos);
+        const std::size_t e = a == kNotFound ? kNotFound : scanner.find("</a>", a);
         if (e == kNotFound) {
             return;
         }
@@ -53,15 +53,17 @@ void modelAllLinks(std::u16string& text) {
 void modelBodies(std::u16string& text) {
     for (std::size_t pos = 0;;) {
         MarkupScanner scanner(text);
-        const std::size_t b = scanner.find(u"<body", pos, true);
+        const std::size_t b = scanner.find("<body", pos, true);
         const std::size_t gt = b == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, b);
         if (gt == kNotFound) {
             return;
         }
-        const std::size_t close = scanner.find(u"</body>", gt + 1);
+        const std::size_t close = scanner.find("</body>", gt + 1);
         if (close == kNotFound) {
-            pos = gt + 2;
-            continue;
+            // Without its end tag the body runs to "</html>", or to the end of the text, and is the last.
+            const std::size_t html = scanner.find("</html", gt + 1, true);
+            modelReplace(text, gt + 1, html == kNotFound ? text.size() : html, pos);
+            return;
         }
         modelReplace(text, gt + 1, close, pos);
     }
@@ -74,6 +76,33 @@ std::size_t modelDoctype(std::u16string_view text) {
     }
     const std::size_t gt = text.find(u'>', start);
     return gt == std::u16string_view::npos ? 0 : gt + 1;
+}
+
+// A browser honours a character-set declaration only in the first 1024 bytes (a unit counts as one here). The
+// header moves behind the first declaring META tag when it pushed the tag out of them, unless a writer call of the
+// page comes before the tag.
+void modelCharsetInReach(std::u16string& text, std::size_t at, std::size_t length, std::size_t notice) {
+    MarkupScanner scanner(text);
+    for (std::size_t meta = scanner.find("<meta", 0, true); meta != kNotFound;
+         meta = scanner.find("<meta", meta + 1, true)) {
+        const std::size_t gt = MarkupScanner::tagEnd(text, meta);
+        if (gt == kNotFound) {
+            return;
+        }
+        if (findIgnoreCase(std::u16string_view(text).substr(meta, gt + 1 - meta), u"charset", 0) == kNotFound) {
+            continue;
+        }
+        const std::size_t end = gt + 1;
+        const std::u16string before = text.substr(0, at) + text.substr(at + length, end - at - length);
+        if (meta < at || before.find(u"<SCRIPT LANGUAGE='JavaScript'><!--\r\nqv_d00(") != std::u16string::npos ||
+            notice + end <= 1024 || notice + end - length > 1024) {
+            return;
+        }
+        const std::u16string header = text.substr(at, length);
+        text.erase(at, length);
+        text.insert(end - length, header);
+        return;
+    }
 }
 
 std::u16string modelProtect(std::u16string text, const ProtectionOptions& options) {
@@ -108,16 +137,23 @@ std::u16string modelProtect(std::u16string text, const ProtectionOptions& option
     std::u16string header = charset + std::u16string(Bootstrap());
     BuildBehaviourScripts(header, options);
     MarkupScanner scanner(text);
-    const std::size_t head = scanner.find(u"<head", 0, true);
+    const std::size_t head = scanner.find("<head", 0, true);
     const std::size_t headEnd = head == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, head);
-    const std::size_t html = scanner.find(u"<html", 0, true);
+    const std::size_t html = scanner.find("<html", 0, true);
     const std::size_t htmlEnd = html == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, html);
+    std::size_t at = 0;
     if (headEnd != kNotFound) {
-        text.insert(headEnd + 1, header);
+        at = headEnd + 1;
     } else if (htmlEnd != kNotFound) {
-        text.insert(htmlEnd + 1, u"<head>" + header + u"</head>");
+        at = htmlEnd + 1;
+        header = u"<head>" + header + u"</head>";
     } else {
-        text.insert(modelDoctype(text), u"<html><head>" + header + u"</head>");
+        at = modelDoctype(text);
+        header = u"<html><head>" + header + u"</head>";
+    }
+    text.insert(at, header);
+    if (options.encryptionMode != EncryptionMode::WholePage) {
+        modelCharsetInReach(text, at, header.size(), NoticeComment(options).size());
     }
     if (options.insertNotice) {
         text = u"<!-- " + options.noticeText + u"-->\r\n" + text;
@@ -156,6 +192,9 @@ const std::u16string kFragments[] = {
     u"<script >w()",
     u" ",
     u"<frameset>",
+    u"</html>",
+    u"<meta charset=x>",
+    u"<title>" + std::u16string(150, u'.') + u"</title>",
 };
 
 std::u16string randomPage(std::mt19937& random) {
@@ -175,6 +214,7 @@ TEST(ProtectPageModel, AgreesWithTheLiteralRulesOnRandomPages) {
         options.encryptionMode = static_cast<EncryptionMode>(round % 4);
         options.scripts[kScriptImageToolbar] = round % 3 == 0;
         options.scripts[kScriptDragDrop] = round % 5 == 0;
+        options.scripts[kScriptPrinting] = round % 11 == 0;
         options.insertNotice = round % 7 == 0;
         std::u16string protectedPage = page;
         ProtectPage(protectedPage, options, BuildHeader(options), [](std::u16string_view) { return false; });

@@ -44,6 +44,29 @@ TEST(TextSearch, AgreesWithAPlainSearchOnRandomTexts) {
     }
 }
 
+// The same in bytes, where a byte from 0x80 up is part of some other character and never a letter.
+TEST(TextSearch, AgreesWithAPlainSearchOnRandomBytes) {
+    const std::string alphabet = "<a/AbB -!>sSyY\xC3\xA1\xE1";
+    const std::string_view keys[] = {"<a ", "</a>", "<b", "<!--", "-->", "a", "sb", "</body>", "<s", "<script "};
+    std::mt19937 random(11);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(std::uniform_int_distribution<std::size_t>(0, 90)(random), ' ');
+        for (auto& c : text) {
+            c = alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
+        }
+        for (const auto key : keys) {
+            for (std::size_t from = 0; from <= text.size(); from += 3) {
+                std::size_t expected = kNotFound;
+                for (std::size_t i = from; i + key.size() <= text.size() && expected == kNotFound; ++i) {
+                    expected = matchesAt(text, key, i) ? i : kNotFound;
+                }
+                ASSERT_EQ(findIgnoreCase(std::string_view(text), key, from), expected)
+                    << "round " << round << " from " << from << " key " << key;
+            }
+        }
+    }
+}
+
 TEST(TextSearch, FoldsOnlyAsciiLetters) {
     EXPECT_EQ(findIgnoreCase(u"<BODY>", u"<body", 0), 0u);
     EXPECT_EQ(findIgnoreCase(u"<\u0422", u"<t", 0), kNotFound); // a Cyrillic letter is not folded

@@ -1,7 +1,8 @@
 // ProtectPage on arbitrary text with options taken from the input, in all four modes. The protected page, read
 // as the browser runs it (writer calls replaced by what they write), must give the input back exactly, apart
 // from the notice, the header (bootstrap and behaviour block, with the head it may come in, and in whole-page mode
-// a copy of the page's character-set declaration in front of it) and the META tag.
+// a copy of the page's character-set declaration in front of it) and the META tag. A body without its end tag is
+// hidden to "</html>" or the end, and the header leaves the page's character-set declaration within reach.
 
 #include "FuzzCheck.h"
 #include "FuzzInput.h"
@@ -9,6 +10,7 @@
 #include "WriterCallDecoder.h"
 #include "engine/BehaviourScripts.h"
 #include "engine/ContentEncoding.h"
+#include "engine/MarkupScanner.h"
 #include "engine/PageTransform.h"
 #include "engine/TextSearch.h"
 
@@ -158,8 +160,10 @@ std::vector<std::size_t> charsetCopyLengths(const Case& c, std::u16string_view p
     return lengths;
 }
 
-/// Tries the header with each head wrapper the placement may add; true when the page then reads back.
-bool readsBack(const Case& c, std::u16string_view page, std::size_t at, std::u16string_view header) {
+/// Tries the header with each head wrapper the placement may add; true when the page then reads back, with the
+/// page as it stands without the header in `rest`.
+bool readsBack(const Case& c, std::u16string_view page, std::size_t at, std::u16string_view header,
+               std::u16string& accepted) {
     static constexpr std::array<std::pair<std::u16string_view, std::u16string_view>, 3> kWrappers = {{
         {u"", u""},
         {u"<head>", u"</head>"},
@@ -186,11 +190,78 @@ bool readsBack(const Case& c, std::u16string_view page, std::size_t at, std::u16
                 if (c.options.encryptionMode == EncryptionMode::WholePage) {
                     checkWholePageHidden(segments);
                 }
+                accepted = std::move(rest);
                 return true;
             }
         }
     }
     return false;
+}
+
+/// In body mode a body whose end tag is left out runs to "</html>" or the end of the page: all of it is hidden.
+void checkOpenBodyHidden(const Case& c, std::u16string_view rest) {
+    if (c.options.encryptionMode != EncryptionMode::BodyOnly || c.options.script(engine::kScriptImageToolbar)) {
+        return;
+    }
+    engine::MarkupScanner scanner(c.page);
+    const std::size_t body = scanner.find("<body", 0, true);
+    const std::size_t gt = body == engine::kNotFound ? engine::kNotFound : engine::MarkupScanner::tagEnd(c.page, body);
+    if (gt == engine::kNotFound || scanner.find("</body>", gt + 1) != engine::kNotFound) {
+        return;
+    }
+    const std::size_t content = gt + 1;
+    const std::size_t html = scanner.find("</html", content, true);
+    const std::size_t end = html == engine::kNotFound ? c.page.size() : html;
+    const std::size_t tail = c.page.size() - end;
+    require(rest.size() >= content + tail &&
+                rest.substr(0, content) == std::u16string_view(c.page).substr(0, content) &&
+                rest.substr(rest.size() - tail) == std::u16string_view(c.page).substr(end),
+            "an open body is encoded in its place");
+    std::vector<OutputSegment> segments;
+    std::string error;
+    require(WriterCallDecoder::split(rest.substr(content, rest.size() - tail - content), segments, error),
+            "an open body becomes well-formed writer calls");
+    for (const OutputSegment& s : segments) {
+        require(s.writerCall || WriterCallDecoder::isExternalScript(s.text),
+                "an open body to \"</html>\" or the end stays hidden");
+    }
+    require(WriterCallDecoder::join(segments) == std::u16string_view(c.page).substr(content, end - content),
+            "an open body's writer calls write it");
+}
+
+/// Browsers honour a character-set declaration in the first 1024 bytes only (a unit counts as one here). The header
+/// placed after the head tag may carry the page's declaration out of them only where a writer call of the page
+/// before the declaration needs the header first.
+void checkCharsetInReach(const Case& c, std::u16string_view out, std::size_t at, std::size_t length,
+                         std::size_t notice) {
+    if (c.options.encryptionMode == EncryptionMode::WholePage) {
+        return;
+    }
+    engine::MarkupScanner scanner(out);
+    const std::size_t head = scanner.find("<head", 0, true);
+    if (head == engine::kNotFound || head > at || engine::MarkupScanner::tagEnd(out, head) + 1 != at) {
+        return; // the header went into a head of its own
+    }
+    for (std::size_t meta = scanner.find("<meta", 0, true); meta != engine::kNotFound;
+         meta = scanner.find("<meta", meta + 1, true)) {
+        const std::size_t gt = engine::MarkupScanner::tagEnd(out, meta);
+        if (gt == engine::kNotFound) {
+            return;
+        }
+        if (engine::findIgnoreCase(out.substr(meta, gt + 1 - meta), "charset", 0) == engine::kNotFound) {
+            continue;
+        }
+        const std::size_t end = notice + gt + 1;
+        if (meta < at || end <= 1024 || end - length > 1024) {
+            return;
+        }
+        // A declaration whose tag holds a writer call's start (an open quote reaching into it) counts as after it.
+        std::u16string before(out.substr(0, at));
+        before += out.substr(at + length, gt + 1 - at - length);
+        require(before.find(WriterCallDecoder::kCallStart) != std::u16string::npos,
+                "the header keeps the character-set declaration within the first 1024 bytes");
+        return;
+    }
 }
 
 bool mayConfuseTheDecoder(std::u16string_view page) {
@@ -227,6 +298,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string error;
     require(WriterCallDecoder::split(page, segments, error),
             "the header stays out of the writer calls, which are well-formed");
-    require(readsBack(c, page, at, header), "the protected page reads back as the input");
+    std::u16string rest;
+    require(readsBack(c, page, at, header, rest), "the protected page reads back as the input");
+    checkOpenBodyHidden(c, rest);
+    checkCharsetInReach(c, page, at, header.size(), notice.size());
     return 0;
 }

@@ -25,6 +25,7 @@ TEST_P(DecodePage, ReadsThePageAsABrowserWould) {
     EXPECT_EQ(page.encoding.kind, c.kind);
     EXPECT_EQ(page.encoding.icuName, c.converter);
     EXPECT_EQ(page.encoding.byteOrderMark, c.byteOrderMark);
+    EXPECT_EQ(PageDecoder::encodingOf(c.bytes), page.encoding) << "without decoding";
 }
 
 const std::string kEucKrMeta = "<meta charset=euc-kr>";
@@ -52,8 +53,15 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"DeclaredUtf8OnAsciiStaysUtf8", "<meta charset=utf-8>x", u"<meta charset=utf-8>x", Kind::Utf8},
         DecodeCase{"DeclaredUtf16MeansUtf8", "<meta charset=utf-16>\xC3\xA9", u"<meta charset=utf-16>\u00E9",
                    Kind::Utf8},
-        DecodeCase{"UndecodableDeclarationIsIgnored", "<meta charset=utf-8>caf\xE9", u"<meta charset=utf-8>caf\u00E9",
-                   Kind::Windows1252},
+        // A page that says it is UTF-8 is read so, as a browser reads it: one U+FFFD for each maximal invalid part.
+        DecodeCase{"DeclaredUtf8WithAStrayByte", "<meta charset=utf-8>caf\xE9", u"<meta charset=utf-8>caf\uFFFD",
+                   Kind::Utf8},
+        DecodeCase{"DeclaredUtf8WithInvalidSequences",
+                   "<meta charset=UTF-8>\xC3\xA9\xE2\x82z\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80!\xF0\x9F\x98",
+                   u"<meta charset=UTF-8>\u00E9\uFFFDz\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD!\uFFFD",
+                   Kind::Utf8},
+        DecodeCase{"ContentTypeDeclaredUtf8", "<meta http-equiv=content-type content='text/html; charset=utf8'>\x80",
+                   u"<meta http-equiv=content-type content='text/html; charset=utf8'>\uFFFD", Kind::Utf8},
         DecodeCase{"InvalidEucKrIsIgnored", kEucKrMeta + "\xA1 ", u"<meta charset=euc-kr>\u00A1 ", Kind::Windows1252},
         DecodeCase{"UnknownLabelIsIgnored", "<meta charset=klingon>\xC3\xA9", u"<meta charset=klingon>\u00E9",
                    Kind::Utf8},

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "PageBuilder.h"
+#include "ProtectionOptions.h"
+
+#include <cstddef>
+#include <string_view>
+
+namespace quillora::engine {
+
+/// The length of a "<!DOCTYPE ...>" that opens the page after blanks, 0 when there is none.
+template <typename Unit> std::size_t leadingDoctypeLength(std::basic_string_view<Unit> text);
+
+/// The end of the tag found by a key at pos, or kNotFound.
+template <typename Unit> std::size_t tagEndAt(std::basic_string_view<Unit> text, std::size_t pos);
+
+/// Builds the page with the part the encryption mode names hidden behind writer calls.
+template <typename Unit>
+void encrypt(std::basic_string_view<Unit> text, EncryptionMode mode, BasicPageBuilder<Unit>& out);
+
+} // namespace quillora::engine
