@@ -201,8 +201,9 @@ public:
 
     std::error_code read(std::string& bytes) override {
         bytes.clear();
-        if (::lseek(m_fd.get(), 0, SEEK_SET) < 0)
+        if (m_read && ::lseek(m_fd.get(), 0, SEEK_SET) < 0)
             return lastError();
+        m_read = true;
         return readAll(m_fd.get(), m_stat, bytes);
     }
     const FileStatus& status() const override { return m_status; }
@@ -211,6 +212,7 @@ private:
     Descriptor m_fd; // closing it lets the lock go
     struct stat m_stat;
     FileStatus m_status;
+    bool m_read = false;
 };
 
 class PosixOutputFile : public OutputFile {
@@ -372,15 +374,20 @@ std::error_code PosixFileSystem::openLocked(const std::string& path, bool wait, 
     if (at.error())
         return at.error();
     for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
-        // Looked at before it is opened: opening a pipe would wait for a writer, a device may answer forever.
-        struct stat st {};
-        if (::fstatat(at.dir(), at.name(), &st, 0) != 0)
+        // Looked at before it is opened: opening a pipe would wait for a writer, and opening a device can start
+        // what the device does (a watchdog, a tape).
+        struct stat named {};
+        if (::fstatat(at.dir(), at.name(), &named, AT_SYMLINK_NOFOLLOW) != 0)
             return lastError();
-        if (!S_ISREG(st.st_mode))
+        const bool symlink = S_ISLNK(named.st_mode);
+        if (symlink && ::fstatat(at.dir(), at.name(), &named, 0) != 0)
+            return lastError();
+        if (!S_ISREG(named.st_mode))
             return RunError::NotARegularFile;
         Descriptor fd(::openat(at.dir(), at.name(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (fd.get() < 0)
             return lastError();
+        struct stat st {};
         if (::fstat(fd.get(), &st) != 0)
             return lastError();
         if (!S_ISREG(st.st_mode))
@@ -395,8 +402,6 @@ std::error_code PosixFileSystem::openLocked(const std::string& path, bool wait, 
         // While this run waited, another may have put a new file in the page's place: look again.
         if (!sameFile(at, st))
             continue;
-        struct stat named {};
-        const bool symlink = ::fstatat(at.dir(), at.name(), &named, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(named.st_mode);
         file = std::make_unique<PosixLockedFile>(std::move(fd), st, statusOf(st, isWritable(at, st), symlink));
         return {};
     }

@@ -15,12 +15,16 @@ bool ProcessedFiles::add(const std::string& path) {
     FileStatus status;
     if (m_fs.status(path, status))
         return m_paths.insert(canonical(path)).second;
-    auto& names = m_names[status.identity];
+    return add(path, status.identity);
+}
+
+bool ProcessedFiles::add(const std::string& path, const FileIdentity& identity) {
+    auto& names = m_names[identity];
     if (names.empty()) {
         names.push_back(path);
         return true;
     }
-    bool& resolved = m_resolved[status.identity];
+    bool& resolved = m_resolved[identity];
     if (!resolved) {
         for (auto& name : names)
             name = canonical(name);

@@ -18,6 +18,8 @@ public:
 
     /// Adds the page at path; false when it was handled before.
     bool add(const std::string& path);
+    /// The same, for a page whose identity is known already.
+    bool add(const std::string& path, const FileIdentity& identity);
     /// Marks a file written in this run at path as handled (a file replaced in place gets a new identity).
     void addWritten(const FileIdentity& identity, const std::string& path);
     void clear();

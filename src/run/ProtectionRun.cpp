@@ -127,11 +127,12 @@ void ProtectionRun::countPages() {
         if (entry.Name.empty())
             continue;
         const std::string full = entry.fullPath();
-        if (distinct.add(full))
-            ++m_found;
         FileStatus status;
-        if (!m_fs.status(full, status))
+        const bool exists = !m_fs.status(full, status);
+        if (exists)
             m_pickedPages.insert(status.identity);
+        if (exists ? distinct.add(full, status.identity) : distinct.add(full))
+            ++m_found;
     }
     for (const auto& other : m_otherFiles) {
         FileStatus status;
@@ -141,7 +142,8 @@ void ProtectionRun::countPages() {
 }
 
 std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<SelectionEntry>& selection) {
-    if (m_options.storageMode != engine::StorageMode::CopyToFolder)
+    // A target that did not exist before the run holds no file that could be a picked page.
+    if (m_options.storageMode != engine::StorageMode::CopyToFolder || !m_excludedFolder)
         return std::nullopt;
     using Reason = RunRefusal::Reason;
     if (m_excludedFolder) {
@@ -232,13 +234,15 @@ void ProtectionRun::ProtectFile(const engine::FileEntry& entry, const std::strin
 
 bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
     PageJob& job = stack.back();
-    noteWritten();
-    if (!m_processed.add(job.full))
-        return true; // handled before in this run: no message, no listing
+    // Opened and locked first: the open file's identity tells whether the page was handled before.
+    std::unique_ptr<LockedFile> file;
+    const std::error_code error = openLocked(job.full, file);
+    if (error ? !m_processed.add(job.full) : !m_processed.add(job.full, file->status().identity))
+        return true; // handled (or reported) before in this run: no message, no listing
     // A frame page that is not on the list is one more page of the run.
     if (stack.size() > 1 && !isPickedPage(job.full))
         ++m_found;
-    if (!lockAndRead(job))
+    if (!readLocked(job, error, std::move(file)))
         return false;
     if (isAlreadyProtected(job)) {
         job.lock.reset();
@@ -309,16 +313,26 @@ bool ProtectionRun::finishJob(PageJob& job) {
     return submitWrite(job, std::move(out));
 }
 
-bool ProtectionRun::lockAndRead(PageJob& job) {
-    std::unique_ptr<LockedFile> file;
-    std::error_code error = m_fs.openLocked(job.full, false, file);
+std::error_code ProtectionRun::openLocked(const std::string& path, std::unique_ptr<LockedFile>& file) {
+    noteWritten();
+    std::error_code error = m_fs.openLocked(path, false, file);
     if (error == std::errc::resource_unavailable_try_again) {
         // Held by another run, or by this one in a group still on its way to the disk: every lock of this run
         // goes first, so that two runs never wait for each other, then the lock is waited for.
         m_committer->flush();
         noteWritten();
-        error = m_fs.openLocked(job.full, true, file);
+        error = m_fs.openLocked(path, true, file);
     }
+    return error;
+}
+
+bool ProtectionRun::lockAndRead(PageJob& job) {
+    std::unique_ptr<LockedFile> file;
+    const std::error_code error = openLocked(job.full, file);
+    return readLocked(job, error, std::move(file));
+}
+
+bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_ptr<LockedFile> file) {
     if (!error)
         error = file->read(job.bytes);
     if (error) {
@@ -347,11 +361,12 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {step, error, path});
         return false;
     };
-    // A copy never goes over a page the run reads.
-    if (m_options.storageMode == engine::StorageMode::CopyToFolder && isPickedPage(item.outputPath))
-        return fail(PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath);
     if (const auto error = m_writer.resolve(item.outputPath, item.output))
         return fail(PageProblem::Step::Write, error, item.outputPath);
+    // A copy never goes over a page the run reads.
+    if (m_options.storageMode == engine::StorageMode::CopyToFolder && item.output.exists &&
+        m_pickedPages.count(item.output.existing.identity) != 0)
+        return fail(PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath);
     if (const std::string backup = m_placement.backupPathOf(item.outputPath); !backup.empty()) {
         // The read-only rule of the page applies to an old backup too: it is not silently replaced.
         PageWriter::Target target;

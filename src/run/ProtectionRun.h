@@ -64,7 +64,9 @@ private:
     bool startJob(std::vector<PageJob>& stack);
     void nextFrame(std::vector<PageJob>& stack);
     bool finishJob(PageJob& job);
+    std::error_code openLocked(const std::string& path, std::unique_ptr<LockedFile>& file);
     bool lockAndRead(PageJob& job);
+    bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<LockedFile> file);
     bool isAlreadyProtected(const PageJob& job) const;
     bool submitWrite(PageJob& job, std::string bytes);
     void submitProblem(CommitItem::Kind kind, const engine::FileEntry& page, PageProblem problem);
