@@ -13,7 +13,7 @@ namespace {
 // large enough that one flush serves many pages, small enough to keep the locks and the memory short.
 constexpr std::size_t kGroupPages = 64;
 constexpr std::size_t kGroupBytes = 64u << 20;
-constexpr std::size_t kQueueBytes = 64u << 20;
+constexpr std::size_t kQueueBytes = 16u << 20;
 constexpr auto kIdle = std::chrono::milliseconds(20);
 
 std::size_t bytesOf(const CommitItem& item) {
