@@ -1,11 +1,10 @@
 #include "PageDecoder.h"
 
-#include "engine/LargeBuffer.h"
-
 #include "AsciiRuns.h"
 #include "CharsetSniffer.h"
 #include "EncodingLabels.h"
 #include "Windows1252.h"
+#include "engine/LargeBuffer.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -38,8 +38,8 @@ int main(int argc, char* argv[]) {
     // A fixed place, so that the pictures show the same paths every time.
     QDir sample(QDir::temp().filePath(QStringLiteral("quillora-sample")));
     sample.removeRecursively();
-    for (const char* name : {"site/index.htm", "site/about.html", "site/news/2006.htm", "site/news/archive.htm",
-                             "extra/contact.htm"})
+    for (const char* name :
+         {"site/index.htm", "site/about.html", "site/news/2006.htm", "site/news/archive.htm", "extra/contact.htm"})
         writePage(sample.filePath(QString::fromLatin1(name)));
 
     testing::FakeDialogService dialogs;
