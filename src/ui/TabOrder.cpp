@@ -23,7 +23,7 @@ namespace {
 void appendStoreFiles(QList<QWidget*>& chain, const StoreFilesPage& page) {
     // Each option's own controls stand under it.
     chain << page.optSave[0] << page.chkBackups << page.optSave[1] << page.txtSaveDir << page.cmdSelectDirectory
-          << page.optSave[2] << page.chkCopyrightNotice << page.txtCopyrightNotice;
+          << page.chkCopyOthers << page.optSave[2] << page.chkCopyrightNotice << page.txtCopyrightNotice;
 }
 
 void appendEncryption(QList<QWidget*>& chain, const EncryptionPage& page) {

@@ -108,7 +108,7 @@ frmMain::~frmMain() {
 void frmMain::buildPages() {
     welcomePage = new WelcomePage(m_pages);
     pickFilesPage = new PickFilesPage(m_dialogs, m_pickers, m_lastPath, m_pages);
-    storeFilesPage = new StoreFilesPage(m_pickers, m_lastPath, m_pages);
+    storeFilesPage = new StoreFilesPage(m_dialogs, m_pickers, m_lastPath, m_pages);
     encryptionPage = new EncryptionPage(m_dialogs, m_pages);
     scriptsPage = new ScriptsPage(m_dialogs, m_pages);
     resultsPage = new ResultsPage(m_pages);

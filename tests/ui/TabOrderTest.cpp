@@ -84,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                     w.storeFilesPage->optSave[1]->setChecked(true);
                     w.storeFilesPage->chkCopyrightNotice->setChecked(true);
                 },
-                {"optSave(1)", "txtSaveDir", "cmdSelectDirectory", "chkCopyrightNotice", "txtCopyrightNotice"}},
+                {"optSave(1)", "txtSaveDir", "cmdSelectDirectory", "chkCopyOthers", "chkCopyrightNotice",
+                 "txtCopyrightNotice"}},
         TabCase{"StoreFilesNewProtectedFiles",
                 2,
                 [](ui::frmMain& w) { w.storeFilesPage->optSave[2]->setChecked(true); },
@@ -132,8 +133,10 @@ TEST_F(OptionGroupTest, ArrowsMoveWithinTheGroupAndTabLeavesFromTheNewChoice) {
 
     EXPECT_EQ(focused(), QStringLiteral("optSave(1)"));
     EXPECT_TRUE(window.storeFilesPage->optSave[1]->isChecked());
-    EXPECT_EQ(walk(3, Qt::NoModifier), (QStringList{"txtSaveDir", "cmdSelectDirectory", "chkCopyrightNotice"}));
-    EXPECT_EQ(walk(3, Qt::ShiftModifier), (QStringList{"cmdSelectDirectory", "txtSaveDir", "optSave(1)"}));
+    EXPECT_EQ(walk(4, Qt::NoModifier),
+              (QStringList{"txtSaveDir", "cmdSelectDirectory", "chkCopyOthers", "chkCopyrightNotice"}));
+    EXPECT_EQ(walk(4, Qt::ShiftModifier),
+              (QStringList{"chkCopyOthers", "cmdSelectDirectory", "txtSaveDir", "optSave(1)"}));
 }
 
 TEST_F(OptionGroupTest, TabEntersOnAChoiceKeptOverRestart) {
