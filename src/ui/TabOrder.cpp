@@ -52,7 +52,7 @@ QList<QWidget*> tabChain(const frmMain& window) {
     appendEncryption(chain, *window.encryptionPage);
     appendScripts(chain, *window.scriptsPage);
     const ResultsPage& results = *window.resultsPage;
-    chain << results.treeResults << results.cmdOpenFolder << results.cmdViewPage;
+    chain << results.treeResults << results.cmdRestore << results.cmdOpenFolder << results.cmdViewPage;
     chain << window.cmdPrev << window.cmdNext << window.cmdExit;
     return chain;
 }

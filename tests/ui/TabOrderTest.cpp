@@ -118,7 +118,15 @@ INSTANTIATE_TEST_SUITE_P(
                     w.resultsPage->AddResultNode({"/web/a.htm", ""}, "/web/a.htm");
                     w.resultsPage->treeResults->setCurrentItem(w.resultsPage->treeResults->topLevelItem(0));
                 },
-                {"treeResults", "cmdOpenFolder", "cmdViewPage"}}),
+                {"treeResults", "cmdOpenFolder", "cmdViewPage"}},
+        TabCase{"ResultsOfAnOverwriteRunWithBackups",
+                5,
+                [](ui::frmMain& w) {
+                    w.resultsPage->AddResultNode({"/web/a.htm", ""}, "/web/a.htm");
+                    w.resultsPage->treeResults->setCurrentItem(w.resultsPage->treeResults->topLevelItem(0));
+                    w.resultsPage->cmdRestore->show();
+                },
+                {"treeResults", "cmdRestore", "cmdOpenFolder", "cmdViewPage"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class OptionGroupTest : public TabOrderTest {};
