@@ -91,8 +91,9 @@ TEST_F(CopyAndRestoreEndToEnd, AFileThatCannotBeReadAndADanglingLinkAreNamedAndT
                                ". The file may be read-only.\n"),
               std::string::npos)
         << outcome.err;
-    EXPECT_NE(outcome.err.find("quillora-cli: " + path("site/gone.png") + ": Unknown Error 2: No such file or "
-                                                                           "directory\n"),
+    EXPECT_NE(outcome.err.find("quillora-cli: " + path("site/gone.png") +
+                               ": Unknown Error 2: No such file or "
+                               "directory\n"),
               std::string::npos)
         << outcome.err;
     EXPECT_NE(outcome.err.find("quillora-cli: 1 other files of the site were copied, 2 could not be copied\n"),
@@ -171,9 +172,9 @@ TEST_P(RestoreLeavesAlone, APageItCannotRestoreWithStatusOneAndItsName) {
 
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(outcome.out, path("site/sub/b.htm") + "\n") << "the other page is restored";
-    EXPECT_NE(outcome.err.find("quillora-cli: " + a.string() + ": " + GetParam().message + " (" + a.string() +
-                               ".bak)\n"),
-              std::string::npos)
+    EXPECT_NE(
+        outcome.err.find("quillora-cli: " + a.string() + ": " + GetParam().message + " (" + a.string() + ".bak)\n"),
+        std::string::npos)
         << outcome.err;
     EXPECT_NE(outcome.err.find("quillora-cli: The following 1 files have been restored\n"), std::string::npos);
     EXPECT_EQ(contentOf(a), protectedPage);

@@ -96,9 +96,9 @@ TEST_F(CopyOtherFilesTest, BackupsOfPagesAndTheRunsTemporaryFilesStayBehind) {
         bool copied;
     };
     const Name names[] = {
-        {"a.htm.bak", false},          {"sub/b.html.bak", false},       {".c.htm.~abcd1234~", false},
-        {".logo.png.~0a1b2c3d~", false}, {"notes.bak", true},             {"UPPER.HTM", true},
-        {"a.htm.bak.txt", true},       {".hidden/inside.txt", true},    {".~abcd1234~", true},
+        {"a.htm.bak", false},  {"sub/b.html.bak", false}, {".c.htm.~abcd1234~", false}, {".logo.png.~0a1b2c3d~", false},
+        {"notes.bak", true},   {"UPPER.HTM", true},       {"a.htm.bak.txt", true},      {".hidden/inside.txt", true},
+        {".~abcd1234~", true},
     };
     temp.write("site/a.htm", kPage);
     for (const auto& entry : names)

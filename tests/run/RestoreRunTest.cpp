@@ -60,7 +60,8 @@ TEST_F(RestoreRunTest, EachProtectedPageGetsItsOriginalBackAndItsBackupIsGone) {
     EXPECT_EQ(readBytes(temp / "site/a.htm"), kOriginalA);
     EXPECT_EQ(readBytes(temp / "site/sub/b.html"), kOriginalB);
     EXPECT_EQ(test::permissionsOf(temp / "site/a.htm"), 0640u);
-    EXPECT_EQ(temp.files(), (std::vector<std::string>{"site/a.htm", "site/new.htm", "site/notes.txt", "site/sub/b.html"}));
+    EXPECT_EQ(temp.files(),
+              (std::vector<std::string>{"site/a.htm", "site/new.htm", "site/notes.txt", "site/sub/b.html"}));
     EXPECT_EQ(messages::restoreFinished(summary), "The following 2 files have been restored");
 }
 

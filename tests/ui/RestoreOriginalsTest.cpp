@@ -139,7 +139,8 @@ TEST_F(RestoreOriginalsTest, YesPutsEveryOriginalBackAndListsWhatCameBack) {
     EXPECT_EQ(folder->child(1)->text(0), QStringLiteral("/sub/b.htm"));
     const QTreeWidgetItem* single = results()->topLevelItem(1);
     EXPECT_EQ(single->text(0), path("other/c.htm"));
-    for (const QTreeWidgetItem* page : std::initializer_list<const QTreeWidgetItem*>{folder->child(0), folder->child(1), single})
+    for (const QTreeWidgetItem* page :
+         std::initializer_list<const QTreeWidgetItem*>{folder->child(0), folder->child(1), single})
         EXPECT_EQ(selection::nodeImage(page), selection::kImageRestored) << page->text(0).toStdString();
     EXPECT_EQ(window.resultsPage->lblResults->text(), QStringLiteral("The following 3 files have been restored"));
     EXPECT_FALSE(offered()) << "nothing is left to restore";
