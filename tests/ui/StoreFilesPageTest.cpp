@@ -191,9 +191,11 @@ TEST_F(StoreFilesPageTest, ANoticeEndingTheCommentIsNotPastedEither) {
 
     page.txtCopyrightNotice->end(false);
     page.txtCopyrightNotice->paste();
+    QGuiApplication::clipboard()->setText(QStringLiteral("all --> rights"));
+    page.txtCopyrightNotice->paste();
 
     EXPECT_EQ(page.txtCopyrightNotice->text(), QStringLiteral("(c) me "));
-    EXPECT_EQ(dialogs.beeps, 1);
+    EXPECT_EQ(dialogs.beeps, 2);
     EXPECT_FALSE(page.lblWarning3->isHidden());
 
     // A dash typed before "->" ends the comment as surely.
@@ -201,7 +203,7 @@ TEST_F(StoreFilesPageTest, ANoticeEndingTheCommentIsNotPastedEither) {
     page.txtCopyrightNotice->setCursorPosition(1);
     QTest::keyClick(page.txtCopyrightNotice, Qt::Key_Minus);
     EXPECT_EQ(page.txtCopyrightNotice->text(), QStringLiteral("a->"));
-    EXPECT_EQ(dialogs.beeps, 2);
+    EXPECT_EQ(dialogs.beeps, 3);
 }
 
 TEST_F(StoreFilesPageTest, TheWarningStandsDirectlyAboveTheNoticeBox) {
