@@ -51,8 +51,8 @@ void ConsoleReporter::scanning() {
 }
 
 void ConsoleReporter::pagesFound(std::size_t found) {
-    // That nothing was found is worth a line even in a quiet run: nothing was done.
-    if (found == 0)
+    // That nothing was found is worth a line even in a quiet run: nothing was done. A restore says so at its end.
+    if (found == 0 && !m_restoring)
         printLines(std::string(run::messages::kNoFilesFound));
 }
 
@@ -96,11 +96,16 @@ void ConsoleReporter::progressChanged(std::size_t done, std::size_t found) {
 
 void ConsoleReporter::runFinished(const run::RunSummary& summary) {
     clearProgress();
+    if (m_restoring) {
+        // A restore that found nothing to do ends with a line that says so, not in silence.
+        if (!m_quiet || summary.found == 0)
+            printLines(run::messages::restoreFinished(summary));
+        return;
+    }
     if (m_quiet || summary.found == 0)
         return;
     if (summary.written > 0)
-        printLines(m_restoring ? run::messages::filesRestored(summary.written)
-                               : run::messages::filesProtected(summary.written));
+        printLines(run::messages::filesProtected(summary.written));
     if (summary.alreadyProtected > 0)
         printLines(std::to_string(summary.alreadyProtected) + " pages were already protected and left as they are");
     if (summary.otherFilesCopied > 0 || summary.otherFilesFailed > 0)

@@ -135,10 +135,15 @@ void PageCommitter::stage(CommitItem item) {
     CommitItem& page = staged.item;
     if (page.kind == CommitItem::Kind::CopyOther) {
         sweepFolderOf(page.outputPath);
-        if (const auto error = m_fs.copyFile(page.source.fullPath(), page.outputPath)) {
+        const std::string source = page.source.fullPath();
+        if (const auto error = m_fs.copyFile(source, page.outputPath)) {
             page.kind = CommitItem::Kind::OtherFailed;
-            page.problem = {error == RunError::NotARegularFile ? PageProblem::Step::Read : PageProblem::Step::Write,
-                            error, error == RunError::NotARegularFile ? page.source.fullPath() : page.outputPath};
+            page.problem = {PageProblem::Step::Write, error, page.outputPath};
+            // A file that cannot be read (or a dangling link) is the source's fault: the message names the source.
+            std::unique_ptr<LockedFile> readable;
+            const auto readError = m_fs.openLocked(source, false, readable);
+            if (readError && readError != std::errc::resource_unavailable_try_again)
+                page.problem = {PageProblem::Step::Read, readError, source};
         }
     }
     if (page.kind == CommitItem::Kind::Write) {

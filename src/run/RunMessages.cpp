@@ -12,6 +12,12 @@ std::string filesRestored(std::size_t count) {
     return "The following " + std::to_string(count) + " files have been restored";
 }
 
+std::string restoreFinished(const RunSummary& summary) {
+    if (summary.written == 0 && summary.allDone())
+        return std::string(kNothingToRestore);
+    return filesRestored(summary.written);
+}
+
 std::string unableToAccessFile(std::string_view path) {
     std::string text = "Unable to Access File: ";
     text.append(path);

@@ -19,6 +19,7 @@ inline constexpr std::string_view kEnterPassword = "Please Enter a Password";
 inline constexpr std::string_view kChooseTargetFolder = "Please Select a Folder to Copy the Protected Files To";
 inline constexpr std::string_view kScanning = "Scanning for files, please wait...";
 inline constexpr std::string_view kNoFilesFound = "No files found to protect";
+inline constexpr std::string_view kNothingToRestore = "No protected files with backups found to restore";
 inline constexpr std::string_view kBackupReadOnly = "Unable to Access File, Your file(s) may be read-only.";
 inline constexpr std::string_view kLineBreak = "\r\n";
 inline constexpr std::string_view kNotScriptSafe = "\\ \" or ' not allowed";
@@ -27,6 +28,8 @@ inline constexpr std::string_view kNotScriptSafe = "\\ \" or ' not allowed";
 std::string filesProtected(std::size_t count);
 /// "The following N files have been restored".
 std::string filesRestored(std::size_t count);
+/// The closing line of a restore: the count restored, or that nothing needed it (no page failed either).
+std::string restoreFinished(const RunSummary& summary);
 /// "Unable to Access File: " path "." CR LF "The file may be read-only."
 std::string unableToAccessFile(std::string_view path);
 /// "Unknown Error " number CR LF description.

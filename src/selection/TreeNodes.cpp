@@ -17,6 +17,7 @@ struct Pictures {
     QIcon alreadyProtected;
     QIcon givenUp;
     QIcon skipped;
+    QIcon restored;
 };
 
 // Looked up once, as the style's lookup is slow next to adding a node and a run adds thousands. Never freed,
@@ -28,7 +29,8 @@ const Pictures& pictures() {
                                                  QApplication::style()->standardIcon(QStyle::SP_BrowserReload),
                                                  QApplication::style()->standardIcon(QStyle::SP_DialogApplyButton),
                                                  QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical),
-                                                 QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning)};
+                                                 QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning),
+                                                 QApplication::style()->standardIcon(QStyle::SP_ArrowBack)};
     return *cached;
 }
 
@@ -48,6 +50,8 @@ QIcon imageIcon(int image) {
         return pictures().givenUp;
     case kImageSkipped:
         return pictures().skipped;
+    case kImageRestored:
+        return pictures().restored;
     default:
         return pictures().placeholder;
     }

@@ -1,6 +1,7 @@
 #include "BackgroundRun.h"
 
 #include "run/PosixFileSystem.h"
+#include "run/RestoreRun.h"
 #include "run/RunMessages.h"
 #include "selection/NativePath.h"
 
@@ -32,21 +33,40 @@ BackgroundRun::~BackgroundRun() {
 void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<run::SelectionEntry> selection) {
     if (m_busy)
         return;
-    if (m_thread != nullptr) {
-        // The last run has reported its end; its thread is about to finish.
-        m_thread->wait();
-        delete m_thread;
-    }
-    m_busy = true;
+    reap();
     m_options = options;
+    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem) {
+        return run::ProtectionRun(m_options, *this, fileSystem).ProtectFiles(picks);
+    });
+}
+
+void BackgroundRun::restore(std::vector<run::SelectionEntry> selection) {
+    if (m_busy)
+        return;
+    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem) {
+        return run::RestoreRun(*this, fileSystem).Restore(picks);
+    });
+}
+
+void BackgroundRun::reap() {
+    if (m_thread == nullptr)
+        return;
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+}
+
+void BackgroundRun::launch(Job job) {
+    reap();
+    m_busy = true;
     m_delivery.start();
-    m_thread = QThread::create([this, picks = std::move(selection)] { runOnThread(picks); });
+    m_thread = QThread::create([this, job = std::move(job)] { runOnThread(job); });
     m_thread->start();
 }
 
-void BackgroundRun::runOnThread(const std::vector<run::SelectionEntry>& selection) {
+void BackgroundRun::runOnThread(const Job& job) {
     run::PosixFileSystem fileSystem;
-    const run::RunSummary summary = run::ProtectionRun(m_options, *this, fileSystem).ProtectFiles(selection);
+    const run::RunSummary summary = job(fileSystem);
     QMetaObject::invokeMethod(
         this,
         [this, summary] {
@@ -141,8 +161,8 @@ void BackgroundRun::pageGivenUp(const engine::FileEntry& entry, const run::PageP
     deliverAndWait([this, &entry, &problem] { Q_EMIT pageFailed(entry, problem, false); });
 }
 
-void BackgroundRun::otherFileFailed(const std::string&, const run::PageProblem& problem) {
-    deliverAndWait([this, &problem] { Q_EMIT otherFailed(problem); });
+void BackgroundRun::otherFileFailed(const std::string& path, const run::PageProblem& problem) {
+    deliverAndWait([this, &path, &problem] { Q_EMIT otherFailed(selection::fromNativePath(path), problem); });
 }
 
 void BackgroundRun::progressChanged(std::size_t done, std::size_t found) {

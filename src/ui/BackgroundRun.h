@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -15,10 +16,10 @@ class QThread;
 
 namespace quillora::ui {
 
-/// Runs a protection off the window's thread and hands every report to the window's thread as a signal, in the
-/// run's order. Status, listing and progress reports are collected and handed over ten times a second, so a fast
-/// run can neither flood the window's event queue nor make it repaint for every page. A refusal or a page that
-/// failed holds the run until the window has dealt with it (and with everything reported before it).
+/// Runs a protection (or a restore of originals) off the window's thread and hands every report to the window's thread
+/// as a signal, in the run's order. Status, listing and progress reports are collected and handed over ten times a
+/// second, so a fast run can neither flood the window's event queue nor make it repaint for every page. A refusal or a
+/// page that failed holds the run until the window has dealt with it (and with everything reported before it).
 class BackgroundRun : public QObject, private run::RunReporter {
     Q_OBJECT
 
@@ -28,6 +29,8 @@ public:
 
     /// Starts a run over a copy of the options and the selection; one run at a time.
     void start(const engine::ProtectionOptions& options, std::vector<run::SelectionEntry> selection);
+    /// Starts a restore of the originals of the pages below the selection; restored pages are listed as written.
+    void restore(std::vector<run::SelectionEntry> selection);
     /// True from start until finished has been emitted.
     bool isRunning() const { return m_busy; }
 
@@ -41,8 +44,8 @@ Q_SIGNALS:
     void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     /// A folder below a picked one could not be listed.
     void folderFailed(const QString& folder, const run::PageProblem& problem);
-    /// Another file of the site could not be copied.
-    void otherFailed(const run::PageProblem& problem);
+    /// Another file of the site (at path) could not be copied.
+    void otherFailed(const QString& path, const run::PageProblem& problem);
     void refused(const run::RunRefusal& refusal);
     void progress(std::size_t done, std::size_t found);
     void finished(const run::RunSummary& summary);
@@ -69,7 +72,12 @@ private:
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
-    void runOnThread(const std::vector<run::SelectionEntry>& selection);
+    using Job = std::function<run::RunSummary(run::FileSystem& fileSystem)>;
+
+    /// Waits for the thread of the last run, which has reported its end already.
+    void reap();
+    void launch(Job job);
+    void runOnThread(const Job& job);
     void collect(Report report);
     /// On the window's thread: emits everything collected so far, in order.
     void deliver();

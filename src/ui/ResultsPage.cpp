@@ -30,7 +30,8 @@ ResultsPage::ResultsPage(QWidget* parent)
     : QWidget(parent), lblResults(new QLabel(QStringLiteral("Scanning for files, please wait..."), this)),
       barProgress(new QProgressBar(this)), treeResults(new QTreeWidget(this)),
       cmdViewPage(new QPushButton(QStringLiteral("&View Page"), this)),
-      cmdOpenFolder(new QPushButton(QStringLiteral("&Open Folder"), this)) {
+      cmdOpenFolder(new QPushButton(QStringLiteral("&Open Folder"), this)),
+      cmdRestore(new QPushButton(QStringLiteral("Re&store Originals"), this)) {
     lblResults->setObjectName(QStringLiteral("lblResults"));
     barProgress->setObjectName(QStringLiteral("barProgress"));
     barProgress->setFormat(QStringLiteral("%v of %m pages"));
@@ -46,6 +47,9 @@ ResultsPage::ResultsPage(QWidget* parent)
     cmdOpenFolder->setObjectName(QStringLiteral("cmdOpenFolder"));
     cmdOpenFolder->setAutoDefault(true);
     cmdOpenFolder->setEnabled(false);
+    cmdRestore->setObjectName(QStringLiteral("cmdRestore"));
+    cmdRestore->setAutoDefault(true);
+    cmdRestore->hide();
     m_scrollTimer.setSingleShot(true);
     m_scrollTimer.setInterval(kScrollIntervalMs);
     connect(&m_scrollTimer, &QTimer::timeout, this, &ResultsPage::scrollToLatest);
@@ -53,6 +57,7 @@ ResultsPage::ResultsPage(QWidget* parent)
     connect(treeResults, &QTreeWidget::itemDoubleClicked, this, &ResultsPage::treeResults_DblClick);
 
     auto* view = new QHBoxLayout;
+    view->addWidget(cmdRestore);
     view->addStretch();
     view->addWidget(cmdOpenFolder);
     view->addWidget(cmdViewPage);
@@ -100,6 +105,7 @@ QTreeWidgetItem* ResultsPage::pageNode(const engine::FileEntry& entry, const QSt
 
 void ResultsPage::AddResultNode(const engine::FileEntry& entry, const QString& outputPath) {
     pageNode(entry, selection::fromNativePath(entry.Name), kImageFile, outputPath);
+    m_written.append({entry, outputPath});
     ++m_fileNodes;
     lblResults->setText(QStringLiteral("The following %1 files have been protected").arg(m_fileNodes));
 }
@@ -111,7 +117,8 @@ void ResultsPage::addAlreadyProtectedNode(const engine::FileEntry& entry) {
     node->setToolTip(0, QString::fromStdString(run::messages::alreadyProtected(entry.fullPath())));
 }
 
-void ResultsPage::addFailedNode(const engine::FileEntry& entry, const QString& message, bool skipped) {
+void ResultsPage::addFailedNode(const engine::FileEntry& failed, const QString& message, bool skipped) {
+    const engine::FileEntry entry = listedEntry(failed);
     const QString name = selection::fromNativePath(entry.Name);
     auto* node = pageNode(entry, name + QStringLiteral("  (") + message + QStringLiteral(")"),
                           skipped ? selection::kImageSkipped : selection::kImageGivenUp,
@@ -124,7 +131,38 @@ void ResultsPage::setProgress(std::size_t done, std::size_t found) {
     barProgress->setValue(static_cast<int>(done));
 }
 
+QStringList ResultsPage::writtenPages() const {
+    QStringList paths;
+    for (const WrittenPage& page : m_written)
+        paths << page.path;
+    return paths;
+}
+
+void ResultsPage::beginRestore() {
+    QHash<QString, engine::FileEntry> listed;
+    for (const WrittenPage& page : m_written)
+        listed.insert(page.path, page.entry);
+    beginRun();
+    m_restoring = std::move(listed);
+    m_restoreRunning = true;
+}
+
+void ResultsPage::addRestoredNode(const engine::FileEntry& entry, const QString& path) {
+    const engine::FileEntry listed = listedEntry(entry);
+    pageNode(listed, selection::fromNativePath(listed.Name), selection::kImageRestored, path);
+    ++m_fileNodes;
+    lblResults->setText(QString::fromStdString(run::messages::filesRestored(static_cast<std::size_t>(m_fileNodes))));
+}
+
+engine::FileEntry ResultsPage::listedEntry(const engine::FileEntry& entry) const {
+    return m_restoring.value(selection::fromNativePath(entry.fullPath()), entry);
+}
+
 void ResultsPage::endRun(const run::RunSummary& summary) {
+    if (m_restoreRunning) {
+        lblResults->setText(QString::fromStdString(run::messages::restoreFinished(summary)));
+        m_restoreRunning = false;
+    }
     if (summary.otherFilesCopied > 0 || summary.otherFilesFailed > 0)
         lblResults->setText(lblResults->text() + QLatin1Char('\n') +
                             QString::fromStdString(
@@ -174,9 +212,13 @@ void ResultsPage::clearResults() {
     m_latest = nullptr;
     m_folderNodes.clear();
     m_fileNodes = 0;
+    m_written.clear();
+    m_restoring.clear();
+    m_restoreRunning = false;
     treeResults->clear();
     cmdViewPage->setEnabled(false);
     cmdOpenFolder->setEnabled(false);
+    cmdRestore->hide();
 }
 
 QTreeWidgetItem* ResultsPage::folderNode(const QString& folder) {

@@ -4,6 +4,8 @@
 #include "run/RunReporter.h"
 
 #include <QHash>
+#include <QList>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <cstddef>
@@ -16,7 +18,8 @@ class QTreeWidgetItem;
 
 namespace quillora::ui {
 
-/// Page 5: the run's status, its progress, and the tree of written files (a node per folder, one per file).
+/// Page 5: the run's status, its progress, and the tree of written files (a node per folder, one per file); after
+/// an overwrite run with backups, the way back to the originals.
 class ResultsPage : public QWidget {
     Q_OBJECT
 
@@ -39,6 +42,14 @@ public:
     /// The run is over: what it did beyond the pages (the site's other files copied) joins the status.
     void endRun(const run::RunSummary& summary);
 
+    /// The output paths of the pages listed as written since the tree was last emptied, in the order listed.
+    QStringList writtenPages() const;
+    /// A restore of the written pages begins: the tree is emptied, Restore Originals hidden; the pages keep their
+    /// place under their folders as they come back.
+    void beginRestore();
+    /// Lists a page whose original is back at path, under the folder it was listed in, and updates the count.
+    void addRestoredNode(const engine::FileEntry& entry, const QString& path);
+
     /// The path of the selected node: the written file for a file node, the folder for a folder node.
     QString selectedPath() const;
     /// The folder of the selected node: the written file's folder, or the folder a folder node names.
@@ -52,9 +63,17 @@ public:
     QTreeWidget* treeResults;
     QPushButton* cmdViewPage;
     QPushButton* cmdOpenFolder;
+    QPushButton* cmdRestore; // shown by the window after an overwrite run with backups
 
 private:
+    struct WrittenPage {
+        engine::FileEntry entry;
+        QString path;
+    };
+
     void clearResults();
+    /// The entry a page was listed with by the run before a restore (a restore names pages by their full path).
+    engine::FileEntry listedEntry(const engine::FileEntry& entry) const;
     QTreeWidgetItem* folderNode(const QString& folder);
     QTreeWidgetItem* pageNode(const engine::FileEntry& entry, const QString& text, int image, const QString& path);
     void scrollToLatest();
@@ -62,6 +81,9 @@ private:
     QHash<QString, QTreeWidgetItem*> m_folderNodes;
     QTreeWidgetItem* m_latest = nullptr;
     int m_fileNodes = 0;
+    QList<WrittenPage> m_written;
+    QHash<QString, engine::FileEntry> m_restoring; // the listed entries by output path, during and after a restore
+    bool m_restoreRunning = false;
     QTimer m_scrollTimer;
 };
 

@@ -1,6 +1,7 @@
 #include "StoreFilesPage.h"
 
 #include "HoverHelp.h"
+#include "NoticeTextValidator.h"
 #include "PageStyle.h"
 #include "selection/LastPathMemory.h"
 #include "selection/NativePath.h"
@@ -25,25 +26,40 @@ const std::array<const char*, 3> kSaveHelp = {
     "All current files will be replaced with their protected versions - We highly recommend you make backups",
     "Files will be copied to this new folder, with their folder structures intact",
     "Protected files will be placed in the same folders with a protected_ suffix"};
+const char* const kCopyOthersHelp =
+    "The images, style sheets, scripts and other files of each picked folder are copied "
+    "into the new folder as well, so that it holds a whole site ready to publish";
 
 } // namespace
 
-StoreFilesPage::StoreFilesPage(selection::Pickers& pickers, const selection::LastPathMemory& lastPath, QWidget* parent)
+StoreFilesPage::StoreFilesPage(selection::DialogService& dialogs, selection::Pickers& pickers,
+                               const selection::LastPathMemory& lastPath, QWidget* parent)
     : QWidget(parent), chkBackups(new QCheckBox(QStringLiteral("Make backup of all replaced files"), this)),
       txtSaveDir(new QLineEdit(this)), cmdSelectDirectory(new QPushButton(QStringLiteral("..."), this)),
+      chkCopyOthers(new QCheckBox(QStringLiteral("Copy the other files too"), this)),
       chkCopyrightNotice(new QCheckBox(QStringLiteral("Insert notice at the top of source files"), this)),
+      lblWarning3(new QLabel(QStringLiteral("--> or --!> not allowed"), this)),
       txtCopyrightNotice(new QLineEdit(QString::fromStdU16String(engine::kDefaultNoticeText), this)),
       lblOutputInfo(new QLabel(this)), m_pickers(pickers), m_lastPath(lastPath) {
     chkBackups->setObjectName(QStringLiteral("chkBackups"));
     txtSaveDir->setObjectName(QStringLiteral("txtSaveDir"));
     cmdSelectDirectory->setObjectName(QStringLiteral("cmdSelectDirectory"));
     cmdSelectDirectory->setAutoDefault(true);
+    chkCopyOthers->setObjectName(QStringLiteral("chkCopyOthers"));
     chkCopyrightNotice->setObjectName(QStringLiteral("chkCopyrightNotice"));
+    lblWarning3->setObjectName(QStringLiteral("lblWarning3"));
+    lblWarning3->setStyleSheet(QStringLiteral("color: #b00000;"));
+    QSizePolicy keepSpace = lblWarning3->sizePolicy();
+    keepSpace.setRetainSizeWhenHidden(true);
+    lblWarning3->setSizePolicy(keepSpace);
+    lblWarning3->hide();
     txtCopyrightNotice->setObjectName(QStringLiteral("txtCopyrightNotice"));
+    NoticeTextValidator::install(txtCopyrightNotice, lblWarning3, dialogs);
     lblOutputInfo->setObjectName(QStringLiteral("lblOutputInfo"));
     lblOutputInfo->setWordWrap(true);
 
     auto* help = new HoverHelp(lblOutputInfo, this);
+    help->add(chkCopyOthers, QString::fromLatin1(kCopyOthersHelp));
     for (int i = 0; i < 3; ++i) {
         optSave[i] = new QRadioButton(QString::fromLatin1(kSaveCaptions[i]), this);
         optSave[i]->setObjectName(QStringLiteral("optSave(%1)").arg(i));
@@ -57,6 +73,7 @@ StoreFilesPage::StoreFilesPage(selection::Pickers& pickers, const selection::Las
     connect(cmdSelectDirectory, &QPushButton::clicked, this, &StoreFilesPage::cmdSelectDirectory_Click);
 
     chkBackups->setChecked(true);
+    chkCopyOthers->setChecked(true);
     txtCopyrightNotice->setEnabled(false);
     optSave[0]->setChecked(true);
     resetOutputInfo();
@@ -83,6 +100,9 @@ QWidget* StoreFilesPage::storageGroup() {
     auto* backups = new QHBoxLayout;
     backups->setContentsMargins(24, 0, 0, 0);
     backups->addWidget(chkBackups);
+    auto* others = new QHBoxLayout;
+    others->setContentsMargins(24, 0, 0, 0);
+    others->addWidget(chkCopyOthers);
 
     auto* layout = new QVBoxLayout(group);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -90,6 +110,7 @@ QWidget* StoreFilesPage::storageGroup() {
     layout->addLayout(backups);
     layout->addWidget(optSave[1]);
     layout->addLayout(folder);
+    layout->addLayout(others);
     layout->addWidget(optSave[2]);
     return group;
 }
@@ -99,6 +120,7 @@ QWidget* StoreFilesPage::noticeGroup() {
     auto* layout = new QVBoxLayout(group);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(chkCopyrightNotice);
+    layout->addWidget(lblWarning3); // directly above the box it belongs to
     layout->addWidget(txtCopyrightNotice);
     return group;
 }
@@ -119,6 +141,7 @@ void StoreFilesPage::fill(engine::ProtectionOptions& options) const {
     }
     options.makeBackups = chkBackups->isChecked();
     options.targetFolder = selection::toNativePath(txtSaveDir->text());
+    options.copyOtherFiles = chkCopyOthers->isChecked();
     options.insertNotice = chkCopyrightNotice->isChecked();
     options.noticeText = txtCopyrightNotice->text().toStdU16String();
 }
@@ -134,6 +157,7 @@ void StoreFilesPage::resetOutputInfo() {
 void StoreFilesPage::optSave_Click(int index) {
     txtSaveDir->setEnabled(index == 1);
     cmdSelectDirectory->setEnabled(index == 1);
+    chkCopyOthers->setEnabled(index == 1);
     chkBackups->setEnabled(index == 0);
 }
 

@@ -12,18 +12,21 @@ class QPushButton;
 class QRadioButton;
 
 namespace quillora::selection {
+class DialogService;
 class LastPathMemory;
 class Pickers;
 } // namespace quillora::selection
 
 namespace quillora::ui {
 
-/// Page 2: where the protected files go (overwrite, copy to a folder, or new protected files) and the notice.
+/// Page 2: where the protected files go (overwrite, copy to a folder with or without the site's other files, or new
+/// protected files) and the notice.
 class StoreFilesPage : public QWidget {
     Q_OBJECT
 
 public:
-    StoreFilesPage(selection::Pickers& pickers, const selection::LastPathMemory& lastPath, QWidget* parent = nullptr);
+    StoreFilesPage(selection::DialogService& dialogs, selection::Pickers& pickers,
+                   const selection::LastPathMemory& lastPath, QWidget* parent = nullptr);
 
     /// Writes the storage and notice choices into options.
     void fill(engine::ProtectionOptions& options) const;
@@ -38,7 +41,9 @@ public:
     QCheckBox* chkBackups;
     QLineEdit* txtSaveDir;
     QPushButton* cmdSelectDirectory;
+    QCheckBox* chkCopyOthers; // copy mode: the site's images, style sheets and scripts go along
     QCheckBox* chkCopyrightNotice;
+    QLabel* lblWarning3; // shown above the notice box when it refuses a text
     QLineEdit* txtCopyrightNotice;
     QLabel* lblOutputInfo;
 

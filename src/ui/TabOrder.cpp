@@ -23,7 +23,7 @@ namespace {
 void appendStoreFiles(QList<QWidget*>& chain, const StoreFilesPage& page) {
     // Each option's own controls stand under it.
     chain << page.optSave[0] << page.chkBackups << page.optSave[1] << page.txtSaveDir << page.cmdSelectDirectory
-          << page.optSave[2] << page.chkCopyrightNotice << page.txtCopyrightNotice;
+          << page.chkCopyOthers << page.optSave[2] << page.chkCopyrightNotice << page.txtCopyrightNotice;
 }
 
 void appendEncryption(QList<QWidget*>& chain, const EncryptionPage& page) {
@@ -52,7 +52,7 @@ QList<QWidget*> tabChain(const frmMain& window) {
     appendEncryption(chain, *window.encryptionPage);
     appendScripts(chain, *window.scriptsPage);
     const ResultsPage& results = *window.resultsPage;
-    chain << results.treeResults << results.cmdOpenFolder << results.cmdViewPage;
+    chain << results.treeResults << results.cmdRestore << results.cmdOpenFolder << results.cmdViewPage;
     chain << window.cmdPrev << window.cmdNext << window.cmdExit;
     return chain;
 }

@@ -16,6 +16,7 @@
 #include "run/RunMessages.h"
 #include "selection/AppInfo.h"
 #include "selection/DialogService.h"
+#include "selection/NativePath.h"
 #include "selection/SelectionTree.h"
 #include "selection/TreeNodes.h"
 
@@ -108,7 +109,7 @@ frmMain::~frmMain() {
 void frmMain::buildPages() {
     welcomePage = new WelcomePage(m_pages);
     pickFilesPage = new PickFilesPage(m_dialogs, m_pickers, m_lastPath, m_pages);
-    storeFilesPage = new StoreFilesPage(m_pickers, m_lastPath, m_pages);
+    storeFilesPage = new StoreFilesPage(m_dialogs, m_pickers, m_lastPath, m_pages);
     encryptionPage = new EncryptionPage(m_dialogs, m_pages);
     scriptsPage = new ScriptsPage(m_dialogs, m_pages);
     resultsPage = new ResultsPage(m_pages);
@@ -136,13 +137,14 @@ void frmMain::connectControls() {
     connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
     connect(resultsPage->cmdViewPage, &QPushButton::clicked, this, &frmMain::cmdViewPage_Click);
     connect(resultsPage->cmdOpenFolder, &QPushButton::clicked, this, &frmMain::cmdOpenFolder_Click);
+    connect(resultsPage->cmdRestore, &QPushButton::clicked, this, &frmMain::cmdRestore_Click);
     connect(welcomePage, &WelcomePage::imgMainClicked, this, &frmMain::imgMain_Click);
     connect(welcomePage->HyperLink21, &HyperLink::Click, this,
             [this] { m_opener.openUrl(QUrl::fromUserInput(welcomePage->HyperLink21->text())); });
     connect(pickFilesPage, &PickFilesPage::CheckEnableDisableNextButton, this, &frmMain::CheckEnableDisableNextButton);
 
     connect(m_run, &BackgroundRun::statusText, resultsPage->lblResults, &QLabel::setText);
-    connect(m_run, &BackgroundRun::fileListed, resultsPage, &ResultsPage::AddResultNode);
+    connect(m_run, &BackgroundRun::fileListed, this, &frmMain::pageListed);
     connect(m_run, &BackgroundRun::progress, resultsPage, &ResultsPage::setProgress);
     connect(m_run, &BackgroundRun::alreadyProtected, resultsPage, &ResultsPage::addAlreadyProtectedNode);
     connect(m_run, &BackgroundRun::pageFailed, this, &frmMain::pageFailed);
@@ -224,6 +226,27 @@ void frmMain::cmdOpenFolder_Click() {
     openResult(resultsPage->selectedFolder());
 }
 
+void frmMain::cmdRestore_Click() {
+    const QStringList pages = resultsPage->writtenPages();
+    if (m_running || pages.isEmpty())
+        return;
+    const auto answer = m_dialogs.showMessage(
+        {QStringLiteral("Put back the originals of the %1 pages written in this run?\n\nEach page is replaced by its "
+                        "backup, and the backups are gone afterwards.")
+             .arg(pages.size()),
+         windowTitle(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
+    if (answer != QMessageBox::Yes)
+        return;
+    std::vector<run::SelectionEntry> written;
+    written.reserve(static_cast<std::size_t>(pages.size()));
+    for (const QString& page : pages)
+        written.push_back({selection::toNativePath(page), false});
+    resultsPage->beginRestore();
+    m_restoring = true;
+    beginRun();
+    m_run->restore(std::move(written));
+}
+
 void frmMain::imgMain_Click() {
     if (++m_eggClicks <= 5)
         return;
@@ -264,17 +287,28 @@ bool frmMain::Form_Unload() {
 
 void frmMain::ProtectFiles() {
     resultsPage->beginRun();
+    m_runOptions = options();
+    m_restoring = false;
+    beginRun();
+    m_run->start(m_runOptions, pickFilesPage->treeFolders->selection());
+}
+
+void frmMain::beginRun() {
     m_silentRun = false;
     m_running = true;
     cmdPrev->setEnabled(false);
     cmdNext->setEnabled(false);
     cmdExit->setEnabled(false);
-    m_run->start(options(), pickFilesPage->treeFolders->selection());
 }
 
 void frmMain::endRun(const run::RunSummary& summary) {
     m_running = false;
     resultsPage->endRun(summary);
+    // Only an overwrite run with backups leaves originals to go back to; after a restore nothing is left.
+    const bool backedUp =
+        m_runOptions.storageMode == engine::StorageMode::Overwrite && m_runOptions.makeBackups && !m_restoring;
+    resultsPage->cmdRestore->setVisible(backedUp && !resultsPage->writtenPages().isEmpty());
+    m_restoring = false;
     cmdPrev->setEnabled(m_page >= 1);
     cmdNext->setEnabled(true);
     cmdExit->setEnabled(true);
@@ -313,9 +347,20 @@ void frmMain::folderFailed(const QString& folder, const run::PageProblem& proble
         showRunMessage(message, true);
 }
 
-void frmMain::otherFailed(const run::PageProblem& problem) {
-    if (!m_silentRun)
-        showRunMessage(run::messages::pageProblem(problem), true);
+void frmMain::pageListed(const engine::FileEntry& entry, const QString& outputPath) {
+    if (m_restoring)
+        resultsPage->addRestoredNode(entry, outputPath);
+    else
+        resultsPage->AddResultNode(entry, outputPath);
+}
+
+void frmMain::otherFailed(const QString& path, const run::PageProblem& problem) {
+    if (m_silentRun)
+        return;
+    // The results list is a list of pages: the message is all that names the file.
+    run::messages::Message message = run::messages::pageProblem(problem);
+    message.text = QStringLiteral("%1 could not be copied\n\n").arg(path).toStdString() + message.text;
+    showRunMessage(message, true);
 }
 
 void frmMain::runRefused(const run::RunRefusal& refusal) {

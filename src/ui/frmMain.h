@@ -57,11 +57,13 @@ public:
     void cmdExit_Click();
     void cmdViewPage_Click();
     void cmdOpenFolder_Click();
+    /// Asks once, then puts back the originals of the pages the last run wrote over.
+    void cmdRestore_Click();
     void imgMain_Click();
     void CheckEnableDisableNextButton();
 
 Q_SIGNALS:
-    /// A protection run has ended and the buttons are usable again.
+    /// A protection run (or a restore) has ended and the buttons are usable again.
     void runFinished();
 
 protected:
@@ -95,11 +97,13 @@ private:
     void startUp();
     bool Form_Unload();
     void ProtectFiles();
+    void beginRun();
     void endRun(const run::RunSummary& summary);
+    void pageListed(const engine::FileEntry& entry, const QString& outputPath);
     void showRunMessage(const run::messages::Message& message, bool offerSilence);
     void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     void folderFailed(const QString& folder, const run::PageProblem& problem);
-    void otherFailed(const run::PageProblem& problem);
+    void otherFailed(const QString& path, const run::PageProblem& problem);
     void runRefused(const run::RunRefusal& refusal);
     void openResult(const QString& path);
 
@@ -108,7 +112,9 @@ private:
     int m_page = 0;
     int m_eggClicks = 0;
     bool m_running = false;
-    bool m_silentRun = false; // the user asked for no further messages in this run
+    bool m_restoring = false;               // the run going on puts originals back
+    engine::ProtectionOptions m_runOptions; // the choices of the last protection run
+    bool m_silentRun = false;               // the user asked for no further messages in this run
 };
 
 } // namespace quillora::ui

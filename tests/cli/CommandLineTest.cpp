@@ -169,7 +169,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"TargetWithoutFolder", {"a.htm", "--copy-to"}, "quillora-cli: --copy-to: 1 required DIR missing"},
         Refusal{
             "TwoStorageModes", {"--beside", "--copy-to", "x", "a.htm"}, "quillora-cli: --copy-to excludes --beside"},
-        Refusal{"MissingPath", {"gone.htm"}, "quillora-cli: PATH: Path does not exist: gone.htm"}),
+        Refusal{"MissingPath", {"gone.htm"}, "quillora-cli: PATH: Path does not exist: gone.htm"},
+        Refusal{
+            "RestoreIntoACopy", {"--restore", "--copy-to", "x", "a.htm"}, "quillora-cli: --copy-to excludes --restore"},
+        Refusal{"PagesOnlyWithoutACopy", {"--pages-only", "a.htm"}, "quillora-cli: --pages-only requires --copy-to"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(QuilloraCli, HelpListsEveryOptionAndVersionNamesTheProgram) {
@@ -179,7 +182,8 @@ TEST_F(QuilloraCli, HelpListsEveryOptionAndVersionNamesTheProgram) {
                                "--hide",           "--no-right-click",   "--warning",      "--no-select",
                                "--no-status-urls", "--no-print",         "--no-clipboard", "--no-drag",
                                "--break-frames",   "--no-image-toolbar", "--password",     "--notice",
-                               "--quiet",          "--version",          "--help",         "=body"})
+                               "--quiet",          "--version",          "--help",         "=body",
+                               "--pages-only",     "--restore"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     const auto version = run({"--version"});
     EXPECT_EQ(version.status, 0);

@@ -73,6 +73,10 @@ public:
         problems.push_back({entry, problem, false});
         events.push_back("given up " + entry.fullPath());
     }
+    void otherFileFailed(const std::string& path, const PageProblem& problem) override {
+        otherFailures.emplace_back(path, problem);
+        events.push_back("other failed " + path);
+    }
     void progressChanged(std::size_t done, std::size_t found) override { progress.emplace_back(done, found); }
     void runFinished(const RunSummary& summary) override { finished.push_back(summary); }
 
@@ -87,6 +91,7 @@ public:
     std::vector<std::string> alreadyProtected;
     std::vector<Problem> problems;
     std::vector<std::string> skippedFolders;
+    std::vector<std::pair<std::string, PageProblem>> otherFailures;
     std::vector<std::pair<std::size_t, std::size_t>> progress;
     std::vector<RunSummary> finished;
 };

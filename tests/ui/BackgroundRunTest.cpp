@@ -219,6 +219,67 @@ TEST_F(BackgroundRunTest, ANoticeThatWouldEndItsCommentIsRefused) {
     EXPECT_EQ(TempFolder::read(page), kPage);
 }
 
+class CopyRunTest : public BackgroundRunTest {
+protected:
+    void chooseCopyTo(const QString& target) {
+        goToPage(2);
+        window.storeFilesPage->optSave[1]->setChecked(true);
+        window.storeFilesPage->txtSaveDir->setText(target);
+    }
+    const QByteArray logo = QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+};
+
+TEST_F(CopyRunTest, TheSitesImagesAndStyleSheetsGoAlongAndTheStatusCountsThem) {
+    site.writeFile(QStringLiteral("site/index.htm"), kPage);
+    site.writeFile(QStringLiteral("site/img/logo.png"), logo);
+    site.writeFile(QStringLiteral("site/css/site.css"), "body { margin: 0 }");
+    pickFolder(site.filePath(QStringLiteral("site")));
+    chooseCopyTo(site.filePath(QStringLiteral("out")));
+
+    ASSERT_TRUE(protect());
+
+    EXPECT_EQ(TempFolder::read(site.filePath(QStringLiteral("out/img/logo.png"))), logo);
+    EXPECT_EQ(TempFolder::read(site.filePath(QStringLiteral("out/css/site.css"))), "body { margin: 0 }");
+    EXPECT_EQ(window.resultsPage->lblResults->text(),
+              QStringLiteral("The following 1 files have been protected\n2 other files of the site were copied"));
+    ASSERT_EQ(results()->topLevelItemCount(), 1);
+    EXPECT_EQ(childTexts(results()->topLevelItem(0)), QStringList{"/index.htm"}) << "the list holds pages only";
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(CopyRunTest, WithoutTheOtherFilesOnlyThePagesAreCopied) {
+    site.writeFile(QStringLiteral("site/index.htm"), kPage);
+    site.writeFile(QStringLiteral("site/img/logo.png"), logo);
+    pickFolder(site.filePath(QStringLiteral("site")));
+    chooseCopyTo(site.filePath(QStringLiteral("out")));
+    window.storeFilesPage->chkCopyOthers->setChecked(false);
+
+    ASSERT_TRUE(protect());
+
+    EXPECT_TRUE(QFileInfo::exists(site.filePath(QStringLiteral("out/index.htm"))));
+    EXPECT_FALSE(QFileInfo::exists(site.filePath(QStringLiteral("out/img/logo.png"))));
+    EXPECT_EQ(window.resultsPage->lblResults->text(), QStringLiteral("The following 1 files have been protected"));
+}
+
+TEST_F(CopyRunTest, AFileThatCannotBeCopiedIsNamedInItsMessage) {
+    site.writeFile(QStringLiteral("site/index.htm"), kPage);
+    site.writeFile(QStringLiteral("site/style.css"), "p {}");
+    QFile::link(QStringLiteral("nowhere.png"), site.filePath(QStringLiteral("site/gone.png")));
+    pickFolder(site.filePath(QStringLiteral("site")));
+    chooseCopyTo(site.filePath(QStringLiteral("out")));
+
+    ASSERT_TRUE(protect());
+
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text, site.filePath(QStringLiteral("site/gone.png")) +
+                                            QStringLiteral(" could not be copied\n\nUnknown Error 2\nNo such file "
+                                                           "or directory"));
+    EXPECT_EQ(dialogs.messages[0].checkBox, QStringLiteral("Don't show further messages in this run"));
+    EXPECT_EQ(window.resultsPage->lblResults->text(),
+              QStringLiteral("The following 1 files have been protected\n1 other files of the site were copied, 1 "
+                             "could not be copied"));
+}
+
 TEST_F(BackgroundRunTest, ViewPageOpensTheWrittenFile) {
     pickFile(site.writeFile(QStringLiteral("a.htm"), kPage));
     pickFolder(site.makeFolder(QStringLiteral("site")));

@@ -7,7 +7,9 @@
 #include "selection/Pickers.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QEnterEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,7 +38,13 @@ protected:
     FakeDialogService dialogs;
     selection::LastPathMemory memory{program.path()};
     selection::Pickers pickers{dialogs, memory};
-    ui::StoreFilesPage page{pickers, memory};
+    ui::StoreFilesPage page{dialogs, pickers, memory};
+
+    /// Types into the notice box, which its check box has enabled.
+    void typeNotice(const QString& keys) {
+        page.chkCopyrightNotice->setChecked(true);
+        QTest::keyClicks(page.txtCopyrightNotice, keys);
+    }
 };
 
 TEST_F(StoreFilesPageTest, StartValues) {
@@ -51,6 +59,10 @@ TEST_F(StoreFilesPageTest, StartValues) {
     EXPECT_FALSE(page.txtSaveDir->isEnabled());
     EXPECT_FALSE(page.cmdSelectDirectory->isEnabled());
     EXPECT_EQ(page.cmdSelectDirectory->text(), QStringLiteral("..."));
+    EXPECT_EQ(page.chkCopyOthers->text(), QStringLiteral("Copy the other files too"));
+    EXPECT_TRUE(page.chkCopyOthers->isChecked());
+    EXPECT_FALSE(page.chkCopyOthers->isEnabled());
+    EXPECT_TRUE(page.lblWarning3->isHidden());
     EXPECT_FALSE(page.chkCopyrightNotice->isChecked());
     EXPECT_EQ(page.chkCopyrightNotice->text(), QStringLiteral("Insert notice at the top of source files"));
     EXPECT_FALSE(page.txtCopyrightNotice->isEnabled());
@@ -65,12 +77,15 @@ TEST_F(StoreFilesPageTest, StartValues) {
     EXPECT_TRUE(options.makeBackups);
     EXPECT_FALSE(options.insertNotice);
     EXPECT_EQ(options.noticeText, engine::ProtectionOptions().noticeText);
+    options.copyOtherFiles = false;
+    page.fill(options);
+    EXPECT_TRUE(options.copyOtherFiles);
 }
 
 struct StorageCase {
     int index;
     bool backups;
-    bool folder;
+    bool folder; // the target folder's box and button, and "Copy the other files too"
 };
 
 class StorageModeTest : public StoreFilesPageTest, public ::testing::WithParamInterface<StorageCase> {};
@@ -78,20 +93,24 @@ class StorageModeTest : public StoreFilesPageTest, public ::testing::WithParamIn
 TEST_P(StorageModeTest, ChoosingAModeEnablesItsControls) {
     page.txtSaveDir->setText(QStringLiteral("/out"));
     page.chkBackups->setChecked(false);
-    page.optSave[GetParam().index == 0 ? 2 : 0]->setChecked(true);
+    page.chkCopyOthers->setChecked(false);
+    page.optSave[GetParam().index == 1 ? 2 : 1]->setChecked(true);
 
     page.optSave[GetParam().index]->setChecked(true);
 
     EXPECT_EQ(page.chkBackups->isEnabled(), GetParam().backups);
     EXPECT_EQ(page.txtSaveDir->isEnabled(), GetParam().folder);
     EXPECT_EQ(page.cmdSelectDirectory->isEnabled(), GetParam().folder);
+    EXPECT_EQ(page.chkCopyOthers->isEnabled(), GetParam().folder);
     // Disabling keeps the values.
     EXPECT_EQ(page.txtSaveDir->text(), QStringLiteral("/out"));
     EXPECT_FALSE(page.chkBackups->isChecked());
+    EXPECT_FALSE(page.chkCopyOthers->isChecked());
     engine::ProtectionOptions options;
     page.fill(options);
     EXPECT_EQ(static_cast<int>(options.storageMode), GetParam().index);
     EXPECT_EQ(options.targetFolder, "/out");
+    EXPECT_FALSE(options.copyOtherFiles);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, StorageModeTest,
@@ -111,6 +130,10 @@ TEST_F(StoreFilesPageTest, HoverShowsTheModesHelpAndLeavesItThere) {
               QStringLiteral("Protected files will be placed in the same folders with a protected_ suffix"));
     hover(page.optSave[0]);
     EXPECT_EQ(page.lblOutputInfo->text(), kOverwriteHelp);
+    page.optSave[1]->setChecked(true);
+    hover(page.chkCopyOthers);
+    EXPECT_TRUE(page.lblOutputInfo->text().startsWith(QStringLiteral("The images, style sheets, scripts")))
+        << page.lblOutputInfo->text().toStdString();
 }
 
 TEST_F(StoreFilesPageTest, NoticeBoxFollowsItsCheckBoxAndTakesAnyText) {
@@ -128,6 +151,97 @@ TEST_F(StoreFilesPageTest, NoticeBoxFollowsItsCheckBoxAndTakesAnyText) {
     engine::ProtectionOptions options;
     page.fill(options);
     EXPECT_EQ(options.noticeText, u"a 'b' \"c\" \\d");
+}
+
+struct RefusedNotice {
+    const char* name;
+    const char* typed; // ends with the refused key
+    const char* left;  // what the box holds afterwards
+    int beeps;
+};
+
+void PrintTo(const RefusedNotice& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class NoticeRefusalTest : public StoreFilesPageTest, public ::testing::WithParamInterface<RefusedNotice> {};
+
+TEST_P(NoticeRefusalTest, TheKeyThatWouldEndTheCommentIsDroppedWithAWarningAndABeep) {
+    page.txtCopyrightNotice->clear();
+    typeNotice(QString::fromUtf8(GetParam().typed));
+
+    EXPECT_EQ(page.txtCopyrightNotice->text(), QString::fromUtf8(GetParam().left));
+    EXPECT_EQ(dialogs.beeps, GetParam().beeps);
+    EXPECT_FALSE(page.lblWarning3->isHidden());
+
+    QTest::keyClick(page.txtCopyrightNotice, Qt::Key_Backspace); // the next accepted edit
+    EXPECT_TRUE(page.lblWarning3->isHidden());
+}
+
+INSTANTIATE_TEST_SUITE_P(Notices, NoticeRefusalTest,
+                         ::testing::Values(RefusedNotice{"EndOfAComment", "(c) me -->", "(c) me --", 1},
+                                           RefusedNotice{"TheOtherEnd", "(c) --!>", "(c) --!", 1},
+                                           RefusedNotice{"Twice", "a-->b-->", "a--b--", 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StoreFilesPageTest, ANoticeEndingTheCommentIsNotPastedEither) {
+    page.chkCopyrightNotice->setChecked(true);
+    page.txtCopyrightNotice->setText(QStringLiteral("(c) me "));
+    QGuiApplication::clipboard()->setText(QStringLiteral("<b>--!></b>"));
+
+    page.txtCopyrightNotice->end(false);
+    page.txtCopyrightNotice->paste();
+    QGuiApplication::clipboard()->setText(QStringLiteral("all --> rights"));
+    page.txtCopyrightNotice->paste();
+
+    EXPECT_EQ(page.txtCopyrightNotice->text(), QStringLiteral("(c) me "));
+    EXPECT_EQ(dialogs.beeps, 2);
+    EXPECT_FALSE(page.lblWarning3->isHidden());
+
+    // A dash typed before "->" ends the comment as surely.
+    page.txtCopyrightNotice->setText(QStringLiteral("a->"));
+    page.txtCopyrightNotice->setCursorPosition(1);
+    QTest::keyClick(page.txtCopyrightNotice, Qt::Key_Minus);
+    EXPECT_EQ(page.txtCopyrightNotice->text(), QStringLiteral("a->"));
+    EXPECT_EQ(dialogs.beeps, 3);
+}
+
+TEST_F(StoreFilesPageTest, TheWarningStandsDirectlyAboveTheNoticeBox) {
+    typeNotice(QStringLiteral("-->"));
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+
+    const QRect label(page.lblWarning3->mapTo(&page, QPoint(0, 0)), page.lblWarning3->size());
+    const QRect box(page.txtCopyrightNotice->mapTo(&page, QPoint(0, 0)), page.txtCopyrightNotice->size());
+    ASSERT_TRUE(page.lblWarning3->isVisible());
+    EXPECT_LE(label.bottom(), box.top());
+    EXPECT_LE(box.top() - label.bottom(), 12) << "nothing stands between them";
+    EXPECT_LT(label.left(), box.right());
+    EXPECT_GE(label.left(), box.left());
+}
+
+TEST_F(StoreFilesPageTest, EveryOtherNoticeIsTakenAsTyped) {
+    const QString texts[] = {
+        QStringLiteral("a 'b' \"c\" \\d"),
+        QStringLiteral("(c) 2026 <me> -- all rights -> reserved - <!-- nested"),
+        QStringLiteral("-- > --! > -!> ->"),
+        QStringLiteral("<!- - >> -=> --=>"),
+    };
+    for (const QString& text : texts) {
+        page.txtCopyrightNotice->clear();
+        typeNotice(text);
+        EXPECT_EQ(page.txtCopyrightNotice->text(), text);
+        engine::ProtectionOptions options;
+        page.fill(options);
+        EXPECT_EQ(options.noticeText, text.toStdU16String());
+    }
+    // Letters and dashes the test cannot type, some only looking like the comment's end.
+    const QString pasted = QStringLiteral("\u00a9 caf\u00e9 \u2014> \u2013\u2013> \u2212\u2212>");
+    page.txtCopyrightNotice->clear();
+    page.txtCopyrightNotice->insert(pasted);
+    EXPECT_EQ(page.txtCopyrightNotice->text(), pasted);
+    EXPECT_EQ(dialogs.beeps, 0);
+    EXPECT_TRUE(page.lblWarning3->isHidden());
 }
 
 TEST_F(StoreFilesPageTest, TargetFolderIsPickedFromTheRememberedFolder) {

@@ -84,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                     w.storeFilesPage->optSave[1]->setChecked(true);
                     w.storeFilesPage->chkCopyrightNotice->setChecked(true);
                 },
-                {"optSave(1)", "txtSaveDir", "cmdSelectDirectory", "chkCopyrightNotice", "txtCopyrightNotice"}},
+                {"optSave(1)", "txtSaveDir", "cmdSelectDirectory", "chkCopyOthers", "chkCopyrightNotice",
+                 "txtCopyrightNotice"}},
         TabCase{"StoreFilesNewProtectedFiles",
                 2,
                 [](ui::frmMain& w) { w.storeFilesPage->optSave[2]->setChecked(true); },
@@ -117,7 +118,15 @@ INSTANTIATE_TEST_SUITE_P(
                     w.resultsPage->AddResultNode({"/web/a.htm", ""}, "/web/a.htm");
                     w.resultsPage->treeResults->setCurrentItem(w.resultsPage->treeResults->topLevelItem(0));
                 },
-                {"treeResults", "cmdOpenFolder", "cmdViewPage"}}),
+                {"treeResults", "cmdOpenFolder", "cmdViewPage"}},
+        TabCase{"ResultsOfAnOverwriteRunWithBackups",
+                5,
+                [](ui::frmMain& w) {
+                    w.resultsPage->AddResultNode({"/web/a.htm", ""}, "/web/a.htm");
+                    w.resultsPage->treeResults->setCurrentItem(w.resultsPage->treeResults->topLevelItem(0));
+                    w.resultsPage->cmdRestore->show();
+                },
+                {"treeResults", "cmdRestore", "cmdOpenFolder", "cmdViewPage"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class OptionGroupTest : public TabOrderTest {};
@@ -132,8 +141,10 @@ TEST_F(OptionGroupTest, ArrowsMoveWithinTheGroupAndTabLeavesFromTheNewChoice) {
 
     EXPECT_EQ(focused(), QStringLiteral("optSave(1)"));
     EXPECT_TRUE(window.storeFilesPage->optSave[1]->isChecked());
-    EXPECT_EQ(walk(3, Qt::NoModifier), (QStringList{"txtSaveDir", "cmdSelectDirectory", "chkCopyrightNotice"}));
-    EXPECT_EQ(walk(3, Qt::ShiftModifier), (QStringList{"cmdSelectDirectory", "txtSaveDir", "optSave(1)"}));
+    EXPECT_EQ(walk(4, Qt::NoModifier),
+              (QStringList{"txtSaveDir", "cmdSelectDirectory", "chkCopyOthers", "chkCopyrightNotice"}));
+    EXPECT_EQ(walk(4, Qt::ShiftModifier),
+              (QStringList{"chkCopyOthers", "cmdSelectDirectory", "txtSaveDir", "optSave(1)"}));
 }
 
 TEST_F(OptionGroupTest, TabEntersOnAChoiceKeptOverRestart) {
