@@ -1,8 +1,8 @@
 #!/usr/bin/env node
 // The browser suite: protects a copy of every page with quillora-cli in each mode and script variant, loads
-// original and protected page in headless Chromium, and requires the same title, visible text, links,
-// images and screenshot, no new script errors, and (body and whole-page modes) no visible word left
-// readable in the protected bytes. Exit status: 0 all passed, 1 a failure, 2 usage, 77 no browser here.
+// original and protected page in headless Chromium or Firefox (each engine compared with itself), and
+// requires the same title, character set, visible text, links, images and screenshot, no new script errors,
+// and (body and whole-page modes) no visible word left readable in the protected bytes. Exit status: 0 all passed, 1 a failure, 2 usage, 77 no browser here.
 import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
@@ -25,14 +25,13 @@ function pageUrl(dir, page) {
     return pathToFileURL(path.join(dir, page)).href;
 }
 
-function readableCheck(suite, page, mode, original, file) {
+function readableCheck(page, mode, original, bytes) {
     const charset = original.frames[0].charset;
-    const source = new TextDecoder(charset).decode(fs.readFileSync(path.join(suite.originalDir, page)));
-    const protectedSource = new TextDecoder(charset).decode(fs.readFileSync(file));
+    const source = new TextDecoder(charset).decode(bytes.original);
+    const protectedSource = new TextDecoder(charset).decode(bytes.protected);
     const allowed = readableByDesign(source, mode, kNotice) ?? readableByDesign(source, 'page', kNotice);
     const words = readableWords({ visibleText: original.frames[0].text, protectedSource, allowedSource: allowed });
-    const diffs = words.length ? [{ aspect: 'readable', detail: words.slice(0, 30).join(' ') }] : [];
-    return { diffs, source };
+    return words.length ? [{ aspect: 'readable', detail: words.slice(0, 30).join(' ') }] : [];
 }
 
 // Why the protected page cannot be compared at all, as a difference; null when it can.
@@ -58,13 +57,17 @@ async function checkProtected(suite, run, page, original) {
     if (variant.warning) {
         diffs.push(...compareRightClick(snap, variant.warning));
     }
-    let originalSource = '';
+    const bytes = {
+        original: fs.readFileSync(path.join(suite.originalDir, page)), protected: fs.readFileSync(path.join(dir, page)),
+    };
     if (kHidingModes.includes(mode)) {
-        const check = readableCheck(suite, page, mode, original, path.join(dir, page));
-        diffs.push(...check.diffs);
-        originalSource = check.source;
+        diffs.push(...readableCheck(page, mode, original, bytes));
     }
-    const context = { mode, variant, original, protectedSnap: snap, originalSource, dirs };
+    const context = {
+        engine: suite.options.browser, mode, variant, original, protectedSnap: snap, dirs,
+        originalBytes: bytes.original, protectedBytes: bytes.protected,
+        originalSource: new TextDecoder(original.frames[0].charset).decode(bytes.original),
+    };
     const { failing, excused } = applyExceptions(diffs, context);
     return { snap, failing, excused };
 }
@@ -150,8 +153,8 @@ async function snapshotOriginals(suite) {
 
 function printSummary(suite, seconds) {
     const checked = suite.tally.records.length;
-    console.log(`checked ${checked} protected pages (${suite.loads} page loads) in ${seconds.toFixed(1)} s: ` +
-        `${(checked / (seconds / 60)).toFixed(1)} pages per minute`);
+    console.log(`${suite.options.browser}: checked ${checked} protected pages (${suite.loads} page loads) in ` +
+        `${seconds.toFixed(1)} s: ${(checked / (seconds / 60)).toFixed(1)} pages per minute`);
     for (const [mode, c] of suite.tally.byMode) {
         const rate = (100 * c.passed) / Math.max(1, c.passed + c.failed);
         console.log(`${mode}: ${c.passed} passed, ${c.failed} failed, ${c.skipped} skipped (${rate.toFixed(1)}% pass)`);
@@ -199,9 +202,9 @@ async function main() {
         console.error(`compare.mjs: ${options.cli} does not exist`);
         return 2;
     }
-    const { browser, reason } = await launchBrowser();
+    const { browser, reason } = await launchBrowser(options.browser);
     if (!browser) {
-        console.log(`browser suite skipped: ${reason}`);
+        console.log(`browser suite skipped (${options.browser}): ${reason}`);
         return kSkipped;
     }
     try {

@@ -20,8 +20,8 @@ function listDifference(a, b) {
     return '';
 }
 
-// Messages the protected page raised that the original did not (each counted as often as it occurs).
-function extraErrors(original, protectedErrors) {
+/// Messages the protected page raised that the original did not (each counted as often as it occurs).
+export function extraErrors(original, protectedErrors) {
     const left = [...original];
     return protectedErrors.filter((message) => {
         const i = left.indexOf(message);
@@ -41,7 +41,8 @@ function differingScreenshot(a, b) {
     return i < 0 ? '' : `the screenshots differ (window height ${i + 1} of ${a.length})`;
 }
 
-function allErrors(snapshot) {
+/// Every script error of a snapshot, main frame first.
+export function allErrors(snapshot) {
     return snapshot.frames.flatMap((f) => f.errors);
 }
 
@@ -65,6 +66,12 @@ export function compareSnapshots(original, protectedSnap, dirs) {
     for (let i = 0; i < frames; i++) {
         const [a, b] = [original.frames[i], protectedSnap.frames[i]];
         const where = i ? ` (frame ${urls[0][i]})` : '';
+        // Text written by the writer calls is decoded by script and reads the same in any character set;
+        // the page's own bytes (title, head, the parts a mode leaves) and the fonts chosen for its language
+        // follow the set the browser picked, which must stay the original's.
+        if (a.charset !== b.charset) {
+            add('charset', `${a.charset} vs ${b.charset}${where}`);
+        }
         if (a.text !== b.text) {
             add('text', firstDifference(a.text, b.text) + where);
         }

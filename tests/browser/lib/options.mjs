@@ -2,6 +2,8 @@
 import path from 'node:path';
 import { parseArgs } from 'node:util';
 
+import { kEngines } from './browser.mjs';
+
 export const kModes = ['email-links', 'links', 'body', 'page'];
 
 export const kWarning = 'This page is protected!';
@@ -21,9 +23,11 @@ export const kVariants = {
 };
 
 const kUsage = `usage: compare.mjs --cli PATH --pages DIR --out DIR [--list FILE] [--large]
-       [--modes ${kModes.join(',')}] [--variants ${Object.keys(kVariants).join(',')}] [--jobs N]
-Protects a copy of every page with the command line, loads original and protected page in headless
-Chromium and compares them. Prints one line per page, mode and variant and closes with "N passed, M failed".`;
+       [--browser ${kEngines.join('|')}] [--modes ${kModes.join(',')}]
+       [--variants ${Object.keys(kVariants).join(',')}] [--jobs N] [--shot-height PX]
+Protects a copy of every page with the command line, loads original and protected page in the headless
+browser (Chromium unless --browser says otherwise) and compares them. Prints one line per page, mode and
+variant and closes with "N passed, M failed, K skipped".`;
 
 function splitList(text, known, what) {
     const items = text.split(',').map((s) => s.trim()).filter(Boolean);
@@ -41,6 +45,7 @@ export function parseOptions(argv) {
         args: argv,
         options: {
             cli: { type: 'string' },
+            browser: { type: 'string', default: 'chromium' },
             pages: { type: 'string' },
             list: { type: 'string' },
             out: { type: 'string' },
@@ -55,8 +60,13 @@ export function parseOptions(argv) {
     if (values.help || !values.cli || !values.pages || !values.out) {
         throw new Error(kUsage);
     }
+    const [browser, ...more] = splitList(values.browser, kEngines, 'browser');
+    if (!browser || more.length) {
+        throw new Error(`--browser takes one of ${kEngines.join(', ')}`);
+    }
     return {
         cli: path.resolve(values.cli),
+        browser,
         pages: path.resolve(values.pages),
         list: values.list ? path.resolve(values.list) : null,
         out: path.resolve(values.out),
