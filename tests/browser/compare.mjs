@@ -2,10 +2,12 @@
 // The browser suite: protects a copy of every page with quillora-cli in each mode and script variant, loads
 // original and protected page in headless Chromium or Firefox (each engine compared with itself), and
 // requires the same title, character set, visible text, links, images and screenshot, no new script errors,
-// and (body and whole-page modes) no visible word left readable in the protected bytes. Exit status: 0 all passed, 1 a failure, 2 usage, 77 no browser here.
+// and (body and whole-page modes) no visible word left readable in the protected bytes. Pages load as files,
+// or with --serve over http from a static server of the suite's own.
+// Exit status: 0 all passed, 1 a failure, 2 usage, 77 no browser here.
 import fs from 'node:fs';
 import path from 'node:path';
-import { pathToFileURL } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import { compareDialogs, compareRightClick, compareSnapshots } from './lib/aspects.mjs';
 import { launchBrowser, takeSnapshot } from './lib/browser.mjs';
@@ -17,12 +19,22 @@ import { runOrdered } from './lib/pool.mjs';
 import { protectPages } from './lib/protect.mjs';
 import { readableByDesign, readableWords } from './lib/readable.mjs';
 import { keepFailure, resultLine, Tally } from './lib/report.mjs';
+import { startServer } from './lib/server.mjs';
 
 const kSkipped = 77;
 const kHidingModes = ['body', 'page'];
 
-function pageUrl(dir, page) {
-    return pathToFileURL(path.join(dir, page)).href;
+function pageUrl(suite, dir, page) {
+    const file = path.join(dir, page);
+    return suite.server ? suite.server.urlOf(file) : pathToFileURL(file).href;
+}
+
+// The file an address names: through the server when the site is served.
+function fileOf(suite, url) {
+    if (suite.server) {
+        return suite.server.fileOf(url);
+    }
+    return url.startsWith('file:') ? fileURLToPath(url.split('#')[0].split('?')[0]) : null;
 }
 
 function readableCheck(page, mode, original, bytes) {
@@ -48,11 +60,11 @@ function blocker(run, page, original) {
 
 async function checkProtected(suite, run, page, original) {
     const { mode, variant, dir } = run;
-    const snap = await takeSnapshot(suite.browser, pageUrl(dir, page), {
+    const snap = await takeSnapshot(suite.browser, pageUrl(suite, dir, page), {
         answer: variant.password, rightClick: Boolean(variant.warning), shotHeight: suite.options.shotHeight,
     });
     suite.loads++;
-    const dirs = { original: suite.originalDir, protected: dir };
+    const dirs = { original: suite.originalDir, protected: dir, toFile: (url) => fileOf(suite, url) };
     const diffs = [...compareSnapshots(original, snap, dirs), ...compareDialogs(original, snap, variant.password)];
     if (variant.warning) {
         diffs.push(...compareRightClick(snap, variant.warning));
@@ -97,7 +109,7 @@ async function comparePage(suite, run, page) {
 // A wrong answer to the password prompt must send the visitor to about:blank.
 async function refusalCheck(suite, run, page) {
     const record = { page, mode: run.mode, variant: run.variantName, diffs: [], excused: [] };
-    const url = pageUrl(run.dir, page);
+    const url = pageUrl(suite, run.dir, page);
     const snap = await takeSnapshot(suite.browser, url, { answer: 'wrong', expectUrl: 'about:blank' });
     suite.loads++;
     if (snap.url !== 'about:blank') {
@@ -136,7 +148,7 @@ async function runVariant(suite, mode, variantName) {
 async function snapshotOriginals(suite) {
     await runOrdered(suite.pages, suite.options.jobs, async (page) => {
         try {
-            const url = pageUrl(suite.originalDir, page);
+            const url = pageUrl(suite, suite.originalDir, page);
             const snap = await takeSnapshot(suite.browser, url, { shotHeight: suite.options.shotHeight });
             suite.loads++;
             return snap;
@@ -178,12 +190,17 @@ async function runSuite(browser, options) {
         suite.largePage = writeLargePage(suite.originalDir);
         suite.pages.unshift(suite.largePage);
     }
+    suite.server = options.serve ? await startServer(workDir) : null;
     const started = Date.now();
-    await snapshotOriginals(suite);
-    for (const mode of options.modes) {
-        for (const variantName of options.variants) {
-            await runVariant(suite, mode, variantName);
+    try {
+        await snapshotOriginals(suite);
+        for (const mode of options.modes) {
+            for (const variantName of options.variants) {
+                await runVariant(suite, mode, variantName);
+            }
         }
+    } finally {
+        await suite.server?.close();
     }
     printSummary(suite, (Date.now() - started) / 1000);
     fs.writeFileSync(path.join(options.out, 'results.json'), JSON.stringify(suite.tally.records, null, 1));

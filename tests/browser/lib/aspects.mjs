@@ -46,19 +46,22 @@ export function allErrors(snapshot) {
     return snapshot.frames.flatMap((f) => f.errors);
 }
 
-function frameUrls(snapshot, dir) {
-    return snapshot.frames.map((f) => relativeUrl(f.url, dir));
+function frameUrls(snapshot, dir, toFile) {
+    return snapshot.frames.map((f) => relativeUrl(f.url, dir, toFile));
 }
 
 /// The aspects in which the protected snapshot differs from the original: [{aspect, detail}].
-/// dirs gives the folders of both copies, so that frame addresses compare relative to them.
+/// dirs gives the folders of both copies, so that frame addresses compare relative to them, and toFile, the
+/// file of an address.
 export function compareSnapshots(original, protectedSnap, dirs) {
     const diffs = [];
     const add = (aspect, detail) => diffs.push({ aspect, detail });
     if (original.title !== protectedSnap.title) {
         add('title', `${JSON.stringify(original.title)} vs ${JSON.stringify(protectedSnap.title)}`);
     }
-    const urls = [frameUrls(original, dirs.original), frameUrls(protectedSnap, dirs.protected)];
+    const urls = [
+        frameUrls(original, dirs.original, dirs.toFile), frameUrls(protectedSnap, dirs.protected, dirs.toFile),
+    ];
     if (urls[0].join('\n') !== urls[1].join('\n')) {
         add('frames', listDifference(urls[0], urls[1]));
     }

@@ -289,11 +289,14 @@ export async function takeSnapshot(browser, url, options = {}) {
     }
 }
 
-/// The path of a file:// address below the given folder, with "/" separators; the address itself otherwise.
-export function relativeUrl(url, dir) {
-    if (!url.startsWith('file:')) {
+const fileOfUrl = (url) => (url.startsWith('file:') ? fileURLToPath(url.split('#')[0].split('?')[0]) : null);
+
+/// The path of a page's address below the given folder, with "/" separators; the address itself otherwise.
+/// toFile maps an address to its file (file:// addresses by default; a served site gives its own).
+export function relativeUrl(url, dir, toFile = fileOfUrl) {
+    const file = toFile(url);
+    if (!file) {
         return url;
     }
-    const file = fileURLToPath(url.split('#')[0].split('?')[0]);
     return file.startsWith(dir + '/') ? file.slice(dir.length + 1) : file;
 }

@@ -30,8 +30,9 @@ export const kExceptions = [
             if (!c.variant.breaksFrames || c.original.frames.length < 2) {
                 return false;
             }
-            const framePages = c.original.frames.slice(1).map((f) => relativeUrl(f.url, c.dirs.original));
-            return framePages.includes(relativeUrl(c.protectedSnap.url, c.dirs.protected));
+            const { original, toFile } = c.dirs;
+            const framePages = c.original.frames.slice(1).map((f) => relativeUrl(f.url, original, toFile));
+            return framePages.includes(relativeUrl(c.protectedSnap.url, c.dirs.protected, toFile));
         },
     },
     {

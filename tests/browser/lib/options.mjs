@@ -22,11 +22,12 @@ export const kVariants = {
     password: { args: ['--password', kPassword], password: kPassword, breaksFrames: false, warning: null },
 };
 
-const kUsage = `usage: compare.mjs --cli PATH --pages DIR --out DIR [--list FILE] [--large]
+const kUsage = `usage: compare.mjs --cli PATH --pages DIR --out DIR [--list FILE] [--large] [--serve]
        [--browser ${kEngines.join('|')}] [--modes ${kModes.join(',')}]
        [--variants ${Object.keys(kVariants).join(',')}] [--jobs N] [--shot-height PX]
 Protects a copy of every page with the command line, loads original and protected page in the headless
-browser (Chromium unless --browser says otherwise) and compares them. Prints one line per page, mode and
+browser (Chromium unless --browser says otherwise) as files, or with --serve over http from 127.0.0.1,
+and compares them. Prints one line per page, mode and
 variant and closes with "N passed, M failed, K skipped".`;
 
 function splitList(text, known, what) {
@@ -52,6 +53,7 @@ export function parseOptions(argv) {
             modes: { type: 'string', default: kModes.join(',') },
             variants: { type: 'string', default: Object.keys(kVariants).join(',') },
             large: { type: 'boolean', default: false },
+            serve: { type: 'boolean', default: false },
             jobs: { type: 'string', default: '2' },
             'shot-height': { type: 'string', default: '3000' },
             help: { type: 'boolean', default: false },
@@ -73,6 +75,7 @@ export function parseOptions(argv) {
         modes: splitList(values.modes, kModes, 'mode'),
         variants: splitList(values.variants, Object.keys(kVariants), 'variant'),
         large: values.large,
+        serve: values.serve,
         jobs: Math.max(1, parseInt(values.jobs, 10) || 1),
         shotHeight: Math.max(100, parseInt(values['shot-height'], 10) || 3000),
     };

@@ -34,7 +34,8 @@ function externalScripts(source) {
 
 /// The parts of the original source that stay readable by design: in body mode everything outside the
 /// body's content (which ends at "</body>", else at "</html>", else with the text), in whole-page mode
-/// nothing but the document type, the character-set declaration and external script elements. Null in body mode when the page has no body tag (then nothing is hidden).
+/// nothing but the document type, the character-set declaration and external script elements. Null in body
+/// mode when the page has no body tag (then nothing is hidden).
 export function readableByDesign(source, mode, notice = '') {
     // The document type stays in front, so that the page keeps its rendering mode.
     const doctype = /<!DOCTYPE[^>]*>/i.exec(source)?.[0] ?? '';
