@@ -127,12 +127,13 @@ const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 // interrupts the first navigation, or replaces the document while it is being read; what counts is where
 // it lands.
 const kNavigated = /interrupted|abort|cancel|detached|destroyed|navigat|Cannot find context|No target|discarded/i;
+const movedOn = (error) => kNavigated.test(String(error.message)) && !/timeout|timed out/i.test(String(error.message));
 
 async function readyState(page) {
     try {
         return await page.evaluate(() => document.readyState);
     } catch (error) {
-        if (kNavigated.test(String(error.message))) {
+        if (movedOn(error)) {
             return 'navigating';
         }
         throw error;
@@ -153,7 +154,7 @@ async function goto(page, url) {
     try {
         await page.goto(url, { waitUntil: 'load', timeout: kLoadTimeoutMs });
     } catch (error) {
-        if (!kNavigated.test(String(error.message))) {
+        if (!movedOn(error)) {
             throw error;
         }
     }
@@ -241,7 +242,7 @@ async function readLoadedPage(page, dialogs, options) {
         try {
             return await readPage(page, dialogs, options);
         } catch (error) {
-            if (attempt > kNavigationRetries || !kNavigated.test(String(error.message))) {
+            if (attempt > kNavigationRetries || !movedOn(error)) {
                 throw error;
             }
             await waitForLoad(page);
@@ -257,7 +258,7 @@ async function newPage(browser) {
             return { context, page: await context.newPage() };
         } catch (error) {
             await context.close().catch(() => undefined);
-            if (attempt > kNavigationRetries || !kNavigated.test(String(error.message))) {
+            if (attempt > kNavigationRetries || !movedOn(error)) {
                 throw error;
             }
         }
