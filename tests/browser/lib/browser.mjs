@@ -108,6 +108,8 @@ function launchOptions(engine) {
     return { ...common, browser: 'chrome', args: kChromiumFlags, protocolTimeout: kLoadTimeoutMs };
 }
 
+const engineOf = new WeakMap();
+
 /// Starts the engine's Debian browser through puppeteer-core; null with a reason when either is missing.
 export async function launchBrowser(engine = 'chromium') {
     const executable = kExecutables[engine];
@@ -118,7 +120,9 @@ export async function launchBrowser(engine = 'chromium') {
     if (!puppeteer) {
         return { browser: null, reason: 'puppeteer-core is missing (scripts/setup --browser installs it)' };
     }
-    return { browser: await puppeteer.launch(launchOptions(engine)), reason: '' };
+    const browser = await puppeteer.launch(launchOptions(engine));
+    engineOf.set(browser, engine);
+    return { browser, reason: '' };
 }
 
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
@@ -188,10 +192,31 @@ async function settle(page) {
             return document.fonts.ready.then(() => undefined);
         });
     }
-    await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+    await twoFrames(page);
+}
+
+function twoFrames(page) {
+    return page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
 }
 
 const shoot = (page) => page.screenshot({ captureBeyondViewport: false });
+
+// Firefox keeps the focus in one window at a time: a page loaded beside another would draw its focused
+// field without the focus ring, or with it, by chance. Its screenshots are therefore taken one page at a
+// time, each page brought to the front first.
+let frontQueue = Promise.resolve();
+function atTheFront(page, work) {
+    if (engineOf.get(page.browser()) !== 'firefox') {
+        return work();
+    }
+    const run = frontQueue.then(async () => {
+        await page.bringToFront();
+        await twoFrames(page);
+        return work();
+    });
+    frontQueue = run.catch(() => undefined);
+    return run;
+}
 
 // The window, then the page below it one window at a time, down to maxHeight: scrolling is cheap where
 // a full-page capture would lay a long page out again at its whole height.
@@ -230,7 +255,7 @@ async function readPage(page, dialogs, options) {
         frames.push(await frame.evaluate(frameAspects));
     }
     const snapshot = { url: page.url(), title: await page.title(), frames, dialogs: [...dialogs] };
-    snapshot.screenshots = await screenshots(page, frames, options.shotHeight ?? 3000);
+    snapshot.screenshots = await atTheFront(page, () => screenshots(page, frames, options.shotHeight ?? 3000));
     snapshot.textAfterClicks = await clickMarked(page);
     snapshot.rightClickDialogs = options.rightClick ? await rightClick(page, dialogs) : [];
     return snapshot;
@@ -250,12 +275,15 @@ async function readLoadedPage(page, dialogs, options) {
     }
 }
 
-// Firefox now and then reports a fresh context's first tab gone while it is still being made.
+// Firefox now and then reports a fresh context's first tab gone while it is still being made. Each page
+// gets a window of its own there: a tab behind another is hidden, and a hidden page neither paints nor
+// runs its animation frames.
 async function newPage(browser) {
+    const options = engineOf.get(browser) === 'firefox' ? { type: 'window' } : {};
     for (let attempt = 1; ; attempt++) {
         const context = await browser.createBrowserContext();
         try {
-            return { context, page: await context.newPage() };
+            return { context, page: await context.newPage(options) };
         } catch (error) {
             await context.close().catch(() => undefined);
             if (attempt > kNavigationRetries || !movedOn(error)) {
