@@ -84,6 +84,9 @@ export function compareSnapshots(original, protectedSnap, dirs) {
         if (a.images.join('\n') !== b.images.join('\n')) {
             add('images', listDifference(a.images, b.images) + where);
         }
+        if (a.focus !== b.focus) {
+            add('focus', `${JSON.stringify(a.focus)} vs ${JSON.stringify(b.focus)}${where}`);
+        }
     }
     const shot = differingScreenshot(original.screenshots, protectedSnap.screenshots);
     if (shot) {

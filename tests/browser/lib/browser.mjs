@@ -87,6 +87,9 @@ function frameAspects() {
         charset: document.characterSet,
         compatMode: document.compatMode,
         firstInBody: document.body?.firstElementChild?.tagName ?? '',
+        focus: ((e) => (e && e !== document.body && e !== document.documentElement
+            ? `${e.tagName.toLowerCase()}${e.id ? `#${e.id}` : ''}${e.name ? `[name=${e.name}]` : ''}` : ''))(
+            document.activeElement),
         height: Math.max(document.documentElement.scrollHeight, document.body ? document.body.scrollHeight : 0),
     };
 }
@@ -202,20 +205,13 @@ function twoFrames(page) {
 const shoot = (page) => page.screenshot({ captureBeyondViewport: false });
 
 // Firefox keeps the focus in one window at a time: a page loaded beside another would draw its focused
-// field without the focus ring, or with it, by chance. Its screenshots are therefore taken one page at a
-// time, each page brought to the front first.
-let frontQueue = Promise.resolve();
-function atTheFront(page, work) {
-    if (engineOf.get(page.browser()) !== 'firefox') {
-        return work();
+// field with the focus ring or without, by chance. Which element has the focus is compared as an aspect
+// of its own; before the screenshots every frame lets go of it, so that no page draws a ring.
+async function dropFocus(page) {
+    for (const frame of frameTree(page.mainFrame())) {
+        await frame.evaluate(() => document.activeElement?.blur?.());
     }
-    const run = frontQueue.then(async () => {
-        await page.bringToFront();
-        await twoFrames(page);
-        return work();
-    });
-    frontQueue = run.catch(() => undefined);
-    return run;
+    await twoFrames(page);
 }
 
 // The window, then the page below it one window at a time, down to maxHeight: scrolling is cheap where
@@ -255,7 +251,8 @@ async function readPage(page, dialogs, options) {
         frames.push(await frame.evaluate(frameAspects));
     }
     const snapshot = { url: page.url(), title: await page.title(), frames, dialogs: [...dialogs] };
-    snapshot.screenshots = await atTheFront(page, () => screenshots(page, frames, options.shotHeight ?? 3000));
+    await dropFocus(page);
+    snapshot.screenshots = await screenshots(page, frames, options.shotHeight ?? 3000);
     snapshot.textAfterClicks = await clickMarked(page);
     snapshot.rightClickDialogs = options.rightClick ? await rightClick(page, dialogs) : [];
     return snapshot;
