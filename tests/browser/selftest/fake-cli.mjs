@@ -15,6 +15,7 @@ const kFaults = {
     link: (page) => page.replace(/href="article.html"/i, 'href="article.htm"'),
     image: (page) => page.replace(/src="images\/logo.png"/i, 'src="images/missing.png"'),
     style: (page) => page.replace(/<\/head>/i, '<style>h1 { letter-spacing: 1px; }</style></head>'),
+    focus: (page) => page.replace(/<input/i, '<input autofocus'),
     prompt: (page) => page.replace(/<head>/i, "<head><script>prompt('Enter Password:','')</script>"),
     // The declaration names another set than the one the page is written in.
     charset: (page) => page.replace(/charset=(["']?)[\w-]+/i, 'charset=$1windows-1252'),
