@@ -1,11 +1,13 @@
 #!/usr/bin/env node
 // The browser suite: protects a copy of every page with quillora-cli in each mode and script variant, loads
-// original and protected page in headless Chromium, and requires the same title, visible text, links,
-// images and screenshot, no new script errors, and (body and whole-page modes) no visible word left
-// readable in the protected bytes. Exit status: 0 all passed, 1 a failure, 2 usage, 77 no browser here.
+// original and protected page in headless Chromium or Firefox (each engine compared with itself), and
+// requires the same title, character set, visible text, links, images and screenshot, no new script errors,
+// and (body and whole-page modes) no visible word left readable in the protected bytes. Pages load as files,
+// or with --serve over http from a static server of the suite's own.
+// Exit status: 0 all passed, 1 a failure, 2 usage, 77 no browser here.
 import fs from 'node:fs';
 import path from 'node:path';
-import { pathToFileURL } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import { compareDialogs, compareRightClick, compareSnapshots } from './lib/aspects.mjs';
 import { launchBrowser, takeSnapshot } from './lib/browser.mjs';
@@ -17,22 +19,31 @@ import { runOrdered } from './lib/pool.mjs';
 import { protectPages } from './lib/protect.mjs';
 import { readableByDesign, readableWords } from './lib/readable.mjs';
 import { keepFailure, resultLine, Tally } from './lib/report.mjs';
+import { startServer } from './lib/server.mjs';
 
 const kSkipped = 77;
 const kHidingModes = ['body', 'page'];
 
-function pageUrl(dir, page) {
-    return pathToFileURL(path.join(dir, page)).href;
+function pageUrl(suite, dir, page) {
+    const file = path.join(dir, page);
+    return suite.server ? suite.server.urlOf(file) : pathToFileURL(file).href;
 }
 
-function readableCheck(suite, page, mode, original, file) {
+// The file an address names: through the server when the site is served.
+function fileOf(suite, url) {
+    if (suite.server) {
+        return suite.server.fileOf(url);
+    }
+    return url.startsWith('file:') ? fileURLToPath(url.split('#')[0].split('?')[0]) : null;
+}
+
+function readableCheck(page, mode, original, bytes) {
     const charset = original.frames[0].charset;
-    const source = new TextDecoder(charset).decode(fs.readFileSync(path.join(suite.originalDir, page)));
-    const protectedSource = new TextDecoder(charset).decode(fs.readFileSync(file));
+    const source = new TextDecoder(charset).decode(bytes.original);
+    const protectedSource = new TextDecoder(charset).decode(bytes.protected);
     const allowed = readableByDesign(source, mode, kNotice) ?? readableByDesign(source, 'page', kNotice);
     const words = readableWords({ visibleText: original.frames[0].text, protectedSource, allowedSource: allowed });
-    const diffs = words.length ? [{ aspect: 'readable', detail: words.slice(0, 30).join(' ') }] : [];
-    return { diffs, source };
+    return words.length ? [{ aspect: 'readable', detail: words.slice(0, 30).join(' ') }] : [];
 }
 
 // Why the protected page cannot be compared at all, as a difference; null when it can.
@@ -49,22 +60,26 @@ function blocker(run, page, original) {
 
 async function checkProtected(suite, run, page, original) {
     const { mode, variant, dir } = run;
-    const snap = await takeSnapshot(suite.browser, pageUrl(dir, page), {
+    const snap = await takeSnapshot(suite.browser, pageUrl(suite, dir, page), {
         answer: variant.password, rightClick: Boolean(variant.warning), shotHeight: suite.options.shotHeight,
     });
     suite.loads++;
-    const dirs = { original: suite.originalDir, protected: dir };
+    const dirs = { original: suite.originalDir, protected: dir, toFile: (url) => fileOf(suite, url) };
     const diffs = [...compareSnapshots(original, snap, dirs), ...compareDialogs(original, snap, variant.password)];
     if (variant.warning) {
         diffs.push(...compareRightClick(snap, variant.warning));
     }
-    let originalSource = '';
+    const bytes = {
+        original: fs.readFileSync(path.join(suite.originalDir, page)), protected: fs.readFileSync(path.join(dir, page)),
+    };
     if (kHidingModes.includes(mode)) {
-        const check = readableCheck(suite, page, mode, original, path.join(dir, page));
-        diffs.push(...check.diffs);
-        originalSource = check.source;
+        diffs.push(...readableCheck(page, mode, original, bytes));
     }
-    const context = { mode, variant, original, protectedSnap: snap, originalSource, dirs };
+    const context = {
+        engine: suite.options.browser, mode, variant, original, protectedSnap: snap, dirs,
+        originalBytes: bytes.original, protectedBytes: bytes.protected,
+        originalSource: new TextDecoder(original.frames[0].charset).decode(bytes.original),
+    };
     const { failing, excused } = applyExceptions(diffs, context);
     return { snap, failing, excused };
 }
@@ -94,7 +109,7 @@ async function comparePage(suite, run, page) {
 // A wrong answer to the password prompt must send the visitor to about:blank.
 async function refusalCheck(suite, run, page) {
     const record = { page, mode: run.mode, variant: run.variantName, diffs: [], excused: [] };
-    const url = pageUrl(run.dir, page);
+    const url = pageUrl(suite, run.dir, page);
     const snap = await takeSnapshot(suite.browser, url, { answer: 'wrong', expectUrl: 'about:blank' });
     suite.loads++;
     if (snap.url !== 'about:blank') {
@@ -133,7 +148,7 @@ async function runVariant(suite, mode, variantName) {
 async function snapshotOriginals(suite) {
     await runOrdered(suite.pages, suite.options.jobs, async (page) => {
         try {
-            const url = pageUrl(suite.originalDir, page);
+            const url = pageUrl(suite, suite.originalDir, page);
             const snap = await takeSnapshot(suite.browser, url, { shotHeight: suite.options.shotHeight });
             suite.loads++;
             return snap;
@@ -150,8 +165,8 @@ async function snapshotOriginals(suite) {
 
 function printSummary(suite, seconds) {
     const checked = suite.tally.records.length;
-    console.log(`checked ${checked} protected pages (${suite.loads} page loads) in ${seconds.toFixed(1)} s: ` +
-        `${(checked / (seconds / 60)).toFixed(1)} pages per minute`);
+    console.log(`${suite.options.browser}: checked ${checked} protected pages (${suite.loads} page loads) in ` +
+        `${seconds.toFixed(1)} s: ${(checked / (seconds / 60)).toFixed(1)} pages per minute`);
     for (const [mode, c] of suite.tally.byMode) {
         const rate = (100 * c.passed) / Math.max(1, c.passed + c.failed);
         console.log(`${mode}: ${c.passed} passed, ${c.failed} failed, ${c.skipped} skipped (${rate.toFixed(1)}% pass)`);
@@ -175,12 +190,17 @@ async function runSuite(browser, options) {
         suite.largePage = writeLargePage(suite.originalDir);
         suite.pages.unshift(suite.largePage);
     }
+    suite.server = options.serve ? await startServer(workDir) : null;
     const started = Date.now();
-    await snapshotOriginals(suite);
-    for (const mode of options.modes) {
-        for (const variantName of options.variants) {
-            await runVariant(suite, mode, variantName);
+    try {
+        await snapshotOriginals(suite);
+        for (const mode of options.modes) {
+            for (const variantName of options.variants) {
+                await runVariant(suite, mode, variantName);
+            }
         }
+    } finally {
+        await suite.server?.close();
     }
     printSummary(suite, (Date.now() - started) / 1000);
     fs.writeFileSync(path.join(options.out, 'results.json'), JSON.stringify(suite.tally.records, null, 1));
@@ -199,9 +219,9 @@ async function main() {
         console.error(`compare.mjs: ${options.cli} does not exist`);
         return 2;
     }
-    const { browser, reason } = await launchBrowser();
+    const { browser, reason } = await launchBrowser(options.browser);
     if (!browser) {
-        console.log(`browser suite skipped: ${reason}`);
+        console.log(`browser suite skipped (${options.browser}): ${reason}`);
         return kSkipped;
     }
     try {

@@ -20,8 +20,8 @@ function listDifference(a, b) {
     return '';
 }
 
-// Messages the protected page raised that the original did not (each counted as often as it occurs).
-function extraErrors(original, protectedErrors) {
+/// Messages the protected page raised that the original did not (each counted as often as it occurs).
+export function extraErrors(original, protectedErrors) {
     const left = [...original];
     return protectedErrors.filter((message) => {
         const i = left.indexOf(message);
@@ -41,23 +41,27 @@ function differingScreenshot(a, b) {
     return i < 0 ? '' : `the screenshots differ (window height ${i + 1} of ${a.length})`;
 }
 
-function allErrors(snapshot) {
+/// Every script error of a snapshot, main frame first.
+export function allErrors(snapshot) {
     return snapshot.frames.flatMap((f) => f.errors);
 }
 
-function frameUrls(snapshot, dir) {
-    return snapshot.frames.map((f) => relativeUrl(f.url, dir));
+function frameUrls(snapshot, dir, toFile) {
+    return snapshot.frames.map((f) => relativeUrl(f.url, dir, toFile));
 }
 
 /// The aspects in which the protected snapshot differs from the original: [{aspect, detail}].
-/// dirs gives the folders of both copies, so that frame addresses compare relative to them.
+/// dirs gives the folders of both copies, so that frame addresses compare relative to them, and toFile, the
+/// file of an address.
 export function compareSnapshots(original, protectedSnap, dirs) {
     const diffs = [];
     const add = (aspect, detail) => diffs.push({ aspect, detail });
     if (original.title !== protectedSnap.title) {
         add('title', `${JSON.stringify(original.title)} vs ${JSON.stringify(protectedSnap.title)}`);
     }
-    const urls = [frameUrls(original, dirs.original), frameUrls(protectedSnap, dirs.protected)];
+    const urls = [
+        frameUrls(original, dirs.original, dirs.toFile), frameUrls(protectedSnap, dirs.protected, dirs.toFile),
+    ];
     if (urls[0].join('\n') !== urls[1].join('\n')) {
         add('frames', listDifference(urls[0], urls[1]));
     }
@@ -65,6 +69,12 @@ export function compareSnapshots(original, protectedSnap, dirs) {
     for (let i = 0; i < frames; i++) {
         const [a, b] = [original.frames[i], protectedSnap.frames[i]];
         const where = i ? ` (frame ${urls[0][i]})` : '';
+        // Text written by the writer calls is decoded by script and reads the same in any character set;
+        // the page's own bytes (title, head, the parts a mode leaves) and the fonts chosen for its language
+        // follow the set the browser picked, which must stay the original's.
+        if (a.charset !== b.charset) {
+            add('charset', `${a.charset} vs ${b.charset}${where}`);
+        }
         if (a.text !== b.text) {
             add('text', firstDifference(a.text, b.text) + where);
         }
@@ -73,6 +83,9 @@ export function compareSnapshots(original, protectedSnap, dirs) {
         }
         if (a.images.join('\n') !== b.images.join('\n')) {
             add('images', listDifference(a.images, b.images) + where);
+        }
+        if (a.focus !== b.focus) {
+            add('focus', `${JSON.stringify(a.focus)} vs ${JSON.stringify(b.focus)}${where}`);
         }
     }
     const shot = differingScreenshot(original.screenshots, protectedSnap.screenshots);

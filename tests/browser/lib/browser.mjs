@@ -1,20 +1,65 @@
 // Loads one page in a fresh browser context at a fixed window size and records what a visitor sees of it.
+// Both engines go through puppeteer-core: Debian's chromium over the DevTools protocol, Debian's firefox-esr
+// over WebDriver BiDi. Neither downloads a browser; each engine is only ever compared with itself.
 import fs from 'node:fs';
 import { fileURLToPath } from 'node:url';
 
-export const kChromium = '/usr/bin/chromium';
-export const kViewport = { width: 1024, height: 768 };
+export const kEngines = ['chromium', 'firefox'];
+export const kExecutables = { chromium: '/usr/bin/chromium', firefox: '/usr/bin/firefox-esr' };
+export const kViewport = { width: 1024, height: 768, deviceScaleFactor: 1 };
 
 // Flags for a machine without network: no background traffic, no updates, no sandbox (runs as root).
 // Partial raster repaints only the changed part of a tile, which can round the edge pixels of anti-aliased
 // shapes (rounded corners) differently from one load of the same page to the next; whole tiles are stable.
-const kFlags = [
+const kChromiumFlags = [
     '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
     '--disable-component-update', '--disable-sync', '--font-render-hinting=none', '--hide-scrollbars',
-    '--disable-partial-raster', '--force-color-profile=srgb',
+    '--disable-partial-raster', '--force-color-profile=srgb', '--lang=en-US', '--force-prefers-reduced-motion',
 ];
+
+// Firefox on a fresh profile makes no connection of its own: no updates, telemetry, captive-portal or
+// connectivity probes, remote settings, safe-browsing lists or prefetching. A file:// page keeps an origin
+// of its own, as in a visitor's Firefox (the driver's profile would otherwise relax that).
+const kFirefoxPrefs = {
+    'app.update.auto': false,
+    'app.update.disabledForTesting': true,
+    'app.normandy.enabled': false,
+    'app.shield.optoutstudies.enabled': false,
+    'browser.ping-centre.telemetry': false,
+    'browser.safebrowsing.update.enabled': false,
+    'browser.topsites.contile.enabled': false,
+    'datareporting.healthreport.uploadEnabled': false,
+    'datareporting.policy.dataSubmissionEnabled': false,
+    'datareporting.healthreport.documentServerURI': 'data:,',
+    'toolkit.telemetry.enabled': false,
+    'toolkit.telemetry.unified': false,
+    'toolkit.telemetry.archive.enabled': false,
+    'toolkit.telemetry.server': 'data:,',
+    'network.captive-portal-service.enabled': false,
+    'network.connectivity-service.enabled': false,
+    'network.trr.mode': 5,
+    'network.dns.disablePrefetch': true,
+    'network.prefetch-next': false,
+    'network.predictor.enabled': false,
+    'network.sntp.pools': '',
+    'services.settings.server': 'data:,',
+    'extensions.blocklist.enabled': false,
+    'extensions.systemAddon.update.enabled': false,
+    'media.gmp-manager.url': 'data:,',
+    'security.fileuri.strict_origin_policy': true,
+    'intl.accept_languages': 'en-US',
+    'intl.locale.requested': 'en-US',
+    'ui.prefersReducedMotion': 1,
+    'layout.css.devPixelsPerPx': '1.0',
+    // Global history outlives the per-load contexts: a link to a page loaded earlier would show as visited.
+    'places.history.enabled': false,
+    'layout.css.visited_links_enabled': false,
+};
+
 // Generous: the large page on a busy machine takes most of a minute.
 const kLoadTimeoutMs = 180000;
+// How often a snapshot starts again when the page moved on to another document while it was being read.
+const kNavigationRetries = 3;
 
 // Runs in every document before its own scripts: records uncaught errors even where a page (or the
 // protection's own error handler) tells the browser to keep quiet about them.
@@ -40,23 +85,94 @@ function frameAspects() {
             `${img.getAttribute('src')}${img.complete && img.naturalWidth > 0 ? '' : ' (not loaded)'}`),
         errors: Array.from(window.__qvErrors || []),
         charset: document.characterSet,
+        compatMode: document.compatMode,
+        firstInBody: document.body?.firstElementChild?.tagName ?? '',
+        focus: ((e) => (e && e !== document.body && e !== document.documentElement
+            ? `${e.tagName.toLowerCase()}${e.id ? `#${e.id}` : ''}${e.name ? `[name=${e.name}]` : ''}` : ''))(
+            document.activeElement),
         height: Math.max(document.documentElement.scrollHeight, document.body ? document.body.scrollHeight : 0),
     };
 }
 
-/// Starts Debian's Chromium through playwright-core; null with a reason when either is missing.
-export async function launchBrowser() {
-    if (!fs.existsSync(kChromium)) {
-        return { browser: null, reason: `${kChromium} is missing (scripts/setup --browser installs it)` };
-    }
-    let chromium;
+async function loadDriver() {
     try {
-        ({ chromium } = await import('playwright-core'));
+        return (await import('puppeteer-core')).default;
     } catch {
-        return { browser: null, reason: 'playwright-core is missing (scripts/setup --browser installs it)' };
+        return null;
     }
-    const browser = await chromium.launch({ executablePath: kChromium, headless: true, args: kFlags });
+}
+
+function launchOptions(engine) {
+    const env = { ...process.env, TZ: 'UTC', LANG: 'en_US.UTF-8', LANGUAGE: 'en_US' };
+    const common = { executablePath: kExecutables[engine], headless: true, defaultViewport: kViewport, env };
+    if (engine === 'firefox') {
+        return { ...common, browser: 'firefox', extraPrefsFirefox: kFirefoxPrefs, protocolTimeout: kLoadTimeoutMs };
+    }
+    return { ...common, browser: 'chrome', args: kChromiumFlags, protocolTimeout: kLoadTimeoutMs };
+}
+
+const engineOf = new WeakMap();
+
+/// Starts the engine's Debian browser through puppeteer-core; null with a reason when either is missing.
+export async function launchBrowser(engine = 'chromium') {
+    const executable = kExecutables[engine];
+    if (!fs.existsSync(executable)) {
+        return { browser: null, reason: `${executable} is missing (scripts/setup --browser installs it)` };
+    }
+    const puppeteer = await loadDriver();
+    if (!puppeteer) {
+        return { browser: null, reason: 'puppeteer-core is missing (scripts/setup --browser installs it)' };
+    }
+    const browser = await puppeteer.launch(launchOptions(engine));
+    engineOf.set(browser, engine);
     return { browser, reason: '' };
+}
+
+const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
+
+// A page that leaves for another address while loading (breaking out of frames, a refused password)
+// interrupts the first navigation, or replaces the document while it is being read; what counts is where
+// it lands.
+const kNavigated = /interrupted|abort|cancel|detached|destroyed|navigat|Cannot find context|No target|discarded/i;
+const movedOn = (error) => kNavigated.test(String(error.message)) && !/timeout|timed out/i.test(String(error.message));
+
+async function readyState(page) {
+    try {
+        return await page.evaluate(() => document.readyState);
+    } catch (error) {
+        if (movedOn(error)) {
+            return 'navigating';
+        }
+        throw error;
+    }
+}
+
+async function waitForLoad(page, timeoutMs = kLoadTimeoutMs) {
+    const end = Date.now() + timeoutMs;
+    while ((await readyState(page)) !== 'complete') {
+        if (Date.now() > end) {
+            throw new Error(`${page.url()} did not finish loading in ${timeoutMs / 1000} s`);
+        }
+        await sleep(25);
+    }
+}
+
+async function goto(page, url) {
+    try {
+        await page.goto(url, { waitUntil: 'load', timeout: kLoadTimeoutMs });
+    } catch (error) {
+        if (!movedOn(error)) {
+            throw error;
+        }
+    }
+    await waitForLoad(page);
+}
+
+async function waitForUrl(page, url, timeoutMs) {
+    const end = Date.now() + timeoutMs;
+    while (page.url() !== url && Date.now() < end) {
+        await sleep(25);
+    }
 }
 
 function frameTree(frame, out = []) {
@@ -67,64 +183,121 @@ function frameTree(frame, out = []) {
     return out;
 }
 
-async function goto(page, url) {
-    try {
-        await page.goto(url, { waitUntil: 'load', timeout: kLoadTimeoutMs });
-    } catch (error) {
-        // A page that leaves for another address while loading (breaking out of frames, a refused
-        // password) interrupts the first navigation; what counts is where it lands.
-        if (!/interrupted by another navigation|net::ERR_ABORTED/.test(String(error.message))) {
-            throw error;
-        }
-        await page.waitForLoadState('load', { timeout: kLoadTimeoutMs });
-    }
-}
-
+// Fonts loaded and two frames painted. A blinking caret or a running animation would make two screenshots
+// of one page differ; both are stopped in every document alike.
 async function settle(page) {
     for (const frame of frameTree(page.mainFrame())) {
-        await frame.evaluate(() => document.fonts.ready.then(() => undefined)).catch(() => undefined);
+        await frame.evaluate(() => {
+            const style = document.createElement('style');
+            style.textContent = '*,*::before,*::after{caret-color:transparent!important;' +
+                'animation-play-state:paused!important;transition:none!important}';
+            (document.head || document.documentElement)?.appendChild(style);
+            return document.fonts.ready.then(() => undefined);
+        });
     }
-    await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+    await twoFrames(page);
+}
+
+function twoFrames(page) {
+    return page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+}
+
+const shoot = (page) => page.screenshot({ captureBeyondViewport: false });
+
+// Firefox keeps the focus in one window at a time: a page loaded beside another would draw its focused
+// field with the focus ring or without, by chance. Which element has the focus is compared as an aspect
+// of its own; before the screenshots every frame lets go of it, so that no page draws a ring.
+async function dropFocus(page) {
+    for (const frame of frameTree(page.mainFrame())) {
+        await frame.evaluate(() => document.activeElement?.blur?.());
+    }
+    await twoFrames(page);
 }
 
 // The window, then the page below it one window at a time, down to maxHeight: scrolling is cheap where
 // a full-page capture would lay a long page out again at its whole height.
 async function screenshots(page, frames, maxHeight) {
     const height = Math.min(maxHeight, frames[0].height);
-    const shots = [await page.screenshot({ animations: 'disabled', caret: 'hide' })];
+    const shots = [Buffer.from(await shoot(page))];
     for (let y = kViewport.height; y < height; y += kViewport.height) {
-        await page.evaluate((top) => window.scrollTo(0, top), y);
-        shots.push(await page.screenshot({ animations: 'disabled', caret: 'hide' }));
+        await page.evaluate((top) => new Promise((done) => {
+            window.scrollTo(0, top);
+            requestAnimationFrame(() => requestAnimationFrame(done));
+        }), y);
+        shots.push(Buffer.from(await shoot(page)));
     }
     return shots;
 }
 
 async function clickMarked(page) {
-    const marked = page.locator('[data-check-click]');
-    const count = await marked.count();
-    for (let i = 0; i < count; i++) {
-        await marked.nth(i).click({ timeout: 5000 });
+    const marked = await page.$$('[data-check-click]');
+    for (const element of marked) {
+        await element.click();
     }
-    return count ? page.evaluate(() => (document.body || document.documentElement).innerText) : null;
+    return marked.length ? page.evaluate(() => (document.body || document.documentElement).innerText) : null;
 }
 
 async function rightClick(page, dialogs) {
     const before = dialogs.length;
     await page.mouse.click(4, 4, { button: 'right' });
-    await page.waitForTimeout(150);
+    await sleep(150);
     return dialogs.slice(before);
+}
+
+async function readPage(page, dialogs, options) {
+    await settle(page);
+    const frames = [];
+    for (const frame of frameTree(page.mainFrame())) {
+        frames.push(await frame.evaluate(frameAspects));
+    }
+    const snapshot = { url: page.url(), title: await page.title(), frames, dialogs: [...dialogs] };
+    await dropFocus(page);
+    snapshot.screenshots = await screenshots(page, frames, options.shotHeight ?? 3000);
+    snapshot.textAfterClicks = await clickMarked(page);
+    snapshot.rightClickDialogs = options.rightClick ? await rightClick(page, dialogs) : [];
+    return snapshot;
+}
+
+// Reads the page once it has loaded; starts again when the page moved on to another document meanwhile.
+async function readLoadedPage(page, dialogs, options) {
+    for (let attempt = 1; ; attempt++) {
+        try {
+            return await readPage(page, dialogs, options);
+        } catch (error) {
+            if (attempt > kNavigationRetries || !movedOn(error)) {
+                throw error;
+            }
+            await waitForLoad(page);
+        }
+    }
+}
+
+// Firefox now and then reports a fresh context's first tab gone while it is still being made. Each page
+// gets a window of its own there: a tab behind another is hidden, and a hidden page neither paints nor
+// runs its animation frames.
+async function newPage(browser) {
+    const options = engineOf.get(browser) === 'firefox' ? { type: 'window' } : {};
+    for (let attempt = 1; ; attempt++) {
+        const context = await browser.createBrowserContext();
+        try {
+            return { context, page: await context.newPage(options) };
+        } catch (error) {
+            await context.close().catch(() => undefined);
+            if (attempt > kNavigationRetries || !movedOn(error)) {
+                throw error;
+            }
+        }
+    }
 }
 
 /// Loads url and returns its snapshot: the title, each frame's aspects (main frame first), the dialogs
 /// shown (prompts answered with options.answer), the screenshots, and the text after clicking the
 /// elements marked data-check-click. With options.rightClick, also the dialogs a right click brings.
+/// With options.expectUrl, only waits (up to 10 s) for the page to reach that address and returns where it is.
 export async function takeSnapshot(browser, url, options = {}) {
-    const context = await browser.newContext({
-        viewport: kViewport, deviceScaleFactor: 1, locale: 'en-US', timezoneId: 'UTC', reducedMotion: 'reduce',
-    });
+    const { context, page } = await newPage(browser);
     try {
-        await context.addInitScript(recordErrors);
-        const page = await context.newPage();
+        await page.evaluateOnNewDocument(recordErrors);
         const dialogs = [];
         page.on('dialog', (dialog) => {
             dialogs.push(`${dialog.type()}: ${dialog.message()}`);
@@ -133,29 +306,23 @@ export async function takeSnapshot(browser, url, options = {}) {
         });
         await goto(page, url);
         if (options.expectUrl) {
-            await page.waitForURL(options.expectUrl, { timeout: 10000 }).catch(() => undefined);
+            await waitForUrl(page, options.expectUrl, 10000);
             return { url: page.url(), dialogs };
         }
-        await settle(page);
-        const frames = [];
-        for (const frame of frameTree(page.mainFrame())) {
-            frames.push(await frame.evaluate(frameAspects));
-        }
-        const snapshot = { url: page.url(), title: await page.title(), frames, dialogs: [...dialogs] };
-        snapshot.screenshots = await screenshots(page, frames, options.shotHeight ?? 3000);
-        snapshot.textAfterClicks = await clickMarked(page);
-        snapshot.rightClickDialogs = options.rightClick ? await rightClick(page, dialogs) : [];
-        return snapshot;
+        return await readLoadedPage(page, dialogs, options);
     } finally {
-        await context.close();
+        await context.close().catch(() => undefined);
     }
 }
 
-/// The path of a file:// address below the given folder, with "/" separators; the address itself otherwise.
-export function relativeUrl(url, dir) {
-    if (!url.startsWith('file:')) {
+const fileOfUrl = (url) => (url.startsWith('file:') ? fileURLToPath(url.split('#')[0].split('?')[0]) : null);
+
+/// The path of a page's address below the given folder, with "/" separators; the address itself otherwise.
+/// toFile maps an address to its file (file:// addresses by default; a served site gives its own).
+export function relativeUrl(url, dir, toFile = fileOfUrl) {
+    const file = toFile(url);
+    if (!file) {
         return url;
     }
-    const file = fileURLToPath(url.split('#')[0].split('?')[0]);
     return file.startsWith(dir + '/') ? file.slice(dir.length + 1) : file;
 }

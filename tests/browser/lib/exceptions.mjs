@@ -1,7 +1,16 @@
 // Differences that the protection causes by its design rather than by a fault. Each names the aspects it
 // covers and the case it applies to; a page and mode that differs only in covered aspects is reported as
 // skipped with the exception's name and kept out of the pass count. Anything else that differs fails.
+import { allErrors, extraErrors } from './aspects.mjs';
 import { relativeUrl } from './browser.mjs';
+
+// A byte-order mark or a character-set declaration anywhere in the page.
+function declaresCharset(bytes) {
+    const bom = [[0xef, 0xbb, 0xbf], [0xfe, 0xff], [0xff, 0xfe]].some((m) => m.every((b, i) => bytes[i] === b));
+    return bom || /<meta[^>]*charset/i.test(bytes.toString('latin1'));
+}
+
+const isAscii = (bytes) => bytes.every((b) => b < 0x80);
 
 export const kExceptions = [
     {
@@ -21,9 +30,37 @@ export const kExceptions = [
             if (!c.variant.breaksFrames || c.original.frames.length < 2) {
                 return false;
             }
-            const framePages = c.original.frames.slice(1).map((f) => relativeUrl(f.url, c.dirs.original));
-            return framePages.includes(relativeUrl(c.protectedSnap.url, c.dirs.protected));
+            const { original, toFile } = c.dirs;
+            const framePages = c.original.frames.slice(1).map((f) => relativeUrl(f.url, original, toFile));
+            return framePages.includes(relativeUrl(c.protectedSnap.url, c.dirs.protected, toFile));
         },
+    },
+    {
+        // Firefox gives every file:// page an origin of its own, and a frame may not send a top page of
+        // another origin elsewhere: "Break out of frames" then raises a SecurityError in each frame page and
+        // the frameset stays as it was. Served from one site, the frames share the top page's origin.
+        name: 'firefox-file-frames-stay-framed',
+        aspects: ['errors'],
+        applies: (c) => c.engine === 'firefox' && c.variant.breaksFrames && c.original.frames.length > 1 &&
+            extraErrors(allErrors(c.original), allErrors(c.protectedSnap)).every((e) => /^SecurityError/.test(e)),
+    },
+    {
+        // In quirks mode Firefox drops the top margin of the body's first child; the writer call has to
+        // stand where its markup goes, so the body's first child becomes that (invisible) script and the
+        // first visible block keeps its margin. Chromium applies the rule to the first child that is laid out.
+        name: 'firefox-quirks-writer-call-first-in-body',
+        aspects: ['screenshot'],
+        applies: (c) => c.engine === 'firefox' && c.original.frames.some((f, i) => f.compatMode === 'BackCompat' &&
+            f.firstInBody !== 'SCRIPT' && c.protectedSnap.frames[i]?.firstInBody === 'SCRIPT'),
+    },
+    {
+        // A page that declares no character set is read by the browser in the set it guesses from the bytes.
+        // Once every non-ASCII character travels escaped inside writer calls, the protected bytes are plain
+        // ASCII and give the guess nothing to go on; the text itself decodes the same in any set (the text
+        // aspect still compares it).
+        name: 'undeclared-charset-all-ascii',
+        aspects: ['charset'],
+        applies: (c) => !declaresCharset(c.originalBytes) && isAscii(c.protectedBytes) && !isAscii(c.originalBytes),
     },
 ];
 

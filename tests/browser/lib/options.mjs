@@ -2,6 +2,8 @@
 import path from 'node:path';
 import { parseArgs } from 'node:util';
 
+import { kEngines } from './browser.mjs';
+
 export const kModes = ['email-links', 'links', 'body', 'page'];
 
 export const kWarning = 'This page is protected!';
@@ -20,10 +22,13 @@ export const kVariants = {
     password: { args: ['--password', kPassword], password: kPassword, breaksFrames: false, warning: null },
 };
 
-const kUsage = `usage: compare.mjs --cli PATH --pages DIR --out DIR [--list FILE] [--large]
-       [--modes ${kModes.join(',')}] [--variants ${Object.keys(kVariants).join(',')}] [--jobs N]
-Protects a copy of every page with the command line, loads original and protected page in headless
-Chromium and compares them. Prints one line per page, mode and variant and closes with "N passed, M failed".`;
+const kUsage = `usage: compare.mjs --cli PATH --pages DIR --out DIR [--list FILE] [--large] [--serve]
+       [--browser ${kEngines.join('|')}] [--modes ${kModes.join(',')}]
+       [--variants ${Object.keys(kVariants).join(',')}] [--jobs N] [--shot-height PX]
+Protects a copy of every page with the command line, loads original and protected page in the headless
+browser (Chromium unless --browser says otherwise) as files, or with --serve over http from 127.0.0.1,
+and compares them. Prints one line per page, mode and
+variant and closes with "N passed, M failed, K skipped".`;
 
 function splitList(text, known, what) {
     const items = text.split(',').map((s) => s.trim()).filter(Boolean);
@@ -41,12 +46,14 @@ export function parseOptions(argv) {
         args: argv,
         options: {
             cli: { type: 'string' },
+            browser: { type: 'string', default: 'chromium' },
             pages: { type: 'string' },
             list: { type: 'string' },
             out: { type: 'string' },
             modes: { type: 'string', default: kModes.join(',') },
             variants: { type: 'string', default: Object.keys(kVariants).join(',') },
             large: { type: 'boolean', default: false },
+            serve: { type: 'boolean', default: false },
             jobs: { type: 'string', default: '2' },
             'shot-height': { type: 'string', default: '3000' },
             help: { type: 'boolean', default: false },
@@ -55,14 +62,20 @@ export function parseOptions(argv) {
     if (values.help || !values.cli || !values.pages || !values.out) {
         throw new Error(kUsage);
     }
+    const [browser, ...more] = splitList(values.browser, kEngines, 'browser');
+    if (!browser || more.length) {
+        throw new Error(`--browser takes one of ${kEngines.join(', ')}`);
+    }
     return {
         cli: path.resolve(values.cli),
+        browser,
         pages: path.resolve(values.pages),
         list: values.list ? path.resolve(values.list) : null,
         out: path.resolve(values.out),
         modes: splitList(values.modes, kModes, 'mode'),
         variants: splitList(values.variants, Object.keys(kVariants), 'variant'),
         large: values.large,
+        serve: values.serve,
         jobs: Math.max(1, parseInt(values.jobs, 10) || 1),
         shotHeight: Math.max(100, parseInt(values['shot-height'], 10) || 3000),
     };

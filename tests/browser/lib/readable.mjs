@@ -33,8 +33,9 @@ function externalScripts(source) {
 }
 
 /// The parts of the original source that stay readable by design: in body mode everything outside the
-/// body's content, in whole-page mode nothing but the document type, the character-set declaration and
-/// external script elements. Null in body mode when the page has no body tag (then nothing is hidden).
+/// body's content (which ends at "</body>", else at "</html>", else with the text), in whole-page mode
+/// nothing but the document type, the character-set declaration and external script elements. Null in body
+/// mode when the page has no body tag (then nothing is hidden).
 export function readableByDesign(source, mode, notice = '') {
     // The document type stays in front, so that the page keeps its rendering mode.
     const doctype = /<!DOCTYPE[^>]*>/i.exec(source)?.[0] ?? '';
@@ -48,10 +49,14 @@ export function readableByDesign(source, mode, notice = '') {
         if (!open) {
             return null;
         }
-        const close = source.toLowerCase().lastIndexOf('</body>');
         parts.push(source.slice(0, open.index + open[0].length));
-        if (close >= 0) {
-            parts.push(source.slice(close));
+        // The body's end tag is optional: without it the body runs to the end of the html element, or of
+        // the text. What follows stays readable; everything between must not.
+        const lower = source.toLowerCase();
+        const close = lower.lastIndexOf('</body>');
+        const end = close >= 0 ? close : lower.lastIndexOf('</html>');
+        if (end > open.index) {
+            parts.push(source.slice(end));
         }
     }
     return parts.join('\n');

@@ -40,6 +40,19 @@ describe('readableByDesign', () => {
         const late = `<html><head><title>${'x'.repeat(1024)}</title><meta charset="utf-8"></head></html>`;
         assert.ok(!readableByDesign(late, 'page').includes('<meta charset'));
     });
+    it('ends the body at "</html>" or at the end when the end tag of the body is left out', () => {
+        const open = '<html><head><title>Menu</title></head><body bgcolor=white>';
+        const rows = [
+            [`${open}<p>Bread</p></html><!-- tail -->`, '</html><!-- tail -->'],
+            [`${open}<p>Bread</p>`, open],
+            [`${open}<p>Bread</p></BODY></html>`, '</BODY></html>'],
+        ];
+        for (const [page, kept] of rows) {
+            const allowed = readableByDesign(page, 'body');
+            assert.ok(allowed.includes(open) && allowed.includes(kept), page);
+            assert.ok(!allowed.includes('Bread'), page);
+        }
+    });
     it('has nothing to say in body mode about a page without a body tag', () => {
         assert.equal(readableByDesign('<p>Bread</p>', 'body'), null);
     });
