@@ -253,6 +253,15 @@ bool frmMain::Form_Unload() {
 }
 
 void frmMain::ProtectFiles() {
+    // The run sees one password: two that differ are refused here, as the run refuses an empty one.
+    if (encryptionPage->passwordsDiffer()) {
+        ShowPage(kPageEncryption);
+        encryptionPage->txtPasswordAgain->setFocus();
+        encryptionPage->txtPasswordAgain->selectAll();
+        showRunMessage(QString::fromLatin1(EncryptionPage::kPasswordsDiffer), run::MessageIcon::Exclamation,
+                       run::MessageTitle::MainCaption);
+        return;
+    }
     resultsPage->beginRun();
     m_running = true;
     cmdPrev->setEnabled(false);
