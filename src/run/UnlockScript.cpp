@@ -1,10 +1,14 @@
 #include "UnlockScript.h"
 
+#include <algorithm>
+#include <string>
+
 namespace quillora::run {
 
 namespace {
 
-// Nothing here may hold the text "</script" or "<!--": it stands inside a script element as it is.
+// Nothing here may hold the text "</script" or "<!--": it stands inside a script element as it is. Comments
+// stand on lines of their own: the pages get the script without them and without its indentation.
 constexpr std::string_view kScript = R"js((() => {
 'use strict';
 /*core{*/
@@ -135,7 +139,26 @@ start();
 } // namespace
 
 std::string_view unlockScript() {
-    return kScript;
+    // Every page carries the script: it goes without its indentation and its comment lines, which are for
+    // the reader of this file.
+    static const std::string compact = [] {
+        std::string out;
+        std::size_t start = 0;
+        while (start < kScript.size()) {
+            std::size_t end = kScript.find('\n', start);
+            if (end == std::string_view::npos)
+                end = kScript.size();
+            std::string_view line = kScript.substr(start, end - start);
+            start = end + 1;
+            line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+            if (line.empty() || line.starts_with("//"))
+                continue;
+            out.append(line);
+            out += '\n';
+        }
+        return out;
+    }();
+    return compact;
 }
 
 } // namespace quillora::run

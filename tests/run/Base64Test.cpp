@@ -38,5 +38,30 @@ TEST(Base64Writer, PiecesOfAnyLengthMakeTheTextOfTheWhole) {
     }
 }
 
+// The bytes of every length up to a few groups past a fast path's block, at every offset: each must encode as
+// the plain group-by-group way (the reference here) does.
+TEST(Base64Writer, LongRunsMatchThePlainEncoding) {
+    static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string bytes;
+    for (unsigned i = 0; i < 700; ++i)
+        bytes += static_cast<char>((i * 167 + 13) ^ (i >> 3));
+    for (std::size_t length = 0; length <= 100; ++length) {
+        for (std::size_t offset = 0; offset < 4; ++offset) {
+            const std::string_view piece = std::string_view(bytes).substr(offset, length);
+            std::string expected;
+            for (std::size_t i = 0; i < piece.size(); i += 3) {
+                unsigned value = 0;
+                for (std::size_t k = 0; k < 3; ++k)
+                    value = (value << 8) | (i + k < piece.size() ? static_cast<unsigned char>(piece[i + k]) : 0u);
+                const std::size_t characters = std::min<std::size_t>(4, (piece.size() - i) * 8 / 6 + 1);
+                for (std::size_t k = 0; k < 4; ++k)
+                    expected += k < characters ? kAlphabet[(value >> (18 - 6 * k)) & 63] : '=';
+            }
+            EXPECT_EQ(toBase64(piece), expected) << length << " bytes at " << offset;
+        }
+    }
+    EXPECT_EQ(toBase64(bytes).size(), Base64Writer::encodedLength(bytes.size()));
+}
+
 } // namespace
 } // namespace quillora::run
