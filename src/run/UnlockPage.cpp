@@ -4,6 +4,7 @@
 #include "CharsetSniffer.h"
 #include "CryptoError.h"
 #include "EncodingLabels.h"
+#include "MarkupText.h"
 #include "PageDecoder.h"
 #include "PageEncoder.h"
 #include "UnlockScript.h"
@@ -14,6 +15,8 @@
 namespace quillora::run {
 
 namespace {
+
+using namespace markup;
 
 constexpr std::string_view kHtmlHead = "<html><head>";
 constexpr std::string_view kMarker = "<meta name=\"quillora-page\" content=\"encrypted\">\n";
@@ -162,100 +165,6 @@ void appendWide(std::string& out, std::string_view ascii, bool bigEndian) {
     }
 }
 
-// --- Reading pages as plain text, in bytes or in UTF-16 -----------------------------------------------------
-
-template <class Char> Char lowerAscii(Char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c - 'A' + 'a') : c;
-}
-
-/// Whether text holds the ASCII key at i, letters compared without regard to case.
-template <class Char> bool holdsAt(std::basic_string_view<Char> text, std::size_t i, std::string_view key) {
-    if (i > text.size() || text.size() - i < key.size())
-        return false;
-    for (std::size_t k = 0; k < key.size(); ++k) {
-        if (lowerAscii(text[i + k]) != static_cast<Char>(key[k]))
-            return false;
-    }
-    return true;
-}
-
-template <class Char> std::size_t findAscii(std::basic_string_view<Char> text, std::string_view key, std::size_t from) {
-    const std::basic_string<Char> needle(key.begin(), key.end());
-    return text.find(needle, from);
-}
-
-/// A tag name ends at a blank, "/" or ">" (or the end of the text).
-template <class Char> bool endsTagName(std::basic_string_view<Char> text, std::size_t i) {
-    if (i >= text.size())
-        return true;
-    const Char c = text[i];
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '/' || c == '>';
-}
-
-/// Where the content of the first title element outside comments begins and ends.
-template <class Char> bool findTitle(std::basic_string_view<Char> text, std::size_t& begin, std::size_t& end) {
-    for (std::size_t i = text.find(Char('<')); i != std::basic_string_view<Char>::npos;
-         i = text.find(Char('<'), i + 1)) {
-        if (holdsAt(text, i, "<!--")) {
-            const std::size_t close = findAscii(text, "-->", i + 4);
-            if (close == std::basic_string_view<Char>::npos)
-                return false;
-            i = close + 2;
-            continue;
-        }
-        if (!holdsAt(text, i, "<title") || !endsTagName(text, i + 6))
-            continue;
-        const std::size_t gt = text.find(Char('>'), i + 6);
-        if (gt == std::basic_string_view<Char>::npos)
-            return false;
-        begin = gt + 1;
-        for (std::size_t j = text.find(Char('<'), begin); j != std::basic_string_view<Char>::npos;
-             j = text.find(Char('<'), j + 1)) {
-            if (holdsAt(text, j, "</title") && endsTagName(text, j + 7)) {
-                end = j;
-                return true;
-            }
-        }
-        return false;
-    }
-    return false;
-}
-
-/// Moves past ASCII blanks and comments, which may stand before a DOCTYPE.
-template <class Char> std::size_t skipBlanksAndComments(std::basic_string_view<Char> text) {
-    std::size_t i = 0;
-    for (;;) {
-        while (i < text.size() &&
-               (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r' || text[i] == '\f'))
-            ++i;
-        if (!holdsAt(text, i, "<!--"))
-            return i;
-        const std::size_t close = findAscii(text, "-->", i + 4);
-        if (close == std::basic_string_view<Char>::npos)
-            return i;
-        i = close + 3;
-    }
-}
-
-/// The DOCTYPE a page begins with, as written; false when it has none (a browser shows it in quirks mode).
-template <class Char> bool leadingDoctype(std::basic_string_view<Char> text, std::string& doctype) {
-    const std::size_t at = skipBlanksAndComments(text);
-    if (!holdsAt(text, at, "<!doctype"))
-        return false;
-    const std::size_t gt = text.find(Char('>'), at);
-    if (gt == std::basic_string_view<Char>::npos)
-        return false;
-    doctype.clear();
-    for (std::size_t i = at; i <= gt; ++i) {
-        if (text[i] >= 0x80 || text[i] == 0) {
-            doctype = "<!DOCTYPE html>"; // identifiers outside ASCII mean nothing to a browser's mode
-            return true;
-        }
-        doctype += static_cast<char>(text[i]);
-    }
-    return true;
-}
-
 template <class Char> bool startsUnlockPage(std::basic_string_view<Char> text) {
     if (holdsAt(text, 0, kNoticeStart)) {
         const std::size_t close = findAscii(text, "-->", kNoticeStart.size());
@@ -309,49 +218,6 @@ std::u16string commentSafe(std::u16string_view text) {
         safe += text[i];
     }
     return safe;
-}
-
-std::u16string pageTitle(std::u16string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    if (!findTitle(text, begin, end))
-        return {};
-    return std::u16string(text.substr(begin, end - begin));
-}
-
-std::u16string pageTitle(std::string_view bytes, const PageEncoding& encoding) {
-    std::u16string text;
-    const bool utf16 = encoding.kind == PageEncoding::Kind::Utf16LE || encoding.kind == PageEncoding::Kind::Utf16BE;
-    // In UTF-16 and in ISO-2022-JP an ASCII "<" byte may be half of another character: read the whole page.
-    if (utf16) {
-        const std::size_t mark = encoding.byteOrderMark ? 2 : 0;
-        PageDecoder::decodeUtf16(bytes.substr(std::min(mark, bytes.size())),
-                                 encoding.kind == PageEncoding::Kind::Utf16BE, text);
-        return pageTitle(text);
-    }
-    if (encoding.kind == PageEncoding::Kind::Icu && encoding.icuName.starts_with("ISO_2022")) {
-        if (!PageDecoder::decodeWithConverter(encoding.icuName, bytes, text))
-            return {};
-        return pageTitle(text);
-    }
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    if (!findTitle(bytes, begin, end))
-        return {};
-    const std::string_view inner = bytes.substr(begin, end - begin);
-    bool sawNonAscii = false;
-    switch (encoding.kind) {
-    case PageEncoding::Kind::Utf8:
-        PageDecoder::decodeUtf8(inner, text, sawNonAscii, true);
-        break;
-    case PageEncoding::Kind::Icu:
-        if (PageDecoder::decodeWithConverter(encoding.icuName, inner, text))
-            break;
-        [[fallthrough]];
-    default:
-        PageDecoder::decodeWindows1252(inner, text);
-    }
-    return text;
 }
 
 PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const SiteKey& key) : m_key(key), m_cipher(key.key()) {

@@ -2,6 +2,7 @@
 
 #include "PageCipher.h"
 #include "PageEncoding.h"
+#include "PageTitle.h"
 #include "SiteKey.h"
 #include "engine/ProtectionOptions.h"
 
@@ -73,12 +74,6 @@ private:
     std::string m_head; // after the character set up to the title
     std::string m_body; // after the title up to the set's name in the page's data
 };
-
-/// The content of a page's first title element as written, character references as they stand (the unlock
-/// page's title element reads them the same way); empty when there is none.
-std::u16string pageTitle(std::u16string_view text);
-/// The same from the page's bytes in the set they were read in; only the title's own bytes are decoded.
-std::u16string pageTitle(std::string_view bytes, const PageEncoding& encoding);
 
 /// A notice text made safe inside "<!-- " and "-->": each ">" that would end the comment early (in "-->" or
 /// "--!>") gets a blank put before it, so the notice still reads as written.
