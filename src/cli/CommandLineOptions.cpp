@@ -57,6 +57,9 @@ constexpr const char* kEncryptionFooter =
     "running program are visible to every user of the machine in its process list.\n"
     "Without --encrypt, --password only adds a prompt, and the password stands readable in every page.";
 
+// No password is this long; a file without a line break (or /dev/zero) is not read on and on.
+constexpr std::size_t kLongestPasswordLine = 64 * 1024;
+
 /// The first line of a file, without its line end (and without a UTF-8 byte-order mark).
 bool readFirstLine(const std::string& path, std::string& line, std::string& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -80,6 +83,11 @@ bool readFirstLine(const std::string& path, std::string& line, std::string& erro
         line.append(piece.substr(0, end));
         if (got == 0 || end != std::string_view::npos)
             break;
+        if (line.size() > kLongestPasswordLine) {
+            error = "its first line is longer than " + std::to_string(kLongestPasswordLine) + " bytes";
+            ::close(fd);
+            return false;
+        }
     }
     ::close(fd);
     if (line.ends_with('\r'))
