@@ -206,6 +206,22 @@ engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options
     return forEngine;
 }
 
+std::error_code pageBytes(std::u16string_view text, const PageEncoding& encoding, PageEncoder& encoder,
+                          std::string& bytes) {
+    if (const auto error = encoder.start(encoding))
+        return error;
+    bytes.assign(encoder.byteOrderMark());
+    do {
+        const std::size_t length = std::min(text.size(), PageEncoder::kPieceUnits);
+        std::string_view piece;
+        if (const auto error = encoder.encode(text.substr(0, length), length == text.size(), piece))
+            return error;
+        bytes += piece;
+        text.remove_prefix(length);
+    } while (!text.empty());
+    return {};
+}
+
 std::u16string commentSafe(std::u16string_view text) {
     std::u16string safe;
     safe.reserve(text.size());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PageCipher.h"
+#include "PageEncoder.h"
 #include "PageEncoding.h"
 #include "PageTitle.h"
 #include "SiteKey.h"
@@ -74,6 +75,10 @@ private:
     std::string m_head; // after the character set up to the title
     std::string m_body; // after the title up to the set's name in the page's data
 };
+
+/// The bytes of a protected page as a run would write them (byte-order mark included), for encrypt().
+std::error_code pageBytes(std::u16string_view text, const PageEncoding& encoding, PageEncoder& encoder,
+                          std::string& bytes);
 
 /// A notice text made safe inside "<!-- " and "-->": each ">" that would end the comment early (in "-->" or
 /// "--!>") gets a blank put before it, so the notice still reads as written.

@@ -55,21 +55,6 @@ void writeFile(const fs::path& path, std::string_view bytes) {
         throw std::runtime_error("cannot write " + path.string());
 }
 
-std::string encodePage(std::u16string_view text, const run::PageEncoding& encoding, run::PageEncoder& encoder) {
-    if (encoder.start(encoding))
-        throw std::runtime_error("no converter for the page's set");
-    std::string bytes(encoder.byteOrderMark());
-    do {
-        const std::size_t length = std::min(text.size(), run::PageEncoder::kPieceUnits);
-        std::string_view piece;
-        if (encoder.encode(text.substr(0, length), length == text.size(), piece))
-            throw std::runtime_error("cannot encode the page");
-        bytes += piece;
-        text.remove_prefix(length);
-    } while (!text.empty());
-    return bytes;
-}
-
 /// The protected bytes as text, read in the set they were written in (the byte-order mark left out).
 std::u16string readInSet(std::string_view bytes, const run::PageEncoding& encoding) {
     std::u16string text;
@@ -108,7 +93,9 @@ void protectOne(const Settings& settings, const engine::ProtectionOptions& engin
     const std::u16string title = run::pageTitle(page.text);
     if (!frameset)
         engine::ProtectPage(entry, page.text, engineOptions, ignoreFrames);
-    const std::string protectedBytes = encodePage(page.text, page.encoding, encoder);
+    std::string protectedBytes;
+    if (run::pageBytes(page.text, page.encoding, encoder, protectedBytes))
+        throw std::runtime_error(source.string() + ": cannot encode the page");
     if (settings.expect) {
         writeFile(target.string() + ".plain", protectedBytes);
         writeFile(target.string() + ".text", engine::toUtf8(readInSet(protectedBytes, page.encoding)));
