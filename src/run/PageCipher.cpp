@@ -17,29 +17,33 @@ constexpr std::size_t kPieceBytes = 3 * 16 * 1024;
 
 using Context = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
 
-std::error_code begin(Context& context, bool encrypting, const SiteKey::Key& key, const PageCipher::Nonce& nonce,
-                      std::string_view additional) {
+std::error_code beginOpening(Context& context, const SiteKey::Key& key, const PageCipher::Nonce& nonce,
+                             std::string_view additional) {
     context.reset(EVP_CIPHER_CTX_new());
     if (!context || additional.size() > INT_MAX)
         return CryptoError::CipherFailed;
     auto* ctx = context.get();
-    const int ok = encrypting ? EVP_EncryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, key.data(), nonce.data())
-                              : EVP_DecryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, key.data(), nonce.data());
-    if (ok != 1)
+    if (EVP_DecryptInit_ex(ctx, EVP_aes_256_gcm(), nullptr, key.data(), nonce.data()) != 1)
         return CryptoError::CipherFailed;
     int length = 0;
     if (!additional.empty() &&
-        EVP_CipherUpdate(ctx, nullptr, &length, reinterpret_cast<const unsigned char*>(additional.data()),
-                         static_cast<int>(additional.size())) != 1)
+        EVP_DecryptUpdate(ctx, nullptr, &length, reinterpret_cast<const unsigned char*>(additional.data()),
+                          static_cast<int>(additional.size())) != 1)
         return CryptoError::CipherFailed;
     return {};
 }
 
 } // namespace
 
-PageCipher::PageCipher(const SiteKey::Key& key) : m_key(key) {}
+PageCipher::PageCipher(const SiteKey::Key& key) : m_key(key), m_sealing(EVP_CIPHER_CTX_new()) {
+    if (m_sealing != nullptr && EVP_EncryptInit_ex(m_sealing, EVP_aes_256_gcm(), nullptr, m_key.data(), nullptr) != 1) {
+        EVP_CIPHER_CTX_free(m_sealing);
+        m_sealing = nullptr; // every seal fails then
+    }
+}
 
 PageCipher::~PageCipher() {
+    EVP_CIPHER_CTX_free(m_sealing);
     OPENSSL_cleanse(m_key.data(), m_key.size());
 }
 
@@ -54,25 +58,29 @@ std::error_code PageCipher::seal(std::string_view plain, const Nonce& nonce, std
     // GCM's counter would wrap after 2^32 blocks of one nonce; no page comes near 64 GiB.
     if (plain.size() > (std::size_t{1} << 36) - 32)
         return CryptoError::BadParameter;
-    Context context(nullptr, EVP_CIPHER_CTX_free);
-    if (const auto error = begin(context, true, m_key, nonce, additional))
-        return error;
+    auto* ctx = m_sealing;
+    if (ctx == nullptr || additional.size() > INT_MAX ||
+        EVP_EncryptInit_ex(ctx, nullptr, nullptr, nullptr, nonce.data()) != 1)
+        return CryptoError::CipherFailed;
+    int length = 0;
+    if (!additional.empty() &&
+        EVP_EncryptUpdate(ctx, nullptr, &length, reinterpret_cast<const unsigned char*>(additional.data()),
+                          static_cast<int>(additional.size())) != 1)
+        return CryptoError::CipherFailed;
     unsigned char out[kPieceBytes];
     const auto* in = reinterpret_cast<const unsigned char*>(plain.data());
     for (std::size_t done = 0; done < plain.size(); done += kPieceBytes) {
         const int piece = static_cast<int>(std::min(kPieceBytes, plain.size() - done));
-        int length = 0;
-        if (EVP_EncryptUpdate(context.get(), out, &length, in + done, piece) != 1)
+        if (EVP_EncryptUpdate(ctx, out, &length, in + done, piece) != 1)
             return CryptoError::CipherFailed;
         sink(std::string_view(reinterpret_cast<const char*>(out), static_cast<std::size_t>(length)));
     }
-    int length = 0;
-    if (EVP_EncryptFinal_ex(context.get(), out, &length) != 1)
+    if (EVP_EncryptFinal_ex(ctx, out, &length) != 1)
         return CryptoError::CipherFailed;
     if (length > 0)
         sink(std::string_view(reinterpret_cast<const char*>(out), static_cast<std::size_t>(length)));
     unsigned char tag[kTagBytes];
-    if (EVP_CIPHER_CTX_ctrl(context.get(), EVP_CTRL_GCM_GET_TAG, static_cast<int>(kTagBytes), tag) != 1)
+    if (EVP_CIPHER_CTX_ctrl(ctx, EVP_CTRL_GCM_GET_TAG, static_cast<int>(kTagBytes), tag) != 1)
         return CryptoError::CipherFailed;
     sink(std::string_view(reinterpret_cast<const char*>(tag), kTagBytes));
     return {};
@@ -83,7 +91,7 @@ std::error_code PageCipher::open(std::string_view sealed, const Nonce& nonce, st
     if (sealed.size() < kTagBytes || sealed.size() - kTagBytes > INT_MAX)
         return sealed.size() < kTagBytes ? CryptoError::AuthenticationFailed : CryptoError::BadParameter;
     Context context(nullptr, EVP_CIPHER_CTX_free);
-    if (const auto error = begin(context, false, m_key, nonce, additional))
+    if (const auto error = beginOpening(context, m_key, nonce, additional))
         return error;
     const std::size_t size = sealed.size() - kTagBytes;
     plain.resize(size + 16);

@@ -9,10 +9,14 @@
 #include <string_view>
 #include <system_error>
 
+struct evp_cipher_ctx_st;
+using EVP_CIPHER_CTX = evp_cipher_ctx_st;
+
 namespace quillora::run {
 
 /// AES-256-GCM for one page at a time. A sealed page is the ciphertext followed by the 16-byte tag, the form
-/// WebCrypto's AES-GCM decryption takes.
+/// WebCrypto's AES-GCM decryption takes. The key is set up once for all the pages it seals, so one cipher
+/// seals for one thread at a time.
 class PageCipher {
 public:
     static constexpr std::size_t kNonceBytes = 12;
@@ -37,6 +41,7 @@ public:
 
 private:
     SiteKey::Key m_key;
+    EVP_CIPHER_CTX* m_sealing = nullptr; // keyed once; each page sets only its nonce
 };
 
 } // namespace quillora::run

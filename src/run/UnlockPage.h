@@ -37,7 +37,8 @@ engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options
 /// Turns protected pages into unlock pages: a small page in plain ASCII that carries the original's title,
 /// asks for the password and holds the page sealed with AES-256-GCM (base64), with the script that derives the
 /// key in the browser, decrypts the page and replaces the document with it. One per run: the key is derived
-/// once, and every page of the run shares its salt, so that one unlock in a browser opens them all.
+/// once, and every page of the run shares its salt, so that one unlock in a browser opens them all. It
+/// encrypts one page at a time (not from two threads at once).
 class PageEncryptor {
 public:
     /// Derives the run's key (under a fresh salt); refuses an empty password and a remember count out of range.
