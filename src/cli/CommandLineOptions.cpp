@@ -5,8 +5,13 @@
 #include "run/TextRules.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <unistd.h>
 
 #ifndef QUILLORA_VERSION
 #define QUILLORA_VERSION "unknown"
@@ -23,7 +28,10 @@ const std::map<std::string, engine::EncryptionMode> kHideModes = {
     {"page", engine::EncryptionMode::WholePage},
 };
 
-/// The run's rule for the texts that go into generated scripts, checked as the options are read.
+constexpr const char* kPasswordVariable = "QUILLORA_PASSWORD";
+
+/// The run's rule for the texts that go into generated scripts, checked as the options are read. (An encrypted
+/// run's password never enters a script and may hold any character.)
 const CLI::Validator kScriptSafeText(
     [](const std::string& text) -> std::string {
         return run::IsScriptSafeText(engine::fromUtf8(text)) ? std::string()
@@ -37,6 +45,63 @@ const CLI::Validator kNoticeSafeText(
         return run::IsNoticeSafeText(engine::fromUtf8(text)) ? std::string() : std::string("--> or --!> not allowed");
     },
     "");
+
+const CLI::Validator kNotBlank(
+    [](const std::string& text) -> std::string {
+        if (text.find_first_not_of(' ') == std::string::npos)
+            return "must not be empty";
+        return {};
+    },
+    "");
+
+constexpr const char* kEncryptionFooter =
+    "Encryption: with --encrypt every page is encrypted (AES-256-GCM, with a key derived from the\n"
+    "password), and a browser shows it only once the password is typed there. The browser keeps the key\n"
+    "for its session, or for --remember days, so that one password opens every page of the run.\n"
+    "The password comes from exactly one of --password TEXT, the first line of --password-file FILE, or\n"
+    "the environment variable QUILLORA_PASSWORD. Prefer the file or the variable: the arguments of a\n"
+    "running program are visible to every user of the machine in its process list.\n"
+    "Without --encrypt, --password only adds a prompt, and the password stands readable in every page.";
+
+// No password is this long; a file without a line break (or /dev/zero) is not read on and on.
+constexpr std::size_t kLongestPasswordLine = 64 * 1024;
+
+/// The first line of a file, without its line end (and without a UTF-8 byte-order mark).
+bool readFirstLine(const std::string& path, std::string& line, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    line.clear();
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        const std::string_view piece(buffer, static_cast<std::size_t>(got));
+        const auto end = piece.find('\n');
+        line.append(piece.substr(0, end));
+        if (got == 0 || end != std::string_view::npos)
+            break;
+        if (line.size() > kLongestPasswordLine) {
+            error = "its first line is longer than " + std::to_string(kLongestPasswordLine) + " bytes";
+            ::close(fd);
+            return false;
+        }
+    }
+    ::close(fd);
+    if (line.ends_with('\r'))
+        line.pop_back();
+    if (line.starts_with("\xEF\xBB\xBF"))
+        line.erase(0, 3);
+    return true;
+}
 
 /// A picked path as the selection tree would hold it: absolute, without "." and ".." steps.
 std::string pickedPath(const std::string& path) {
@@ -60,6 +125,7 @@ CommandLineOptions::CommandLineOptions()
     addStorageOptions();
     addPageOptions();
     addScriptOptions();
+    addEncryptionOptions();
     m_app->add_flag("-q,--quiet", m_quiet,
                     "Print only the written paths and the messages (no status texts, no progress line)");
     m_app->add_flag("--print0", m_print0, "End each written path with a NUL character instead of a line end");
@@ -94,8 +160,10 @@ void CommandLineOptions::addPageOptions() {
     m_app->add_option("--hide", m_hide, "What to hide: email-links, links, body or page")
         ->check(CLI::IsMember({"email-links", "links", "body", "page"}))
         ->capture_default_str();
-    m_passwordOption = m_app->add_option("--password", m_password, "Ask for this password before showing a page")
-                           ->check(kScriptSafeText);
+    // Its check depends on --encrypt, which may come later: it is made once everything is parsed.
+    m_passwordOption = m_app->add_option("--password", m_password,
+                                         "Ask for this password before showing a page (with --encrypt: the "
+                                         "password the pages are encrypted with)");
     m_noticeOption = m_app->add_option("--notice", m_notice, "Put this notice in a comment at the top of every page")
                          ->check(kNoticeSafeText);
 }
@@ -116,10 +184,89 @@ void CommandLineOptions::addScriptOptions() {
     m_app->add_flag("--no-image-toolbar", m_scripts[engine::kScriptImageToolbar], "Disable IE Image Toolbar");
 }
 
+void CommandLineOptions::addEncryptionOptions() {
+    auto* encrypt = m_app->add_flag("--encrypt", m_encrypt,
+                                    "Encrypt every page with the password, so that nobody reads it without it");
+    m_passwordFileOption =
+        m_app->add_option("--password-file", m_passwordFile, "With --encrypt: the password is the first line of FILE")
+            ->type_name("FILE")
+            ->needs(encrypt);
+    m_app
+        ->add_option("--remember", m_rememberDays,
+                     "With --encrypt: a browser keeps the key for DAYS days (0: for its session only)")
+        ->type_name("DAYS")
+        ->check(CLI::Range(0, engine::kMaxRememberDays).description(""))
+        ->needs(encrypt)
+        ->capture_default_str();
+    m_unlockPromptOption =
+        m_app->add_option("--unlock-prompt", m_unlockPrompt, "With --encrypt: the text that asks for the password")
+            ->check(kNotBlank)
+            ->needs(encrypt);
+    m_unlockButtonOption =
+        m_app->add_option("--unlock-button", m_unlockButton, "With --encrypt: the caption of the button that opens")
+            ->check(kNotBlank)
+            ->needs(encrypt);
+    m_wrongPasswordOption =
+        m_app->add_option("--wrong-password", m_wrongPassword, "With --encrypt: the text shown after a wrong password")
+            ->check(kNotBlank)
+            ->needs(encrypt);
+    m_app->footer(kEncryptionFooter);
+}
+
+bool CommandLineOptions::resolvePassword(std::string& text) {
+    if (!m_encrypt) {
+        if (run::IsScriptSafeText(engine::fromUtf8(m_password)))
+            return true;
+        text = std::string("--password: ") + std::string(run::messages::kNotScriptSafe);
+        return false;
+    }
+    const char* variable = std::getenv(kPasswordVariable);
+    std::vector<std::string> sources;
+    if (m_passwordOption->count() > 0)
+        sources.emplace_back("--password");
+    if (m_passwordFileOption->count() > 0)
+        sources.emplace_back("--password-file");
+    if (variable != nullptr)
+        sources.emplace_back(kPasswordVariable);
+    if (sources.empty()) {
+        text = "--encrypt needs a password: give --password, --password-file or QUILLORA_PASSWORD";
+        return false;
+    }
+    if (sources.size() > 1) {
+        text = "The password is given more than once (" + sources[0] + " and " + sources[1] + "): give it once";
+        return false;
+    }
+    std::string password = m_password;
+    if (m_passwordFileOption->count() > 0) {
+        std::string error;
+        if (!readFirstLine(m_passwordFile, password, error)) {
+            text = "--password-file: cannot read " + m_passwordFile + ": " + error;
+            return false;
+        }
+        if (password.empty()) {
+            text = "--password-file: the first line of " + m_passwordFile + " is empty";
+            return false;
+        }
+    } else if (variable != nullptr) {
+        password = variable;
+        if (password.empty()) {
+            text = "QUILLORA_PASSWORD is empty";
+            return false;
+        }
+    }
+    // A byte that is not UTF-8 would be read differently by the browser: the pages would never open.
+    m_encryptionPassword = engine::fromUtf8(password);
+    if (engine::toUtf8(m_encryptionPassword) != password) {
+        text = "The password is not valid UTF-8";
+        return false;
+    }
+    return true;
+}
+
 CommandLineOptions::Parsed CommandLineOptions::parse(int argc, const char* const* argv, std::string& text) {
     try {
         m_app->parse(argc, argv);
-        return Parsed::Request;
+        return resolvePassword(text) ? Parsed::Request : Parsed::Error;
     } catch (const CLI::CallForHelp&) {
         text = m_app->help();
         return Parsed::Help;
@@ -147,7 +294,18 @@ CommandLineRequest CommandLineOptions::request() const {
         options.showRightClickWarning = true;
         options.rightClickWarning = engine::fromUtf8(m_warning);
     }
-    if (m_passwordOption->count() > 0) {
+    if (m_encrypt) {
+        options.passwordProtect = true;
+        options.encrypt = true;
+        options.password = m_encryptionPassword;
+        options.rememberDays = m_rememberDays;
+        if (m_unlockPromptOption->count() > 0)
+            options.unlockPrompt = engine::fromUtf8(m_unlockPrompt);
+        if (m_unlockButtonOption->count() > 0)
+            options.unlockButton = engine::fromUtf8(m_unlockButton);
+        if (m_wrongPasswordOption->count() > 0)
+            options.wrongPassword = engine::fromUtf8(m_wrongPassword);
+    } else if (m_passwordOption->count() > 0) {
         options.passwordProtect = true;
         options.password = engine::fromUtf8(m_password);
     }

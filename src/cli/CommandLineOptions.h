@@ -40,6 +40,9 @@ private:
     void addStorageOptions();
     void addPageOptions();
     void addScriptOptions();
+    void addEncryptionOptions();
+    /// The password of an encrypted run from the one place it was given; false with a message otherwise.
+    bool resolvePassword(std::string& text);
 
     std::unique_ptr<CLI::App> m_app;
     std::vector<std::string> m_paths;
@@ -48,6 +51,13 @@ private:
     std::string m_warning;
     std::string m_password;
     std::string m_notice;
+    std::string m_passwordFile;
+    std::string m_unlockPrompt;
+    std::string m_unlockButton;
+    std::string m_wrongPassword;
+    std::u16string m_encryptionPassword;
+    int m_rememberDays = 0;
+    bool m_encrypt = false;
     bool m_overwrite = false;
     bool m_beside = false;
     bool m_noBackup = false;
@@ -59,6 +69,10 @@ private:
     CLI::Option* m_warningOption = nullptr;
     CLI::Option* m_passwordOption = nullptr;
     CLI::Option* m_noticeOption = nullptr;
+    CLI::Option* m_passwordFileOption = nullptr;
+    CLI::Option* m_unlockPromptOption = nullptr;
+    CLI::Option* m_unlockButtonOption = nullptr;
+    CLI::Option* m_wrongPasswordOption = nullptr;
     std::array<bool, engine::kScriptCount> m_scripts{};
 };
 

@@ -29,6 +29,12 @@ inline constexpr std::size_t kScriptCount = 11;
 inline constexpr char16_t kDefaultNoticeText[] = u"Copyright (c) 2005 www.example.com - All Rights Reserved.";
 /// The default right-click warning text.
 inline constexpr char16_t kDefaultRightClickWarning[] = u"This page is protected!";
+/// The default texts of the page that asks for the password of an encrypted page.
+inline constexpr char16_t kDefaultUnlockPrompt[] = u"Enter the password to open this page";
+inline constexpr char16_t kDefaultUnlockButton[] = u"Open";
+inline constexpr char16_t kDefaultWrongPassword[] = u"Wrong password. Please try again.";
+/// The longest a browser may be asked to remember a site's key.
+inline constexpr int kMaxRememberDays = 3650;
 
 /// The choices one protection run reads. The window and the command line fill it; the engine only reads it.
 struct ProtectionOptions {
@@ -41,6 +47,12 @@ struct ProtectionOptions {
     EncryptionMode encryptionMode = EncryptionMode::BodyOnly;
     bool passwordProtect = false;
     std::u16string password;
+    // With passwordProtect: each page is encrypted with the password, in place of the prompt script.
+    bool encrypt = false;
+    int rememberDays = 0; // how long a browser keeps the key; 0: for the browser session only
+    std::u16string unlockPrompt = kDefaultUnlockPrompt;
+    std::u16string unlockButton = kDefaultUnlockButton;
+    std::u16string wrongPassword = kDefaultWrongPassword;
     std::array<bool, kScriptCount> scripts{}; // addressed by ScriptIndex
     bool showRightClickWarning = false;
     std::u16string rightClickWarning = kDefaultRightClickWarning;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unicode/ucnv.h>
 #include <unordered_map>
+#include <utility>
 
 namespace quillora::run {
 
@@ -319,6 +320,62 @@ std::optional<PageEncoding> encodingForLabel(std::string_view label) {
     if (encoding.kind == Kind::Icu && !converterAvailable(encoding.icuName))
         return std::nullopt;
     return PageEncoding{encoding.kind, encoding.icuName, false};
+}
+
+std::string_view labelForEncoding(const PageEncoding& encoding) {
+    // Each converter of the table above by the web's name of its set.
+    static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
+        {kIbm866.icuName, "ibm866"},
+        {kIso8859_2.icuName, "iso-8859-2"},
+        {kIso8859_3.icuName, "iso-8859-3"},
+        {kIso8859_4.icuName, "iso-8859-4"},
+        {kIso8859_5.icuName, "iso-8859-5"},
+        {kIso8859_6.icuName, "iso-8859-6"},
+        {kIso8859_7.icuName, "iso-8859-7"},
+        {kIso8859_8.icuName, "iso-8859-8"},
+        {kIso8859_10.icuName, "iso-8859-10"},
+        {kIso8859_13.icuName, "iso-8859-13"},
+        {kIso8859_14.icuName, "iso-8859-14"},
+        {kIso8859_15.icuName, "iso-8859-15"},
+        {kIso8859_16.icuName, "iso-8859-16"},
+        {kKoi8R.icuName, "koi8-r"},
+        {kKoi8U.icuName, "koi8-u"},
+        {kMacintosh.icuName, "macintosh"},
+        {kMacCyrillic.icuName, "x-mac-cyrillic"},
+        {kWindows874.icuName, "windows-874"},
+        {kWindows1250.icuName, "windows-1250"},
+        {kWindows1251.icuName, "windows-1251"},
+        {kWindows1253.icuName, "windows-1253"},
+        {kWindows1254.icuName, "windows-1254"},
+        {kWindows1255.icuName, "windows-1255"},
+        {kWindows1256.icuName, "windows-1256"},
+        {kWindows1257.icuName, "windows-1257"},
+        {kWindows1258.icuName, "windows-1258"},
+        {kGbk.icuName, "gbk"},
+        {kGb18030.icuName, "gb18030"},
+        {kBig5.icuName, "big5"},
+        {kEucJp.icuName, "euc-jp"},
+        {kIso2022Jp.icuName, "iso-2022-jp"},
+        {kShiftJis.icuName, "shift_jis"},
+        {kEucKr.icuName, "euc-kr"},
+    };
+    switch (encoding.kind) {
+    case Kind::Utf8:
+        return "utf-8";
+    case Kind::Utf16LE:
+        return "utf-16le";
+    case Kind::Utf16BE:
+        return "utf-16be";
+    case Kind::Windows1252:
+        return "windows-1252";
+    case Kind::Icu:
+        break;
+    }
+    for (const auto& [converter, name] : kNames) {
+        if (encoding.icuName == converter)
+            return name;
+    }
+    return "windows-1252";
 }
 
 } // namespace quillora::run

@@ -12,4 +12,8 @@ namespace quillora::run {
 /// browsers refuse to decode, and for sets no converter here can handle.
 std::optional<PageEncoding> encodingForLabel(std::string_view label);
 
+/// The web's own name of the set a page is in, as a browser's TextDecoder takes it ("windows-1252" for a set
+/// this table does not know).
+std::string_view labelForEncoding(const PageEncoding& encoding);
+
 } // namespace quillora::run

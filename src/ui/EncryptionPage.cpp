@@ -2,14 +2,18 @@
 
 #include "PageStyle.h"
 #include "ScriptTextValidator.h"
+#include "selection/DialogService.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quillora::ui {
 
@@ -18,32 +22,81 @@ namespace {
 const std::array<const char*, 4> kProtectCaptions = {"Protect only email links", "Protect all links",
                                                      "Protect the body of the page only", "Protect the whole page"};
 
+QLineEdit* passwordBox(const QString& name, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setEchoMode(QLineEdit::Password);
+    box->setEnabled(false);
+    return box;
+}
+
 } // namespace
 
 EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* parent)
     : QWidget(parent), framProtect(new QGroupBox(this)),
       chkPasswordScript(new QCheckBox(QStringLiteral("Password protect"), framProtect)),
-      txtPassword(new QLineEdit(framProtect)),
-      lblWarning(new QLabel(QStringLiteral("\\ \" or ' not allowed"), framProtect)) {
+      chkEncrypt(new QCheckBox(QStringLiteral("Encrypt the pages with the password"), framProtect)),
+      txtPassword(passwordBox(QStringLiteral("txtPassword"), framProtect)),
+      chkShowPassword(new QCheckBox(QStringLiteral("Show"), framProtect)),
+      lblPasswordAgain(new QLabel(QStringLiteral("Again"), framProtect)),
+      txtPasswordAgain(passwordBox(QStringLiteral("txtPasswordAgain"), framProtect)),
+      lblRememberDays(new QLabel(QStringLiteral("Remember on this device for"), framProtect)),
+      spnRememberDays(new QSpinBox(framProtect)),
+      lblWarning(new QLabel(QStringLiteral("\\ \" or ' not allowed"), framProtect)), m_dialogs(dialogs) {
     framProtect->setObjectName(QStringLiteral("framProtect"));
     chkPasswordScript->setObjectName(QStringLiteral("chkPasswordScript"));
-    txtPassword->setObjectName(QStringLiteral("txtPassword"));
-    txtPassword->setEnabled(false);
+    chkEncrypt->setObjectName(QStringLiteral("chkEncrypt"));
+    chkEncrypt->setEnabled(false);
+    chkEncrypt->setToolTip(QStringLiteral("Nobody reads the pages without the password, not even in their source"));
+    chkShowPassword->setObjectName(QStringLiteral("chkShowPassword"));
+    chkShowPassword->setEnabled(false);
+    lblPasswordAgain->setObjectName(QStringLiteral("lblPasswordAgain"));
+    lblPasswordAgain->setBuddy(txtPasswordAgain);
+    lblPasswordAgain->setEnabled(false);
+    lblRememberDays->setObjectName(QStringLiteral("lblRememberDays"));
+    lblRememberDays->setBuddy(spnRememberDays);
+    lblRememberDays->setEnabled(false);
+    spnRememberDays->setObjectName(QStringLiteral("spnRememberDays"));
+    spnRememberDays->setRange(0, engine::kMaxRememberDays);
+    spnRememberDays->setSuffix(QStringLiteral(" days"));
+    spnRememberDays->setSpecialValueText(QStringLiteral("this browser session only"));
+    spnRememberDays->setEnabled(false);
     lblWarning->setObjectName(QStringLiteral("lblWarning"));
     lblWarning->setStyleSheet(QStringLiteral("color: #b00000;"));
     QSizePolicy keepSpace = lblWarning->sizePolicy();
     keepSpace.setRetainSizeWhenHidden(true);
     lblWarning->setSizePolicy(keepSpace);
     lblWarning->hide();
-    ScriptTextValidator::install(txtPassword, lblWarning, dialogs);
+    // The filter is kept, to be put back whenever the pages are not to be encrypted.
+    m_scriptSafe = new ScriptTextValidator(
+        [this] {
+            lblWarning->show();
+            m_dialogs.beep();
+        },
+        txtPassword);
+    txtPassword->setValidator(m_scriptSafe);
+    connect(txtPassword, &QLineEdit::textEdited, lblWarning, &QLabel::hide);
     connect(chkPasswordScript, &QCheckBox::toggled, this, &EncryptionPage::chkPasswordScript_Click);
+    connect(chkEncrypt, &QCheckBox::toggled, this, &EncryptionPage::chkEncrypt_Click);
+    connect(chkShowPassword, &QCheckBox::toggled, this, &EncryptionPage::chkShowPassword_Click);
 
     // The warning sits directly above the box it belongs to.
     auto* password = new QGridLayout(framProtect);
-    password->addWidget(chkPasswordScript, 0, 0, 1, 2);
-    password->addWidget(lblWarning, 1, 1);
-    password->addWidget(new QLabel(QStringLiteral("Password"), framProtect), 2, 0);
-    password->addWidget(txtPassword, 2, 1);
+    password->addWidget(chkPasswordScript, 0, 0, 1, 3);
+    auto* encryptRow = new QHBoxLayout;
+    encryptRow->addSpacing(20); // a choice within "Password protect"
+    encryptRow->addWidget(chkEncrypt);
+    password->addLayout(encryptRow, 1, 0, 1, 3);
+    password->addWidget(lblWarning, 2, 1);
+    auto* passwordLabel = new QLabel(QStringLiteral("Password"), framProtect);
+    passwordLabel->setBuddy(txtPassword);
+    password->addWidget(passwordLabel, 3, 0);
+    password->addWidget(txtPassword, 3, 1);
+    password->addWidget(chkShowPassword, 3, 2);
+    password->addWidget(lblPasswordAgain, 4, 0);
+    password->addWidget(txtPasswordAgain, 4, 1);
+    password->addWidget(lblRememberDays, 5, 0);
+    password->addWidget(spnRememberDays, 5, 1, Qt::AlignLeft);
     password->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -59,6 +112,10 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     layout->addStretch();
 }
 
+bool EncryptionPage::encrypting() const {
+    return chkPasswordScript->isChecked() && chkEncrypt->isChecked();
+}
+
 void EncryptionPage::fill(engine::ProtectionOptions& options) const {
     for (int i = 0; i < 4; ++i) {
         if (optProtect[i]->isChecked())
@@ -66,10 +123,51 @@ void EncryptionPage::fill(engine::ProtectionOptions& options) const {
     }
     options.passwordProtect = chkPasswordScript->isChecked();
     options.password = txtPassword->text().toStdU16String();
+    options.encrypt = encrypting();
+    options.rememberDays = encrypting() ? spnRememberDays->value() : 0;
+}
+
+bool EncryptionPage::passwordsDiffer() const {
+    return encrypting() && !txtPassword->text().trimmed().isEmpty() && txtPassword->text() != txtPasswordAgain->text();
 }
 
 void EncryptionPage::chkPasswordScript_Click() {
-    txtPassword->setEnabled(chkPasswordScript->isChecked());
+    const bool chosen = chkPasswordScript->isChecked();
+    txtPassword->setEnabled(chosen);
+    chkEncrypt->setEnabled(chosen);
+    chkShowPassword->setEnabled(chosen);
+    chkEncrypt_Click();
+}
+
+void EncryptionPage::chkEncrypt_Click() {
+    const bool encrypted = encrypting();
+    lblPasswordAgain->setEnabled(encrypted);
+    txtPasswordAgain->setEnabled(encrypted);
+    lblRememberDays->setEnabled(encrypted);
+    spnRememberDays->setEnabled(encrypted);
+    // An encrypted page never puts the password into a script, so it may hold any character.
+    if (encrypted) {
+        txtPassword->setValidator(nullptr);
+        lblWarning->hide();
+        return;
+    }
+    txtPassword->setValidator(m_scriptSafe);
+    // The prompt's password goes into a script: one typed for encryption that it cannot hold is refused as a
+    // typed character would be, once the box is in use again.
+    const QString typed = txtPassword->text();
+    if (chkPasswordScript->isChecked() &&
+        !std::all_of(typed.cbegin(), typed.cend(), ScriptTextValidator::isAllowedCharacter)) {
+        txtPassword->clear();
+        txtPasswordAgain->clear();
+        lblWarning->show();
+        m_dialogs.beep();
+    }
+}
+
+void EncryptionPage::chkShowPassword_Click() {
+    const auto mode = chkShowPassword->isChecked() ? QLineEdit::Normal : QLineEdit::Password;
+    txtPassword->setEchoMode(mode);
+    txtPasswordAgain->setEchoMode(mode);
 }
 
 } // namespace quillora::ui

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <algorithm>
 
 namespace quillora::ui {
@@ -29,7 +30,8 @@ void appendStoreFiles(QList<QWidget*>& chain, const StoreFilesPage& page) {
 void appendEncryption(QList<QWidget*>& chain, const EncryptionPage& page) {
     for (QRadioButton* option : page.optProtect)
         chain << option;
-    chain << page.chkPasswordScript << page.txtPassword;
+    chain << page.chkPasswordScript << page.chkEncrypt << page.txtPassword << page.chkShowPassword
+          << page.txtPasswordAgain << page.spnRememberDays;
 }
 
 void appendScripts(QList<QWidget*>& chain, const ScriptsPage& page) {

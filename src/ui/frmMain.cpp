@@ -286,6 +286,15 @@ bool frmMain::Form_Unload() {
 }
 
 void frmMain::ProtectFiles() {
+    // The run sees one password: two that differ are refused here, as the run refuses an empty one.
+    if (encryptionPage->passwordsDiffer()) {
+        ShowPage(kPageEncryption);
+        encryptionPage->txtPasswordAgain->setFocus();
+        encryptionPage->txtPasswordAgain->selectAll();
+        showRunMessage(
+            {EncryptionPage::kPasswordsDiffer, run::MessageIcon::Exclamation, run::MessageTitle::MainCaption}, false);
+        return;
+    }
     resultsPage->beginRun();
     m_runOptions = options();
     m_restoring = false;

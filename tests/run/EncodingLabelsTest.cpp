@@ -43,5 +43,30 @@ TEST(EncodingLabel, UnknownAndRefusedLabelsMeanNoDeclaration) {
         EXPECT_FALSE(encodingForLabel(label)) << label;
 }
 
+class EncodingName : public ::testing::TestWithParam<std::string_view> {};
+
+// The name a page's set is written under (for the browser's TextDecoder) must mean that set again.
+TEST_P(EncodingName, MeansTheSetItNames) {
+    const auto encoding = encodingForLabel(GetParam());
+    ASSERT_TRUE(encoding) << GetParam();
+    const std::string_view name = labelForEncoding(*encoding);
+    EXPECT_EQ(encodingForLabel(name), encoding) << GetParam() << " -> " << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Labels, EncodingName,
+                         ::testing::Values("utf8", "latin1", "cp866", "l2", "iso8859-3", "latin4", "cyrillic", "arabic",
+                                           "greek", "visual", "iso-8859-8-i", "l6", "iso885913", "iso885914", "l9",
+                                           "koi", "koi8-ru", "mac", "x-mac-ukrainian", "tis-620", "cp1250", "cp1251",
+                                           "cp1253", "latin5", "cp1255", "cp1256", "cp1257", "cp1258", "gb2312",
+                                           "gb18030", "big5-hkscs", "x-euc-jp", "csiso2022jp", "sjis", "korean"));
+
+TEST(EncodingName, OfTheSetsReadFromAByteOrderMark) {
+    EXPECT_EQ(labelForEncoding({Kind::Utf16LE, "", true}), "utf-16le");
+    EXPECT_EQ(labelForEncoding({Kind::Utf16BE, "", true}), "utf-16be");
+    EXPECT_EQ(labelForEncoding({Kind::Utf8, "", true}), "utf-8");
+    EXPECT_EQ(labelForEncoding({Kind::Windows1252, "", false}), "windows-1252");
+    EXPECT_EQ(labelForEncoding({Kind::Icu, "no-such-converter", false}), "windows-1252");
+}
+
 } // namespace
 } // namespace quillora::run

@@ -1,19 +1,24 @@
 #include "ui/EncryptionPage.h"
 
-#include "FakeDialogService.h"
+#include "TempFolder.h"
+#include "WindowFixture.h"
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <gtest/gtest.h>
 
 using namespace quillora;
 using quillora::testing::FakeDialogService;
+using quillora::testing::TempFolder;
+using quillora::testing::WindowFixture;
 
 namespace {
 
@@ -39,6 +44,132 @@ TEST_F(EncryptionPageTest, StartValues) {
     EXPECT_EQ(page.lblWarning->text(), QStringLiteral("\\ \" or ' not allowed"));
     EXPECT_EQ(page.lblWarning->text().size(), 20);
 }
+
+TEST_F(EncryptionPageTest, EncryptionStartsOffAndThePasswordBoxesHideWhatIsTyped) {
+    EXPECT_EQ(page.chkEncrypt->text(), QStringLiteral("Encrypt the pages with the password"));
+    EXPECT_FALSE(page.chkEncrypt->isChecked());
+    EXPECT_FALSE(page.chkEncrypt->isEnabled());
+    EXPECT_FALSE(page.chkShowPassword->isEnabled());
+    EXPECT_FALSE(page.chkShowPassword->isChecked());
+    EXPECT_FALSE(page.txtPasswordAgain->isEnabled());
+    EXPECT_EQ(page.txtPassword->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(page.txtPasswordAgain->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(page.spnRememberDays->value(), 0);
+    EXPECT_EQ(page.spnRememberDays->maximum(), engine::kMaxRememberDays);
+    EXPECT_FALSE(page.spnRememberDays->isEnabled());
+    EXPECT_EQ(page.lblRememberDays->text(), QStringLiteral("Remember on this device for"));
+}
+
+TEST_F(EncryptionPageTest, EncryptionIsOfferedOnlyWithThePassword) {
+    page.chkPasswordScript->setChecked(true);
+    EXPECT_TRUE(page.chkEncrypt->isEnabled());
+    EXPECT_TRUE(page.chkShowPassword->isEnabled());
+    EXPECT_FALSE(page.txtPasswordAgain->isEnabled()) << "only for encryption";
+    page.chkEncrypt->setChecked(true);
+    EXPECT_TRUE(page.txtPasswordAgain->isEnabled());
+    EXPECT_TRUE(page.spnRememberDays->isEnabled());
+
+    page.chkPasswordScript->setChecked(false);
+    EXPECT_FALSE(page.chkEncrypt->isEnabled());
+    EXPECT_TRUE(page.chkEncrypt->isChecked()) << "disabling never clears a value";
+    EXPECT_FALSE(page.txtPasswordAgain->isEnabled());
+    EXPECT_FALSE(page.spnRememberDays->isEnabled());
+    EXPECT_FALSE(page.chkShowPassword->isEnabled());
+}
+
+TEST_F(EncryptionPageTest, ShowRevealsBothBoxes) {
+    page.chkPasswordScript->setChecked(true);
+    page.chkShowPassword->setChecked(true);
+    EXPECT_EQ(page.txtPassword->echoMode(), QLineEdit::Normal);
+    EXPECT_EQ(page.txtPasswordAgain->echoMode(), QLineEdit::Normal);
+    page.chkShowPassword->setChecked(false);
+    EXPECT_EQ(page.txtPassword->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(page.txtPasswordAgain->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(EncryptionPageTest, AnEncryptionPasswordMayHoldQuotesAndBackslashes) {
+    page.chkPasswordScript->setChecked(true);
+    page.chkEncrypt->setChecked(true);
+    QTest::keyClicks(page.txtPassword, QStringLiteral("it's \"q\" \\"));
+    QTest::keyClicks(page.txtPasswordAgain, QStringLiteral("it's \"q\" \\"));
+    EXPECT_EQ(page.txtPassword->text(), QStringLiteral("it's \"q\" \\"));
+    EXPECT_EQ(page.txtPasswordAgain->text(), page.txtPassword->text());
+    EXPECT_TRUE(page.lblWarning->isHidden());
+    EXPECT_EQ(dialogs.beeps, 0);
+}
+
+TEST_F(EncryptionPageTest, BackToThePromptARefusedPasswordIsRefusedAsTyped) {
+    page.chkPasswordScript->setChecked(true);
+    page.chkEncrypt->setChecked(true);
+    page.txtPassword->setText(QStringLiteral("it's"));
+    page.txtPasswordAgain->setText(QStringLiteral("it's"));
+    page.chkPasswordScript->setChecked(false);
+    page.chkEncrypt->setChecked(false);
+    EXPECT_EQ(page.txtPassword->text(), QStringLiteral("it's")) << "kept while the box is disabled";
+    EXPECT_EQ(dialogs.beeps, 0);
+
+    page.chkPasswordScript->setChecked(true);
+
+    EXPECT_EQ(page.txtPassword->text(), QString());
+    EXPECT_EQ(page.txtPasswordAgain->text(), QString());
+    EXPECT_FALSE(page.lblWarning->isHidden());
+    EXPECT_EQ(dialogs.beeps, 1);
+    QTest::keyClick(page.txtPassword, '\'');
+    EXPECT_EQ(page.txtPassword->text(), QString()) << "the filter is back";
+    EXPECT_EQ(dialogs.beeps, 2);
+}
+
+TEST_F(EncryptionPageTest, ChoosingEncryptionHidesTheFiltersWarning) {
+    page.chkPasswordScript->setChecked(true);
+    QTest::keyClick(page.txtPassword, '"');
+    ASSERT_FALSE(page.lblWarning->isHidden());
+    page.chkEncrypt->setChecked(true);
+    EXPECT_TRUE(page.lblWarning->isHidden());
+}
+
+TEST_F(EncryptionPageTest, FillTakesEncryptionAndRememberDays) {
+    page.chkPasswordScript->setChecked(true);
+    page.chkEncrypt->setChecked(true);
+    page.txtPassword->setText(QStringLiteral("a\"b"));
+    page.spnRememberDays->setValue(30);
+    engine::ProtectionOptions options;
+    page.fill(options);
+    EXPECT_TRUE(options.passwordProtect);
+    EXPECT_TRUE(options.encrypt);
+    EXPECT_EQ(options.password, u"a\"b");
+    EXPECT_EQ(options.rememberDays, 30);
+
+    page.chkPasswordScript->setChecked(false);
+    page.fill(options);
+    EXPECT_FALSE(options.passwordProtect);
+    EXPECT_FALSE(options.encrypt) << "encryption is a way of protecting with the password";
+    EXPECT_EQ(options.rememberDays, 0);
+}
+
+struct TwoPasswords {
+    bool protect;
+    bool encrypt;
+    const char* first;
+    const char* second;
+    bool differ;
+};
+
+class PasswordsDiffer : public EncryptionPageTest, public ::testing::WithParamInterface<TwoPasswords> {};
+
+TEST_P(PasswordsDiffer, OnlyWhenBothAreAskedFor) {
+    page.chkPasswordScript->setChecked(GetParam().protect);
+    page.chkEncrypt->setChecked(GetParam().encrypt);
+    page.txtPassword->setText(QString::fromUtf8(GetParam().first));
+    page.txtPasswordAgain->setText(QString::fromUtf8(GetParam().second));
+    EXPECT_EQ(page.passwordsDiffer(), GetParam().differ);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, PasswordsDiffer,
+    ::testing::Values(TwoPasswords{true, true, "same", "same", false}, TwoPasswords{true, true, "same", "Same", true},
+                      TwoPasswords{true, true, "same", "same ", true}, TwoPasswords{true, true, "same", "", true},
+                      TwoPasswords{true, true, "", "x", false}, // the run's to refuse
+                      TwoPasswords{true, false, "prompt", "", false}, TwoPasswords{false, true, "off", "", false}));
 
 TEST_F(EncryptionPageTest, PasswordBoxFollowsItsCheckBox) {
     page.chkPasswordScript->setChecked(true);
@@ -124,6 +255,36 @@ TEST_F(EncryptionPageTest, PastedQuotesAreRefusedToo) {
     page.txtPassword->paste();
     EXPECT_EQ(page.txtPassword->text(), QStringLiteral("okfine"));
     EXPECT_TRUE(page.lblWarning->isHidden());
+}
+
+class EncryptionPageWindowTest : public WindowFixture {
+protected:
+    TempFolder site;
+};
+
+TEST_F(EncryptionPageWindowTest, ProtectRefusesTwoPasswordsThatDiffer) {
+    const QByteArray page = "<html><head><title>t</title></head><body><p>Hello</p></body></html>";
+    const QString path = site.writeFile(QStringLiteral("a.htm"), page);
+    pickFile(path);
+    goToPage(3);
+    window.encryptionPage->chkPasswordScript->setChecked(true);
+    window.encryptionPage->chkEncrypt->setChecked(true);
+    window.encryptionPage->txtPassword->setText(QStringLiteral("one"));
+    window.encryptionPage->txtPasswordAgain->setText(QStringLiteral("two"));
+    goToPage(4);
+
+    next();
+
+    EXPECT_EQ(window.currentPage(), 3);
+    EXPECT_EQ(window.focusWidget(), window.encryptionPage->txtPasswordAgain);
+    EXPECT_EQ(window.encryptionPage->txtPasswordAgain->selectedText(), QStringLiteral("two"));
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{"Please Enter the Same Password Twice"});
+    EXPECT_EQ(dialogs.messages[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(dialogs.messages[0].title, window.windowTitle());
+    EXPECT_FALSE(window.isRunning());
+    EXPECT_TRUE(window.cmdNext->isEnabled());
+    EXPECT_EQ(TempFolder::read(path), page);
+    EXPECT_EQ(QDir(site.path()).entryList(QDir::Files), QStringList{"a.htm"}) << "nothing written";
 }
 
 } // namespace

@@ -97,7 +97,15 @@ INSTANTIATE_TEST_SUITE_P(
                     w.encryptionPage->optProtect[3]->setChecked(true);
                     w.encryptionPage->chkPasswordScript->setChecked(true);
                 },
-                {"optProtect(3)", "chkPasswordScript", "txtPassword"}},
+                {"optProtect(3)", "chkPasswordScript", "chkEncrypt", "txtPassword", "chkShowPassword"}},
+        TabCase{"EncryptionEncrypting",
+                3,
+                [](ui::frmMain& w) {
+                    w.encryptionPage->chkPasswordScript->setChecked(true);
+                    w.encryptionPage->chkEncrypt->setChecked(true);
+                },
+                {"optProtect(2)", "chkPasswordScript", "chkEncrypt", "txtPassword", "chkShowPassword",
+                 "txtPasswordAgain", "spnRememberDays"}},
         TabCase{"Scripts",
                 4,
                 nothing,
