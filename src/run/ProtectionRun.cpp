@@ -27,9 +27,9 @@ bool isBlankText(std::string_view text) {
 
 ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, FileSystem& fileSystem,
                              bool threaded)
-    : m_options(options), m_reporter(reporter), m_fs(fileSystem), m_threaded(threaded),
-      m_placement(options, fileSystem), m_writer(fileSystem), m_processed(fileSystem),
-      m_rewriter(options, engine::BuildHeader(options)) {}
+    : m_options(options), m_engineOptions(options.encrypt ? engineOptions(options) : options), m_reporter(reporter),
+      m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem), m_writer(fileSystem),
+      m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {}
 
 RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection) {
     RunSummary summary;
@@ -58,6 +58,15 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         return summary;
     }
     m_reporter.pagesFound(m_found);
+    m_encryptor.reset();
+    if (m_options.encrypt) {
+        // Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all.
+        if (const auto error = PageEncryptor::create(encryptionSettings(m_options), m_encryptor)) {
+            summary.outcome = RunSummary::Outcome::Refused;
+            m_reporter.runRefused({RunRefusal::Reason::EncryptionUnavailable, error.message(), {}});
+            return summary;
+        }
+    }
 
     m_processed.clear();
     m_placement.reset();
@@ -86,7 +95,10 @@ std::optional<RunRefusal> ProtectionRun::validate(const std::vector<SelectionEnt
         return RunRefusal{Reason::NothingPicked, {}, {}};
     if (m_options.passwordProtect && isBlankText(m_options.password))
         return RunRefusal{Reason::PasswordMissing, {}, {}};
-    if (m_options.passwordProtect && !IsScriptSafeText(m_options.password))
+    if (m_options.encrypt && (!m_options.passwordProtect || isBlankText(m_options.password)))
+        return RunRefusal{Reason::PasswordMissing, {}, {}};
+    // An encrypted run's password never enters a script.
+    if (m_options.passwordProtect && !m_options.encrypt && !IsScriptSafeText(m_options.password))
         return RunRefusal{Reason::PasswordNotScriptSafe, {}, {}};
     if (m_options.script(engine::kScriptRightClick) && m_options.showRightClickWarning &&
         !IsScriptSafeText(m_options.rightClickWarning))
@@ -310,7 +322,23 @@ bool ProtectionRun::finishJob(PageJob& job) {
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
     }
+    if (m_encryptor != nullptr && !encrypted(job, out))
+        return false;
     return submitWrite(job, std::move(out));
+}
+
+// The page exactly as it would otherwise be written, sealed inside its unlock page.
+bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
+    const std::u16string title = pageTitle(job.bytes, job.encoding);
+    const std::u16string notice = m_options.insertNotice ? m_options.noticeText : std::u16string();
+    std::string unlockPage;
+    if (const auto error = m_encryptor->encrypt(bytes, job.encoding, title, notice, unlockPage)) {
+        job.lock.reset();
+        submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
+        return false;
+    }
+    bytes = std::move(unlockPage);
+    return true;
 }
 
 std::error_code ProtectionRun::openLocked(const std::string& path, std::unique_ptr<LockedFile>& file) {
@@ -347,7 +375,7 @@ bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_
 }
 
 bool ProtectionRun::isAlreadyProtected(const PageJob& job) const {
-    return PageRewriter::isProtected(job.bytes, job.encoding);
+    return PageRewriter::isProtected(job.bytes, job.encoding) || PageEncryptor::isUnlockPage(job.bytes);
 }
 
 bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {

@@ -9,6 +9,7 @@
 #include "ProcessedFiles.h"
 #include "RunReporter.h"
 #include "SelectionEntry.h"
+#include "UnlockPage.h"
 #include "engine/FileEntry.h"
 #include "engine/ProtectionOptions.h"
 
@@ -69,6 +70,7 @@ private:
     bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<LockedFile> file);
     bool isAlreadyProtected(const PageJob& job) const;
     bool submitWrite(PageJob& job, std::string bytes);
+    bool encrypted(PageJob& job, std::string& bytes);
     void submitProblem(CommitItem::Kind kind, const engine::FileEntry& page, PageProblem problem);
     std::optional<engine::FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
     bool isInside(const std::string& path, const std::string& scope);
@@ -77,6 +79,7 @@ private:
     void copyOtherFiles();
 
     const engine::ProtectionOptions& m_options;
+    engine::ProtectionOptions m_engineOptions; // an encrypted run's pages carry no password prompt
     RunReporter& m_reporter;
     FileSystem& m_fs;
     bool m_threaded;
@@ -85,6 +88,7 @@ private:
     ProcessedFiles m_processed;
     PageRewriter m_rewriter;
     std::unique_ptr<PageCommitter> m_committer;
+    std::unique_ptr<PageEncryptor> m_encryptor; // an encrypted run's key, derived once
     FileList m_list;
     std::vector<engine::FileEntry> m_otherFiles; // copy mode: the site's files that are not pages
     std::unordered_map<std::string, std::string> m_canonicalScopes;

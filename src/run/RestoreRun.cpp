@@ -4,6 +4,7 @@
 #include "FolderScan.h"
 #include "PageRewriter.h"
 #include "ProcessedFiles.h"
+#include "UnlockPage.h"
 
 namespace quillora::run {
 
@@ -14,7 +15,7 @@ constexpr std::string_view kBackupSuffix = ".bak";
 } // namespace
 
 bool CarriesProtection(std::string_view bytes) {
-    return PageRewriter::isProtected(bytes, PageRewriter::encodingOf(bytes));
+    return PageEncryptor::isUnlockPage(bytes) || PageRewriter::isProtected(bytes, PageRewriter::encodingOf(bytes));
 }
 
 RestoreRun::RestoreRun(RunReporter& reporter, FileSystem& fileSystem) : m_reporter(reporter), m_fs(fileSystem) {}

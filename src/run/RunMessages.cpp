@@ -71,6 +71,8 @@ Message refusal(const RunRefusal& refusal) {
     case Reason::TargetIsAPickedFolder:
         return {"The folder " + refusal.path +
                 " is picked to be protected; please select another folder to copy the protected files to"};
+    case Reason::EncryptionUnavailable:
+        return {"The pages cannot be encrypted: " + refusal.path};
     case Reason::OutputIsAPickedPage:
         return {"The protected copy " + refusal.other + " would replace the picked page " + refusal.path +
                 "; please select another folder to copy the protected files to"};

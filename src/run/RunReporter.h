@@ -24,6 +24,7 @@ struct RunRefusal {
         TargetFolderMissing,   // copy mode without a target folder
         TargetIsAPickedFolder, // copy mode into a folder that is itself picked
         OutputIsAPickedPage,   // copy mode: an output would replace a picked page (path: the page, other: output)
+        EncryptionUnavailable, // the run's key could not be made (path: why)
     };
     Reason reason;
     std::string path;

@@ -391,6 +391,9 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
         ShowPage(kPageStoreFiles);
         storeFilesPage->txtCopyrightNotice->setFocus();
         break;
+    case Reason::EncryptionUnavailable:
+        ShowPage(kPageEncryption);
+        break;
     case Reason::TargetFolderMissing:
     case Reason::TargetIsAPickedFolder:
     case Reason::OutputIsAPickedPage:
