@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# What encryption adds to a whole run: a generated site of 10,000 pages of about 10 KB is protected as a run
-# does it (read, decode, engine, encode, write) by tests/run/encrypt_pages, once with --plain and once with the
-# pages encrypted, in turns (REPEATS, default 5), and the medians are reported. The one key derivation of an
+# What encryption adds to a whole run: a generated site of 10,000 pages of about 10 KB is copied by quillora-cli
+# (--copy-to), once plain and once with --encrypt, in turns (REPEATS, default 5), and the medians are reported. The one key derivation of an
 # encrypted run is measured apart (the same command over an empty folder, against --plain over it) and taken
 # off; the ratio is then encrypted / plain. Also: the bytes written, and the unlock time's share of the pages.
 #
 # Usage: bench/run/encrypted_run.sh [BUILD_DIR] [WORK_DIR]
-#   BUILD_DIR  a build with the targets encrypt_pages and run_bench_tool (default build/release)
+#   BUILD_DIR  a build with the targets quillora-cli and run_bench_tool (default build/release)
 #   WORK_DIR   where the site is made (default /dev/shm when it exists, else the temporary folder)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -16,7 +15,7 @@ default_work=${TMPDIR:-/tmp}
 [[ -d /dev/shm && -w /dev/shm ]] && default_work=/dev/shm
 work=$(mktemp -d "${2:-$default_work}/quillora-encrypted-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-encrypt=$(realpath "$build/tests/run/encrypt_pages")
+cli=$(realpath "$build/src/cli/quillora-cli")
 tool=$(realpath "$build/bench/run_bench_tool")
 repeats=${REPEATS:-5}
 export QUILLORA_PASSWORD="a password for the benchmark"
@@ -34,10 +33,10 @@ mkdir "$work/empty"
 cat "$work"/site/*/*/*.htm >/dev/null
 for name in plain encrypted plain-empty encrypted-empty; do : >"$work/$name"; done
 for ((r = 0; r < repeats; r++)); do
-    measure "$work/out-plain" "$encrypt" --plain "$work/out-plain" "$work/site" >>"$work/plain"
-    measure "$work/out-enc" "$encrypt" "$work/out-enc" "$work/site" >>"$work/encrypted"
-    measure "$work/out-e1" "$encrypt" --plain "$work/out-e1" "$work/empty" >>"$work/plain-empty"
-    measure "$work/out-e2" "$encrypt" "$work/out-e2" "$work/empty" >>"$work/encrypted-empty"
+    measure "$work/out-plain" "$cli" -q --copy-to "$work/out-plain" "$work/site" >>"$work/plain"
+    measure "$work/out-enc" "$cli" -q --encrypt --copy-to "$work/out-enc" "$work/site" >>"$work/encrypted"
+    measure "$work/out-e1" "$cli" -q --copy-to "$work/out-e1" "$work/empty" >>"$work/plain-empty"
+    measure "$work/out-e2" "$cli" -q --encrypt --copy-to "$work/out-e2" "$work/empty" >>"$work/encrypted-empty"
 done
 count=$(find "$work/out-enc" -name '*.htm' | wc -l)
 [[ $count -eq 10000 ]] || { echo "encrypted_run: $count pages written of 10000" >&2; exit 1; }
