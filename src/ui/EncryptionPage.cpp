@@ -1,7 +1,7 @@
 #include "EncryptionPage.h"
 
 #include "PageStyle.h"
-#include "ScriptTextValidator.h"
+#include "TextRuleValidator.h"
 #include "selection/DialogService.h"
 
 #include <QCheckBox>
@@ -13,7 +13,6 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace quillora::ui {
 
@@ -68,14 +67,7 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     lblWarning->setSizePolicy(keepSpace);
     lblWarning->hide();
     // The filter is kept, to be put back whenever the pages are not to be encrypted.
-    m_scriptSafe = new ScriptTextValidator(
-        [this] {
-            lblWarning->show();
-            m_dialogs.beep();
-        },
-        txtPassword);
-    txtPassword->setValidator(m_scriptSafe);
-    connect(txtPassword, &QLineEdit::textEdited, lblWarning, &QLabel::hide);
+    m_scriptSafe = TextRuleValidator::install(txtPassword, lblWarning, m_dialogs, TextRuleValidator::isScriptSafe);
     connect(chkPasswordScript, &QCheckBox::toggled, this, &EncryptionPage::chkPasswordScript_Click);
     connect(chkEncrypt, &QCheckBox::toggled, this, &EncryptionPage::chkEncrypt_Click);
     connect(chkShowPassword, &QCheckBox::toggled, this, &EncryptionPage::chkShowPassword_Click);
@@ -155,8 +147,7 @@ void EncryptionPage::chkEncrypt_Click() {
     // The prompt's password goes into a script: one typed for encryption that it cannot hold is refused as a
     // typed character would be, once the box is in use again.
     const QString typed = txtPassword->text();
-    if (chkPasswordScript->isChecked() &&
-        !std::all_of(typed.cbegin(), typed.cend(), ScriptTextValidator::isAllowedCharacter)) {
+    if (chkPasswordScript->isChecked() && !TextRuleValidator::isScriptSafe(typed)) {
         txtPassword->clear();
         txtPasswordAgain->clear();
         lblWarning->show();

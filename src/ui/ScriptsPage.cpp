@@ -2,7 +2,7 @@
 
 #include "HoverHelp.h"
 #include "PageStyle.h"
-#include "ScriptTextValidator.h"
+#include "TextRuleValidator.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -57,7 +57,7 @@ ScriptsPage::ScriptsPage(selection::DialogService& dialogs, QWidget* parent)
     lblWarning2->hide();
     lblScriptInfo->setObjectName(QStringLiteral("lblScriptInfo"));
     lblScriptInfo->setWordWrap(true);
-    ScriptTextValidator::install(txtRightClickWarning, lblWarning2, dialogs);
+    TextRuleValidator::install(txtRightClickWarning, lblWarning2, dialogs, TextRuleValidator::isScriptSafe);
     connect(chkRightMouse, &QCheckBox::toggled, this, &ScriptsPage::chkRightMouse_Click);
 
     auto* layout = new QVBoxLayout(this);

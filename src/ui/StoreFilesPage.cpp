@@ -1,8 +1,8 @@
 #include "StoreFilesPage.h"
 
 #include "HoverHelp.h"
-#include "NoticeTextValidator.h"
 #include "PageStyle.h"
+#include "TextRuleValidator.h"
 #include "selection/LastPathMemory.h"
 #include "selection/NativePath.h"
 #include "selection/Pickers.h"
@@ -54,7 +54,7 @@ StoreFilesPage::StoreFilesPage(selection::DialogService& dialogs, selection::Pic
     lblWarning3->setSizePolicy(keepSpace);
     lblWarning3->hide();
     txtCopyrightNotice->setObjectName(QStringLiteral("txtCopyrightNotice"));
-    NoticeTextValidator::install(txtCopyrightNotice, lblWarning3, dialogs);
+    TextRuleValidator::install(txtCopyrightNotice, lblWarning3, dialogs, TextRuleValidator::isNoticeSafe);
     lblOutputInfo->setObjectName(QStringLiteral("lblOutputInfo"));
     lblOutputInfo->setWordWrap(true);
 

@@ -1,8 +1,7 @@
 // Encrypted runs end to end through the run: every page becomes its unlock page, nothing of the page or the
 // password stands in the written bytes, framesets stay as they are, and the run's other rules hold as for any run.
-#include "run/ProtectionRun.h"
-
 #include "RunTestSupport.h"
+#include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 #include "run/UnlockPage.h"
 
@@ -15,8 +14,7 @@ namespace {
 using test::readBytes;
 
 std::string page(std::string_view title, std::string_view body) {
-    return "<html><head><title>" + std::string(title) + "</title></head><body>" + std::string(body) +
-           "</body></html>";
+    return "<html><head><title>" + std::string(title) + "</title></head><body>" + std::string(body) + "</body></html>";
 }
 
 class EncryptedRunTest : public ::testing::Test {
