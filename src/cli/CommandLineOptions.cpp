@@ -64,7 +64,7 @@ constexpr const char* kEncryptionFooter =
     "Without --encrypt, --password only adds a prompt, and the password stands readable in every page.";
 
 // No password is this long; a file without a line break (or /dev/zero) is not read on and on.
-constexpr std::size_t kLongestPasswordLine = 64 * 1024;
+constexpr std::size_t kLongestPasswordLine = std::size_t{64} * 1024;
 
 /// The first line of a file, without its line end (and without a UTF-8 byte-order mark).
 bool readFirstLine(const std::string& path, std::string& line, std::string& error) {

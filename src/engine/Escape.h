@@ -30,7 +30,7 @@ public:
     void flush();
 
 private:
-    static constexpr std::size_t kBlock = 12 * 1024;
+    static constexpr std::size_t kBlock = std::size_t{12} * 1024;
 
     std::string& m_out;
     std::size_t m_used = 0;

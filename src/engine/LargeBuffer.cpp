@@ -12,7 +12,7 @@ namespace {
 
 void adviseLargePages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes) {
 #ifdef __linux__
-    constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+    constexpr std::size_t kHugePage = std::size_t{2} * 1024 * 1024;
     if (bytes < 4 * kHugePage) {
         return;
     }
@@ -21,7 +21,7 @@ void adviseLargePages([[maybe_unused]] const void* data, [[maybe_unused]] std::s
     const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
     const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
     if (last > first) {
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        madvise(const_cast<char*>(static_cast<const char*>(data)) + (first - begin), last - first, MADV_HUGEPAGE);
     }
 #endif
 }

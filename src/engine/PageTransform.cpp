@@ -48,7 +48,7 @@ std::size_t outputCapacity(std::string_view text) {
     while (i + 16 <= n) {
         __m128i highLanes = zero;
         __m128i tagLanes = zero;
-        const std::size_t stop = std::min(n - (n - i) % 16, i + 16 * 255);
+        const std::size_t stop = std::min(n - (n - i) % 16, i + std::size_t{16} * 255);
         for (; i < stop; i += 16) {
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
             highLanes = _mm_sub_epi8(highLanes, _mm_cmplt_epi8(block, zero));

@@ -203,7 +203,7 @@ std::size_t countAbove255(std::u16string_view text) {
     const __m128i ones = _mm_set1_epi16(1);
     while (i + 8 <= n) {
         __m128i lanes = zero;
-        const std::size_t stop = std::min(n - (n - i) % 8, i + 8 * 0xFFFF);
+        const std::size_t stop = std::min(n - (n - i) % 8, i + std::size_t{8} * 0xFFFF);
         for (; i < stop; i += 8) {
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
             const __m128i narrow = _mm_cmpeq_epi16(_mm_and_si128(block, highBytes), zero);

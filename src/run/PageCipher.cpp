@@ -13,7 +13,7 @@ namespace quillora::run {
 namespace {
 
 // A multiple of 3, so that every piece but the last turns into whole base64 groups.
-constexpr std::size_t kPieceBytes = 3 * 16 * 1024;
+constexpr std::size_t kPieceBytes = std::size_t{3} * 16 * 1024;
 
 using Context = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
 
@@ -109,7 +109,7 @@ std::error_code PageCipher::open(std::string_view sealed, const Nonce& nonce, st
         plain.clear();
         return CryptoError::AuthenticationFailed;
     }
-    plain.resize(static_cast<std::size_t>(length + last));
+    plain.resize(static_cast<std::size_t>(length) + static_cast<std::size_t>(last));
     return {};
 }
 

@@ -180,10 +180,10 @@ bool PageDecoder::decodeText(const PageEncoding& encoding, std::string_view byte
     return false;
 }
 
-DecodedPage PageDecoder::decode(std::string bytes) {
+DecodedPage PageDecoder::decode(std::string_view bytes) {
     DecodedPage page;
     page.encoding = encodingOf(bytes);
-    const std::string_view body = std::string_view(bytes).substr(CharsetSniffer::byteOrderMarkLength(page.encoding));
+    const std::string_view body = bytes.substr(CharsetSniffer::byteOrderMarkLength(page.encoding));
     decodeText(page.encoding, body, page.text);
     return page;
 }

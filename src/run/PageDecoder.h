@@ -19,7 +19,7 @@ struct DecodedPage {
 class PageDecoder {
 public:
     /// Decodes a page; the bytes are taken over and released once decoded.
-    static DecodedPage decode(std::string bytes);
+    static DecodedPage decode(std::string_view bytes);
     /// The set a browser reads the bytes in, without keeping their text.
     static PageEncoding encodingOf(std::string_view bytes);
     /// The text of bytes (after any byte-order mark) in a set; UTF-8 with U+FFFD for invalid sequences. False

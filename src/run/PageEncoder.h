@@ -16,7 +16,7 @@ namespace quillora::run {
 class PageEncoder {
 public:
     /// The most code units one call of encode takes.
-    static constexpr std::size_t kPieceUnits = 64 * 1024;
+    static constexpr std::size_t kPieceUnits = std::size_t{64} * 1024;
 
     PageEncoder();
     ~PageEncoder();

@@ -35,7 +35,7 @@ public:
     /// Lists a page that was left as it was because it is protected already.
     void addAlreadyProtectedNode(const engine::FileEntry& entry);
     /// Lists a page that could not be protected, with what went wrong.
-    void addFailedNode(const engine::FileEntry& entry, const QString& message, bool skipped);
+    void addFailedNode(const engine::FileEntry& failed, const QString& message, bool skipped);
     /// Lists a folder whose pages could not be read.
     void addFailedFolderNode(const QString& folder, const QString& message);
     void setProgress(std::size_t done, std::size_t found);
