@@ -14,6 +14,8 @@ namespace {
 constexpr std::size_t kGroupPages = 64;
 constexpr std::size_t kGroupBytes = 64u << 20;
 constexpr std::size_t kQueueBytes = 16u << 20;
+// Every page handed over holds its lock, an open file: a folder of small pages must not run out of them.
+constexpr std::size_t kQueuePages = 64;
 constexpr auto kIdle = std::chrono::milliseconds(20);
 
 std::size_t bytesOf(const CommitItem& item) {
@@ -51,7 +53,9 @@ void PageCommitter::submit(CommitItem item) {
     }
     std::unique_lock lock(m_mutex);
     // One item is always taken, however large: a page bigger than the queue still goes through.
-    m_changed.wait(lock, [&] { return m_queue.empty() || m_queuedBytes + bytesOf(item) <= kQueueBytes; });
+    m_changed.wait(lock, [&] {
+        return m_queue.empty() || (m_queue.size() < kQueuePages && m_queuedBytes + bytesOf(item) <= kQueueBytes);
+    });
     m_queuedBytes += bytesOf(item);
     m_queue.push_back(std::move(item));
     ++m_submitted;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -136,6 +137,23 @@ TEST_F(OriginalsEndToEnd, TheDefaultRunTwiceTellsThatThePagesAreProtectedAlready
     EXPECT_NE(again.err.find("2 pages were already protected"), std::string::npos) << again.err;
     EXPECT_EQ(contentOf(pagePath(0)), once);
     EXPECT_EQ(contentOf(pagePath(0).string() + ".bak"), original(0));
+}
+
+// A user's shell often allows 1,024 open files; every page waiting for its turn on the disk holds its lock.
+TEST_F(OriginalsEndToEnd, AFolderOfManySmallPagesNeedsFewOpenFiles) {
+    constexpr int kPages = 3000;
+    makeSite(kPages);
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    rlimit few = before;
+    few.rlim_cur = 400; // the run's child inherits it
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &few), 0);
+    const CliOutcome outcome = run({(m_root / "site").string()}, 120);
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err.substr(0, 2000);
+    EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\n'), kPages);
+    for (const int i : {0, kPages / 2, kPages - 1})
+        EXPECT_EQ(contentOf(fs::path(pagePath(i).string() + ".bak")), original(i)) << i;
 }
 
 TEST_F(OriginalsEndToEnd, NamesThatAreNotPagesAreNamedAndTheRunEndsWithStatusOne) {
