@@ -37,11 +37,37 @@ function fileOf(suite, url) {
     return url.startsWith('file:') ? fileURLToPath(url.split('#')[0].split('?')[0]) : null;
 }
 
-function readableCheck(page, mode, original, bytes) {
+// The words an unlock page shows whatever page it seals: those of the unlock page of an empty page.
+function unlockPageWords(suite, run) {
+    const dir = `${run.dir}-empty`;
+    fs.mkdirSync(dir, { recursive: true });
+    fs.writeFileSync(path.join(dir, 'empty.html'), '<!DOCTYPE html><html><head><title></title></head></html>');
+    const protection = protectPages(suite.options.cli, dir, ['empty.html'], run.mode, run.variant.args);
+    if (protection.status !== 0) {
+        throw new Error(`quillora-cli could not seal an empty page: ${protection.messages}`);
+    }
+    return fs.readFileSync(path.join(dir, 'empty.html'), 'utf8');
+}
+
+// What the protection leaves readable by design: for a sealed page its title, document type and the
+// unlock page's own texts; the ciphertext itself is left out of the protected source.
+function readableSources(run, mode, source, protectedSource) {
+    if (run.variant.unlock) {
+        const title = /<title[^>]*>([\s\S]*?)<\/title>/i.exec(source)?.[1] ?? '';
+        return {
+            allowed: [run.unlockPage, title, readableByDesign(source, 'page', kNotice)].join('\n'),
+            checked: protectedSource.replace(/"page":"[A-Za-z0-9+/=]*"/g, '"page":""'),
+        };
+    }
+    const allowed = readableByDesign(source, mode, kNotice) ?? readableByDesign(source, 'page', kNotice);
+    return { allowed, checked: protectedSource };
+}
+
+function readableCheck(run, original, bytes) {
     const charset = original.frames[0].charset;
     const source = new TextDecoder(charset).decode(bytes.original);
-    const protectedSource = new TextDecoder(charset).decode(bytes.protected);
-    const allowed = readableByDesign(source, mode, kNotice) ?? readableByDesign(source, 'page', kNotice);
+    const { allowed, checked: protectedSource } =
+        readableSources(run, run.mode, source, new TextDecoder(charset).decode(bytes.protected));
     const words = readableWords({ visibleText: original.frames[0].text, protectedSource, allowedSource: allowed });
     return words.length ? [{ aspect: 'readable', detail: words.slice(0, 30).join(' ') }] : [];
 }
@@ -61,7 +87,8 @@ function blocker(run, page, original) {
 async function checkProtected(suite, run, page, original) {
     const { mode, variant, dir } = run;
     const snap = await takeSnapshot(suite.browser, pageUrl(suite, dir, page), {
-        answer: variant.password, rightClick: Boolean(variant.warning), shotHeight: suite.options.shotHeight,
+        answer: variant.password, unlock: variant.unlock, rightClick: Boolean(variant.warning),
+        shotHeight: suite.options.shotHeight,
     });
     suite.loads++;
     const dirs = { original: suite.originalDir, protected: dir, toFile: (url) => fileOf(suite, url) };
@@ -72,8 +99,8 @@ async function checkProtected(suite, run, page, original) {
     const bytes = {
         original: fs.readFileSync(path.join(suite.originalDir, page)), protected: fs.readFileSync(path.join(dir, page)),
     };
-    if (kHidingModes.includes(mode)) {
-        diffs.push(...readableCheck(page, mode, original, bytes));
+    if (kHidingModes.includes(mode) || variant.unlock) {
+        diffs.push(...readableCheck(run, original, bytes));
     }
     const context = {
         engine: suite.options.browser, mode, variant, original, protectedSnap: snap, dirs,
@@ -120,6 +147,27 @@ async function refusalCheck(suite, run, page) {
     return record;
 }
 
+// A wrong password typed into a sealed page must be refused with the wrong-password message, and nothing
+// of the page may show.
+async function wrongPasswordCheck(suite, run, page) {
+    const record = { page, mode: run.mode, variant: run.variantName, diffs: [], excused: [] };
+    const shown = await takeSnapshot(suite.browser, pageUrl(suite, run.dir, page), { refuse: 'wrong' });
+    suite.loads++;
+    const words = readableWords({
+        visibleText: suite.originals.get(page).frames[0].text, protectedSource: shown.text,
+        allowedSource: run.unlockPage,
+    });
+    if (!shown.locked || !shown.error) {
+        record.diffs.push({ aspect: 'password', detail: `a wrong password was not refused: "${shown.error}"` });
+    }
+    if (words.length) {
+        record.diffs.push({ aspect: 'readable', detail: `shown after a wrong password: ${words.join(' ')}` });
+    }
+    record.status = record.diffs.length ? 'FAIL' : 'PASS';
+    record.note = 'a wrong password is refused and shows nothing of the page';
+    return record;
+}
+
 function report(suite, record) {
     suite.tally.add(record);
     console.log(resultLine(record));
@@ -134,14 +182,18 @@ async function runVariant(suite, mode, variantName) {
     const pages = variant.args.length ? suite.pages.filter((p) => p !== suite.largePage) : suite.pages;
     const protection = protectPages(suite.options.cli, dir, pages, mode, variant.args);
     const run = { mode, variantName, variant, dir, protection };
+    if (variant.unlock) {
+        run.unlockPage = unlockPageWords(suite, run);
+    }
     const check = (page) => comparePage(suite, run, page);
     await runOrdered(pages, suite.options.jobs, check, (_, record) => report(suite, record));
-    if (variant.password) {
-        const page = pages.find((p) => protection.written.has(path.resolve(dir, p)) &&
-            suite.originals.get(p).frames?.length === 1);
-        if (page) {
-            report(suite, await refusalCheck(suite, run, page));
-        }
+    const page = pages.find((p) => protection.written.has(path.resolve(dir, p)) &&
+        suite.originals.get(p).frames?.length === 1 && suite.originals.get(p).frames[0].text.trim());
+    if (page && variant.password) {
+        report(suite, await refusalCheck(suite, run, page));
+    }
+    if (page && variant.unlock) {
+        report(suite, await wrongPasswordCheck(suite, run, page));
     }
 }
 

@@ -62,16 +62,31 @@ const kLoadTimeoutMs = 180000;
 const kNavigationRetries = 3;
 
 // Runs in every document before its own scripts: records uncaught errors even where a page (or the
-// protection's own error handler) tells the browser to keep quiet about them.
+// protection's own error handler) tells the browser to keep quiet about them. document.open() takes every
+// listener of the document's window away; an unlock page that writes the page it decrypted would then hide
+// that page's errors, so each open puts them back.
 function recordErrors() {
     const errors = [];
     Object.defineProperty(window, '__qvErrors', { value: errors });
-    window.addEventListener('error', (e) => {
+    const onError = (e) => {
         if (e instanceof ErrorEvent) {
             errors.push(String(e.message));
         }
-    }, true);
-    window.addEventListener('unhandledrejection', (e) => errors.push(`Unhandled rejection: ${e.reason}`));
+    };
+    const onRejection = (e) => errors.push(`Unhandled rejection: ${e.reason}`);
+    const listen = () => {
+        window.addEventListener('error', onError, true);
+        window.addEventListener('unhandledrejection', onRejection);
+    };
+    listen();
+    const open = Document.prototype.open;
+    Document.prototype.open = function (...args) {
+        const opened = open.apply(this, args);
+        if (this === document) {
+            listen();
+        }
+        return opened;
+    };
 }
 
 // Runs in one frame after loading: the aspects compared between original and protected page.
@@ -290,10 +305,95 @@ async function newPage(browser) {
     }
 }
 
+// The frames that still show an unlock page.
+async function lockedFrames(page) {
+    const locked = [];
+    for (const frame of frameTree(page.mainFrame())) {
+        try {
+            if (await frame.evaluate(() => Boolean(document.getElementById('qv-data')))) {
+                locked.push(frame);
+            }
+        } catch (error) {
+            if (!movedOn(error)) {
+                throw error;
+            }
+        }
+    }
+    return locked;
+}
+
+async function poll(what, timeoutMs, test) {
+    const end = Date.now() + timeoutMs;
+    for (;;) {
+        const found = await test();
+        if (found) {
+            return found;
+        }
+        if (Date.now() > end) {
+            throw new Error(`${what} in ${timeoutMs / 1000} s`);
+        }
+        await sleep(50);
+    }
+}
+
+// Types the password into the first unlock form that shows, as a visitor would, and presses Enter. A
+// frameset's frame pages each carry one; the others take the key from the first.
+async function typePassword(page, password) {
+    const frame = await poll('no unlock form showed', kLoadTimeoutMs, async () => {
+        for (const f of await lockedFrames(page)) {
+            if (await f.evaluate(() => !document.getElementById('qv-form').hidden)) {
+                return f;
+            }
+        }
+        return null;
+    });
+    const field = await frame.$('#qv-password');
+    await field.type(password);
+    await field.press('Enter');
+    return frame;
+}
+
+// A written document does not always wait for its images before it counts as loaded.
+async function imagesLoaded(page) {
+    for (const frame of frameTree(page.mainFrame())) {
+        if (!await frame.evaluate(() => Array.from(document.images).every((img) => img.complete))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Unlocks every frame with the password and waits until each shows its page with its images. The frame
+// the password was typed into keeps the focus, as it would for a visitor; a fresh load of the frameset
+// has it nowhere, so it goes back to the top document.
+async function unlock(page, password) {
+    await typePassword(page, password);
+    await poll('the page did not unlock', kLoadTimeoutMs, async () => (await lockedFrames(page)).length === 0);
+    await waitForLoad(page);
+    await poll('the images of the unlocked page did not load', kLoadTimeoutMs, () => imagesLoaded(page));
+    await page.evaluate(() => {
+        if (['FRAME', 'IFRAME'].includes(document.activeElement?.tagName)) {
+            document.activeElement.blur();
+        }
+    });
+}
+
+// Types a wrong password and returns what the unlock page then shows: its error text and its whole text.
+async function refuse(page, password) {
+    const frame = await typePassword(page, password);
+    const error = await poll('no error showed', kLoadTimeoutMs,
+        () => frame.evaluate(() => document.getElementById('qv-error')?.textContent || ''));
+    return {
+        error, locked: (await lockedFrames(page)).length > 0, text: await frame.evaluate(() => document.body.innerText),
+    };
+}
+
 /// Loads url and returns its snapshot: the title, each frame's aspects (main frame first), the dialogs
 /// shown (prompts answered with options.answer), the screenshots, and the text after clicking the
 /// elements marked data-check-click. With options.rightClick, also the dialogs a right click brings.
 /// With options.expectUrl, only waits (up to 10 s) for the page to reach that address and returns where it is.
+/// An encrypted page is first unlocked with options.unlock; with options.refuse, a wrong password is typed
+/// instead and what the unlock page then shows is returned ({ error, locked, text }).
 export async function takeSnapshot(browser, url, options = {}) {
     const { context, page } = await newPage(browser);
     try {
@@ -308,6 +408,12 @@ export async function takeSnapshot(browser, url, options = {}) {
         if (options.expectUrl) {
             await waitForUrl(page, options.expectUrl, 10000);
             return { url: page.url(), dialogs };
+        }
+        if (options.refuse) {
+            return await refuse(page, options.refuse);
+        }
+        if (options.unlock) {
+            await unlock(page, options.unlock);
         }
         return await readLoadedPage(page, dialogs, options);
     } finally {

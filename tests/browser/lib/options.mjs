@@ -20,6 +20,11 @@ export const kVariants = {
     plain: { args: [], password: null, breaksFrames: false, warning: null },
     scripts: { args: kAllScripts, password: null, breaksFrames: true, warning: kWarning },
     password: { args: ['--password', kPassword], password: kPassword, breaksFrames: false, warning: null },
+    // Sealed pages: unlocked by typing the password into the unlock page, then compared like the others.
+    encrypted: {
+        args: ['--encrypt', '--password', kPassword], password: null, unlock: kPassword, breaksFrames: false,
+        warning: null,
+    },
 };
 
 const kUsage = `usage: compare.mjs --cli PATH --pages DIR --out DIR [--list FILE] [--large] [--serve]
