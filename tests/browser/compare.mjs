@@ -10,7 +10,7 @@ import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
 import { compareDialogs, compareRightClick, compareSnapshots } from './lib/aspects.mjs';
-import { launchBrowser, takeSnapshot } from './lib/browser.mjs';
+import { launchBrowser, takeSnapshot, unlockSession } from './lib/browser.mjs';
 import { copySite, listPages } from './lib/corpus.mjs';
 import { applyExceptions } from './lib/exceptions.mjs';
 import { writeLargePage } from './lib/largePage.mjs';
@@ -168,6 +168,46 @@ async function wrongPasswordCheck(suite, run, page) {
     return record;
 }
 
+// Every file the run wrote, searched for the password's bytes.
+function filesHolding(dir, secret) {
+    const forms = [Buffer.from(secret, 'utf8'), Buffer.from(secret, 'utf16le')];
+    const found = [];
+    const walk = (folder) => {
+        for (const entry of fs.readdirSync(folder, { withFileTypes: true })) {
+            const file = path.join(folder, entry.name);
+            if (entry.isDirectory()) {
+                walk(file);
+            } else if (entry.isFile() && forms.some((f) => fs.readFileSync(file).includes(f))) {
+                found.push(path.relative(dir, file));
+            }
+        }
+    };
+    walk(dir);
+    return found;
+}
+
+// One unlock serves the other pages of the run for the session, "#quillora-forget" forgets the key, and the
+// password stands in no byte of the run's files.
+async function sessionCheck(suite, run, first, next) {
+    const record = { page: `${first}, ${next}`, mode: run.mode, variant: run.variantName, diffs: [], excused: [] };
+    const url = (p) => pageUrl(suite, run.dir, p);
+    const seen = await unlockSession(suite.browser, url(first), url(next), run.variant.unlock);
+    suite.loads += 4;
+    const expected = { next: 'open', forgetting: 'asks', afterForgetting: 'asks' };
+    for (const [step, want] of Object.entries(expected)) {
+        if (seen[step] !== want) {
+            record.diffs.push({ aspect: 'session', detail: `${step}: the page ${seen[step]}, expected it ${want}` });
+        }
+    }
+    const holding = filesHolding(run.dir, run.variant.unlock);
+    if (holding.length) {
+        record.diffs.push({ aspect: 'password', detail: `the password stands in ${holding.join(', ')}` });
+    }
+    record.status = record.diffs.length ? 'FAIL' : 'PASS';
+    record.note = 'one unlock opens the next page; #quillora-forget forgets; the password is in no file';
+    return record;
+}
+
 function report(suite, record) {
     suite.tally.add(record);
     console.log(resultLine(record));
@@ -187,13 +227,16 @@ async function runVariant(suite, mode, variantName) {
     }
     const check = (page) => comparePage(suite, run, page);
     await runOrdered(pages, suite.options.jobs, check, (_, record) => report(suite, record));
-    const page = pages.find((p) => protection.written.has(path.resolve(dir, p)) &&
+    const [page, next] = pages.filter((p) => protection.written.has(path.resolve(dir, p)) &&
         suite.originals.get(p).frames?.length === 1 && suite.originals.get(p).frames[0].text.trim());
     if (page && variant.password) {
         report(suite, await refusalCheck(suite, run, page));
     }
     if (page && variant.unlock) {
         report(suite, await wrongPasswordCheck(suite, run, page));
+    }
+    if (next && variant.unlock) {
+        report(suite, await sessionCheck(suite, run, page, next));
     }
 }
 

@@ -338,15 +338,17 @@ async function poll(what, timeoutMs, test) {
 
 // Types the password into the first unlock form that shows, as a visitor would, and presses Enter. A
 // frameset's frame pages each carry one; the others take the key from the first.
-async function typePassword(page, password) {
-    const frame = await poll('no unlock form showed', kLoadTimeoutMs, async () => {
-        for (const f of await lockedFrames(page)) {
-            if (await f.evaluate(() => !document.getElementById('qv-form').hidden)) {
-                return f;
-            }
+async function shownForm(page) {
+    for (const frame of await lockedFrames(page)) {
+        if (await frame.evaluate(() => !document.getElementById('qv-form').hidden)) {
+            return frame;
         }
-        return null;
-    });
+    }
+    return null;
+}
+
+async function typePassword(page, password) {
+    const frame = await poll('no unlock form showed', kLoadTimeoutMs, () => shownForm(page));
     const field = await frame.$('#qv-password');
     await field.type(password);
     await field.press('Enter');
@@ -386,6 +388,39 @@ async function refuse(page, password) {
     return {
         error, locked: (await lockedFrames(page)).length > 0, text: await frame.evaluate(() => document.body.innerText),
     };
+}
+
+// Where a loaded page settles within the time: 'open' (it shows its page), 'asks' (its form shows).
+async function settledAs(page, timeoutMs) {
+    await waitForLoad(page);
+    return poll('the page neither opened nor asked', timeoutMs, async () => {
+        if ((await lockedFrames(page)).length === 0) {
+            return 'open';
+        }
+        return (await shownForm(page)) ? 'asks' : null;
+    });
+}
+
+/// One visitor's session over two sealed pages of one run: unlocks the first with the password, then opens
+/// the second, then the second with "#quillora-forget" after its address, then the first again. Returns how
+/// each of the last three settled: { next, forgetting, afterForgetting }, each 'open' or 'asks'.
+export async function unlockSession(browser, firstUrl, nextUrl, password) {
+    const { context, page } = await newPage(browser);
+    try {
+        await goto(page, firstUrl);
+        await unlock(page, password);
+        await goto(page, nextUrl);
+        const next = await settledAs(page, 30000);
+        // From the open page a change of the address's fragment only: the page itself forgets and loads again.
+        await page.evaluate(() => { location.hash = 'quillora-forget'; });
+        await sleep(500);
+        const forgetting = await settledAs(page, 30000);
+        await goto(page, firstUrl);
+        const afterForgetting = await settledAs(page, 30000);
+        return { next, forgetting, afterForgetting };
+    } finally {
+        await context.close().catch(() => undefined);
+    }
 }
 
 /// Loads url and returns its snapshot: the title, each frame's aspects (main frame first), the dialogs
