@@ -55,6 +55,13 @@ public:
     virtual std::error_code read(std::string& bytes) = 0;
     /// The locked file's status (the path names this very file: it was looked at again under the lock).
     virtual const FileStatus& status() const = 0;
+    /// Gives this very file a further name, a temporary one in folder named as temporary files are, without
+    /// copying a byte: a backup that is the original itself. Fails where the file system has no hard links or
+    /// refuses one for this file.
+    virtual std::error_code linkTemporary(const std::string& /*folder*/, std::string_view /*nameHint*/,
+                                          std::string& /*tempPath*/) {
+        return std::make_error_code(std::errc::operation_not_supported);
+    }
 };
 
 /// A new file being written, with a lock on it that tells other runs it is not a leftover. Destroying it

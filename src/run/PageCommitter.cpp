@@ -130,6 +130,7 @@ void PageCommitter::loop() {
 
 void PageCommitter::sweepFolderOf(const std::string& path) {
     const std::string folder = engine::getFilePathOnly(path);
+    const std::lock_guard lock(m_sweepMutex);
     if (!folder.empty() && m_sweptFolders.insert(folder).second)
         (void)m_fs.removeStaleTemporaries(folder);
 }
@@ -157,9 +158,7 @@ void PageCommitter::stage(CommitItem item) {
                                               page.output.exists ? &page.output.existing : nullptr, staged.page)) {
             giveUp(staged, PageProblem::Step::Write, error, page.outputPath);
         } else if (!page.backupPath.empty()) {
-            // The backup is made from the very bytes that were read and protected, with the page's owner and mode.
-            if (const auto backupError =
-                    m_writer.stage(page.backupPath, page.original, &page.sourceStatus, staged.backup))
+            if (const auto backupError = stageBackup(page, staged.backup))
                 giveUp(staged, PageProblem::Step::Backup, backupError, page.backupPath);
         }
         release(page.bytes);
@@ -168,6 +167,19 @@ void PageCommitter::stage(CommitItem item) {
     m_group.push_back(std::move(staged));
     if (m_group.size() >= kGroupPages || m_groupBytes >= kGroupBytes)
         commit();
+}
+
+// The backup is the original file itself where it can be: a further name for the locked file that was read, after
+// which the new text takes the page's name. Nothing is written, and owner, mode and times stay the original's. A
+// file with other names (whose bytes those keep showing) and a file system without hard links get a copy of the
+// very bytes that were read and protected, with the page's owner and mode.
+std::error_code PageCommitter::stageBackup(CommitItem& page, PageWriter::Pending& backup) {
+    LockedFile* original = page.lock.get();
+    if (original != nullptr && page.output.exists && original->status().links == 1 &&
+        original->status().identity == page.output.existing.identity &&
+        !m_writer.stageLink(page.backupPath, *original, backup))
+        return {};
+    return m_writer.stage(page.backupPath, page.original, &page.sourceStatus, backup);
 }
 
 void PageCommitter::giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path) {

@@ -56,6 +56,10 @@ public:
     void finish(RunSummary& summary);
     /// The files written since the last call, with the paths they were written to (for the caller's bookkeeping).
     std::vector<std::pair<FileIdentity, std::string>> takeWritten();
+    /// Removes the leftovers of killed runs from the folder of path, the first time it is asked for that folder.
+    /// The reader asks before it locks the first page of a folder: a leftover backup may be a further name of a page,
+    /// and once this run holds that page's lock the leftover would look held.
+    void sweepFolderOf(const std::string& path);
 
 private:
     struct Staged {
@@ -67,11 +71,11 @@ private:
 
     void loop();
     void stage(CommitItem item);
+    std::error_code stageBackup(CommitItem& page, PageWriter::Pending& backup);
     void commit();
     void syncGroup(std::vector<Staged*>& group, bool backups);
     void giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path);
     void report(Staged& staged);
-    void sweepFolderOf(const std::string& path);
 
     FileSystem& m_fs;
     RunReporter& m_reporter;
@@ -87,11 +91,12 @@ private:
     bool m_stopping = false;                                     // guarded by m_mutex
     bool m_flushWanted = false;                                  // guarded by m_mutex
     std::vector<std::pair<FileIdentity, std::string>> m_written; // guarded by m_mutex
+    std::mutex m_sweepMutex;                                     // both sides sweep
+    std::unordered_set<std::string> m_sweptFolders;              // guarded by m_sweepMutex
 
     // The committing side's own state.
     std::vector<Staged> m_group;
     std::size_t m_groupBytes = 0;
-    std::unordered_set<std::string> m_sweptFolders;
     std::size_t m_done = 0;
     RunSummary m_counts;
 

@@ -21,13 +21,15 @@ std::string nameOf(const std::string& path) {
 } // namespace
 
 PageWriter::Pending::Pending(Pending&& other) noexcept
-    : file(std::move(other.file)), tempPath(std::exchange(other.tempPath, {})), target(std::move(other.target)),
-      fs(other.fs) {}
+    : file(std::move(other.file)), linked(std::exchange(other.linked, false)), linkedIdentity(other.linkedIdentity),
+      tempPath(std::exchange(other.tempPath, {})), target(std::move(other.target)), fs(other.fs) {}
 
 PageWriter::Pending& PageWriter::Pending::operator=(Pending&& other) noexcept {
     if (this != &other) {
         discard();
         file = std::move(other.file);
+        linked = std::exchange(other.linked, false);
+        linkedIdentity = other.linkedIdentity;
         tempPath = std::exchange(other.tempPath, {});
         target = std::move(other.target);
         fs = other.fs;
@@ -41,6 +43,7 @@ void PageWriter::Pending::discard() {
         (void)fs->removeFile(tempPath);
     tempPath.clear();
     file.reset();
+    linked = false;
 }
 
 PageWriter::PageWriter(FileSystem& fileSystem) : m_fs(fileSystem) {}
@@ -80,10 +83,23 @@ std::error_code PageWriter::stage(const std::string& targetPath, std::string_vie
     return {};
 }
 
+std::error_code PageWriter::stageLink(const std::string& targetPath, LockedFile& file, Pending& pending) {
+    pending = Pending();
+    std::string tempPath;
+    if (const auto error = file.linkTemporary(folderOf(targetPath), nameOf(targetPath), tempPath))
+        return error;
+    pending.linked = true;
+    pending.linkedIdentity = file.status().identity;
+    pending.tempPath = std::move(tempPath);
+    pending.target = targetPath;
+    pending.fs = &m_fs;
+    return {};
+}
+
 std::error_code PageWriter::place(Pending& pending, FileIdentity& written) {
     if (const auto error = m_fs.renameFile(pending.tempPath, pending.target))
         return error;
-    written = pending.file->identity();
+    written = pending.linked ? pending.linkedIdentity : pending.file->identity();
     pending.tempPath.clear(); // it has its place: nothing to remove
     pending.discard();
     return {};

@@ -31,9 +31,11 @@ public:
         ~Pending() { discard(); }
         /// Removes the temporary file, if it has not been put in its place.
         void discard();
-        bool staged() const { return file != nullptr; }
+        bool staged() const { return file != nullptr || linked; }
 
-        std::unique_ptr<OutputFile> file;
+        std::unique_ptr<OutputFile> file; // none for a link
+        bool linked = false;              // a further name of an existing file, its identity this
+        FileIdentity linkedIdentity;
         std::string tempPath;
         std::string target;
         FileSystem* fs = nullptr;
@@ -47,6 +49,8 @@ public:
     /// another file's for a backup), not yet flushed.
     std::error_code stage(const std::string& targetPath, std::string_view bytes, const FileStatus* attributes,
                           Pending& pending);
+    /// Stages a further name of the locked file itself for target (a backup that is the original, not a copy of it).
+    std::error_code stageLink(const std::string& targetPath, LockedFile& file, Pending& pending);
     /// Puts a staged file in its target's place; the file is then written.
     std::error_code place(Pending& pending, FileIdentity& written);
 

@@ -207,6 +207,7 @@ public:
         return readAll(m_fd.get(), m_stat, bytes);
     }
     const FileStatus& status() const override { return m_status; }
+    std::error_code linkTemporary(const std::string& folder, std::string_view nameHint, std::string& tempPath) override;
 
 private:
     Descriptor m_fd; // closing it lets the lock go
@@ -312,6 +313,29 @@ std::error_code openTemp(const std::string& folder, std::string_view nameHint, D
             continue;
         }
         return {};
+    }
+    tempPath.clear();
+    return {EEXIST, std::generic_category()};
+}
+
+// The descriptor's own file is linked (through /proc), not whatever the page's name points at by now. The new
+// name needs no lock of its own: it names the page's file, which this run holds locked.
+std::error_code PosixLockedFile::linkTemporary(const std::string& folder, std::string_view nameHint,
+                                               std::string& tempPath) {
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        tempPath = joinPath(folder, tempName(nameHint));
+        const AtPath at(tempPath);
+        if (at.error()) {
+            tempPath.clear();
+            return at.error();
+        }
+        if (::linkat(AT_FDCWD, self.c_str(), at.dir(), at.name(), AT_SYMLINK_FOLLOW) == 0)
+            return {};
+        if (errno != EEXIST) {
+            tempPath.clear();
+            return lastError();
+        }
     }
     tempPath.clear();
     return {EEXIST, std::generic_category()};

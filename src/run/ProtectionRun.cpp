@@ -343,6 +343,7 @@ bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
 
 std::error_code ProtectionRun::openLocked(const std::string& path, std::unique_ptr<LockedFile>& file) {
     noteWritten();
+    m_committer->sweepFolderOf(path);
     std::error_code error = m_fs.openLocked(path, false, file);
     if (error == std::errc::resource_unavailable_try_again) {
         // Held by another run, or by this one in a group still on its way to the disk: every lock of this run

@@ -50,7 +50,8 @@ struct FaultCase {
     bool backupKept;     // the given-up page's backup was made, whole, before the fault
     const char* message; // "access" for the read-only message on the output, else the exact text
     MessageIcon icon = MessageIcon::Exclamation;
-    int nth = 0; // the matching call that fails; 0 for every one
+    int nth = 0;               // the matching call that fails; 0 for every one
+    bool withoutLinks = false; // a file system without hard links: backups are copies of the bytes read
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) {
@@ -122,10 +123,12 @@ TEST_P(FaultInjection, KeepsTheOriginalReportsThePageGoesOnAndLeavesNothingHalfW
     const FaultCase& c = GetParam();
     FaultyFileSystem disk;
     disk.failAt(c.fault, c.error, c.nth, (m_root / c.pathPart).string());
+    if (c.withoutLinks)
+        disk.failAt(Fault::Link, EPERM);
     RecordingReporter log;
     const RunSummary summary = runWith(disk, log, c.copyMode);
 
-    ASSERT_GT(disk.strikes(), 0) << "the fault never struck";
+    ASSERT_GT(disk.strikes(), c.withoutLinks ? 4 : 0) << "the fault never struck";
     const bool reported = *c.givenUp != '\0';
     std::vector<Message> expected;
     if (reported)
@@ -168,9 +171,9 @@ const FaultCase kFaultCases[] = {
     {"RenameFails", Fault::Rename, "site/b.htm", EBUSY, "b.htm", false, true,
      "Unknown Error 16\r\nDevice or resource busy", MessageIcon::Exclamation, 2},
     {"BackupCannotBeMade", Fault::CreateTemp, "site/a.htm.bak", EACCES, "a.htm", false, false,
-     "Unable to Access File, Your file(s) may be read-only.", MessageIcon::None},
+     "Unable to Access File, Your file(s) may be read-only.", MessageIcon::None, 0, true},
     {"BackupRunsOutOfSpace", Fault::Write, "site/a.htm.bak", ENOSPC, "a.htm", false, false,
-     "Unknown Error 28\r\nNo space left on device"},
+     "Unknown Error 28\r\nNo space left on device", MessageIcon::Exclamation, 0, true},
     {"BackupCannotTakeItsPlace", Fault::Rename, "site/a.htm.bak", EIO, "a.htm", false, false,
      "Unknown Error 5\r\nInput/output error"},
     {"FolderCannotBeCreated", Fault::CreateFolder, "out/deep/", EACCES, "deep/c.htm", true, false,

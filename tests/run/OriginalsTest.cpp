@@ -235,6 +235,50 @@ TEST_F(OriginalsTest, EachPageIsReadOnceAndItsBackupMadeFromThoseBytes) {
         EXPECT_EQ(readBytes(temp / name + ".bak"), page(name));
 }
 
+ino_t inodeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_ino;
+}
+
+// A page with one name gets its own file as its backup: nothing copied, the original's owner, mode and times kept.
+// A page whose file has another name outside the run keeps that file for that name, and gets a copy.
+TEST_F(OriginalsTest, ABackupIsThePagesOwnFileUnlessThatFileHasOtherNames) {
+    const std::string single = temp.write("site/single.htm", page("single"));
+    const std::string shared = temp.write("site/shared.htm", page("shared"));
+    const std::string elsewhere = temp / "elsewhere.htm";
+    fs::create_hard_link(shared, elsewhere);
+    const ino_t singleBefore = inodeOf(single);
+    const ino_t sharedBefore = inodeOf(shared);
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 2u);
+    EXPECT_EQ(inodeOf(single + ".bak"), singleBefore);
+    EXPECT_NE(inodeOf(single), singleBefore);
+    EXPECT_EQ(readBytes(single + ".bak"), page("single"));
+    EXPECT_NE(inodeOf(shared + ".bak"), sharedBefore);
+    EXPECT_EQ(inodeOf(elsewhere), sharedBefore);
+    EXPECT_EQ(readBytes(shared + ".bak"), page("shared"));
+    EXPECT_EQ(readBytes(elsewhere), page("shared"));
+    EXPECT_EQ(fs::hard_link_count(single + ".bak"), 1u);
+}
+
+// A file system without hard links (or one that refuses a link) gets a copy of the bytes that were read.
+TEST_F(OriginalsTest, WhereNoLinkCanBeMadeTheBackupIsACopyOfTheBytesRead) {
+    const std::string a = temp.write("site/a.htm", page("a"));
+    const ino_t before = inodeOf(a);
+    test::FaultyFileSystem noLinks;
+    noLinks.failAt(test::FaultyFileSystem::Step::Link, EPERM);
+    const auto summary = ProtectionRun(options, reporter, noLinks).ProtectFiles({folder("site")});
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_TRUE(summary.allDone());
+    EXPECT_EQ(noLinks.strikes(), 1);
+    EXPECT_EQ(readBytes(a + ".bak"), page("a"));
+    EXPECT_NE(inodeOf(a + ".bak"), before);
+    EXPECT_EQ(bootstraps(readBytes(a)), 1u);
+    for (const auto& entry : fs::directory_iterator(temp / "site"))
+        EXPECT_TRUE(entry.path().filename() == "a.htm" || entry.path().filename() == "a.htm.bak") << entry.path();
+}
+
 TEST_F(OriginalsTest, ABackupKeepsTheOwnerGroupAndModeOfItsPage) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "only root can give a page to another user";

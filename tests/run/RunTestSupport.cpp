@@ -108,6 +108,13 @@ public:
         return real;
     }
     const FileStatus& status() const override { return m_real->status(); }
+    std::error_code linkTemporary(const std::string& folder, std::string_view nameHint,
+                                  std::string& tempPath) override {
+        const std::string target = (std::filesystem::path(folder) / nameHint).lexically_normal().string();
+        if (auto error = m_owner.fault(Step::Link, target))
+            return error;
+        return m_real->linkTemporary(folder, nameHint, tempPath);
+    }
 
 private:
     std::unique_ptr<LockedFile> m_real;

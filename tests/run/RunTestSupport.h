@@ -117,6 +117,7 @@ public:
         Canonical,
         OpenLocked, // fails before the page is opened
         Sync,
+        Link, // a backup made as a further name of the page's file
     };
 
     /// Makes the nth matching call of step fail (every matching call when nth is 0). A call matches when its

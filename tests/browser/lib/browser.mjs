@@ -146,9 +146,9 @@ export async function launchBrowser(engine = 'chromium') {
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
 
 // A page that leaves for another address while loading (breaking out of frames, a refused password)
-// interrupts the first navigation, or replaces the document while it is being read; what counts is where
-// it lands.
-const kNavigated = /interrupted|abort|cancel|detached|destroyed|navigat|Cannot find context|No target|discarded/i;
+// interrupts the first navigation, or replaces the document while it is being read (Firefox then reports the
+// frame being read as no such frame); what counts is where it lands.
+const kNavigated = /interrupted|abort|cancel|detached|destroyed|navigat|Cannot find context|No target|discarded|no such frame/i;
 const movedOn = (error) => kNavigated.test(String(error.message)) && !/timeout|timed out/i.test(String(error.message));
 
 async function readyState(page) {
