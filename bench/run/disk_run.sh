@@ -2,7 +2,8 @@
 # The default run (overwrite, with backups) on a real disk, side by side with the same run writing beside the pages
 # (--beside, which replaces nothing and so flushes nothing) and with `cp -r` plus `sync` of the same site: a site of
 # 1,000 pages of about 10 KB in 10 folders (PAGES and FOLDERS to change it). Before each measured command the site is
-# made afresh as hard links of a master copy (replacing a page never reaches the master), and the page cache is
+# made afresh as a copy of a master (not hard links of it: a page with a second name gets its backup copied, where
+# a page with one name has its own file renamed into the backup), and the page cache is
 # flushed, so that each command starts from the same disk. Each measurement is repeated (REPEATS, default 5), the
 # commands taking turns; the medians are reported: wall time, CPU time, pages/s, the ratios to --beside and to cp.
 #
@@ -25,7 +26,7 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 
 fresh() {
     rm -rf "$work/site" "$work/copy"
-    cp -al "$work/master" "$work/site"
+    cp -r "$work/master" "$work/site"
     sync
 }
 
