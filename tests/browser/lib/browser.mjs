@@ -355,7 +355,7 @@ async function typePassword(page, password) {
     return frame;
 }
 
-// A written document does not always wait for its images before it counts as loaded.
+// A written document does not always wait for its images and style sheets before it counts as loaded.
 async function imagesLoaded(page) {
     for (const frame of frameTree(page.mainFrame())) {
         if (!await frame.evaluate(() => Array.from(document.images).every((img) => img.complete))) {
@@ -363,6 +363,17 @@ async function imagesLoaded(page) {
         }
     }
     return true;
+}
+
+// A style sheet that cannot load never gets its sheet: after a while the page is read as it stands.
+async function styleSheetsLoaded(page) {
+    const end = Date.now() + 10000;
+    for (const frame of frameTree(page.mainFrame())) {
+        while (!await frame.evaluate(() => Array.from(document.querySelectorAll('link[rel~="stylesheet" i]'))
+            .every((link) => link.sheet !== null)) && Date.now() < end) {
+            await sleep(50);
+        }
+    }
 }
 
 // Unlocks every frame with the password and waits until each shows its page with its images. The frame
@@ -373,6 +384,7 @@ async function unlock(page, password) {
     await poll('the page did not unlock', kLoadTimeoutMs, async () => (await lockedFrames(page)).length === 0);
     await waitForLoad(page);
     await poll('the images of the unlocked page did not load', kLoadTimeoutMs, () => imagesLoaded(page));
+    await styleSheetsLoaded(page);
     await page.evaluate(() => {
         if (['FRAME', 'IFRAME'].includes(document.activeElement?.tagName)) {
             document.activeElement.blur();
