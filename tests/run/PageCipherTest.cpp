@@ -59,7 +59,7 @@ constexpr const char* kPlain = "d9313225f88406e5a55909c5aff5269a86a7a9531534f7da
 constexpr const char* kCipher = "522dc1f099567d07f47f37a32a84427d643a8cdcbfe5c0c97598a2bd2555d1aa"
                                 "8cb08e48590dbb3da7b08b1056828838c5f61e6393ba7a0abcc9f662898015ad";
 
-// Test cases 13 to 16 of the GCM specification (McGrew and Viega), the ones with a 256-bit key and a
+// The published AES-GCM known answers 13 to 16 (McGrew and Viega), the ones with a 256-bit key and a
 // 96-bit nonce.
 INSTANTIATE_TEST_SUITE_P(
     GcmSpecification, GcmKnownAnswer,
