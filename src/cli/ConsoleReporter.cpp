@@ -30,6 +30,11 @@ std::string oneLine(std::string_view text) {
 ConsoleReporter::ConsoleReporter(std::ostream& out, std::ostream& err, bool errIsTerminal, bool quiet, char pathEnd)
     : m_out(out), m_err(err), m_errIsTerminal(errIsTerminal), m_quiet(quiet), m_pathEnd(pathEnd) {}
 
+void ConsoleReporter::setClock(std::function<Clock::time_point()> now) {
+    m_now = std::move(now);
+    m_started = m_now();
+}
+
 std::string ConsoleReporter::aboutFile(const std::string& path, const run::PageProblem& problem) {
     std::string text = path + ": ";
     if (problem.error.category() == run::runErrorCategory()) {
@@ -86,7 +91,7 @@ void ConsoleReporter::otherFileFailed(const std::string& path, const run::PagePr
 void ConsoleReporter::progressChanged(std::size_t done, std::size_t found) {
     if (!m_errIsTerminal || m_quiet || found == 0)
         return;
-    const auto now = Clock::now();
+    const auto now = m_now();
     if (now - m_started < kProgressDelay || now - m_lastDrawn < kProgressInterval)
         return;
     m_lastDrawn = now;

@@ -3,6 +3,7 @@
 #include "run/RunReporter.h"
 
 #include <chrono>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -40,8 +41,11 @@ public:
     /// A message about one file as one line: "PATH: text".
     static std::string aboutFile(const std::string& path, const run::PageProblem& problem);
 
-private:
     using Clock = std::chrono::steady_clock;
+    /// The clock the progress line is timed by; the run starts at its present reading.
+    void setClock(std::function<Clock::time_point()> now);
+
+private:
 
     void clearProgress();
 
@@ -52,6 +56,7 @@ private:
     bool m_quiet;
     char m_pathEnd;
     bool m_restoring = false;
+    std::function<Clock::time_point()> m_now = &Clock::now;
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_lastDrawn{};
 };

@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 using namespace quillora;
+using quillora::testing::kEventBoundMs;
 using quillora::testing::TempFolder;
 using quillora::testing::WindowFixture;
 
@@ -87,7 +88,7 @@ TEST_F(BackgroundRunTest, ButtonsRestUntilTheRunEnds) {
     window.close(); // refused while the run goes on, without asking
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
-    ASSERT_TRUE(finished.wait(20000));
+    ASSERT_TRUE(finished.wait(kEventBoundMs));
     EXPECT_FALSE(window.isRunning());
     EXPECT_TRUE(window.cmdPrev->isEnabled());
     EXPECT_TRUE(window.cmdNext->isEnabled());

@@ -15,6 +15,7 @@
 #include <set>
 
 using namespace quillora;
+using quillora::testing::kEventBoundMs;
 using quillora::testing::TempFolder;
 using quillora::testing::WindowFixture;
 
@@ -40,7 +41,7 @@ protected:
         dialogs.answers.enqueue(answer);
         QSignalSpy finished(&window, &ui::frmMain::runFinished);
         restoreButton()->click();
-        return answer != QMessageBox::Yes || finished.wait(20000);
+        return answer != QMessageBox::Yes || finished.wait(kEventBoundMs);
     }
     QPushButton* restoreButton() const { return window.resultsPage->cmdRestore; }
     bool offered() const { return !restoreButton()->isHidden(); }
@@ -197,7 +198,7 @@ TEST_F(RestoreOriginalsTest, ItsMnemonicIsItsOwnOnTheResultsPage) {
 
     dialogs.answers.enqueue(QMessageBox::No);
     QTest::keyClick(&window, Qt::Key_S, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, kEventBoundMs));
     EXPECT_TRUE(dialogs.messages.value(0).text.startsWith(QStringLiteral("Put back the originals")));
 }
 

@@ -1,6 +1,7 @@
 // Renders pages of the window to PNG files for the documentation: screenshots FOLDER (headless with
 // QT_QPA_PLATFORM=offscreen). The pages show a small sample selection and a finished run over it.
 #include "FakeDialogService.h"
+#include "EventBound.h"
 #include "FakeUrlOpener.h"
 #include "selection/SelectionTree.h"
 #include "ui/ScriptsPage.h"
@@ -15,6 +16,7 @@
 #include <QTextStream>
 
 using namespace quillora;
+using quillora::testing::kEventBoundMs;
 
 namespace {
 
@@ -70,7 +72,7 @@ int main(int argc, char* argv[]) {
     window.ShowPage(4);
     QSignalSpy finished(&window, &ui::frmMain::runFinished);
     window.cmdNext_Click();
-    finished.wait(10000);
+    finished.wait(kEventBoundMs);
     save(window, out, QStringLiteral("results.png"));
     sample.removeRecursively();
     return 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeDialogService.h"
+#include "EventBound.h"
 #include "FakeUrlOpener.h"
 #include "TempFolder.h"
 #include "selection/SelectionTree.h"
@@ -52,7 +53,7 @@ protected:
         goToPage(4);
         QSignalSpy finished(&window, &ui::frmMain::runFinished);
         next();
-        return finished.wait(20000);
+        return finished.wait(kEventBoundMs);
     }
 };
 

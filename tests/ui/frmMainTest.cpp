@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 
 using namespace quillora;
+using quillora::testing::kEventBoundMs;
 using quillora::testing::WindowFixture;
 
 namespace {
@@ -241,13 +242,13 @@ TEST_F(frmMainTest, ButtonsAnswerTheirMnemonics) {
     showAndActivate();
     // A mnemonic clicks its button with a short animation, so the click lands a moment later.
     QTest::keyClick(&window, Qt::Key_N, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 1; }, kEventBoundMs));
     QTest::keyClick(&window, Qt::Key_B, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 0; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 0; }, kEventBoundMs));
 
     // Add File and Add Folder share their letter: Alt+A moves between them instead of opening a picker.
     QTest::keyClick(&window, Qt::Key_N, Qt::AltModifier);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 1; }, kEventBoundMs));
     QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
     QWidget* first = QApplication::focusWidget();
     QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
@@ -259,7 +260,7 @@ TEST_F(frmMainTest, ButtonsAnswerTheirMnemonics) {
 
     dialogs.answers.enqueue(QMessageBox::No);
     QTest::keyClick(&window, Qt::Key_X, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, kEventBoundMs));
     EXPECT_EQ(dialogs.messageTexts(), QStringList{kQuit});
 }
 
