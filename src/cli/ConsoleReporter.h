@@ -46,7 +46,6 @@ public:
     void setClock(std::function<Clock::time_point()> now);
 
 private:
-
     void clearProgress();
 
     std::ostream& m_out;

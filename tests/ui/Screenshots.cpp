@@ -1,7 +1,7 @@
 // Renders pages of the window to PNG files for the documentation: screenshots FOLDER (headless with
 // QT_QPA_PLATFORM=offscreen). The pages show a small sample selection and a finished run over it.
-#include "FakeDialogService.h"
 #include "EventBound.h"
+#include "FakeDialogService.h"
 #include "FakeUrlOpener.h"
 #include "selection/SelectionTree.h"
 #include "ui/ScriptsPage.h"

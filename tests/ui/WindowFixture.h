@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FakeDialogService.h"
 #include "EventBound.h"
+#include "FakeDialogService.h"
 #include "FakeUrlOpener.h"
 #include "TempFolder.h"
 #include "selection/SelectionTree.h"
