@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -44,11 +45,14 @@ constexpr int kPageStoreFiles = 2;
 constexpr int kPageEncryption = 3;
 constexpr int kPageScripts = 4;
 constexpr int kPageMinimumWidth = 460;
+const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kStopAndQuit = QStringLiteral("The run has not finished. Stop it after the page in hand and quit?\n\n"
+                                            "Every page it has not reached is left exactly as it is.");
 
+// No button takes Enter for itself: Enter presses Next wherever the focus is (Space presses the focused button).
 QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
     auto* pushButton = new QPushButton(caption, parent);
     pushButton->setObjectName(name);
-    pushButton->setAutoDefault(true);
     return pushButton;
 }
 
@@ -70,7 +74,7 @@ QMessageBox::Icon messageIcon(run::MessageIcon icon) {
 
 frmMain::frmMain(const QString& programFolder, selection::DialogService& dialogs, UrlOpener& opener, QWidget* parent)
     : QWidget(parent), m_lastPath(programFolder), m_pickers(dialogs, m_lastPath), m_dialogs(dialogs), m_opener(opener),
-      picLeft(new SideBar(this)), picLine(new QFrame(this)),
+      picLeft(new SideBar(this)), lblNextReason(new QLabel(this)), picLine(new QFrame(this)),
       cmdPrev(button(QStringLiteral("cmdPrev"), QStringLiteral("<< &Back"), this)),
       cmdNext(button(QStringLiteral("cmdNext"), kCaptionNext, this)),
       cmdExit(button(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this)), m_pages(new QStackedWidget(this)),
@@ -80,11 +84,16 @@ frmMain::frmMain(const QString& programFolder, selection::DialogService& dialogs
     picLine->setObjectName(QStringLiteral("picLine"));
     picLine->setFrameShape(QFrame::HLine);
     picLine->setFrameShadow(QFrame::Sunken);
+    cmdNext->setDefault(true);
+    lblNextReason->setObjectName(QStringLiteral("lblNextReason"));
+    lblNextReason->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblNextReason->setWordWrap(true);
     buildPages();
 
     auto* right = new QVBoxLayout;
     right->setContentsMargins(16, 12, 16, 12);
     right->addWidget(m_pages, 1);
+    right->addWidget(lblNextReason);
     right->addWidget(picLine);
     right->addLayout(buildButtons());
     auto* layout = new QHBoxLayout(this);
@@ -138,6 +147,10 @@ void frmMain::connectControls() {
     connect(resultsPage->cmdViewPage, &QPushButton::clicked, this, &frmMain::cmdViewPage_Click);
     connect(resultsPage->cmdOpenFolder, &QPushButton::clicked, this, &frmMain::cmdOpenFolder_Click);
     connect(resultsPage->cmdRestore, &QPushButton::clicked, this, &frmMain::cmdRestore_Click);
+    connect(resultsPage->cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
+    connect(pickFilesPage, &PickFilesPage::restoreFolderRequested, this, &frmMain::restoreFolder);
+    connect(storeFilesPage, &StoreFilesPage::problemChanged, this, &frmMain::updateNextReason);
+    connect(encryptionPage, &EncryptionPage::problemChanged, this, &frmMain::updateNextReason);
     connect(welcomePage, &WelcomePage::imgMainClicked, this, &frmMain::imgMain_Click);
     connect(welcomePage->HyperLink21, &HyperLink::Click, this,
             [this] { m_opener.openUrl(QUrl::fromUserInput(welcomePage->HyperLink21->text())); });
@@ -147,6 +160,7 @@ void frmMain::connectControls() {
     connect(m_run, &BackgroundRun::fileListed, this, &frmMain::pageListed);
     connect(m_run, &BackgroundRun::progress, resultsPage, &ResultsPage::setProgress);
     connect(m_run, &BackgroundRun::alreadyProtected, resultsPage, &ResultsPage::addAlreadyProtectedNode);
+    connect(m_run, &BackgroundRun::notReached, resultsPage, &ResultsPage::addNotReachedNode);
     connect(m_run, &BackgroundRun::pageFailed, this, &frmMain::pageFailed);
     connect(m_run, &BackgroundRun::folderFailed, this, &frmMain::folderFailed);
     connect(m_run, &BackgroundRun::otherFailed, this, &frmMain::otherFailed);
@@ -187,6 +201,35 @@ void frmMain::ShowPage(int p) {
     }
     cmdNext->setText(p == kLastPage - 1 ? kCaptionProtect : p == kLastPage ? kCaptionRestart : kCaptionNext);
     m_page = p;
+    updateNextReason();
+}
+
+QString frmMain::nextReason(int p) const {
+    switch (p) {
+    case kPagePickFiles:
+        return pickFilesPage->problem();
+    case kPageStoreFiles:
+        return storeFilesPage->nextReason();
+    case kPageEncryption:
+        return encryptionPage->problem();
+    case kPageScripts:
+        // Protect would stop at the first page whose choices the run refuses.
+        for (int earlier = kPagePickFiles; earlier < kPageScripts; ++earlier) {
+            const QString reason = nextReason(earlier);
+            if (!reason.isEmpty())
+                return picLeft->lnkFrame[earlier]->text() + QStringLiteral(": ") + reason;
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+void frmMain::updateNextReason() {
+    storeFilesPage->setPicks(pickFilesPage->treeFolders->selection());
+    const QString reason = m_running ? QString() : nextReason(m_page);
+    lblNextReason->setText(reason);
+    cmdNext->setToolTip(reason);
 }
 
 void frmMain::SetPageTitles() {
@@ -234,7 +277,12 @@ void frmMain::cmdRestore_Click() {
         {QStringLiteral("Put back the originals of the %1 pages written in this run?\n\nEach page is replaced by its "
                         "backup, and the backups are gone afterwards.")
              .arg(pages.size()),
-         windowTitle(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
+         windowTitle(),
+         QMessageBox::Question,
+         QMessageBox::Yes | QMessageBox::No,
+         {},
+         nullptr,
+         QMessageBox::No});
     if (answer != QMessageBox::Yes)
         return;
     std::vector<run::SelectionEntry> written;
@@ -245,6 +293,56 @@ void frmMain::cmdRestore_Click() {
     m_restoring = true;
     beginRun();
     m_run->restore(std::move(written));
+}
+
+void frmMain::cmdStop_Click() {
+    if (!m_running)
+        return;
+    resultsPage->stopping();
+    m_run->stop();
+}
+
+void frmMain::restoreFolder(const QString& folder) {
+    if (m_running || folder.isEmpty())
+        return;
+    const auto answer = m_dialogs.showMessage(
+        {QStringLiteral("Put back the originals of the protected pages in %1 and its subfolders?\n\nEach protected "
+                        "page with its backup beside it is replaced by that backup, and the backups are gone "
+                        "afterwards.")
+             .arg(QDir::toNativeSeparators(folder)),
+         windowTitle(),
+         QMessageBox::Question,
+         QMessageBox::Yes | QMessageBox::No,
+         {},
+         nullptr,
+         QMessageBox::No});
+    if (answer != QMessageBox::Yes)
+        return;
+    ShowPage(kLastPage);
+    resultsPage->beginFolderRestore();
+    m_restoring = true;
+    beginRun();
+    m_run->restore({{selection::toNativePath(folder), true}});
+}
+
+void frmMain::pickPaths(const QStringList& paths) {
+    ShowPage(kPagePickFiles);
+    const QStringList refused = pickFilesPage->addPaths(paths);
+    CheckEnableDisableNextButton();
+    if (refused.isEmpty())
+        return;
+    QStringList shown;
+    for (const QString& path : refused)
+        shown << QDir::toNativeSeparators(path);
+    m_dialogs.showMessage(
+        {QStringLiteral("Not added, as neither a folder nor an .htm or .html page:\n") + shown.join(QLatin1Char('\n')),
+         QString::fromLatin1(selection::kApplicationTitle), QMessageBox::Information, QMessageBox::Ok});
+}
+
+void frmMain::rememberGeometryIn(QSettings* settings) {
+    m_settings = settings;
+    if (m_settings != nullptr)
+        restoreGeometry(m_settings->value(kGeometryKey).toByteArray());
 }
 
 void frmMain::imgMain_Click() {
@@ -259,13 +357,35 @@ void frmMain::imgMain_Click() {
 
 void frmMain::CheckEnableDisableNextButton() {
     cmdNext->setEnabled(selection::countNodes(pickFilesPage->treeFolders) >= 2);
+    updateNextReason();
+}
+
+bool frmMain::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // By now the layout has taken in what changed below it.
+    if (event->type() == QEvent::LayoutRequest)
+        fitPage();
+    return handled;
+}
+
+// Wrapped texts that gain a line (a long mark shown, a large font) need more height than the window's least; the
+// window grows rather than squeeze them.
+void frmMain::fitPage() {
+    QWidget* page = m_pages->currentWidget();
+    QLayout* pageLayout = page == nullptr ? nullptr : page->layout();
+    if (pageLayout == nullptr || !pageLayout->hasHeightForWidth() || !isVisible())
+        return;
+    const int needed = pageLayout->totalHeightForWidth(page->width());
+    if (needed > page->height())
+        resize(width(), height() + needed - page->height());
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    if (Form_Unload())
-        event->accept();
-    else
-        event->ignore();
+    if (!Form_Unload())
+        return event->ignore();
+    if (m_settings != nullptr)
+        m_settings->setValue(kGeometryKey, saveGeometry());
+    event->accept();
 }
 
 void frmMain::keyPressEvent(QKeyEvent* event) {
@@ -277,12 +397,37 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
 }
 
 bool frmMain::Form_Unload() {
-    // The run cannot be left half done: the window stays until it ends (Exit is disabled meanwhile).
-    if (m_running)
+    if (m_quitAnswered)
+        return true;
+    // A run is never cut off: it is asked to stop, and the window closes once it has.
+    if (m_running) {
+        askToStopAndQuit();
         return false;
-    const auto answer = m_dialogs.showMessage({QStringLiteral("Are you sure you wish to quit?"), windowTitle(),
-                                               QMessageBox::Information, QMessageBox::Yes | QMessageBox::No});
+    }
+    const auto answer = m_dialogs.showMessage({QStringLiteral("Are you sure you wish to quit?"),
+                                               windowTitle(),
+                                               QMessageBox::Information,
+                                               QMessageBox::Yes | QMessageBox::No,
+                                               {},
+                                               nullptr,
+                                               QMessageBox::No});
     return answer == QMessageBox::Yes;
+}
+
+void frmMain::askToStopAndQuit() {
+    if (m_quitWhenStopped)
+        return; // asked and answered; the run is stopping
+    const auto answer = m_dialogs.showMessage({kStopAndQuit,
+                                               windowTitle(),
+                                               QMessageBox::Question,
+                                               QMessageBox::Yes | QMessageBox::No,
+                                               {},
+                                               nullptr,
+                                               QMessageBox::No});
+    if (answer != QMessageBox::Yes || !m_running)
+        return;
+    m_quitWhenStopped = true;
+    cmdStop_Click();
 }
 
 void frmMain::ProtectFiles() {
@@ -307,7 +452,8 @@ void frmMain::beginRun() {
     m_running = true;
     cmdPrev->setEnabled(false);
     cmdNext->setEnabled(false);
-    cmdExit->setEnabled(false);
+    updateNextReason();
+    // Exit stays: it asks whether to stop the run.
 }
 
 void frmMain::endRun(const run::RunSummary& summary) {
@@ -320,7 +466,11 @@ void frmMain::endRun(const run::RunSummary& summary) {
     m_restoring = false;
     cmdPrev->setEnabled(m_page >= 1);
     cmdNext->setEnabled(true);
-    cmdExit->setEnabled(true);
+    updateNextReason();
+    if (m_quitWhenStopped) {
+        m_quitAnswered = true;
+        close();
+    }
     Q_EMIT runFinished();
 }
 
