@@ -46,8 +46,6 @@ constexpr int kPageEncryption = 3;
 constexpr int kPageScripts = 4;
 constexpr int kPageMinimumWidth = 460;
 const QString kGeometryKey = QStringLiteral("window/geometry");
-const QString kStopAndQuit = QStringLiteral("The run has not finished. Stop it after the page in hand and quit?\n\n"
-                                            "Every page it has not reached is left exactly as it is.");
 
 // No button takes Enter for itself: Enter presses Next wherever the focus is (Space presses the focused button).
 QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
@@ -56,26 +54,12 @@ QPushButton* button(const QString& name, const QString& caption, QWidget* parent
     return pushButton;
 }
 
-QMessageBox::Icon messageIcon(run::MessageIcon icon) {
-    switch (icon) {
-    case run::MessageIcon::Information:
-        return QMessageBox::Information;
-    case run::MessageIcon::Exclamation:
-        return QMessageBox::Warning;
-    case run::MessageIcon::Error:
-        return QMessageBox::Critical;
-    case run::MessageIcon::None:
-        break;
-    }
-    return QMessageBox::NoIcon;
-}
-
 } // namespace
 
 frmMain::frmMain(const QString& programFolder, selection::DialogService& dialogs, UrlOpener& opener, QWidget* parent)
     : QWidget(parent), m_lastPath(programFolder), m_pickers(dialogs, m_lastPath), m_dialogs(dialogs), m_opener(opener),
-      picLeft(new SideBar(this)), lblNextReason(new QLabel(this)), picLine(new QFrame(this)),
-      cmdPrev(button(QStringLiteral("cmdPrev"), QStringLiteral("<< &Back"), this)),
+      m_messages(dialogs, *this), picLeft(new SideBar(this)), lblNextReason(new QLabel(this)),
+      picLine(new QFrame(this)), cmdPrev(button(QStringLiteral("cmdPrev"), QStringLiteral("<< &Back"), this)),
       cmdNext(button(QStringLiteral("cmdNext"), kCaptionNext, this)),
       cmdExit(button(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this)), m_pages(new QStackedWidget(this)),
       m_run(new BackgroundRun(this)) {
@@ -271,19 +255,7 @@ void frmMain::cmdOpenFolder_Click() {
 
 void frmMain::cmdRestore_Click() {
     const QStringList pages = resultsPage->writtenPages();
-    if (m_running || pages.isEmpty())
-        return;
-    const auto answer = m_dialogs.showMessage(
-        {QStringLiteral("Put back the originals of the %1 pages written in this run?\n\nEach page is replaced by its "
-                        "backup, and the backups are gone afterwards.")
-             .arg(pages.size()),
-         windowTitle(),
-         QMessageBox::Question,
-         QMessageBox::Yes | QMessageBox::No,
-         {},
-         nullptr,
-         QMessageBox::No});
-    if (answer != QMessageBox::Yes)
+    if (m_running || pages.isEmpty() || !m_messages.askToRestoreWritten(pages.size()))
         return;
     std::vector<run::SelectionEntry> written;
     written.reserve(static_cast<std::size_t>(pages.size()));
@@ -303,20 +275,7 @@ void frmMain::cmdStop_Click() {
 }
 
 void frmMain::restoreFolder(const QString& folder) {
-    if (m_running || folder.isEmpty())
-        return;
-    const auto answer = m_dialogs.showMessage(
-        {QStringLiteral("Put back the originals of the protected pages in %1 and its subfolders?\n\nEach protected "
-                        "page with its backup beside it is replaced by that backup, and the backups are gone "
-                        "afterwards.")
-             .arg(QDir::toNativeSeparators(folder)),
-         windowTitle(),
-         QMessageBox::Question,
-         QMessageBox::Yes | QMessageBox::No,
-         {},
-         nullptr,
-         QMessageBox::No});
-    if (answer != QMessageBox::Yes)
+    if (m_running || folder.isEmpty() || !m_messages.askToRestoreFolder(folder))
         return;
     ShowPage(kLastPage);
     resultsPage->beginFolderRestore();
@@ -329,14 +288,8 @@ void frmMain::pickPaths(const QStringList& paths) {
     ShowPage(kPagePickFiles);
     const QStringList refused = pickFilesPage->addPaths(paths);
     CheckEnableDisableNextButton();
-    if (refused.isEmpty())
-        return;
-    QStringList shown;
-    for (const QString& path : refused)
-        shown << QDir::toNativeSeparators(path);
-    m_dialogs.showMessage(
-        {QStringLiteral("Not added, as neither a folder nor an .htm or .html page:\n") + shown.join(QLatin1Char('\n')),
-         QString::fromLatin1(selection::kApplicationTitle), QMessageBox::Information, QMessageBox::Ok});
+    if (!refused.isEmpty())
+        m_messages.showNotAdded(refused);
 }
 
 void frmMain::rememberGeometryIn(QSettings* settings) {
@@ -350,9 +303,7 @@ void frmMain::imgMain_Click() {
         return;
     welcomePage->lblEgg->hide();
     welcomePage->imgMain->hide();
-    m_dialogs.showMessage({QStringLiteral("Thanks for using Quillora!\nVisit us on the Web at ") +
-                               QString::fromLatin1(selection::kWebAddress),
-                           windowTitle(), QMessageBox::Information, QMessageBox::Ok});
+    m_messages.showThanks();
 }
 
 void frmMain::CheckEnableDisableNextButton() {
@@ -404,27 +355,12 @@ bool frmMain::Form_Unload() {
         askToStopAndQuit();
         return false;
     }
-    const auto answer = m_dialogs.showMessage({QStringLiteral("Are you sure you wish to quit?"),
-                                               windowTitle(),
-                                               QMessageBox::Information,
-                                               QMessageBox::Yes | QMessageBox::No,
-                                               {},
-                                               nullptr,
-                                               QMessageBox::No});
-    return answer == QMessageBox::Yes;
+    return m_messages.askToQuit();
 }
 
 void frmMain::askToStopAndQuit() {
-    if (m_quitWhenStopped)
-        return; // asked and answered; the run is stopping
-    const auto answer = m_dialogs.showMessage({kStopAndQuit,
-                                               windowTitle(),
-                                               QMessageBox::Question,
-                                               QMessageBox::Yes | QMessageBox::No,
-                                               {},
-                                               nullptr,
-                                               QMessageBox::No});
-    if (answer != QMessageBox::Yes || !m_running)
+    // Asked and answered once: the run is stopping.
+    if (m_quitWhenStopped || !m_messages.askToStopAndQuit() || !m_running)
         return;
     m_quitWhenStopped = true;
     cmdStop_Click();
@@ -436,7 +372,7 @@ void frmMain::ProtectFiles() {
         ShowPage(kPageEncryption);
         encryptionPage->txtPasswordAgain->setFocus();
         encryptionPage->txtPasswordAgain->selectAll();
-        showRunMessage(
+        m_messages.showRunMessage(
             {EncryptionPage::kPasswordsDiffer, run::MessageIcon::Exclamation, run::MessageTitle::MainCaption}, false);
         return;
     }
@@ -448,7 +384,7 @@ void frmMain::ProtectFiles() {
 }
 
 void frmMain::beginRun() {
-    m_silentRun = false;
+    m_messages.beginRun();
     m_running = true;
     cmdPrev->setEnabled(false);
     cmdNext->setEnabled(false);
@@ -474,36 +410,17 @@ void frmMain::endRun(const run::RunSummary& summary) {
     Q_EMIT runFinished();
 }
 
-void frmMain::showRunMessage(const run::messages::Message& message, bool offerSilence) {
-    const QString caption = message.title == run::MessageTitle::MainCaption
-                                ? windowTitle()
-                                : QString::fromLatin1(selection::kApplicationTitle);
-    QString shown = QString::fromStdString(message.text);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    selection::MessageRequest request{shown, caption, messageIcon(message.icon), QMessageBox::Ok};
-    bool silence = false;
-    if (offerSilence) {
-        // A run that fails on many pages (a full disk, say) must not make the user close a box for each.
-        request.checkBox = QStringLiteral("Don't show further messages in this run");
-        request.checked = &silence;
-    }
-    m_dialogs.showMessage(request);
-    m_silentRun = m_silentRun || silence;
-}
-
 void frmMain::pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped) {
     const auto message = run::messages::pageProblem(problem);
     resultsPage->addFailedNode(
         entry, QString::fromStdString(message.text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")), skipped);
-    if (!m_silentRun)
-        showRunMessage(message, true);
+    m_messages.showRunProblem(message);
 }
 
 void frmMain::folderFailed(const QString& folder, const run::PageProblem& problem) {
     const auto message = run::messages::folderProblem(problem);
     resultsPage->addFailedFolderNode(folder, QString::fromStdString(message.text));
-    if (!m_silentRun)
-        showRunMessage(message, true);
+    m_messages.showRunProblem(message);
 }
 
 void frmMain::pageListed(const engine::FileEntry& entry, const QString& outputPath) {
@@ -514,12 +431,7 @@ void frmMain::pageListed(const engine::FileEntry& entry, const QString& outputPa
 }
 
 void frmMain::otherFailed(const QString& path, const run::PageProblem& problem) {
-    if (m_silentRun)
-        return;
-    // The results list is a list of pages: the message is all that names the file.
-    run::messages::Message message = run::messages::pageProblem(problem);
-    message.text = QStringLiteral("%1 could not be copied\n\n").arg(path).toStdString() + message.text;
-    showRunMessage(message, true);
+    m_messages.showOtherFileProblem(path, problem);
 }
 
 void frmMain::runRefused(const run::RunRefusal& refusal) {
@@ -551,16 +463,12 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
         storeFilesPage->txtSaveDir->setFocus();
         break;
     }
-    showRunMessage(run::messages::refusal(refusal), false);
+    m_messages.showRunMessage(run::messages::refusal(refusal), false);
 }
 
 void frmMain::openResult(const QString& path) {
-    if (path.isEmpty() || m_opener.openUrl(QUrl::fromLocalFile(path)))
-        return;
-    m_dialogs.showMessage({QStringLiteral("Unable to open %1\n\nIt may have been moved or deleted since, or no "
-                                          "program is set to open it.")
-                               .arg(QDir::toNativeSeparators(path)),
-                           windowTitle(), QMessageBox::Warning, QMessageBox::Ok});
+    if (!path.isEmpty() && !m_opener.openUrl(QUrl::fromLocalFile(path)))
+        m_messages.showUnableToOpen(path);
 }
 
 } // namespace quillora::ui

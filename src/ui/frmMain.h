@@ -1,5 +1,6 @@
 #pragma once
 
+#include "WindowMessages.h"
 #include "engine/ProtectionOptions.h"
 #include "run/ProtectionRun.h"
 #include "run/RunMessages.h"
@@ -87,6 +88,7 @@ private:
     selection::Pickers m_pickers;
     selection::DialogService& m_dialogs;
     UrlOpener& m_opener;
+    WindowMessages m_messages;
 
 public:
     SideBar* picLeft;
@@ -118,7 +120,6 @@ private:
     void beginRun();
     void endRun(const run::RunSummary& summary);
     void pageListed(const engine::FileEntry& entry, const QString& outputPath);
-    void showRunMessage(const run::messages::Message& message, bool offerSilence);
     void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     void folderFailed(const QString& folder, const run::PageProblem& problem);
     void otherFailed(const QString& path, const run::PageProblem& problem);
@@ -132,7 +133,6 @@ private:
     bool m_running = false;
     bool m_restoring = false;               // the run going on puts originals back
     engine::ProtectionOptions m_runOptions; // the choices of the last protection run
-    bool m_silentRun = false;               // the user asked for no further messages in this run
     bool m_quitWhenStopped = false;         // the window closes once the stopped run has ended
     bool m_quitAnswered = false;            // the quit question needs no asking again
     QSettings* m_settings = nullptr;        // where the window's size and place are kept
