@@ -20,7 +20,7 @@ bool CarriesProtection(std::string_view bytes) {
 
 RestoreRun::RestoreRun(RunReporter& reporter, FileSystem& fileSystem) : m_reporter(reporter), m_fs(fileSystem) {}
 
-RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, std::stop_token stop) {
+RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, const std::stop_token& stop) {
     RunSummary summary;
     m_reporter.runStarted();
     if (selection.empty()) {

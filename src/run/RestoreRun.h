@@ -20,7 +20,7 @@ public:
 
     /// Once stop is requested, the page in hand is finished; the pages not reached yet are left as they are (their
     /// backups too) and reported as such.
-    RunSummary Restore(const std::vector<SelectionEntry>& selection, std::stop_token stop = {});
+    RunSummary Restore(const std::vector<SelectionEntry>& selection, const std::stop_token& stop = {});
 
 private:
     void restorePage(const engine::FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored);

@@ -76,7 +76,7 @@ FileDialogRequest Pickers::request(FileDialogRequest::Kind kind, QWidget* owner,
 }
 
 FileDialogResult Pickers::ask(const FileDialogRequest& request) {
-    const FileDialogResult result = m_dialogs.getFileName(request);
+    FileDialogResult result = m_dialogs.getFileName(request);
     if (result.path.isEmpty() && result.errorCode != 0)
         reportFailure(result.errorCode);
     m_lastPath.remember(folderPart(result.path));

@@ -36,16 +36,16 @@ void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<
         return;
     reap();
     m_options = options;
-    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem, std::stop_token stop) {
-        return run::ProtectionRun(m_options, *this, fileSystem).ProtectFiles(picks, std::move(stop));
+    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem, const std::stop_token& stop) {
+        return run::ProtectionRun(m_options, *this, fileSystem).ProtectFiles(picks, stop);
     });
 }
 
 void BackgroundRun::restore(std::vector<run::SelectionEntry> selection) {
     if (m_busy)
         return;
-    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem, std::stop_token stop) {
-        return run::RestoreRun(*this, fileSystem).Restore(picks, std::move(stop));
+    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem, const std::stop_token& stop) {
+        return run::RestoreRun(*this, fileSystem).Restore(picks, stop);
     });
 }
 

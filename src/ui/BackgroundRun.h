@@ -78,7 +78,7 @@ private:
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
-    using Job = std::function<run::RunSummary(run::FileSystem& fileSystem, std::stop_token stop)>;
+    using Job = std::function<run::RunSummary(run::FileSystem& fileSystem, const std::stop_token& stop)>;
 
     /// Waits for the thread of the last run, which has reported its end already.
     void reap();

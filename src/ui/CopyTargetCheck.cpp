@@ -53,7 +53,7 @@ QString copyTargetProblem(const QString& target, const std::vector<run::Selectio
 
 QString copyTargetStart(const QString& target, const std::vector<run::SelectionEntry>& picks, const QString& fallback) {
     if (!target.trimmed().isEmpty()) {
-        const QString existing = nearestExisting(target);
+        QString existing = nearestExisting(target);
         if (QFileInfo(existing).isDir())
             return existing;
     }
