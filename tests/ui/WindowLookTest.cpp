@@ -141,8 +141,8 @@ TEST_P(WindowLookTest, NoCaptionIsCutAndEveryTextReadsAtEveryStep) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, WindowLookTest,
-                         ::testing::Values(Look{"Plain", 1.0, false}, Look{"LargeFont", 1.6, false},
-                                           Look{"Dark", 1.0, true}, Look{"DarkLargeFont", 1.6, true}),
+                         ::testing::Values(Look{"Plain", 1.0, false}, Look{"LargeFont", 2.0, false},
+                                           Look{"Dark", 1.0, true}, Look{"DarkLargeFont", 2.0, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
