@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QProgressBar>
@@ -100,6 +101,7 @@ ResultsPage::ResultsPage(QWidget* parent)
     connect(&m_scrollTimer, &QTimer::timeout, this, &ResultsPage::scrollToLatest);
     connect(treeResults, &QTreeWidget::itemSelectionChanged, this, &ResultsPage::treeResults_Click);
     connect(treeResults, &QTreeWidget::itemDoubleClicked, this, &ResultsPage::treeResults_DblClick);
+    treeResults->installEventFilter(this);
 
     auto* view = new QHBoxLayout;
     view->addWidget(cmdRestore);
@@ -300,6 +302,20 @@ void ResultsPage::treeResults_DblClick(QTreeWidgetItem* node) {
         return;
     treeResults->setCurrentItem(node);
     cmdViewPage->click();
+}
+
+bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
+    // Enter on a written page views it, as a double click does, rather than pressing Restart behind it.
+    if (watched == treeResults && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        QTreeWidgetItem* current = treeResults->currentItem();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current != nullptr &&
+            selection::nodeImage(current) == kImageFile) {
+            treeResults_DblClick(current);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ResultsPage::addFailedFolderNode(const QString& folder, const QString& message) {

@@ -78,6 +78,9 @@ public:
     QLabel* lblRestartHint;
     QLabel* lblRunEnd; // the counts of an ended run: what was done and what was not
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct WrittenPage {
         engine::FileEntry entry;
