@@ -28,8 +28,8 @@ void release(std::string& bytes) {
 
 } // namespace
 
-PageCommitter::PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded)
-    : m_fs(fileSystem), m_reporter(reporter), m_writer(fileSystem), m_threaded(threaded) {
+PageCommitter::PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop)
+    : m_fs(fileSystem), m_reporter(reporter), m_writer(fileSystem), m_threaded(threaded), m_stop(std::move(stop)) {
     if (m_threaded)
         m_thread = std::thread([this] { loop(); });
 }
@@ -91,6 +91,8 @@ void PageCommitter::finish(RunSummary& summary) {
     summary.givenUp += m_counts.givenUp;
     summary.otherFilesCopied += m_counts.otherFilesCopied;
     summary.otherFilesFailed += m_counts.otherFilesFailed;
+    summary.notReached += m_counts.notReached;
+    summary.otherFilesNotCopied += m_counts.otherFilesNotCopied;
     m_counts = {};
 }
 
@@ -138,6 +140,9 @@ void PageCommitter::sweepFolderOf(const std::string& path) {
 void PageCommitter::stage(CommitItem item) {
     Staged staged{std::move(item), {}, {}, false};
     CommitItem& page = staged.item;
+    // A stopped run copies nothing more; the copies made so far stay.
+    if (page.kind == CommitItem::Kind::CopyOther && m_stop.stop_requested())
+        page.kind = CommitItem::Kind::OtherNotCopied;
     if (page.kind == CommitItem::Kind::CopyOther) {
         sweepFolderOf(page.outputPath);
         const std::string source = page.source.fullPath();
@@ -299,6 +304,13 @@ void PageCommitter::report(Staged& staged) {
     case CommitItem::Kind::OtherFailed:
         ++m_counts.otherFilesFailed;
         m_reporter.otherFileFailed(item.source.fullPath(), item.problem);
+        return;
+    case CommitItem::Kind::NotReached:
+        ++m_counts.notReached;
+        m_reporter.pageNotReached(item.source);
+        return; // not handled: the progress stays
+    case CommitItem::Kind::OtherNotCopied:
+        ++m_counts.otherFilesNotCopied;
         return;
     }
     m_reporter.progressChanged(++m_done, item.found);

@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -20,7 +21,7 @@ namespace quillora::run {
 
 /// One page on its way to the disk, or what became of a page that is not written, in the run's order.
 struct CommitItem {
-    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed };
+    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, NotReached, OtherNotCopied };
     Kind kind = Kind::Write;
     engine::FileEntry entry;  // Write: as the results list names the output
     engine::FileEntry source; // the page as it was found
@@ -43,7 +44,8 @@ struct CommitItem {
 /// backup beside it. With a thread of its own it writes while the caller rewrites the next pages.
 class PageCommitter {
 public:
-    PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded);
+    /// Once stop is requested, the site's other files still to be copied are counted as not copied instead.
+    PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop = {});
     ~PageCommitter();
     PageCommitter(const PageCommitter&) = delete;
     PageCommitter& operator=(const PageCommitter&) = delete;
@@ -81,6 +83,7 @@ private:
     RunReporter& m_reporter;
     PageWriter m_writer;
     bool m_threaded;
+    std::stop_token m_stop;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -31,8 +31,9 @@ ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReport
       m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem), m_writer(fileSystem),
       m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {}
 
-RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection) {
+RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection, std::stop_token stop) {
     RunSummary summary;
+    m_stop = std::move(stop);
     m_list = FileList{};
     m_otherFiles.clear();
     m_found = 0;
@@ -71,18 +72,22 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_processed.clear();
     m_placement.reset();
     m_canonicalScopes.clear();
-    m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded);
+    m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded, m_stop);
     m_reporter.progressChanged(0, m_found);
-    for (const auto& entry : m_list.slots) {
+    std::size_t next = 0;
+    for (; next < m_list.slots.size() && !m_stop.stop_requested(); ++next) {
+        const auto& entry = m_list.slots[next];
         if (entry.Name.empty())
             continue;
         // A page picked on its own may reach frame pages beside it; a scanned page those of its picked folder.
         const std::string scope = entry.Folder.empty() ? engine::getFilePathOnly(entry.Name) : entry.Folder;
         ProtectFile(entry, scope);
     }
+    leaveUnreached(next);
     copyOtherFiles();
     m_committer->finish(summary);
     m_committer.reset();
+    summary.stopped = summary.notReached > 0 || summary.otherFilesNotCopied > 0;
     summary.skipped += m_skippedFolders;
     summary.found = m_found;
     m_reporter.runFinished(summary);
@@ -180,6 +185,25 @@ bool ProtectionRun::isPickedPage(const std::string& path) {
     return !m_fs.status(path, status) && m_pickedPages.count(status.identity) != 0;
 }
 
+// The pages of the list from index from on, which a stopped run does not touch, are reported once each; a page it
+// handled already (picked twice, or a frame page of an earlier page) is not among them.
+void ProtectionRun::leaveUnreached(std::size_t from) {
+    if (from >= m_list.slots.size())
+        return;
+    // Everything on its way is written first, so that a page replaced in place is known by its new identity.
+    m_committer->flush();
+    noteWritten();
+    for (std::size_t i = from; i < m_list.slots.size(); ++i) {
+        const engine::FileEntry& entry = m_list.slots[i];
+        if (entry.Name.empty())
+            continue;
+        const std::string full = entry.fullPath();
+        FileStatus status;
+        if (m_fs.status(full, status) ? m_processed.add(full) : m_processed.add(full, status.identity))
+            submitProblem(CommitItem::Kind::NotReached, entry, {});
+    }
+}
+
 // The site's images, style sheets and scripts go into the copy as they are, after its pages, so that the copy is a
 // site that can be published; a file of the run's own never goes over.
 void ProtectionRun::copyOtherFiles() {
@@ -187,8 +211,14 @@ void ProtectionRun::copyOtherFiles() {
         CommitItem item;
         item.source = other;
         item.entry = other;
-        item.outputPath = m_placement.GetOutputPath(item.entry);
         item.found = m_found;
+        if (m_stop.stop_requested()) {
+            // Placed nowhere: finding an output's place may make its folders.
+            item.kind = CommitItem::Kind::CopyOther;
+            m_committer->submit(std::move(item));
+            continue;
+        }
+        item.outputPath = m_placement.GetOutputPath(item.entry);
         if (isPickedPage(item.outputPath)) {
             item.kind = CommitItem::Kind::OtherFailed;
             item.problem = {PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath};

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -31,7 +32,9 @@ public:
     ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, FileSystem& fileSystem,
                   bool threaded = true);
 
-    RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection);
+    /// Once stop is requested, the page in hand is finished and what is on its way is written; the pages not
+    /// reached yet are left as they are and reported as such.
+    RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection, std::stop_token stop = {});
 
     /// The list of the last run.
     const FileList& fileList() const { return m_list; }
@@ -76,6 +79,7 @@ private:
     bool isInside(const std::string& path, const std::string& scope);
     bool isPickedPage(const std::string& path);
     void noteWritten();
+    void leaveUnreached(std::size_t from);
     void copyOtherFiles();
 
     const engine::ProtectionOptions& m_options;
@@ -96,6 +100,7 @@ private:
     std::optional<FileIdentity> m_excludedFolder;                     // copy mode: the target, never scanned
     std::size_t m_found = 0;
     std::size_t m_skippedFolders = 0;
+    std::stop_token m_stop;
 };
 
 } // namespace quillora::run

@@ -20,7 +20,7 @@ bool CarriesProtection(std::string_view bytes) {
 
 RestoreRun::RestoreRun(RunReporter& reporter, FileSystem& fileSystem) : m_reporter(reporter), m_fs(fileSystem) {}
 
-RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection) {
+RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, const std::stop_token& stop) {
     RunSummary summary;
     m_reporter.runStarted();
     if (selection.empty()) {
@@ -54,9 +54,15 @@ RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection) {
     std::vector<std::string> restored;
     std::size_t done = 0;
     for (const auto& entry : pages) {
+        if (stop.stop_requested()) {
+            ++summary.notReached;
+            m_reporter.pageNotReached(entry);
+            continue;
+        }
         restorePage(entry, summary, restored);
         m_reporter.progressChanged(++done, summary.found);
     }
+    summary.stopped = summary.notReached > 0;
     // Each restore is one rename; they reach the disk together.
     if (!restored.empty())
         (void)m_fs.syncFileSystems(restored);

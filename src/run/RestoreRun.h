@@ -5,6 +5,7 @@
 #include "RunReporter.h"
 #include "SelectionEntry.h"
 
+#include <stop_token>
 #include <vector>
 
 namespace quillora::run {
@@ -17,7 +18,9 @@ class RestoreRun {
 public:
     RestoreRun(RunReporter& reporter, FileSystem& fileSystem);
 
-    RunSummary Restore(const std::vector<SelectionEntry>& selection);
+    /// Once stop is requested, the page in hand is finished; the pages not reached yet are left as they are (their
+    /// backups too) and reported as such.
+    RunSummary Restore(const std::vector<SelectionEntry>& selection, const std::stop_token& stop = {});
 
 private:
     void restorePage(const engine::FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored);

@@ -50,8 +50,13 @@ struct RunSummary {
     std::size_t givenUp = 0;          // pages reported and not written
     std::size_t otherFilesCopied = 0; // copy mode: the site's other files
     std::size_t otherFilesFailed = 0;
+    bool stopped = false;                // asked to stop, the run left work undone
+    std::size_t notReached = 0;          // pages a stopped run left exactly as they were
+    std::size_t otherFilesNotCopied = 0; // copy mode: other files a stopped run did not copy
 
-    bool allDone() const { return skipped == 0 && givenUp == 0 && otherFilesFailed == 0; }
+    bool allDone() const {
+        return skipped == 0 && givenUp == 0 && otherFilesFailed == 0 && notReached == 0 && otherFilesNotCopied == 0;
+    }
 };
 
 /// What a protection run tells its front end (the window or the command line), event by event in the run's order;
@@ -84,6 +89,8 @@ public:
         (void)path;
         (void)problem;
     }
+    /// The run was asked to stop before it reached this page: the page is exactly as it was.
+    virtual void pageNotReached(const engine::FileEntry& entry) { (void)entry; }
     /// Pages handled so far out of the pages found; after the scan and after each page.
     virtual void progressChanged(std::size_t done, std::size_t found) {
         (void)done;

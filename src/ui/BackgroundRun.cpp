@@ -24,6 +24,7 @@ BackgroundRun::BackgroundRun(QObject* parent) : QObject(parent) {
 BackgroundRun::~BackgroundRun() {
     if (m_thread == nullptr)
         return;
+    m_stop.request_stop();
     // The run may be waiting for this thread to handle a message; keep handling until it ends.
     while (!m_thread->wait(20))
         QCoreApplication::processEvents();
@@ -35,17 +36,22 @@ void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<
         return;
     reap();
     m_options = options;
-    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem) {
-        return run::ProtectionRun(m_options, *this, fileSystem).ProtectFiles(picks);
+    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem, const std::stop_token& stop) {
+        return run::ProtectionRun(m_options, *this, fileSystem).ProtectFiles(picks, stop);
     });
 }
 
 void BackgroundRun::restore(std::vector<run::SelectionEntry> selection) {
     if (m_busy)
         return;
-    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem) {
-        return run::RestoreRun(*this, fileSystem).Restore(picks);
+    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem, const std::stop_token& stop) {
+        return run::RestoreRun(*this, fileSystem).Restore(picks, stop);
     });
+}
+
+void BackgroundRun::stop() {
+    if (m_busy)
+        m_stop.request_stop();
 }
 
 void BackgroundRun::reap() {
@@ -59,14 +65,15 @@ void BackgroundRun::reap() {
 void BackgroundRun::launch(Job job) {
     reap();
     m_busy = true;
+    m_stop = std::stop_source();
     m_delivery.start();
-    m_thread = QThread::create([this, job = std::move(job)] { runOnThread(job); });
+    m_thread = QThread::create([this, job = std::move(job), stop = m_stop.get_token()] { runOnThread(job, stop); });
     m_thread->start();
 }
 
-void BackgroundRun::runOnThread(const Job& job) {
+void BackgroundRun::runOnThread(const Job& job, const std::stop_token& stop) {
     run::PosixFileSystem fileSystem;
-    const run::RunSummary summary = job(fileSystem);
+    const run::RunSummary summary = job(fileSystem, stop);
     QMetaObject::invokeMethod(
         this,
         [this, summary] {
@@ -104,6 +111,9 @@ void BackgroundRun::deliver() {
             break;
         case Report::Kind::AlreadyProtected:
             Q_EMIT alreadyProtected(report.entry);
+            break;
+        case Report::Kind::NotReached:
+            Q_EMIT notReached(report.entry);
             break;
         case Report::Kind::Status:
             if (&report == lastStatus)
@@ -159,6 +169,10 @@ void BackgroundRun::pageSkipped(const engine::FileEntry& entry, const run::PageP
 
 void BackgroundRun::pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) {
     deliverAndWait([this, &entry, &problem] { Q_EMIT pageFailed(entry, problem, false); });
+}
+
+void BackgroundRun::pageNotReached(const engine::FileEntry& entry) {
+    collect({Report::Kind::NotReached, {}, entry});
 }
 
 void BackgroundRun::otherFileFailed(const std::string& path, const run::PageProblem& problem) {

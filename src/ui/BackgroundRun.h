@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <vector>
 
 class QThread;
@@ -33,6 +34,8 @@ public:
     void restore(std::vector<run::SelectionEntry> selection);
     /// True from start until finished has been emitted.
     bool isRunning() const { return m_busy; }
+    /// Asks the run to stop: it finishes the page in hand and leaves the others as they are; finished follows.
+    void stop();
 
 Q_SIGNALS:
     void statusText(const QString& text);
@@ -40,6 +43,8 @@ Q_SIGNALS:
     void fileListed(const engine::FileEntry& entry, const QString& outputPath);
     /// A page was left as it was because it is protected already.
     void alreadyProtected(const engine::FileEntry& entry);
+    /// A page was left as it was because the run was stopped before it.
+    void notReached(const engine::FileEntry& entry);
     /// A page could not be protected (skipped: it was not a regular file).
     void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     /// A folder below a picked one could not be listed.
@@ -52,7 +57,7 @@ Q_SIGNALS:
 
 private:
     struct Report {
-        enum class Kind { Status, Listed, AlreadyProtected, Progress };
+        enum class Kind { Status, Listed, AlreadyProtected, NotReached, Progress };
         Kind kind;
         QString text; // the status text, or the output path of a listed page
         engine::FileEntry entry;
@@ -69,15 +74,16 @@ private:
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
     void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;
     void pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) override;
+    void pageNotReached(const engine::FileEntry& entry) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
-    using Job = std::function<run::RunSummary(run::FileSystem& fileSystem)>;
+    using Job = std::function<run::RunSummary(run::FileSystem& fileSystem, const std::stop_token& stop)>;
 
     /// Waits for the thread of the last run, which has reported its end already.
     void reap();
     void launch(Job job);
-    void runOnThread(const Job& job);
+    void runOnThread(const Job& job, const std::stop_token& stop);
     void collect(Report report);
     /// On the window's thread: emits everything collected so far, in order.
     void deliver();
@@ -85,7 +91,8 @@ private:
 
     engine::ProtectionOptions m_options;
     QThread* m_thread = nullptr;
-    bool m_busy = false; // from start until the end of the run has reached the window's thread
+    std::stop_source m_stop; // a fresh one for every run
+    bool m_busy = false;     // from start until the end of the run has reached the window's thread
     QTimer m_delivery;
     std::mutex m_mutex; // guards m_collected
     std::vector<Report> m_collected;

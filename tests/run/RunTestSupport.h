@@ -77,6 +77,10 @@ public:
         otherFailures.emplace_back(path, problem);
         events.push_back("other failed " + path);
     }
+    void pageNotReached(const engine::FileEntry& entry) override {
+        notReached.push_back(entry.fullPath());
+        events.push_back("not reached " + entry.fullPath());
+    }
     void progressChanged(std::size_t done, std::size_t found) override { progress.emplace_back(done, found); }
     void runFinished(const RunSummary& summary) override { finished.push_back(summary); }
 
@@ -92,6 +96,7 @@ public:
     std::vector<Problem> problems;
     std::vector<std::string> skippedFolders;
     std::vector<std::pair<std::string, PageProblem>> otherFailures;
+    std::vector<std::string> notReached;
     std::vector<std::pair<std::size_t, std::size_t>> progress;
     std::vector<RunSummary> finished;
 };

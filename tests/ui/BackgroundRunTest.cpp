@@ -84,9 +84,12 @@ TEST_F(BackgroundRunTest, ButtonsRestUntilTheRunEnds) {
     EXPECT_TRUE(window.isRunning());
     EXPECT_FALSE(window.cmdPrev->isEnabled());
     EXPECT_FALSE(window.cmdNext->isEnabled());
-    EXPECT_FALSE(window.cmdExit->isEnabled());
-    window.close(); // refused while the run goes on, without asking
-    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_TRUE(window.cmdExit->isEnabled()) << "Exit asks whether to stop the run";
+    dialogs.answers.enqueue(QMessageBox::No);
+    window.close(); // the window's thread has not seen the end yet: the run goes on
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(QStringLiteral("The run has not finished.")));
+    EXPECT_TRUE(window.isRunning());
 
     ASSERT_TRUE(finished.wait(kEventBoundMs));
     EXPECT_FALSE(window.isRunning());

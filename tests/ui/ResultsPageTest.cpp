@@ -128,6 +128,21 @@ TEST_F(ResultsPageTest, DoubleClickOnAWrittenFileViewsIt) {
     EXPECT_EQ(opener.urls[0], QUrl::fromLocalFile(QStringLiteral("/web/news/today.htm")));
 }
 
+TEST_F(ResultsPageTest, EnterOnAWrittenFileViewsItInsteadOfRestarting) {
+    showOnResults();
+    select(fileNode(0));
+
+    QTest::keyClick(page->treeResults, Qt::Key_Return);
+
+    ASSERT_EQ(opener.urls.size(), 1);
+    EXPECT_EQ(opener.urls[0], QUrl::fromLocalFile(QStringLiteral("/web/index.htm")));
+    EXPECT_EQ(window.currentPage(), ui::frmMain::kLastPage);
+    select(folderNode());
+    QTest::keyClick(page->treeResults, Qt::Key_Return); // a folder is not viewed: Enter presses Restart
+    EXPECT_EQ(opener.urls.size(), 1);
+    EXPECT_EQ(window.currentPage(), 1);
+}
+
 TEST_F(ResultsPageTest, DoubleClickOnAFolderNodeClosesItInsteadOfOpeningIt) {
     showOnResults();
     ASSERT_TRUE(folderNode()->isExpanded());
