@@ -16,8 +16,8 @@
 #include <QTreeWidget>
 
 using namespace quillora;
-using quillora::testing::TempFolder;
 using quillora::testing::kEventBoundMs;
+using quillora::testing::TempFolder;
 using quillora::testing::WindowFixture;
 
 namespace {
