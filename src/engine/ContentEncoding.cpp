@@ -64,8 +64,11 @@ void AppendEncodedWithScripts(std::basic_string<Unit>& out, std::basic_string_vi
         BasicMarkupScanner<Unit> scanner(rest);
         const std::size_t start = scanner.find("<script ", 0);
         const std::size_t gt = start == kNotFound ? kNotFound : BasicMarkupScanner<Unit>::tagEnd(rest, start);
-        // The element's end is searched after its start tag, which may itself hold "</script>" in a quoted value.
-        const std::size_t close = gt == kNotFound ? kNotFound : findIgnoreCase(rest, kScriptClose, gt + 1);
+        // The element's end is searched after its start tag, which may itself hold "</script>" in a quoted value,
+        // and after the script's text as the browser reads it ("<!--" and "<script>" in a string make the next
+        // "</script>" part of the text).
+        const std::size_t close =
+            gt == kNotFound ? kNotFound : findIgnoreCase(rest, kScriptClose, scriptDataEnd(rest, gt + 1));
         if (close == kNotFound) {
             // No further script element, or one without an end: everything left travels in one writer call.
             AppendWriterCall(out, rest, charset);

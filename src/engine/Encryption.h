@@ -18,4 +18,8 @@ template <typename Unit> std::size_t tagEndAt(std::basic_string_view<Unit> text,
 template <typename Unit>
 void encrypt(std::basic_string_view<Unit> text, EncryptionMode mode, BasicPageBuilder<Unit>& out);
 
+/// True when a link that the mode hides stands in markup set apart from the page (a template's contents, an SVG
+/// or MathML drawing), where a writer call would not work: such links are left as they are.
+template <typename Unit> bool linksLeftAsTheyAre(std::basic_string_view<Unit> text, EncryptionMode mode);
+
 } // namespace quillora::engine

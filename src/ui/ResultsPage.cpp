@@ -110,6 +110,14 @@ void ResultsPage::AddResultNode(const engine::FileEntry& entry, const QString& o
     lblResults->setText(QStringLiteral("The following %1 files have been protected").arg(m_fileNodes));
 }
 
+void ResultsPage::markProtectedInPart(const engine::FileEntry& entry, const QString& reason) {
+    (void)entry; // the run reports it right after the page's listing, which is the latest node
+    if (m_latest == nullptr)
+        return;
+    m_latest->setText(0, m_latest->text(0) + QStringLiteral("  (protected in part)"));
+    m_latest->setToolTip(0, reason);
+}
+
 void ResultsPage::addAlreadyProtectedNode(const engine::FileEntry& entry) {
     const QString name = selection::fromNativePath(entry.Name);
     auto* node = pageNode(entry, name + QStringLiteral("  (already protected)"), selection::kImageAlreadyProtected,

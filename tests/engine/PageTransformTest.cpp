@@ -54,8 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
         PageRow{"BodyOfAWholePage", kBody, u"<html><head><title>t</title></head><body bgcolor=white>Hi</body></html>",
                 u"<html><head>" + boot() + u"<title>t</title></head><body bgcolor=white>" + call(u"Hi") +
                     u"</body></html>"},
+        // Without a body tag the browser makes a body of what it shows: that is hidden up to "</html>".
         PageRow{"NoBody", kBody, u"<html><head></head><p>x</p></html>",
-                u"<html><head>" + boot() + u"</head><p>x</p></html>"},
+                u"<html><head>" + boot() + u"</head>" + call(u"<p>x</p>") + u"</html>"},
         PageRow{"NoHeadNoHtml", kBody, u"<body>x</body>",
                 u"<html><head>" + boot() + u"</head><body>" + call(u"x") + u"</body>"},
         PageRow{"HtmlWithoutHead", kBody, u"<HTML lang=en><body>x</body></html>",
@@ -76,8 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<html><head>" + boot() + u"</head><body>" + call(u"a</htmlx>b")},
         PageRow{"NoBodyAfterAnOpenOne", kBody, u"<head></head><body>a</html><body>b</body>",
                 u"<head>" + boot() + u"</head><body>" + call(u"a</html><body>b") + u"</body>"},
+        // What follows the html end shows in the body too.
         PageRow{"NoBodyAfterTheHtmlEnd", kBody, u"<head></head><body>a</html><body>b",
-                u"<head>" + boot() + u"</head><body>" + call(u"a") + u"</html><body>b"},
+                u"<head>" + boot() + u"</head><body>" + call(u"a") + u"</html><body>" + call(u"b")},
         PageRow{"ScriptsInTheBody", kBody,
                 u"<head></head><body>a<script src=j.js></script>b<script >c()</script>d</body>",
                 u"<head>" + boot() + u"</head><body>" + call(u"a") + u"<script src=j.js></script>" +
@@ -90,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         PageRow{"BodyBeforeTheHead", kBody, u"<body><head>x</head></body><head></head>",
                 u"<body>" + call(u"<head>x</head>") + u"</body><head>" + boot() + u"</head>"},
         PageRow{"BodyxIsNotBody", kBody, u"<head></head><bodyx>a</bodyx>",
-                u"<head>" + boot() + u"</head><bodyx>a</bodyx>"},
+                u"<head>" + boot() + u"</head>" + call(u"<bodyx>a</bodyx>")},
         // Comments and the contents of script, style and textarea are not markup.
         PageRow{"HeadInComment", kBody, u"<!-- <head> --><html><body>x</body></html>",
                 u"<!-- <head> --><html><head>" + boot() + u"</head><body>" + call(u"x") + u"</body></html>"},
@@ -98,9 +100,11 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<head>" + boot() + u"</head><body>" + call(u"<script>w('</body>')</script>x") + u"</body>"},
         PageRow{"BodyEndInTextarea", kBody, u"<head></head><body><textarea></body></textarea></body>",
                 u"<head>" + boot() + u"</head><body>" + call(u"<textarea></body></textarea>") + u"</body>"},
-        // A quote left open in the html tag swallows what follows up to the next quote, as in a browser.
+        // A quote left open in the html tag swallows what follows up to the next quote, as in a browser; the
+        // text after the tag is body without a body tag.
         PageRow{"OpenQuoteInTheHtmlTag", kBody, u"<html lang=\"en><body><a href=\"x\">link</a></body></html>",
-                u"<html lang=\"en><body><a href=\"x\"><head>" + boot() + u"</head>link</a></body></html>"},
+                u"<html lang=\"en><body><a href=\"x\"><head>" + boot() + u"</head>" + call(u"link</a></body>") +
+                    u"</html>"},
         PageRow{"QuotedGreaterThanInBodyTag", kBody, u"<head></head><body onload=\"if(a>b)go()\">x</body>",
                 u"<head>" + boot() + u"</head><body onload=\"if(a>b)go()\">" + call(u"x") + u"</body>"}),
     [](const auto& info) { return std::string(info.param.name); });
