@@ -98,9 +98,16 @@ template <typename Unit> void encodeWholePage(Text<Unit> text, BasicPageBuilder<
 
 template <typename Unit> std::size_t leadingDoctypeLength(std::basic_string_view<Unit> text) {
     std::size_t i = 0;
-    while (i < text.size() &&
-           (text[i] == Unit(' ') || text[i] == Unit('\t') || text[i] == Unit('\r') || text[i] == Unit('\n'))) {
-        ++i;
+    // Comments may stand before the DOCTYPE: the browser still takes it, and so its rendering mode.
+    for (;;) {
+        while (i < text.size() &&
+               (text[i] == Unit(' ') || text[i] == Unit('\t') || text[i] == Unit('\r') || text[i] == Unit('\n'))) {
+            ++i;
+        }
+        if (!matchesAt(text, "<!--", i)) {
+            break;
+        }
+        i = commentEnd(text, i);
     }
     if (!matchesAt(text, "<!doctype", i)) {
         return 0;

@@ -8,7 +8,7 @@
 
 namespace quillora::engine {
 
-/// The length of a "<!DOCTYPE ...>" that opens the page after blanks, 0 when there is none.
+/// The length of a "<!DOCTYPE ...>" that opens the page after blanks and comments, 0 when there is none.
 template <typename Unit> std::size_t leadingDoctypeLength(std::basic_string_view<Unit> text);
 
 /// The end of the tag found by a key at pos, or kNotFound.

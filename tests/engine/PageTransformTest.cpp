@@ -97,6 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
                     call(u"b<script >c()</script>") + call(u"d") + u"</body>"},
         PageRow{"DoctypeStaysFirst", kBody, u"\r\n<!DOCTYPE html>\n<body>x</body>",
                 u"\r\n<!DOCTYPE html><html><head>" + boot() + u"</head>\n<body>" + call(u"x") + u"</body>"},
+        PageRow{"DoctypeAfterACommentStaysFirst", kBody, u"<!-- c -->\n<!DOCTYPE html>\n<body>x</body>",
+                u"<!-- c -->\n<!DOCTYPE html><html><head>" + boot() + u"</head>\n<body>" + call(u"x") + u"</body>"},
         // A tag whose name only begins like head, body or html is another element.
         PageRow{"HeaderIsNotHead", kBody, u"<html><body><header>h</header>x</body></html>",
                 u"<html><head>" + boot() + u"</head><body>" + call(u"<header>h</header>x") + u"</body></html>"},
@@ -197,6 +199,8 @@ INSTANTIATE_TEST_SUITE_P(
                     call(u"<html><head><title>t</title></head><body>x</body></html>")},
         PageRow{"DoctypeStaysFirst", kPage, u" <!doctype html><html><body>x</body></html>",
                 u" <!doctype html><html><head>" + boot() + u"</head>" + call(u"<html><body>x</body></html>")},
+        PageRow{"DoctypeAfterACommentStaysFirst", kPage, u"<!-- c --!>\n<!DOCTYPE html><p>x</p>",
+                u"<!-- c --!>\n<!DOCTYPE html><html><head>" + boot() + u"</head>" + call(u"<p>x</p>")},
         PageRow{"ExternalScriptsStay", kPage, u"<html><script src=a.js></script></html>",
                 u"<html><head>" + boot() + u"</head>" + call(u"<html>") + u"<script src=a.js></script>" +
                     call(u"</html>")},

@@ -95,7 +95,15 @@ void modelBodies(std::u16string& text) {
 }
 
 std::size_t modelDoctype(std::u16string_view text) {
-    const std::size_t start = text.find_first_not_of(u" \t\r\n");
+    std::size_t start = text.find_first_not_of(u" \t\r\n");
+    // Comments before it: closed by "-->" or "--!>" (an empty "<!-->" or "<!--->" closes at once).
+    while (start != std::u16string_view::npos && text.substr(start, 4) == u"<!--") {
+        std::size_t close = text.find(u"-->", start + 2);
+        close = close == std::u16string_view::npos ? text.size() : close + 3;
+        const std::size_t bang = text.find(u"--!>", start + 4);
+        close = std::min(close, bang == std::u16string_view::npos ? text.size() : bang + 4);
+        start = text.find_first_not_of(u" \t\r\n", close);
+    }
     if (start == std::u16string_view::npos || !matchesAt(text, u"<!doctype", start)) {
         return 0;
     }
