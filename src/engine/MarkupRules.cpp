@@ -1,6 +1,7 @@
 #include "MarkupRules.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <type_traits>
 #include <utility>
@@ -97,7 +98,27 @@ constexpr bool rolesSorted() {
     }
     return true;
 }
-static_assert(rolesSorted(), "the roles are looked up by binary search");
+static_assert(rolesSorted(), "the names of one initial stand together");
+
+/// The names of each initial letter: [begin, end) in kRoles.
+struct InitialRange {
+    unsigned char begin = 0;
+    unsigned char end = 0;
+};
+
+constexpr std::array<InitialRange, 26> rangesByInitial() {
+    std::array<InitialRange, 26> ranges{};
+    for (std::size_t i = 0; i < std::size(kRoles); ++i) {
+        InitialRange& range = ranges[static_cast<std::size_t>(kRoles[i].first[0] - 'a')];
+        if (range.end == 0) {
+            range.begin = static_cast<unsigned char>(i);
+        }
+        range.end = static_cast<unsigned char>(i + 1);
+    }
+    return ranges;
+}
+
+constexpr std::array<InitialRange, 26> kByInitial = rangesByInitial();
 
 template <typename Unit> bool endsTagNameHere(Text<Unit> text, std::size_t pos) {
     return pos < text.size() && (isMarkupSpace(text[pos]) || text[pos] == Unit('/') || text[pos] == Unit('>'));
@@ -127,10 +148,32 @@ template <typename Unit> bool dashesBefore(Text<Unit> text, std::size_t p, std::
 } // namespace
 
 unsigned elementRoles(std::string_view name) {
-    const auto* end = std::end(kRoles);
-    const auto* it = std::lower_bound(std::begin(kRoles), end, name,
-                                      [](const auto& role, std::string_view key) { return role.first < key; });
-    return it != end && it->first == name ? it->second : 0;
+    if (name.empty() || name[0] < 'a' || name[0] > 'z') {
+        return 0;
+    }
+    const InitialRange range = kByInitial[static_cast<std::size_t>(name[0] - 'a')];
+    for (std::size_t i = range.begin; i < range.end; ++i) {
+        if (kRoles[i].first.size() == name.size() && kRoles[i].first == name) {
+            return kRoles[i].second;
+        }
+    }
+    return 0;
+}
+
+bool mayHaveRoleInHtml(char initial) {
+    // script, style, svg, textarea, title, template, xmp, iframe, noembed, noframes, noscript, plaintext, math
+    switch (initial) {
+    case 's':
+    case 't':
+    case 'x':
+    case 'i':
+    case 'n':
+    case 'p':
+    case 'm':
+        return true;
+    default:
+        return false;
+    }
 }
 
 template <typename Unit> TagName TagName::at(std::basic_string_view<Unit> text, std::size_t nameStart) {
@@ -147,6 +190,12 @@ template <typename Unit> TagName TagName::at(std::basic_string_view<Unit> text, 
 }
 
 template <typename Unit> TagExtent readTag(std::basic_string_view<Unit> text, std::size_t lt) {
+    // Most tags hold no quote: their first ">" ends them wherever it stands.
+    const std::size_t gt = findChar(text, Unit('>'), lt + 1);
+    if (gt != kNotFound && text[gt - 1] != Unit('/') &&
+        findEither(text.substr(0, gt), Unit('"'), Unit('\''), lt + 1) == kNotFound) {
+        return {gt, false};
+    }
     const std::size_t n = text.size();
     std::size_t i = lt + 1;
     if (i < n && text[i] == Unit('/')) {
@@ -194,7 +243,8 @@ template <typename Unit> TagExtent readTag(std::basic_string_view<Unit> text, st
 template <typename Unit> std::size_t commentEnd(std::basic_string_view<Unit> text, std::size_t lt) {
     const std::size_t dashes = findIgnoreCase(text, "-->", lt + 2);
     const std::size_t bang = findIgnoreCase(text, "--!>", lt + 4);
-    const std::size_t end = std::min(dashes == kNotFound ? kNotFound : dashes + 3, bang == kNotFound ? kNotFound : bang + 4);
+    const std::size_t end =
+        std::min(dashes == kNotFound ? kNotFound : dashes + 3, bang == kNotFound ? kNotFound : bang + 4);
     return end == kNotFound ? text.size() : end;
 }
 

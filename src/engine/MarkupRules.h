@@ -32,21 +32,24 @@ private:
 
 /// What an element's name tells about the text after its start tag and about where it belongs.
 enum ElementRole : unsigned {
-    kRawText = 1U << 0,        // contents are text up to the end tag (style, xmp, iframe, noembed, noframes, noscript)
-    kEscapableText = 1U << 1,  // the same, with character references (title, textarea)
-    kScriptData = 1U << 2,     // script: text with the escape rules of "<!--"
-    kPlainText = 1U << 3,      // plaintext: everything after it is text
-    kTemplate = 1U << 4,       // contents belong to the template, not to the page
-    kForeignRoot = 1U << 5,    // svg, math: their contents are not HTML
-    kBreakout = 1U << 6,       // ends SVG or MathML content (an HTML element that cannot stand inside it)
-    kSvgHtmlPoint = 1U << 7,   // inside SVG, contents are HTML again (foreignObject, desc, title)
-    kMathHtmlPoint = 1U << 8,  // inside MathML, contents are HTML again (mi, mo, mn, ms, mtext)
-    kHeadMaterial = 1U << 9,   // shows nothing in the body by itself (head elements, html, head, body, frames)
-    kFontBreakout = 1U << 10,  // font: a breakout only with a color, face or size attribute
+    kRawText = 1U << 0,       // contents are text up to the end tag (style, xmp, iframe, noembed, noframes, noscript)
+    kEscapableText = 1U << 1, // the same, with character references (title, textarea)
+    kScriptData = 1U << 2,    // script: text with the escape rules of "<!--"
+    kPlainText = 1U << 3,     // plaintext: everything after it is text
+    kTemplate = 1U << 4,      // contents belong to the template, not to the page
+    kForeignRoot = 1U << 5,   // svg, math: their contents are not HTML
+    kBreakout = 1U << 6,      // ends SVG or MathML content (an HTML element that cannot stand inside it)
+    kSvgHtmlPoint = 1U << 7,  // inside SVG, contents are HTML again (foreignObject, desc, title)
+    kMathHtmlPoint = 1U << 8, // inside MathML, contents are HTML again (mi, mo, mn, ms, mtext)
+    kHeadMaterial = 1U << 9,  // shows nothing in the body by itself (head elements, html, head, body, frames)
+    kFontBreakout = 1U << 10, // font: a breakout only with a color, face or size attribute
 };
 
 /// The roles of an element by its lower-case name (0 for any other name).
 unsigned elementRoles(std::string_view name);
+/// False when no element whose initial is this lower-case letter changes how HTML after its start tag is read (no
+/// raw text, template or drawing): most tags are passed over without looking up their names.
+bool mayHaveRoleInHtml(char initial);
 
 /// True for the white space of markup: blank, tab, line feed, form feed, carriage return.
 template <typename Unit> constexpr bool isMarkupSpace(Unit c) {

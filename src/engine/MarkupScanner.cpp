@@ -54,9 +54,8 @@ template <typename Unit> bool BasicMarkupScanner<Unit>::fontBreaksOut(std::size_
         for (std::size_t p = findIgnoreCase(tag, attribute, 0); p != kNotFound;
              p = findIgnoreCase(tag, attribute, p + 1)) {
             const std::size_t after = p + attribute.size();
-            if (isMarkupSpace(tag[p - 1]) &&
-                (after == tag.size() || tag[after] == Unit('=') || tag[after] == Unit('/') ||
-                 isMarkupSpace(tag[after]))) {
+            if (isMarkupSpace(tag[p - 1]) && (after == tag.size() || tag[after] == Unit('=') ||
+                                              tag[after] == Unit('/') || isMarkupSpace(tag[after]))) {
                 return true;
             }
         }
@@ -65,8 +64,7 @@ template <typename Unit> bool BasicMarkupScanner<Unit>::fontBreaksOut(std::size_
 }
 
 template <typename Unit>
-std::size_t BasicMarkupScanner<Unit>::contentsEnd(std::size_t contentStart, const TagName& name,
-                                                  unsigned roles) const {
+std::size_t BasicMarkupScanner<Unit>::contentsEnd(std::size_t contentStart, const TagName& name, unsigned roles) const {
     if (roles & kScriptData) {
         return scriptDataEnd(m_text, contentStart);
     }
@@ -179,7 +177,7 @@ template <typename Unit> std::size_t BasicMarkupScanner<Unit>::scanConstruct(std
     if (findChar(m_text.substr(0, tag.end), Unit('<'), lt + 1) != kNotFound) {
         skip(lt + 1, tag.end);
     }
-    if (closing && m_open.empty()) {
+    if (m_open.empty() && (closing || !mayHaveRoleInHtml(static_cast<char>(asciiLower(m_text[name]))))) {
         return tag.end + 1;
     }
     const TagName tagName = TagName::at(m_text, name);
@@ -208,13 +206,12 @@ const typename BasicMarkupScanner<Unit>::Span* BasicMarkupScanner<Unit>::skipped
     return pos < it->second ? &*it : nullptr;
 }
 
-template <typename Unit>
-auto BasicMarkupScanner<Unit>::apartAt(std::size_t pos) const -> std::optional<Span> {
+template <typename Unit> auto BasicMarkupScanner<Unit>::apartAt(std::size_t pos) const -> std::optional<Span> {
     if (m_apartFrom != kNotFound && pos >= m_apartFrom) {
         return Span{m_apartFrom, std::max(m_frontier, pos + 1)}; // still open: set apart up to the frontier
     }
-    auto it = std::upper_bound(m_apart.begin(), m_apart.end(), pos,
-                               [](std::size_t p, const Span& s) { return p < s.first; });
+    auto it =
+        std::upper_bound(m_apart.begin(), m_apart.end(), pos, [](std::size_t p, const Span& s) { return p < s.first; });
     if (it == m_apart.begin()) {
         return std::nullopt;
     }

@@ -28,7 +28,7 @@ constexpr std::string_view kInPart =
 
 /// Where the header must stand.
 enum class Header {
-    InMarkup,          // in the page's markup as a browser reads the protected page, before every writer call
+    InMarkup,         // in the page's markup as a browser reads the protected page, before every writer call
     OutOfWriterCalls, // before every writer call and outside them (the page itself keeps a tag open)
 };
 
@@ -38,7 +38,7 @@ struct Situation {
     const char* hide;
     std::vector<std::string> hidden = {}; // must not stay readable
     std::vector<std::string> kept = {};   // must stay as they are
-    bool inPart = false;             // reported as protected in part
+    bool inPart = false;                  // reported as protected in part
     Header header = Header::InMarkup;
 };
 
@@ -84,7 +84,8 @@ void expectWriterCallsInMarkup(const std::u16string& rest, const std::u16string&
     for (const OutputSegment& segment : segments) {
         if (segment.writerCall) {
             EXPECT_TRUE(standsInMarkup(at)) << "a writer call at " << at;
-            EXPECT_TRUE(standsInMarkup(at + segment.text.size())) << "a writer call ends at " << at + segment.text.size();
+            EXPECT_TRUE(standsInMarkup(at + segment.text.size()))
+                << "a writer call ends at " << at + segment.text.size();
         }
         at += segment.text.size();
     }

@@ -33,8 +33,7 @@ TEST_P(ScriptDataEndTest, EndsWhereTheBrowserEndsTheScript) {
 INSTANTIATE_TEST_SUITE_P(
     Scripts, ScriptDataEndTest,
     ::testing::Values(EndRow{"Plain", u"f('<b>')@</SCRIPT>"}, EndRow{"EndTagWithBlank", u"f()@</script >"},
-                      EndRow{"LongerNameIsText", u"a</scripts>b@</script>"},
-                      EndRow{"NoEnd", u"f()</script@"},
+                      EndRow{"LongerNameIsText", u"a</scripts>b@</script>"}, EndRow{"NoEnd", u"f()</script@"},
                       EndRow{"OldStyleHiding", u"<!-- f() //-->@</script>"},
                       EndRow{"EscapedEndTagStillEnds", u"<!-- f()@</script>-->"},
                       EndRow{"WrittenScriptInsideTheEscape", u"<!-- w('<script src=a.js></script>') -->@</script>"},

@@ -146,8 +146,7 @@ TEST_P(FirstShownTest, FindsWhatTheBrowserShowsInTheBody) {
     }
     EXPECT_EQ(MarkupScanner(text).firstShown(0, text.size()), marked == std::u16string::npos ? kNotFound : marked);
     const std::string bytes(text.begin(), text.end());
-    EXPECT_EQ(ByteMarkupScanner(bytes).firstShown(0, bytes.size()),
-              marked == std::u16string::npos ? kNotFound : marked)
+    EXPECT_EQ(ByteMarkupScanner(bytes).firstShown(0, bytes.size()), marked == std::u16string::npos ? kNotFound : marked)
         << "in bytes";
 }
 
@@ -158,12 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
                  u"<!DOCTYPE html>\r\n<html><head><title>t</title><meta charset=x><link rel=s><base href=b>"
                  u"<script>s()</script><style>p{}</style><noscript><p>n</noscript><template><p>t</template>"
                  u"</head>\t\f <body></body></html>"},
-        ShownRow{"Text", u"<head></head>\n @Text"},
-        ShownRow{"AnElementOfTheBody", u"<!-- c --><?x?> @<header>"},
-        ShownRow{"ADrawing", u"@<svg></svg>"},
-        ShownRow{"EndTagsShowNothing", u"</p></div></>"},
-        ShownRow{"ALoneLessThan", u" @< 3"},
-        ShownRow{"ATagThatNeverEnds", u" <p class=x"}),
+        ShownRow{"Text", u"<head></head>\n @Text"}, ShownRow{"AnElementOfTheBody", u"<!-- c --><?x?> @<header>"},
+        ShownRow{"ADrawing", u"@<svg></svg>"}, ShownRow{"EndTagsShowNothing", u"</p></div></>"},
+        ShownRow{"ALoneLessThan", u" @< 3"}, ShownRow{"ATagThatNeverEnds", u" <p class=x"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MarkupScanner, FindsBackwardsOverCommentsAndScripts) {

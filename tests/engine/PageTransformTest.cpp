@@ -134,8 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         PageRow{"TitleHoldingABodyTag", kBody, u"<html><head><title>a<body>b</title></head><body>x</body></html>",
                 u"<html><head>" + boot() + u"<title>a<body>b</title></head><body>" + call(u"x") + u"</body></html>"},
         PageRow{"TitleHoldingAHeadTag", kBody, u"<html><title>x <head> y</title><body>z</body></html>",
-                u"<html><head>" + boot() + u"</head><title>x <head> y</title><body>" + call(u"z") +
-                    u"</body></html>"},
+                u"<html><head>" + boot() + u"</head><title>x <head> y</title><body>" + call(u"z") + u"</body></html>"},
         PageRow{"TitleWithoutEndTakesTheRest", kBody, u"<head><title>a<body>b</body>",
                 u"<head>" + boot() + u"<title>a<body>b</body>"},
         PageRow{"XmpHoldingABodyTag", kBody, u"<html><body><xmp><body></xmp>x</body></html>",
@@ -147,23 +146,22 @@ INSTANTIATE_TEST_SUITE_P(
         PageRow{"NoframesHoldingABodyTag", kBody, u"<head><noframes><body>n</noframes></head><body>x</body>",
                 u"<head>" + boot() + u"<noframes><body>n</noframes></head><body>" + call(u"x") + u"</body>"},
         PageRow{"TextAfterTheBodyEnd", kBody, u"<html><head></head><body>x</body>after</html>\n",
-                u"<html><head>" + boot() + u"</head><body>" + call(u"x") + u"</body>" + call(u"after") +
-                    u"</html>\n"},
+                u"<html><head>" + boot() + u"</head><body>" + call(u"x") + u"</body>" + call(u"after") + u"</html>\n"},
         PageRow{"HeadMaterialAfterTheBodyEndStays", kBody,
                 u"<head></head><body>x</body>\n<!-- c --></html>\n<script src=s.js></script>",
                 u"<head>" + boot() + u"</head><body>" + call(u"x") +
                     u"</body>\n<!-- c --></html>\n<script src=s.js></script>"},
         PageRow{"TextBetweenTwoBodies", kBody, u"<head></head><body>a</body>t<body>b</body>",
-                u"<head>" + boot() + u"</head><body>" + call(u"a") + u"</body>" + call(u"t") + u"<body>" +
-                    call(u"b") + u"</body>"},
+                u"<head>" + boot() + u"</head><body>" + call(u"a") + u"</body>" + call(u"t") + u"<body>" + call(u"b") +
+                    u"</body>"},
         PageRow{"TextBeforeTheBodyTag", kBody, u"<html><head></head>\n Before <b>it</b>\n<body>x</body></html>",
                 u"<html><head>" + boot() + u"</head>\n " + call(u"Before <b>it</b>\n") + u"<body>" + call(u"x") +
                     u"</body></html>"},
         PageRow{"TextBeforeTheHead", kBody, u"Before<html><head><title>t</title></head><body>x</body></html>",
-                u"<html><head>" + boot() + u"</head>" + call(u"Before<html><head><title>t</title></head>") +
-                    u"<body>" + call(u"x") + u"</body></html>"},
-        PageRow{"NoTagsAtAll", kBody, u"Just text,\nno tags", u"<html><head>" + boot() + u"</head>" +
-                                                                  call(u"Just text,\nno tags")},
+                u"<html><head>" + boot() + u"</head>" + call(u"Before<html><head><title>t</title></head>") + u"<body>" +
+                    call(u"x") + u"</body></html>"},
+        PageRow{"NoTagsAtAll", kBody, u"Just text,\nno tags",
+                u"<html><head>" + boot() + u"</head>" + call(u"Just text,\nno tags")},
         PageRow{"HeaderElementFirstWithoutHead", kBody, u"<header>top</header><body>x</body>",
                 u"<html><head>" + boot() + u"</head>" + call(u"<header>top</header>") + u"<body>" + call(u"x") +
                     u"</body>"},
@@ -174,8 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
                     u"</body>"},
         PageRow{"ExternalScriptInNoscriptIsText", kBody,
                 u"<head></head><body>a<noscript><script src=n.js></script></noscript>b</body>",
-                u"<head>" + boot() + u"</head><body>" +
-                    call(u"a<noscript><script src=n.js></script></noscript>b") + u"</body>"},
+                u"<head>" + boot() + u"</head><body>" + call(u"a<noscript><script src=n.js></script></noscript>b") +
+                    u"</body>"},
         PageRow{"IframeFallbackTravelsWithItsIframe", kBody,
                 u"<head></head><body><iframe src=f><a href=y>y</a><script src=s.js></script></iframe>c</body>",
                 u"<head>" + boot() + u"</head><body>" +
@@ -265,8 +263,8 @@ INSTANTIATE_TEST_SUITE_P(
                     u"'</body></html>"},
         PageRow{"QuoteInAnUnquotedValueOfTheHeadTag", kLinks,
                 u"<html><a href=w>W</a><head data-x=a='b><title>t</title></head><body><a href=x>X</a>'</body>",
-                u"<html>" + call(u"<a href=w>W</a>") + u"<head data-x=a='b>" + boot() + u"<title>t</title></head><body>" +
-                    call(u"<a href=x>X</a>") + u"'</body>"},
+                u"<html>" + call(u"<a href=w>W</a>") + u"<head data-x=a='b>" + boot() +
+                    u"<title>t</title></head><body>" + call(u"<a href=x>X</a>") + u"'</body>"},
         // A quote left open in the html tag pairs with the quote of the first writer call when the output is read:
         // the header goes in front of that writer call, not into it (found by fuzz_protect_page).
         PageRow{"HeaderStaysOutOfAWriterCallThatAnOpenQuoteReaches", kEmail,

@@ -215,7 +215,8 @@ void checkOpenBodyHidden(const Case& c, std::u16string_view rest) {
     const std::size_t content = gt + 1;
     const std::size_t html = scanner.find("</html", content, true);
     const std::size_t end = html == engine::kNotFound ? c.page.size() : html;
-    if (scanner.firstShown(0, body) != engine::kNotFound || scanner.firstShown(end, c.page.size()) != engine::kNotFound) {
+    if (scanner.firstShown(0, body) != engine::kNotFound ||
+        scanner.firstShown(end, c.page.size()) != engine::kNotFound) {
         return; // what shows around the body is hidden too, which moves the body's place
     }
     const std::size_t tail = c.page.size() - end;

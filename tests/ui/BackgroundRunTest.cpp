@@ -83,8 +83,7 @@ TEST_F(BackgroundRunTest, APageProtectedInPartIsMarkedWithWhatStayedAsItStands) 
     ASSERT_TRUE(protect());
 
     const QTreeWidgetItem* folder = results()->topLevelItem(0);
-    EXPECT_EQ(childTexts(folder),
-              (QStringList{"/protected_index.htm", "/protected_team.htm  (protected in part)"}));
+    EXPECT_EQ(childTexts(folder), (QStringList{"/protected_index.htm", "/protected_team.htm  (protected in part)"}));
     EXPECT_EQ(folder->child(1)->toolTip(0), QStringLiteral("protected in part: links inside a template or an SVG or "
                                                            "MathML drawing are left as they are"));
     EXPECT_TRUE(folder->child(0)->toolTip(0).isEmpty());
