@@ -16,7 +16,7 @@ template <typename Unit> using Text = std::basic_string_view<Unit>;
 // Links (mode 1) and bodies (mode 2) are replaced front to back, so the result is built in one pass: the text
 // before a span is copied, the span is encoded. The markup after a replaced span reads as it did before.
 template <typename Unit> void encodeLinks(Text<Unit> text, BasicPageBuilder<Unit>& out) {
-    BasicMarkupScanner<Unit> scanner(text);
+    BasicMarkupScanner<Unit> scanner(text, BasicMarkupScanner<Unit>::Noscript::Markup);
     std::size_t copied = 0;
     for (std::size_t pos = 0;;) {
         const std::size_t a = scanner.find(kAnchorOpen, pos);
@@ -144,7 +144,7 @@ template <typename Unit> bool linksLeftAsTheyAre(std::basic_string_view<Unit> te
          findIgnoreCase(text, "<math", 0) == kNotFound)) {
         return false;
     }
-    BasicMarkupScanner<Unit> scanner(text);
+    BasicMarkupScanner<Unit> scanner(text, BasicMarkupScanner<Unit>::Noscript::Markup);
     for (std::size_t a = findIgnoreCase(text, kAnchorOpen, 0); a != kNotFound;
          a = findIgnoreCase(text, kAnchorOpen, a + 1)) {
         if (!scanner.isSetApart(a)) {

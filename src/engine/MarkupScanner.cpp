@@ -68,7 +68,8 @@ std::size_t BasicMarkupScanner<Unit>::contentsEnd(std::size_t contentStart, cons
     if (roles & kScriptData) {
         return scriptDataEnd(m_text, contentStart);
     }
-    if (roles & (kRawText | kEscapableText)) {
+    if ((roles & kEscapableText) ||
+        ((roles & kRawText) && !(m_noscript == Noscript::Markup && name.view() == "noscript"))) {
         return rawTextEnd(m_text, contentStart, name.view());
     }
     return roles & kPlainText ? m_text.size() : kNotFound;

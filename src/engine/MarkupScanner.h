@@ -21,7 +21,11 @@ template <typename Unit> class BasicMarkupScanner {
 public:
     using Text = std::basic_string_view<Unit>;
 
-    explicit BasicMarkupScanner(Text text) : m_text(text) {}
+    /// How the contents of noscript are read: as the text they are while scripts run, or as the markup that a
+    /// browser without scripts shows. Links are looked for in both: a link shown without scripts is hidden too.
+    enum class Noscript { Text, Markup };
+
+    explicit BasicMarkupScanner(Text text, Noscript noscript = Noscript::Text) : m_text(text), m_noscript(noscript) {}
 
     /// The first match of key at or after from, in the page's own markup, that ends by `end`; with wholeName the
     /// next character must end the tag name.
@@ -66,6 +70,7 @@ private:
     std::optional<Span> apartAt(std::size_t pos) const;
 
     Text m_text;
+    Noscript m_noscript;
     std::vector<Span> m_skipped;            // not markup
     std::vector<Span> m_apart;              // markup set apart (the outermost stretches)
     std::vector<OpenElement> m_open;        // templates, drawings and HTML inside drawings, innermost last

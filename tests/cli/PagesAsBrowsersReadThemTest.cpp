@@ -70,11 +70,14 @@ std::optional<std::pair<std::u16string, std::size_t>> withoutHeader(const std::u
 
 /// Every writer call stands where the original has markup, and what it writes ends where the original has markup
 /// again: the browser then reads the written text as it read the original (not as a script's or a template's).
-void expectWriterCallsInMarkup(const std::u16string& rest, const std::u16string& original) {
+void expectWriterCallsInMarkup(const std::u16string& rest, const std::u16string& original, std::string_view hide) {
     std::vector<OutputSegment> segments;
     std::string error;
     ASSERT_TRUE(WriterCallDecoder::split(rest, segments, error)) << error;
-    engine::MarkupScanner scanner(original);
+    // Links inside noscript are hidden for the browsers that show them, those without scripts.
+    const bool links = hide == "links" || hide == "email-links";
+    engine::MarkupScanner scanner(original, links ? engine::MarkupScanner::Noscript::Markup
+                                                  : engine::MarkupScanner::Noscript::Text);
     // In markup, or at a comment's start just after markup.
     const auto standsInMarkup = [&](std::size_t pos) {
         return pos == original.size() || scanner.isMarkup(pos) ||
@@ -136,7 +139,7 @@ TEST_P(PagesAsBrowsersReadThem, AreProtectedAsTheBrowserShowsThem) {
     if (s.header == Header::InMarkup) {
         EXPECT_TRUE(engine::MarkupScanner(page).isMarkup(page.find(engine::Bootstrap())))
             << "the header is in markup, not in a tag, a title or a script";
-        expectWriterCallsInMarkup(rest, originalUnits);
+        expectWriterCallsInMarkup(rest, originalUnits, s.hide);
     }
     for (const std::string& word : s.hidden) {
         EXPECT_EQ(bytes.find(word), std::string::npos) << word << " stays readable";
@@ -183,6 +186,10 @@ const Situation kSituations[] = {
      "<html><head></head><body><?php echo \"<a href='mailto:php@example.com'>\"; ?><![CDATA[<a href=\"cdata.htm\">]]>"
      "<a href=\"mailto:me@example.com\">me</a></body></html>",
      "email-links", {"me@example.com"}, {"<?php echo \"<a href='mailto:php@example.com'>", "<![CDATA[<a href=\"cdata.htm\">"}},
+    // A link inside noscript shows only without scripts, as to a harvester: it is hidden all the same.
+    {"EmailLinkInANoscript",
+     "<html><head></head><body><noscript><a href=\"mailto:js@example.com\">mail</a></noscript></body></html>",
+     "email-links", {"js@example.com"}},
     // Comments as browsers end them.
     {"CommentEndedByBangBeforeTheHtmlTag",
      "<!-- generated --!><html><head></head><body><p>Hidden words</p></body></html>", "body", {"Hidden"}},

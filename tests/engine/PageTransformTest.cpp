@@ -252,6 +252,9 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<head>" + boot() + u"</head><svg><a href=s>S</a></svg>" + call(u"<a href=x>X</a>")},
         PageRow{"EmailLinkInADrawingStays", kEmail, u"<head></head><svg><a href=mailto:s>S</a></svg>",
                 u"<head>" + boot() + u"</head><svg><a href=mailto:s>S</a></svg>"},
+        // A link shown only without scripts is hidden too: a harvester reads no scripts.
+        PageRow{"EmailLinkInANoscript", kEmail, u"<head></head><noscript><a href=mailto:n>N</a></noscript>",
+                u"<head>" + boot() + u"</head><noscript>" + call(u"<a href=mailto:n>N</a>") + u"</noscript>"},
         PageRow{"LinkInABogusComment", kLinks, u"<head></head><?php \"<a href=p>P</a>\" ?><a href=x>X</a>",
                 u"<head>" + boot() + u"</head><?php \"<a href=p>P</a>\" ?>" + call(u"<a href=x>X</a>")},
         PageRow{"LinkInCdataOutsideADrawing", kLinks, u"<head></head><![CDATA[<a href=c>C</a>]]><a href=x>X</a>",

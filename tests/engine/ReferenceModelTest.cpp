@@ -24,7 +24,7 @@ void modelEmailLinks(std::u16string& text) {
         if (m == kNotFound) {
             return;
         }
-        MarkupScanner scanner(text);
+        MarkupScanner scanner(text, MarkupScanner::Noscript::Markup);
         const std::size_t a = scanner.rfind("<a ", m);
         if (a == kNotFound) {
             pos = m + 7;
@@ -40,7 +40,7 @@ void modelEmailLinks(std::u16string& text) {
 
 void modelAllLinks(std::u16string& text) {
     for (std::size_t pos = 0;;) {
-        MarkupScanner scanner(text);
+        MarkupScanner scanner(text, MarkupScanner::Noscript::Markup);
         const std::size_t a = scanner.find("<a ", pos);
         const std::size_t e = a == kNotFound ? kNotFound : scanner.find("</a>", a);
         if (e == kNotFound) {
@@ -219,6 +219,8 @@ const std::u16string kFragments[] = {
     u"<!DOCTYPE html>",
     u"<textarea>",
     u"</textarea>",
+    u"<noscript>",
+    u"</noscript>",
     u"<a\n",
     u"<meta charset=x>",
     u">",

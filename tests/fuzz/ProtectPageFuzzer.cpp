@@ -262,7 +262,10 @@ void checkWriterCallsInMarkup(const Case& c, std::u16string_view rest) {
     std::vector<OutputSegment> segments;
     std::string error;
     require(WriterCallDecoder::split(rest, segments, error), "the page's writer calls are well-formed");
-    engine::MarkupScanner scanner(c.page);
+    // A link inside noscript is hidden for the browsers that show it, those without scripts.
+    engine::MarkupScanner scanner(c.page, c.options.encryptionMode == EncryptionMode::AllLinks
+                                              ? engine::MarkupScanner::Noscript::Markup
+                                              : engine::MarkupScanner::Noscript::Text);
     std::size_t at = 0;
     for (const OutputSegment& s : segments) {
         if (s.writerCall) {
