@@ -168,11 +168,11 @@ template <typename Unit> std::size_t BasicMarkupScanner<Unit>::scanConstruct(std
     if (name >= n || !isAsciiLetter(m_text[name])) {
         return closing && name < n ? name + 1 : lt + 1; // "</>" stands for nothing; a lone "<" is text
     }
-    const TagExtent tag = lt >= m_noTagEndFrom ? TagExtent{} : readTag(m_text, lt);
+    const TagExtent tag = readTag(m_text, lt);
     if (tag.end == kNotFound) {
-        // No ">" follows: this tag, and every later one, has no end.
-        m_noTagEndFrom = std::min(m_noTagEndFrom, lt);
-        return lt + 1;
+        // A tag that never ends takes the rest of the page with it: the browser drops it all.
+        skip(lt, n);
+        return n;
     }
     // What stands between a tag's name and its end is attribute text, as in onclick="w('<a href=x>')".
     if (findChar(m_text.substr(0, tag.end), Unit('<'), lt + 1) != kNotFound) {
@@ -302,9 +302,9 @@ template <typename Unit> std::size_t BasicMarkupScanner<Unit>::firstShown(std::s
             }
             return i; // text, a lone "<" among it
         }
-        const std::size_t gt = i >= m_noTagEndFrom ? kNotFound : tagEnd(m_text, i);
+        const std::size_t gt = tagEnd(m_text, i);
         if (gt == kNotFound) {
-            return kNotFound; // the rest is a tag that never ends: the browser drops it
+            return kNotFound; // a tag that never ends is set aside by the scan already
         }
         if (!closing && !(elementRoles(TagName::at(m_text, name).view()) & kHeadMaterial)) {
             return i;

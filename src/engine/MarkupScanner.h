@@ -71,12 +71,11 @@ private:
 
     Text m_text;
     Noscript m_noscript;
-    std::vector<Span> m_skipped;            // not markup
-    std::vector<Span> m_apart;              // markup set apart (the outermost stretches)
-    std::vector<OpenElement> m_open;        // templates, drawings and HTML inside drawings, innermost last
-    std::size_t m_apartFrom = kNotFound;    // where the stretch set apart that is still open began
-    std::size_t m_noTagEndFrom = kNotFound; // no ">" follows this position
-    std::size_t m_frontier = 0;             // everything before it is classified
+    std::vector<Span> m_skipped;         // not markup
+    std::vector<Span> m_apart;           // markup set apart (the outermost stretches)
+    std::vector<OpenElement> m_open;     // templates, drawings and HTML inside drawings, innermost last
+    std::size_t m_apartFrom = kNotFound; // where the stretch set apart that is still open began
+    std::size_t m_frontier = 0;          // everything before it is classified
 };
 
 using MarkupScanner = BasicMarkupScanner<char16_t>;

@@ -39,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
         FindRow{"InStyle", u"<STYLE type=t>a:after{content:'</body>'}</style></body>", "</body>", false, 48},
         FindRow{"InTextarea", u"<textarea><head></textarea><head>", "<head", true, 27},
         FindRow{"ScriptWithoutEnd", u"<script>w('<a x>')", "<a ", false, kNotFound},
-        FindRow{"ScriptTagWithoutEnd", u"<script <a y", "<a ", false, 8},
+        // A tag that never ends takes the rest with it, as the browser drops it at the end of the page.
+        FindRow{"ScriptTagWithoutEnd", u"<script <a y", "<a ", false, kNotFound},
         FindRow{"NotARawTextTag", u"<scripts><a x>", "<a ", false, 9},
         FindRow{"QuotedGreaterThanInScriptTag", u"<script a=\"x>y\"><a x></script><a y>", "<a ", false, 30},
         FindRow{"InAttributeValue", u"<div onclick=\"w('<a href=x>')\"><a y>", "<a ", false, 31},

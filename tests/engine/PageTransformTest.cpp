@@ -160,6 +160,9 @@ INSTANTIATE_TEST_SUITE_P(
         PageRow{"TextBeforeTheHead", kBody, u"Before<html><head><title>t</title></head><body>x</body></html>",
                 u"<html><head>" + boot() + u"</head>" + call(u"Before<html><head><title>t</title></head>") + u"<body>" +
                     call(u"x") + u"</body></html>"},
+        // A tag that never ends takes the rest of the page with it, "</html>" included.
+        PageRow{"TagThatNeverEndsTakesTheRest", kBody, u"<head></head>t<p title=\"a</html><b>x\" c",
+                u"<head>" + boot() + u"</head>" + call(u"t<p title=\"a</html><b>x\" c")},
         PageRow{"NoTagsAtAll", kBody, u"Just text,\nno tags",
                 u"<html><head>" + boot() + u"</head>" + call(u"Just text,\nno tags")},
         PageRow{"HeaderElementFirstWithoutHead", kBody, u"<header>top</header><body>x</body>",
