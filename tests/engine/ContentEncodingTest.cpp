@@ -95,6 +95,11 @@ INSTANTIATE_TEST_SUITE_P(
                    call(u"a") + u"<script src=x><!--<script></script>--></script>" + call(u"b")},
         ScriptsRow{"InlineHoldingAnEscapedScript", u"<script >w('<!--<script></script>')</script>--></script>b",
                    call(u"<script >w('<!--<script></script>')</script>") + call(u"--></script>b")},
+        // The end tag may hold blanks or more before its ">"; what follows it is no longer the script's.
+        ScriptsRow{"EndTagWithABlank", u"a<script src=x.js></script >b</script>",
+                   call(u"a") + u"<script src=x.js></script >" + call(u"b</script>")},
+        ScriptsRow{"InlineEndTagWithAttributes", u"<script >f()</SCRIPT x=1>b",
+                   call(u"<script >f()</SCRIPT x=1>") + call(u"b")},
         ScriptsRow{"InATemplate", u"<template><script src=t.js></script></template>",
                    call(u"<template><script src=t.js></script></template>")},
         ScriptsRow{"NoTagEnd", u"a<script src=x", call(u"a<script src=x")},

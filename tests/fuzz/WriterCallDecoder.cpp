@@ -184,10 +184,12 @@ bool WriterCallDecoder::isExternalScript(std::u16string_view raw) {
     if (findNoCase(raw.substr(0, 8), u"<script ", 0) != 0 || gt == kNone) {
         return false;
     }
-    // The element ends at the first "</script>" after the script's text as the browser reads it ("<!--" and then
-    // "<script>" inside it make the next "</script>" part of the text).
-    const std::size_t close = findNoCase(raw, u"</script>", engine::scriptDataEnd(raw, gt + 1));
-    return close != kNone && close + 9 == raw.size() && findNoCase(raw.substr(0, gt), u"src=", 0) != kNone;
+    // The element ends with the end tag that ends the script's text as the browser reads it ("<!--" and then
+    // "<script>" inside it make the next "</script>" part of the text; the end tag may hold more before its ">").
+    const std::size_t close = engine::scriptDataEnd(raw, gt + 1);
+    const std::size_t closeEnd = close == raw.size() ? kNone : startTagEnd(raw.substr(close));
+    return closeEnd != kNone && close + closeEnd + 1 == raw.size() &&
+           findNoCase(raw.substr(0, gt), u"src=", 0) != kNone;
 }
 
 } // namespace quillora::fuzz
