@@ -67,6 +67,10 @@ void ConsoleReporter::pageWritten(const engine::FileEntry&, const std::string& o
     m_out << outputPath << m_pathEnd << std::flush;
 }
 
+void ConsoleReporter::pageProtectedInPart(const engine::FileEntry& entry, const engine::PageNotes& notes) {
+    printLines(entry.fullPath() + ": " + run::messages::protectedInPart(notes));
+}
+
 void ConsoleReporter::pageAlreadyProtected(const engine::FileEntry& entry) {
     printLines(run::messages::alreadyProtected(entry.fullPath()));
 }

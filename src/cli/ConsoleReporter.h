@@ -23,6 +23,7 @@ public:
     void scanning() override;
     void pagesFound(std::size_t found) override;
     void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override;
+    void pageProtectedInPart(const engine::FileEntry& entry, const engine::PageNotes& notes) override;
     void pageAlreadyProtected(const engine::FileEntry& entry) override;
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
     void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;

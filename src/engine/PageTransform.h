@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PageCharset.h"
+#include "PageNotes.h"
 #include "ProtectionOptions.h"
 
 #include <cstddef>
@@ -47,8 +48,8 @@ void TransformPage(std::u16string& text, const ProtectionOptions& options, std::
 
 /// The same for a page held in the units of its set; the protected page is appended to out.
 template <typename Unit>
-void TransformPage(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
-                   std::basic_string<Unit>& out);
+PageNotes TransformPage(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
+                        std::basic_string<Unit>& out);
 
 /// The frame tags of a page and their addresses.
 FrameScan ScanFrames(std::u16string_view text);

@@ -89,6 +89,7 @@ void PageCommitter::finish(RunSummary& summary) {
     summary.alreadyProtected += m_counts.alreadyProtected;
     summary.skipped += m_counts.skipped;
     summary.givenUp += m_counts.givenUp;
+    summary.protectedInPart += m_counts.protectedInPart;
     summary.otherFilesCopied += m_counts.otherFilesCopied;
     summary.otherFilesFailed += m_counts.otherFilesFailed;
     summary.notReached += m_counts.notReached;
@@ -285,6 +286,10 @@ void PageCommitter::report(Staged& staged) {
     case CommitItem::Kind::Write:
         ++m_counts.written;
         m_reporter.pageWritten(item.entry, item.outputPath);
+        if (item.notes.protectedInPart()) {
+            ++m_counts.protectedInPart;
+            m_reporter.pageProtectedInPart(item.entry, item.notes);
+        }
         break;
     case CommitItem::Kind::AlreadyProtected:
         ++m_counts.alreadyProtected;

@@ -36,6 +36,7 @@ struct CommitItem {
     std::string original;             // the bytes that were read, for the backup
     FileStatus sourceStatus;          // the backup keeps the page's owner, group and mode
     std::unique_ptr<LockedFile> lock; // held until the new text has its place
+    engine::PageNotes notes;          // what the protection left as it stands
 };
 
 /// Brings pages to the disk in groups and reports every page in the order it was handed in. Each group's new

@@ -108,7 +108,7 @@ std::error_code PageRewriter::rewrite(std::string_view bytes, const PageEncoding
         return error;
     out.clear();
     out.append(m_encoder.byteOrderMark());
-    engine::TransformPage(engine::PageParts<char>{page, m_headerBytes, notice, 0}, m_options, *charset, out);
+    m_notes = engine::TransformPage(engine::PageParts<char>{page, m_headerBytes, notice, 0}, m_options, *charset, out);
     return {};
 }
 
@@ -121,8 +121,8 @@ std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const PageE
         const DecodedCharset charset(encoding);
         const std::u16string notice = engine::NoticeComment(m_options);
         const std::size_t bytesBefore = CharsetSniffer::byteOrderMarkLength(encoding);
-        engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore}, m_options, charset,
-                              result);
+        m_notes = engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore}, m_options,
+                                        charset, result);
     }
     out.clear();
     if (const auto error = m_encoder.start(encoding))

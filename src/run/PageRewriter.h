@@ -37,6 +37,8 @@ public:
     std::error_code rewriteDecoded(std::string_view bytes, const PageEncoding& encoding, std::string& out);
 
     const std::u16string& header() const { return m_header; }
+    /// What the protection of the page last rewritten left as it stands.
+    const engine::PageNotes& notes() const { return m_notes; }
 
 private:
     const engine::PageCharset<char>* byteCharset(const PageEncoding& encoding) const;
@@ -46,6 +48,7 @@ private:
     std::u16string m_header;
     std::string m_headerBytes; // the header is ASCII, the same bytes in every set read as bytes
     PageEncoder m_encoder;
+    engine::PageNotes m_notes;
     mutable PageEncoding m_charsetEncoding;
     mutable std::unique_ptr<engine::PageCharset<char>> m_charset; // for m_charsetEncoding
 };

@@ -352,7 +352,10 @@ bool ProtectionRun::finishJob(PageJob& job) {
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
     }
-    if (m_encryptor != nullptr && !encrypted(job, out))
+    // An encrypted page hides all of it, whatever the mode left as it stands.
+    if (m_encryptor == nullptr)
+        job.notes = m_rewriter.notes();
+    else if (!encrypted(job, out))
         return false;
     return submitWrite(job, std::move(out));
 }
@@ -415,6 +418,7 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
     item.source = job.entry;
     item.entry = job.entry;
     item.outputPath = m_placement.GetOutputPath(item.entry);
+    item.notes = job.notes;
     const auto fail = [&](PageProblem::Step step, std::error_code error, const std::string& path) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {step, error, path});

@@ -58,6 +58,7 @@ private:
         std::size_t nextFrame = 0;
         bool frameFailed = false;
         int rereads = 0;
+        engine::PageNotes notes; // what its protection left as it stands
     };
 
     std::optional<RunRefusal> validate(const std::vector<SelectionEntry>& selection) const;

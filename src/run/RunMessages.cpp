@@ -18,6 +18,13 @@ std::string restoreFinished(const RunSummary& summary) {
     return filesRestored(summary.written);
 }
 
+std::string protectedInPart(const engine::PageNotes& notes) {
+    std::string text = "protected in part:";
+    if (notes.linksLeftAsTheyAre)
+        text += " links inside a template or an SVG or MathML drawing are left as they are";
+    return text;
+}
+
 std::string unableToAccessFile(std::string_view path) {
     std::string text = "Unable to Access File: ";
     text.append(path);

@@ -52,6 +52,8 @@ Message folderProblem(const PageProblem& problem);
 Message refusal(const RunRefusal& refusal);
 /// The status line of a page left as it was because it is protected already.
 std::string alreadyProtected(std::string_view path);
+/// What a page protected in part left as it stands: "protected in part: " and the reason.
+std::string protectedInPart(const engine::PageNotes& notes);
 /// The closing line of a copy run about the site's other files.
 std::string otherFilesCopied(std::size_t copied, std::size_t failed);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/FileEntry.h"
+#include "engine/PageNotes.h"
 
 #include <cstddef>
 #include <string>
@@ -48,6 +49,7 @@ struct RunSummary {
     std::size_t alreadyProtected = 0; // pages that carried the protection already and were left alone
     std::size_t skipped = 0;          // names that were not regular files, left alone
     std::size_t givenUp = 0;          // pages reported and not written
+    std::size_t protectedInPart = 0;  // pages written with something the mode hides left as it stands
     std::size_t otherFilesCopied = 0; // copy mode: the site's other files
     std::size_t otherFilesFailed = 0;
     bool stopped = false;                // asked to stop, the run left work undone
@@ -55,7 +57,8 @@ struct RunSummary {
     std::size_t otherFilesNotCopied = 0; // copy mode: other files a stopped run did not copy
 
     bool allDone() const {
-        return skipped == 0 && givenUp == 0 && otherFilesFailed == 0 && notReached == 0 && otherFilesNotCopied == 0;
+        return skipped == 0 && givenUp == 0 && otherFilesFailed == 0 && protectedInPart == 0 && notReached == 0 &&
+               otherFilesNotCopied == 0;
     }
 };
 
@@ -76,6 +79,11 @@ public:
     virtual void pagesFound(std::size_t found) { (void)found; }
     /// A page was written to outputPath; the entry names the output as the results list shows it.
     virtual void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) = 0;
+    /// The page just written is protected in part: the notes say what stayed as it stands.
+    virtual void pageProtectedInPart(const engine::FileEntry& entry, const engine::PageNotes& notes) {
+        (void)entry;
+        (void)notes;
+    }
     /// A page already carries the protection and was left as it is (its backup too); the entry names the page.
     virtual void pageAlreadyProtected(const engine::FileEntry& entry) = 0;
     /// A folder below a picked one could not be listed; the pages in it are not protected.

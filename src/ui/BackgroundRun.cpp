@@ -109,6 +109,9 @@ void BackgroundRun::deliver() {
         case Report::Kind::Listed:
             Q_EMIT fileListed(report.entry, report.text);
             break;
+        case Report::Kind::InPart:
+            Q_EMIT protectedInPart(report.entry, report.text);
+            break;
         case Report::Kind::AlreadyProtected:
             Q_EMIT alreadyProtected(report.entry);
             break;
@@ -153,6 +156,10 @@ void BackgroundRun::pagesFound(std::size_t found) {
 
 void BackgroundRun::pageWritten(const engine::FileEntry& entry, const std::string& outputPath) {
     collect({Report::Kind::Listed, selection::fromNativePath(outputPath), entry});
+}
+
+void BackgroundRun::pageProtectedInPart(const engine::FileEntry& entry, const engine::PageNotes& notes) {
+    collect({Report::Kind::InPart, QString::fromStdString(run::messages::protectedInPart(notes)), entry});
 }
 
 void BackgroundRun::pageAlreadyProtected(const engine::FileEntry& entry) {

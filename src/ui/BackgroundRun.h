@@ -41,6 +41,8 @@ Q_SIGNALS:
     void statusText(const QString& text);
     /// A page was written to outputPath; the entry names it as the results tree lists it.
     void fileListed(const engine::FileEntry& entry, const QString& outputPath);
+    /// The page just listed is protected in part; reason says what stayed as it stands.
+    void protectedInPart(const engine::FileEntry& entry, const QString& reason);
     /// A page was left as it was because it is protected already.
     void alreadyProtected(const engine::FileEntry& entry);
     /// A page was left as it was because the run was stopped before it.
@@ -57,9 +59,9 @@ Q_SIGNALS:
 
 private:
     struct Report {
-        enum class Kind { Status, Listed, AlreadyProtected, NotReached, Progress };
+        enum class Kind { Status, Listed, InPart, AlreadyProtected, NotReached, Progress };
         Kind kind;
-        QString text; // the status text, or the output path of a listed page
+        QString text; // the status text, the output path of a listed page, or why it is protected in part
         engine::FileEntry entry;
         std::size_t done = 0;
         std::size_t found = 0;
@@ -70,6 +72,7 @@ private:
     void scanning() override;
     void pagesFound(std::size_t found) override;
     void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override;
+    void pageProtectedInPart(const engine::FileEntry& entry, const engine::PageNotes& notes) override;
     void pageAlreadyProtected(const engine::FileEntry& entry) override;
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
     void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;

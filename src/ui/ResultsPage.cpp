@@ -50,6 +50,7 @@ QString countsLine(const run::RunSummary& summary, bool restore) {
         if (count > 0)
             parts << QStringLiteral("%1 %2").arg(count).arg(QLatin1String(what));
     };
+    add(summary.protectedInPart, "protected in part");
     add(summary.alreadyProtected, "already protected");
     add(summary.skipped, "skipped");
     add(summary.givenUp, "given up");
@@ -173,6 +174,14 @@ void ResultsPage::AddResultNode(const engine::FileEntry& entry, const QString& o
     m_written.append({entry, outputPath});
     ++m_fileNodes;
     lblResults->setText(QStringLiteral("The following %1 files have been protected").arg(m_fileNodes));
+}
+
+void ResultsPage::markProtectedInPart(const engine::FileEntry& entry, const QString& reason) {
+    (void)entry; // the run reports it right after the page's listing, which is the latest node
+    if (m_latest == nullptr)
+        return;
+    m_latest->setText(0, m_latest->text(0) + QStringLiteral("  (protected in part)"));
+    m_latest->setToolTip(0, reason);
 }
 
 void ResultsPage::addAlreadyProtectedNode(const engine::FileEntry& entry) {

@@ -32,6 +32,8 @@ public:
     void beginRun();
     /// Lists one file written to outputPath under its folder's node and updates the count.
     void AddResultNode(const engine::FileEntry& entry, const QString& outputPath);
+    /// Marks the page listed last as protected in part, with what stayed as it stands as its tooltip.
+    void markProtectedInPart(const engine::FileEntry& entry, const QString& reason);
     /// Lists a page that was left as it was because it is protected already.
     void addAlreadyProtectedNode(const engine::FileEntry& entry);
     /// Lists a page that could not be protected, with what went wrong.

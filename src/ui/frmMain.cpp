@@ -145,6 +145,7 @@ void frmMain::connectControls() {
     connect(m_run, &BackgroundRun::progress, resultsPage, &ResultsPage::setProgress);
     connect(m_run, &BackgroundRun::alreadyProtected, resultsPage, &ResultsPage::addAlreadyProtectedNode);
     connect(m_run, &BackgroundRun::notReached, resultsPage, &ResultsPage::addNotReachedNode);
+    connect(m_run, &BackgroundRun::protectedInPart, resultsPage, &ResultsPage::markProtectedInPart);
     connect(m_run, &BackgroundRun::pageFailed, this, &frmMain::pageFailed);
     connect(m_run, &BackgroundRun::folderFailed, this, &frmMain::folderFailed);
     connect(m_run, &BackgroundRun::otherFailed, this, &frmMain::otherFailed);

@@ -50,6 +50,16 @@ TEST(ConsoleReporter, EveryMessageAboutAPageNamesThePageOnOneLine) {
     EXPECT_EQ(console.out.str(), "");
 }
 
+TEST(ConsoleReporter, APageProtectedInPartIsNamedWithWhatStayedAsItStands) {
+    Console console;
+    ConsoleReporter reporter(console.out, console.err, false, true);
+    reporter.pageWritten({"/sub/a.htm", "/out"}, "/out/sub/a.htm");
+    reporter.pageProtectedInPart({"/sub/a.htm", "/out"}, engine::PageNotes{true});
+    EXPECT_EQ(console.out.str(), "/out/sub/a.htm\n");
+    EXPECT_EQ(console.err.str(), "quillora-cli: /out/sub/a.htm: protected in part: links inside a template or an SVG "
+                                 "or MathML drawing are left as they are\n");
+}
+
 TEST(ConsoleReporter, WrittenPagesGoToStandardOutputInOrderWithTheChosenEnd) {
     Console lines;
     ConsoleReporter byLine(lines.out, lines.err, false, false);

@@ -24,7 +24,7 @@ void modelEmailLinks(std::u16string& text) {
         if (m == kNotFound) {
             return;
         }
-        MarkupScanner scanner(text);
+        MarkupScanner scanner(text, MarkupScanner::Noscript::Markup);
         const std::size_t a = scanner.rfind("<a ", m);
         if (a == kNotFound) {
             pos = m + 7;
@@ -40,7 +40,7 @@ void modelEmailLinks(std::u16string& text) {
 
 void modelAllLinks(std::u16string& text) {
     for (std::size_t pos = 0;;) {
-        MarkupScanner scanner(text);
+        MarkupScanner scanner(text, MarkupScanner::Noscript::Markup);
         const std::size_t a = scanner.find("<a ", pos);
         const std::size_t e = a == kNotFound ? kNotFound : scanner.find("</a>", a);
         if (e == kNotFound) {
@@ -50,27 +50,60 @@ void modelAllLinks(std::u16string& text) {
     }
 }
 
+// What the browser shows in the body from `from` up to `to` (text, or an element that is not head material) is
+// hidden from its first such place.
+bool modelHideShown(std::u16string& text, std::size_t from, std::size_t to, std::size_t& pos) {
+    MarkupScanner scanner(text);
+    const std::size_t shown = scanner.firstShown(from, to);
+    if (shown == kNotFound) {
+        return false;
+    }
+    modelReplace(text, shown, to, pos);
+    return true;
+}
+
 void modelBodies(std::u16string& text) {
+    std::size_t done = 0; // the text before it is what it will be
     for (std::size_t pos = 0;;) {
         MarkupScanner scanner(text);
         const std::size_t b = scanner.find("<body", pos, true);
         const std::size_t gt = b == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, b);
         if (gt == kNotFound) {
-            return;
+            break;
+        }
+        if (modelHideShown(text, done, b, done)) {
+            pos = done; // the body tag now stands there
+            continue;
         }
         const std::size_t close = scanner.find("</body>", gt + 1);
         if (close == kNotFound) {
             // Without its end tag the body runs to "</html>", or to the end of the text, and is the last.
             const std::size_t html = scanner.find("</html", gt + 1, true);
-            modelReplace(text, gt + 1, html == kNotFound ? text.size() : html, pos);
-            return;
+            modelReplace(text, gt + 1, html == kNotFound ? text.size() : html, done);
+            break;
         }
         modelReplace(text, gt + 1, close, pos);
+        done = pos;
     }
+    // What follows (or a page without a body tag) shows in the body too, up to an "</html>" that nothing shown
+    // follows.
+    MarkupScanner scanner(text);
+    const std::size_t shown = scanner.firstShown(done, text.size());
+    const std::size_t html = shown == kNotFound ? kNotFound : scanner.find("</html", shown, true);
+    const bool htmlEnds = html != kNotFound && scanner.firstShown(html, text.size()) == kNotFound;
+    modelHideShown(text, done, htmlEnds ? html : text.size(), done);
 }
 
 std::size_t modelDoctype(std::u16string_view text) {
-    const std::size_t start = text.find_first_not_of(u" \t\r\n");
+    std::size_t start = text.find_first_not_of(u" \t\r\n");
+    // Comments before it: closed by "-->" or "--!>" (an empty "<!-->" or "<!--->" closes at once).
+    while (start != std::u16string_view::npos && text.substr(start, 4) == u"<!--") {
+        std::size_t close = text.find(u"-->", start + 2);
+        close = close == std::u16string_view::npos ? text.size() : close + 3;
+        const std::size_t bang = text.find(u"--!>", start + 4);
+        close = std::min(close, bang == std::u16string_view::npos ? text.size() : bang + 4);
+        start = text.find_first_not_of(u" \t\r\n", close);
+    }
     if (start == std::u16string_view::npos || !matchesAt(text, u"<!doctype", start)) {
         return 0;
     }
@@ -186,6 +219,8 @@ const std::u16string kFragments[] = {
     u"<!DOCTYPE html>",
     u"<textarea>",
     u"</textarea>",
+    u"<noscript>",
+    u"</noscript>",
     u"<a\n",
     u"<meta charset=x>",
     u">",

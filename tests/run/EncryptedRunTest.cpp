@@ -57,6 +57,16 @@ TEST_F(EncryptedRunTest, EveryPageBecomesAnUnlockPageWithNothingOfThePageOrThePa
         << "the unlock page keeps the original's title";
 }
 
+TEST_F(EncryptedRunTest, LinksInADrawingAreEncryptedWithTheRestOfThePage) {
+    temp.write("site/a.htm", page("Map", "<svg><a href=\"mailto:map@example.com\"><text>Map</text></a></svg>"));
+    options.encryptionMode = engine::EncryptionMode::EmailLinks;
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_EQ(summary.protectedInPart, 0u);
+    EXPECT_TRUE(summary.allDone());
+    EXPECT_EQ(readBytes(temp / "site/a.htm").find("map@example.com"), std::string::npos);
+}
+
 TEST_F(EncryptedRunTest, AFramesetStaysAsItIsAndItsFramePagesAreEncrypted) {
     const std::string frameset = "<html><frameset><frame src=\"menu.htm\"></frameset></html>";
     temp.write("site/index.htm", frameset);

@@ -57,6 +57,9 @@ public:
         outputs.push_back(outputPath);
         events.push_back("written " + outputPath);
     }
+    void pageProtectedInPart(const engine::FileEntry& entry, const engine::PageNotes& notes) override {
+        events.push_back("in part " + entry.fullPath() + ": " + messages::protectedInPart(notes));
+    }
     void pageAlreadyProtected(const engine::FileEntry& entry) override {
         alreadyProtected.push_back(entry.fullPath());
         events.push_back("already " + entry.fullPath());

@@ -71,6 +71,25 @@ TEST_F(BackgroundRunTest, ListsFolderAndFileNodesWithTheCount) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
+TEST_F(BackgroundRunTest, APageProtectedInPartIsMarkedWithWhatStayedAsItStands) {
+    site.writeFile(QStringLiteral("site/team.htm"),
+                   "<html><head></head><body><template><a href=\"m.htm\">M</a></template><a href=x.htm>X</a></body>"
+                   "</html>");
+    site.writeFile(QStringLiteral("site/index.htm"), kPage);
+    pickFolder(site.filePath(QStringLiteral("site")));
+    chooseNewProtectedFiles();
+    goToPage(3);
+    window.encryptionPage->optProtect[1]->setChecked(true);
+
+    ASSERT_TRUE(protect());
+
+    const QTreeWidgetItem* folder = results()->topLevelItem(0);
+    EXPECT_EQ(childTexts(folder), (QStringList{"/protected_index.htm", "/protected_team.htm  (protected in part)"}));
+    EXPECT_EQ(folder->child(1)->toolTip(0), QStringLiteral("protected in part: links inside a template or an SVG or "
+                                                           "MathML drawing are left as they are"));
+    EXPECT_TRUE(folder->child(0)->toolTip(0).isEmpty());
+}
+
 TEST_F(BackgroundRunTest, ButtonsRestUntilTheRunEnds) {
     site.writeFile(QStringLiteral("site/index.htm"), kPage);
     pickFolder(site.filePath(QStringLiteral("site")));

@@ -42,6 +42,17 @@ protected:
     ui::ResultsPage* page = nullptr;
 };
 
+TEST_F(ResultsPageTest, APageProtectedInPartSaysSoWithTheReasonAsItsTooltip) {
+    page->beginRun();
+    page->AddResultNode({"index.htm", "/web/"}, "/web/index.htm");
+    page->AddResultNode({"team.htm", "/web/"}, "/web/team.htm");
+    page->markProtectedInPart({"team.htm", "/web/"}, QStringLiteral("protected in part: why"));
+    EXPECT_EQ(fileNode(0)->text(0), QStringLiteral("index.htm"));
+    EXPECT_EQ(fileNode(1)->text(0), QStringLiteral("team.htm  (protected in part)"));
+    EXPECT_EQ(fileNode(1)->toolTip(0), QStringLiteral("protected in part: why"));
+    EXPECT_EQ(fileNode(1)->data(0, selection::kPathRole).toString(), QStringLiteral("/web/team.htm"));
+}
+
 TEST_F(ResultsPageTest, OpenFolderAndViewPageNeedASelectedNode) {
     EXPECT_EQ(page->cmdOpenFolder->text(), QStringLiteral("&Open Folder"));
     EXPECT_FALSE(page->cmdOpenFolder->isEnabled());

@@ -14,13 +14,6 @@ const isAscii = (bytes) => bytes.every((b) => b < 0x80);
 
 export const kExceptions = [
     {
-        // Body mode hides what stands between a body tag and its end tag. A page that has no body tag (its
-        // body is implied) therefore keeps all its text readable; that is how the mode is defined.
-        name: 'body-mode-without-body-tag',
-        aspects: ['readable'],
-        applies: (c) => c.mode === 'body' && !/<body/i.test(c.originalSource),
-    },
-    {
         // "Break out of frames" makes every protected page load itself as the top page when it finds itself
         // in a frame. The frameset itself stays unchanged, so its frame pages take over the window: the
         // protected frameset ends up showing one of its frame pages, which is what the script is for.
