@@ -1,4 +1,5 @@
 #include "run/PosixFileSystem.h"
+#include "run/TemporaryNames.h"
 
 #include "RunTestSupport.h"
 
@@ -65,7 +66,7 @@ TEST_F(PosixFileSystemTest, StatusTellsReadOnlyFilesAndLinks) {
 TEST_F(PosixFileSystemTest, TemporaryFilesAreHiddenAndNeverPages) {
     std::unique_ptr<OutputFile> file;
     std::string tempPath;
-    ASSERT_FALSE(fs.createTempFile(temp.path(), "index.htm", file, tempPath));
+    ASSERT_FALSE(fs.createTempFile(temp.path(), "index.htm", std::nullopt, file, tempPath));
     const std::string name = std::filesystem::path(tempPath).filename().string();
     EXPECT_TRUE(name.starts_with(".index.htm"));
     EXPECT_FALSE(name.ends_with(".htm") || name.ends_with(".html"));
