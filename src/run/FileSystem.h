@@ -114,7 +114,8 @@ public:
     /// Puts the file at from (moving) in to's place in one step, but only while to still holds the file expected there
     /// (std::nullopt: no file at all); the name from, which then holds what to held, is removed. When to holds
     /// another file (a user's editor saved over it meanwhile, a link was put there), that file stays where it is and
-    /// RunError::ChangedDuringRun is returned; from keeps moving. Names are compared without following links.
+    /// RunError::ChangedDuringRun is returned; from keeps what it held (moving, unless another program put a file
+    /// there too). Names are compared without following links.
     virtual std::error_code replaceChecked(const std::string& from, const FileIdentity& moving, const std::string& to,
                                            std::optional<FileIdentity> expected) = 0;
     virtual std::error_code removeFile(const std::string& path) = 0;

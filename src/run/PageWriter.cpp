@@ -1,5 +1,6 @@
 #include "PageWriter.h"
 
+#include "ErrorNumbers.h"
 #include "engine/Paths.h"
 
 #include <utility>
@@ -108,6 +109,12 @@ std::error_code PageWriter::place(Pending& pending, FileIdentity& written) {
     const auto error = pending.replacing.checked ? m_fs.replaceChecked(pending.tempPath, pending.identity,
                                                                        pending.target, pending.replacing.expected)
                                                  : m_fs.renameFile(pending.tempPath, pending.target);
+    if (error == RunError::ChangedDuringRun) {
+        // Only the run's own file goes with the temporary name: a file another program put there stays.
+        FileStatus there;
+        if (m_fs.status(pending.tempPath, there) || there.isSymlink || there.identity != pending.identity)
+            pending.tempPath.clear();
+    }
     if (error)
         return error;
     written = pending.identity;

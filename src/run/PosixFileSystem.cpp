@@ -497,16 +497,6 @@ std::error_code replaceLooked(const AtPath& source, const AtPath& target, const 
     return {};
 }
 
-// What another program put at the target goes back there. Had it saved again while the run's file held the name
-// (replacing that file), its later save is what it meant to leave: that one takes the name.
-void swapBack(const AtPath& source, const AtPath& target, const FileIdentity& moving) {
-    std::error_code error;
-    if (!exchangeNames(source, target, error))
-        return;
-    FileIdentity back;
-    if (identityAt(source, back) && back != moving)
-        (void)::renameat(source.dir(), source.name(), target.dir(), target.name());
-}
 
 } // namespace
 
@@ -699,7 +689,8 @@ std::error_code PosixFileSystem::replaceChecked(const std::string& from, const F
         (void)::unlinkat(source.dir(), source.name(), 0);
         return {};
     }
-    swapBack(source, target, moving);
+    // What another program put at either name goes back where it was.
+    (void)exchangeNames(source, target, error);
     return RunError::ChangedDuringRun;
 }
 

@@ -84,14 +84,20 @@ void RestoreRun::restorePage(const engine::FileEntry& entry, RunSummary& summary
     if (!CarriesProtection(bytes))
         return; // an original already, or a page this program never protected
     // A backup is a file this program made: a link in its place (put there to have any file moved over the page) is
-    // refused, and so is one put there after this look, when the backup takes the page's place.
+    // refused, and so is one put there after this look, when the backup takes the page's place. The backup is held
+    // open meanwhile, so that its identity stays its own.
     FileStatus backupStatus;
     std::error_code backupError = m_fs.status(backup, backupStatus);
-    if (backupStatus.isSymlink)
+    std::unique_ptr<LockedFile> held;
+    if (!backupError && backupStatus.isFolder)
+        backupError = std::make_error_code(std::errc::is_a_directory);
+    if (!backupError && !backupStatus.isSymlink)
+        backupError = m_fs.openLocked(backup, std::chrono::milliseconds(0), held);
+    if (backupStatus.isSymlink || (held != nullptr && held->status().isSymlink))
         return giveUp(PageProblem::Step::Backup, RunError::BackupIsALink, backup);
     std::string original;
     if (!backupError)
-        backupError = m_fs.readFile(backup, original);
+        backupError = held->read(original);
     if (backupError == std::errc::no_such_file_or_directory)
         return giveUp(PageProblem::Step::Backup, RunError::NoBackup, backup);
     if (backupError)
@@ -103,7 +109,7 @@ void RestoreRun::restorePage(const engine::FileEntry& entry, RunSummary& summary
     if (locked->status().isSymlink && m_fs.canonicalPath(page, target))
         target = page;
     if (const auto replaceError =
-            m_fs.replaceChecked(backup, backupStatus.identity, target, locked->status().identity))
+            m_fs.replaceChecked(backup, held->status().identity, target, locked->status().identity))
         return giveUp(PageProblem::Step::Write, replaceError, page);
     ++summary.written;
     restored.push_back(page);
