@@ -49,8 +49,8 @@ int CommandLine::run(int argc, const char* const* argv) {
     ConsoleReporter reporter(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
     reporter.setRestoring(request.restore);
     run::PosixFileSystem fileSystem;
-    const run::RunSummary summary = request.restore ? restore(request, reporter, fileSystem)
-                                                    : protect(request, reporter, fileSystem);
+    const run::RunSummary summary =
+        request.restore ? restore(request, reporter, fileSystem) : protect(request, reporter, fileSystem);
     reporter.finish();
     if (summary.outcome != run::RunSummary::Outcome::Ran)
         return kExitUsage;

@@ -26,8 +26,7 @@ void release(std::string& bytes) {
 
 /// True when the page's new text takes the name of the very file that was read (its own place, not a copy's).
 bool replacesWhatWasRead(const CommitItem& page) {
-    return page.lock != nullptr && page.output.exists &&
-           page.lock->status().identity == page.output.existing.identity;
+    return page.lock != nullptr && page.output.exists && page.lock->status().identity == page.output.existing.identity;
 }
 
 } // namespace
@@ -59,8 +58,7 @@ void PageCommitter::submit(CommitItem item) {
     std::unique_lock lock(m_mutex);
     // One item is always taken, however large: a page bigger than the queue still goes through.
     m_changed.wait(lock, [&] {
-        return m_queue.empty() ||
-               (m_queue.size() < m_pagesInFlight && m_queuedBytes + bytesOf(item) <= kQueueBytes);
+        return m_queue.empty() || (m_queue.size() < m_pagesInFlight && m_queuedBytes + bytesOf(item) <= kQueueBytes);
     });
     m_queuedBytes += bytesOf(item);
     m_queue.push_back(std::move(item));
@@ -161,12 +159,10 @@ void PageCommitter::stage(CommitItem item) {
         sweepFolderOf(page.output.path);
         m_groupBytes += bytesOf(page);
         // The page's own place is taken only while it still holds the file that was read.
-        const auto replacing = replacesWhatWasRead(page)
-                                   ? Replacing::only(page.lock->status().identity)
-                                   : Replacing{};
-        if (const auto error = m_writer.stage(page.output.path, page.bytes,
-                                              page.output.exists ? &page.output.existing : nullptr, staged.page,
-                                              replacing)) {
+        const auto replacing = replacesWhatWasRead(page) ? Replacing::only(page.lock->status().identity) : Replacing{};
+        if (const auto error =
+                m_writer.stage(page.output.path, page.bytes, page.output.exists ? &page.output.existing : nullptr,
+                               staged.page, replacing)) {
             giveUp(staged, PageProblem::Step::Write, error, page.outputPath);
         } else if (!page.backupPath.empty()) {
             if (const auto backupError = stageBackup(page, staged.backup))

@@ -33,10 +33,11 @@ struct CommitItem {
     std::string outputPath;           // as the results list shows it
     PageWriter::Target output;        // where the bytes go
     std::string backupPath;           // empty: no backup
-    std::optional<FileIdentity> backupSeen; // what the backup's name held when the run looked (none: nothing)
     std::string original;             // the bytes that were read, for the backup
     FileStatus sourceStatus;          // the backup keeps the page's owner, group and mode
     std::unique_ptr<LockedFile> lock; // held until the new text has its place
+    // What the backup's name held when the run looked (none: nothing).
+    std::optional<FileIdentity> backupSeen;
 };
 
 /// Brings pages to the disk in groups and reports every page in the order it was handed in. Each group's new

@@ -497,11 +497,10 @@ std::error_code replaceLooked(const AtPath& source, const AtPath& target, const 
     return {};
 }
 
-
 } // namespace
 
 std::error_code PosixFileSystem::openLocked(const std::string& path, std::chrono::milliseconds wait,
-                                           std::unique_ptr<LockedFile>& file) {
+                                            std::unique_ptr<LockedFile>& file) {
     const AtPath at(path);
     if (at.error())
         return at.error();

@@ -44,12 +44,12 @@ protected:
         std::error_code error;
         for (auto it = fs::recursive_directory_iterator(m_root, error); !error && it != fs::end(it);
              it.increment(error))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, error);
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow,
+                            error);
         fs::remove_all(m_root, error);
     }
     CliOutcome run(const std::vector<std::string>& arguments, int boundSeconds = 30, long openFiles = 0) const {
-        const CliOutcome outcome =
-            CliProcess::run(arguments, seconds(boundSeconds), m_root.string(), -1, openFiles);
+        const CliOutcome outcome = CliProcess::run(arguments, seconds(boundSeconds), m_root.string(), -1, openFiles);
         EXPECT_FALSE(outcome.timedOut) << "no end within " << boundSeconds * kSlowdown << " s";
         return outcome;
     }
@@ -154,17 +154,30 @@ INSTANTIATE_TEST_SUITE_P(
     Modes, PlantedLinks,
     testing::Values(
         NewName{"TheBackupOfTheDefaultRun", {}, "site/a.htm.bak", "", "The backup is a symbolic link", "site/b.htm"},
-        NewName{"TheBackupOfAPageWithASecondName", {}, "site/a.htm.bak", "", "The backup is a symbolic link",
-                "site/b.htm", true},
+        NewName{"TheBackupOfAPageWithASecondName",
+                {},
+                "site/a.htm.bak",
+                "",
+                "The backup is a symbolic link",
+                "site/b.htm",
+                true},
         NewName{"TheBackupOfAnEncryptedRun",
                 {"--encrypt", "--password", "open sesame"},
                 "site/a.htm.bak",
                 "",
                 "The backup is a symbolic link",
                 "site/b.htm"},
-        NewName{"TheNewFileBesideThePage", {"--beside"}, "site/protected_a.htm", "", "The output is a symbolic link",
+        NewName{"TheNewFileBesideThePage",
+                {"--beside"},
+                "site/protected_a.htm",
+                "",
+                "The output is a symbolic link",
                 "site/protected_b.htm"},
-        NewName{"ThePageInTheCopy", {"--copy-to", "out"}, "out/a.htm", "out/a.htm", "The output is a symbolic link",
+        NewName{"ThePageInTheCopy",
+                {"--copy-to", "out"},
+                "out/a.htm",
+                "out/a.htm",
+                "The output is a symbolic link",
                 "out/b.htm"}),
     [](const auto& info) { return std::string(info.param.name); });
 

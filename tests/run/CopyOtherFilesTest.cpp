@@ -98,16 +98,11 @@ TEST_F(CopyOtherFilesTest, BackupsOfPagesAndTheRunsTemporaryFilesStayBehind) {
         bool copied;
     };
     const Name names[] = {
-        {"a.htm.bak", false},
-        {"sub/b.html.bak", false},
-        {".c.htm.~abcd1234~", true},
-        {".logo.png.~0a1b2c3d~", true},
-        {".notes.~20240101~", true},
-        {".c.htm.~abcd1234abcd1234~", true},
-        {"notes.bak", true},
-        {"UPPER.HTM", true},
-        {"a.htm.bak.txt", true},
-        {".hidden/inside.txt", true},
+        {"a.htm.bak", false},        {"sub/b.html.bak", false},
+        {".c.htm.~abcd1234~", true}, {".logo.png.~0a1b2c3d~", true},
+        {".notes.~20240101~", true}, {".c.htm.~abcd1234abcd1234~", true},
+        {"notes.bak", true},         {"UPPER.HTM", true},
+        {"a.htm.bak.txt", true},     {".hidden/inside.txt", true},
         {".~abcd1234~", true},
     };
     temp.write("site/a.htm", kPage);

@@ -116,7 +116,8 @@ TEST_F(FolderScanTest, AnExcludedFolderIsNotScannedButItsPagesAreListedApart) {
     std::string base;
     scan.ScanFolder(temp.path(), list, base);
     const std::string& t = temp.path();
-    EXPECT_EQ(entriesOf(list), (std::vector<std::string>{t + "|/.htm", t + "|/a.htm", t + "|/c.html", t + "|/zz/g.htm"}));
+    EXPECT_EQ(entriesOf(list),
+              (std::vector<std::string>{t + "|/.htm", t + "|/a.htm", t + "|/c.html", t + "|/zz/g.htm"}));
     std::vector<std::string> apart;
     for (const auto& page : leftOut)
         apart.push_back(page.Folder + "|" + page.Name);

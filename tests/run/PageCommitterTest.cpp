@@ -36,10 +36,10 @@ enum class Backups { OwnFile, Copied, None };
 
 struct SaveMoment {
     const char* name;
-    Step step;             // the save comes at the first call of this step that names pathPart
-    const char* pathPart;  // below the site
-    int nth;               // which matching call
-    bool backupPlaced;     // the page's backup was in its place before the save was seen
+    Step step;            // the save comes at the first call of this step that names pathPart
+    const char* pathPart; // below the site
+    int nth;              // which matching call
+    bool backupPlaced;    // the page's backup was in its place before the save was seen
     Backups backups;
 };
 
@@ -81,7 +81,8 @@ TEST_P(SavedDuringTheRun, ThePageIsLeftAsTheUserSavedItAndReported) {
     options.makeBackups = row.backups != Backups::None;
     if (row.backups == Backups::Copied)
         fs::create_hard_link(page, temp / "b-elsewhere.htm"); // a second name: the backup is a copy
-    disk.actAt(row.step, [&] { saveAsAnEditorDoes(page, kSaved); }, row.nth, temp / ("site/" + std::string(row.pathPart)));
+    disk.actAt(
+        row.step, [&] { saveAsAnEditorDoes(page, kSaved); }, row.nth, temp / ("site/" + std::string(row.pathPart)));
 
     const RunSummary summary = run();
 
@@ -142,7 +143,8 @@ TEST_F(PageCommitterTest, ALinkPutWhereTheBackupGoesMeanwhileIsNeitherFollowedNo
             fs::create_hard_link(page, temp / "b-elsewhere.htm");
         const std::string victim = temp.write("victim.txt", "victim");
         test::FaultyFileSystem planting;
-        planting.actAt(Step::Sync, [&] { fs::create_symlink("../victim.txt", page + ".bak"); }, 1, temp.path());
+        planting.actAt(
+            Step::Sync, [&] { fs::create_symlink("../victim.txt", page + ".bak"); }, 1, temp.path());
         reporter = {};
         ProtectionRun(options, reporter, planting).ProtectFiles({{page, false}});
 

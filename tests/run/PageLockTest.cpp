@@ -36,9 +36,7 @@ protected:
         if (m_holder >= 0)
             ::close(m_holder);
     }
-    std::error_code open(const LockWait& wait) {
-        return OpenPageWaiting(disk, reporter, {page, {}}, page, wait, file);
-    }
+    std::error_code open(const LockWait& wait) { return OpenPageWaiting(disk, reporter, {page, {}}, page, wait, file); }
 
     test::TempFolder temp;
     std::string page;

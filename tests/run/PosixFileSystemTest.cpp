@@ -1,9 +1,8 @@
 #include "run/PosixFileSystem.h"
-#include "run/TemporaryNames.h"
 
 #include "RunTestSupport.h"
-
 #include "run/ErrorNumbers.h"
+#include "run/TemporaryNames.h"
 
 #include <cerrno>
 #include <climits>
@@ -276,8 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
     Names, ReplaceChecked,
     testing::Values(
         Meanwhile{"TheNameHoldsWhatWasSeen", true, [](auto&, auto&) {}, true, "new"},
-        Meanwhile{"AnEditorSavedMeanwhile", true, [](const auto& to, auto&) { saveOver(to, "saved"); }, false,
-                  "saved"},
+        Meanwhile{"AnEditorSavedMeanwhile", true, [](const auto& to, auto&) { saveOver(to, "saved"); }, false, "saved"},
         Meanwhile{"ALinkWasPutThere", true,
                   [](const auto& to, const auto& victim) {
                       fs::remove(to);

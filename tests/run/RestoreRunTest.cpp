@@ -176,7 +176,8 @@ TEST_F(RestoreRunTest, ALinkPutInTheBackupsPlaceMeanwhileIsNeverMovedOverThePage
     const std::string page = temp / "site/a.htm";
     const std::string notes = temp.write("notes.txt", "notes");
     const std::string protectedBytes = readBytes(page);
-    disk.actAt(Step::Replace, [&] { plantLink(page, notes); }, 1, page);
+    disk.actAt(
+        Step::Replace, [&] { plantLink(page, notes); }, 1, page);
 
     const auto summary = restore({folder("site")});
 

@@ -183,7 +183,7 @@ std::error_code FaultyFileSystem::fault(Step step, const std::string& path) {
 }
 
 std::error_code FaultyFileSystem::openLocked(const std::string& path, std::chrono::milliseconds wait,
-                                            std::unique_ptr<LockedFile>& file) {
+                                             std::unique_ptr<LockedFile>& file) {
     if (auto error = fault(Step::OpenLocked, path))
         return error;
     std::unique_ptr<LockedFile> real;
@@ -228,8 +228,8 @@ std::error_code FaultyFileSystem::createFolder(const std::string& path) {
 }
 
 std::error_code FaultyFileSystem::createTempFile(const std::string& folder, std::string_view nameHint,
-                                                 std::optional<FileIdentity> partner,
-                                                 std::unique_ptr<OutputFile>& file, std::string& tempPath) {
+                                                 std::optional<FileIdentity> partner, std::unique_ptr<OutputFile>& file,
+                                                 std::string& tempPath) {
     const std::string target = (std::filesystem::path(folder) / nameHint).lexically_normal().string();
     if (auto error = fault(Step::CreateTemp, target))
         return error;

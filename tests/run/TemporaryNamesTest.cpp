@@ -27,13 +27,13 @@ TEST(TemporaryNames, TheSameFileAndHintGiveTheSameNameInEveryRun) {
 
 TEST(TemporaryNames, NamesAUserPicksAreNeverProved) {
     const char* const names[] = {
-        ".notes.~20240101~",           // a dated note
-        ".draft.htm.~backup01~",       // a user's own backup
-        ".a.htm.~k1ll3d00k1ll3d00~",   // the run's shape, codes made up
-        ".a.htm.~0000000000000000~",   // likewise
-        "a.htm.~abcdefgh12345678~",    // not hidden
-        ".a.htm.~ABCDEFGH12345678~",   // capitals are no code
-        ".a.htm.~abcdefgh12345678",    // unfinished
+        ".notes.~20240101~",         // a dated note
+        ".draft.htm.~backup01~",     // a user's own backup
+        ".a.htm.~k1ll3d00k1ll3d00~", // the run's shape, codes made up
+        ".a.htm.~0000000000000000~", // likewise
+        "a.htm.~abcdefgh12345678~",  // not hidden
+        ".a.htm.~ABCDEFGH12345678~", // capitals are no code
+        ".a.htm.~abcdefgh12345678",  // unfinished
         "",
         ".~",
     };
