@@ -127,7 +127,9 @@ std::string pickedPath(const std::string& path) {
     if (head.empty())
         return absolute.lexically_normal().string();
     const fs::path resolved = fs::canonical(head, error);
-    return error ? absolute.string() : (resolved / rest).lexically_normal().string();
+    if (error)
+        return absolute.string();
+    return rest.empty() ? resolved.string() : (resolved / rest).lexically_normal().string();
 }
 
 } // namespace

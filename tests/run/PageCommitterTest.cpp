@@ -73,9 +73,9 @@ protected:
     test::FaultyFileSystem disk;
 };
 
-class SavedDuringTheRun : public PageCommitterTest, public ::testing::WithParamInterface<SaveMoment> {};
+class PageCommitterSavedDuringTheRun : public PageCommitterTest, public ::testing::WithParamInterface<SaveMoment> {};
 
-TEST_P(SavedDuringTheRun, ThePageIsLeftAsTheUserSavedItAndReported) {
+TEST_P(PageCommitterSavedDuringTheRun, ThePageIsLeftAsTheUserSavedItAndReported) {
     const SaveMoment& row = GetParam();
     const std::string page = temp / "site/b.htm";
     options.makeBackups = row.backups != Backups::None;
@@ -117,7 +117,7 @@ TEST_P(SavedDuringTheRun, ThePageIsLeftAsTheUserSavedItAndReported) {
 }
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Moments, SavedDuringTheRun, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Moments, PageCommitterSavedDuringTheRun, ::testing::Values(
     // Seen before the backup takes its name: nothing of the page's is touched.
     SaveMoment{"WhileTheGroupIsFlushed", Step::Sync, "", 1, false, Backups::OwnFile},
     SaveMoment{"WhileTheGroupIsFlushedWithACopiedBackup", Step::Sync, "", 1, false, Backups::Copied},
