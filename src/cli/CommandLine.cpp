@@ -13,6 +13,22 @@ namespace quillora::cli {
 CommandLine::CommandLine(std::ostream& out, std::ostream& err, bool errIsTerminal)
     : m_out(out), m_err(err), m_errIsTerminal(errIsTerminal) {}
 
+namespace {
+
+run::RunSummary restore(const CommandLineRequest& request, run::RunReporter& reporter, run::FileSystem& fileSystem) {
+    run::RestoreRun restoring(reporter, fileSystem);
+    restoring.setLockWait(request.lockWait);
+    return restoring.Restore(request.selection);
+}
+
+run::RunSummary protect(const CommandLineRequest& request, run::RunReporter& reporter, run::FileSystem& fileSystem) {
+    run::ProtectionRun protecting(request.options, reporter, fileSystem);
+    protecting.setLockWait(request.lockWait);
+    return protecting.ProtectFiles(request.selection);
+}
+
+} // namespace
+
 int CommandLine::run(int argc, const char* const* argv) {
     CommandLineOptions options;
     std::string text;
@@ -34,8 +50,7 @@ int CommandLine::run(int argc, const char* const* argv) {
     reporter.setRestoring(request.restore);
     run::PosixFileSystem fileSystem;
     const run::RunSummary summary =
-        request.restore ? run::RestoreRun(reporter, fileSystem).Restore(request.selection)
-                        : run::ProtectionRun(request.options, reporter, fileSystem).ProtectFiles(request.selection);
+        request.restore ? restore(request, reporter, fileSystem) : protect(request, reporter, fileSystem);
     reporter.finish();
     if (summary.outcome != run::RunSummary::Outcome::Ran)
         return kExitUsage;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ProtectionOptions.h"
+#include "run/PageLock.h"
 #include "run/SelectionEntry.h"
 
 #include <array>
@@ -22,6 +23,7 @@ struct CommandLineRequest {
     bool quiet = false;
     bool print0 = false;
     bool restore = false; // put the originals back instead of protecting
+    run::LockWait lockWait;
 };
 
 /// The options of quillora-cli, declared on a CLI11 application and turned into a request once parsed.
@@ -57,6 +59,7 @@ private:
     std::string m_wrongPassword;
     std::u16string m_encryptionPassword;
     int m_rememberDays = 0;
+    int m_lockWaitSeconds = 60;
     bool m_encrypt = false;
     bool m_overwrite = false;
     bool m_beside = false;

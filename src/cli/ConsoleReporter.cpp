@@ -88,6 +88,11 @@ void ConsoleReporter::pageGivenUp(const engine::FileEntry& entry, const run::Pag
     printLines(aboutFile(entry.fullPath(), problem));
 }
 
+void ConsoleReporter::waitingForPage(const engine::FileEntry& entry, std::chrono::seconds bound) {
+    // Said even in a quiet run: a run that waits without a word looks hung.
+    printLines(run::messages::waitingForLockedPage(entry.fullPath(), bound));
+}
+
 void ConsoleReporter::otherFileFailed(const std::string& path, const run::PageProblem& problem) {
     printLines(aboutFile(path, problem));
 }

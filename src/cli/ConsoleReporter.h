@@ -28,6 +28,7 @@ public:
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
     void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;
     void pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) override;
+    void waitingForPage(const engine::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
     void runFinished(const run::RunSummary& summary) override;

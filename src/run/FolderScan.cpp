@@ -1,6 +1,7 @@
 #include "FolderScan.h"
 
 #include "FileHelpers.h"
+#include "TemporaryNames.h"
 #include "engine/Paths.h"
 
 namespace quillora::run {
@@ -25,6 +26,11 @@ void FolderScan::list(const std::string& folder, std::vector<FolderEntry>& entri
         m_onUnreadable(folder, error);
 }
 
+void FolderScan::exclude(const FileIdentity& folder, std::vector<engine::FileEntry>* leftOut) {
+    m_excluded = folder;
+    m_leftOut = leftOut;
+}
+
 void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::string& base) {
     if (base.empty())
         base = folder;
@@ -33,6 +39,10 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
         return;
     if (!m_entered.insert(status.identity).second)
         return; // entered before, through another link
+    if (status.identity == m_excluded) {
+        scanExcluded(folder, base);
+        return;
+    }
     std::vector<FolderEntry> entries;
     this->list(folder, entries);
     addPages(folder, entries, list, base);
@@ -40,6 +50,29 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
         if (entry.isFolder)
             ScanFolder(JoinPath(folder, entry.name), list, base);
     }
+}
+
+// The excluded folder's pages are listed apart, with its other files left out: it holds no source of the run.
+void FolderScan::scanExcluded(const std::string& folder, const std::string& base) {
+    if (m_leftOut == nullptr)
+        return;
+    FileList pages;
+    FolderScan inside(m_fs, m_onUnreadable);
+    inside.m_entered = m_entered;
+    inside.m_entered.erase(*m_excluded);
+    std::string from = base;
+    inside.ScanFolder(folder, pages, from);
+    m_entered.merge(inside.m_entered);
+    for (const auto& page : pages.slots) {
+        if (!page.Name.empty())
+            m_leftOut->push_back(page);
+    }
+}
+
+bool FolderScan::isRunTemporary(const std::string& folder, const std::string& name) {
+    FileStatus status;
+    return IsTemporaryName(name) && !m_fs.status(JoinPath(folder, name), status) &&
+           IsTemporaryNameOf(name, status.identity.inode);
 }
 
 void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base) {
@@ -54,8 +87,9 @@ void FolderScan::addPages(const std::string& folder, const std::vector<FolderEnt
         if (entry.isFolder)
             continue;
         if (!IsPageFileName(entry.name)) {
-            // A page's backup holds the unprotected original: it is not published with the site.
-            if (m_others != nullptr && !IsTemporaryName(entry.name) && !IsPageBackupName(entry.name))
+            // A page's backup holds the unprotected original: it is not published with the site, nor is a file a run
+            // is writing (or left behind), which may be one.
+            if (m_others != nullptr && !IsPageBackupName(entry.name) && !isRunTemporary(folder, entry.name))
                 m_others->push_back({JoinPath(folder, entry.name).substr(base.size()), base});
             continue;
         }

@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -37,16 +38,22 @@ struct CommitItem {
     FileStatus sourceStatus;          // the backup keeps the page's owner, group and mode
     std::unique_ptr<LockedFile> lock; // held until the new text has its place
     engine::PageNotes notes;          // what the protection left as it stands
+    // What the backup's name held when the run looked (none: nothing).
+    std::optional<FileIdentity> backupSeen;
 };
 
 /// Brings pages to the disk in groups and reports every page in the order it was handed in. Each group's new
 /// files are written beside their targets, flushed together, then the backups take their places (and are
 /// flushed), then the pages: a crash at any moment leaves each page either as it was or protected with its
-/// backup beside it. With a thread of its own it writes while the caller rewrites the next pages.
+/// backup beside it. A page (or backup) takes its name only while the name still holds the file the run saw
+/// there: a page another program saved meanwhile is left as it saved it. With a thread of its own it writes while
+/// the caller rewrites the next pages.
 class PageCommitter {
 public:
     /// Once stop is requested, the site's other files still to be copied are counted as not copied instead.
-    PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop = {});
+    /// pagesInFlight bounds both the pages waiting to be taken and the pages of a group: each holds open files.
+    PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop = {},
+                  std::size_t pagesInFlight = 64);
     ~PageCommitter();
     PageCommitter(const PageCommitter&) = delete;
     PageCommitter& operator=(const PageCommitter&) = delete;
@@ -78,6 +85,7 @@ private:
     void commit();
     void syncGroup(std::vector<Staged*>& group, bool backups);
     void giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path);
+    void giveUpChangedPages();
     void report(Staged& staged);
 
     FileSystem& m_fs;
@@ -85,6 +93,7 @@ private:
     PageWriter m_writer;
     bool m_threaded;
     std::stop_token m_stop;
+    std::size_t m_pagesInFlight;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

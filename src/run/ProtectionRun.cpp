@@ -3,6 +3,8 @@
 #include "ErrorNumbers.h"
 #include "FolderScan.h"
 #include "FrameAddress.h"
+#include "OpenFiles.h"
+#include "RestoreRun.h"
 #include "TextRules.h"
 #include "engine/Paths.h"
 
@@ -45,12 +47,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         return summary;
     }
     m_reporter.scanning();
-    m_excludedFolder.reset();
-    if (m_options.storageMode == engine::StorageMode::CopyToFolder) {
-        FileStatus target;
-        if (!m_fs.status(m_options.targetFolder, target) && target.isFolder)
-            m_excludedFolder = target.identity;
-    }
+    excludeCopyTarget();
     buildList(selection);
     countPages();
     if (const auto refusal = checkCopyTargets(selection)) {
@@ -58,6 +55,12 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         m_reporter.runRefused(*refusal);
         return summary;
     }
+    // The target's own pages are this tool's outputs; an original there is named, not passed over in silence.
+    std::erase_if(m_leftOut, [this](const engine::FileEntry& page) {
+        std::string bytes;
+        return !m_fs.readFile(page.fullPath(), bytes) && CarriesProtection(bytes);
+    });
+    m_found += m_leftOut.size();
     m_reporter.pagesFound(m_found);
     m_encryptor.reset();
     if (m_options.encrypt) {
@@ -72,8 +75,12 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_processed.clear();
     m_placement.reset();
     m_canonicalScopes.clear();
-    m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded, m_stop);
+    // What the run holds open is sized to what it may hold (a shell's "ulimit -n 64" included).
+    const std::size_t openFiles = RaiseOpenFileLimit();
+    m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded, m_stop,
+                                                  PagesInFlight(openFiles, OpenFilesInUse()));
     m_reporter.progressChanged(0, m_found);
+    reportLeftOutPages();
     std::size_t next = 0;
     for (; next < m_list.slots.size() && !m_stop.stop_requested(); ++next) {
         const auto& entry = m_list.slots[next];
@@ -116,6 +123,25 @@ std::optional<RunRefusal> ProtectionRun::validate(const std::vector<SelectionEnt
     return std::nullopt;
 }
 
+// The target as the system will reach it once its folders are made (so "site/new/.." is site), never scanned as a
+// source: it holds this run's outputs.
+void ProtectionRun::excludeCopyTarget() {
+    m_excludedFolder.reset();
+    m_leftOut.clear();
+    if (m_options.storageMode != engine::StorageMode::CopyToFolder)
+        return;
+    std::string resolved;
+    FileStatus target;
+    if (!m_fs.canonicalPath(m_options.targetFolder, resolved) && !m_fs.status(resolved, target) && target.isFolder)
+        m_excludedFolder = target.identity;
+}
+
+void ProtectionRun::reportLeftOutPages() {
+    for (const auto& page : m_leftOut)
+        submitProblem(CommitItem::Kind::Skipped, page,
+                      {PageProblem::Step::Read, RunError::InTheCopyTarget, m_options.targetFolder});
+}
+
 void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
     for (const auto& picked : selection) {
         if (picked.isFolder) {
@@ -125,7 +151,7 @@ void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
             });
             // The target of a copy inside a picked folder holds this run's outputs, not its pages.
             if (m_excludedFolder)
-                scan.exclude(*m_excludedFolder);
+                scan.exclude(*m_excludedFolder, &m_leftOut);
             if (m_options.storageMode == engine::StorageMode::CopyToFolder && m_options.copyOtherFiles)
                 scan.collectOthers(&m_otherFiles);
             std::string base;
@@ -182,7 +208,19 @@ std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<Sele
 
 bool ProtectionRun::isPickedPage(const std::string& path) {
     FileStatus status;
-    return !m_fs.status(path, status) && m_pickedPages.count(status.identity) != 0;
+    std::error_code error = m_fs.status(path, status);
+    if (error == std::errc::no_such_file_or_directory) {
+        // A folder still to be made may stand before a "..": the path then reaches what the system will reach.
+        std::string resolved;
+        error = m_fs.canonicalPath(path, resolved);
+        if (!error)
+            error = m_fs.status(resolved, status);
+    }
+    return !error && m_pickedPages.count(status.identity) != 0;
+}
+
+bool ProtectionRun::writesBesidePages() const {
+    return m_options.storageMode != engine::StorageMode::CopyToFolder;
 }
 
 // The pages of the list from index from on, which a stopped run does not touch, are reported once each; a page it
@@ -278,7 +316,7 @@ bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
     PageJob& job = stack.back();
     // Opened and locked first: the open file's identity tells whether the page was handled before.
     std::unique_ptr<LockedFile> file;
-    const std::error_code error = openLocked(job.full, file);
+    const std::error_code error = openLocked(job, file);
     if (error ? !m_processed.add(job.full) : !m_processed.add(job.full, file->status().identity))
         return true; // handled (or reported) before in this run: no message, no listing
     // A frame page that is not on the list is one more page of the run.
@@ -374,23 +412,25 @@ bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
     return true;
 }
 
-std::error_code ProtectionRun::openLocked(const std::string& path, std::unique_ptr<LockedFile>& file) {
+std::error_code ProtectionRun::openLocked(const PageJob& job, std::unique_ptr<LockedFile>& file) {
     noteWritten();
-    m_committer->sweepFolderOf(path);
-    std::error_code error = m_fs.openLocked(path, false, file);
+    // A folder the run only reads (copy mode's sources) is never cleaned: what it holds is not the run's to remove.
+    if (writesBesidePages())
+        m_committer->sweepFolderOf(job.full);
+    std::error_code error = m_fs.openLocked(job.full, std::chrono::milliseconds(0), file);
     if (error == std::errc::resource_unavailable_try_again) {
-        // Held by another run, or by this one in a group still on its way to the disk: every lock of this run
-        // goes first, so that two runs never wait for each other, then the lock is waited for.
+        // Held by another program, or by this run in a group still on its way to the disk: every lock of this run
+        // goes first, so that two runs never wait for each other, then the lock is waited for, within bounds.
         m_committer->flush();
         noteWritten();
-        error = m_fs.openLocked(path, true, file);
+        error = OpenPageWaiting(m_fs, m_reporter, job.entry, job.full, m_lockWait, file);
     }
     return error;
 }
 
 bool ProtectionRun::lockAndRead(PageJob& job) {
     std::unique_ptr<LockedFile> file;
-    const std::error_code error = openLocked(job.full, file);
+    const std::error_code error = openLocked(job, file);
     return readLocked(job, error, std::move(file));
 }
 
@@ -424,18 +464,20 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {step, error, path});
         return false;
     };
-    if (const auto error = m_writer.resolve(item.outputPath, item.output))
-        return fail(PageProblem::Step::Write, error, item.outputPath);
+    const std::error_code outputError = m_writer.resolve(item.outputPath, item.output);
+    // A page picked as a link is protected through it; a link found where a new name goes (beside the page, in the
+    // copy) was not picked, and what it leads to is never written.
+    if (item.output.isLink && m_options.storageMode != engine::StorageMode::Overwrite)
+        return fail(PageProblem::Step::Write, RunError::OutputIsALink, item.outputPath);
+    if (outputError)
+        return fail(PageProblem::Step::Write, outputError, item.outputPath);
     // A copy never goes over a page the run reads.
     if (m_options.storageMode == engine::StorageMode::CopyToFolder && item.output.exists &&
         m_pickedPages.count(item.output.existing.identity) != 0)
         return fail(PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath);
-    if (const std::string backup = m_placement.backupPathOf(item.outputPath); !backup.empty()) {
-        // The read-only rule of the page applies to an old backup too: it is not silently replaced.
-        PageWriter::Target target;
-        if (const auto error = m_writer.resolve(backup, target))
-            return fail(PageProblem::Step::Backup, error, backup);
-        item.backupPath = target.path;
+    if (const auto error = decideBackup(item))
+        return fail(PageProblem::Step::Backup, error, item.backupPath);
+    if (!item.backupPath.empty()) {
         item.original = std::move(job.bytes);
         item.sourceStatus = job.status;
     }
@@ -444,6 +486,24 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
     item.found = m_found;
     m_committer->submit(std::move(item));
     return true;
+}
+
+// The backup is only ever a new name in the page's own folder: a link found at that name is refused (it may have been
+// put there to have the original written wherever it leads), never followed nor replaced, as it is not the run's.
+// The read-only rule of the page applies to an old backup too: it is not silently replaced.
+std::error_code ProtectionRun::decideBackup(CommitItem& item) {
+    item.backupPath = m_placement.backupPathOf(item.outputPath);
+    if (item.backupPath.empty())
+        return {};
+    PageWriter::Target target;
+    const std::error_code error = m_writer.resolve(item.backupPath, target);
+    if (target.isLink)
+        return RunError::BackupIsALink;
+    if (error)
+        return error;
+    if (target.exists)
+        item.backupSeen = target.existing.identity;
+    return {};
 }
 
 void ProtectionRun::submitProblem(CommitItem::Kind kind, const engine::FileEntry& page, PageProblem problem) {

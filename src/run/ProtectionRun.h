@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 #include "OutputPlacement.h"
 #include "PageCommitter.h"
+#include "PageLock.h"
 #include "PageRewriter.h"
 #include "PageWriter.h"
 #include "ProcessedFiles.h"
@@ -35,6 +36,9 @@ public:
     /// Once stop is requested, the page in hand is finished and what is on its way is written; the pages not
     /// reached yet are left as they are and reported as such.
     RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection, std::stop_token stop = {});
+
+    /// How long the run waits for a page that another program holds locked.
+    void setLockWait(const LockWait& wait) { m_lockWait = wait; }
 
     /// The list of the last run.
     const FileList& fileList() const { return m_list; }
@@ -69,16 +73,20 @@ private:
     bool startJob(std::vector<PageJob>& stack);
     void nextFrame(std::vector<PageJob>& stack);
     bool finishJob(PageJob& job);
-    std::error_code openLocked(const std::string& path, std::unique_ptr<LockedFile>& file);
+    std::error_code openLocked(const PageJob& job, std::unique_ptr<LockedFile>& file);
     bool lockAndRead(PageJob& job);
     bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<LockedFile> file);
     bool isAlreadyProtected(const PageJob& job) const;
     bool submitWrite(PageJob& job, std::string bytes);
+    std::error_code decideBackup(CommitItem& item);
+    void excludeCopyTarget();
+    void reportLeftOutPages();
     bool encrypted(PageJob& job, std::string& bytes);
     void submitProblem(CommitItem::Kind kind, const engine::FileEntry& page, PageProblem problem);
     std::optional<engine::FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
     bool isInside(const std::string& path, const std::string& scope);
     bool isPickedPage(const std::string& path);
+    bool writesBesidePages() const;
     void noteWritten();
     void leaveUnreached(std::size_t from);
     void copyOtherFiles();
@@ -96,12 +104,14 @@ private:
     std::unique_ptr<PageEncryptor> m_encryptor; // an encrypted run's key, derived once
     FileList m_list;
     std::vector<engine::FileEntry> m_otherFiles; // copy mode: the site's files that are not pages
+    std::vector<engine::FileEntry> m_leftOut;    // copy mode: pages in the target, inside a picked folder
     std::unordered_map<std::string, std::string> m_canonicalScopes;
     std::unordered_set<FileIdentity, FileIdentityHash> m_pickedPages; // the identities of the listed files
     std::optional<FileIdentity> m_excludedFolder;                     // copy mode: the target, never scanned
     std::size_t m_found = 0;
     std::size_t m_skippedFolders = 0;
     std::stop_token m_stop;
+    LockWait m_lockWait;
 };
 
 } // namespace quillora::run

@@ -25,6 +25,12 @@ std::string protectedInPart(const engine::PageNotes& notes) {
     return text;
 }
 
+std::string waitingForLockedPage(std::string_view path, std::chrono::seconds bound) {
+    std::string text(path);
+    text += ": Locked by another program; waiting for it (at most " + std::to_string(bound.count()) + " s)";
+    return text;
+}
+
 std::string unableToAccessFile(std::string_view path) {
     std::string text = "Unable to Access File: ";
     text.append(path);

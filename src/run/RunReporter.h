@@ -3,6 +3,7 @@
 #include "engine/FileEntry.h"
 #include "engine/PageNotes.h"
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <system_error>
@@ -92,6 +93,11 @@ public:
     virtual void pageSkipped(const engine::FileEntry& entry, const PageProblem& problem) = 0;
     /// A page could not be protected; the original is as it was.
     virtual void pageGivenUp(const engine::FileEntry& entry, const PageProblem& problem) = 0;
+    /// Another program holds the page locked: the run waits for it, at most for bound, and then gives it up.
+    virtual void waitingForPage(const engine::FileEntry& entry, std::chrono::seconds bound) {
+        (void)entry;
+        (void)bound;
+    }
     /// Another file of the site could not be copied (copy mode).
     virtual void otherFileFailed(const std::string& path, const PageProblem& problem) {
         (void)path;

@@ -182,6 +182,14 @@ void BackgroundRun::pageNotReached(const engine::FileEntry& entry) {
     collect({Report::Kind::NotReached, {}, entry});
 }
 
+void BackgroundRun::waitingForPage(const engine::FileEntry& entry, std::chrono::seconds bound) {
+    // Shown at once: a window that waits without a word looks hung.
+    collect({Report::Kind::Status,
+             QString::fromStdString(
+                 run::messages::waitingForLockedPage(selection::fromNativePath(entry.fullPath()).toStdString(), bound)),
+             {}});
+}
+
 void BackgroundRun::otherFileFailed(const std::string& path, const run::PageProblem& problem) {
     deliverAndWait([this, &path, &problem] { Q_EMIT otherFailed(selection::fromNativePath(path), problem); });
 }

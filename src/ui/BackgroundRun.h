@@ -78,6 +78,7 @@ private:
     void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;
     void pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) override;
     void pageNotReached(const engine::FileEntry& entry) override;
+    void waitingForPage(const engine::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 

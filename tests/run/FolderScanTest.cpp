@@ -102,6 +102,30 @@ TEST_F(FolderScanTest, ALinkedFolderOutsideIsScannedOnce) {
     EXPECT_EQ(std::count(entries.begin(), entries.end(), temp.path() + "|/l2/o.htm"), 0);
 }
 
+// A copy's target inside the picked folder holds no source of the run, but its pages are named, not forgotten.
+TEST_F(FolderScanTest, AnExcludedFolderIsNotScannedButItsPagesAreListedApart) {
+    temp.write("sub/other.png", "png");
+    FileStatus sub;
+    ASSERT_FALSE(real.status(temp / "sub", sub));
+    std::vector<engine::FileEntry> leftOut;
+    std::vector<engine::FileEntry> others;
+    FolderScan scan(real);
+    scan.exclude(sub.identity, &leftOut);
+    scan.collectOthers(&others);
+    FileList list;
+    std::string base;
+    scan.ScanFolder(temp.path(), list, base);
+    const std::string& t = temp.path();
+    EXPECT_EQ(entriesOf(list),
+              (std::vector<std::string>{t + "|/.htm", t + "|/a.htm", t + "|/c.html", t + "|/zz/g.htm"}));
+    std::vector<std::string> apart;
+    for (const auto& page : leftOut)
+        apart.push_back(page.Folder + "|" + page.Name);
+    EXPECT_EQ(apart, (std::vector<std::string>{t + "|/sub/e.htm", t + "|/sub/deeper/f.html"}));
+    for (const auto& other : others)
+        EXPECT_FALSE(other.Name.starts_with("/sub/")) << other.Name;
+}
+
 TEST_F(FolderScanTest, AddHtmlFilesTakesOnlyTheFolderItself) {
     FileList list;
     const std::string base = temp.path();

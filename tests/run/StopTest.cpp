@@ -26,7 +26,8 @@ class StopWhenOpened : public PosixFileSystem {
 public:
     StopWhenOpened(std::stop_source& stop, std::string path) : m_stop(stop), m_path(std::move(path)) {}
 
-    std::error_code openLocked(const std::string& path, bool wait, std::unique_ptr<LockedFile>& file) override {
+    std::error_code openLocked(const std::string& path, std::chrono::milliseconds wait,
+                               std::unique_ptr<LockedFile>& file) override {
         if (path == m_path)
             m_stop.request_stop();
         return PosixFileSystem::openLocked(path, wait, file);

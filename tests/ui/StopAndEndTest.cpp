@@ -37,7 +37,7 @@ protected:
     }
     /// Holds the page as another run would; the run waits at it.
     void hold(const QString& name) {
-        ASSERT_FALSE(disk.openLocked(selection::toNativePath(site.filePath(name)), false, held));
+        ASSERT_FALSE(disk.openLocked(selection::toNativePath(site.filePath(name)), std::chrono::milliseconds{0}, held));
     }
     /// Presses Protect and returns once the pages before the held one are listed.
     void protectUpTo(int listed) {
@@ -99,6 +99,22 @@ TEST_F(StopAndEndTest, StopFinishesThePageInHandAndLeavesTheOthersAsTheyWere) {
     EXPECT_TRUE(shown(results().lblThanks));
     EXPECT_TRUE(window.cmdNext->isEnabled());
     EXPECT_EQ(window.cmdNext->text(), QStringLiteral("&Restart"));
+}
+
+TEST_F(StopAndEndTest, APageLockedByAnotherProgramIsNamedWhileTheRunWaitsForIt) {
+    pickFivePages();
+    hold(QStringLiteral("c.htm"));
+    protectUpTo(2);
+    const QString waiting = site.filePath(QStringLiteral("c.htm")) +
+                            QStringLiteral(": Locked by another program; waiting for it (at most 60 s)");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return results().lblResults->text() == waiting; }, kEventBoundMs))
+        << results().lblResults->text().toStdString();
+
+    held.reset();
+    ASSERT_TRUE(waitForTheEnd());
+    for (const QString& name : kNames)
+        expectProtected(name);
+    EXPECT_EQ(results().lblResults->text(), QStringLiteral("The following 5 files have been protected"));
 }
 
 TEST_F(StopAndEndTest, ClosingDuringARunStopsItWhenToldAndThenCloses) {

@@ -83,7 +83,8 @@ bool tourWindow(ui::frmMain& window, FakeDialogService& dialogs, const QString& 
     // The fourth page in the run's order is held, as another program's run would hold it.
     run::PosixFileSystem disk;
     std::unique_ptr<run::LockedFile> held;
-    if (disk.openLocked(selection::toNativePath(site.filePath(QStringLiteral("site/news/archive.htm"))), false, held)) {
+    if (disk.openLocked(selection::toNativePath(site.filePath(QStringLiteral("site/news/archive.htm"))),
+                        std::chrono::milliseconds{0}, held)) {
         failure = QStringLiteral("could not lock the sample page");
         return false;
     }
