@@ -2,7 +2,7 @@
 
 #include "CommandLineOptions.h"
 #include "ConsoleReporter.h"
-#include "run/PosixFileSystem.h"
+#include "disk/PosixFileSystem.h"
 #include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 
@@ -32,7 +32,7 @@ int CommandLine::run(int argc, const char* const* argv) {
     const CommandLineRequest request = options.request();
     ConsoleReporter reporter(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
     reporter.setRestoring(request.restore);
-    run::PosixFileSystem fileSystem;
+    disk::PosixFileSystem fileSystem;
     const run::RunSummary summary =
         request.restore ? run::RestoreRun(reporter, fileSystem).Restore(request.selection)
                         : run::ProtectionRun(request.options, reporter, fileSystem).ProtectFiles(request.selection);

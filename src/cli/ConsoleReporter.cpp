@@ -56,13 +56,13 @@ void ConsoleReporter::pagesFound(std::size_t found) {
         printLines(std::string(run::messages::kNoFilesFound));
 }
 
-void ConsoleReporter::pageWritten(const engine::FileEntry&, const std::string& outputPath) {
+void ConsoleReporter::pageWritten(const run::FileEntry&, const std::string& outputPath) {
     clearProgress();
     // Each path the moment its page is on the disk, so that a killed or piped run shows what it did.
     m_out << outputPath << m_pathEnd << std::flush;
 }
 
-void ConsoleReporter::pageAlreadyProtected(const engine::FileEntry& entry) {
+void ConsoleReporter::pageAlreadyProtected(const run::FileEntry& entry) {
     printLines(run::messages::alreadyProtected(entry.fullPath()));
 }
 
@@ -71,11 +71,11 @@ void ConsoleReporter::folderSkipped(const std::string& folder, const run::PagePr
     printLines(run::messages::folderProblem(problem).text);
 }
 
-void ConsoleReporter::pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) {
+void ConsoleReporter::pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) {
     printLines(aboutFile(entry.fullPath(), problem) + "; left alone");
 }
 
-void ConsoleReporter::pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) {
+void ConsoleReporter::pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) {
     printLines(aboutFile(entry.fullPath(), problem));
 }
 

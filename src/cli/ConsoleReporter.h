@@ -21,11 +21,11 @@ public:
     void runRefused(const run::RunRefusal& refusal) override;
     void scanning() override;
     void pagesFound(std::size_t found) override;
-    void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override;
-    void pageAlreadyProtected(const engine::FileEntry& entry) override;
+    void pageWritten(const run::FileEntry& entry, const std::string& outputPath) override;
+    void pageAlreadyProtected(const run::FileEntry& entry) override;
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
-    void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;
-    void pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) override;
+    void pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) override;
+    void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
     void runFinished(const run::RunSummary& summary) override;

@@ -2,7 +2,7 @@
 
 #include "BehaviourScripts.h"
 #include "ContentEncoding.h"
-#include "Encryption.h"
+#include "EncryptionModes.h"
 #include "HeaderPlacement.h"
 #include "LargeBuffer.h"
 #include "MarkupScanner.h"

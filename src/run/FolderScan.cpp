@@ -1,7 +1,7 @@
 #include "FolderScan.h"
 
 #include "FileHelpers.h"
-#include "engine/Paths.h"
+#include "disk/Paths.h"
 
 namespace quillora::run {
 
@@ -9,16 +9,16 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     std::string path;
     path.reserve(folder.size() + 1 + name.size());
     path = folder;
-    if (path.empty() || path.back() != engine::kPathSeparator)
-        path.push_back(engine::kPathSeparator);
+    if (path.empty() || path.back() != disk::kPathSeparator)
+        path.push_back(disk::kPathSeparator);
     path += name;
     return path;
 }
 
-FolderScan::FolderScan(FileSystem& fileSystem, UnreadableFolder onUnreadable)
+FolderScan::FolderScan(disk::FileSystem& fileSystem, UnreadableFolder onUnreadable)
     : m_fs(fileSystem), m_onUnreadable(std::move(onUnreadable)) {}
 
-void FolderScan::list(const std::string& folder, std::vector<FolderEntry>& entries) {
+void FolderScan::list(const std::string& folder, std::vector<disk::FolderEntry>& entries) {
     // A folder that fails part-way keeps what it listed; one that cannot be opened at all adds nothing.
     const std::error_code error = m_fs.listFolder(folder, entries);
     if (error && error != std::errc::no_such_file_or_directory && m_onUnreadable)
@@ -28,12 +28,12 @@ void FolderScan::list(const std::string& folder, std::vector<FolderEntry>& entri
 void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::string& base) {
     if (base.empty())
         base = folder;
-    FileStatus status;
+    disk::FileStatus status;
     if (m_fs.status(folder, status) || !status.isFolder)
         return;
     if (!m_entered.insert(status.identity).second)
         return; // entered before, through another link
-    std::vector<FolderEntry> entries;
+    std::vector<disk::FolderEntry> entries;
     this->list(folder, entries);
     addPages(folder, entries, list, base);
     for (const auto& entry : entries) {
@@ -43,19 +43,19 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
 }
 
 void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base) {
-    std::vector<FolderEntry> entries;
+    std::vector<disk::FolderEntry> entries;
     this->list(folder, entries);
     addPages(folder, entries, list, base);
 }
 
-void FolderScan::addPages(const std::string& folder, const std::vector<FolderEntry>& entries, FileList& list,
+void FolderScan::addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
                           const std::string& base) {
     for (const auto& entry : entries) {
         if (entry.isFolder)
             continue;
         if (!IsPageFileName(entry.name)) {
             // A page's backup holds the unprotected original: it is not published with the site.
-            if (m_others != nullptr && !IsTemporaryName(entry.name) && !IsPageBackupName(entry.name))
+            if (m_others != nullptr && !disk::IsTemporaryName(entry.name) && !IsPageBackupName(entry.name))
                 m_others->push_back({JoinPath(folder, entry.name).substr(base.size()), base});
             continue;
         }

@@ -1,7 +1,7 @@
 #include "PageCommitter.h"
 
 #include "ErrorNumbers.h"
-#include "engine/Paths.h"
+#include "disk/Paths.h"
 
 #include <chrono>
 
@@ -28,7 +28,7 @@ void release(std::string& bytes) {
 
 } // namespace
 
-PageCommitter::PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded)
+PageCommitter::PageCommitter(disk::FileSystem& fileSystem, RunReporter& reporter, bool threaded)
     : m_fs(fileSystem), m_reporter(reporter), m_writer(fileSystem), m_threaded(threaded) {
     if (m_threaded)
         m_thread = std::thread([this] { loop(); });
@@ -94,7 +94,7 @@ void PageCommitter::finish(RunSummary& summary) {
     m_counts = {};
 }
 
-std::vector<std::pair<FileIdentity, std::string>> PageCommitter::takeWritten() {
+std::vector<std::pair<disk::FileIdentity, std::string>> PageCommitter::takeWritten() {
     const std::lock_guard lock(m_mutex);
     return std::exchange(m_written, {});
 }
@@ -129,7 +129,7 @@ void PageCommitter::loop() {
 }
 
 void PageCommitter::sweepFolderOf(const std::string& path) {
-    const std::string folder = engine::getFilePathOnly(path);
+    const std::string folder = disk::getFilePathOnly(path);
     const std::lock_guard lock(m_sweepMutex);
     if (!folder.empty() && m_sweptFolders.insert(folder).second)
         (void)m_fs.removeStaleTemporaries(folder);
@@ -145,7 +145,7 @@ void PageCommitter::stage(CommitItem item) {
             page.kind = CommitItem::Kind::OtherFailed;
             page.problem = {PageProblem::Step::Write, error, page.outputPath};
             // A file that cannot be read (or a dangling link) is the source's fault: the message names the source.
-            std::unique_ptr<LockedFile> readable;
+            std::unique_ptr<disk::LockedFile> readable;
             const auto readError = m_fs.openLocked(source, false, readable);
             if (readError && readError != std::errc::resource_unavailable_try_again)
                 page.problem = {PageProblem::Step::Read, readError, source};
@@ -173,8 +173,8 @@ void PageCommitter::stage(CommitItem item) {
 // which the new text takes the page's name. Nothing is written, and owner, mode and times stay the original's. A
 // file with other names (whose bytes those keep showing) and a file system without hard links get a copy of the
 // very bytes that were read and protected, with the page's owner and mode.
-std::error_code PageCommitter::stageBackup(CommitItem& page, PageWriter::Pending& backup) {
-    LockedFile* original = page.lock.get();
+std::error_code PageCommitter::stageBackup(CommitItem& page, disk::PageWriter::Pending& backup) {
+    disk::LockedFile* original = page.lock.get();
     if (original != nullptr && page.output.exists && original->status().links == 1 &&
         original->status().identity == page.output.existing.identity &&
         !m_writer.stageLink(page.backupPath, *original, backup))
@@ -196,7 +196,7 @@ void PageCommitter::syncGroup(std::vector<Staged*>& group, bool backups) {
     std::vector<std::string> paths;
     std::unordered_set<std::string> folders;
     const auto add = [&](const std::string& path) {
-        if (folders.insert(engine::getFilePathOnly(path)).second)
+        if (folders.insert(disk::getFilePathOnly(path)).second)
             paths.push_back(path);
     };
     for (const Staged* staged : group) {
@@ -230,7 +230,7 @@ void PageCommitter::commit() {
     for (auto& staged : m_group) {
         if (staged.failed || !staged.backup.staged())
             continue;
-        FileIdentity identity;
+        disk::FileIdentity identity;
         if (const auto error = m_writer.place(staged.backup, identity))
             giveUp(staged, PageProblem::Step::Backup, error, staged.item.backupPath);
         else
@@ -240,11 +240,11 @@ void PageCommitter::commit() {
         syncGroup(backedUp, true);
 
     // 3. The pages in their places; their locks go.
-    std::vector<std::pair<FileIdentity, std::string>> written;
+    std::vector<std::pair<disk::FileIdentity, std::string>> written;
     for (auto& staged : m_group) {
         if (staged.failed || staged.item.kind != CommitItem::Kind::Write)
             continue;
-        FileIdentity identity;
+        disk::FileIdentity identity;
         if (const auto error = m_writer.place(staged.page, identity)) {
             giveUp(staged, PageProblem::Step::Write, error, staged.item.outputPath);
             continue;

@@ -4,7 +4,7 @@
 #include "FolderScan.h"
 #include "FrameAddress.h"
 #include "TextRules.h"
-#include "engine/Paths.h"
+#include "disk/Paths.h"
 
 #include <new>
 
@@ -25,11 +25,12 @@ bool isBlankText(std::string_view text) {
 
 } // namespace
 
-ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, FileSystem& fileSystem,
-                             bool threaded)
-    : m_options(options), m_engineOptions(options.encrypt ? engineOptions(options) : options), m_reporter(reporter),
-      m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem), m_writer(fileSystem),
-      m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {}
+ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter,
+                             disk::FileSystem& fileSystem, bool threaded)
+    : m_options(options), m_engineOptions(options.encrypt ? unlock::engineOptions(options) : options),
+      m_reporter(reporter), m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem),
+      m_writer(fileSystem), m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {
+}
 
 RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection) {
     RunSummary summary;
@@ -46,7 +47,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_reporter.scanning();
     m_excludedFolder.reset();
     if (m_options.storageMode == engine::StorageMode::CopyToFolder) {
-        FileStatus target;
+        disk::FileStatus target;
         if (!m_fs.status(m_options.targetFolder, target) && target.isFolder)
             m_excludedFolder = target.identity;
     }
@@ -61,7 +62,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_encryptor.reset();
     if (m_options.encrypt) {
         // Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all.
-        if (const auto error = PageEncryptor::create(encryptionSettings(m_options), m_encryptor)) {
+        if (const auto error = unlock::PageEncryptor::create(unlock::encryptionSettings(m_options), m_encryptor)) {
             summary.outcome = RunSummary::Outcome::Refused;
             m_reporter.runRefused({RunRefusal::Reason::EncryptionUnavailable, error.message(), {}});
             return summary;
@@ -77,7 +78,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         if (entry.Name.empty())
             continue;
         // A page picked on its own may reach frame pages beside it; a scanned page those of its picked folder.
-        const std::string scope = entry.Folder.empty() ? engine::getFilePathOnly(entry.Name) : entry.Folder;
+        const std::string scope = entry.Folder.empty() ? disk::getFilePathOnly(entry.Name) : entry.Folder;
         ProtectFile(entry, scope);
     }
     copyOtherFiles();
@@ -139,7 +140,7 @@ void ProtectionRun::countPages() {
         if (entry.Name.empty())
             continue;
         const std::string full = entry.fullPath();
-        FileStatus status;
+        disk::FileStatus status;
         const bool exists = !m_fs.status(full, status);
         if (exists)
             m_pickedPages.insert(status.identity);
@@ -147,7 +148,7 @@ void ProtectionRun::countPages() {
             ++m_found;
     }
     for (const auto& other : m_otherFiles) {
-        FileStatus status;
+        disk::FileStatus status;
         if (!m_fs.status(other.fullPath(), status))
             m_pickedPages.insert(status.identity);
     }
@@ -160,7 +161,7 @@ std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<Sele
     using Reason = RunRefusal::Reason;
     if (m_excludedFolder) {
         for (const auto& picked : selection) {
-            FileStatus status;
+            disk::FileStatus status;
             if (picked.isFolder && !m_fs.status(picked.path, status) && status.identity == *m_excludedFolder)
                 return RunRefusal{Reason::TargetIsAPickedFolder, m_options.targetFolder, {}};
         }
@@ -176,7 +177,7 @@ std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<Sele
 }
 
 bool ProtectionRun::isPickedPage(const std::string& path) {
-    FileStatus status;
+    disk::FileStatus status;
     return !m_fs.status(path, status) && m_pickedPages.count(status.identity) != 0;
 }
 
@@ -206,7 +207,7 @@ void ProtectionRun::noteWritten() {
 
 // Frame pages are followed depth first on a worklist of their own, not by recursion: a chain of framesets of any
 // depth needs no more stack than one page.
-void ProtectionRun::ProtectFile(const engine::FileEntry& entry, const std::string& scope) {
+void ProtectionRun::ProtectFile(const FileEntry& entry, const std::string& scope) {
     std::vector<PageJob> stack;
     stack.emplace_back(entry, scope);
     // A page's outcome counts for the frameset below it: a frame page that failed makes it an ordinary page.
@@ -247,7 +248,7 @@ void ProtectionRun::ProtectFile(const engine::FileEntry& entry, const std::strin
 bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
     PageJob& job = stack.back();
     // Opened and locked first: the open file's identity tells whether the page was handled before.
-    std::unique_ptr<LockedFile> file;
+    std::unique_ptr<disk::LockedFile> file;
     const std::error_code error = openLocked(job.full, file);
     if (error ? !m_processed.add(job.full) : !m_processed.add(job.full, file->status().identity))
         return true; // handled (or reported) before in this run: no message, no listing
@@ -329,7 +330,7 @@ bool ProtectionRun::finishJob(PageJob& job) {
 
 // The page exactly as it would otherwise be written, sealed inside its unlock page.
 bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
-    const std::u16string title = pageTitle(job.bytes, job.encoding);
+    const std::u16string title = unlock::pageTitle(job.bytes, job.encoding);
     const std::u16string notice = m_options.insertNotice ? m_options.noticeText : std::u16string();
     std::string unlockPage;
     if (const auto error = m_encryptor->encrypt(bytes, job.encoding, title, notice, unlockPage)) {
@@ -341,7 +342,7 @@ bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
     return true;
 }
 
-std::error_code ProtectionRun::openLocked(const std::string& path, std::unique_ptr<LockedFile>& file) {
+std::error_code ProtectionRun::openLocked(const std::string& path, std::unique_ptr<disk::LockedFile>& file) {
     noteWritten();
     m_committer->sweepFolderOf(path);
     std::error_code error = m_fs.openLocked(path, false, file);
@@ -356,12 +357,12 @@ std::error_code ProtectionRun::openLocked(const std::string& path, std::unique_p
 }
 
 bool ProtectionRun::lockAndRead(PageJob& job) {
-    std::unique_ptr<LockedFile> file;
+    std::unique_ptr<disk::LockedFile> file;
     const std::error_code error = openLocked(job.full, file);
     return readLocked(job, error, std::move(file));
 }
 
-bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_ptr<LockedFile> file) {
+bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_ptr<disk::LockedFile> file) {
     if (!error)
         error = file->read(job.bytes);
     if (error) {
@@ -376,7 +377,7 @@ bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_
 }
 
 bool ProtectionRun::isAlreadyProtected(const PageJob& job) const {
-    return PageRewriter::isProtected(job.bytes, job.encoding) || PageEncryptor::isUnlockPage(job.bytes);
+    return PageRewriter::isProtected(job.bytes, job.encoding) || unlock::PageEncryptor::isUnlockPage(job.bytes);
 }
 
 bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
@@ -398,7 +399,7 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
         return fail(PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath);
     if (const std::string backup = m_placement.backupPathOf(item.outputPath); !backup.empty()) {
         // The read-only rule of the page applies to an old backup too: it is not silently replaced.
-        PageWriter::Target target;
+        disk::PageWriter::Target target;
         if (const auto error = m_writer.resolve(backup, target))
             return fail(PageProblem::Step::Backup, error, backup);
         item.backupPath = target.path;
@@ -412,7 +413,7 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
     return true;
 }
 
-void ProtectionRun::submitProblem(CommitItem::Kind kind, const engine::FileEntry& page, PageProblem problem) {
+void ProtectionRun::submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem) {
     CommitItem item;
     item.kind = kind;
     item.source = page;
@@ -422,11 +423,11 @@ void ProtectionRun::submitProblem(CommitItem::Kind kind, const engine::FileEntry
     m_committer->submit(std::move(item));
 }
 
-std::optional<engine::FileEntry> ProtectionRun::framePage(const PageJob& frameset, std::u16string_view address) {
+std::optional<FileEntry> ProtectionRun::framePage(const PageJob& frameset, std::u16string_view address) {
     const auto relative = FrameAddress::localPath(address);
     if (!relative)
         return std::nullopt; // not followed; the frameset still counts as one
-    engine::FileEntry page{engine::getFilePathOnly(frameset.entry.Name) + *relative, frameset.entry.Folder};
+    FileEntry page{disk::getFilePathOnly(frameset.entry.Name) + *relative, frameset.entry.Folder};
     if (!isInside(page.fullPath(), frameset.scope))
         return std::nullopt;
     return page;
@@ -444,8 +445,8 @@ bool ProtectionRun::isInside(const std::string& path, const std::string& scope) 
     std::string canonical;
     if (root.empty() || m_fs.canonicalPath(path, canonical))
         return false;
-    if (root.back() != engine::kPathSeparator)
-        root.push_back(engine::kPathSeparator);
+    if (root.back() != disk::kPathSeparator)
+        root.push_back(disk::kPathSeparator);
     return canonical.size() > root.size() && canonical.starts_with(root);
 }
 

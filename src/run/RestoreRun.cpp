@@ -4,7 +4,7 @@
 #include "FolderScan.h"
 #include "PageRewriter.h"
 #include "ProcessedFiles.h"
-#include "UnlockPage.h"
+#include "unlock/UnlockPage.h"
 
 namespace quillora::run {
 
@@ -15,10 +15,11 @@ constexpr std::string_view kBackupSuffix = ".bak";
 } // namespace
 
 bool CarriesProtection(std::string_view bytes) {
-    return PageEncryptor::isUnlockPage(bytes) || PageRewriter::isProtected(bytes, PageRewriter::encodingOf(bytes));
+    return unlock::PageEncryptor::isUnlockPage(bytes) ||
+           PageRewriter::isProtected(bytes, PageRewriter::encodingOf(bytes));
 }
 
-RestoreRun::RestoreRun(RunReporter& reporter, FileSystem& fileSystem) : m_reporter(reporter), m_fs(fileSystem) {}
+RestoreRun::RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem) : m_reporter(reporter), m_fs(fileSystem) {}
 
 RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection) {
     RunSummary summary;
@@ -43,7 +44,7 @@ RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection) {
         }
     }
     ProcessedFiles processed(m_fs);
-    std::vector<engine::FileEntry> pages;
+    std::vector<FileEntry> pages;
     for (const auto& entry : list.slots) {
         if (!entry.Name.empty() && processed.add(entry.fullPath()))
             pages.push_back(entry);
@@ -64,14 +65,14 @@ RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection) {
     return summary;
 }
 
-void RestoreRun::restorePage(const engine::FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored) {
+void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored) {
     const std::string page = entry.fullPath();
     const std::string backup = page + std::string(kBackupSuffix);
     const auto giveUp = [&](PageProblem::Step step, std::error_code error, const std::string& path) {
         ++summary.givenUp;
         m_reporter.pageGivenUp(entry, {step, error, path});
     };
-    std::unique_ptr<LockedFile> locked;
+    std::unique_ptr<disk::LockedFile> locked;
     // The page stays locked while its original comes back, so that no run protects it meanwhile.
     std::error_code error = m_fs.openLocked(page, true, locked);
     std::string bytes;

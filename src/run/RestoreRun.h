@@ -1,9 +1,9 @@
 #pragma once
 
 #include "FileList.h"
-#include "FileSystem.h"
 #include "RunReporter.h"
 #include "SelectionEntry.h"
+#include "disk/FileSystem.h"
 
 #include <vector>
 
@@ -15,15 +15,15 @@ namespace quillora::run {
 /// over. Restored pages are reported as written.
 class RestoreRun {
 public:
-    RestoreRun(RunReporter& reporter, FileSystem& fileSystem);
+    RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem);
 
     RunSummary Restore(const std::vector<SelectionEntry>& selection);
 
 private:
-    void restorePage(const engine::FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored);
+    void restorePage(const FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored);
 
     RunReporter& m_reporter;
-    FileSystem& m_fs;
+    disk::FileSystem& m_fs;
 };
 
 /// True when page bytes carry the protection as this program writes it (in any character set it reads).

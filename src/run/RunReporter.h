@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/FileEntry.h"
+#include "run/FileEntry.h"
 
 #include <cstddef>
 #include <string>
@@ -70,15 +70,15 @@ public:
     /// The list is complete (0: no page was found).
     virtual void pagesFound(std::size_t found) { (void)found; }
     /// A page was written to outputPath; the entry names the output as the results list shows it.
-    virtual void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) = 0;
+    virtual void pageWritten(const FileEntry& entry, const std::string& outputPath) = 0;
     /// A page already carries the protection and was left as it is (its backup too); the entry names the page.
-    virtual void pageAlreadyProtected(const engine::FileEntry& entry) = 0;
+    virtual void pageAlreadyProtected(const FileEntry& entry) = 0;
     /// A folder below a picked one could not be listed; the pages in it are not protected.
     virtual void folderSkipped(const std::string& folder, const PageProblem& problem) = 0;
     /// A name that is not a regular file (pipe, device, socket) was left alone without reading it.
-    virtual void pageSkipped(const engine::FileEntry& entry, const PageProblem& problem) = 0;
+    virtual void pageSkipped(const FileEntry& entry, const PageProblem& problem) = 0;
     /// A page could not be protected; the original is as it was.
-    virtual void pageGivenUp(const engine::FileEntry& entry, const PageProblem& problem) = 0;
+    virtual void pageGivenUp(const FileEntry& entry, const PageProblem& problem) = 0;
     /// Another file of the site could not be copied (copy mode).
     virtual void otherFileFailed(const std::string& path, const PageProblem& problem) {
         (void)path;

@@ -1,6 +1,6 @@
 #include "BackgroundRun.h"
 
-#include "run/PosixFileSystem.h"
+#include "disk/PosixFileSystem.h"
 #include "run/RestoreRun.h"
 #include "run/RunMessages.h"
 #include "selection/NativePath.h"
@@ -35,7 +35,7 @@ void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<
         return;
     reap();
     m_options = options;
-    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem) {
+    launch([this, picks = std::move(selection)](disk::FileSystem& fileSystem) {
         return run::ProtectionRun(m_options, *this, fileSystem).ProtectFiles(picks);
     });
 }
@@ -43,7 +43,7 @@ void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<
 void BackgroundRun::restore(std::vector<run::SelectionEntry> selection) {
     if (m_busy)
         return;
-    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem) {
+    launch([this, picks = std::move(selection)](disk::FileSystem& fileSystem) {
         return run::RestoreRun(*this, fileSystem).Restore(picks);
     });
 }
@@ -65,7 +65,7 @@ void BackgroundRun::launch(Job job) {
 }
 
 void BackgroundRun::runOnThread(const Job& job) {
-    run::PosixFileSystem fileSystem;
+    disk::PosixFileSystem fileSystem;
     const run::RunSummary summary = job(fileSystem);
     QMetaObject::invokeMethod(
         this,
@@ -141,11 +141,11 @@ void BackgroundRun::pagesFound(std::size_t found) {
         collect({Report::Kind::Status, QString::fromUtf8(run::messages::kNoFilesFound), {}});
 }
 
-void BackgroundRun::pageWritten(const engine::FileEntry& entry, const std::string& outputPath) {
+void BackgroundRun::pageWritten(const run::FileEntry& entry, const std::string& outputPath) {
     collect({Report::Kind::Listed, selection::fromNativePath(outputPath), entry});
 }
 
-void BackgroundRun::pageAlreadyProtected(const engine::FileEntry& entry) {
+void BackgroundRun::pageAlreadyProtected(const run::FileEntry& entry) {
     collect({Report::Kind::AlreadyProtected, {}, entry});
 }
 
@@ -153,11 +153,11 @@ void BackgroundRun::folderSkipped(const std::string& folder, const run::PageProb
     deliverAndWait([this, &folder, &problem] { Q_EMIT folderFailed(selection::fromNativePath(folder), problem); });
 }
 
-void BackgroundRun::pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) {
+void BackgroundRun::pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) {
     deliverAndWait([this, &entry, &problem] { Q_EMIT pageFailed(entry, problem, true); });
 }
 
-void BackgroundRun::pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) {
+void BackgroundRun::pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) {
     deliverAndWait([this, &entry, &problem] { Q_EMIT pageFailed(entry, problem, false); });
 }
 

@@ -37,11 +37,11 @@ public:
 Q_SIGNALS:
     void statusText(const QString& text);
     /// A page was written to outputPath; the entry names it as the results tree lists it.
-    void fileListed(const engine::FileEntry& entry, const QString& outputPath);
+    void fileListed(const run::FileEntry& entry, const QString& outputPath);
     /// A page was left as it was because it is protected already.
-    void alreadyProtected(const engine::FileEntry& entry);
+    void alreadyProtected(const run::FileEntry& entry);
     /// A page could not be protected (skipped: it was not a regular file).
-    void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
+    void pageFailed(const run::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     /// A folder below a picked one could not be listed.
     void folderFailed(const QString& folder, const run::PageProblem& problem);
     /// Another file of the site (at path) could not be copied.
@@ -55,7 +55,7 @@ private:
         enum class Kind { Status, Listed, AlreadyProtected, Progress };
         Kind kind;
         QString text; // the status text, or the output path of a listed page
-        engine::FileEntry entry;
+        run::FileEntry entry;
         std::size_t done = 0;
         std::size_t found = 0;
     };
@@ -64,15 +64,15 @@ private:
     void runRefused(const run::RunRefusal& refusal) override;
     void scanning() override;
     void pagesFound(std::size_t found) override;
-    void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override;
-    void pageAlreadyProtected(const engine::FileEntry& entry) override;
+    void pageWritten(const run::FileEntry& entry, const std::string& outputPath) override;
+    void pageAlreadyProtected(const run::FileEntry& entry) override;
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
-    void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;
-    void pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) override;
+    void pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) override;
+    void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
-    using Job = std::function<run::RunSummary(run::FileSystem& fileSystem)>;
+    using Job = std::function<run::RunSummary(disk::FileSystem& fileSystem)>;
 
     /// Waits for the thread of the last run, which has reported its end already.
     void reap();

@@ -88,7 +88,7 @@ void ResultsPage::beginRun() {
     barProgress->show();
 }
 
-QTreeWidgetItem* ResultsPage::pageNode(const engine::FileEntry& entry, const QString& text, int image,
+QTreeWidgetItem* ResultsPage::pageNode(const run::FileEntry& entry, const QString& text, int image,
                                        const QString& path) {
     const QString folder = selection::fromNativePath(entry.Folder);
     QTreeWidgetItem* parent = folder.isEmpty() ? nullptr : folderNode(folder);
@@ -103,22 +103,22 @@ QTreeWidgetItem* ResultsPage::pageNode(const engine::FileEntry& entry, const QSt
     return node;
 }
 
-void ResultsPage::AddResultNode(const engine::FileEntry& entry, const QString& outputPath) {
+void ResultsPage::AddResultNode(const run::FileEntry& entry, const QString& outputPath) {
     pageNode(entry, selection::fromNativePath(entry.Name), kImageFile, outputPath);
     m_written.append({entry, outputPath});
     ++m_fileNodes;
     lblResults->setText(QStringLiteral("The following %1 files have been protected").arg(m_fileNodes));
 }
 
-void ResultsPage::addAlreadyProtectedNode(const engine::FileEntry& entry) {
+void ResultsPage::addAlreadyProtectedNode(const run::FileEntry& entry) {
     const QString name = selection::fromNativePath(entry.Name);
     auto* node = pageNode(entry, name + QStringLiteral("  (already protected)"), selection::kImageAlreadyProtected,
                           selection::fromNativePath(entry.fullPath()));
     node->setToolTip(0, QString::fromStdString(run::messages::alreadyProtected(entry.fullPath())));
 }
 
-void ResultsPage::addFailedNode(const engine::FileEntry& failed, const QString& message, bool skipped) {
-    const engine::FileEntry entry = listedEntry(failed);
+void ResultsPage::addFailedNode(const run::FileEntry& failed, const QString& message, bool skipped) {
+    const run::FileEntry entry = listedEntry(failed);
     const QString name = selection::fromNativePath(entry.Name);
     auto* node = pageNode(entry, name + QStringLiteral("  (") + message + QStringLiteral(")"),
                           skipped ? selection::kImageSkipped : selection::kImageGivenUp,
@@ -139,7 +139,7 @@ QStringList ResultsPage::writtenPages() const {
 }
 
 void ResultsPage::beginRestore() {
-    QHash<QString, engine::FileEntry> listed;
+    QHash<QString, run::FileEntry> listed;
     for (const WrittenPage& page : m_written)
         listed.insert(page.path, page.entry);
     beginRun();
@@ -147,14 +147,14 @@ void ResultsPage::beginRestore() {
     m_restoreRunning = true;
 }
 
-void ResultsPage::addRestoredNode(const engine::FileEntry& entry, const QString& path) {
-    const engine::FileEntry listed = listedEntry(entry);
+void ResultsPage::addRestoredNode(const run::FileEntry& entry, const QString& path) {
+    const run::FileEntry listed = listedEntry(entry);
     pageNode(listed, selection::fromNativePath(listed.Name), selection::kImageRestored, path);
     ++m_fileNodes;
     lblResults->setText(QString::fromStdString(run::messages::filesRestored(static_cast<std::size_t>(m_fileNodes))));
 }
 
-engine::FileEntry ResultsPage::listedEntry(const engine::FileEntry& entry) const {
+run::FileEntry ResultsPage::listedEntry(const run::FileEntry& entry) const {
     return m_restoring.value(selection::fromNativePath(entry.fullPath()), entry);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/FileEntry.h"
+#include "run/FileEntry.h"
 #include "run/RunReporter.h"
 
 #include <QHash>
@@ -31,11 +31,11 @@ public:
     /// Empties the results tree before a run and shows a busy progress bar.
     void beginRun();
     /// Lists one file written to outputPath under its folder's node and updates the count.
-    void AddResultNode(const engine::FileEntry& entry, const QString& outputPath);
+    void AddResultNode(const run::FileEntry& entry, const QString& outputPath);
     /// Lists a page that was left as it was because it is protected already.
-    void addAlreadyProtectedNode(const engine::FileEntry& entry);
+    void addAlreadyProtectedNode(const run::FileEntry& entry);
     /// Lists a page that could not be protected, with what went wrong.
-    void addFailedNode(const engine::FileEntry& failed, const QString& message, bool skipped);
+    void addFailedNode(const run::FileEntry& failed, const QString& message, bool skipped);
     /// Lists a folder whose pages could not be read.
     void addFailedFolderNode(const QString& folder, const QString& message);
     void setProgress(std::size_t done, std::size_t found);
@@ -48,7 +48,7 @@ public:
     /// place under their folders as they come back.
     void beginRestore();
     /// Lists a page whose original is back at path, under the folder it was listed in, and updates the count.
-    void addRestoredNode(const engine::FileEntry& entry, const QString& path);
+    void addRestoredNode(const run::FileEntry& entry, const QString& path);
 
     /// The path of the selected node: the written file for a file node, the folder for a folder node.
     QString selectedPath() const;
@@ -67,22 +67,22 @@ public:
 
 private:
     struct WrittenPage {
-        engine::FileEntry entry;
+        run::FileEntry entry;
         QString path;
     };
 
     void clearResults();
     /// The entry a page was listed with by the run before a restore (a restore names pages by their full path).
-    engine::FileEntry listedEntry(const engine::FileEntry& entry) const;
+    run::FileEntry listedEntry(const run::FileEntry& entry) const;
     QTreeWidgetItem* folderNode(const QString& folder);
-    QTreeWidgetItem* pageNode(const engine::FileEntry& entry, const QString& text, int image, const QString& path);
+    QTreeWidgetItem* pageNode(const run::FileEntry& entry, const QString& text, int image, const QString& path);
     void scrollToLatest();
 
     QHash<QString, QTreeWidgetItem*> m_folderNodes;
     QTreeWidgetItem* m_latest = nullptr;
     int m_fileNodes = 0;
     QList<WrittenPage> m_written;
-    QHash<QString, engine::FileEntry> m_restoring; // the listed entries by output path, during and after a restore
+    QHash<QString, run::FileEntry> m_restoring; // the listed entries by output path, during and after a restore
     bool m_restoreRunning = false;
     QTimer m_scrollTimer;
 };

@@ -341,7 +341,7 @@ void frmMain::showRunMessage(const run::messages::Message& message, bool offerSi
     m_silentRun = m_silentRun || silence;
 }
 
-void frmMain::pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped) {
+void frmMain::pageFailed(const run::FileEntry& entry, const run::PageProblem& problem, bool skipped) {
     const auto message = run::messages::pageProblem(problem);
     resultsPage->addFailedNode(
         entry, QString::fromStdString(message.text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")), skipped);
@@ -356,7 +356,7 @@ void frmMain::folderFailed(const QString& folder, const run::PageProblem& proble
         showRunMessage(message, true);
 }
 
-void frmMain::pageListed(const engine::FileEntry& entry, const QString& outputPath) {
+void frmMain::pageListed(const run::FileEntry& entry, const QString& outputPath) {
     if (m_restoring)
         resultsPage->addRestoredNode(entry, outputPath);
     else

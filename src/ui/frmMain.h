@@ -99,9 +99,9 @@ private:
     void ProtectFiles();
     void beginRun();
     void endRun(const run::RunSummary& summary);
-    void pageListed(const engine::FileEntry& entry, const QString& outputPath);
+    void pageListed(const run::FileEntry& entry, const QString& outputPath);
     void showRunMessage(const run::messages::Message& message, bool offerSilence);
-    void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
+    void pageFailed(const run::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     void folderFailed(const QString& folder, const run::PageProblem& problem);
     void otherFailed(const QString& path, const run::PageProblem& problem);
     void runRefused(const run::RunRefusal& refusal);

@@ -1,6 +1,6 @@
 #include "run/FileHelpers.h"
 
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +10,7 @@
 namespace quillora::run {
 namespace {
 
+using disk::PosixFileSystem;
 using test::FaultyFileSystem;
 using test::TempFolder;
 

@@ -1,6 +1,6 @@
 #include "run/FolderScan.h"
 
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -9,6 +9,8 @@
 namespace quillora::run {
 namespace {
 
+using disk::FileSystem;
+using disk::PosixFileSystem;
 using test::FaultyFileSystem;
 using test::TempFolder;
 

@@ -1,7 +1,7 @@
 // Whole runs over real folders in the situations that used to lose an original or skip a page without a word:
 // runs that overlap, leftovers of a killed run, names that are not pages, frame chains of any depth, second
 // names of one file, paths longer than the system takes at once, names too long for the file system.
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 #include "run/ErrorNumbers.h"
 #include "run/ProtectionRun.h"
 
@@ -17,6 +17,8 @@
 
 namespace quillora::run {
 namespace {
+
+using disk::PosixFileSystem;
 
 namespace fs = std::filesystem;
 using engine::StorageMode;

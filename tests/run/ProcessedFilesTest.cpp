@@ -1,12 +1,15 @@
 #include "run/ProcessedFiles.h"
 
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 
 namespace quillora::run {
 namespace {
+
+using disk::FileStatus;
+using disk::PosixFileSystem;
 
 TEST(ProcessedFiles, TwoSpellingsOfOneFileCountOnce) {
     test::TempFolder temp;

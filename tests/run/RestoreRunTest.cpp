@@ -1,7 +1,7 @@
 // The way back: pages protected in place get their originals again from the backups beside them.
 #include "run/RestoreRun.h"
 
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 #include "run/ErrorNumbers.h"
 #include "run/ProtectionRun.h"
 
