@@ -32,7 +32,7 @@ ConsoleReporter::ConsoleReporter(std::ostream& out, std::ostream& err, bool errI
 
 std::string ConsoleReporter::aboutFile(const std::string& path, const run::PageProblem& problem) {
     std::string text = path + ": ";
-    if (problem.error.category() == run::runErrorCategory()) {
+    if (run::isOwnError(problem.error)) {
         text += problem.error.message();
         if (problem.path != path)
             text += " (" + problem.path + ")";

@@ -82,13 +82,13 @@ public:
 };
 
 /// Every file-system call of the protection run goes through this seam, so that tests can make any step fail.
-/// Failures are returned as system error codes (errno values, or the run's own codes of ErrorNumbers.h).
+/// Failures are returned as system error codes (errno values, or the disk's own codes of DiskError.h).
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
     /// Opens a page for reading with its lock. A path that does not name a regular file fails with
-    /// RunError::NotARegularFile before anything is opened; a lock that another run holds fails with
+    /// DiskError::NotARegularFile before anything is opened; a lock that another run holds fails with
     /// std::errc::resource_unavailable_try_again unless wait is set.
     virtual std::error_code openLocked(const std::string& path, bool wait, std::unique_ptr<LockedFile>& file) = 0;
     /// The whole file's bytes; on failure bytes holds whatever was read before it.

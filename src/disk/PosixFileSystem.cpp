@@ -1,6 +1,6 @@
 #include "PosixFileSystem.h"
 
-#include "run/ErrorNumbers.h"
+#include "DiskError.h"
 
 #include <algorithm>
 #include <atomic>
@@ -407,7 +407,7 @@ std::error_code PosixFileSystem::openLocked(const std::string& path, bool wait, 
         if (symlink && ::fstatat(at.dir(), at.name(), &named, 0) != 0)
             return lastError();
         if (!S_ISREG(named.st_mode))
-            return run::RunError::NotARegularFile;
+            return DiskError::NotARegularFile;
         Descriptor fd(::openat(at.dir(), at.name(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (fd.get() < 0)
             return lastError();
@@ -415,7 +415,7 @@ std::error_code PosixFileSystem::openLocked(const std::string& path, bool wait, 
         if (::fstat(fd.get(), &st) != 0)
             return lastError();
         if (!S_ISREG(st.st_mode))
-            return run::RunError::NotARegularFile;
+            return DiskError::NotARegularFile;
         while (::flock(fd.get(), LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
             if (errno == EINTR)
                 continue;
@@ -446,7 +446,7 @@ std::error_code PosixFileSystem::readFile(const std::string& path, std::string& 
     if (S_ISDIR(st.st_mode))
         return {EISDIR, std::generic_category()};
     if (!S_ISREG(st.st_mode))
-        return run::RunError::NotARegularFile;
+        return DiskError::NotARegularFile;
     return readAll(fd.get(), st, bytes);
 }
 
@@ -574,7 +574,7 @@ std::error_code PosixFileSystem::copyFile(const std::string& from, const std::st
     if (S_ISDIR(st.st_mode))
         return {EISDIR, std::generic_category()};
     if (!S_ISREG(st.st_mode))
-        return run::RunError::NotARegularFile;
+        return DiskError::NotARegularFile;
     const Descriptor source(::openat(at.dir(), at.name(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (source.get() < 0 || ::fstat(source.get(), &st) != 0)
         return lastError();

@@ -1,5 +1,7 @@
 #include "ErrorNumbers.h"
 
+#include "disk/DiskError.h"
+
 #include <cerrno>
 
 namespace quillora::run {
@@ -11,8 +13,6 @@ public:
     const char* name() const noexcept override { return "quillora"; }
     std::string message(int value) const override {
         switch (static_cast<RunError>(value)) {
-        case RunError::NotARegularFile:
-            return "Not a regular file";
         case RunError::OutputIsAPickedPage:
             return "The output would replace a page that is being protected";
         case RunError::BackupIsProtected:
@@ -33,6 +33,10 @@ const std::error_category& runErrorCategory() {
 
 std::error_code make_error_code(RunError error) {
     return {static_cast<int>(error), runErrorCategory()};
+}
+
+bool isOwnError(std::error_code error) {
+    return error.category() == runErrorCategory() || error.category() == disk::diskErrorCategory();
 }
 
 ErrorNumber classifyError(std::error_code error) {

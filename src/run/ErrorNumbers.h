@@ -19,14 +19,16 @@ ErrorNumber classifyError(std::error_code error);
 
 /// Failures the run finds itself, beside the system's.
 enum class RunError {
-    NotARegularFile = 1, // a pipe, socket, device or folder named like a page
-    OutputIsAPickedPage, // the output would replace a page the run reads
-    BackupIsProtected,   // the backup holds a protected page, not an original (restoring)
-    NoBackup,            // there is no backup to restore
+    OutputIsAPickedPage = 1, // the output would replace a page the run reads
+    BackupIsProtected,       // the backup holds a protected page, not an original (restoring)
+    NoBackup,                // there is no backup to restore
 };
 
 const std::error_category& runErrorCategory();
 std::error_code make_error_code(RunError error);
+
+/// True for the failures the run and the disk find themselves, which carry their own words (not the system's).
+bool isOwnError(std::error_code error);
 
 } // namespace quillora::run
 

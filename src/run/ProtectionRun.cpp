@@ -4,6 +4,7 @@
 #include "FolderScan.h"
 #include "FrameAddress.h"
 #include "TextRules.h"
+#include "disk/DiskError.h"
 #include "disk/Paths.h"
 
 #include <new>
@@ -366,7 +367,8 @@ bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_
     if (!error)
         error = file->read(job.bytes);
     if (error) {
-        const auto kind = error == RunError::NotARegularFile ? CommitItem::Kind::Skipped : CommitItem::Kind::GivenUp;
+        const auto kind =
+            error == disk::DiskError::NotARegularFile ? CommitItem::Kind::Skipped : CommitItem::Kind::GivenUp;
         submitProblem(kind, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
     }

@@ -4,6 +4,7 @@
 #include "FolderScan.h"
 #include "PageRewriter.h"
 #include "ProcessedFiles.h"
+#include "disk/DiskError.h"
 #include "unlock/UnlockPage.h"
 
 namespace quillora::run {
@@ -78,7 +79,7 @@ void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::v
     std::string bytes;
     if (!error)
         error = locked->read(bytes);
-    if (error == RunError::NotARegularFile)
+    if (error == disk::DiskError::NotARegularFile)
         return; // not a page this program could have written
     if (error)
         return giveUp(PageProblem::Step::Read, error, page);

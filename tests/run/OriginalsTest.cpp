@@ -2,7 +2,7 @@
 // runs that overlap, leftovers of a killed run, names that are not pages, frame chains of any depth, second
 // names of one file, paths longer than the system takes at once, names too long for the file system.
 #include "RecordingReporter.h"
-#include "run/ErrorNumbers.h"
+#include "disk/DiskError.h"
 #include "run/ProtectionRun.h"
 
 #include <cerrno>
@@ -105,7 +105,7 @@ TEST_F(OriginalsTest, NamesThatAreNotRegularFilesAreSkippedWithAWordAndNeverRead
     ASSERT_EQ(reporter.problems.size(), 3u);
     for (const auto& problem : reporter.problems) {
         EXPECT_TRUE(problem.skipped);
-        EXPECT_EQ(problem.problem.error, RunError::NotARegularFile);
+        EXPECT_EQ(problem.problem.error, disk::DiskError::NotARegularFile);
     }
     EXPECT_EQ(messages::pageProblem(reporter.problems[0].problem).text,
               temp / "site/null.html" + " is not a regular file (a pipe, a device or a socket); it was left alone");
