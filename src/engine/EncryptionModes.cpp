@@ -86,7 +86,7 @@ template <typename Unit> std::size_t tagEndAt(std::basic_string_view<Unit> text,
 }
 
 template <typename Unit>
-void encrypt(std::basic_string_view<Unit> text, EncryptionMode mode, BasicPageBuilder<Unit>& out) {
+void applyEncryptionMode(std::basic_string_view<Unit> text, EncryptionMode mode, BasicPageBuilder<Unit>& out) {
     switch (mode) {
     case EncryptionMode::EmailLinks:
         EncodeEmailLinks(text, out);
@@ -107,7 +107,7 @@ template std::size_t leadingDoctypeLength(std::u16string_view);
 template std::size_t leadingDoctypeLength(std::string_view);
 template std::size_t tagEndAt(std::u16string_view, std::size_t);
 template std::size_t tagEndAt(std::string_view, std::size_t);
-template void encrypt(std::u16string_view, EncryptionMode, BasicPageBuilder<char16_t>&);
-template void encrypt(std::string_view, EncryptionMode, BasicPageBuilder<char>&);
+template void applyEncryptionMode(std::u16string_view, EncryptionMode, BasicPageBuilder<char16_t>&);
+template void applyEncryptionMode(std::string_view, EncryptionMode, BasicPageBuilder<char>&);
 
 } // namespace quillora::engine

@@ -16,6 +16,6 @@ template <typename Unit> std::size_t tagEndAt(std::basic_string_view<Unit> text,
 
 /// Builds the page with the part the encryption mode names hidden behind writer calls.
 template <typename Unit>
-void encrypt(std::basic_string_view<Unit> text, EncryptionMode mode, BasicPageBuilder<Unit>& out);
+void applyEncryptionMode(std::basic_string_view<Unit> text, EncryptionMode mode, BasicPageBuilder<Unit>& out);
 
 } // namespace quillora::engine

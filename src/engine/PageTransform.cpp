@@ -100,7 +100,7 @@ bool protectInOnePass(const PageParts<Unit>& page, const ProtectionOptions& opti
     const std::size_t pageStart = out.size();
     BasicPageBuilder<Unit> builder(out, text, charset);
     builder.insertWhileCopying(headEnd + 1, insertion);
-    encrypt(text, options.encryptionMode, builder);
+    applyEncryptionMode(text, options.encryptionMode, builder);
     if (!builder.inserted()) {
         return false;
     }
@@ -141,7 +141,7 @@ bool wholePageInOnePass(const PageParts<Unit>& page, const ProtectionOptions& op
     return true;
 }
 
-// Any other page, step by step: image-toolbar tag, encryption, then the header placed by the finished page.
+// Any other page, step by step: image-toolbar tag, encryption mode, then the header placed by the finished page.
 template <typename Unit>
 void protectInSteps(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
                     std::basic_string<Unit>& out) {
@@ -158,7 +158,7 @@ void protectInSteps(const PageParts<Unit>& page, const ProtectionOptions& option
     out += page.notice;
     const std::size_t pageStart = out.size();
     BasicPageBuilder<Unit> builder(out, text, charset);
-    encrypt(text, options.encryptionMode, builder);
+    applyEncryptionMode(text, options.encryptionMode, builder);
     const Placement placed = placeHeader(out, pageStart, Text<Unit>(header));
     if (!wholePage) {
         std::size_t firstEncoded = builder.firstEncoded();
