@@ -24,7 +24,8 @@ bool contains(std::string_view bytes, std::string_view part) {
 }
 
 /// The page's bytes after its byte-order mark, without the zero bytes it may hold (then copied into spare).
-std::string_view pageBytes(std::string_view bytes, const charset::PageEncoding& encoding, std::string& spare) {
+std::string_view bytesWithoutMarkOrZeros(std::string_view bytes, const charset::PageEncoding& encoding,
+                                         std::string& spare) {
     std::string_view page = bytes.substr(charset::CharsetSniffer::byteOrderMarkLength(encoding));
     // No set read as bytes uses a zero byte inside another character; most pages have none to remove.
     if (std::memchr(page.data(), 0, page.size()) != nullptr) {
@@ -72,8 +73,8 @@ const engine::PageCharset<char>* PageRewriter::byteCharset(const charset::PageEn
     return m_charset.get();
 }
 
-std::error_code PageRewriter::decoded(std::string_view bytes, const charset::PageEncoding& encoding,
-                                      std::u16string& text) const {
+std::error_code PageRewriter::decodePage(std::string_view bytes, const charset::PageEncoding& encoding,
+                                         std::u16string& text) const {
     const std::string_view body = bytes.substr(charset::CharsetSniffer::byteOrderMarkLength(encoding));
     bool done = false;
     if (isUtf16(encoding)) {
@@ -82,7 +83,7 @@ std::error_code PageRewriter::decoded(std::string_view bytes, const charset::Pag
         std::erase(text, u'\0');
     } else {
         std::string spare;
-        done = charset::PageDecoder::decodeText(encoding, pageBytes(bytes, encoding, spare), text);
+        done = charset::PageDecoder::decodeText(encoding, bytesWithoutMarkOrZeros(bytes, encoding, spare), text);
     }
     return done ? std::error_code() : std::make_error_code(std::errc::illegal_byte_sequence);
 }
@@ -90,10 +91,10 @@ std::error_code PageRewriter::decoded(std::string_view bytes, const charset::Pag
 engine::FrameScan PageRewriter::frames(std::string_view bytes, const charset::PageEncoding& encoding) const {
     if (const auto* charset = byteCharset(encoding)) {
         std::string spare;
-        return engine::ScanFrames(pageBytes(bytes, encoding, spare), *charset);
+        return engine::ScanFrames(bytesWithoutMarkOrZeros(bytes, encoding, spare), *charset);
     }
     std::u16string text;
-    if (decoded(bytes, encoding, text))
+    if (decodePage(bytes, encoding, text))
         return {};
     return engine::ScanFrames(text);
 }
@@ -103,7 +104,7 @@ std::error_code PageRewriter::rewrite(std::string_view bytes, const charset::Pag
     if (charset == nullptr)
         return rewriteDecoded(bytes, encoding, out);
     std::string spare;
-    const std::string_view page = pageBytes(bytes, encoding, spare);
+    const std::string_view page = bytesWithoutMarkOrZeros(bytes, encoding, spare);
     const std::string notice = charset::encodeText(m_encoder, encoding, engine::NoticeComment(m_options));
     if (const auto error = m_encoder.start(encoding))
         return error;
@@ -118,7 +119,7 @@ std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const chars
     std::u16string result;
     {
         std::u16string text;
-        if (const auto error = decoded(bytes, encoding, text))
+        if (const auto error = decodePage(bytes, encoding, text))
             return error;
         const charset::DecodedCharset charset(encoding);
         const std::u16string notice = engine::NoticeComment(m_options);

@@ -40,7 +40,8 @@ public:
 
 private:
     const engine::PageCharset<char>* byteCharset(const charset::PageEncoding& encoding) const;
-    std::error_code decoded(std::string_view bytes, const charset::PageEncoding& encoding, std::u16string& text) const;
+    std::error_code decodePage(std::string_view bytes, const charset::PageEncoding& encoding,
+                               std::u16string& text) const;
 
     const engine::ProtectionOptions& m_options;
     std::u16string m_header;

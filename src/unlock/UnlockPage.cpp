@@ -206,8 +206,8 @@ engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options
     return forEngine;
 }
 
-std::error_code pageBytes(std::u16string_view text, const charset::PageEncoding& encoding,
-                          charset::PageEncoder& encoder, std::string& bytes) {
+std::error_code encodePage(std::u16string_view text, const charset::PageEncoding& encoding,
+                           charset::PageEncoder& encoder, std::string& bytes) {
     if (const auto error = encoder.start(encoding))
         return error;
     bytes.assign(encoder.byteOrderMark());

@@ -78,8 +78,8 @@ private:
 };
 
 /// The bytes of a protected page as a run would write them (byte-order mark included), for encrypt().
-std::error_code pageBytes(std::u16string_view text, const charset::PageEncoding& encoding,
-                          charset::PageEncoder& encoder, std::string& bytes);
+std::error_code encodePage(std::u16string_view text, const charset::PageEncoding& encoding,
+                           charset::PageEncoder& encoder, std::string& bytes);
 
 /// A notice text made safe inside "<!-- " and "-->": each ">" that would end the comment early (in "-->" or
 /// "--!>") gets a blank put before it, so the notice still reads as written.
