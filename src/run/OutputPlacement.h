@@ -31,7 +31,7 @@ public:
     void reset();
 
 private:
-    std::string placed(FileEntry& entry) const;
+    std::string place(FileEntry& entry) const;
     std::string copyPath(FileEntry& entry, std::size_t cut) const;
     static std::string besidePath(FileEntry& entry, std::size_t cut);
 

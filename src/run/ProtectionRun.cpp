@@ -324,13 +324,13 @@ bool ProtectionRun::finishJob(PageJob& job) {
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
     }
-    if (m_encryptor != nullptr && !encrypted(job, out))
+    if (m_encryptor != nullptr && !sealInUnlockPage(job, out))
         return false;
     return submitWrite(job, std::move(out));
 }
 
 // The page exactly as it would otherwise be written, sealed inside its unlock page.
-bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
+bool ProtectionRun::sealInUnlockPage(PageJob& job, std::string& bytes) {
     const std::u16string title = unlock::pageTitle(job.bytes, job.encoding);
     const std::u16string notice = m_options.insertNotice ? m_options.noticeText : std::u16string();
     std::string unlockPage;

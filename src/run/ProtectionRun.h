@@ -70,7 +70,7 @@ private:
     bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<disk::LockedFile> file);
     bool isAlreadyProtected(const PageJob& job) const;
     bool submitWrite(PageJob& job, std::string bytes);
-    bool encrypted(PageJob& job, std::string& bytes);
+    bool sealInUnlockPage(PageJob& job, std::string& bytes);
     void submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem);
     std::optional<FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
     bool isInside(const std::string& path, const std::string& scope);
