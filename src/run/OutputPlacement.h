@@ -1,8 +1,8 @@
 #pragma once
 
+#include "FileEntry.h"
 #include "disk/FileSystem.h"
 #include "engine/ProtectionOptions.h"
-#include "run/FileEntry.h"
 
 #include <string>
 #include <string_view>

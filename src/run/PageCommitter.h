@@ -1,9 +1,9 @@
 #pragma once
 
+#include "FileEntry.h"
 #include "RunReporter.h"
 #include "disk/FileSystem.h"
 #include "disk/PageWriter.h"
-#include "run/FileEntry.h"
 
 #include <condition_variable>
 #include <cstddef>

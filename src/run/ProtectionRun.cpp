@@ -1,5 +1,6 @@
 #include "ProtectionRun.h"
 
+#include "EncryptedRunOptions.h"
 #include "ErrorNumbers.h"
 #include "FolderScan.h"
 #include "FrameAddress.h"
@@ -28,10 +29,9 @@ bool isBlankText(std::string_view text) {
 
 ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter,
                              disk::FileSystem& fileSystem, bool threaded)
-    : m_options(options), m_engineOptions(options.encrypt ? unlock::engineOptions(options) : options),
-      m_reporter(reporter), m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem),
-      m_writer(fileSystem), m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {
-}
+    : m_options(options), m_engineOptions(options.encrypt ? engineOptions(options) : options), m_reporter(reporter),
+      m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem), m_writer(fileSystem),
+      m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {}
 
 RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection) {
     RunSummary summary;
@@ -63,7 +63,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_encryptor.reset();
     if (m_options.encrypt) {
         // Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all.
-        if (const auto error = unlock::PageEncryptor::create(unlock::encryptionSettings(m_options), m_encryptor)) {
+        if (const auto error = unlock::PageEncryptor::create(encryptionSettings(m_options), m_encryptor)) {
             summary.outcome = RunSummary::Outcome::Refused;
             m_reporter.runRefused({RunRefusal::Reason::EncryptionUnavailable, error.message(), {}});
             return summary;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileEntry.h"
 #include "FileList.h"
 #include "OutputPlacement.h"
 #include "PageCommitter.h"
@@ -10,7 +11,6 @@
 #include "disk/FileSystem.h"
 #include "disk/PageWriter.h"
 #include "engine/ProtectionOptions.h"
-#include "run/FileEntry.h"
 #include "unlock/UnlockPage.h"
 
 #include <cstddef>

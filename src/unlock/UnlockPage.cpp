@@ -189,23 +189,6 @@ bool isAsciiBytes(std::string_view bytes) {
 
 } // namespace
 
-EncryptionSettings encryptionSettings(const engine::ProtectionOptions& options) {
-    EncryptionSettings settings;
-    settings.password = options.password;
-    settings.rememberDays = options.rememberDays;
-    settings.texts = {options.unlockPrompt, options.unlockButton, options.wrongPassword};
-    return settings;
-}
-
-engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options) {
-    engine::ProtectionOptions forEngine = options;
-    if (options.encrypt) {
-        forEngine.passwordProtect = false;
-        forEngine.password.clear();
-    }
-    return forEngine;
-}
-
 std::error_code encodePage(std::u16string_view text, const charset::PageEncoding& encoding,
                            charset::PageEncoder& encoder, std::string& bytes) {
     if (const auto error = encoder.start(encoding))

@@ -28,12 +28,6 @@ struct EncryptionSettings {
     int iterations = crypto::SiteKey::kIterations; // fewer only where a test must be quick
 };
 
-/// The encryption settings the options of a run choose.
-EncryptionSettings encryptionSettings(const engine::ProtectionOptions& options);
-/// The options to give the engine in an encrypted run: the same without the password prompt, so that the
-/// password never enters a page.
-engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options);
-
 /// Turns protected pages into unlock pages: a small page in plain ASCII that carries the original's title,
 /// asks for the password and holds the page sealed with AES-256-GCM (base64), with the script that derives the
 /// key in the browser, decrypts the page and replaces the document with it. One per run: the key is derived

@@ -12,6 +12,7 @@
 #include "charset/PageDecoder.h"
 #include "charset/TextConvert.h"
 #include "engine/PageTransform.h"
+#include "run/EncryptedRunOptions.h"
 #include "run/PageRewriter.h"
 #include "unlock/PageTitle.h"
 #include "unlock/UnlockPage.h"
@@ -170,12 +171,12 @@ int main(int argc, char** argv) {
         const Settings settings = parse(argc, argv);
         std::unique_ptr<unlock::PageEncryptor> encryptor;
         if (!settings.plain) {
-            unlock::EncryptionSettings encryption = unlock::encryptionSettings(settings.options);
+            unlock::EncryptionSettings encryption = run::encryptionSettings(settings.options);
             encryption.iterations = settings.iterations;
             if (const auto error = unlock::PageEncryptor::create(encryption, encryptor))
                 throw std::runtime_error(error.message());
         }
-        const engine::ProtectionOptions engineOptions = unlock::engineOptions(settings.options);
+        const engine::ProtectionOptions engineOptions = run::engineOptions(settings.options);
         run::PageRewriter rewriter(engineOptions, engine::BuildHeader(engineOptions));
         for (const auto& path : settings.paths) {
             if (!fs::is_directory(path)) {
