@@ -1,6 +1,7 @@
 #include "BackgroundRun.h"
 
 #include "disk/PosixFileSystem.h"
+#include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 #include "run/RunMessages.h"
 #include "selection/NativePath.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/ProtectionOptions.h"
-#include "run/ProtectionRun.h"
 #include "run/RunReporter.h"
+#include "run/SelectionEntry.h"
 
 #include <QObject>
 #include <QString>
@@ -13,6 +13,10 @@
 #include <vector>
 
 class QThread;
+
+namespace quillora::disk {
+class FileSystem;
+}
 
 namespace quillora::ui {
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/ProtectionOptions.h"
-#include "run/ProtectionRun.h"
 #include "run/RunMessages.h"
+#include "run/RunReporter.h"
 #include "selection/LastPathMemory.h"
 #include "selection/Pickers.h"
 
