@@ -36,8 +36,6 @@ public:
     /// The same through the page's code units, the way every set can take.
     std::error_code rewriteDecoded(std::string_view bytes, const charset::PageEncoding& encoding, std::string& out);
 
-    const std::u16string& header() const { return m_header; }
-
 private:
     const engine::PageCharset<char>* byteCharset(const charset::PageEncoding& encoding) const;
     std::error_code decodePage(std::string_view bytes, const charset::PageEncoding& encoding,

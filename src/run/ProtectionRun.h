@@ -33,9 +33,6 @@ public:
 
     RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection);
 
-    /// The list of the last run.
-    const FileList& fileList() const { return m_list; }
-
 private:
     /// One page on the run's worklist: a listed page, or a frame page of the page below it on the list.
     struct PageJob {
