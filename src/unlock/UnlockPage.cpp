@@ -219,8 +219,7 @@ std::u16string commentSafe(std::u16string_view text) {
     return safe;
 }
 
-PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key)
-    : m_key(key), m_cipher(key.key()) {
+PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key) : m_cipher(key.key()) {
     const std::string_view salt(reinterpret_cast<const char*>(key.salt().data()), key.salt().size());
     std::string& body = m_body;
     body = kStyle;

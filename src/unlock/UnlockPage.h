@@ -49,8 +49,6 @@ public:
     /// True for a file this class wrote (so that a run does not encrypt it again).
     static bool isUnlockPage(std::string_view bytes);
 
-    const crypto::SiteKey& key() const { return m_key; }
-
 private:
     PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key);
 
@@ -65,7 +63,6 @@ private:
     void appendAscii(std::string& out, const Preamble& preamble, std::u16string_view title, std::string_view page,
                      std::error_code& error) const;
 
-    crypto::SiteKey m_key;
     crypto::PageCipher m_cipher;
     std::string m_head; // after the character set up to the title
     std::string m_body; // after the title up to the set's name in the page's data

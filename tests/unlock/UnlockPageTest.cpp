@@ -2,6 +2,8 @@
 
 #include "crypto/CryptoError.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace quillora::unlock {
@@ -38,6 +40,13 @@ std::string fromBase64(std::string_view text) {
     return bytes;
 }
 
+/// The number after "iterations": in the unlock page's data.
+int iterationsOf(const std::string& page) {
+    const std::string key = "\"iterations\":";
+    const auto at = page.find(key);
+    return at == std::string::npos ? 0 : std::atoi(page.c_str() + at + key.size());
+}
+
 /// The value of "name":"..." in the unlock page's data.
 std::string dataField(const std::string& page, const std::string& name) {
     const std::string key = "\"" + name + "\":\"";
@@ -66,9 +75,16 @@ protected:
         return unlock;
     }
 
-    /// The page an unlock page carries, opened with the run's key.
+    /// The page an unlock page carries, opened as a browser opens it: with the key derived from the password
+    /// and from the salt and iteration count the page names.
     std::string opened(const std::string& unlock) const {
-        const PageCipher cipher(encryptor->key().key());
+        const std::string salt = fromBase64(dataField(unlock, "salt"));
+        SiteKey::Salt saltBytes{};
+        EXPECT_EQ(salt.size(), saltBytes.size());
+        std::copy_n(salt.begin(), std::min(salt.size(), saltBytes.size()), saltBytes.begin());
+        SiteKey key;
+        EXPECT_FALSE(SiteKey::derive(settings().password, saltBytes, iterationsOf(unlock), key));
+        const PageCipher cipher(key.key());
         PageCipher::Nonce nonce{};
         const std::string iv = fromBase64(dataField(unlock, "iv"));
         EXPECT_EQ(iv.size(), nonce.size());
@@ -99,8 +115,7 @@ TEST_F(UnlockPageTest, TheDataTellTheBrowserHowToDeriveAndRead) {
     const std::string unlock = encrypt(kPage, kShiftJis);
     const std::string salt = fromBase64(dataField(unlock, "salt"));
     ASSERT_EQ(salt.size(), SiteKey::kSaltBytes);
-    const auto& kept = encryptor->key().salt();
-    EXPECT_EQ(salt, std::string(reinterpret_cast<const char*>(kept.data()), kept.size()));
+    EXPECT_EQ(opened(unlock), kPage) << "the key derived from the password, the salt and the count opens the page";
     EXPECT_EQ(dataField(unlock, "label"), "shift_jis");
     EXPECT_NE(unlock.find("\"iterations\":1000,\"remember\":0,"), std::string::npos);
     EXPECT_NE(unlock.find("<meta charset=\"shift_jis\">"), std::string::npos);
