@@ -51,23 +51,6 @@ std::string_view labelAfter(std::string_view text, std::size_t at, std::size_t e
 
 } // namespace
 
-std::optional<PageEncoding> CharsetSniffer::byteOrderMark(std::string_view bytes) {
-    using Kind = PageEncoding::Kind;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return PageEncoding{Kind::Utf8, {}, true};
-    if (bytes.substr(0, 2) == "\xFF\xFE")
-        return PageEncoding{Kind::Utf16LE, {}, true};
-    if (bytes.substr(0, 2) == "\xFE\xFF")
-        return PageEncoding{Kind::Utf16BE, {}, true};
-    return std::nullopt;
-}
-
-std::size_t CharsetSniffer::byteOrderMarkLength(const PageEncoding& encoding) {
-    if (!encoding.byteOrderMark)
-        return 0;
-    return encoding.kind == PageEncoding::Kind::Utf8 ? 3 : 2;
-}
-
 std::string_view CharsetSniffer::declaredLabel(std::string_view bytes) {
     const std::string_view window = bytes.substr(0, kPrescanLength);
     std::size_t pos = 0;

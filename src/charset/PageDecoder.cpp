@@ -1,6 +1,7 @@
 #include "PageDecoder.h"
 
 #include "AsciiRuns.h"
+#include "ByteOrderMark.h"
 #include "CharsetSniffer.h"
 #include "EncodingLabels.h"
 #include "Utf8Sequences.h"
@@ -146,7 +147,7 @@ bool PageDecoder::isValidUtf8(std::string_view bytes, bool& sawNonAscii) {
 }
 
 PageEncoding PageDecoder::encodingOf(std::string_view bytes) {
-    if (const auto mark = CharsetSniffer::byteOrderMark(bytes))
+    if (const auto mark = ByteOrderMark::find(bytes))
         return *mark;
     if (const auto declared = encodingForLabel(CharsetSniffer::declaredLabel(bytes))) {
         // A page that says it is UTF-8 is read as UTF-8 whatever it holds, as a browser reads it; any other set
@@ -183,7 +184,7 @@ bool PageDecoder::decodeText(const PageEncoding& encoding, std::string_view byte
 DecodedPage PageDecoder::decode(std::string_view bytes) {
     DecodedPage page;
     page.encoding = encodingOf(bytes);
-    const std::string_view body = bytes.substr(CharsetSniffer::byteOrderMarkLength(page.encoding));
+    const std::string_view body = ByteOrderMark::skip(bytes, page.encoding);
     decodeText(page.encoding, body, page.text);
     return page;
 }

@@ -1,6 +1,7 @@
 #include "PageEncoder.h"
 
 #include "AsciiRuns.h"
+#include "ByteOrderMark.h"
 #include "Windows1252.h"
 
 #include <algorithm>
@@ -101,18 +102,7 @@ std::error_code PageEncoder::start(const PageEncoding& encoding) {
 }
 
 std::string_view PageEncoder::byteOrderMark() const {
-    if (!m_encoding.byteOrderMark)
-        return {};
-    switch (m_encoding.kind) {
-    case PageEncoding::Kind::Utf8:
-        return "\xEF\xBB\xBF";
-    case PageEncoding::Kind::Utf16LE:
-        return "\xFF\xFE";
-    case PageEncoding::Kind::Utf16BE:
-        return "\xFE\xFF";
-    default:
-        return {};
-    }
+    return ByteOrderMark::of(m_encoding);
 }
 
 std::error_code PageEncoder::encode(std::u16string_view piece, bool last, std::string_view& bytes) {

@@ -1,6 +1,6 @@
 #include "PageRewriter.h"
 
-#include "charset/CharsetSniffer.h"
+#include "charset/ByteOrderMark.h"
 #include "charset/PageCharsets.h"
 #include "charset/PageDecoder.h"
 #include "engine/ContentEncoding.h"
@@ -26,7 +26,7 @@ bool contains(std::string_view bytes, std::string_view part) {
 /// The page's bytes after its byte-order mark, without the zero bytes it may hold (then copied into spare).
 std::string_view bytesWithoutMarkOrZeros(std::string_view bytes, const charset::PageEncoding& encoding,
                                          std::string& spare) {
-    std::string_view page = bytes.substr(charset::CharsetSniffer::byteOrderMarkLength(encoding));
+    std::string_view page = charset::ByteOrderMark::skip(bytes, encoding);
     // No set read as bytes uses a zero byte inside another character; most pages have none to remove.
     if (std::memchr(page.data(), 0, page.size()) != nullptr) {
         spare.reserve(page.size());
@@ -75,7 +75,7 @@ const engine::PageCharset<char>* PageRewriter::byteCharset(const charset::PageEn
 
 std::error_code PageRewriter::decodePage(std::string_view bytes, const charset::PageEncoding& encoding,
                                          std::u16string& text) const {
-    const std::string_view body = bytes.substr(charset::CharsetSniffer::byteOrderMarkLength(encoding));
+    const std::string_view body = charset::ByteOrderMark::skip(bytes, encoding);
     bool done = false;
     if (isUtf16(encoding)) {
         done = charset::PageDecoder::decodeText(encoding, body, text);
@@ -123,7 +123,7 @@ std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const chars
             return error;
         const charset::DecodedCharset charset(encoding);
         const std::u16string notice = engine::NoticeComment(m_options);
-        const std::size_t bytesBefore = charset::CharsetSniffer::byteOrderMarkLength(encoding);
+        const std::size_t bytesBefore = charset::ByteOrderMark::of(encoding).size();
         engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore}, m_options, charset,
                               result);
     }

@@ -1,6 +1,7 @@
 #include "PageTitle.h"
 
 #include "MarkupText.h"
+#include "charset/ByteOrderMark.h"
 #include "charset/PageDecoder.h"
 
 #include <algorithm>
@@ -56,8 +57,7 @@ std::u16string pageTitle(std::string_view bytes, const charset::PageEncoding& en
         encoding.kind == charset::PageEncoding::Kind::Utf16LE || encoding.kind == charset::PageEncoding::Kind::Utf16BE;
     // In UTF-16 and in ISO-2022-JP an ASCII "<" byte may be half of another character: read the whole page.
     if (utf16) {
-        const std::size_t mark = encoding.byteOrderMark ? 2 : 0;
-        charset::PageDecoder::decodeUtf16(bytes.substr(std::min(mark, bytes.size())),
+        charset::PageDecoder::decodeUtf16(charset::ByteOrderMark::skip(bytes, encoding),
                                           encoding.kind == charset::PageEncoding::Kind::Utf16BE, text);
         return pageTitle(text);
     }

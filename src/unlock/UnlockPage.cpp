@@ -2,6 +2,7 @@
 
 #include "MarkupText.h"
 #include "UnlockScript.h"
+#include "charset/ByteOrderMark.h"
 #include "charset/CharsetSniffer.h"
 #include "charset/EncodingLabels.h"
 #include "charset/PageDecoder.h"
@@ -295,14 +296,12 @@ PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const c
         encoding.kind == charset::PageEncoding::Kind::Utf16BE) {
         // Browsers take no declaration of UTF-16 from a page: its byte-order mark says it.
         std::u16string text;
-        const std::size_t mark = encoding.byteOrderMark ? 2 : 0;
-        charset::PageDecoder::decodeUtf16(page.substr(std::min(mark, page.size()), kLookedAt),
+        charset::PageDecoder::decodeUtf16(charset::ByteOrderMark::skip(page, encoding).substr(0, kLookedAt),
                                           encoding.kind == charset::PageEncoding::Kind::Utf16BE, text);
         leadingDoctype(std::u16string_view(text), preamble.doctype);
         return preamble;
     }
-    if (encoding.byteOrderMark)
-        page.remove_prefix(std::min<std::size_t>(3, page.size()));
+    page = charset::ByteOrderMark::skip(page, encoding);
     leadingDoctype(page.substr(0, kLookedAt), preamble.doctype);
     // Declared as the protected page would be: as it declares itself, else as read when it is not all ASCII.
     // An undeclared page of ASCII is left to the browser's own default, as it would be.
@@ -332,13 +331,13 @@ std::error_code PageEncryptor::encrypt(std::string_view page, const charset::Pag
         if (error)
             return error;
         unlockPage.reserve(2 + comment.size() * 2 + ascii.size() * 2);
-        unlockPage += bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        // The mark is what tells the browser the page is in UTF-16: it goes first, whether the page had one or not.
+        unlockPage += charset::ByteOrderMark::ofKind(encoding.kind);
         appendWide(unlockPage, std::u16string_view(comment), bigEndian);
         appendWide(unlockPage, std::string_view(ascii), bigEndian);
         return {};
     }
-    if (encoding.kind == charset::PageEncoding::Kind::Utf8 && encoding.byteOrderMark)
-        unlockPage += "\xEF\xBB\xBF";
+    unlockPage += charset::ByteOrderMark::of(encoding);
     if (const auto noticeError = appendNotice(unlockPage, comment, encoding))
         return noticeError;
     appendAscii(unlockPage, preamble, title, page, error);
@@ -349,15 +348,14 @@ std::error_code PageEncryptor::encrypt(std::string_view page, const charset::Pag
 
 bool PageEncryptor::isUnlockPage(std::string_view bytes) {
     bytes = bytes.substr(0, kLongestNotice);
-    const bool littleEndian = bytes.starts_with("\xFF\xFE");
-    if (littleEndian || bytes.starts_with("\xFE\xFF")) {
+    const auto mark = charset::ByteOrderMark::find(bytes);
+    if (mark && mark->kind != charset::PageEncoding::Kind::Utf8) {
         std::u16string text;
-        charset::PageDecoder::decodeUtf16(bytes.substr(2), !littleEndian, text);
+        charset::PageDecoder::decodeUtf16(charset::ByteOrderMark::skip(bytes, *mark),
+                                          mark->kind == charset::PageEncoding::Kind::Utf16BE, text);
         return startsUnlockPage(std::u16string_view(text));
     }
-    if (bytes.starts_with("\xEF\xBB\xBF"))
-        bytes.remove_prefix(3);
-    return startsUnlockPage(bytes);
+    return startsUnlockPage(mark ? charset::ByteOrderMark::skip(bytes, *mark) : bytes);
 }
 
 } // namespace quillora::unlock
