@@ -185,16 +185,8 @@ std::size_t DecodedCharset::writtenBytes(std::u16string_view text) const {
 
 std::string encodeText(PageEncoder& encoder, const PageEncoding& encoding, std::u16string_view text) {
     std::string bytes;
-    if (encoder.start(encoding))
-        return bytes;
-    do {
-        const std::size_t length = std::min(text.size(), PageEncoder::kPieceUnits);
-        std::string_view piece;
-        if (encoder.encode(text.substr(0, length), length == text.size(), piece))
-            return {};
-        bytes += piece;
-        text.remove_prefix(length);
-    } while (!text.empty());
+    if (encoder.encodeWhole(encoding, text, bytes))
+        return {};
     return bytes;
 }
 

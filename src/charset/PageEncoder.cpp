@@ -129,6 +129,21 @@ std::error_code PageEncoder::encode(std::u16string_view piece, bool last, std::s
     return {};
 }
 
+std::error_code PageEncoder::encodeWhole(const PageEncoding& encoding, std::u16string_view text, std::string& out) {
+    if (const auto error = start(encoding))
+        return error;
+    // An empty text is one last, empty piece too: a converter with shift states writes its closing bytes.
+    do {
+        const std::size_t length = std::min(text.size(), kPieceUnits);
+        std::string_view bytes;
+        if (const auto error = encode(text.substr(0, length), length == text.size(), bytes))
+            return error;
+        out.append(bytes);
+        text.remove_prefix(length);
+    } while (!text.empty());
+    return {};
+}
+
 char32_t PageEncoder::takePending(std::u16string_view piece, std::size_t& i, bool last) {
     if (m_pendingHigh == 0 || (piece.empty() && !last))
         return 0;

@@ -127,20 +127,8 @@ std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const chars
         engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore}, m_options, charset,
                               result);
     }
-    out.clear();
-    if (const auto error = m_encoder.start(encoding))
-        return error;
-    out.append(m_encoder.byteOrderMark());
-    std::u16string_view rest = result;
-    do {
-        const std::size_t length = std::min(rest.size(), charset::PageEncoder::kPieceUnits);
-        std::string_view piece;
-        if (const auto error = m_encoder.encode(rest.substr(0, length), length == rest.size(), piece))
-            return error;
-        out.append(piece);
-        rest.remove_prefix(length);
-    } while (!rest.empty());
-    return {};
+    out.assign(charset::ByteOrderMark::of(encoding));
+    return m_encoder.encodeWhole(encoding, result, out);
 }
 
 } // namespace quillora::run

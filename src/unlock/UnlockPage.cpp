@@ -130,17 +130,7 @@ std::error_code appendNotice(std::string& out, std::u16string_view comment, cons
         return {};
     }
     charset::PageEncoder encoder;
-    if (const auto error = encoder.start(encoding))
-        return error;
-    do {
-        const std::size_t length = std::min(comment.size(), charset::PageEncoder::kPieceUnits);
-        std::string_view bytes;
-        if (const auto error = encoder.encode(comment.substr(0, length), length == comment.size(), bytes))
-            return error;
-        out += bytes;
-        comment.remove_prefix(length);
-    } while (!comment.empty());
-    return {};
+    return encoder.encodeWhole(encoding, comment, out);
 }
 
 /// Widens the ASCII text to UTF-16 in the given byte order.
@@ -189,22 +179,6 @@ bool isAsciiBytes(std::string_view bytes) {
 }
 
 } // namespace
-
-std::error_code encodePage(std::u16string_view text, const charset::PageEncoding& encoding,
-                           charset::PageEncoder& encoder, std::string& bytes) {
-    if (const auto error = encoder.start(encoding))
-        return error;
-    bytes.assign(encoder.byteOrderMark());
-    do {
-        const std::size_t length = std::min(text.size(), charset::PageEncoder::kPieceUnits);
-        std::string_view piece;
-        if (const auto error = encoder.encode(text.substr(0, length), length == text.size(), piece))
-            return error;
-        bytes += piece;
-        text.remove_prefix(length);
-    } while (!text.empty());
-    return {};
-}
 
 std::u16string commentSafe(std::u16string_view text) {
     std::u16string safe;

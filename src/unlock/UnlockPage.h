@@ -68,10 +68,6 @@ private:
     std::string m_body; // after the title up to the set's name in the page's data
 };
 
-/// The bytes of a protected page as a run would write them (byte-order mark included), for encrypt().
-std::error_code encodePage(std::u16string_view text, const charset::PageEncoding& encoding,
-                           charset::PageEncoder& encoder, std::string& bytes);
-
 /// A notice text made safe inside "<!-- " and "-->": each ">" that would end the comment early (in "-->" or
 /// "--!>") gets a blank put before it, so the notice still reads as written.
 std::u16string commentSafe(std::u16string_view text);

@@ -23,8 +23,8 @@ TEST(ByteOrderMark, ByteOrderMarksDecideTheSet) {
 }
 
 TEST(ByteOrderMark, IsWrittenBackAndPassedOverOnlyForAPageThatHadOne) {
-    for (const std::string_view bytes : {std::string_view("\xEF\xBB\xBF<p>"), std::string_view("\xFF\xFE<\0"),
-                                         std::string_view("\xFE\xFF\0<")}) {
+    for (const std::string_view bytes :
+         {std::string_view("\xEF\xBB\xBF<p>"), std::string_view("\xFF\xFE<\0"), std::string_view("\xFE\xFF\0<")}) {
         const auto found = ByteOrderMark::find(bytes);
         ASSERT_TRUE(found);
         EXPECT_TRUE(bytes.starts_with(ByteOrderMark::of(*found)));

@@ -265,18 +265,6 @@ TEST_F(UnlockPageTest, TellsItsOwnPagesFromOthers) {
     EXPECT_TRUE(PageEncryptor::isUnlockPage("<html><head><meta name=\"quillora-page\" content=\"encrypted\">\n"));
 }
 
-TEST(EncodePage, GivesThePageAsWrittenWithItsMarkAcrossPieces) {
-    PageEncoder encoder;
-    std::u16string text(PageEncoder::kPieceUnits - 1, u'a');
-    text += u"\U0001F35E\u20AC\u4E16"; // a pair split where one piece ends and the next begins
-    std::string bytes;
-    ASSERT_FALSE(encodePage(text, kUtf8Bom, encoder, bytes));
-    EXPECT_EQ(bytes, "\xEF\xBB\xBF" + std::string(PageEncoder::kPieceUnits - 1, 'a') +
-                         "\xF0\x9F\x8D\x9E\xE2\x82\xAC\xE4\xB8\x96");
-    ASSERT_FALSE(encodePage(u"\u20AC\u4E16", kWindows1252, encoder, bytes));
-    EXPECT_EQ(bytes, "\x80&#19990;");
-}
-
 TEST(PageEncryptorCreate, RefusesWhatCannotMakeAnUnlockPage) {
     std::unique_ptr<PageEncryptor> encryptor;
     EncryptionSettings settings;
