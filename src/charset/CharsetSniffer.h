@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/HeaderPlacement.h"
+
 #include <cstddef>
 #include <string_view>
 
@@ -9,7 +11,7 @@ namespace quillora::charset {
 class CharsetSniffer {
 public:
     /// How far into the page a declaration is looked for.
-    static constexpr std::size_t kPrescanLength = 1024;
+    static constexpr std::size_t kPrescanLength = engine::kPrescanBytes;
 
     /// The label of the first "charset" declared inside a "<meta" tag in the first 1024 bytes; empty if none.
     static std::string_view declaredLabel(std::string_view bytes);

@@ -1,5 +1,7 @@
 #include "EncodingLabels.h"
 
+#include "engine/TextSearch.h"
+
 #include <algorithm>
 #include <unicode/ucnv.h>
 #include <unordered_map>
@@ -311,8 +313,7 @@ std::optional<PageEncoding> encodingForLabel(std::string_view label) {
     if (label.empty() || label.size() > kLongestLabel)
         return std::nullopt;
     std::string lower(label);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return engine::asciiLower(c); });
     const auto found = labelMap().find(lower);
     if (found == labelMap().end())
         return std::nullopt;

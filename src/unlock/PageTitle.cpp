@@ -16,14 +16,14 @@ using namespace markup;
 template <class Char> bool findTitle(std::basic_string_view<Char> text, std::size_t& begin, std::size_t& end) {
     for (std::size_t i = text.find(Char('<')); i != std::basic_string_view<Char>::npos;
          i = text.find(Char('<'), i + 1)) {
-        if (holdsAt(text, i, "<!--")) {
+        if (engine::matchesAt(text, "<!--", i)) {
             const std::size_t close = findAscii(text, "-->", i + 4);
             if (close == std::basic_string_view<Char>::npos)
                 return false;
             i = close + 2;
             continue;
         }
-        if (!holdsAt(text, i, "<title") || !endsTagName(text, i + 6))
+        if (!engine::matchesAt(text, "<title", i) || !endsTagName(text, i + 6))
             continue;
         const std::size_t gt = text.find(Char('>'), i + 6);
         if (gt == std::basic_string_view<Char>::npos)
@@ -31,7 +31,7 @@ template <class Char> bool findTitle(std::basic_string_view<Char> text, std::siz
         begin = gt + 1;
         for (std::size_t j = text.find(Char('<'), begin); j != std::basic_string_view<Char>::npos;
              j = text.find(Char('<'), j + 1)) {
-            if (holdsAt(text, j, "</title") && endsTagName(text, j + 7)) {
+            if (engine::matchesAt(text, "</title", j) && endsTagName(text, j + 7)) {
                 end = j;
                 return true;
             }

@@ -157,21 +157,21 @@ void appendWide(std::string& out, std::string_view ascii, bool bigEndian) {
 }
 
 template <class Char> bool startsUnlockPage(std::basic_string_view<Char> text) {
-    if (holdsAt(text, 0, kNoticeStart)) {
+    if (engine::matchesAt(text, kNoticeStart, 0)) {
         const std::size_t close = findAscii(text, "-->", kNoticeStart.size());
         if (close == std::basic_string_view<Char>::npos)
             return false;
         text.remove_prefix(close + 3);
-        if (holdsAt(text, 0, "\r\n"))
+        if (engine::matchesAt(text, "\r\n", 0))
             text.remove_prefix(2);
     }
-    if (holdsAt(text, 0, "<!doctype")) {
+    if (engine::matchesAt(text, "<!doctype", 0)) {
         const std::size_t gt = text.find(Char('>'));
-        if (gt == std::basic_string_view<Char>::npos || !holdsAt(text, gt, ">\n"))
+        if (gt == std::basic_string_view<Char>::npos || !engine::matchesAt(text, ">\n", gt))
             return false;
         text.remove_prefix(gt + 2);
     }
-    return holdsAt(text, 0, kHtmlHead) && holdsAt(text, kHtmlHead.size(), kMarker);
+    return engine::matchesAt(text, kHtmlHead, 0) && engine::matchesAt(text, kMarker, kHtmlHead.size());
 }
 
 bool isAsciiBytes(std::string_view bytes) {
