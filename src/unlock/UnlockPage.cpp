@@ -8,6 +8,7 @@
 #include "charset/PageDecoder.h"
 #include "charset/PageEncoder.h"
 #include "charset/TextConvert.h"
+#include "charset/Utf16.h"
 #include "crypto/Base64.h"
 #include "crypto/CryptoError.h"
 
@@ -51,14 +52,8 @@ void appendReference(std::string& out, char32_t c) {
 
 /// Calls f with each code point of text; an unpaired surrogate comes as U+FFFD.
 template <class F> void forEachCodePoint(std::u16string_view text, F f) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (c >= 0xD800 && c <= 0xDFFF)
-            c = 0xFFFD;
-        f(c);
-    }
+    for (std::size_t i = 0; i < text.size(); ++i)
+        f(charset::utf16::codePointAt(text, i));
 }
 
 // C1 controls are left out: a reference to one reads as a Windows-1252 character instead.
