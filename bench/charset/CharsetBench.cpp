@@ -93,8 +93,7 @@ void BM_DecodeAndEscapeReused(benchmark::State& state) {
     std::u16string call;
     call.reserve(3 * bytes.size() + 64);
     for (auto _ : state) {
-        bool nonAscii = false;
-        PageDecoder::decodeUtf8(bytes, text, nonAscii);
+        PageDecoder::decodeUtf8AsBrowsers(bytes, text);
         call.clear();
         quillora::engine::AppendWriterCall(call, text);
         benchmark::DoNotOptimize(call.data());

@@ -55,8 +55,7 @@ public:
     }
     std::u16string units(std::string_view span) const override {
         std::u16string text;
-        bool sawNonAscii = false;
-        PageDecoder::decodeUtf8(span, text, sawNonAscii, true);
+        PageDecoder::decodeUtf8AsBrowsers(span, text);
         return text;
     }
     std::size_t writtenBytes(std::string_view text) const override { return text.size(); }

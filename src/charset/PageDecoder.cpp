@@ -14,14 +14,13 @@
 
 namespace quillora::charset {
 
-bool PageDecoder::decodeUtf8(std::string_view bytes, std::u16string& text, bool& sawNonAscii, bool replaceInvalid) {
+void PageDecoder::decodeUtf8AsBrowsers(std::string_view bytes, std::u16string& text) {
     // UTF-16 never takes more code units than UTF-8 takes bytes.
     engine::reserveText(text, bytes.size());
     text.resize(bytes.size());
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
     char16_t* out = text.data();
-    sawNonAscii = false;
     std::size_t i = 0;
     while (i < size) {
         const std::size_t run = widenAsciiRun(p + i, size - i, out);
@@ -33,24 +32,15 @@ bool PageDecoder::decodeUtf8(std::string_view bytes, std::u16string& text, bool&
             *out++ = p[i++];
             continue;
         }
-        sawNonAscii = true;
         // Two-byte sequences (Latin, Greek, Cyrillic, ...) are the usual case and are taken directly.
         if (p[i] >= 0xC2 && p[i] <= 0xDF && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
             *out++ = static_cast<char16_t>(((p[i] & 0x1F) << 6) | (p[i + 1] & 0x3F));
             i += 2;
             continue;
         }
-        std::size_t length = utf8::decodeSequence(p + i, size - i, out);
-        if (length == 0) {
-            if (!replaceInvalid)
-                return false;
-            *out++ = u'\uFFFD';
-            length = utf8::invalidLength(p + i, size - i);
-        }
-        i += length;
+        i += utf8::decodeOne(p + i, size - i, out);
     }
     text.resize(static_cast<std::size_t>(out - text.data()));
-    return true;
 }
 
 void PageDecoder::decodeWindows1252(std::string_view bytes, std::u16string& text) {
@@ -164,13 +154,13 @@ PageEncoding PageDecoder::encodingOf(std::string_view bytes) {
 }
 
 bool PageDecoder::decodeText(const PageEncoding& encoding, std::string_view bytes, std::u16string& text) {
-    bool sawNonAscii = false;
     switch (encoding.kind) {
     case PageEncoding::Kind::Windows1252:
         decodeWindows1252(bytes, text);
         return true;
     case PageEncoding::Kind::Utf8:
-        return decodeUtf8(bytes, text, sawNonAscii, true);
+        decodeUtf8AsBrowsers(bytes, text);
+        return true;
     case PageEncoding::Kind::Utf16LE:
     case PageEncoding::Kind::Utf16BE:
         decodeUtf16(bytes, encoding.kind == PageEncoding::Kind::Utf16BE, text);

@@ -71,10 +71,9 @@ std::u16string pageTitle(std::string_view bytes, const charset::PageEncoding& en
     if (!findTitle(bytes, begin, end))
         return {};
     const std::string_view inner = bytes.substr(begin, end - begin);
-    bool sawNonAscii = false;
     switch (encoding.kind) {
     case charset::PageEncoding::Kind::Utf8:
-        charset::PageDecoder::decodeUtf8(inner, text, sawNonAscii, true);
+        charset::PageDecoder::decodeUtf8AsBrowsers(inner, text);
         break;
     case charset::PageEncoding::Kind::Icu:
         if (charset::PageDecoder::decodeWithConverter(encoding.icuName, inner, text))
