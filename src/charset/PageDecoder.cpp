@@ -14,13 +14,21 @@
 
 namespace quillora::charset {
 
-void PageDecoder::decodeUtf8AsBrowsers(std::string_view bytes, std::u16string& text) {
-    // UTF-16 never takes more code units than UTF-8 takes bytes.
+namespace {
+
+/// Room for one code unit per byte, which no set read here exceeds (large memory pages for a large page).
+char16_t* unitsFor(std::string_view bytes, std::u16string& text) {
     engine::reserveText(text, bytes.size());
     text.resize(bytes.size());
+    return text.data();
+}
+
+} // namespace
+
+void PageDecoder::decodeUtf8AsBrowsers(std::string_view bytes, std::u16string& text) {
+    char16_t* out = unitsFor(bytes, text);
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
-    char16_t* out = text.data();
     std::size_t i = 0;
     while (i < size) {
         const std::size_t run = widenAsciiRun(p + i, size - i, out);
@@ -44,11 +52,9 @@ void PageDecoder::decodeUtf8AsBrowsers(std::string_view bytes, std::u16string& t
 }
 
 void PageDecoder::decodeWindows1252(std::string_view bytes, std::u16string& text) {
-    engine::reserveText(text, bytes.size());
-    text.resize(bytes.size());
+    char16_t* out = unitsFor(bytes, text);
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
-    char16_t* out = text.data();
     std::size_t i = 0;
     while (i < size) {
         i += widenAsciiRun(p + i, size - i, out + i);
