@@ -60,26 +60,14 @@ template <typename Unit> void encodeBodies(Text<Unit> text, BasicPageBuilder<Uni
 }
 
 template <typename Unit> void encodeWholePage(Text<Unit> text, BasicPageBuilder<Unit>& out) {
-    // A leading DOCTYPE stays first and readable, or the browser would render the page in quirks mode.
+    // A leading DOCTYPE stays first and readable, with what the browser passes over before it (blanks, comments), or
+    // the browser would render the page in quirks mode.
     const std::size_t doctype = leadingDoctypeLength(text);
     out.copy(0, doctype);
     out.encode(text.substr(doctype));
 }
 
 } // namespace
-
-template <typename Unit> std::size_t leadingDoctypeLength(std::basic_string_view<Unit> text) {
-    std::size_t i = 0;
-    while (i < text.size() &&
-           (text[i] == Unit(' ') || text[i] == Unit('\t') || text[i] == Unit('\r') || text[i] == Unit('\n'))) {
-        ++i;
-    }
-    if (!matchesAt(text, "<!doctype", i)) {
-        return 0;
-    }
-    const std::size_t gt = findChar(text, Unit('>'), i);
-    return gt == kNotFound ? 0 : gt + 1;
-}
 
 template <typename Unit> std::size_t tagEndAt(std::basic_string_view<Unit> text, std::size_t pos) {
     return pos == kNotFound ? kNotFound : BasicMarkupScanner<Unit>::tagEnd(text, pos);
@@ -103,8 +91,6 @@ void applyEncryptionMode(std::basic_string_view<Unit> text, EncryptionMode mode,
     }
 }
 
-template std::size_t leadingDoctypeLength(std::u16string_view);
-template std::size_t leadingDoctypeLength(std::string_view);
 template std::size_t tagEndAt(std::u16string_view, std::size_t);
 template std::size_t tagEndAt(std::string_view, std::size_t);
 template void applyEncryptionMode(std::u16string_view, EncryptionMode, BasicPageBuilder<char16_t>&);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Doctype.h"
 #include "PageBuilder.h"
 #include "ProtectionOptions.h"
 
@@ -7,9 +8,6 @@
 #include <string_view>
 
 namespace quillora::engine {
-
-/// The length of a "<!DOCTYPE ...>" that opens the page after blanks, 0 when there is none.
-template <typename Unit> std::size_t leadingDoctypeLength(std::basic_string_view<Unit> text);
 
 /// The end of the tag found by a key at pos, or kNotFound.
 template <typename Unit> std::size_t tagEndAt(std::basic_string_view<Unit> text, std::size_t pos);

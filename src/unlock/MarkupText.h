@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Doctype.h"
 #include "engine/TextSearch.h"
 
 #include <cstddef>
@@ -20,32 +21,14 @@ template <class Char> bool endsTagName(std::basic_string_view<Char> text, std::s
     return i >= text.size() || engine::endsTagName(text[i]);
 }
 
-/// Moves past ASCII blanks and comments, which may stand before a DOCTYPE.
-template <class Char> std::size_t skipBlanksAndComments(std::basic_string_view<Char> text) {
-    std::size_t i = 0;
-    for (;;) {
-        while (i < text.size() &&
-               (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r' || text[i] == '\f'))
-            ++i;
-        if (!engine::matchesAt(text, "<!--", i))
-            return i;
-        const std::size_t close = findAscii(text, "-->", i + 4);
-        if (close == std::basic_string_view<Char>::npos)
-            return i;
-        i = close + 3;
-    }
-}
-
-/// The DOCTYPE a page begins with, as written; false when it has none (a browser shows it in quirks mode).
+/// The DOCTYPE a page begins with (as a browser finds it), as written; false when it has none (a browser shows the
+/// page in quirks mode).
 template <class Char> bool leadingDoctype(std::basic_string_view<Char> text, std::string& doctype) {
-    const std::size_t at = skipBlanksAndComments(text);
-    if (!engine::matchesAt(text, "<!doctype", at))
-        return false;
-    const std::size_t gt = text.find(Char('>'), at);
-    if (gt == std::basic_string_view<Char>::npos)
+    const engine::DoctypeSpan span = engine::leadingDoctype(text);
+    if (span.end == 0)
         return false;
     doctype.clear();
-    for (std::size_t i = at; i <= gt; ++i) {
+    for (std::size_t i = span.begin; i < span.end; ++i) {
         if (text[i] >= 0x80 || text[i] == 0) {
             doctype = "<!DOCTYPE html>"; // identifiers outside ASCII mean nothing to a browser's mode
             return true;
