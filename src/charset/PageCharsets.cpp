@@ -177,7 +177,7 @@ std::unique_ptr<engine::PageCharset<char>> byteCharsetFor(const PageEncoding& en
 }
 
 std::size_t DecodedCharset::writtenBytes(std::u16string_view text) const {
-    if (m_encoding.kind == PageEncoding::Kind::Utf16LE || m_encoding.kind == PageEncoding::Kind::Utf16BE)
+    if (m_encoding.isUtf16())
         return 2 * text.size();
     return encodeText(m_encoder, m_encoding, text).size();
 }

@@ -13,11 +13,6 @@ namespace quillora::run {
 
 namespace {
 
-bool isUtf16(const charset::PageEncoding& encoding) {
-    return encoding.kind == charset::PageEncoding::Kind::Utf16LE ||
-           encoding.kind == charset::PageEncoding::Kind::Utf16BE;
-}
-
 bool contains(std::string_view bytes, std::string_view part) {
     return std::search(bytes.begin(), bytes.end(), std::boyer_moore_horspool_searcher(part.begin(), part.end())) !=
            bytes.end();
@@ -49,7 +44,7 @@ charset::PageEncoding PageRewriter::encodingOf(std::string_view bytes) {
 
 bool PageRewriter::isProtected(std::string_view bytes, const charset::PageEncoding& encoding) {
     const std::u16string_view bootstrap = engine::Bootstrap();
-    if (isUtf16(encoding)) {
+    if (encoding.isUtf16()) {
         const bool big = encoding.kind == charset::PageEncoding::Kind::Utf16BE;
         std::string wide;
         for (const char16_t unit : bootstrap) {
@@ -77,7 +72,7 @@ std::error_code PageRewriter::decodePage(std::string_view bytes, const charset::
                                          std::u16string& text) const {
     const std::string_view body = charset::ByteOrderMark::skip(bytes, encoding);
     bool done = false;
-    if (isUtf16(encoding)) {
+    if (encoding.isUtf16()) {
         done = charset::PageDecoder::decodeText(encoding, body, text);
         // Zero units are removed as zero bytes are from the other sets.
         std::erase(text, u'\0');

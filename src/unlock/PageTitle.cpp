@@ -53,10 +53,8 @@ std::u16string pageTitle(std::u16string_view text) {
 
 std::u16string pageTitle(std::string_view bytes, const charset::PageEncoding& encoding) {
     std::u16string text;
-    const bool utf16 =
-        encoding.kind == charset::PageEncoding::Kind::Utf16LE || encoding.kind == charset::PageEncoding::Kind::Utf16BE;
     // In UTF-16 and in ISO-2022-JP an ASCII "<" byte may be half of another character: read the whole page.
-    if (utf16) {
+    if (encoding.isUtf16()) {
         charset::PageDecoder::decodeUtf16(charset::ByteOrderMark::skip(bytes, encoding),
                                           encoding.kind == charset::PageEncoding::Kind::Utf16BE, text);
         return pageTitle(text);

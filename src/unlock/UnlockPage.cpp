@@ -261,8 +261,7 @@ PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const c
     Preamble preamble;
     preamble.label = charset::labelForEncoding(encoding);
     constexpr std::size_t kLookedAt = 4096;
-    if (encoding.kind == charset::PageEncoding::Kind::Utf16LE ||
-        encoding.kind == charset::PageEncoding::Kind::Utf16BE) {
+    if (encoding.isUtf16()) {
         // Browsers take no declaration of UTF-16 from a page: its byte-order mark says it.
         std::u16string text;
         charset::PageDecoder::decodeUtf16(charset::ByteOrderMark::skip(page, encoding).substr(0, kLookedAt),
@@ -292,8 +291,7 @@ std::error_code PageEncryptor::encrypt(std::string_view page, const charset::Pag
     }
     const Preamble preamble = preambleOf(page, encoding);
     std::error_code error;
-    if (encoding.kind == charset::PageEncoding::Kind::Utf16LE ||
-        encoding.kind == charset::PageEncoding::Kind::Utf16BE) {
+    if (encoding.isUtf16()) {
         const bool bigEndian = encoding.kind == charset::PageEncoding::Kind::Utf16BE;
         std::string ascii;
         appendAscii(ascii, preamble, title, page, error);
