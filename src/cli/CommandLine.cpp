@@ -2,7 +2,7 @@
 
 #include "CommandLineOptions.h"
 #include "ConsoleReporter.h"
-#include "run/PosixFileSystem.h"
+#include "disk/PosixFileSystem.h"
 #include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 
@@ -15,13 +15,13 @@ CommandLine::CommandLine(std::ostream& out, std::ostream& err, bool errIsTermina
 
 namespace {
 
-run::RunSummary restore(const CommandLineRequest& request, run::RunReporter& reporter, run::FileSystem& fileSystem) {
+run::RunSummary restore(const CommandLineRequest& request, run::RunReporter& reporter, disk::FileSystem& fileSystem) {
     run::RestoreRun restoring(reporter, fileSystem);
     restoring.setLockWait(request.lockWait);
     return restoring.Restore(request.selection);
 }
 
-run::RunSummary protect(const CommandLineRequest& request, run::RunReporter& reporter, run::FileSystem& fileSystem) {
+run::RunSummary protect(const CommandLineRequest& request, run::RunReporter& reporter, disk::FileSystem& fileSystem) {
     run::ProtectionRun protecting(request.options, reporter, fileSystem);
     protecting.setLockWait(request.lockWait);
     return protecting.ProtectFiles(request.selection);
@@ -48,7 +48,7 @@ int CommandLine::run(int argc, const char* const* argv) {
     const CommandLineRequest request = options.request();
     ConsoleReporter reporter(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
     reporter.setRestoring(request.restore);
-    run::PosixFileSystem fileSystem;
+    disk::PosixFileSystem fileSystem;
     const run::RunSummary summary =
         request.restore ? restore(request, reporter, fileSystem) : protect(request, reporter, fileSystem);
     reporter.finish();

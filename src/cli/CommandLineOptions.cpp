@@ -1,6 +1,6 @@
 #include "CommandLineOptions.h"
 
-#include "engine/TextConvert.h"
+#include "charset/TextConvert.h"
 #include "run/RunMessages.h"
 #include "run/TextRules.h"
 
@@ -34,15 +34,15 @@ constexpr const char* kPasswordVariable = "QUILLORA_PASSWORD";
 /// run's password never enters a script and may hold any character.)
 const CLI::Validator kScriptSafeText(
     [](const std::string& text) -> std::string {
-        return run::IsScriptSafeText(engine::fromUtf8(text)) ? std::string()
-                                                             : std::string(run::messages::kNotScriptSafe);
+        return run::IsScriptSafeText(charset::fromUtf8(text)) ? std::string()
+                                                              : std::string(run::messages::kNotScriptSafe);
     },
     "");
 
 /// A notice stands in an HTML comment, which "-->" or "--!>" would end early.
 const CLI::Validator kNoticeSafeText(
     [](const std::string& text) -> std::string {
-        return run::IsNoticeSafeText(engine::fromUtf8(text)) ? std::string() : std::string("--> or --!> not allowed");
+        return run::IsNoticeSafeText(charset::fromUtf8(text)) ? std::string() : std::string("--> or --!> not allowed");
     },
     "");
 
@@ -243,7 +243,7 @@ void CommandLineOptions::addEncryptionOptions() {
 
 bool CommandLineOptions::resolvePassword(std::string& text) {
     if (!m_encrypt) {
-        if (run::IsScriptSafeText(engine::fromUtf8(m_password)))
+        if (run::IsScriptSafeText(charset::fromUtf8(m_password)))
             return true;
         text = std::string("--password: ") + std::string(run::messages::kNotScriptSafe);
         return false;
@@ -283,8 +283,8 @@ bool CommandLineOptions::resolvePassword(std::string& text) {
         }
     }
     // A byte that is not UTF-8 would be read differently by the browser: the pages would never open.
-    m_encryptionPassword = engine::fromUtf8(password);
-    if (engine::toUtf8(m_encryptionPassword) != password) {
+    m_encryptionPassword = charset::fromUtf8(password);
+    if (charset::toUtf8(m_encryptionPassword) != password) {
         text = "The password is not valid UTF-8";
         return false;
     }
@@ -320,7 +320,7 @@ CommandLineRequest CommandLineOptions::request() const {
     options.scripts = m_scripts;
     if (m_warningOption->count() > 0) {
         options.showRightClickWarning = true;
-        options.rightClickWarning = engine::fromUtf8(m_warning);
+        options.rightClickWarning = charset::fromUtf8(m_warning);
     }
     if (m_encrypt) {
         options.passwordProtect = true;
@@ -328,18 +328,18 @@ CommandLineRequest CommandLineOptions::request() const {
         options.password = m_encryptionPassword;
         options.rememberDays = m_rememberDays;
         if (m_unlockPromptOption->count() > 0)
-            options.unlockPrompt = engine::fromUtf8(m_unlockPrompt);
+            options.unlockPrompt = charset::fromUtf8(m_unlockPrompt);
         if (m_unlockButtonOption->count() > 0)
-            options.unlockButton = engine::fromUtf8(m_unlockButton);
+            options.unlockButton = charset::fromUtf8(m_unlockButton);
         if (m_wrongPasswordOption->count() > 0)
-            options.wrongPassword = engine::fromUtf8(m_wrongPassword);
+            options.wrongPassword = charset::fromUtf8(m_wrongPassword);
     } else if (m_passwordOption->count() > 0) {
         options.passwordProtect = true;
-        options.password = engine::fromUtf8(m_password);
+        options.password = charset::fromUtf8(m_password);
     }
     if (m_noticeOption->count() > 0) {
         options.insertNotice = true;
-        options.noticeText = engine::fromUtf8(m_notice);
+        options.noticeText = charset::fromUtf8(m_notice);
     }
     for (const auto& path : m_paths) {
         std::error_code error;

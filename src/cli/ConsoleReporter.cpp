@@ -37,7 +37,7 @@ void ConsoleReporter::setClock(std::function<Clock::time_point()> now) {
 
 std::string ConsoleReporter::aboutFile(const std::string& path, const run::PageProblem& problem) {
     std::string text = path + ": ";
-    if (problem.error.category() == run::runErrorCategory()) {
+    if (run::isOwnError(problem.error)) {
         text += problem.error.message();
         if (problem.path != path)
             text += " (" + problem.path + ")";
@@ -61,17 +61,17 @@ void ConsoleReporter::pagesFound(std::size_t found) {
         printLines(std::string(run::messages::kNoFilesFound));
 }
 
-void ConsoleReporter::pageWritten(const engine::FileEntry&, const std::string& outputPath) {
+void ConsoleReporter::pageWritten(const run::FileEntry&, const std::string& outputPath) {
     clearProgress();
     // Each path the moment its page is on the disk, so that a killed or piped run shows what it did.
     m_out << outputPath << m_pathEnd << std::flush;
 }
 
-void ConsoleReporter::pageProtectedInPart(const engine::FileEntry& entry, const engine::PageNotes& notes) {
+void ConsoleReporter::pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) {
     printLines(entry.fullPath() + ": " + run::messages::protectedInPart(notes));
 }
 
-void ConsoleReporter::pageAlreadyProtected(const engine::FileEntry& entry) {
+void ConsoleReporter::pageAlreadyProtected(const run::FileEntry& entry) {
     printLines(run::messages::alreadyProtected(entry.fullPath()));
 }
 
@@ -80,15 +80,15 @@ void ConsoleReporter::folderSkipped(const std::string& folder, const run::PagePr
     printLines(run::messages::folderProblem(problem).text);
 }
 
-void ConsoleReporter::pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) {
+void ConsoleReporter::pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) {
     printLines(aboutFile(entry.fullPath(), problem) + "; left alone");
 }
 
-void ConsoleReporter::pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) {
+void ConsoleReporter::pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) {
     printLines(aboutFile(entry.fullPath(), problem));
 }
 
-void ConsoleReporter::waitingForPage(const engine::FileEntry& entry, std::chrono::seconds bound) {
+void ConsoleReporter::waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) {
     // Said even in a quiet run: a run that waits without a word looks hung.
     printLines(run::messages::waitingForLockedPage(entry.fullPath(), bound));
 }

@@ -1,6 +1,6 @@
 #include "HeaderPlacement.h"
 
-#include "Encryption.h"
+#include "EncryptionModes.h"
 #include "MarkupScanner.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "BehaviourScripts.h"
 #include "ContentEncoding.h"
-#include "Encryption.h"
+#include "EncryptionModes.h"
 #include "HeaderPlacement.h"
 #include "LargeBuffer.h"
 #include "MarkupScanner.h"
@@ -100,7 +100,7 @@ bool protectInOnePass(const PageParts<Unit>& page, const ProtectionOptions& opti
     const std::size_t pageStart = out.size();
     BasicPageBuilder<Unit> builder(out, text, charset);
     builder.insertWhileCopying(headEnd + 1, insertion);
-    encrypt(text, options.encryptionMode, builder);
+    applyEncryptionMode(text, options.encryptionMode, builder);
     if (!builder.inserted()) {
         return false;
     }
@@ -141,7 +141,7 @@ bool wholePageInOnePass(const PageParts<Unit>& page, const ProtectionOptions& op
     return true;
 }
 
-// Any other page, step by step: image-toolbar tag, encryption, then the header placed by the finished page.
+// Any other page, step by step: image-toolbar tag, encryption mode, then the header placed by the finished page.
 template <typename Unit>
 void protectInSteps(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
                     std::basic_string<Unit>& out) {
@@ -163,7 +163,7 @@ void protectInSteps(const PageParts<Unit>& page, const ProtectionOptions& option
     if (metaAt != kNotFound) {
         builder.countAsWritten(metaAt, metaAt + kImageToolbarMeta.size());
     }
-    encrypt(text, options.encryptionMode, builder);
+    applyEncryptionMode(text, options.encryptionMode, builder);
     const Placement placed = placeHeader(out, pageStart, Text<Unit>(header), builder.written());
     if (!wholePage) {
         std::size_t firstEncoded = builder.firstEncoded();

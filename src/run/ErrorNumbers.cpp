@@ -1,5 +1,7 @@
 #include "ErrorNumbers.h"
 
+#include "disk/DiskError.h"
+
 #include <cerrno>
 
 namespace quillora::run {
@@ -11,8 +13,6 @@ public:
     const char* name() const noexcept override { return "quillora"; }
     std::string message(int value) const override {
         switch (static_cast<RunError>(value)) {
-        case RunError::NotARegularFile:
-            return "Not a regular file";
         case RunError::OutputIsAPickedPage:
             return "The output would replace a page that is being protected";
         case RunError::BackupIsProtected:
@@ -23,8 +23,6 @@ public:
             return "The backup is a symbolic link";
         case RunError::OutputIsALink:
             return "The output is a symbolic link";
-        case RunError::ChangedDuringRun:
-            return "changed during the run; left as it is";
         case RunError::LockedTooLong:
             return "Locked by another program; left as it is";
         case RunError::InTheCopyTarget:
@@ -43,6 +41,10 @@ const std::error_category& runErrorCategory() {
 
 std::error_code make_error_code(RunError error) {
     return {static_cast<int>(error), runErrorCategory()};
+}
+
+bool isOwnError(std::error_code error) {
+    return error.category() == runErrorCategory() || error.category() == disk::diskErrorCategory();
 }
 
 ErrorNumber classifyError(std::error_code error) {

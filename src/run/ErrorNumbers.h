@@ -19,19 +19,20 @@ ErrorNumber classifyError(std::error_code error);
 
 /// Failures the run finds itself, beside the system's.
 enum class RunError {
-    NotARegularFile = 1, // a pipe, socket, device or folder named like a page
-    OutputIsAPickedPage, // the output would replace a page the run reads
-    BackupIsProtected,   // the backup holds a protected page, not an original (restoring)
-    NoBackup,            // there is no backup to restore
-    BackupIsALink,       // the backup's name holds a symbolic link, which is never written through nor restored
-    OutputIsALink,       // the output's name (beside the page, or in the copy) holds a symbolic link
-    ChangedDuringRun,    // another program put a new file in the page's (or its backup's) place meanwhile
-    LockedTooLong,       // another program held the page's lock for longer than the run waits
-    InTheCopyTarget,     // the page lies in the folder the pages are copied to (copy mode)
+    OutputIsAPickedPage = 1, // the output would replace a page the run reads
+    BackupIsProtected,       // the backup holds a protected page, not an original (restoring)
+    NoBackup,                // there is no backup to restore
+    BackupIsALink,           // the backup's name holds a symbolic link, which is never written through nor restored
+    OutputIsALink,           // the output's name (beside the page, or in the copy) holds a symbolic link
+    LockedTooLong,           // another program held the page's lock for longer than the run waits
+    InTheCopyTarget,         // the page lies in the folder the pages are copied to (copy mode)
 };
 
 const std::error_category& runErrorCategory();
 std::error_code make_error_code(RunError error);
+
+/// True for the failures the run and the disk find themselves, which carry their own words (not the system's).
+bool isOwnError(std::error_code error);
 
 } // namespace quillora::run
 

@@ -1,18 +1,18 @@
 #include "FileHelpers.h"
 
 #include "ErrorNumbers.h"
-#include "engine/Paths.h"
+#include "disk/Paths.h"
 
 namespace quillora::run {
 
-void MakeFolders(FileSystem& fileSystem, std::string_view path, std::unordered_set<std::string>* known) {
-    const auto last = path.rfind(engine::kPathSeparator);
+void MakeFolders(disk::FileSystem& fileSystem, std::string_view path, std::unordered_set<std::string>* known) {
+    const auto last = path.rfind(disk::kPathSeparator);
     if (last == std::string_view::npos)
         return;
     if (known != nullptr && known->count(std::string(path.substr(0, last + 1))) != 0)
         return; // the whole folder part was made or found before
-    for (auto p = path.find(engine::kPathSeparator); p != std::string_view::npos;
-         p = path.find(engine::kPathSeparator, p + 1)) {
+    for (auto p = path.find(disk::kPathSeparator); p != std::string_view::npos;
+         p = path.find(disk::kPathSeparator, p + 1)) {
         std::string folder(path.substr(0, p + 1));
         if (known != nullptr && known->count(folder) != 0)
             continue;

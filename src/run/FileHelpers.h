@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileSystem.h"
+#include "disk/FileSystem.h"
 
 #include <cstdint>
 #include <string>
@@ -12,7 +12,7 @@ namespace quillora::run {
 /// Creates every folder named along a path, up to its last separator; the file name is never created.
 /// Failures are silent: a folder that exists or cannot be accessed is passed over, anything else stops.
 /// Folders listed in known are taken as existing; the ones found or made are added to it.
-void MakeFolders(FileSystem& fileSystem, std::string_view path, std::unordered_set<std::string>* known = nullptr);
+void MakeFolders(disk::FileSystem& fileSystem, std::string_view path, std::unordered_set<std::string>* known = nullptr);
 
 /// True when the reference is empty.
 template <typename T> bool IsNothing(const T* object) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/FileEntry.h"
+#include "FileEntry.h"
 
 #include <cstdint>
 #include <vector>
@@ -10,7 +10,7 @@ namespace quillora::run {
 /// The run's list of pages. Slot 0 exists from the start and stays empty; entries occupy slots 1 to
 /// FileCount; slots above FileCount exist and are empty (an entry with an empty Name is skipped).
 struct FileList {
-    std::vector<engine::FileEntry> slots = std::vector<engine::FileEntry>(1);
+    std::vector<FileEntry> slots = std::vector<FileEntry>(1);
     std::int32_t FileCount = 0;
 
     /// The highest index of the list.

@@ -1,8 +1,8 @@
 #include "FolderScan.h"
 
 #include "FileHelpers.h"
-#include "TemporaryNames.h"
-#include "engine/Paths.h"
+#include "disk/Paths.h"
+#include "disk/TemporaryNames.h"
 
 namespace quillora::run {
 
@@ -10,23 +10,23 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     std::string path;
     path.reserve(folder.size() + 1 + name.size());
     path = folder;
-    if (path.empty() || path.back() != engine::kPathSeparator)
-        path.push_back(engine::kPathSeparator);
+    if (path.empty() || path.back() != disk::kPathSeparator)
+        path.push_back(disk::kPathSeparator);
     path += name;
     return path;
 }
 
-FolderScan::FolderScan(FileSystem& fileSystem, UnreadableFolder onUnreadable)
+FolderScan::FolderScan(disk::FileSystem& fileSystem, UnreadableFolder onUnreadable)
     : m_fs(fileSystem), m_onUnreadable(std::move(onUnreadable)) {}
 
-void FolderScan::list(const std::string& folder, std::vector<FolderEntry>& entries) {
+void FolderScan::list(const std::string& folder, std::vector<disk::FolderEntry>& entries) {
     // A folder that fails part-way keeps what it listed; one that cannot be opened at all adds nothing.
     const std::error_code error = m_fs.listFolder(folder, entries);
     if (error && error != std::errc::no_such_file_or_directory && m_onUnreadable)
         m_onUnreadable(folder, error);
 }
 
-void FolderScan::exclude(const FileIdentity& folder, std::vector<engine::FileEntry>* leftOut) {
+void FolderScan::exclude(const disk::FileIdentity& folder, std::vector<FileEntry>* leftOut) {
     m_excluded = folder;
     m_leftOut = leftOut;
 }
@@ -34,7 +34,7 @@ void FolderScan::exclude(const FileIdentity& folder, std::vector<engine::FileEnt
 void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::string& base) {
     if (base.empty())
         base = folder;
-    FileStatus status;
+    disk::FileStatus status;
     if (m_fs.status(folder, status) || !status.isFolder)
         return;
     if (!m_entered.insert(status.identity).second)
@@ -43,7 +43,7 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
         scanExcluded(folder, base);
         return;
     }
-    std::vector<FolderEntry> entries;
+    std::vector<disk::FolderEntry> entries;
     this->list(folder, entries);
     addPages(folder, entries, list, base);
     for (const auto& entry : entries) {
@@ -70,18 +70,18 @@ void FolderScan::scanExcluded(const std::string& folder, const std::string& base
 }
 
 bool FolderScan::isRunTemporary(const std::string& folder, const std::string& name) {
-    FileStatus status;
-    return IsTemporaryName(name) && !m_fs.status(JoinPath(folder, name), status) &&
-           IsTemporaryNameOf(name, status.identity.inode);
+    disk::FileStatus status;
+    return disk::IsTemporaryName(name) && !m_fs.status(JoinPath(folder, name), status) &&
+           disk::IsTemporaryNameOf(name, status.identity.inode);
 }
 
 void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base) {
-    std::vector<FolderEntry> entries;
+    std::vector<disk::FolderEntry> entries;
     this->list(folder, entries);
     addPages(folder, entries, list, base);
 }
 
-void FolderScan::addPages(const std::string& folder, const std::vector<FolderEntry>& entries, FileList& list,
+void FolderScan::addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
                           const std::string& base) {
     for (const auto& entry : entries) {
         if (entry.isFolder)

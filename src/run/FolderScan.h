@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FileList.h"
-#include "FileSystem.h"
+#include "disk/FileSystem.h"
 
 #include <functional>
 #include <optional>
@@ -20,7 +20,7 @@ class FolderScan {
 public:
     using UnreadableFolder = std::function<void(const std::string& folder, std::error_code error)>;
 
-    explicit FolderScan(FileSystem& fileSystem, UnreadableFolder onUnreadable = {});
+    explicit FolderScan(disk::FileSystem& fileSystem, UnreadableFolder onUnreadable = {});
 
     /// Appends the entries for folder and all its subfolders; an empty base becomes folder, so that every
     /// entry of one picked folder has it as its Folder, and Name is the rest of the file's path.
@@ -29,25 +29,25 @@ public:
     void AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base);
     /// Leaves a folder (and what is below it) out of every later scan; the pages found in it go to leftOut, if given,
     /// so that they can be named.
-    void exclude(const FileIdentity& folder, std::vector<engine::FileEntry>* leftOut = nullptr);
+    void exclude(const disk::FileIdentity& folder, std::vector<FileEntry>* leftOut = nullptr);
     /// Collects the site's other files too (not pages, not the run's own temporary files, not backups of pages),
     /// named like the pages.
-    void collectOthers(std::vector<engine::FileEntry>* others) { m_others = others; }
+    void collectOthers(std::vector<FileEntry>* others) { m_others = others; }
 
 private:
-    void addPages(const std::string& folder, const std::vector<FolderEntry>& entries, FileList& list,
+    void addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
                   const std::string& base);
 
-    void list(const std::string& folder, std::vector<FolderEntry>& entries);
+    void list(const std::string& folder, std::vector<disk::FolderEntry>& entries);
     void scanExcluded(const std::string& folder, const std::string& base);
     bool isRunTemporary(const std::string& folder, const std::string& name);
 
-    FileSystem& m_fs;
+    disk::FileSystem& m_fs;
     UnreadableFolder m_onUnreadable;
-    std::vector<engine::FileEntry>* m_others = nullptr;
-    std::unordered_set<FileIdentity, FileIdentityHash> m_entered;
-    std::optional<FileIdentity> m_excluded;
-    std::vector<engine::FileEntry>* m_leftOut = nullptr;
+    std::vector<FileEntry>* m_others = nullptr;
+    std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_entered;
+    std::optional<disk::FileIdentity> m_excluded;
+    std::vector<FileEntry>* m_leftOut = nullptr;
 };
 
 /// A path below a folder: the folder, a separator unless it ends in one, the name.

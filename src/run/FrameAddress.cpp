@@ -1,8 +1,8 @@
 #include "FrameAddress.h"
 
 #include "FileHelpers.h"
-#include "engine/Paths.h"
-#include "engine/TextConvert.h"
+#include "charset/TextConvert.h"
+#include "disk/Paths.h"
 #include "engine/TextSearch.h"
 
 namespace quillora::run {
@@ -32,7 +32,7 @@ std::string FrameAddress::cleaned(std::u16string_view address) {
     // As a browser reads an address: outer blanks and controls trimmed, tabs and line breaks inside removed,
     // backslashes taken as slashes.
     std::string text;
-    for (const char c : engine::toUtf8(address)) {
+    for (const char c : charset::toUtf8(address)) {
         if (c == '\t' || c == '\n' || c == '\r')
             continue;
         text.push_back(c == '\\' ? '/' : c);
@@ -89,10 +89,10 @@ std::optional<std::string> FrameAddress::localPath(std::u16string_view address) 
     auto path = percentDecoded(text);
     if (!path || !IsPageFileName(*path))
         return std::nullopt;
-    if constexpr (engine::kPathSeparator != '/') {
+    if constexpr (disk::kPathSeparator != '/') {
         for (char& c : *path) {
             if (c == '/')
-                c = engine::kPathSeparator;
+                c = disk::kPathSeparator;
         }
     }
     return path;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileSystem.h"
-#include "engine/FileEntry.h"
+#include "FileEntry.h"
+#include "disk/FileSystem.h"
 #include "engine/ProtectionOptions.h"
 
 #include <string>
@@ -15,12 +15,12 @@ namespace quillora::run {
 /// the results list names the output, and makes the folders of the output path.
 class OutputPlacement {
 public:
-    OutputPlacement(const engine::ProtectionOptions& options, FileSystem& fileSystem);
+    OutputPlacement(const engine::ProtectionOptions& options, disk::FileSystem& fileSystem);
 
     /// The output path of a page, its folders made.
-    std::string GetOutputPath(engine::FileEntry& entry);
+    std::string GetOutputPath(FileEntry& entry);
     /// The output path of a page, without making anything and without changing the entry.
-    std::string outputPathOf(const engine::FileEntry& entry) const;
+    std::string outputPathOf(const FileEntry& entry) const;
     /// Where the backup of the page at output goes; empty when no backup is made.
     std::string backupPathOf(const std::string& output) const;
 
@@ -31,12 +31,12 @@ public:
     void reset();
 
 private:
-    std::string placed(engine::FileEntry& entry) const;
-    std::string copyPath(engine::FileEntry& entry, std::size_t cut) const;
-    static std::string besidePath(engine::FileEntry& entry, std::size_t cut);
+    std::string place(FileEntry& entry) const;
+    std::string copyPath(FileEntry& entry, std::size_t cut) const;
+    static std::string besidePath(FileEntry& entry, std::size_t cut);
 
     const engine::ProtectionOptions& m_options;
-    FileSystem& m_fs;
+    disk::FileSystem& m_fs;
     std::unordered_set<std::string> m_knownFolders;
 };
 

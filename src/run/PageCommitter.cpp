@@ -1,7 +1,8 @@
 #include "PageCommitter.h"
 
 #include "ErrorNumbers.h"
-#include "engine/Paths.h"
+#include "disk/DiskError.h"
+#include "disk/Paths.h"
 
 #include <algorithm>
 #include <chrono>
@@ -31,7 +32,7 @@ bool replacesWhatWasRead(const CommitItem& page) {
 
 } // namespace
 
-PageCommitter::PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop,
+PageCommitter::PageCommitter(disk::FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop,
                              std::size_t pagesInFlight)
     : m_fs(fileSystem), m_reporter(reporter), m_writer(fileSystem), m_threaded(threaded), m_stop(std::move(stop)),
       m_pagesInFlight(std::max<std::size_t>(pagesInFlight, 1)) {
@@ -102,7 +103,7 @@ void PageCommitter::finish(RunSummary& summary) {
     m_counts = {};
 }
 
-std::vector<std::pair<FileIdentity, std::string>> PageCommitter::takeWritten() {
+std::vector<std::pair<disk::FileIdentity, std::string>> PageCommitter::takeWritten() {
     const std::lock_guard lock(m_mutex);
     return std::exchange(m_written, {});
 }
@@ -137,7 +138,7 @@ void PageCommitter::loop() {
 }
 
 void PageCommitter::sweepFolderOf(const std::string& path) {
-    const std::string folder = engine::getFilePathOnly(path);
+    const std::string folder = disk::getFilePathOnly(path);
     const std::lock_guard lock(m_sweepMutex);
     if (!folder.empty() && m_sweptFolders.insert(folder).second)
         (void)m_fs.removeStaleTemporaries(folder);
@@ -156,7 +157,7 @@ void PageCommitter::stage(CommitItem item) {
             page.kind = CommitItem::Kind::OtherFailed;
             page.problem = {PageProblem::Step::Write, error, page.outputPath};
             // A file that cannot be read (or a dangling link) is the source's fault: the message names the source.
-            std::unique_ptr<LockedFile> readable;
+            std::unique_ptr<disk::LockedFile> readable;
             const auto readError = m_fs.openLocked(source, std::chrono::milliseconds(0), readable);
             if (readError && readError != std::errc::resource_unavailable_try_again)
                 page.problem = {PageProblem::Step::Read, readError, source};
@@ -166,7 +167,8 @@ void PageCommitter::stage(CommitItem item) {
         sweepFolderOf(page.output.path);
         m_groupBytes += bytesOf(page);
         // The page's own place is taken only while it still holds the file that was read.
-        const auto replacing = replacesWhatWasRead(page) ? Replacing::only(page.lock->status().identity) : Replacing{};
+        const auto replacing =
+            replacesWhatWasRead(page) ? disk::Replacing::only(page.lock->status().identity) : disk::Replacing{};
         if (const auto error =
                 m_writer.stage(page.output.path, page.bytes, page.output.exists ? &page.output.existing : nullptr,
                                staged.page, replacing)) {
@@ -188,9 +190,9 @@ void PageCommitter::stage(CommitItem item) {
 // file with other names (whose bytes those keep showing) and a file system without hard links get a copy of the
 // very bytes that were read and protected, with the page's owner and mode.
 // Either way the backup takes its name only while that name holds what the run saw there: never a link put there since.
-std::error_code PageCommitter::stageBackup(CommitItem& page, PageWriter::Pending& backup) {
-    const auto replacing = Replacing::only(page.backupSeen);
-    LockedFile* original = page.lock.get();
+std::error_code PageCommitter::stageBackup(CommitItem& page, disk::PageWriter::Pending& backup) {
+    const auto replacing = disk::Replacing::only(page.backupSeen);
+    disk::LockedFile* original = page.lock.get();
     if (original != nullptr && original->status().links == 1 && replacesWhatWasRead(page) &&
         !m_writer.stageLink(page.backupPath, *original, backup, replacing))
         return {};
@@ -213,12 +215,12 @@ void PageCommitter::giveUpChangedPages() {
         CommitItem& page = staged.item;
         if (staged.failed || page.kind != CommitItem::Kind::Write || !replacesWhatWasRead(page))
             continue;
-        FileStatus now;
+        disk::FileStatus now;
         std::error_code error = m_fs.status(page.output.path, now);
         if (!error && now.identity == page.lock->status().identity)
             continue;
         if (!error || error == std::errc::no_such_file_or_directory)
-            error = RunError::ChangedDuringRun; // replaced, or removed
+            error = disk::DiskError::ChangedDuringRun; // replaced, or removed
         giveUp(staged, PageProblem::Step::Write, error, page.outputPath);
     }
 }
@@ -228,7 +230,7 @@ void PageCommitter::syncGroup(std::vector<Staged*>& group, bool backups) {
     std::vector<std::string> paths;
     std::unordered_set<std::string> folders;
     const auto add = [&](const std::string& path) {
-        if (folders.insert(engine::getFilePathOnly(path)).second)
+        if (folders.insert(disk::getFilePathOnly(path)).second)
             paths.push_back(path);
     };
     for (const Staged* staged : group) {
@@ -263,7 +265,7 @@ void PageCommitter::commit() {
     for (auto& staged : m_group) {
         if (staged.failed || !staged.backup.staged())
             continue;
-        FileIdentity identity;
+        disk::FileIdentity identity;
         if (const auto error = m_writer.place(staged.backup, identity))
             giveUp(staged, PageProblem::Step::Backup, error, staged.item.backupPath);
         else
@@ -273,11 +275,11 @@ void PageCommitter::commit() {
         syncGroup(backedUp, true);
 
     // 3. The pages in their places; their locks go.
-    std::vector<std::pair<FileIdentity, std::string>> written;
+    std::vector<std::pair<disk::FileIdentity, std::string>> written;
     for (auto& staged : m_group) {
         if (staged.failed || staged.item.kind != CommitItem::Kind::Write)
             continue;
-        FileIdentity identity;
+        disk::FileIdentity identity;
         if (const auto error = m_writer.place(staged.page, identity)) {
             giveUp(staged, PageProblem::Step::Write, error, staged.item.outputPath);
             continue;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "FileSystem.h"
-#include "PageWriter.h"
+#include "FileEntry.h"
 #include "RunReporter.h"
-#include "engine/FileEntry.h"
+#include "disk/FileSystem.h"
+#include "disk/PageWriter.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -24,22 +24,22 @@ namespace quillora::run {
 struct CommitItem {
     enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, NotReached, OtherNotCopied };
     Kind kind = Kind::Write;
-    engine::FileEntry entry;  // Write: as the results list names the output
-    engine::FileEntry source; // the page as it was found
-    PageProblem problem;      // Skipped and GivenUp
-    std::size_t found = 0;    // the pages found so far, for the progress
+    FileEntry entry;       // Write: as the results list names the output
+    FileEntry source;      // the page as it was found
+    PageProblem problem;   // Skipped and GivenUp
+    std::size_t found = 0; // the pages found so far, for the progress
 
     // Write only.
-    std::string bytes;                // the page's new bytes
-    std::string outputPath;           // as the results list shows it
-    PageWriter::Target output;        // where the bytes go
-    std::string backupPath;           // empty: no backup
-    std::string original;             // the bytes that were read, for the backup
-    FileStatus sourceStatus;          // the backup keeps the page's owner, group and mode
-    std::unique_ptr<LockedFile> lock; // held until the new text has its place
-    engine::PageNotes notes;          // what the protection left as it stands
+    std::string bytes;                      // the page's new bytes
+    std::string outputPath;                 // as the results list shows it
+    disk::PageWriter::Target output;        // where the bytes go
+    std::string backupPath;                 // empty: no backup
+    std::string original;                   // the bytes that were read, for the backup
+    disk::FileStatus sourceStatus;          // the backup keeps the page's owner, group and mode
+    std::unique_ptr<disk::LockedFile> lock; // held until the new text has its place
+    engine::PageNotes notes;                // what the protection left as it stands
     // What the backup's name held when the run looked (none: nothing).
-    std::optional<FileIdentity> backupSeen;
+    std::optional<disk::FileIdentity> backupSeen;
 };
 
 /// Brings pages to the disk in groups and reports every page in the order it was handed in. Each group's new
@@ -52,7 +52,7 @@ class PageCommitter {
 public:
     /// Once stop is requested, the site's other files still to be copied are counted as not copied instead.
     /// pagesInFlight bounds both the pages waiting to be taken and the pages of a group: each holds open files.
-    PageCommitter(FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop = {},
+    PageCommitter(disk::FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop = {},
                   std::size_t pagesInFlight = 64);
     ~PageCommitter();
     PageCommitter(const PageCommitter&) = delete;
@@ -65,7 +65,7 @@ public:
     /// Flushes, ends the thread, and adds the counts of what was reported to the summary.
     void finish(RunSummary& summary);
     /// The files written since the last call, with the paths they were written to (for the caller's bookkeeping).
-    std::vector<std::pair<FileIdentity, std::string>> takeWritten();
+    std::vector<std::pair<disk::FileIdentity, std::string>> takeWritten();
     /// Removes the leftovers of killed runs from the folder of path, the first time it is asked for that folder.
     /// The reader asks before it locks the first page of a folder: a leftover backup may be a further name of a page,
     /// and once this run holds that page's lock the leftover would look held.
@@ -74,38 +74,38 @@ public:
 private:
     struct Staged {
         CommitItem item;
-        PageWriter::Pending page;
-        PageWriter::Pending backup;
+        disk::PageWriter::Pending page;
+        disk::PageWriter::Pending backup;
         bool failed = false;
     };
 
     void loop();
     void stage(CommitItem item);
-    std::error_code stageBackup(CommitItem& page, PageWriter::Pending& backup);
+    std::error_code stageBackup(CommitItem& page, disk::PageWriter::Pending& backup);
     void commit();
     void syncGroup(std::vector<Staged*>& group, bool backups);
     void giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path);
     void giveUpChangedPages();
     void report(Staged& staged);
 
-    FileSystem& m_fs;
+    disk::FileSystem& m_fs;
     RunReporter& m_reporter;
-    PageWriter m_writer;
+    disk::PageWriter m_writer;
     bool m_threaded;
     std::stop_token m_stop;
     std::size_t m_pagesInFlight;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<CommitItem> m_queue;                              // guarded by m_mutex
-    std::size_t m_queuedBytes = 0;                               // guarded by m_mutex
-    std::size_t m_submitted = 0;                                 // guarded by m_mutex
-    std::size_t m_committed = 0;                                 // guarded by m_mutex
-    bool m_stopping = false;                                     // guarded by m_mutex
-    bool m_flushWanted = false;                                  // guarded by m_mutex
-    std::vector<std::pair<FileIdentity, std::string>> m_written; // guarded by m_mutex
-    std::mutex m_sweepMutex;                                     // both sides sweep
-    std::unordered_set<std::string> m_sweptFolders;              // guarded by m_sweepMutex
+    std::deque<CommitItem> m_queue;                                    // guarded by m_mutex
+    std::size_t m_queuedBytes = 0;                                     // guarded by m_mutex
+    std::size_t m_submitted = 0;                                       // guarded by m_mutex
+    std::size_t m_committed = 0;                                       // guarded by m_mutex
+    bool m_stopping = false;                                           // guarded by m_mutex
+    bool m_flushWanted = false;                                        // guarded by m_mutex
+    std::vector<std::pair<disk::FileIdentity, std::string>> m_written; // guarded by m_mutex
+    std::mutex m_sweepMutex;                                           // both sides sweep
+    std::unordered_set<std::string> m_sweptFolders;                    // guarded by m_sweepMutex
 
     // The committing side's own state.
     std::vector<Staged> m_group;

@@ -14,8 +14,9 @@ bool stillLocked(std::error_code error) {
 
 } // namespace
 
-std::error_code OpenPageWaiting(FileSystem& fileSystem, RunReporter& reporter, const engine::FileEntry& page,
-                                const std::string& path, const LockWait& wait, std::unique_ptr<LockedFile>& file) {
+std::error_code OpenPageWaiting(disk::FileSystem& fileSystem, RunReporter& reporter, const FileEntry& page,
+                                const std::string& path, const LockWait& wait,
+                                std::unique_ptr<disk::LockedFile>& file) {
     const auto quiet = std::min(wait.announceAfter, wait.giveUpAfter);
     std::error_code error = fileSystem.openLocked(path, quiet, file);
     if (!stillLocked(error))

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FileSystem.h"
+#include "FileEntry.h"
 #include "RunReporter.h"
-#include "engine/FileEntry.h"
+#include "disk/FileSystem.h"
 
 #include <chrono>
 #include <memory>
@@ -20,7 +20,7 @@ struct LockWait {
 
 /// Opens a page with its lock, waiting for another program's lock within the bounds of wait and telling the reporter
 /// which page it waits for. A lock still held at the end fails with RunError::LockedTooLong.
-std::error_code OpenPageWaiting(FileSystem& fileSystem, RunReporter& reporter, const engine::FileEntry& page,
-                                const std::string& path, const LockWait& wait, std::unique_ptr<LockedFile>& file);
+std::error_code OpenPageWaiting(disk::FileSystem& fileSystem, RunReporter& reporter, const FileEntry& page,
+                                const std::string& path, const LockWait& wait, std::unique_ptr<disk::LockedFile>& file);
 
 } // namespace quillora::run

@@ -1,8 +1,8 @@
 #include "PageRewriter.h"
 
-#include "CharsetSniffer.h"
-#include "PageCharsets.h"
-#include "PageDecoder.h"
+#include "charset/ByteOrderMark.h"
+#include "charset/PageCharsets.h"
+#include "charset/PageDecoder.h"
 #include "engine/ContentEncoding.h"
 
 #include <algorithm>
@@ -13,18 +13,15 @@ namespace quillora::run {
 
 namespace {
 
-bool isUtf16(const PageEncoding& encoding) {
-    return encoding.kind == PageEncoding::Kind::Utf16LE || encoding.kind == PageEncoding::Kind::Utf16BE;
-}
-
 bool contains(std::string_view bytes, std::string_view part) {
     return std::search(bytes.begin(), bytes.end(), std::boyer_moore_horspool_searcher(part.begin(), part.end())) !=
            bytes.end();
 }
 
 /// The page's bytes after its byte-order mark, without the zero bytes it may hold (then copied into spare).
-std::string_view pageBytes(std::string_view bytes, const PageEncoding& encoding, std::string& spare) {
-    std::string_view page = bytes.substr(CharsetSniffer::byteOrderMarkLength(encoding));
+std::string_view bytesWithoutMarkOrZeros(std::string_view bytes, const charset::PageEncoding& encoding,
+                                         std::string& spare) {
+    std::string_view page = charset::ByteOrderMark::skip(bytes, encoding);
     // No set read as bytes uses a zero byte inside another character; most pages have none to remove.
     if (std::memchr(page.data(), 0, page.size()) != nullptr) {
         spare.reserve(page.size());
@@ -41,14 +38,14 @@ PageRewriter::PageRewriter(const engine::ProtectionOptions& options, std::u16str
 
 PageRewriter::~PageRewriter() = default;
 
-PageEncoding PageRewriter::encodingOf(std::string_view bytes) {
-    return PageDecoder::encodingOf(bytes);
+charset::PageEncoding PageRewriter::encodingOf(std::string_view bytes) {
+    return charset::PageDecoder::encodingOf(bytes);
 }
 
-bool PageRewriter::isProtected(std::string_view bytes, const PageEncoding& encoding) {
+bool PageRewriter::isProtected(std::string_view bytes, const charset::PageEncoding& encoding) {
     const std::u16string_view bootstrap = engine::Bootstrap();
-    if (isUtf16(encoding)) {
-        const bool big = encoding.kind == PageEncoding::Kind::Utf16BE;
+    if (encoding.isUtf16()) {
+        const bool big = encoding.kind == charset::PageEncoding::Kind::Utf16BE;
         std::string wide;
         for (const char16_t unit : bootstrap) {
             wide.push_back(big ? '\0' : static_cast<char>(unit));
@@ -61,49 +58,49 @@ bool PageRewriter::isProtected(std::string_view bytes, const PageEncoding& encod
     return contains(bytes, std::string(bootstrap.begin(), bootstrap.end()));
 }
 
-const engine::PageCharset<char>* PageRewriter::byteCharset(const PageEncoding& encoding) const {
-    if (!readsMarkupInBytes(encoding))
+const engine::PageCharset<char>* PageRewriter::byteCharset(const charset::PageEncoding& encoding) const {
+    if (!charset::readsMarkupInBytes(encoding))
         return nullptr;
     if (!m_charset || !(m_charsetEncoding.kind == encoding.kind && m_charsetEncoding.icuName == encoding.icuName)) {
-        m_charset = byteCharsetFor(encoding);
+        m_charset = charset::byteCharsetFor(encoding);
         m_charsetEncoding = encoding;
     }
     return m_charset.get();
 }
 
-std::error_code PageRewriter::decoded(std::string_view bytes, const PageEncoding& encoding,
-                                      std::u16string& text) const {
-    const std::string_view body = bytes.substr(CharsetSniffer::byteOrderMarkLength(encoding));
+std::error_code PageRewriter::decodePage(std::string_view bytes, const charset::PageEncoding& encoding,
+                                         std::u16string& text) const {
+    const std::string_view body = charset::ByteOrderMark::skip(bytes, encoding);
     bool done = false;
-    if (isUtf16(encoding)) {
-        done = PageDecoder::decodeText(encoding, body, text);
+    if (encoding.isUtf16()) {
+        done = charset::PageDecoder::decodeText(encoding, body, text);
         // Zero units are removed as zero bytes are from the other sets.
         std::erase(text, u'\0');
     } else {
         std::string spare;
-        done = PageDecoder::decodeText(encoding, pageBytes(bytes, encoding, spare), text);
+        done = charset::PageDecoder::decodeText(encoding, bytesWithoutMarkOrZeros(bytes, encoding, spare), text);
     }
     return done ? std::error_code() : std::make_error_code(std::errc::illegal_byte_sequence);
 }
 
-engine::FrameScan PageRewriter::frames(std::string_view bytes, const PageEncoding& encoding) const {
+engine::FrameScan PageRewriter::frames(std::string_view bytes, const charset::PageEncoding& encoding) const {
     if (const auto* charset = byteCharset(encoding)) {
         std::string spare;
-        return engine::ScanFrames(pageBytes(bytes, encoding, spare), *charset);
+        return engine::ScanFrames(bytesWithoutMarkOrZeros(bytes, encoding, spare), *charset);
     }
     std::u16string text;
-    if (decoded(bytes, encoding, text))
+    if (decodePage(bytes, encoding, text))
         return {};
     return engine::ScanFrames(text);
 }
 
-std::error_code PageRewriter::rewrite(std::string_view bytes, const PageEncoding& encoding, std::string& out) {
+std::error_code PageRewriter::rewrite(std::string_view bytes, const charset::PageEncoding& encoding, std::string& out) {
     const auto* charset = byteCharset(encoding);
     if (charset == nullptr)
         return rewriteDecoded(bytes, encoding, out);
     std::string spare;
-    const std::string_view page = pageBytes(bytes, encoding, spare);
-    const std::string notice = encodeText(m_encoder, encoding, engine::NoticeComment(m_options));
+    const std::string_view page = bytesWithoutMarkOrZeros(bytes, encoding, spare);
+    const std::string notice = charset::encodeText(m_encoder, encoding, engine::NoticeComment(m_options));
     if (const auto error = m_encoder.start(encoding))
         return error;
     out.clear();
@@ -112,32 +109,21 @@ std::error_code PageRewriter::rewrite(std::string_view bytes, const PageEncoding
     return {};
 }
 
-std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const PageEncoding& encoding, std::string& out) {
+std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const charset::PageEncoding& encoding,
+                                             std::string& out) {
     std::u16string result;
     {
         std::u16string text;
-        if (const auto error = decoded(bytes, encoding, text))
+        if (const auto error = decodePage(bytes, encoding, text))
             return error;
-        const DecodedCharset charset(encoding);
+        const charset::DecodedCharset charset(encoding);
         const std::u16string notice = engine::NoticeComment(m_options);
-        const std::size_t bytesBefore = CharsetSniffer::byteOrderMarkLength(encoding);
+        const std::size_t bytesBefore = charset::ByteOrderMark::of(encoding).size();
         m_notes = engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore}, m_options,
                                         charset, result);
     }
-    out.clear();
-    if (const auto error = m_encoder.start(encoding))
-        return error;
-    out.append(m_encoder.byteOrderMark());
-    std::u16string_view rest = result;
-    do {
-        const std::size_t length = std::min(rest.size(), PageEncoder::kPieceUnits);
-        std::string_view piece;
-        if (const auto error = m_encoder.encode(rest.substr(0, length), length == rest.size(), piece))
-            return error;
-        out.append(piece);
-        rest.remove_prefix(length);
-    } while (!rest.empty());
-    return {};
+    out.assign(charset::ByteOrderMark::of(encoding));
+    return m_encoder.encodeWhole(encoding, result, out);
 }
 
 } // namespace quillora::run

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PageEncoder.h"
-#include "PageEncoding.h"
+#include "charset/PageEncoder.h"
+#include "charset/PageEncoding.h"
 #include "engine/PageCharset.h"
 #include "engine/PageTransform.h"
 #include "engine/ProtectionOptions.h"
@@ -26,30 +26,30 @@ public:
     PageRewriter& operator=(const PageRewriter&) = delete;
 
     /// The set a browser reads the bytes in: byte-order mark, declaration, valid UTF-8, else Windows-1252.
-    static PageEncoding encodingOf(std::string_view bytes);
+    static charset::PageEncoding encodingOf(std::string_view bytes);
     /// True when the bytes already carry the bootstrap exactly as the engine writes it.
-    static bool isProtected(std::string_view bytes, const PageEncoding& encoding);
+    static bool isProtected(std::string_view bytes, const charset::PageEncoding& encoding);
     /// The page's frame tags and their addresses.
-    engine::FrameScan frames(std::string_view bytes, const PageEncoding& encoding) const;
+    engine::FrameScan frames(std::string_view bytes, const charset::PageEncoding& encoding) const;
     /// The protected page (a page that is not kept as a frameset), in the page's set.
-    std::error_code rewrite(std::string_view bytes, const PageEncoding& encoding, std::string& out);
+    std::error_code rewrite(std::string_view bytes, const charset::PageEncoding& encoding, std::string& out);
     /// The same through the page's code units, the way every set can take.
-    std::error_code rewriteDecoded(std::string_view bytes, const PageEncoding& encoding, std::string& out);
+    std::error_code rewriteDecoded(std::string_view bytes, const charset::PageEncoding& encoding, std::string& out);
 
-    const std::u16string& header() const { return m_header; }
     /// What the protection of the page last rewritten left as it stands.
     const engine::PageNotes& notes() const { return m_notes; }
 
 private:
-    const engine::PageCharset<char>* byteCharset(const PageEncoding& encoding) const;
-    std::error_code decoded(std::string_view bytes, const PageEncoding& encoding, std::u16string& text) const;
+    const engine::PageCharset<char>* byteCharset(const charset::PageEncoding& encoding) const;
+    std::error_code decodePage(std::string_view bytes, const charset::PageEncoding& encoding,
+                               std::u16string& text) const;
 
     const engine::ProtectionOptions& m_options;
     std::u16string m_header;
     std::string m_headerBytes; // the header is ASCII, the same bytes in every set read as bytes
-    PageEncoder m_encoder;
+    charset::PageEncoder m_encoder;
     engine::PageNotes m_notes;
-    mutable PageEncoding m_charsetEncoding;
+    mutable charset::PageEncoding m_charsetEncoding;
     mutable std::unique_ptr<engine::PageCharset<char>> m_charset; // for m_charsetEncoding
 };
 

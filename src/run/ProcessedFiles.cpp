@@ -4,7 +4,7 @@
 
 namespace quillora::run {
 
-ProcessedFiles::ProcessedFiles(FileSystem& fileSystem) : m_fs(fileSystem) {}
+ProcessedFiles::ProcessedFiles(disk::FileSystem& fileSystem) : m_fs(fileSystem) {}
 
 std::string ProcessedFiles::canonical(const std::string& path) {
     std::string resolved;
@@ -12,13 +12,13 @@ std::string ProcessedFiles::canonical(const std::string& path) {
 }
 
 bool ProcessedFiles::add(const std::string& path) {
-    FileStatus status;
+    disk::FileStatus status;
     if (m_fs.status(path, status))
         return m_paths.insert(canonical(path)).second;
     return add(path, status.identity);
 }
 
-bool ProcessedFiles::add(const std::string& path, const FileIdentity& identity) {
+bool ProcessedFiles::add(const std::string& path, const disk::FileIdentity& identity) {
     auto& names = m_names[identity];
     if (names.empty()) {
         names.push_back(path);
@@ -37,7 +37,7 @@ bool ProcessedFiles::add(const std::string& path, const FileIdentity& identity) 
     return true;
 }
 
-void ProcessedFiles::addWritten(const FileIdentity& identity, const std::string& path) {
+void ProcessedFiles::addWritten(const disk::FileIdentity& identity, const std::string& path) {
     auto& names = m_names[identity];
     names.push_back(m_resolved[identity] ? canonical(path) : path);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileSystem.h"
+#include "disk/FileSystem.h"
 
 #include <string>
 #include <unordered_map>
@@ -14,23 +14,23 @@ namespace quillora::run {
 /// leaves the second serving the old file. A path that names no file yet is keyed on its text.
 class ProcessedFiles {
 public:
-    explicit ProcessedFiles(FileSystem& fileSystem);
+    explicit ProcessedFiles(disk::FileSystem& fileSystem);
 
     /// Adds the page at path; false when it was handled before.
     bool add(const std::string& path);
     /// The same, for a page whose identity is known already.
-    bool add(const std::string& path, const FileIdentity& identity);
+    bool add(const std::string& path, const disk::FileIdentity& identity);
     /// Marks a file written in this run at path as handled (a file replaced in place gets a new identity).
-    void addWritten(const FileIdentity& identity, const std::string& path);
+    void addWritten(const disk::FileIdentity& identity, const std::string& path);
     void clear();
 
 private:
     std::string canonical(const std::string& path);
 
-    FileSystem& m_fs;
+    disk::FileSystem& m_fs;
     // The names each file was met under, resolved only once a second name for the same file turns up.
-    std::unordered_map<FileIdentity, std::vector<std::string>, FileIdentityHash> m_names;
-    std::unordered_map<FileIdentity, bool, FileIdentityHash> m_resolved;
+    std::unordered_map<disk::FileIdentity, std::vector<std::string>, disk::FileIdentityHash> m_names;
+    std::unordered_map<disk::FileIdentity, bool, disk::FileIdentityHash> m_resolved;
     std::unordered_set<std::string> m_paths;
 };
 

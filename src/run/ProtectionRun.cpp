@@ -1,12 +1,14 @@
 #include "ProtectionRun.h"
 
+#include "EncryptedRunOptions.h"
 #include "ErrorNumbers.h"
 #include "FolderScan.h"
 #include "FrameAddress.h"
-#include "OpenFiles.h"
 #include "RestoreRun.h"
 #include "TextRules.h"
-#include "engine/Paths.h"
+#include "disk/DiskError.h"
+#include "disk/OpenFiles.h"
+#include "disk/Paths.h"
 
 #include <new>
 
@@ -27,8 +29,8 @@ bool isBlankText(std::string_view text) {
 
 } // namespace
 
-ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, FileSystem& fileSystem,
-                             bool threaded)
+ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter,
+                             disk::FileSystem& fileSystem, bool threaded)
     : m_options(options), m_engineOptions(options.encrypt ? engineOptions(options) : options), m_reporter(reporter),
       m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem), m_writer(fileSystem),
       m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {}
@@ -56,7 +58,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         return summary;
     }
     // The target's own pages are this tool's outputs; an original there is named, not passed over in silence.
-    std::erase_if(m_leftOut, [this](const engine::FileEntry& page) {
+    std::erase_if(m_leftOut, [this](const FileEntry& page) {
         std::string bytes;
         return !m_fs.readFile(page.fullPath(), bytes) && CarriesProtection(bytes);
     });
@@ -65,7 +67,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_encryptor.reset();
     if (m_options.encrypt) {
         // Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all.
-        if (const auto error = PageEncryptor::create(encryptionSettings(m_options), m_encryptor)) {
+        if (const auto error = unlock::PageEncryptor::create(encryptionSettings(m_options), m_encryptor)) {
             summary.outcome = RunSummary::Outcome::Refused;
             m_reporter.runRefused({RunRefusal::Reason::EncryptionUnavailable, error.message(), {}});
             return summary;
@@ -76,9 +78,9 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_placement.reset();
     m_canonicalScopes.clear();
     // What the run holds open is sized to what it may hold (a shell's "ulimit -n 64" included).
-    const std::size_t openFiles = RaiseOpenFileLimit();
+    const std::size_t openFiles = disk::RaiseOpenFileLimit();
     m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded, m_stop,
-                                                  PagesInFlight(openFiles, OpenFilesInUse()));
+                                                  disk::PagesInFlight(openFiles, disk::OpenFilesInUse()));
     m_reporter.progressChanged(0, m_found);
     reportLeftOutPages();
     std::size_t next = 0;
@@ -87,7 +89,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         if (entry.Name.empty())
             continue;
         // A page picked on its own may reach frame pages beside it; a scanned page those of its picked folder.
-        const std::string scope = entry.Folder.empty() ? engine::getFilePathOnly(entry.Name) : entry.Folder;
+        const std::string scope = entry.Folder.empty() ? disk::getFilePathOnly(entry.Name) : entry.Folder;
         ProtectFile(entry, scope);
     }
     leaveUnreached(next);
@@ -131,7 +133,7 @@ void ProtectionRun::excludeCopyTarget() {
     if (m_options.storageMode != engine::StorageMode::CopyToFolder)
         return;
     std::string resolved;
-    FileStatus target;
+    disk::FileStatus target;
     if (!m_fs.canonicalPath(m_options.targetFolder, resolved) && !m_fs.status(resolved, target) && target.isFolder)
         m_excludedFolder = target.identity;
 }
@@ -170,7 +172,7 @@ void ProtectionRun::countPages() {
         if (entry.Name.empty())
             continue;
         const std::string full = entry.fullPath();
-        FileStatus status;
+        disk::FileStatus status;
         const bool exists = !m_fs.status(full, status);
         if (exists)
             m_pickedPages.insert(status.identity);
@@ -178,7 +180,7 @@ void ProtectionRun::countPages() {
             ++m_found;
     }
     for (const auto& other : m_otherFiles) {
-        FileStatus status;
+        disk::FileStatus status;
         if (!m_fs.status(other.fullPath(), status))
             m_pickedPages.insert(status.identity);
     }
@@ -191,7 +193,7 @@ std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<Sele
     using Reason = RunRefusal::Reason;
     if (m_excludedFolder) {
         for (const auto& picked : selection) {
-            FileStatus status;
+            disk::FileStatus status;
             if (picked.isFolder && !m_fs.status(picked.path, status) && status.identity == *m_excludedFolder)
                 return RunRefusal{Reason::TargetIsAPickedFolder, m_options.targetFolder, {}};
         }
@@ -207,7 +209,7 @@ std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<Sele
 }
 
 bool ProtectionRun::isPickedPage(const std::string& path) {
-    FileStatus status;
+    disk::FileStatus status;
     std::error_code error = m_fs.status(path, status);
     if (error == std::errc::no_such_file_or_directory) {
         // A folder still to be made may stand before a "..": the path then reaches what the system will reach.
@@ -232,11 +234,11 @@ void ProtectionRun::leaveUnreached(std::size_t from) {
     m_committer->flush();
     noteWritten();
     for (std::size_t i = from; i < m_list.slots.size(); ++i) {
-        const engine::FileEntry& entry = m_list.slots[i];
+        const FileEntry& entry = m_list.slots[i];
         if (entry.Name.empty())
             continue;
         const std::string full = entry.fullPath();
-        FileStatus status;
+        disk::FileStatus status;
         if (m_fs.status(full, status) ? m_processed.add(full) : m_processed.add(full, status.identity))
             submitProblem(CommitItem::Kind::NotReached, entry, {});
     }
@@ -274,7 +276,7 @@ void ProtectionRun::noteWritten() {
 
 // Frame pages are followed depth first on a worklist of their own, not by recursion: a chain of framesets of any
 // depth needs no more stack than one page.
-void ProtectionRun::ProtectFile(const engine::FileEntry& entry, const std::string& scope) {
+void ProtectionRun::ProtectFile(const FileEntry& entry, const std::string& scope) {
     std::vector<PageJob> stack;
     stack.emplace_back(entry, scope);
     // A page's outcome counts for the frameset below it: a frame page that failed makes it an ordinary page.
@@ -315,7 +317,7 @@ void ProtectionRun::ProtectFile(const engine::FileEntry& entry, const std::strin
 bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
     PageJob& job = stack.back();
     // Opened and locked first: the open file's identity tells whether the page was handled before.
-    std::unique_ptr<LockedFile> file;
+    std::unique_ptr<disk::LockedFile> file;
     const std::error_code error = openLocked(job, file);
     if (error ? !m_processed.add(job.full) : !m_processed.add(job.full, file->status().identity))
         return true; // handled (or reported) before in this run: no message, no listing
@@ -393,14 +395,14 @@ bool ProtectionRun::finishJob(PageJob& job) {
     // An encrypted page hides all of it, whatever the mode left as it stands.
     if (m_encryptor == nullptr)
         job.notes = m_rewriter.notes();
-    else if (!encrypted(job, out))
+    else if (!sealInUnlockPage(job, out))
         return false;
     return submitWrite(job, std::move(out));
 }
 
 // The page exactly as it would otherwise be written, sealed inside its unlock page.
-bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
-    const std::u16string title = pageTitle(job.bytes, job.encoding);
+bool ProtectionRun::sealInUnlockPage(PageJob& job, std::string& bytes) {
+    const std::u16string title = unlock::pageTitle(job.bytes, job.encoding);
     const std::u16string notice = m_options.insertNotice ? m_options.noticeText : std::u16string();
     std::string unlockPage;
     if (const auto error = m_encryptor->encrypt(bytes, job.encoding, title, notice, unlockPage)) {
@@ -412,7 +414,7 @@ bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
     return true;
 }
 
-std::error_code ProtectionRun::openLocked(const PageJob& job, std::unique_ptr<LockedFile>& file) {
+std::error_code ProtectionRun::openLocked(const PageJob& job, std::unique_ptr<disk::LockedFile>& file) {
     noteWritten();
     // A folder the run only reads (copy mode's sources) is never cleaned: what it holds is not the run's to remove.
     if (writesBesidePages())
@@ -429,16 +431,17 @@ std::error_code ProtectionRun::openLocked(const PageJob& job, std::unique_ptr<Lo
 }
 
 bool ProtectionRun::lockAndRead(PageJob& job) {
-    std::unique_ptr<LockedFile> file;
+    std::unique_ptr<disk::LockedFile> file;
     const std::error_code error = openLocked(job, file);
     return readLocked(job, error, std::move(file));
 }
 
-bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_ptr<LockedFile> file) {
+bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_ptr<disk::LockedFile> file) {
     if (!error)
         error = file->read(job.bytes);
     if (error) {
-        const auto kind = error == RunError::NotARegularFile ? CommitItem::Kind::Skipped : CommitItem::Kind::GivenUp;
+        const auto kind =
+            error == disk::DiskError::NotARegularFile ? CommitItem::Kind::Skipped : CommitItem::Kind::GivenUp;
         submitProblem(kind, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
     }
@@ -449,7 +452,7 @@ bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_
 }
 
 bool ProtectionRun::isAlreadyProtected(const PageJob& job) const {
-    return PageRewriter::isProtected(job.bytes, job.encoding) || PageEncryptor::isUnlockPage(job.bytes);
+    return PageRewriter::isProtected(job.bytes, job.encoding) || unlock::PageEncryptor::isUnlockPage(job.bytes);
 }
 
 bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
@@ -495,7 +498,7 @@ std::error_code ProtectionRun::decideBackup(CommitItem& item) {
     item.backupPath = m_placement.backupPathOf(item.outputPath);
     if (item.backupPath.empty())
         return {};
-    PageWriter::Target target;
+    disk::PageWriter::Target target;
     const std::error_code error = m_writer.resolve(item.backupPath, target);
     if (target.isLink)
         return RunError::BackupIsALink;
@@ -506,7 +509,7 @@ std::error_code ProtectionRun::decideBackup(CommitItem& item) {
     return {};
 }
 
-void ProtectionRun::submitProblem(CommitItem::Kind kind, const engine::FileEntry& page, PageProblem problem) {
+void ProtectionRun::submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem) {
     CommitItem item;
     item.kind = kind;
     item.source = page;
@@ -516,11 +519,11 @@ void ProtectionRun::submitProblem(CommitItem::Kind kind, const engine::FileEntry
     m_committer->submit(std::move(item));
 }
 
-std::optional<engine::FileEntry> ProtectionRun::framePage(const PageJob& frameset, std::u16string_view address) {
+std::optional<FileEntry> ProtectionRun::framePage(const PageJob& frameset, std::u16string_view address) {
     const auto relative = FrameAddress::localPath(address);
     if (!relative)
         return std::nullopt; // not followed; the frameset still counts as one
-    engine::FileEntry page{engine::getFilePathOnly(frameset.entry.Name) + *relative, frameset.entry.Folder};
+    FileEntry page{disk::getFilePathOnly(frameset.entry.Name) + *relative, frameset.entry.Folder};
     if (!isInside(page.fullPath(), frameset.scope))
         return std::nullopt;
     return page;
@@ -538,8 +541,8 @@ bool ProtectionRun::isInside(const std::string& path, const std::string& scope) 
     std::string canonical;
     if (root.empty() || m_fs.canonicalPath(path, canonical))
         return false;
-    if (root.back() != engine::kPathSeparator)
-        root.push_back(engine::kPathSeparator);
+    if (root.back() != disk::kPathSeparator)
+        root.push_back(disk::kPathSeparator);
     return canonical.size() > root.size() && canonical.starts_with(root);
 }
 

@@ -1,18 +1,18 @@
 #pragma once
 
+#include "FileEntry.h"
 #include "FileList.h"
-#include "FileSystem.h"
 #include "OutputPlacement.h"
 #include "PageCommitter.h"
 #include "PageLock.h"
 #include "PageRewriter.h"
-#include "PageWriter.h"
 #include "ProcessedFiles.h"
 #include "RunReporter.h"
 #include "SelectionEntry.h"
-#include "UnlockPage.h"
-#include "engine/FileEntry.h"
+#include "disk/FileSystem.h"
+#include "disk/PageWriter.h"
 #include "engine/ProtectionOptions.h"
+#include "unlock/UnlockPage.h"
 
 #include <cstddef>
 #include <optional>
@@ -30,7 +30,7 @@ namespace quillora::run {
 /// finished ones to the disk.
 class ProtectionRun {
 public:
-    ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, FileSystem& fileSystem,
+    ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, disk::FileSystem& fileSystem,
                   bool threaded = true);
 
     /// Once stop is requested, the page in hand is finished and what is on its way is written; the pages not
@@ -40,24 +40,21 @@ public:
     /// How long the run waits for a page that another program holds locked.
     void setLockWait(const LockWait& wait) { m_lockWait = wait; }
 
-    /// The list of the last run.
-    const FileList& fileList() const { return m_list; }
-
 private:
     /// One page on the run's worklist: a listed page, or a frame page of the page below it on the list.
     struct PageJob {
         enum class State { Start, Frames, Finish };
-        PageJob(engine::FileEntry page, std::string frameScope)
+        PageJob(FileEntry page, std::string frameScope)
             : entry(std::move(page)), full(entry.fullPath()), scope(std::move(frameScope)) {}
 
-        engine::FileEntry entry;
+        FileEntry entry;
         std::string full;
         std::string scope; // frames are followed inside this folder
         State state = State::Start;
         std::string bytes;
-        PageEncoding encoding;
-        FileStatus status;
-        std::unique_ptr<LockedFile> lock;
+        charset::PageEncoding encoding;
+        disk::FileStatus status;
+        std::unique_ptr<disk::LockedFile> lock;
         engine::FrameScan frames;
         std::size_t nextFrame = 0;
         bool frameFailed = false;
@@ -69,21 +66,21 @@ private:
     std::optional<RunRefusal> checkCopyTargets(const std::vector<SelectionEntry>& selection);
     void buildList(const std::vector<SelectionEntry>& selection);
     void countPages();
-    void ProtectFile(const engine::FileEntry& entry, const std::string& scope);
+    void ProtectFile(const FileEntry& entry, const std::string& scope);
     bool startJob(std::vector<PageJob>& stack);
     void nextFrame(std::vector<PageJob>& stack);
     bool finishJob(PageJob& job);
-    std::error_code openLocked(const PageJob& job, std::unique_ptr<LockedFile>& file);
+    std::error_code openLocked(const PageJob& job, std::unique_ptr<disk::LockedFile>& file);
     bool lockAndRead(PageJob& job);
-    bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<LockedFile> file);
+    bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<disk::LockedFile> file);
     bool isAlreadyProtected(const PageJob& job) const;
     bool submitWrite(PageJob& job, std::string bytes);
     std::error_code decideBackup(CommitItem& item);
     void excludeCopyTarget();
     void reportLeftOutPages();
-    bool encrypted(PageJob& job, std::string& bytes);
-    void submitProblem(CommitItem::Kind kind, const engine::FileEntry& page, PageProblem problem);
-    std::optional<engine::FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
+    bool sealInUnlockPage(PageJob& job, std::string& bytes);
+    void submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem);
+    std::optional<FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
     bool isInside(const std::string& path, const std::string& scope);
     bool isPickedPage(const std::string& path);
     bool writesBesidePages() const;
@@ -94,20 +91,20 @@ private:
     const engine::ProtectionOptions& m_options;
     engine::ProtectionOptions m_engineOptions; // an encrypted run's pages carry no password prompt
     RunReporter& m_reporter;
-    FileSystem& m_fs;
+    disk::FileSystem& m_fs;
     bool m_threaded;
     OutputPlacement m_placement;
-    PageWriter m_writer;
+    disk::PageWriter m_writer;
     ProcessedFiles m_processed;
     PageRewriter m_rewriter;
     std::unique_ptr<PageCommitter> m_committer;
-    std::unique_ptr<PageEncryptor> m_encryptor; // an encrypted run's key, derived once
+    std::unique_ptr<unlock::PageEncryptor> m_encryptor; // an encrypted run's key, derived once
     FileList m_list;
-    std::vector<engine::FileEntry> m_otherFiles; // copy mode: the site's files that are not pages
-    std::vector<engine::FileEntry> m_leftOut;    // copy mode: pages in the target, inside a picked folder
+    std::vector<FileEntry> m_otherFiles; // copy mode: the site's files that are not pages
+    std::vector<FileEntry> m_leftOut;    // copy mode: pages in the target, inside a picked folder
     std::unordered_map<std::string, std::string> m_canonicalScopes;
-    std::unordered_set<FileIdentity, FileIdentityHash> m_pickedPages; // the identities of the listed files
-    std::optional<FileIdentity> m_excludedFolder;                     // copy mode: the target, never scanned
+    std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_pickedPages; // the identities of the listed files
+    std::optional<disk::FileIdentity> m_excludedFolder; // copy mode: the target, never scanned
     std::size_t m_found = 0;
     std::size_t m_skippedFolders = 0;
     std::stop_token m_stop;

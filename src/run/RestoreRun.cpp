@@ -4,7 +4,8 @@
 #include "FolderScan.h"
 #include "PageRewriter.h"
 #include "ProcessedFiles.h"
-#include "UnlockPage.h"
+#include "disk/DiskError.h"
+#include "unlock/UnlockPage.h"
 
 namespace quillora::run {
 
@@ -15,10 +16,11 @@ constexpr std::string_view kBackupSuffix = ".bak";
 } // namespace
 
 bool CarriesProtection(std::string_view bytes) {
-    return PageEncryptor::isUnlockPage(bytes) || PageRewriter::isProtected(bytes, PageRewriter::encodingOf(bytes));
+    return unlock::PageEncryptor::isUnlockPage(bytes) ||
+           PageRewriter::isProtected(bytes, PageRewriter::encodingOf(bytes));
 }
 
-RestoreRun::RestoreRun(RunReporter& reporter, FileSystem& fileSystem) : m_reporter(reporter), m_fs(fileSystem) {}
+RestoreRun::RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem) : m_reporter(reporter), m_fs(fileSystem) {}
 
 RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, const std::stop_token& stop) {
     RunSummary summary;
@@ -43,7 +45,7 @@ RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, con
         }
     }
     ProcessedFiles processed(m_fs);
-    std::vector<engine::FileEntry> pages;
+    std::vector<FileEntry> pages;
     for (const auto& entry : list.slots) {
         if (!entry.Name.empty() && processed.add(entry.fullPath()))
             pages.push_back(entry);
@@ -70,20 +72,20 @@ RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, con
     return summary;
 }
 
-void RestoreRun::restorePage(const engine::FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored) {
+void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored) {
     const std::string page = entry.fullPath();
     const std::string backup = page + std::string(kBackupSuffix);
     const auto giveUp = [&](PageProblem::Step step, std::error_code error, const std::string& path) {
         ++summary.givenUp;
         m_reporter.pageGivenUp(entry, {step, error, path});
     };
-    std::unique_ptr<LockedFile> locked;
+    std::unique_ptr<disk::LockedFile> locked;
     // The page stays locked while its original comes back, so that no run protects it meanwhile.
     std::error_code error = OpenPageWaiting(m_fs, m_reporter, entry, page, m_lockWait, locked);
     std::string bytes;
     if (!error)
         error = locked->read(bytes);
-    if (error == RunError::NotARegularFile)
+    if (error == disk::DiskError::NotARegularFile)
         return; // not a page this program could have written
     if (error)
         return giveUp(PageProblem::Step::Read, error, page);
@@ -92,9 +94,9 @@ void RestoreRun::restorePage(const engine::FileEntry& entry, RunSummary& summary
     // A backup is a file this program made: a link in its place (put there to have any file moved over the page) is
     // refused, and so is one put there after this look, when the backup takes the page's place. The backup is held
     // open meanwhile, so that its identity stays its own.
-    FileStatus backupStatus;
+    disk::FileStatus backupStatus;
     std::error_code backupError = m_fs.status(backup, backupStatus);
-    std::unique_ptr<LockedFile> held;
+    std::unique_ptr<disk::LockedFile> held;
     if (!backupError && backupStatus.isFolder)
         backupError = std::make_error_code(std::errc::is_a_directory);
     if (!backupError && !backupStatus.isSymlink)

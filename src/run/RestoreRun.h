@@ -1,10 +1,10 @@
 #pragma once
 
 #include "FileList.h"
-#include "FileSystem.h"
 #include "PageLock.h"
 #include "RunReporter.h"
 #include "SelectionEntry.h"
+#include "disk/FileSystem.h"
 
 #include <stop_token>
 #include <vector>
@@ -17,7 +17,7 @@ namespace quillora::run {
 /// meanwhile, is reported and left alone; other pages are passed over. Restored pages are reported as written.
 class RestoreRun {
 public:
-    RestoreRun(RunReporter& reporter, FileSystem& fileSystem);
+    RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem);
 
     /// Once stop is requested, the page in hand is finished; the pages not reached yet are left as they are (their
     /// backups too) and reported as such.
@@ -26,10 +26,10 @@ public:
     void setLockWait(const LockWait& wait) { m_lockWait = wait; }
 
 private:
-    void restorePage(const engine::FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored);
+    void restorePage(const FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored);
 
     RunReporter& m_reporter;
-    FileSystem& m_fs;
+    disk::FileSystem& m_fs;
     LockWait m_lockWait;
 };
 

@@ -1,6 +1,7 @@
 #include "RunMessages.h"
 
 #include "ErrorNumbers.h"
+#include "disk/DiskError.h"
 
 namespace quillora::run::messages {
 
@@ -48,10 +49,10 @@ std::string unknownError(std::error_code error) {
 }
 
 Message pageProblem(const PageProblem& problem) {
-    if (problem.error == RunError::NotARegularFile)
+    if (problem.error == disk::DiskError::NotARegularFile)
         return {problem.path + " is not a regular file (a pipe, a device or a socket); it was left alone",
                 MessageIcon::Exclamation, MessageTitle::MainCaption};
-    if (problem.error.category() == runErrorCategory())
+    if (isOwnError(problem.error))
         return {problem.path + ": " + problem.error.message(), MessageIcon::Exclamation, MessageTitle::MainCaption};
     if (classifyError(problem.error) == ErrorNumber::PathFileAccess) {
         if (problem.step == PageProblem::Step::Backup)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/FileEntry.h"
+#include "FileEntry.h"
 #include "engine/PageNotes.h"
 
 #include <chrono>
@@ -79,22 +79,22 @@ public:
     /// The list is complete (0: no page was found).
     virtual void pagesFound(std::size_t found) { (void)found; }
     /// A page was written to outputPath; the entry names the output as the results list shows it.
-    virtual void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) = 0;
+    virtual void pageWritten(const FileEntry& entry, const std::string& outputPath) = 0;
     /// The page just written is protected in part: the notes say what stayed as it stands.
-    virtual void pageProtectedInPart(const engine::FileEntry& entry, const engine::PageNotes& notes) {
+    virtual void pageProtectedInPart(const FileEntry& entry, const engine::PageNotes& notes) {
         (void)entry;
         (void)notes;
     }
     /// A page already carries the protection and was left as it is (its backup too); the entry names the page.
-    virtual void pageAlreadyProtected(const engine::FileEntry& entry) = 0;
+    virtual void pageAlreadyProtected(const FileEntry& entry) = 0;
     /// A folder below a picked one could not be listed; the pages in it are not protected.
     virtual void folderSkipped(const std::string& folder, const PageProblem& problem) = 0;
     /// A name that is not a regular file (pipe, device, socket) was left alone without reading it.
-    virtual void pageSkipped(const engine::FileEntry& entry, const PageProblem& problem) = 0;
+    virtual void pageSkipped(const FileEntry& entry, const PageProblem& problem) = 0;
     /// A page could not be protected; the original is as it was.
-    virtual void pageGivenUp(const engine::FileEntry& entry, const PageProblem& problem) = 0;
+    virtual void pageGivenUp(const FileEntry& entry, const PageProblem& problem) = 0;
     /// Another program holds the page locked: the run waits for it, at most for bound, and then gives it up.
-    virtual void waitingForPage(const engine::FileEntry& entry, std::chrono::seconds bound) {
+    virtual void waitingForPage(const FileEntry& entry, std::chrono::seconds bound) {
         (void)entry;
         (void)bound;
     }
@@ -104,7 +104,7 @@ public:
         (void)problem;
     }
     /// The run was asked to stop before it reached this page: the page is exactly as it was.
-    virtual void pageNotReached(const engine::FileEntry& entry) { (void)entry; }
+    virtual void pageNotReached(const FileEntry& entry) { (void)entry; }
     /// Pages handled so far out of the pages found; after the scan and after each page.
     virtual void progressChanged(std::size_t done, std::size_t found) {
         (void)done;

@@ -1,6 +1,6 @@
 #include "LastPathMemory.h"
 
-#include "engine/Paths.h"
+#include "disk/Paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,7 +17,7 @@ const QString kFileName = QStringLiteral("filepath.txt");
 
 QString fileIn(const QString& folder) {
     // The separator is always added: a program in the root gets a doubled one.
-    return folder + QChar(engine::kPathSeparator) + kFileName;
+    return folder + QChar(disk::kPathSeparator) + kFileName;
 }
 
 } // namespace

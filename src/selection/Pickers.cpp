@@ -2,7 +2,7 @@
 
 #include "AppInfo.h"
 #include "NativePath.h"
-#include "engine/Paths.h"
+#include "disk/Paths.h"
 
 #include <QRegularExpression>
 
@@ -13,11 +13,11 @@ namespace {
 constexpr int kModeCount = 4;
 
 QString withoutFolder(const QString& fileName) {
-    return fileName.mid(fileName.lastIndexOf(QChar(engine::kPathSeparator)) + 1);
+    return fileName.mid(fileName.lastIndexOf(QChar(disk::kPathSeparator)) + 1);
 }
 
 QString folderPart(const QString& path) {
-    return fromNativePath(engine::getFilePathOnly(toNativePath(path)));
+    return fromNativePath(disk::getFilePathOnly(toNativePath(path)));
 }
 
 QString qtFilter(QString description, const QString& patterns) {

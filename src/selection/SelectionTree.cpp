@@ -4,7 +4,7 @@
 #include "DialogService.h"
 #include "NativePath.h"
 #include "TreeNodes.h"
-#include "engine/Paths.h"
+#include "disk/Paths.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -91,7 +91,7 @@ void SelectionTree::AddFileNode(const QString& text, QTreeWidgetItem* parent) {
 QString SelectionTree::GetNodeFullPath(const QTreeWidgetItem* node) const {
     QString path;
     for (; node != nullptr && nodeKey(node) != QLatin1String(kRootKey); node = node->parent())
-        path.prepend(node->text(0) + QChar(engine::kPathSeparator));
+        path.prepend(node->text(0) + QChar(disk::kPathSeparator));
     return path;
 }
 

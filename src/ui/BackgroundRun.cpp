@@ -1,6 +1,7 @@
 #include "BackgroundRun.h"
 
-#include "run/PosixFileSystem.h"
+#include "disk/PosixFileSystem.h"
+#include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 #include "run/RunMessages.h"
 #include "selection/NativePath.h"
@@ -36,7 +37,7 @@ void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<
         return;
     reap();
     m_options = options;
-    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem, const std::stop_token& stop) {
+    launch([this, picks = std::move(selection)](disk::FileSystem& fileSystem, const std::stop_token& stop) {
         return run::ProtectionRun(m_options, *this, fileSystem).ProtectFiles(picks, stop);
     });
 }
@@ -44,7 +45,7 @@ void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<
 void BackgroundRun::restore(std::vector<run::SelectionEntry> selection) {
     if (m_busy)
         return;
-    launch([this, picks = std::move(selection)](run::FileSystem& fileSystem, const std::stop_token& stop) {
+    launch([this, picks = std::move(selection)](disk::FileSystem& fileSystem, const std::stop_token& stop) {
         return run::RestoreRun(*this, fileSystem).Restore(picks, stop);
     });
 }
@@ -72,7 +73,7 @@ void BackgroundRun::launch(Job job) {
 }
 
 void BackgroundRun::runOnThread(const Job& job, const std::stop_token& stop) {
-    run::PosixFileSystem fileSystem;
+    disk::PosixFileSystem fileSystem;
     const run::RunSummary summary = job(fileSystem, stop);
     QMetaObject::invokeMethod(
         this,
@@ -154,15 +155,15 @@ void BackgroundRun::pagesFound(std::size_t found) {
         collect({Report::Kind::Status, QString::fromUtf8(run::messages::kNoFilesFound), {}});
 }
 
-void BackgroundRun::pageWritten(const engine::FileEntry& entry, const std::string& outputPath) {
+void BackgroundRun::pageWritten(const run::FileEntry& entry, const std::string& outputPath) {
     collect({Report::Kind::Listed, selection::fromNativePath(outputPath), entry});
 }
 
-void BackgroundRun::pageProtectedInPart(const engine::FileEntry& entry, const engine::PageNotes& notes) {
+void BackgroundRun::pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) {
     collect({Report::Kind::InPart, QString::fromStdString(run::messages::protectedInPart(notes)), entry});
 }
 
-void BackgroundRun::pageAlreadyProtected(const engine::FileEntry& entry) {
+void BackgroundRun::pageAlreadyProtected(const run::FileEntry& entry) {
     collect({Report::Kind::AlreadyProtected, {}, entry});
 }
 
@@ -170,19 +171,19 @@ void BackgroundRun::folderSkipped(const std::string& folder, const run::PageProb
     deliverAndWait([this, &folder, &problem] { Q_EMIT folderFailed(selection::fromNativePath(folder), problem); });
 }
 
-void BackgroundRun::pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) {
+void BackgroundRun::pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) {
     deliverAndWait([this, &entry, &problem] { Q_EMIT pageFailed(entry, problem, true); });
 }
 
-void BackgroundRun::pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) {
+void BackgroundRun::pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) {
     deliverAndWait([this, &entry, &problem] { Q_EMIT pageFailed(entry, problem, false); });
 }
 
-void BackgroundRun::pageNotReached(const engine::FileEntry& entry) {
+void BackgroundRun::pageNotReached(const run::FileEntry& entry) {
     collect({Report::Kind::NotReached, {}, entry});
 }
 
-void BackgroundRun::waitingForPage(const engine::FileEntry& entry, std::chrono::seconds bound) {
+void BackgroundRun::waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) {
     // Shown at once: a window that waits without a word looks hung.
     collect({Report::Kind::Status,
              QString::fromStdString(

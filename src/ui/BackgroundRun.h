@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/ProtectionOptions.h"
-#include "run/ProtectionRun.h"
 #include "run/RunReporter.h"
+#include "run/SelectionEntry.h"
 
 #include <QObject>
 #include <QString>
@@ -14,6 +14,10 @@
 #include <vector>
 
 class QThread;
+
+namespace quillora::disk {
+class FileSystem;
+}
 
 namespace quillora::ui {
 
@@ -40,15 +44,15 @@ public:
 Q_SIGNALS:
     void statusText(const QString& text);
     /// A page was written to outputPath; the entry names it as the results tree lists it.
-    void fileListed(const engine::FileEntry& entry, const QString& outputPath);
+    void fileListed(const run::FileEntry& entry, const QString& outputPath);
     /// The page just listed is protected in part; reason says what stayed as it stands.
-    void protectedInPart(const engine::FileEntry& entry, const QString& reason);
+    void protectedInPart(const run::FileEntry& entry, const QString& reason);
     /// A page was left as it was because it is protected already.
-    void alreadyProtected(const engine::FileEntry& entry);
+    void alreadyProtected(const run::FileEntry& entry);
     /// A page was left as it was because the run was stopped before it.
-    void notReached(const engine::FileEntry& entry);
+    void notReached(const run::FileEntry& entry);
     /// A page could not be protected (skipped: it was not a regular file).
-    void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
+    void pageFailed(const run::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     /// A folder below a picked one could not be listed.
     void folderFailed(const QString& folder, const run::PageProblem& problem);
     /// Another file of the site (at path) could not be copied.
@@ -62,7 +66,7 @@ private:
         enum class Kind { Status, Listed, InPart, AlreadyProtected, NotReached, Progress };
         Kind kind;
         QString text; // the status text, the output path of a listed page, or why it is protected in part
-        engine::FileEntry entry;
+        run::FileEntry entry;
         std::size_t done = 0;
         std::size_t found = 0;
     };
@@ -71,18 +75,18 @@ private:
     void runRefused(const run::RunRefusal& refusal) override;
     void scanning() override;
     void pagesFound(std::size_t found) override;
-    void pageWritten(const engine::FileEntry& entry, const std::string& outputPath) override;
-    void pageProtectedInPart(const engine::FileEntry& entry, const engine::PageNotes& notes) override;
-    void pageAlreadyProtected(const engine::FileEntry& entry) override;
+    void pageWritten(const run::FileEntry& entry, const std::string& outputPath) override;
+    void pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) override;
+    void pageAlreadyProtected(const run::FileEntry& entry) override;
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
-    void pageSkipped(const engine::FileEntry& entry, const run::PageProblem& problem) override;
-    void pageGivenUp(const engine::FileEntry& entry, const run::PageProblem& problem) override;
-    void pageNotReached(const engine::FileEntry& entry) override;
-    void waitingForPage(const engine::FileEntry& entry, std::chrono::seconds bound) override;
+    void pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) override;
+    void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
+    void pageNotReached(const run::FileEntry& entry) override;
+    void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
-    using Job = std::function<run::RunSummary(run::FileSystem& fileSystem, const std::stop_token& stop)>;
+    using Job = std::function<run::RunSummary(disk::FileSystem& fileSystem, const std::stop_token& stop)>;
 
     /// Waits for the thread of the last run, which has reported its end already.
     void reap();

@@ -1,7 +1,7 @@
 #include "PickFilesPage.h"
 
 #include "PageStyle.h"
-#include "engine/Paths.h"
+#include "disk/Paths.h"
 #include "run/FileHelpers.h"
 #include "selection/LastPathMemory.h"
 #include "selection/NativePath.h"
@@ -28,7 +28,7 @@ QPushButton* button(const QString& name, const QString& caption, QWidget* parent
 }
 
 QString folderPart(const QString& path) {
-    return selection::fromNativePath(engine::getFilePathOnly(selection::toNativePath(path)));
+    return selection::fromNativePath(disk::getFilePathOnly(selection::toNativePath(path)));
 }
 
 // The run's own rule, so that a dropped page is one the run would find in a folder.

@@ -154,7 +154,7 @@ void ResultsPage::stopping() {
     lblRunEnd->show();
 }
 
-QTreeWidgetItem* ResultsPage::pageNode(const engine::FileEntry& entry, const QString& text, int image,
+QTreeWidgetItem* ResultsPage::pageNode(const run::FileEntry& entry, const QString& text, int image,
                                        const QString& path) {
     const QString folder = selection::fromNativePath(entry.Folder);
     QTreeWidgetItem* parent = folder.isEmpty() ? nullptr : folderNode(folder);
@@ -169,14 +169,14 @@ QTreeWidgetItem* ResultsPage::pageNode(const engine::FileEntry& entry, const QSt
     return node;
 }
 
-void ResultsPage::AddResultNode(const engine::FileEntry& entry, const QString& outputPath) {
+void ResultsPage::AddResultNode(const run::FileEntry& entry, const QString& outputPath) {
     pageNode(entry, selection::fromNativePath(entry.Name), kImageFile, outputPath);
     m_written.append({entry, outputPath});
     ++m_fileNodes;
     lblResults->setText(QStringLiteral("The following %1 files have been protected").arg(m_fileNodes));
 }
 
-void ResultsPage::markProtectedInPart(const engine::FileEntry& entry, const QString& reason) {
+void ResultsPage::markProtectedInPart(const run::FileEntry& entry, const QString& reason) {
     (void)entry; // the run reports it right after the page's listing, which is the latest node
     if (m_latest == nullptr)
         return;
@@ -184,15 +184,15 @@ void ResultsPage::markProtectedInPart(const engine::FileEntry& entry, const QStr
     m_latest->setToolTip(0, reason);
 }
 
-void ResultsPage::addAlreadyProtectedNode(const engine::FileEntry& entry) {
+void ResultsPage::addAlreadyProtectedNode(const run::FileEntry& entry) {
     const QString name = selection::fromNativePath(entry.Name);
     auto* node = pageNode(entry, name + QStringLiteral("  (already protected)"), selection::kImageAlreadyProtected,
                           selection::fromNativePath(entry.fullPath()));
     node->setToolTip(0, QString::fromStdString(run::messages::alreadyProtected(entry.fullPath())));
 }
 
-void ResultsPage::addFailedNode(const engine::FileEntry& failed, const QString& message, bool skipped) {
-    const engine::FileEntry entry = listedEntry(failed);
+void ResultsPage::addFailedNode(const run::FileEntry& failed, const QString& message, bool skipped) {
+    const run::FileEntry entry = listedEntry(failed);
     const QString name = selection::fromNativePath(entry.Name);
     auto* node = pageNode(entry, name + QStringLiteral("  (") + message + QStringLiteral(")"),
                           skipped ? selection::kImageSkipped : selection::kImageGivenUp,
@@ -213,7 +213,7 @@ QStringList ResultsPage::writtenPages() const {
 }
 
 void ResultsPage::beginRestore() {
-    QHash<QString, engine::FileEntry> listed;
+    QHash<QString, run::FileEntry> listed;
     for (const WrittenPage& page : m_written)
         listed.insert(page.path, page.entry);
     beginRun();
@@ -226,14 +226,14 @@ void ResultsPage::beginFolderRestore() {
     m_restoreRunning = true;
 }
 
-void ResultsPage::addRestoredNode(const engine::FileEntry& entry, const QString& path) {
-    const engine::FileEntry listed = listedEntry(entry);
+void ResultsPage::addRestoredNode(const run::FileEntry& entry, const QString& path) {
+    const run::FileEntry listed = listedEntry(entry);
     pageNode(listed, selection::fromNativePath(listed.Name), selection::kImageRestored, path);
     ++m_fileNodes;
     lblResults->setText(QString::fromStdString(run::messages::filesRestored(static_cast<std::size_t>(m_fileNodes))));
 }
 
-engine::FileEntry ResultsPage::listedEntry(const engine::FileEntry& entry) const {
+run::FileEntry ResultsPage::listedEntry(const run::FileEntry& entry) const {
     return m_restoring.value(selection::fromNativePath(entry.fullPath()), entry);
 }
 
@@ -280,7 +280,7 @@ void ResultsPage::showShortfall(const run::RunSummary& summary) {
     barProgress->setPalette(colors);
 }
 
-void ResultsPage::addNotReachedNode(const engine::FileEntry& entry) {
+void ResultsPage::addNotReachedNode(const run::FileEntry& entry) {
     const QString name = selection::fromNativePath(entry.Name);
     auto* node = pageNode(listedEntry(entry), name + QStringLiteral("  (not reached)"), selection::kImageNotReached,
                           selection::fromNativePath(entry.fullPath()));

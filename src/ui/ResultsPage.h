@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/FileEntry.h"
+#include "run/FileEntry.h"
 #include "run/RunReporter.h"
 
 #include <QHash>
@@ -31,17 +31,17 @@ public:
     /// Empties the results tree before a run and shows a busy progress bar.
     void beginRun();
     /// Lists one file written to outputPath under its folder's node and updates the count.
-    void AddResultNode(const engine::FileEntry& entry, const QString& outputPath);
+    void AddResultNode(const run::FileEntry& entry, const QString& outputPath);
     /// Marks the page listed last as protected in part, with what stayed as it stands as its tooltip.
-    void markProtectedInPart(const engine::FileEntry& entry, const QString& reason);
+    void markProtectedInPart(const run::FileEntry& entry, const QString& reason);
     /// Lists a page that was left as it was because it is protected already.
-    void addAlreadyProtectedNode(const engine::FileEntry& entry);
+    void addAlreadyProtectedNode(const run::FileEntry& entry);
     /// Lists a page that could not be protected, with what went wrong.
-    void addFailedNode(const engine::FileEntry& failed, const QString& message, bool skipped);
+    void addFailedNode(const run::FileEntry& failed, const QString& message, bool skipped);
     /// Lists a folder whose pages could not be read.
     void addFailedFolderNode(const QString& folder, const QString& message);
     /// Lists a page that a stopped run left as it was.
-    void addNotReachedNode(const engine::FileEntry& entry);
+    void addNotReachedNode(const run::FileEntry& entry);
     void setProgress(std::size_t done, std::size_t found);
     /// The run is over: the status line closes with what was done and what was not, the bar shows whether every
     /// page was done, and the thanks show again.
@@ -59,7 +59,7 @@ public:
     /// A restore of the pages below a folder begins: the tree is emptied.
     void beginFolderRestore();
     /// Lists a page whose original is back at path, under the folder it was listed in, and updates the count.
-    void addRestoredNode(const engine::FileEntry& entry, const QString& path);
+    void addRestoredNode(const run::FileEntry& entry, const QString& path);
 
     /// The path of the selected node: the written file for a file node, the folder for a folder node.
     QString selectedPath() const;
@@ -85,7 +85,7 @@ protected:
 
 private:
     struct WrittenPage {
-        engine::FileEntry entry;
+        run::FileEntry entry;
         QString path;
     };
 
@@ -93,16 +93,16 @@ private:
     void showRunning(bool running);
     void showShortfall(const run::RunSummary& summary);
     /// The entry a page was listed with by the run before a restore (a restore names pages by their full path).
-    engine::FileEntry listedEntry(const engine::FileEntry& entry) const;
+    run::FileEntry listedEntry(const run::FileEntry& entry) const;
     QTreeWidgetItem* folderNode(const QString& folder);
-    QTreeWidgetItem* pageNode(const engine::FileEntry& entry, const QString& text, int image, const QString& path);
+    QTreeWidgetItem* pageNode(const run::FileEntry& entry, const QString& text, int image, const QString& path);
     void scrollToLatest();
 
     QHash<QString, QTreeWidgetItem*> m_folderNodes;
     QTreeWidgetItem* m_latest = nullptr;
     int m_fileNodes = 0;
     QList<WrittenPage> m_written;
-    QHash<QString, engine::FileEntry> m_restoring; // the listed entries by output path, during and after a restore
+    QHash<QString, run::FileEntry> m_restoring; // the listed entries by output path, during and after a restore
     bool m_restoreRunning = false;
     bool m_shortfall = false;
     QTimer m_scrollTimer;

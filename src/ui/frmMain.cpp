@@ -411,7 +411,7 @@ void frmMain::endRun(const run::RunSummary& summary) {
     Q_EMIT runFinished();
 }
 
-void frmMain::pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped) {
+void frmMain::pageFailed(const run::FileEntry& entry, const run::PageProblem& problem, bool skipped) {
     const auto message = run::messages::pageProblem(problem);
     resultsPage->addFailedNode(
         entry, QString::fromStdString(message.text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")), skipped);
@@ -424,7 +424,7 @@ void frmMain::folderFailed(const QString& folder, const run::PageProblem& proble
     m_messages.showRunProblem(message);
 }
 
-void frmMain::pageListed(const engine::FileEntry& entry, const QString& outputPath) {
+void frmMain::pageListed(const run::FileEntry& entry, const QString& outputPath) {
     if (m_restoring)
         resultsPage->addRestoredNode(entry, outputPath);
     else

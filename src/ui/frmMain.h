@@ -2,8 +2,8 @@
 
 #include "WindowMessages.h"
 #include "engine/ProtectionOptions.h"
-#include "run/ProtectionRun.h"
 #include "run/RunMessages.h"
+#include "run/RunReporter.h"
 #include "selection/LastPathMemory.h"
 #include "selection/Pickers.h"
 
@@ -119,8 +119,8 @@ private:
     void ProtectFiles();
     void beginRun();
     void endRun(const run::RunSummary& summary);
-    void pageListed(const engine::FileEntry& entry, const QString& outputPath);
-    void pageFailed(const engine::FileEntry& entry, const run::PageProblem& problem, bool skipped);
+    void pageListed(const run::FileEntry& entry, const QString& outputPath);
+    void pageFailed(const run::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     void folderFailed(const QString& folder, const run::PageProblem& problem);
     void otherFailed(const QString& path, const run::PageProblem& problem);
     void runRefused(const run::RunRefusal& refusal);

@@ -1,6 +1,6 @@
 #include "cli/ConsoleReporter.h"
 
-#include "run/ErrorNumbers.h"
+#include "disk/DiskError.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -39,7 +39,7 @@ TEST(ConsoleReporter, EveryMessageAboutAPageNamesThePageOnOneLine) {
     reporter.pageGivenUp({"/site/c.htm", ""},
                          problem(PageProblem::Step::Backup, {EROFS, std::generic_category()}, "/site/c.htm.bak"));
     reporter.pageSkipped({"/site/fifo.htm", ""},
-                         problem(PageProblem::Step::Read, run::RunError::NotARegularFile, "/site/fifo.htm"));
+                         problem(PageProblem::Step::Read, disk::DiskError::NotARegularFile, "/site/fifo.htm"));
     reporter.pageAlreadyProtected({"/d.htm", "/site"});
     EXPECT_EQ(console.err.str(), "quillora-cli: /site/sub/a.htm: Unknown Error 36: File name too long\n"
                                  "quillora-cli: /site/b.htm: Unable to Access File: /site/b.htm. The file may be "

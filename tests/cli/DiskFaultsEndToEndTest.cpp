@@ -4,7 +4,7 @@
 
 #include "CliProcess.h"
 #include "CliTestSupport.h"
-#include "run/TemporaryNames.h"
+#include "disk/TemporaryNames.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -275,7 +275,7 @@ TEST_F(DiskFaultsEndToEnd, OnlyTheRunsOwnLeftoversGoAndNeverFromAFolderCopyModeO
     writeFile(m_root / "site/sub/made", "half a page");
     struct stat st {};
     ASSERT_EQ(::stat(path("site/sub/made").c_str(), &st), 0);
-    const std::string leftover = "site/sub/" + run::TemporaryName("b.htm", st.st_ino, st.st_ino);
+    const std::string leftover = "site/sub/" + disk::TemporaryName("b.htm", st.st_ino, st.st_ino);
     fs::rename(m_root / "site/sub/made", m_root / leftover);
 
     const CliOutcome copying = run({"--copy-to", "out", "site"});

@@ -5,9 +5,9 @@
 #include "CliTestSupport.h"
 #include "ScriptLiteral.h"
 #include "WriterCallDecoder.h"
+#include "charset/TextConvert.h"
 #include "engine/ContentEncoding.h"
 #include "engine/MarkupScanner.h"
-#include "engine/TextConvert.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -37,7 +37,7 @@ std::string page(std::string_view body) {
 
 /// The text of page bytes: the pages checked here are ASCII or UTF-8, and are written back in their set.
 std::u16string unitsOf(std::string_view bytes) {
-    return engine::fromUtf8(bytes);
+    return charset::fromUtf8(bytes);
 }
 
 /// True when protected bytes show the expected page in a browser: every writer call run, and the bootstrap
@@ -286,7 +286,7 @@ TEST_F(HostileInput, AScriptCloseInsideAQuotedAttributeStaysInItsElement) {
     for (const auto& segment : segments) {
         const std::size_t close = segment.text.rfind(u"</script>");
         if (!segment.writerCall && close != std::u16string::npos) {
-            EXPECT_LT(engine::MarkupScanner::tagEnd(segment.text, 0), close) << engine::toUtf8(segment.text);
+            EXPECT_LT(engine::MarkupScanner::tagEnd(segment.text, 0), close) << charset::toUtf8(segment.text);
         }
     }
 }
@@ -334,7 +334,7 @@ TEST_F(HostileInput, WarningAndPasswordTextsStayInsideTheirScriptStrings) {
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
 
     const std::u16string block = behaviourBlock(contentOf(m_root / "page.htm"));
-    const std::u16string typed = engine::fromUtf8(text);
+    const std::u16string typed = charset::fromUtf8(text);
     EXPECT_TRUE(literalAfter(block, u"alert('") == typed);
     EXPECT_TRUE(literalAfter(block, u"p!='") == typed);
     // Only the block's own end closes its script element.

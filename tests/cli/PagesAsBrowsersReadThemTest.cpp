@@ -6,9 +6,9 @@
 #include "CliProcess.h"
 #include "CliTestSupport.h"
 #include "WriterCallDecoder.h"
+#include "charset/TextConvert.h"
 #include "engine/ContentEncoding.h"
 #include "engine/MarkupScanner.h"
-#include "engine/TextConvert.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -124,10 +124,10 @@ TEST_P(PagesAsBrowsersReadThem, AreProtectedAsTheBrowserShowsThem) {
     }
 
     const std::string bytes = contentOf(file);
-    const std::u16string page = engine::fromUtf8(bytes);
+    const std::u16string page = charset::fromUtf8(bytes);
     std::string original = s.page;
     std::erase(original, '\0'); // the run reads a page without its NUL characters
-    const std::u16string originalUnits = engine::fromUtf8(original);
+    const std::u16string originalUnits = charset::fromUtf8(original);
     const auto unwrapped = withoutHeader(page, originalUnits);
     ASSERT_TRUE(unwrapped.has_value()) << "the page, without its header, reads back as it was";
     const auto& [rest, headerAt] = *unwrapped;

@@ -99,6 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
                 u"\r\n<!DOCTYPE html><html><head>" + boot() + u"</head>\n<body>" + call(u"x") + u"</body>"},
         PageRow{"DoctypeAfterACommentStaysFirst", kBody, u"<!-- c -->\n<!DOCTYPE html>\n<body>x</body>",
                 u"<!-- c -->\n<!DOCTYPE html><html><head>" + boot() + u"</head>\n<body>" + call(u"x") + u"</body>"},
+        PageRow{"NewHeadBehindADoctypeAfterAComment", kBody, u"<?xml version=\"1.0\"?><!DOCTYPE html><body>x</body>",
+                u"<?xml version=\"1.0\"?><!DOCTYPE html><html><head>" + boot() + u"</head><body>" + call(u"x") +
+                    u"</body>"},
         // A tag whose name only begins like head, body or html is another element.
         PageRow{"HeaderIsNotHead", kBody, u"<html><body><header>h</header>x</body></html>",
                 u"<html><head>" + boot() + u"</head><body>" + call(u"<header>h</header>x") + u"</body></html>"},
@@ -202,6 +205,11 @@ INSTANTIATE_TEST_SUITE_P(
                 u" <!doctype html><html><head>" + boot() + u"</head>" + call(u"<html><body>x</body></html>")},
         PageRow{"DoctypeAfterACommentStaysFirst", kPage, u"<!-- c --!>\n<!DOCTYPE html><p>x</p>",
                 u"<!-- c --!>\n<!DOCTYPE html><html><head>" + boot() + u"</head>" + call(u"<p>x</p>")},
+        // What a browser passes over before the DOCTYPE stays before it, or the page would show in quirks mode.
+        PageRow{"CommentBeforeTheDoctypeStaysFirstToo", kPage,
+                u"<!-- saved -->\f<!DOCTYPE html><html><body>x</body></html>",
+                u"<!-- saved -->\f<!DOCTYPE html><html><head>" + boot() + u"</head>" +
+                    call(u"<html><body>x</body></html>")},
         PageRow{"ExternalScriptsStay", kPage, u"<html><script src=a.js></script></html>",
                 u"<html><head>" + boot() + u"</head>" + call(u"<html>") + u"<script src=a.js></script>" +
                     call(u"</html>")},

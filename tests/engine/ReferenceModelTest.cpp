@@ -6,6 +6,7 @@
 #include "engine/MarkupScanner.h"
 #include "engine/PageTransform.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -94,21 +95,38 @@ void modelBodies(std::u16string& text) {
     modelHideShown(text, done, htmlEnds ? html : text.size(), done);
 }
 
+bool isAsciiLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// Where a leading DOCTYPE ends: a browser passes over blanks, NULs and comments (bogus ones too) before it, and sees
+// none when anything else comes first or a comment is never closed.
 std::size_t modelDoctype(std::u16string_view text) {
-    std::size_t start = text.find_first_not_of(u" \t\r\n");
-    // Comments before it: closed by "-->" or "--!>" (an empty "<!-->" or "<!--->" closes at once).
-    while (start != std::u16string_view::npos && text.substr(start, 4) == u"<!--") {
-        std::size_t close = text.find(u"-->", start + 2);
-        close = close == std::u16string_view::npos ? text.size() : close + 3;
-        const std::size_t bang = text.find(u"--!>", start + 4);
-        close = std::min(close, bang == std::u16string_view::npos ? text.size() : bang + 4);
-        start = text.find_first_not_of(u" \t\r\n", close);
+    constexpr std::size_t npos = std::u16string_view::npos;
+    const std::u16string_view blanks(u" \t\n\f\r\0", 6);
+    for (std::size_t i = text.find_first_not_of(blanks); i != npos; i = text.find_first_not_of(blanks, i)) {
+        const std::u16string_view rest = text.substr(i);
+        std::size_t close = npos;
+        if (matchesAt(rest, u"<!doctype", 0)) {
+            const std::size_t gt = rest.find(u'>');
+            return gt == npos ? 0 : i + gt + 1;
+        }
+        if (rest.starts_with(u"<!-->") || rest.starts_with(u"<!--->")) {
+            close = rest.find(u'>') + 1;
+        } else if (rest.starts_with(u"<!--")) {
+            const std::size_t ends[] = {rest.find(u"-->", 4), rest.find(u"--!>", 4)};
+            close = std::min(ends[0] == npos ? npos : ends[0] + 3, ends[1] == npos ? npos : ends[1] + 4);
+        } else if (rest.starts_with(u"<?") || rest.starts_with(u"<!") ||
+                   (rest.starts_with(u"</") && rest.size() > 2 && !isAsciiLetter(rest[2]))) {
+            const std::size_t gt = rest.find(u'>', 2);
+            close = gt == npos ? npos : gt + 1;
+        }
+        if (close == npos) {
+            return 0;
+        }
+        i += close;
     }
-    if (start == std::u16string_view::npos || !matchesAt(text, u"<!doctype", start)) {
-        return 0;
-    }
-    const std::size_t gt = text.find(u'>', start);
-    return gt == std::u16string_view::npos ? 0 : gt + 1;
+    return 0;
 }
 
 // A browser honours a character-set declaration only in the first 1024 bytes (a unit counts as one here). The
@@ -230,6 +248,8 @@ const std::u16string kFragments[] = {
     u"</html>",
     u"<meta charset=x>",
     u"<title>" + std::u16string(150, u'.') + u"</title>",
+    u"\f",
+    u"<?x?>",
 };
 
 std::u16string randomPage(std::mt19937& random) {

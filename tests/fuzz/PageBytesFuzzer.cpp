@@ -3,15 +3,15 @@
 // after a UTF-8 mark, an odd UTF-16 tail) come back as U+FFFD, as a browser shows them, and read back the same.
 
 #include "FuzzCheck.h"
-#include "run/PageDecoder.h"
-#include "run/PageEncoder.h"
+#include "charset/PageDecoder.h"
+#include "charset/PageEncoder.h"
 
 #include <cstdint>
 #include <unicode/ustring.h>
 
 using namespace quillora;
 using namespace quillora::fuzz;
-using run::PageEncoding;
+using charset::PageEncoding;
 
 namespace {
 
@@ -23,7 +23,7 @@ bool isValidUtf8(std::string_view bytes) {
 }
 
 /// True when the bytes hold nothing their set has to replace, so that they must come back unchanged.
-bool carriesEverything(std::string_view bytes, const run::DecodedPage& page) {
+bool carriesEverything(std::string_view bytes, const charset::DecodedPage& page) {
     switch (page.encoding.kind) {
     case PageEncoding::Kind::Windows1252:
         return true;
@@ -39,8 +39,8 @@ bool carriesEverything(std::string_view bytes, const run::DecodedPage& page) {
 }
 
 /// Writes the text back in pieces of the given size, the way the page writer does with its larger pieces.
-std::string writeBack(const run::DecodedPage& page, std::size_t pieceUnits) {
-    run::PageEncoder encoder;
+std::string writeBack(const charset::DecodedPage& page, std::size_t pieceUnits) {
+    charset::PageEncoder encoder;
     require(!encoder.start(page.encoding), "the encoder starts in the set the page was read in");
     std::string out(encoder.byteOrderMark());
     std::u16string_view text = page.text;
@@ -64,14 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The first byte sets the piece size, so that pieces split surrogate pairs and UTF-8 sequences anywhere.
     const std::size_t pieceUnits = 1 + data[0] % 64;
     const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const run::DecodedPage page = run::PageDecoder::decode(bytes);
+    const charset::DecodedPage page = charset::PageDecoder::decode(bytes);
     const std::string out = writeBack(page, pieceUnits);
     if (carriesEverything(bytes, page)) {
         require(out == bytes, "writing back what was read gives the same bytes");
         return 0;
     }
     if (page.encoding.kind != PageEncoding::Kind::Icu) {
-        require(run::PageDecoder::decode(out).text == page.text,
+        require(charset::PageDecoder::decode(out).text == page.text,
                 "what is written back reads as the text, with U+FFFD for what the set could not carry");
     }
     return 0;

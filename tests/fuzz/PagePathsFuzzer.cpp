@@ -4,11 +4,11 @@
 
 #include "FuzzCheck.h"
 #include "FuzzInput.h"
+#include "charset/EncodingLabels.h"
+#include "charset/PageCharsets.h"
+#include "charset/PageDecoder.h"
 #include "engine/PageTransform.h"
 #include "engine/TextSearch.h"
-#include "run/EncodingLabels.h"
-#include "run/PageCharsets.h"
-#include "run/PageDecoder.h"
 #include "run/PageRewriter.h"
 
 #include <array>
@@ -16,7 +16,7 @@
 
 using namespace quillora;
 using namespace quillora::fuzz;
-using run::PageEncoding;
+using charset::PageEncoding;
 
 namespace {
 
@@ -30,7 +30,7 @@ constexpr std::array<const char*, 30> kLabels = {
 
 bool isValidUtf8(std::string_view bytes) {
     bool sawNonAscii = false;
-    return run::PageDecoder::isValidUtf8(bytes, sawNonAscii);
+    return charset::PageDecoder::isValidUtf8(bytes, sawNonAscii);
 }
 
 } // namespace
@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzInput input(data, size);
     const std::uint8_t set = input.takeByte();
     const std::uint8_t flags = input.takeByte();
-    auto encoding = run::encodingForLabel(kLabels[set % kLabels.size()]);
-    if (!encoding || !run::readsMarkupInBytes(*encoding)) {
+    auto encoding = charset::encodingForLabel(kLabels[set % kLabels.size()]);
+    if (!encoding || !charset::readsMarkupInBytes(*encoding)) {
         return 0; // a converter this machine lacks
     }
     engine::ProtectionOptions options;
@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::u16string fromBytes;
     std::u16string fromDecoded;
-    run::PageDecoder::decodeText(*encoding, bytes, fromBytes);
-    run::PageDecoder::decodeText(*encoding, decoded, fromDecoded);
+    charset::PageDecoder::decodeText(*encoding, bytes, fromBytes);
+    charset::PageDecoder::decodeText(*encoding, decoded, fromDecoded);
     require(fromBytes == fromDecoded, "with invalid UTF-8 both paths read the same");
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "WriterCallDecoder.h"
 #include "engine/BehaviourScripts.h"
 #include "engine/ContentEncoding.h"
+#include "engine/Doctype.h"
 #include "engine/MarkupScanner.h"
 #include "engine/PageTransform.h"
 #include "engine/TextSearch.h"
@@ -121,17 +122,17 @@ bool equalsWithoutOneMeta(std::u16string_view decoded, std::u16string_view input
     return false;
 }
 
-/// In whole-page mode only a leading DOCTYPE and external script elements may stay readable.
-void checkWholePageHidden(const std::vector<OutputSegment>& segments) {
+/// In whole-page mode only external script elements and a leading DOCTYPE may stay readable, the DOCTYPE with what
+/// the browser passes over before it (blanks, comments) as the page has it.
+void checkWholePageHidden(const Case& c, const std::vector<OutputSegment>& segments) {
     for (std::size_t i = 0; i < segments.size(); ++i) {
         const OutputSegment& s = segments[i];
         if (s.writerCall || WriterCallDecoder::isExternalScript(s.text)) {
             continue;
         }
-        // The DOCTYPE, with the blanks and comments that may stand before it.
-        const std::size_t doctype = engine::findIgnoreCase(s.text, u"<!doctype", 0);
-        require(i == 0 && doctype != engine::kNotFound && s.text.find(u'>', doctype) + 1 == s.text.size() &&
-                    engine::MarkupScanner(s.text).firstShown(0, doctype) == engine::kNotFound,
+        const engine::DoctypeSpan doctype = engine::leadingDoctype(std::u16string_view(s.text));
+        require(i == 0 && doctype.end == s.text.size() && std::u16string_view(c.page).starts_with(s.text) &&
+                    engine::findChar(std::u16string_view(s.text), u'>', doctype.begin) + 1 == s.text.size(),
                 "whole-page mode leaves only the DOCTYPE and external scripts readable");
     }
 }
@@ -191,7 +192,7 @@ bool readsBack(const Case& c, std::u16string_view page, std::size_t at, std::u16
             const bool meta = c.options.script(engine::kScriptImageToolbar) && equalsWithoutOneMeta(decoded, c.page);
             if (decoded == c.page || meta) {
                 if (c.options.encryptionMode == EncryptionMode::WholePage) {
-                    checkWholePageHidden(segments);
+                    checkWholePageHidden(c, segments);
                 }
                 accepted = std::move(rest);
                 return true;

@@ -1,6 +1,6 @@
 // Copy mode takes the site's other files along (images, style sheets, scripts, hidden files), so that the copy can be
 // published: each arrives as it is, a file the run cannot copy is named, and nothing is written over a picked source.
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 #include "run/ErrorNumbers.h"
 #include "run/ProtectionRun.h"
 

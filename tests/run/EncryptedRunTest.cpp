@@ -1,9 +1,9 @@
 // Encrypted runs end to end through the run: every page becomes its unlock page, nothing of the page or the
 // password stands in the written bytes, framesets stay as they are, and the run's other rules hold as for any run.
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 #include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
-#include "run/UnlockPage.h"
+#include "unlock/UnlockPage.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -11,7 +11,9 @@
 namespace quillora::run {
 namespace {
 
+using disk::PosixFileSystem;
 using test::readBytes;
+using unlock::PageEncryptor;
 
 std::string page(std::string_view title, std::string_view body) {
     return "<html><head><title>" + std::string(title) + "</title></head><body>" + std::string(body) + "</body></html>";
@@ -33,7 +35,7 @@ protected:
     test::TempFolder temp;
     engine::ProtectionOptions options;
     test::RecordingReporter reporter;
-    PosixFileSystem disk;
+    disk::PosixFileSystem disk;
 };
 
 TEST_F(EncryptedRunTest, EveryPageBecomesAnUnlockPageWithNothingOfThePageOrThePassword) {

@@ -2,7 +2,7 @@
 // original stays as it was, the run reports that page with the right message and protects the others, and no
 // temporary or half-written file is left behind.
 
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 #include "run/ProtectionRun.h"
 #include "run/RunMessages.h"
 

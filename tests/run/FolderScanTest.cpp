@@ -1,6 +1,6 @@
 #include "run/FolderScan.h"
 
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -9,6 +9,8 @@
 namespace quillora::run {
 namespace {
 
+using disk::FileSystem;
+using disk::PosixFileSystem;
 using test::FaultyFileSystem;
 using test::TempFolder;
 
@@ -29,7 +31,7 @@ protected:
             temp.write(name, "<p>x</p>");
     }
 
-    std::vector<std::string> scan(const std::string& folder, FileSystem& fs) {
+    std::vector<std::string> scan(const std::string& folder, disk::FileSystem& fs) {
         FileList list;
         std::string base;
         FolderScan(fs).ScanFolder(folder, list, base);
@@ -38,7 +40,7 @@ protected:
     }
 
     TempFolder temp;
-    PosixFileSystem real;
+    disk::PosixFileSystem real;
 };
 
 TEST_F(FolderScanTest, ListsOwnPagesFirstThenSubfoldersDepthFirst) {
@@ -105,10 +107,10 @@ TEST_F(FolderScanTest, ALinkedFolderOutsideIsScannedOnce) {
 // A copy's target inside the picked folder holds no source of the run, but its pages are named, not forgotten.
 TEST_F(FolderScanTest, AnExcludedFolderIsNotScannedButItsPagesAreListedApart) {
     temp.write("sub/other.png", "png");
-    FileStatus sub;
+    disk::FileStatus sub;
     ASSERT_FALSE(real.status(temp / "sub", sub));
-    std::vector<engine::FileEntry> leftOut;
-    std::vector<engine::FileEntry> others;
+    std::vector<FileEntry> leftOut;
+    std::vector<FileEntry> others;
     FolderScan scan(real);
     scan.exclude(sub.identity, &leftOut);
     scan.collectOthers(&others);

@@ -1,8 +1,8 @@
 // Whole runs over real folders in the situations that used to lose an original or skip a page without a word:
 // runs that overlap, leftovers of a killed run, names that are not pages, frame chains of any depth, second
 // names of one file, paths longer than the system takes at once, names too long for the file system.
-#include "RunTestSupport.h"
-#include "run/ErrorNumbers.h"
+#include "RecordingReporter.h"
+#include "disk/DiskError.h"
 #include "run/ProtectionRun.h"
 
 #include <cerrno>
@@ -17,6 +17,8 @@
 
 namespace quillora::run {
 namespace {
+
+using disk::PosixFileSystem;
 
 namespace fs = std::filesystem;
 using engine::StorageMode;
@@ -47,7 +49,7 @@ protected:
     test::TempFolder temp;
     engine::ProtectionOptions options;
     test::RecordingReporter reporter;
-    PosixFileSystem disk;
+    disk::PosixFileSystem disk;
 };
 
 TEST_F(OriginalsTest, TwoRunsAtOnceProtectEveryPageOnceAndKeepEveryOriginal) {
@@ -108,7 +110,7 @@ TEST_F(OriginalsTest, NamesThatAreNotRegularFilesAreSkippedWithAWordAndNeverRead
     ASSERT_EQ(reporter.problems.size(), 3u);
     for (const auto& problem : reporter.problems) {
         EXPECT_TRUE(problem.skipped);
-        EXPECT_EQ(problem.problem.error, RunError::NotARegularFile);
+        EXPECT_EQ(problem.problem.error, disk::DiskError::NotARegularFile);
     }
     EXPECT_EQ(messages::pageProblem(reporter.problems[0].problem).text,
               temp / "site/null.html" + " is not a regular file (a pipe, a device or a socket); it was left alone");

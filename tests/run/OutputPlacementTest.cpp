@@ -1,6 +1,6 @@
 #include "run/OutputPlacement.h"
 
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -9,8 +9,8 @@
 namespace quillora::run {
 namespace {
 
-using engine::FileEntry;
 using engine::StorageMode;
+using run::FileEntry;
 using test::FaultyFileSystem;
 using test::TempFolder;
 

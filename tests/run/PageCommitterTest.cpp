@@ -1,7 +1,8 @@
 // Whole runs in which another program acts at the very moment the run brings a page to the disk: an editor saving the
 // page (a new file renamed over it, which no lock stops), or a link put where the page's backup goes. What the other
 // program put there always stays; the page is reported, and the run goes on with the others.
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
+#include "disk/DiskError.h"
 #include "run/ErrorNumbers.h"
 #include "run/ProtectionRun.h"
 
@@ -92,7 +93,7 @@ TEST_P(PageCommitterSavedDuringTheRun, ThePageIsLeftAsTheUserSavedItAndReported)
     EXPECT_EQ(summary.givenUp, 1u);
     ASSERT_EQ(reporter.problems.size(), 1u);
     EXPECT_EQ(reporter.problems[0].page.fullPath(), page);
-    EXPECT_EQ(reporter.problems[0].problem.error, RunError::ChangedDuringRun);
+    EXPECT_EQ(reporter.problems[0].problem.error, disk::DiskError::ChangedDuringRun);
     EXPECT_EQ(reporter.messages()[0].text, page + ": changed during the run; left as it is");
     std::set<std::string> expected;
     for (const auto& other : kPages) {
@@ -152,7 +153,7 @@ TEST_F(PageCommitterTest, ALinkPutWhereTheBackupGoesMeanwhileIsNeitherFollowedNo
         EXPECT_TRUE(fs::is_symlink(page + ".bak"));
         EXPECT_EQ(readBytes(page), original("b.htm"));
         ASSERT_EQ(reporter.problems.size(), 1u);
-        EXPECT_EQ(reporter.problems[0].problem.error, RunError::ChangedDuringRun);
+        EXPECT_EQ(reporter.problems[0].problem.error, disk::DiskError::ChangedDuringRun);
         EXPECT_EQ(reporter.problems[0].problem.path, page + ".bak");
         EXPECT_EQ(othersThan({"site/a.htm", "site/b.htm", "site/b.htm.bak", "site/c.htm", "site/sub/d.htm",
                               "victim.txt", copied ? "b-elsewhere.htm" : "victim.txt"}),

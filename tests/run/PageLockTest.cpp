@@ -2,7 +2,7 @@
 // instead of waiting for good.
 #include "run/PageLock.h"
 
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 #include "run/ErrorNumbers.h"
 
 #include <fcntl.h>
@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 
 class WaitRecorder : public test::RecordingReporter {
 public:
-    void waitingForPage(const engine::FileEntry& entry, std::chrono::seconds bound) override {
+    void waitingForPage(const FileEntry& entry, std::chrono::seconds bound) override {
         waits.emplace_back(entry.fullPath(), bound);
     }
     std::vector<std::pair<std::string, std::chrono::seconds>> waits;
@@ -40,9 +40,9 @@ protected:
 
     test::TempFolder temp;
     std::string page;
-    PosixFileSystem disk;
+    disk::PosixFileSystem disk;
     WaitRecorder reporter;
-    std::unique_ptr<LockedFile> file;
+    std::unique_ptr<disk::LockedFile> file;
 
 private:
     int m_holder = -1;

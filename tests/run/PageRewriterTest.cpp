@@ -7,6 +7,7 @@
 namespace quillora::run {
 namespace {
 
+using charset::PageEncoding;
 using engine::EncryptionMode;
 
 std::string bootstrap() {

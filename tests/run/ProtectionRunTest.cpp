@@ -1,6 +1,6 @@
 #include "run/ProtectionRun.h"
 
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 #include "run/RunMessages.h"
 
 #include <cerrno>

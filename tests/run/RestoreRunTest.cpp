@@ -1,7 +1,8 @@
 // The way back: pages protected in place get their originals again from the backups beside them.
 #include "run/RestoreRun.h"
 
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
+#include "disk/DiskError.h"
 #include "run/ErrorNumbers.h"
 #include "run/ProtectionRun.h"
 
@@ -183,7 +184,7 @@ TEST_F(RestoreRunTest, ALinkPutInTheBackupsPlaceMeanwhileIsNeverMovedOverThePage
 
     EXPECT_EQ(summary.written, 1u);
     ASSERT_EQ(reporter.problems.size(), 1u);
-    EXPECT_EQ(reporter.problems[0].problem.error, RunError::ChangedDuringRun);
+    EXPECT_EQ(reporter.problems[0].problem.error, disk::DiskError::ChangedDuringRun);
     EXPECT_FALSE(fs::is_symlink(page));
     EXPECT_EQ(readBytes(page), protectedBytes);
     EXPECT_TRUE(fs::is_symlink(page + ".bak"));

@@ -1,6 +1,6 @@
 // A run asked to stop part way: the page in hand is finished, what is on its way reaches the disk, and every page
 // not reached is left exactly as it was (its backup too) and reported.
-#include "RunTestSupport.h"
+#include "RecordingReporter.h"
 #include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 
@@ -22,20 +22,20 @@ std::string original(const std::string& name) {
 
 /// The disk, with the stop asked for the moment the run opens one named file: a front end's Stop pressed while
 /// that page is in hand, at a point no timing can move.
-class StopWhenOpened : public PosixFileSystem {
+class StopWhenOpened : public disk::PosixFileSystem {
 public:
     StopWhenOpened(std::stop_source& stop, std::string path) : m_stop(stop), m_path(std::move(path)) {}
 
     std::error_code openLocked(const std::string& path, std::chrono::milliseconds wait,
-                               std::unique_ptr<LockedFile>& file) override {
+                               std::unique_ptr<disk::LockedFile>& file) override {
         if (path == m_path)
             m_stop.request_stop();
-        return PosixFileSystem::openLocked(path, wait, file);
+        return disk::PosixFileSystem::openLocked(path, wait, file);
     }
     std::error_code copyFile(const std::string& from, const std::string& to) override {
         if (from == m_path)
             m_stop.request_stop();
-        return PosixFileSystem::copyFile(from, to);
+        return disk::PosixFileSystem::copyFile(from, to);
     }
 
 private:
@@ -167,7 +167,7 @@ TEST(StopRunTest, ARestoreStoppedLeavesTheRestProtectedWithTheirBackups) {
     std::vector<SelectionEntry> picks;
     for (const auto& name : kPages)
         picks.push_back({temp.write(name, original(name)), false});
-    PosixFileSystem plain;
+    disk::PosixFileSystem plain;
     test::RecordingReporter protecting;
     ASSERT_EQ(ProtectionRun(engine::ProtectionOptions{}, protecting, plain).ProtectFiles(picks).written, 5u);
     std::stop_source stop;

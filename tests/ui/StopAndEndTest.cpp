@@ -2,7 +2,7 @@
 // the window over temporary folders. A page held by its lock (as another program's run would hold it) keeps the run
 // at a known page for as long as a test needs.
 #include "WindowFixture.h"
-#include "run/PosixFileSystem.h"
+#include "disk/PosixFileSystem.h"
 #include "selection/NativePath.h"
 #include "selection/TreeNodes.h"
 #include "ui/ResultsPage.h"
@@ -62,8 +62,8 @@ protected:
     }
 
     TempFolder site;
-    run::PosixFileSystem disk;
-    std::unique_ptr<run::LockedFile> held;
+    disk::PosixFileSystem disk;
+    std::unique_ptr<disk::LockedFile> held;
     QSignalSpy finished{&window, &ui::frmMain::runFinished};
 };
 

@@ -2,7 +2,7 @@
 
 #include "EventBound.h"
 #include "FakeDialogService.h"
-#include "run/PosixFileSystem.h"
+#include "disk/PosixFileSystem.h"
 #include "selection/NativePath.h"
 #include "selection/SelectionTree.h"
 #include "ui/EncryptionPage.h"
@@ -81,8 +81,8 @@ bool tourWindow(ui::frmMain& window, FakeDialogService& dialogs, const QString& 
     shot(QStringLiteral("scripts"));
 
     // The fourth page in the run's order is held, as another program's run would hold it.
-    run::PosixFileSystem disk;
-    std::unique_ptr<run::LockedFile> held;
+    disk::PosixFileSystem disk;
+    std::unique_ptr<disk::LockedFile> held;
     if (disk.openLocked(selection::toNativePath(site.filePath(QStringLiteral("site/news/archive.htm"))),
                         std::chrono::milliseconds{0}, held)) {
         failure = QStringLiteral("could not lock the sample page");

@@ -1,0 +1,43 @@
+#include "CryptoError.h"
+
+#include <string>
+
+namespace quillora::crypto {
+
+namespace {
+
+class CryptoCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "quillora-crypto"; }
+
+    std::string message(int value) const override {
+        switch (static_cast<CryptoError>(value)) {
+        case CryptoError::RandomUnavailable:
+            return "The system's random number source is not available";
+        case CryptoError::KeyDerivationFailed:
+            return "The key could not be derived from the password";
+        case CryptoError::PasswordNotNormalised:
+            return "The password could not be normalised";
+        case CryptoError::CipherFailed:
+            return "The page could not be encrypted";
+        case CryptoError::AuthenticationFailed:
+            return "The encrypted page does not match its key";
+        case CryptoError::BadParameter:
+            return "Invalid encryption parameter";
+        }
+        return "Unknown encryption error";
+    }
+};
+
+} // namespace
+
+const std::error_category& cryptoCategory() {
+    static const CryptoCategory category;
+    return category;
+}
+
+std::error_code make_error_code(CryptoError error) {
+    return {static_cast<int>(error), cryptoCategory()};
+}
+
+} // namespace quillora::crypto

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <system_error>
+
+namespace quillora::crypto {
+
+/// Failures of the page encryption; reported like any other failure of the page they happened to.
+enum class CryptoError {
+    RandomUnavailable = 1, // the system's random source gave no bytes
+    KeyDerivationFailed,
+    PasswordNotNormalised,
+    CipherFailed,
+    AuthenticationFailed, // a sealed page did not match its tag: another key, or changed bytes
+    BadParameter,         // an iteration count below 1, a page too large for one call
+};
+
+const std::error_category& cryptoCategory();
+std::error_code make_error_code(CryptoError error);
+
+} // namespace quillora::crypto
+
+template <> struct std::is_error_code_enum<quillora::crypto::CryptoError> : std::true_type {};

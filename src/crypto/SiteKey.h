@@ -1,0 +1,52 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace quillora::crypto {
+
+/// The key all pages of one encrypted run are sealed with: PBKDF2-HMAC-SHA256 of the password (normalised to
+/// NFC, as UTF-8) with a random salt drawn once per run. The browser derives the same key from the same
+/// password and the salt the page carries.
+class SiteKey {
+public:
+    static constexpr int kIterations = 600000;
+    static constexpr std::size_t kSaltBytes = 16;
+    static constexpr std::size_t kKeyBytes = 32;
+    using Salt = std::array<unsigned char, kSaltBytes>;
+    using Key = std::array<unsigned char, kKeyBytes>;
+
+    SiteKey() = default;
+    SiteKey(const SiteKey&) = default;
+    SiteKey& operator=(const SiteKey&) = default;
+    ~SiteKey();
+
+    /// Draws a fresh salt and derives the key from the password.
+    static std::error_code create(std::u16string_view password, int iterations, SiteKey& out);
+    /// Derives the key with a given salt.
+    static std::error_code derive(std::u16string_view password, const Salt& salt, int iterations, SiteKey& out);
+
+    /// The password as the derivation takes it: normalised to NFC, then UTF-8 (an unpaired surrogate becomes
+    /// U+FFFD, as the browser's TextEncoder makes it).
+    static std::error_code passwordBytes(std::u16string_view password, std::string& bytes);
+    /// PBKDF2-HMAC-SHA256 of any password bytes and salt; fills all of out.
+    static std::error_code pbkdf2(std::string_view password, std::string_view salt, int iterations,
+                                  std::span<unsigned char> out);
+    /// Fills out from the system's random source.
+    static std::error_code randomBytes(std::span<unsigned char> out);
+
+    const Key& key() const { return m_key; }
+    const Salt& salt() const { return m_salt; }
+    int iterations() const { return m_iterations; }
+
+private:
+    Key m_key{};
+    Salt m_salt{};
+    int m_iterations = 0;
+};
+
+} // namespace quillora::crypto

@@ -1,0 +1,328 @@
+#include "UnlockPage.h"
+
+#include "MarkupText.h"
+#include "UnlockScript.h"
+#include "charset/ByteOrderMark.h"
+#include "charset/CharsetSniffer.h"
+#include "charset/EncodingLabels.h"
+#include "charset/PageDecoder.h"
+#include "charset/PageEncoder.h"
+#include "charset/TextConvert.h"
+#include "charset/Utf16.h"
+#include "crypto/Base64.h"
+#include "crypto/CryptoError.h"
+
+#include <algorithm>
+
+namespace quillora::unlock {
+
+namespace {
+
+using namespace markup;
+
+constexpr std::string_view kHtmlHead = "<html><head>";
+constexpr std::string_view kMarker = "<meta name=\"quillora-page\" content=\"encrypted\">\n";
+constexpr std::string_view kHead = "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                                   "<meta name=\"color-scheme\" content=\"light dark\">\n"
+                                   "<title>";
+constexpr std::string_view kStyle = "</title>\n<style>\n"
+                                    ":root{color-scheme:light dark;font:1.125rem/1.5 system-ui,sans-serif}\n"
+                                    "body{margin:0;padding:15vh 1.5rem}\n"
+                                    "main{max-width:30rem;margin:0 auto}\n"
+                                    "label{display:block;margin-bottom:.5rem}\n"
+                                    "input,button{font:inherit;padding:.4rem .7rem}\n"
+                                    "input{width:14rem;max-width:100%}\n"
+                                    "#qv-error{min-height:1.5em;color:#b3261e}\n"
+                                    "@media (prefers-color-scheme:dark){#qv-error{color:#f2b8b5}}\n"
+                                    "</style>\n</head><body><main>\n";
+constexpr std::string_view kInsecure =
+    "This page is encrypted, and browsers decrypt pages only over https or on the computer itself. Please "
+    "open it over https, or from the computer it is stored on (as a file or from http://localhost).";
+constexpr std::string_view kNoScript = "This page is encrypted. Opening it needs a browser with JavaScript.";
+constexpr std::string_view kNoticeStart = "<!-- ";
+constexpr std::string_view kNoticeEnd = "-->\r\n";
+// Notices longer than this are not looked past when telling an unlock page.
+constexpr std::size_t kLongestNotice = std::size_t{1} << 20;
+
+void appendReference(std::string& out, char32_t c) {
+    out += "&#";
+    out += std::to_string(static_cast<unsigned long>(c));
+    out += ';';
+}
+
+/// Calls f with each code point of text; an unpaired surrogate comes as U+FFFD.
+template <class F> void forEachCodePoint(std::u16string_view text, F f) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+        f(charset::utf16::codePointAt(text, i));
+}
+
+// C1 controls are left out: a reference to one reads as a Windows-1252 character instead.
+bool isLeftOut(char32_t c) {
+    return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || (c >= 0x7F && c <= 0x9F);
+}
+
+/// Plain text as element content or a double-quoted attribute value, in ASCII.
+void appendText(std::string& out, std::u16string_view text) {
+    forEachCodePoint(text, [&out](char32_t c) {
+        if (isLeftOut(c))
+            return;
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            if (c < 0x80)
+                out += static_cast<char>(c);
+            else
+                appendReference(out, c);
+        }
+    });
+}
+
+/// A title element's content as written: its references stay, "<" and ">" become references so that nothing
+/// can end the element, and everything outside ASCII becomes a reference.
+void appendTitle(std::string& out, std::u16string_view title) {
+    forEachCodePoint(title, [&out](char32_t c) {
+        if (c == 0)
+            appendReference(out, 0xFFFD);
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c >= 0x80 && c <= 0x9F)
+            return;
+        else if (c < 0x80)
+            out += static_cast<char>(c);
+        else
+            appendReference(out, c);
+    });
+}
+
+bool isAscii(std::u16string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
+}
+
+/// The notice comment in the page's set (ASCII-compatible sets only).
+std::error_code appendNotice(std::string& out, std::u16string_view comment, const charset::PageEncoding& encoding) {
+    if (encoding.kind == charset::PageEncoding::Kind::Utf8) {
+        out += charset::toUtf8(comment);
+        return {};
+    }
+    if (isAscii(comment)) {
+        out.append(comment.begin(), comment.end());
+        return {};
+    }
+    charset::PageEncoder encoder;
+    return encoder.encodeWhole(encoding, comment, out);
+}
+
+/// Widens the ASCII text to UTF-16 in the given byte order.
+void appendWide(std::string& out, std::u16string_view text, bool bigEndian) {
+    const std::size_t start = out.size();
+    out.resize(start + text.size() * 2);
+    char* p = out.data() + start;
+    for (const char16_t c : text) {
+        const char high = static_cast<char>(c >> 8);
+        const char low = static_cast<char>(c & 0xFF);
+        *p++ = bigEndian ? high : low;
+        *p++ = bigEndian ? low : high;
+    }
+}
+
+void appendWide(std::string& out, std::string_view ascii, bool bigEndian) {
+    const std::size_t start = out.size();
+    out.resize(start + ascii.size() * 2);
+    char* p = out.data() + start;
+    for (const char c : ascii) {
+        *p++ = bigEndian ? '\0' : c;
+        *p++ = bigEndian ? c : '\0';
+    }
+}
+
+template <class Char> bool startsUnlockPage(std::basic_string_view<Char> text) {
+    if (engine::matchesAt(text, kNoticeStart, 0)) {
+        const std::size_t close = findAscii(text, "-->", kNoticeStart.size());
+        if (close == std::basic_string_view<Char>::npos)
+            return false;
+        text.remove_prefix(close + 3);
+        if (engine::matchesAt(text, "\r\n", 0))
+            text.remove_prefix(2);
+    }
+    if (engine::matchesAt(text, "<!doctype", 0)) {
+        const std::size_t gt = text.find(Char('>'));
+        if (gt == std::basic_string_view<Char>::npos || !engine::matchesAt(text, ">\n", gt))
+            return false;
+        text.remove_prefix(gt + 2);
+    }
+    return engine::matchesAt(text, kHtmlHead, 0) && engine::matchesAt(text, kMarker, kHtmlHead.size());
+}
+
+bool isAsciiBytes(std::string_view bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+} // namespace
+
+std::u16string commentSafe(std::u16string_view text) {
+    std::u16string safe;
+    safe.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'>' && i >= 2) {
+            const std::u16string_view before = text.substr(0, i);
+            if (before.ends_with(u"--") || before.ends_with(u"--!"))
+                safe += u' ';
+        }
+        safe += text[i];
+    }
+    return safe;
+}
+
+PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key) : m_cipher(key.key()) {
+    const std::string_view salt(reinterpret_cast<const char*>(key.salt().data()), key.salt().size());
+    std::string& body = m_body;
+    body = kStyle;
+    body += "<form id=\"qv-form\" hidden><label for=\"qv-password\">";
+    appendText(body, settings.texts.prompt);
+    body += "</label>\n<input id=\"qv-password\" type=\"password\" autocomplete=\"current-password\" required>\n"
+            "<button type=\"submit\">";
+    appendText(body, settings.texts.button);
+    body += "</button>\n<p id=\"qv-error\" role=\"alert\" data-wrong=\"";
+    appendText(body, settings.texts.wrongPassword);
+    body += "\"></p></form>\n<p id=\"qv-insecure\" hidden>";
+    body += kInsecure;
+    body += "</p>\n<noscript><p>";
+    body += kNoScript;
+    body += "</p></noscript>\n</main>\n<script type=\"application/json\" id=\"qv-data\">{\"salt\":\"";
+    body += crypto::toBase64(salt);
+    body += "\",\"iterations\":" + std::to_string(key.iterations());
+    body += ",\"remember\":" + std::to_string(settings.rememberDays);
+    body += ",\"label\":\"";
+}
+
+std::error_code PageEncryptor::create(const EncryptionSettings& settings, std::unique_ptr<PageEncryptor>& out) {
+    if (settings.password.empty() || settings.rememberDays < 0 || settings.rememberDays > engine::kMaxRememberDays ||
+        settings.iterations < 1)
+        return crypto::CryptoError::BadParameter;
+    crypto::SiteKey key;
+    if (const auto error = crypto::SiteKey::create(settings.password, settings.iterations, key))
+        return error;
+    out.reset(new PageEncryptor(settings, key));
+    return {};
+}
+
+void PageEncryptor::appendAscii(std::string& out, const Preamble& preamble, std::u16string_view title,
+                                std::string_view page, std::error_code& error) const {
+    const std::string_view script = unlockScript();
+    out.reserve(out.size() + preamble.doctype.size() + kHtmlHead.size() + kMarker.size() + kHead.size() + 64 +
+                title.size() * 8 + m_body.size() +
+                crypto::Base64Writer::encodedLength(page.size() + crypto::PageCipher::kTagBytes) + script.size() + 128);
+    if (!preamble.doctype.empty()) {
+        out += preamble.doctype;
+        out += '\n';
+    }
+    out += kHtmlHead;
+    out += kMarker;
+    if (preamble.declare) {
+        out += "<meta charset=\"";
+        out += preamble.label;
+        out += "\">\n";
+    }
+    out += kHead;
+    appendTitle(out, title);
+    out += m_body;
+    out += preamble.label;
+    out += "\",\"page\":\"";
+    crypto::Base64Writer base64(out);
+    crypto::PageCipher::Nonce nonce;
+    error = m_cipher.seal(page, nonce, [&base64](std::string_view sealed) { base64.append(sealed); });
+    if (error)
+        return;
+    base64.finish();
+    out += "\",\"iv\":\"";
+    out += crypto::toBase64(std::string_view(reinterpret_cast<const char*>(nonce.data()), nonce.size()));
+    out += "\"}</script>\n<script>";
+    out += script;
+    out += "</script>\n</body></html>\n";
+}
+
+PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const charset::PageEncoding& encoding) {
+    Preamble preamble;
+    preamble.label = charset::labelForEncoding(encoding);
+    constexpr std::size_t kLookedAt = 4096;
+    if (encoding.isUtf16()) {
+        // Browsers take no declaration of UTF-16 from a page: its byte-order mark says it.
+        std::u16string text;
+        charset::PageDecoder::decodeUtf16(charset::ByteOrderMark::skip(page, encoding).substr(0, kLookedAt),
+                                          encoding.kind == charset::PageEncoding::Kind::Utf16BE, text);
+        leadingDoctype(std::u16string_view(text), preamble.doctype);
+        return preamble;
+    }
+    page = charset::ByteOrderMark::skip(page, encoding);
+    leadingDoctype(page.substr(0, kLookedAt), preamble.doctype);
+    // Declared as the protected page would be: as it declares itself, else as read when it is not all ASCII.
+    // An undeclared page of ASCII is left to the browser's own default, as it would be.
+    preamble.declare = encoding.byteOrderMark ||
+                       charset::encodingForLabel(charset::CharsetSniffer::declaredLabel(page)).has_value() ||
+                       !isAsciiBytes(page);
+    return preamble;
+}
+
+std::error_code PageEncryptor::encrypt(std::string_view page, const charset::PageEncoding& encoding,
+                                       std::u16string_view title, std::u16string_view notice,
+                                       std::string& unlockPage) const {
+    unlockPage.clear();
+    std::u16string comment;
+    if (!notice.empty()) {
+        comment.assign(kNoticeStart.begin(), kNoticeStart.end());
+        comment += commentSafe(notice);
+        comment.append(kNoticeEnd.begin(), kNoticeEnd.end());
+    }
+    const Preamble preamble = preambleOf(page, encoding);
+    std::error_code error;
+    if (encoding.isUtf16()) {
+        const bool bigEndian = encoding.kind == charset::PageEncoding::Kind::Utf16BE;
+        std::string ascii;
+        appendAscii(ascii, preamble, title, page, error);
+        if (error)
+            return error;
+        unlockPage.reserve(2 + comment.size() * 2 + ascii.size() * 2);
+        // The mark is what tells the browser the page is in UTF-16: it goes first, whether the page had one or not.
+        unlockPage += charset::ByteOrderMark::ofKind(encoding.kind);
+        appendWide(unlockPage, std::u16string_view(comment), bigEndian);
+        appendWide(unlockPage, std::string_view(ascii), bigEndian);
+        return {};
+    }
+    unlockPage += charset::ByteOrderMark::of(encoding);
+    if (const auto noticeError = appendNotice(unlockPage, comment, encoding))
+        return noticeError;
+    appendAscii(unlockPage, preamble, title, page, error);
+    if (error)
+        unlockPage.clear();
+    return error;
+}
+
+bool PageEncryptor::isUnlockPage(std::string_view bytes) {
+    bytes = bytes.substr(0, kLongestNotice);
+    const auto mark = charset::ByteOrderMark::find(bytes);
+    if (mark && mark->kind != charset::PageEncoding::Kind::Utf8) {
+        std::u16string text;
+        charset::PageDecoder::decodeUtf16(charset::ByteOrderMark::skip(bytes, *mark),
+                                          mark->kind == charset::PageEncoding::Kind::Utf16BE, text);
+        return startsUnlockPage(std::u16string_view(text));
+    }
+    return startsUnlockPage(mark ? charset::ByteOrderMark::skip(bytes, *mark) : bytes);
+}
+
+} // namespace quillora::unlock

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "PageTitle.h"
+#include "charset/PageEncoder.h"
+#include "charset/PageEncoding.h"
+#include "crypto/PageCipher.h"
+#include "crypto/SiteKey.h"
+#include "engine/ProtectionOptions.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace quillora::unlock {
+
+/// The three texts of the page that asks for the password.
+struct UnlockTexts {
+    std::u16string prompt = engine::kDefaultUnlockPrompt;
+    std::u16string button = engine::kDefaultUnlockButton;
+    std::u16string wrongPassword = engine::kDefaultWrongPassword;
+};
+
+struct EncryptionSettings {
+    std::u16string password;
+    int rememberDays = 0; // 0: the browser keeps the key for its session only
+    UnlockTexts texts;
+    int iterations = crypto::SiteKey::kIterations; // fewer only where a test must be quick
+};
+
+/// Turns protected pages into unlock pages: a small page in plain ASCII that carries the original's title,
+/// asks for the password and holds the page sealed with AES-256-GCM (base64), with the script that derives the
+/// key in the browser, decrypts the page and replaces the document with it. One per run: the key is derived
+/// once, and every page of the run shares its salt, so that one unlock in a browser opens them all. It
+/// encrypts one page at a time (not from two threads at once).
+class PageEncryptor {
+public:
+    /// Derives the run's key (under a fresh salt); refuses an empty password and a remember count out of range.
+    static std::error_code create(const EncryptionSettings& settings, std::unique_ptr<PageEncryptor>& out);
+
+    /// The unlock page for one protected page: page is the protected page's bytes as they would be written
+    /// (byte-order mark included), encoding the set they are in, title the content of the original's title
+    /// element as written (see pageTitle), notice the notice text when one is chosen (empty otherwise). The
+    /// unlock page is written in the page's own set so that the opened page keeps it for its forms, scripts and
+    /// style sheets; it is ASCII in every set but UTF-16 (only a notice may hold other characters).
+    std::error_code encrypt(std::string_view page, const charset::PageEncoding& encoding, std::u16string_view title,
+                            std::u16string_view notice, std::string& unlockPage) const;
+
+    /// True for a file this class wrote (so that a run does not encrypt it again).
+    static bool isUnlockPage(std::string_view bytes);
+
+private:
+    PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key);
+
+    /// What the unlock page takes over from the protected page so that a browser reads and shows the opened
+    /// page as it would the protected page itself: its DOCTYPE (none: quirks mode) and its set's declaration.
+    struct Preamble {
+        std::string doctype;
+        bool declare = false;
+        std::string_view label;
+    };
+    static Preamble preambleOf(std::string_view page, const charset::PageEncoding& encoding);
+    void appendAscii(std::string& out, const Preamble& preamble, std::u16string_view title, std::string_view page,
+                     std::error_code& error) const;
+
+    crypto::PageCipher m_cipher;
+    std::string m_head; // after the character set up to the title
+    std::string m_body; // after the title up to the set's name in the page's data
+};
+
+/// A notice text made safe inside "<!-- " and "-->": each ">" that would end the comment early (in "-->" or
+/// "--!>") gets a blank put before it, so the notice still reads as written.
+std::u16string commentSafe(std::u16string_view text);
+
+} // namespace quillora::unlock

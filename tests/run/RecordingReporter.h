@@ -1,0 +1,86 @@
+#pragma once
+
+#include "DiskTestSupport.h"
+#include "run/RunMessages.h"
+#include "run/RunReporter.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillora::run::test {
+
+// The disk's test helpers serve the run's tests as well.
+using disk::test::FaultyFileSystem;
+using disk::test::permissionsOf;
+using disk::test::readBytes;
+using disk::test::TempFolder;
+using disk::test::writeBytes;
+using disk::test::writeLeftover;
+
+/// Records everything a run tells its front end.
+class RecordingReporter : public RunReporter {
+public:
+    struct Problem {
+        run::FileEntry page;
+        PageProblem problem;
+        bool skipped;
+    };
+
+    void runStarted() override { ++runsStarted; }
+    void runRefused(const RunRefusal& refusal) override { refusals.push_back(refusal); }
+    void scanning() override { events.emplace_back("scanning"); }
+    void pagesFound(std::size_t count) override { events.push_back("found " + std::to_string(count)); }
+    void pageWritten(const run::FileEntry& entry, const std::string& outputPath) override {
+        written.push_back(entry);
+        outputs.push_back(outputPath);
+        events.push_back("written " + outputPath);
+    }
+    void pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) override {
+        events.push_back("in part " + entry.fullPath() + ": " + messages::protectedInPart(notes));
+    }
+    void pageAlreadyProtected(const run::FileEntry& entry) override {
+        alreadyProtected.push_back(entry.fullPath());
+        events.push_back("already " + entry.fullPath());
+    }
+    void folderSkipped(const std::string& folder, const PageProblem& problem) override {
+        skippedFolders.push_back(folder);
+        events.push_back("folder skipped " + folder + ": " + problem.error.message());
+    }
+    void pageSkipped(const run::FileEntry& entry, const PageProblem& problem) override {
+        problems.push_back({entry, problem, true});
+        events.push_back("skipped " + entry.fullPath());
+    }
+    void pageGivenUp(const run::FileEntry& entry, const PageProblem& problem) override {
+        problems.push_back({entry, problem, false});
+        events.push_back("given up " + entry.fullPath());
+    }
+    void otherFileFailed(const std::string& path, const PageProblem& problem) override {
+        otherFailures.emplace_back(path, problem);
+        events.push_back("other failed " + path);
+    }
+    void pageNotReached(const run::FileEntry& entry) override {
+        notReached.push_back(entry.fullPath());
+        events.push_back("not reached " + entry.fullPath());
+    }
+    void progressChanged(std::size_t done, std::size_t found) override { progress.emplace_back(done, found); }
+    void runFinished(const RunSummary& summary) override { finished.push_back(summary); }
+
+    /// The message boxes the window would show for the problems, in order.
+    std::vector<messages::Message> messages() const;
+
+    int runsStarted = 0;
+    std::vector<RunRefusal> refusals;
+    std::vector<std::string> events;
+    std::vector<run::FileEntry> written;
+    std::vector<std::string> outputs;
+    std::vector<std::string> alreadyProtected;
+    std::vector<Problem> problems;
+    std::vector<std::string> skippedFolders;
+    std::vector<std::pair<std::string, PageProblem>> otherFailures;
+    std::vector<std::string> notReached;
+    std::vector<std::pair<std::size_t, std::size_t>> progress;
+    std::vector<RunSummary> finished;
+};
+
+} // namespace quillora::run::test

@@ -1,0 +1,288 @@
+#include "unlock/UnlockPage.h"
+
+#include "crypto/CryptoError.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace quillora::unlock {
+namespace {
+
+using charset::PageEncoder;
+using charset::PageEncoding;
+using crypto::CryptoError;
+using crypto::PageCipher;
+using crypto::SiteKey;
+using Kind = PageEncoding::Kind;
+
+constexpr int kFewIterations = 1000;
+const PageEncoding kUtf8{Kind::Utf8, "", false};
+const PageEncoding kWindows1252{Kind::Windows1252, "", false};
+const PageEncoding kShiftJis{Kind::Icu, "ibm-943_P15A-2003", false};
+const PageEncoding kUtf8Bom{Kind::Utf8, "", true};
+
+std::string fromBase64(std::string_view text) {
+    static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string bytes;
+    unsigned value = 0;
+    int bits = 0;
+    for (const char c : text) {
+        if (c == '=')
+            break;
+        value = (value << 6) | static_cast<unsigned>(kAlphabet.find(c));
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes += static_cast<char>((value >> bits) & 0xFF);
+        }
+    }
+    return bytes;
+}
+
+/// The number after "iterations": in the unlock page's data.
+int iterationsOf(const std::string& page) {
+    const std::string key = "\"iterations\":";
+    const auto at = page.find(key);
+    return at == std::string::npos ? 0 : std::atoi(page.c_str() + at + key.size());
+}
+
+/// The value of "name":"..." in the unlock page's data.
+std::string dataField(const std::string& page, const std::string& name) {
+    const std::string key = "\"" + name + "\":\"";
+    const auto at = page.find(key);
+    if (at == std::string::npos)
+        return {};
+    const auto begin = at + key.size();
+    return page.substr(begin, page.find('"', begin) - begin);
+}
+
+class UnlockPageTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(PageEncryptor::create(settings(), encryptor)); }
+
+    virtual EncryptionSettings settings() const {
+        EncryptionSettings settings;
+        settings.password = u"P\u00E4ss \"w\" 'o' \\rd";
+        settings.iterations = kFewIterations;
+        return settings;
+    }
+
+    std::string encrypt(std::string_view page, const PageEncoding& encoding = kUtf8, std::u16string_view title = {},
+                        std::u16string_view notice = {}) const {
+        std::string unlock;
+        EXPECT_FALSE(encryptor->encrypt(page, encoding, title, notice, unlock));
+        return unlock;
+    }
+
+    /// The page an unlock page carries, opened as a browser opens it: with the key derived from the password
+    /// and from the salt and iteration count the page names.
+    std::string opened(const std::string& unlock) const {
+        const std::string salt = fromBase64(dataField(unlock, "salt"));
+        SiteKey::Salt saltBytes{};
+        EXPECT_EQ(salt.size(), saltBytes.size());
+        std::copy_n(salt.begin(), std::min(salt.size(), saltBytes.size()), saltBytes.begin());
+        SiteKey key;
+        EXPECT_FALSE(SiteKey::derive(settings().password, saltBytes, iterationsOf(unlock), key));
+        const PageCipher cipher(key.key());
+        PageCipher::Nonce nonce{};
+        const std::string iv = fromBase64(dataField(unlock, "iv"));
+        EXPECT_EQ(iv.size(), nonce.size());
+        std::copy(iv.begin(), iv.end(), nonce.begin());
+        std::string page;
+        EXPECT_FALSE(cipher.open(fromBase64(dataField(unlock, "page")), nonce, {}, page));
+        return page;
+    }
+
+    std::unique_ptr<PageEncryptor> encryptor;
+};
+
+const std::string kPage = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Secret plans</title></head>"
+                          "<body><p>Marzipan recipe: almonds and sugar.</p><script src=app.js></script></body></html>";
+
+TEST_F(UnlockPageTest, CarriesThePageSealedAndNothingOfItReadable) {
+    const std::string unlock = encrypt(kPage, kUtf8, u"Secret plans");
+    EXPECT_EQ(opened(unlock), kPage);
+    for (const char* word : {"Marzipan", "almonds", "sugar", "app.js"})
+        EXPECT_EQ(unlock.find(word), std::string::npos) << word;
+    // The base64 of the salt, the nonce and the sealed page is random: a short word may turn up in it by chance.
+    const std::string outsideData = unlock.substr(0, unlock.find("id=\"qv-data\""));
+    for (const char* secret : {"P\xC3\xA4ss", "\"w\"", "\\rd", "Pss"})
+        EXPECT_EQ(outsideData.find(secret), std::string::npos) << secret;
+    EXPECT_EQ(unlock.find("P\xC3\xA4ss \"w\""), std::string::npos) << "the password as typed, anywhere";
+    EXPECT_NE(unlock.find("<title>Secret plans</title>"), std::string::npos) << "the title is meant to be read";
+    EXPECT_TRUE(std::all_of(unlock.begin(), unlock.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+}
+
+TEST_F(UnlockPageTest, TheDataTellTheBrowserHowToDeriveAndRead) {
+    const std::string unlock = encrypt(kPage, kShiftJis);
+    const std::string salt = fromBase64(dataField(unlock, "salt"));
+    ASSERT_EQ(salt.size(), SiteKey::kSaltBytes);
+    EXPECT_EQ(opened(unlock), kPage) << "the key derived from the password, the salt and the count opens the page";
+    EXPECT_EQ(dataField(unlock, "label"), "shift_jis");
+    EXPECT_NE(unlock.find("\"iterations\":1000,\"remember\":0,"), std::string::npos);
+    EXPECT_NE(unlock.find("<meta charset=\"shift_jis\">"), std::string::npos);
+}
+
+TEST_F(UnlockPageTest, EveryPageOfARunSharesTheSaltButNotTheNonce) {
+    const std::string first = encrypt(kPage);
+    const std::string second = encrypt(kPage);
+    EXPECT_EQ(dataField(first, "salt"), dataField(second, "salt"));
+    EXPECT_NE(dataField(first, "iv"), dataField(second, "iv"));
+    EXPECT_NE(dataField(first, "page"), dataField(second, "page"));
+    EXPECT_EQ(opened(second), kPage);
+}
+
+struct TitleCase {
+    const char* name;
+    std::u16string title;
+    std::string written;
+};
+
+class UnlockTitle : public UnlockPageTest, public ::testing::WithParamInterface<TitleCase> {};
+
+TEST_P(UnlockTitle, IsWrittenInAsciiAndCannotEndItsElement) {
+    const std::string unlock = encrypt(kPage, kUtf8, GetParam().title);
+    EXPECT_NE(unlock.find("<title>" + GetParam().written + "</title>"), std::string::npos) << unlock.substr(0, 400);
+    EXPECT_EQ(unlock.find("</title>"), unlock.rfind("</title>"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Titles, UnlockTitle,
+                         ::testing::Values(TitleCase{"Plain", u"Price list", "Price list"},
+                                           TitleCase{"ReferencesStayAsWritten", u"Fish &amp; chips &copy",
+                                                     "Fish &amp; chips &copy"},
+                                           TitleCase{"OutsideAscii", u"Caf\u00E9 \u2013 \u4E16\U0001F35E",
+                                                     "Caf&#233; &#8211; &#19990;&#127838;"},
+                                           TitleCase{"TagsCannotEndTheElement", u"a</title><script>x()</script>",
+                                                     "a&lt;/title&gt;&lt;script&gt;x()&lt;/script&gt;"},
+                                           TitleCase{"ControlsOfTheC1RangeAreLeftOut", u"a\u0085b\u0096c", "abc"},
+                                           TitleCase{"LoneSurrogate", std::u16string(u"x") + u'\xDC00', "x&#65533;"}),
+                         [](const auto& info) { return info.param.name; });
+
+class CustomUnlockTexts : public UnlockPageTest {
+protected:
+    EncryptionSettings settings() const override {
+        EncryptionSettings settings = UnlockPageTest::settings();
+        settings.rememberDays = 30;
+        settings.texts = {u"Kennwort \u00FCber <b>", u"\u00D6ffnen\" onclick=\"x", u"Falsch & 'nein'"};
+        return settings;
+    }
+};
+
+TEST_F(CustomUnlockTexts, AreAppliedAndStayInsideTheirElements) {
+    const std::string unlock = encrypt(kPage);
+    EXPECT_NE(unlock.find("<label for=\"qv-password\">Kennwort &#252;ber &lt;b&gt;</label>"), std::string::npos);
+    EXPECT_NE(unlock.find("<button type=\"submit\">&#214;ffnen&quot; onclick=&quot;x</button>"), std::string::npos);
+    EXPECT_NE(unlock.find("data-wrong=\"Falsch &amp; &#39;nein&#39;\""), std::string::npos);
+    EXPECT_NE(unlock.find("\"remember\":30,"), std::string::npos);
+}
+
+TEST(UnlockTextsDefault, AreTheProductsOwn) {
+    const UnlockTexts texts;
+    EXPECT_EQ(texts.prompt, u"Enter the password to open this page");
+    EXPECT_EQ(texts.button, u"Open");
+    EXPECT_EQ(texts.wrongPassword, u"Wrong password. Please try again.");
+}
+
+TEST_F(UnlockPageTest, TheNoticeStandsOnTopInThePagesOwnSet) {
+    const std::u16string notice = u"\u00A9 2024 Caf\u00E9 --> end --!> x";
+    EXPECT_EQ(encrypt(kPage, kUtf8, {}, notice).rfind("<!-- \xC2\xA9 2024 Caf\xC3\xA9 -- > end --! > x-->\r\n", 0), 0u);
+    EXPECT_EQ(encrypt(kPage, kWindows1252, {}, notice).rfind("<!-- \xA9 2024 Caf\xE9 -- > end --! > x-->\r\n", 0), 0u);
+    EXPECT_EQ(encrypt(kPage, kShiftJis, {}, notice).rfind("<!-- &#169; 2024 Caf&#233; -- > end --! > x-->\r\n", 0), 0u);
+    const std::string bom = encrypt("\xEF\xBB\xBF" + kPage, kUtf8Bom, {}, u"n");
+    EXPECT_EQ(bom.rfind("\xEF\xBB\xBF<!-- n-->\r\n<!DOCTYPE html>\n<html><head>", 0), 0u);
+}
+
+TEST(CommentSafe, OnlyWhatWouldEndTheCommentChanges) {
+    EXPECT_EQ(commentSafe(u"a --> b"), u"a -- > b");
+    EXPECT_EQ(commentSafe(u"a --!> b"), u"a --! > b");
+    EXPECT_EQ(commentSafe(u"---->"), u"---- >");
+    EXPECT_EQ(commentSafe(u"-> a > b - > <!-- c"), u"-> a > b - > <!-- c");
+    EXPECT_EQ(commentSafe(u"(c) 2005 www.example.com"), u"(c) 2005 www.example.com");
+}
+
+TEST_F(UnlockPageTest, UnlockPagesInUtf16AreWrittenInTheirByteOrder) {
+    const std::string page("\xFF\xFE<\0p\0>\0", 8);
+    const std::string unlock = encrypt(page, {Kind::Utf16LE, "", true}, u"\u00E9", u"\u4E16");
+    ASSERT_EQ(unlock.rfind(std::string("\xFF\xFE<\0!\0-\0-\0 \0\x16\x4E-\0-\0>\0\r\0\n\0<\0h\0", 28), 0), 0u);
+    std::string narrow;
+    for (std::size_t i = 2; i + 1 < unlock.size(); i += 2)
+        narrow += unlock[i + 1] == 0 ? unlock[i] : '?';
+    EXPECT_NE(narrow.find("<title>&#233;</title>"), std::string::npos);
+    EXPECT_EQ(narrow.find("<meta charset"), std::string::npos) << "the byte-order mark tells the set";
+    EXPECT_NE(narrow.find("\"label\":\"utf-16le\""), std::string::npos);
+    EXPECT_EQ(opened(narrow), page);
+    EXPECT_TRUE(PageEncryptor::isUnlockPage(unlock));
+    const std::string bigEndian = encrypt(std::string("\xFE\xFF\0<", 4), {Kind::Utf16BE, "", true});
+    EXPECT_EQ(bigEndian.rfind(std::string("\xFE\xFF\0<\0h\0t\0m\0l", 12), 0), 0u);
+    EXPECT_TRUE(PageEncryptor::isUnlockPage(bigEndian));
+}
+
+struct ModeCase {
+    const char* name;
+    std::string page;
+    const PageEncoding* encoding;
+    std::string start; // the unlock page's beginning, up to its marker
+    bool declared;
+};
+
+class UnlockPreamble : public UnlockPageTest, public ::testing::WithParamInterface<ModeCase> {};
+
+TEST_P(UnlockPreamble, TakesOverTheDoctypeAndTheDeclarationOfThePage) {
+    const std::string unlock = encrypt(GetParam().page, *GetParam().encoding);
+    EXPECT_EQ(unlock.rfind(GetParam().start + "<html><head><meta name=\"quillora-page\"", 0), 0u)
+        << unlock.substr(0, 120);
+    EXPECT_EQ(unlock.find("<meta charset=") != std::string::npos, GetParam().declared);
+}
+
+const std::string kHtml4 = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">";
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, UnlockPreamble,
+    ::testing::Values(
+        ModeCase{"Html5", kPage, &kUtf8, "<!DOCTYPE html>\n", true},
+        ModeCase{"DoctypeAfterCommentAndBlanks", "<!-- (c) -->\r\n  " + kHtml4 + "<html>", &kWindows1252, kHtml4 + "\n",
+                 false},
+        ModeCase{"DoctypeAfterAProcessingInstruction", "<?xml version=\"1.0\"?>\f" + kHtml4 + "<html>", &kWindows1252,
+                 kHtml4 + "\n", false},
+        ModeCase{"DoctypeInsideAnUnclosedComment", "<!-- " + kHtml4 + "<html>", &kWindows1252, "", false},
+        ModeCase{"NoDoctypeIsQuirksMode", "<html><head><title>x</title>", &kWindows1252, "", false},
+        ModeCase{"UndeclaredButNotAscii", "<html><p>Caf\xE9", &kWindows1252, "", true},
+        ModeCase{"DeclaredInAMetaTag",
+                 "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">", &kShiftJis,
+                 "", true},
+        ModeCase{"UnknownDeclarationCountsAsNone", "<html><head><meta charset=\"klingon\">", &kWindows1252, "", false},
+        ModeCase{"ByteOrderMark", "\xEF\xBB\xBF<!doctype html><p>", &kUtf8Bom, "\xEF\xBB\xBF<!doctype html>\n", true}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(UnlockPageTest, TellsItsOwnPagesFromOthers) {
+    EXPECT_TRUE(PageEncryptor::isUnlockPage(encrypt(kPage)));
+    EXPECT_TRUE(PageEncryptor::isUnlockPage(encrypt(kPage, kShiftJis, {}, u"n --> x")));
+    EXPECT_TRUE(PageEncryptor::isUnlockPage(encrypt("<p>", kWindows1252)));
+    for (const std::string& other :
+         {kPage, std::string(), std::string("<html><head><meta name=\"quillora-page\" content=\"encrypted\">"),
+          std::string("<!DOCTYPE html>\n<html><head><title>x</title><meta name=\"quillora-page\" "
+                      "content=\"encrypted\">\n"),
+          std::string("<!-- never closed <html><head><meta name=\"quillora-page\" content=\"encrypted\">\n")})
+        EXPECT_FALSE(PageEncryptor::isUnlockPage(other)) << other;
+    EXPECT_TRUE(PageEncryptor::isUnlockPage("<html><head><meta name=\"quillora-page\" content=\"encrypted\">\n"));
+}
+
+TEST(PageEncryptorCreate, RefusesWhatCannotMakeAnUnlockPage) {
+    std::unique_ptr<PageEncryptor> encryptor;
+    EncryptionSettings settings;
+    EXPECT_EQ(PageEncryptor::create(settings, encryptor), CryptoError::BadParameter) << "an empty password";
+    settings.password = std::u16string(u"x");
+    settings.iterations = kFewIterations;
+    settings.rememberDays = -1;
+    EXPECT_EQ(PageEncryptor::create(settings, encryptor), CryptoError::BadParameter);
+    settings.rememberDays = engine::kMaxRememberDays + 1;
+    EXPECT_EQ(PageEncryptor::create(settings, encryptor), CryptoError::BadParameter);
+    EXPECT_FALSE(encryptor);
+    settings.rememberDays = engine::kMaxRememberDays;
+    EXPECT_FALSE(PageEncryptor::create(settings, encryptor));
+    EXPECT_TRUE(encryptor);
+}
+
+} // namespace
+} // namespace quillora::unlock
