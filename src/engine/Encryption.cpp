@@ -70,9 +70,18 @@ template <typename Unit> void encodeWholePage(Text<Unit> text, BasicPageBuilder<
 
 template <typename Unit> std::size_t leadingDoctypeLength(std::basic_string_view<Unit> text) {
     std::size_t i = 0;
-    while (i < text.size() &&
-           (text[i] == Unit(' ') || text[i] == Unit('\t') || text[i] == Unit('\r') || text[i] == Unit('\n'))) {
-        ++i;
+    const auto skipBlanks = [&] {
+        while (i < text.size() &&
+               (text[i] == Unit(' ') || text[i] == Unit('\t') || text[i] == Unit('\r') || text[i] == Unit('\n'))) {
+            ++i;
+        }
+    };
+    skipBlanks();
+    // An XML declaration in front is a comment to a browser (and may name the page's set): it stays in front too.
+    if (matchesAt(text, "<?xml", i)) {
+        const std::size_t end = findChar(text, Unit('>'), i);
+        i = end == kNotFound ? text.size() : end + 1;
+        skipBlanks();
     }
     if (!matchesAt(text, "<!doctype", i)) {
         return 0;

@@ -3,6 +3,7 @@
 #include "CharsetSniffer.h"
 #include "PageCharsets.h"
 #include "PageDecoder.h"
+#include "ProtectedCharset.h"
 #include "engine/ContentEncoding.h"
 
 #include <algorithm>
@@ -106,13 +107,33 @@ std::error_code PageRewriter::rewrite(std::string_view bytes, const PageEncoding
     const std::string notice = encodeText(m_encoder, encoding, engine::NoticeComment(m_options));
     if (const auto error = m_encoder.start(encoding))
         return error;
-    out.clear();
-    out.append(m_encoder.byteOrderMark());
-    engine::TransformPage(engine::PageParts<char>{page, m_headerBytes, notice, 0}, m_options, *charset, out);
+    const auto transform = [&](std::string_view declaration) {
+        out.clear();
+        out.append(m_encoder.byteOrderMark());
+        engine::TransformPage(engine::PageParts<char>{page, m_headerBytes, notice, 0, declaration}, m_options, *charset,
+                              out);
+    };
+    const ProtectedCharset kept(bytes, encoding);
+    transform(kept.initialDeclaration());
+    if (kept.initialDeclaration().empty() && kept.needsDeclaration(out))
+        transform(kept.declaration());
     return {};
 }
 
 std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const PageEncoding& encoding, std::string& out) {
+    const ProtectedCharset kept(bytes, encoding);
+    auto error = writeDecoded(bytes, encoding, kept.initialDeclaration(), out);
+    if (!error && kept.initialDeclaration().empty() && kept.needsDeclaration(out))
+        error = writeDecoded(bytes, encoding, kept.declaration(), out); // decoded again rather than held twice
+    return error;
+}
+
+std::error_code PageRewriter::writeDecoded(std::string_view bytes, const PageEncoding& encoding,
+                                           std::string_view declaration, std::string& out) {
+    // UTF-16 is always written with its byte-order mark: without one only an XML declaration at the first byte
+    // tells the set, and the notice or a writer call may stand there now.
+    PageEncoding written = encoding;
+    written.byteOrderMark = written.byteOrderMark || isUtf16(encoding);
     std::u16string result;
     {
         std::u16string text;
@@ -120,12 +141,13 @@ std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const PageE
             return error;
         const DecodedCharset charset(encoding);
         const std::u16string notice = engine::NoticeComment(m_options);
-        const std::size_t bytesBefore = CharsetSniffer::byteOrderMarkLength(encoding);
-        engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore}, m_options, charset,
-                              result);
+        const std::size_t bytesBefore = CharsetSniffer::byteOrderMarkLength(written);
+        const std::u16string declared(declaration.begin(), declaration.end());
+        engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore, declared}, m_options,
+                              charset, result);
     }
     out.clear();
-    if (const auto error = m_encoder.start(encoding))
+    if (const auto error = m_encoder.start(written))
         return error;
     out.append(m_encoder.byteOrderMark());
     std::u16string_view rest = result;

@@ -1,8 +1,8 @@
 #include "UnlockPage.h"
 
 #include "Base64.h"
-#include "CharsetSniffer.h"
 #include "CryptoError.h"
+#include "DeclaredCharset.h"
 #include "EncodingLabels.h"
 #include "MarkupText.h"
 #include "PageDecoder.h"
@@ -322,8 +322,7 @@ PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const P
     leadingDoctype(page.substr(0, kLookedAt), preamble.doctype);
     // Declared as the protected page would be: as it declares itself, else as read when it is not all ASCII.
     // An undeclared page of ASCII is left to the browser's own default, as it would be.
-    preamble.declare = encoding.byteOrderMark || encodingForLabel(CharsetSniffer::declaredLabel(page)).has_value() ||
-                       !isAsciiBytes(page);
+    preamble.declare = encoding.byteOrderMark || DeclaredCharset::of(page).has_value() || !isAsciiBytes(page);
     return preamble;
 }
 

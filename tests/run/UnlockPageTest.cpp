@@ -14,6 +14,7 @@ const PageEncoding kUtf8{Kind::Utf8, "", false};
 const PageEncoding kWindows1252{Kind::Windows1252, "", false};
 const PageEncoding kShiftJis{Kind::Icu, "ibm-943_P15A-2003", false};
 const PageEncoding kUtf8Bom{Kind::Utf8, "", true};
+const PageEncoding kKoi8R{Kind::Icu, "KOI8-R", false};
 
 std::string fromBase64(std::string_view text) {
     static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -226,6 +227,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">", &kShiftJis,
                  "", true},
         ModeCase{"UnknownDeclarationCountsAsNone", "<html><head><meta charset=\"klingon\">", &kWindows1252, "", false},
+        ModeCase{"CommentedOutDeclarationCountsAsNone", "<html><head><!-- <meta charset=\"koi8-r\"> -->", &kWindows1252,
+                 "", false},
+        ModeCase{"DeclaredLateInTheHead",
+                 "<html><head><!-- " + std::string(1100, '-') + " --><meta charset=\"koi8-r\"></head>", &kKoi8R, "",
+                 true},
+        ModeCase{"DeclaredByXml", "<?xml version=\"1.0\" encoding=\"koi8-r\"?><html>", &kKoi8R, "", true},
         ModeCase{"ByteOrderMark", "\xEF\xBB\xBF<!doctype html><p>", &kUtf8Bom, "\xEF\xBB\xBF<!doctype html>\n", true}),
     [](const auto& info) { return info.param.name; });
 
