@@ -68,7 +68,7 @@ std::optional<PageEncoding> browserSet(std::string name, std::string_view bytes)
     if (name == "koi8-r")
         name = "koi8-u";
     if (name == "gb18030") {
-        const auto gbk = encodingForLabel("gbk");
+        auto gbk = encodingForLabel("gbk");
         if (gbk && PageDecoder::validWithConverter(gbk->icuName, bytes))
             return gbk;
     }
@@ -88,7 +88,7 @@ std::optional<PageEncoding> CharsetDetector::guess(std::string_view bytes) {
                                           [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) -
                              bytes.begin();
     // Some text before the first such byte tells the detector which language the page is in.
-    const std::size_t start = high > 1024 ? high - 1024 : 0;
+    const std::size_t start = high > kLeadIn ? high - kLeadIn : 0;
     const std::string_view sample = bytes.substr(start, kSampleLength);
     if (bytesBeyondAscii(sample) < kLeastEvidence)
         return std::nullopt;

@@ -18,8 +18,11 @@ namespace quillora::run {
 /// Windows-1253).
 class CharsetDetector {
 public:
-    /// How many bytes, from a little before the first one beyond ASCII, the detector looks at.
-    static constexpr std::size_t kSampleLength = 64 * 1024;
+    /// How many bytes, from a little before the first one beyond ASCII, the detector looks at: a few paragraphs
+    /// tell it the language, and its time grows with every byte.
+    static constexpr std::size_t kSampleLength = std::size_t{4} * 1024;
+    /// How far before that first byte the sample starts.
+    static constexpr std::size_t kLeadIn = 256;
     /// Fewer bytes beyond ASCII than this say too little: the page is left to Windows-1252.
     static constexpr std::size_t kLeastEvidence = 12;
     /// Another set is taken over Windows-1252 only with this much more confidence than the detector has in that:
