@@ -311,7 +311,9 @@ PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const P
     if (encoding.kind == PageEncoding::Kind::Utf16LE || encoding.kind == PageEncoding::Kind::Utf16BE) {
         // Browsers take no declaration of UTF-16 from a page: its byte-order mark says it.
         std::u16string text;
-        const std::size_t mark = encoding.byteOrderMark ? 2 : 0;
+        // The protected page carries a mark even where the page read had none.
+        const bool marked = page.starts_with("\xFF\xFE") || page.starts_with("\xFE\xFF");
+        const std::size_t mark = encoding.byteOrderMark || marked ? 2 : 0;
         PageDecoder::decodeUtf16(page.substr(std::min(mark, page.size()), kLookedAt),
                                  encoding.kind == PageEncoding::Kind::Utf16BE, text);
         leadingDoctype(std::u16string_view(text), preamble.doctype);

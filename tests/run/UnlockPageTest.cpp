@@ -191,6 +191,10 @@ TEST_F(UnlockPageTest, UnlockPagesInUtf16AreWrittenInTheirByteOrder) {
     EXPECT_NE(narrow.find("\"label\":\"utf-16le\""), std::string::npos);
     EXPECT_EQ(opened(narrow), page);
     EXPECT_TRUE(PageEncryptor::isUnlockPage(unlock));
+    // A page read without a mark (known by its XML declaration) is protected with one.
+    const std::string unmarked =
+        encrypt(std::string("\xFF\xFE<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0h\0t\0m\0l\0>\0", 32), {Kind::Utf16LE, "", false});
+    EXPECT_EQ(unmarked.rfind(std::string("\xFF\xFE<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0h\0t\0m\0l\0>\0", 32), 0), 0u);
     const std::string bigEndian = encrypt(std::string("\xFE\xFF\0<", 4), {Kind::Utf16BE, "", true});
     EXPECT_EQ(bigEndian.rfind(std::string("\xFE\xFF\0<\0h\0t\0m\0l", 12), 0), 0u);
     EXPECT_TRUE(PageEncryptor::isUnlockPage(bigEndian));
