@@ -2,8 +2,9 @@
 
 #include "AsciiRuns.h"
 #include "ByteOrderMark.h"
+#include "CharsetDetector.h"
 #include "CharsetSniffer.h"
-#include "EncodingLabels.h"
+#include "DeclaredCharset.h"
 #include "Utf8Sequences.h"
 #include "Windows1252.h"
 #include "engine/LargeBuffer.h"
@@ -143,19 +144,23 @@ bool PageDecoder::isValidUtf8(std::string_view bytes, bool& sawNonAscii) {
 }
 
 PageEncoding PageDecoder::encodingOf(std::string_view bytes) {
-    if (const auto mark = ByteOrderMark::find(bytes))
-        return *mark;
-    if (const auto declared = encodingForLabel(CharsetSniffer::declaredLabel(bytes))) {
+    const auto declared = DeclaredCharset::of(bytes);
+    if (declared) {
         // A page that says it is UTF-8 is read as UTF-8 whatever it holds, as a browser reads it; any other set
         // only when the bytes are valid in it.
-        if (declared->kind != PageEncoding::Kind::Icu || validWithConverter(declared->icuName, bytes))
-            return *declared;
+        if (declared->encoding.kind != PageEncoding::Kind::Icu || validWithConverter(declared->encoding.icuName, bytes))
+            return declared->encoding;
     }
     bool sawNonAscii = false;
     PageEncoding encoding;
     // All ASCII reads the same in both sets; Windows-1252 is what the page is written back in.
     encoding.kind =
         isValidUtf8(bytes, sawNonAscii) && sawNonAscii ? PageEncoding::Kind::Utf8 : PageEncoding::Kind::Windows1252;
+    // Where a browser guesses, so does the run; a page whose declaration does not fit its bytes is not guessed for.
+    if (encoding.kind == PageEncoding::Kind::Windows1252 && sawNonAscii && !declared) {
+        if (auto guessed = CharsetDetector::guess(bytes))
+            return std::move(*guessed);
+    }
     return encoding;
 }
 

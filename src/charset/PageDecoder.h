@@ -13,9 +13,9 @@ struct DecodedPage {
     PageEncoding encoding;
 };
 
-/// Reads page bytes into text the way a browser will: byte-order mark, then a declaration in the first
-/// 1024 bytes (UTF-8 whatever the bytes hold, any other set when they are valid in it), then valid UTF-8 that
-/// is not all ASCII, else Windows-1252.
+/// Reads page bytes into text the way a browser will: the set the bytes declare (UTF-8 whatever the bytes hold,
+/// any other set when they are valid in it), then valid UTF-8 that is not all ASCII, then the set a browser would
+/// guess for an undeclared page, else Windows-1252.
 class PageDecoder {
 public:
     /// Decodes a page; the bytes are taken over and released once decoded.

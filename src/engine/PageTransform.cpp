@@ -91,7 +91,8 @@ bool protectInOnePass(const PageParts<Unit>& page, const ProtectionOptions& opti
     if (headEnd == kNotFound) {
         return false;
     }
-    std::basic_string<Unit> insertion(page.header);
+    std::basic_string<Unit> insertion(page.declaration);
+    insertion += page.header;
     if (options.script(kScriptImageToolbar) &&
         findIgnoreCase(text, "<meta http-equiv=\"imagetoolbar", 0) == kNotFound) {
         appendAscii(insertion, kImageToolbarMeta);
@@ -104,8 +105,8 @@ bool protectInOnePass(const PageParts<Unit>& page, const ProtectionOptions& opti
     if (!builder.inserted()) {
         return false;
     }
-    keepCharsetInReach(out, pageStart, Placement{builder.insertedAt(), page.header.size()}, builder.firstEncoded(),
-                       page.bytesBefore, charset);
+    keepCharsetInReach(out, pageStart, Placement{builder.insertedAt(), page.declaration.size() + page.header.size()},
+                       builder.firstEncoded(), page.bytesBefore, charset);
     return true;
 }
 
@@ -125,7 +126,8 @@ bool wholePageInOnePass(const PageParts<Unit>& page, const ProtectionOptions& op
     }
     // The page's character-set declaration would reach the browser only once parsing has begun, too late to
     // count: a copy of it stays readable in front of the header.
-    std::basic_string<Unit> header = charsetDeclaration(text, charset);
+    std::basic_string<Unit> header =
+        page.declaration.empty() ? charsetDeclaration(text, charset) : std::basic_string<Unit>(page.declaration);
     header += page.header;
     out += page.notice;
     out += text.substr(0, doctype);
@@ -155,7 +157,10 @@ void protectInSteps(const PageParts<Unit>& page, const ProtectionOptions& option
         text = withMeta;
     }
     const bool wholePage = options.encryptionMode == EncryptionMode::WholePage;
-    std::basic_string<Unit> header = wholePage ? charsetDeclaration(text, charset) : std::basic_string<Unit>();
+    std::basic_string<Unit> header(page.declaration);
+    if (wholePage && header.empty()) {
+        header = charsetDeclaration(text, charset);
+    }
     header += page.header;
     out += page.notice;
     const std::size_t pageStart = out.size();

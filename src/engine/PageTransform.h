@@ -29,6 +29,9 @@ template <typename Unit> struct PageParts {
     std::basic_string_view<Unit> header; // the run's header
     std::basic_string_view<Unit> notice; // the notice comment as it is written; empty for none
     std::size_t bytesBefore = 0;         // bytes the file holds in front of the output (a byte-order mark)
+    // A META tag declaring the page's character set, to stand first in its head in place of any declaration of
+    // the page's own that whole-page mode would copy; empty for none.
+    std::basic_string_view<Unit> declaration = {};
 };
 
 /// The header of every protected page of a run: the bootstrap followed by the block of the chosen behaviour scripts.

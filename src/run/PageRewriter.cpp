@@ -3,6 +3,7 @@
 #include "charset/ByteOrderMark.h"
 #include "charset/PageCharsets.h"
 #include "charset/PageDecoder.h"
+#include "charset/ProtectedCharset.h"
 #include "engine/ContentEncoding.h"
 
 #include <algorithm>
@@ -103,14 +104,34 @@ std::error_code PageRewriter::rewrite(std::string_view bytes, const charset::Pag
     const std::string notice = charset::encodeText(m_encoder, encoding, engine::NoticeComment(m_options));
     if (const auto error = m_encoder.start(encoding))
         return error;
-    out.clear();
-    out.append(m_encoder.byteOrderMark());
-    m_notes = engine::TransformPage(engine::PageParts<char>{page, m_headerBytes, notice, 0}, m_options, *charset, out);
+    const auto transform = [&](std::string_view declaration) {
+        out.clear();
+        out.append(m_encoder.byteOrderMark());
+        m_notes = engine::TransformPage(engine::PageParts<char>{page, m_headerBytes, notice, 0, declaration}, m_options,
+                                        *charset, out);
+    };
+    const charset::ProtectedCharset kept(bytes, encoding);
+    transform(kept.initialDeclaration());
+    if (kept.initialDeclaration().empty() && kept.needsDeclaration(out))
+        transform(kept.declaration());
     return {};
 }
 
 std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const charset::PageEncoding& encoding,
                                              std::string& out) {
+    const charset::ProtectedCharset kept(bytes, encoding);
+    auto error = writeDecoded(bytes, encoding, kept.initialDeclaration(), out);
+    if (!error && kept.initialDeclaration().empty() && kept.needsDeclaration(out))
+        error = writeDecoded(bytes, encoding, kept.declaration(), out); // decoded again rather than held twice
+    return error;
+}
+
+std::error_code PageRewriter::writeDecoded(std::string_view bytes, const charset::PageEncoding& encoding,
+                                           std::string_view declaration, std::string& out) {
+    // UTF-16 is always written with its byte-order mark: without one only an XML declaration at the first byte
+    // tells the set, and the notice or a writer call may stand there now.
+    charset::PageEncoding written = encoding;
+    written.byteOrderMark = written.byteOrderMark || encoding.isUtf16();
     std::u16string result;
     {
         std::u16string text;
@@ -118,12 +139,13 @@ std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const chars
             return error;
         const charset::DecodedCharset charset(encoding);
         const std::u16string notice = engine::NoticeComment(m_options);
-        const std::size_t bytesBefore = charset::ByteOrderMark::of(encoding).size();
-        m_notes = engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore}, m_options,
-                                        charset, result);
+        const std::size_t bytesBefore = charset::ByteOrderMark::of(written).size();
+        const std::u16string declared(declaration.begin(), declaration.end());
+        m_notes = engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore, declared},
+                                        m_options, charset, result);
     }
-    out.assign(charset::ByteOrderMark::of(encoding));
-    return m_encoder.encodeWhole(encoding, result, out);
+    out.assign(charset::ByteOrderMark::of(written));
+    return m_encoder.encodeWhole(written, result, out);
 }
 
 } // namespace quillora::run

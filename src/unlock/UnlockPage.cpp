@@ -4,6 +4,7 @@
 #include "UnlockScript.h"
 #include "charset/ByteOrderMark.h"
 #include "charset/CharsetSniffer.h"
+#include "charset/DeclaredCharset.h"
 #include "charset/EncodingLabels.h"
 #include "charset/PageDecoder.h"
 #include "charset/PageEncoder.h"
@@ -264,7 +265,10 @@ PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const c
     if (encoding.isUtf16()) {
         // Browsers take no declaration of UTF-16 from a page: its byte-order mark says it.
         std::u16string text;
-        charset::PageDecoder::decodeUtf16(charset::ByteOrderMark::skip(page, encoding).substr(0, kLookedAt),
+        // The protected page carries a mark even where the page read had none.
+        const bool marked = page.starts_with("\xFF\xFE") || page.starts_with("\xFE\xFF");
+        const std::size_t mark = encoding.byteOrderMark || marked ? 2 : 0;
+        charset::PageDecoder::decodeUtf16(page.substr(std::min(mark, page.size()), kLookedAt),
                                           encoding.kind == charset::PageEncoding::Kind::Utf16BE, text);
         leadingDoctype(std::u16string_view(text), preamble.doctype);
         return preamble;
@@ -273,9 +277,7 @@ PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const c
     leadingDoctype(page.substr(0, kLookedAt), preamble.doctype);
     // Declared as the protected page would be: as it declares itself, else as read when it is not all ASCII.
     // An undeclared page of ASCII is left to the browser's own default, as it would be.
-    preamble.declare = encoding.byteOrderMark ||
-                       charset::encodingForLabel(charset::CharsetSniffer::declaredLabel(page)).has_value() ||
-                       !isAsciiBytes(page);
+    preamble.declare = encoding.byteOrderMark || charset::DeclaredCharset::of(page).has_value() || !isAsciiBytes(page);
     return preamble;
 }
 

@@ -210,6 +210,13 @@ INSTANTIATE_TEST_SUITE_P(
                 u"<!-- saved -->\f<!DOCTYPE html><html><body>x</body></html>",
                 u"<!-- saved -->\f<!DOCTYPE html><html><head>" + boot() + u"</head>" +
                     call(u"<html><body>x</body></html>")},
+        // An XML declaration is a comment to a browser: in front of the DOCTYPE it leaves the page in standards mode.
+        PageRow{"XmlDeclarationStaysInFrontOfTheDoctype", kPage,
+                u"<?xml version=\"1.0\" encoding=\"koi8-r\"?>\n<!DOCTYPE html><html><body>x</body></html>",
+                u"<?xml version=\"1.0\" encoding=\"koi8-r\"?>\n<!DOCTYPE html><html><head>" + boot() + u"</head>" +
+                    call(u"<html><body>x</body></html>")},
+        PageRow{"XmlDeclarationWithoutDoctypeIsHidden", kPage, u"<?xml version=\"1.0\"?><p>x</p>",
+                u"<html><head>" + boot() + u"</head>" + call(u"<?xml version=\"1.0\"?><p>x</p>")},
         PageRow{"ExternalScriptsStay", kPage, u"<html><script src=a.js></script></html>",
                 u"<html><head>" + boot() + u"</head>" + call(u"<html>") + u"<script src=a.js></script>" +
                     call(u"</html>")},

@@ -21,6 +21,7 @@ const PageEncoding kUtf8{Kind::Utf8, "", false};
 const PageEncoding kWindows1252{Kind::Windows1252, "", false};
 const PageEncoding kShiftJis{Kind::Icu, "ibm-943_P15A-2003", false};
 const PageEncoding kUtf8Bom{Kind::Utf8, "", true};
+const PageEncoding kKoi8R{Kind::Icu, "KOI8-R", false};
 
 std::string fromBase64(std::string_view text) {
     static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -213,6 +214,10 @@ TEST_F(UnlockPageTest, UnlockPagesInUtf16AreWrittenInTheirByteOrder) {
     EXPECT_NE(narrow.find("\"label\":\"utf-16le\""), std::string::npos);
     EXPECT_EQ(opened(narrow), page);
     EXPECT_TRUE(PageEncryptor::isUnlockPage(unlock));
+    // A page read without a mark (known by its XML declaration) is protected with one.
+    const std::string unmarked =
+        encrypt(std::string("\xFF\xFE<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0h\0t\0m\0l\0>\0", 32), {Kind::Utf16LE, "", false});
+    EXPECT_EQ(unmarked.rfind(std::string("\xFF\xFE<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0h\0t\0m\0l\0>\0", 32), 0), 0u);
     const std::string bigEndian = encrypt(std::string("\xFE\xFF\0<", 4), {Kind::Utf16BE, "", true});
     EXPECT_EQ(bigEndian.rfind(std::string("\xFE\xFF\0<\0h\0t\0m\0l", 12), 0), 0u);
     EXPECT_TRUE(PageEncryptor::isUnlockPage(bigEndian));
@@ -252,6 +257,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">", &kShiftJis,
                  "", true},
         ModeCase{"UnknownDeclarationCountsAsNone", "<html><head><meta charset=\"klingon\">", &kWindows1252, "", false},
+        ModeCase{"CommentedOutDeclarationCountsAsNone", "<html><head><!-- <meta charset=\"koi8-r\"> -->", &kWindows1252,
+                 "", false},
+        ModeCase{"DeclaredLateInTheHead",
+                 "<html><head><!-- " + std::string(1100, '-') + " --><meta charset=\"koi8-r\"></head>", &kKoi8R, "",
+                 true},
+        ModeCase{"DeclaredByXml", "<?xml version=\"1.0\" encoding=\"koi8-r\"?><html>", &kKoi8R, "", true},
         ModeCase{"ByteOrderMark", "\xEF\xBB\xBF<!doctype html><p>", &kUtf8Bom, "\xEF\xBB\xBF<!doctype html>\n", true}),
     [](const auto& info) { return info.param.name; });
 

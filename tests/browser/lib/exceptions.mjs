@@ -50,10 +50,25 @@ export const kExceptions = [
         // A page that declares no character set is read by the browser in the set it guesses from the bytes.
         // Once every non-ASCII character travels escaped inside writer calls, the protected bytes are plain
         // ASCII and give the guess nothing to go on; the text itself decodes the same in any set (the text
-        // aspect still compares it).
+        // aspect still compares it). Where the protection declared the set it read the page in, the browser
+        // has to take that one.
         name: 'undeclared-charset-all-ascii',
         aspects: ['charset'],
-        applies: (c) => !declaresCharset(c.originalBytes) && isAscii(c.protectedBytes) && !isAscii(c.originalBytes),
+        applies: (c) => !declaresCharset(c.originalBytes) && isAscii(c.protectedBytes) && !isAscii(c.originalBytes) &&
+            !declaresCharset(c.protectedBytes),
+    },
+    {
+        // KOI8 text in a page that declares no set: Chromium names its guess KOI8-R, Firefox KOI8-U. The
+        // protected page declares KOI8-U, which reads every letter KOI8-R reads alike (and Ukrainian's too); the
+        // text aspect still compares what the page shows.
+        name: 'koi8-guess-declared-as-koi8-u',
+        aspects: ['charset'],
+        applies: (c) => {
+            const renamed = (f, i) => f.charset === 'KOI8-R' && c.protectedSnap.frames[i]?.charset === 'KOI8-U';
+            const frames = c.original.frames;
+            return !declaresCharset(c.originalBytes) && frames.some(renamed) &&
+                frames.every((f, i) => renamed(f, i) || f.charset === c.protectedSnap.frames[i]?.charset);
+        },
     },
 ];
 
