@@ -101,6 +101,8 @@ void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::v
         backupError = std::make_error_code(std::errc::is_a_directory);
     if (!backupError && !backupStatus.isSymlink)
         backupError = m_fs.openLocked(backup, std::chrono::milliseconds(0), held);
+    if (backupError == std::errc::resource_unavailable_try_again)
+        return giveUp(PageProblem::Step::Backup, RunError::LockedTooLong, backup);
     if (backupStatus.isSymlink || (held != nullptr && held->status().isSymlink))
         return giveUp(PageProblem::Step::Backup, RunError::BackupIsALink, backup);
     std::string original;
