@@ -37,8 +37,11 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
     this->list(folder, entries);
     addPages(folder, entries, list, base);
     for (const auto& entry : entries) {
-        if (entry.isFolder)
-            ScanFolder(JoinPath(folder, entry.name), list, base);
+        if (!entry.isFolder)
+            continue;
+        const std::string path = JoinPath(folder, entry.name);
+        if (!m_leftOut || !m_leftOut(path, true))
+            ScanFolder(path, list, base);
     }
 }
 
@@ -51,11 +54,13 @@ void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const s
 void FolderScan::addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
                           const std::string& base) {
     for (const auto& entry : entries) {
-        if (entry.isFolder)
+        if (entry.isFolder || (m_leftOut && m_leftOut(JoinPath(folder, entry.name), false)))
             continue;
         if (!IsPageFileName(entry.name)) {
-            // A page's backup holds the unprotected original: it is not published with the site.
-            if (m_others != nullptr && !disk::IsTemporaryName(entry.name) && !IsPageBackupName(entry.name))
+            // A page's backup holds the unprotected original, and the project file and the manifest are the run's
+            // own: none of them is published with the site.
+            if (m_others != nullptr && !disk::IsTemporaryName(entry.name) && !IsPageBackupName(entry.name) &&
+                !IsProjectOwnName(entry.name))
                 m_others->push_back({JoinPath(folder, entry.name).substr(base.size()), base});
             continue;
         }

@@ -18,6 +18,7 @@ namespace quillora::run {
 class FolderScan {
 public:
     using UnreadableFolder = std::function<void(const std::string& folder, std::error_code error)>;
+    using LeftOut = std::function<bool(const std::string& path, bool isFolder)>;
 
     explicit FolderScan(disk::FileSystem& fileSystem, UnreadableFolder onUnreadable = {});
 
@@ -31,6 +32,8 @@ public:
     /// Collects the site's other files too (not pages, not the run's own temporary files, not backups of pages),
     /// named like the pages.
     void collectOthers(std::vector<FileEntry>* others) { m_others = others; }
+    /// Leaves out every file and folder for which leftOut is true: not listed, not looked into.
+    void leaveOut(LeftOut leftOut) { m_leftOut = std::move(leftOut); }
 
 private:
     void addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
@@ -41,6 +44,7 @@ private:
     disk::FileSystem& m_fs;
     UnreadableFolder m_onUnreadable;
     std::vector<FileEntry>* m_others = nullptr;
+    LeftOut m_leftOut;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_entered;
 };
 

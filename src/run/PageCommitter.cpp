@@ -1,6 +1,7 @@
 #include "PageCommitter.h"
 
 #include "ErrorNumbers.h"
+#include "disk/DiskError.h"
 #include "disk/Paths.h"
 
 #include <chrono>
@@ -91,6 +92,7 @@ void PageCommitter::finish(RunSummary& summary) {
     summary.givenUp += m_counts.givenUp;
     summary.otherFilesCopied += m_counts.otherFilesCopied;
     summary.otherFilesFailed += m_counts.otherFilesFailed;
+    summary.leftAlone += m_counts.leftAlone;
     m_counts = {};
 }
 
@@ -135,22 +137,30 @@ void PageCommitter::sweepFolderOf(const std::string& path) {
         (void)m_fs.removeStaleTemporaries(folder);
 }
 
+// A file that goes into a copy as it is: another file of the site, or a page the rules leave alone.
+void PageCommitter::copyAsItIs(CommitItem& item) {
+    sweepFolderOf(item.outputPath);
+    const std::string source = item.source.fullPath();
+    const auto error = m_fs.copyFile(source, item.outputPath);
+    if (!error)
+        return;
+    const bool page = item.kind == CommitItem::Kind::LeftAlone;
+    item.kind = page ? CommitItem::Kind::GivenUp : CommitItem::Kind::OtherFailed;
+    item.problem = {PageProblem::Step::Write, error, item.outputPath};
+    // A file that cannot be read (or a dangling link) is the source's fault: the message names the source.
+    std::unique_ptr<disk::LockedFile> readable;
+    const auto readError = m_fs.openLocked(source, false, readable);
+    if (readError == disk::DiskError::NotARegularFile && page)
+        item.kind = CommitItem::Kind::Skipped;
+    if (readError && readError != std::errc::resource_unavailable_try_again)
+        item.problem = {PageProblem::Step::Read, readError, source};
+}
+
 void PageCommitter::stage(CommitItem item) {
     Staged staged{std::move(item), {}, {}, false};
     CommitItem& page = staged.item;
-    if (page.kind == CommitItem::Kind::CopyOther) {
-        sweepFolderOf(page.outputPath);
-        const std::string source = page.source.fullPath();
-        if (const auto error = m_fs.copyFile(source, page.outputPath)) {
-            page.kind = CommitItem::Kind::OtherFailed;
-            page.problem = {PageProblem::Step::Write, error, page.outputPath};
-            // A file that cannot be read (or a dangling link) is the source's fault: the message names the source.
-            std::unique_ptr<disk::LockedFile> readable;
-            const auto readError = m_fs.openLocked(source, false, readable);
-            if (readError && readError != std::errc::resource_unavailable_try_again)
-                page.problem = {PageProblem::Step::Read, readError, source};
-        }
-    }
+    if (page.kind == CommitItem::Kind::CopyOther || (page.kind == CommitItem::Kind::LeftAlone && !page.outputPath.empty()))
+        copyAsItIs(page);
     if (page.kind == CommitItem::Kind::Write) {
         sweepFolderOf(page.output.path);
         m_groupBytes += bytesOf(page);
@@ -274,31 +284,57 @@ void PageCommitter::commit() {
     }
 }
 
+void PageCommitter::record(const CommitItem& item, PageRecord::Action action) {
+    PageRecord record;
+    record.action = action;
+    record.isPage = item.kind != CommitItem::Kind::CopyOther && item.kind != CommitItem::Kind::OtherFailed;
+    record.source = item.source.fullPath();
+    if (action == PageRecord::Action::Protected || action == PageRecord::Action::LeftAlone ||
+        action == PageRecord::Action::Copied)
+        record.output = item.outputPath;
+    record.rule = item.rule;
+    if (action == PageRecord::Action::Skipped || action == PageRecord::Action::GivenUp ||
+        action == PageRecord::Action::CopyFailed)
+        record.problem = item.problem;
+    m_reporter.pageRecorded(record);
+}
+
 void PageCommitter::report(Staged& staged) {
     CommitItem& item = staged.item;
+    using Action = PageRecord::Action;
     switch (item.kind) {
     case CommitItem::Kind::Write:
         ++m_counts.written;
         m_reporter.pageWritten(item.entry, item.outputPath);
+        record(item, Action::Protected);
         break;
     case CommitItem::Kind::AlreadyProtected:
         ++m_counts.alreadyProtected;
         m_reporter.pageAlreadyProtected(item.source);
+        record(item, Action::AlreadyProtected);
         break;
     case CommitItem::Kind::Skipped:
         ++m_counts.skipped;
         m_reporter.pageSkipped(item.source, item.problem);
+        record(item, Action::Skipped);
         break;
     case CommitItem::Kind::GivenUp:
         ++m_counts.givenUp;
         m_reporter.pageGivenUp(item.source, item.problem);
+        record(item, Action::GivenUp);
+        break;
+    case CommitItem::Kind::LeftAlone:
+        ++m_counts.leftAlone;
+        record(item, Action::LeftAlone);
         break;
     case CommitItem::Kind::CopyOther:
         ++m_counts.otherFilesCopied;
+        record(item, Action::Copied);
         return; // the results list is a list of pages
     case CommitItem::Kind::OtherFailed:
         ++m_counts.otherFilesFailed;
         m_reporter.otherFileFailed(item.source.fullPath(), item.problem);
+        record(item, Action::CopyFailed);
         return;
     }
     m_reporter.progressChanged(++m_done, item.found);

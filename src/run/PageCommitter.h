@@ -20,8 +20,9 @@ namespace quillora::run {
 
 /// One page on its way to the disk, or what became of a page that is not written, in the run's order.
 struct CommitItem {
-    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed };
+    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, LeftAlone };
     Kind kind = Kind::Write;
+    const PageRule* rule = nullptr; // pages: the rule that decided what became of it
     FileEntry entry;       // Write: as the results list names the output
     FileEntry source;      // the page as it was found
     PageProblem problem;   // Skipped and GivenUp
@@ -76,6 +77,8 @@ private:
     void syncGroup(std::vector<Staged*>& group, bool backups);
     void giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path);
     void report(Staged& staged);
+    void record(const CommitItem& item, PageRecord::Action action);
+    void copyAsItIs(CommitItem& item);
 
     disk::FileSystem& m_fs;
     RunReporter& m_reporter;

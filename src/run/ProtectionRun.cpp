@@ -26,11 +26,26 @@ bool isBlankText(std::string_view text) {
 
 } // namespace
 
+ProtectionRun::RuleEngine::RuleEngine(const engine::ProtectionOptions& chosen)
+    : options(chosen.encrypt ? unlock::engineOptions(chosen) : chosen), rewriter(options, engine::BuildHeader(options)) {}
+
 ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter,
                              disk::FileSystem& fileSystem, bool threaded)
-    : m_options(options), m_engineOptions(options.encrypt ? unlock::engineOptions(options) : options),
-      m_reporter(reporter), m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem),
-      m_writer(fileSystem), m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {
+    : ProtectionRun(RuleSet(options), reporter, fileSystem, threaded) {}
+
+ProtectionRun::ProtectionRun(RuleSet rules, RunReporter& reporter, disk::FileSystem& fileSystem, bool threaded)
+    : m_rules(std::move(rules)), m_options(m_rules.defaults()), m_reporter(reporter), m_fs(fileSystem),
+      m_threaded(threaded), m_placement(m_options, fileSystem), m_writer(fileSystem), m_processed(fileSystem) {}
+
+ProtectionRun::~ProtectionRun() = default;
+
+ProtectionRun::RuleEngine& ProtectionRun::engineFor(const PageRule& rule) {
+    if (m_engines.size() < m_rules.rules().size())
+        m_engines.resize(m_rules.rules().size());
+    auto& made = m_engines[rule.index];
+    if (made == nullptr)
+        made = std::make_unique<RuleEngine>(rule.options);
+    return *made;
 }
 
 RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection) {
@@ -60,8 +75,15 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         return summary;
     }
     m_reporter.pagesFound(m_found);
+    if (m_dryRun) {
+        planPages();
+        summary.found = m_found;
+        summary.skipped = m_skippedFolders;
+        m_reporter.runFinished(summary);
+        return summary;
+    }
     m_encryptor.reset();
-    if (m_options.encrypt) {
+    if (m_rules.anyEncrypts()) {
         // Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all.
         if (const auto error = unlock::PageEncryptor::create(unlock::encryptionSettings(m_options), m_encryptor)) {
             summary.outcome = RunSummary::Outcome::Refused;
@@ -95,21 +117,34 @@ std::optional<RunRefusal> ProtectionRun::validate(const std::vector<SelectionEnt
     using Reason = RunRefusal::Reason;
     if (selection.empty())
         return RunRefusal{Reason::NothingPicked, {}, {}};
-    if (m_options.passwordProtect && isBlankText(m_options.password))
-        return RunRefusal{Reason::PasswordMissing, {}, {}};
-    if (m_options.encrypt && (!m_options.passwordProtect || isBlankText(m_options.password)))
-        return RunRefusal{Reason::PasswordMissing, {}, {}};
-    // An encrypted run's password never enters a script.
-    if (m_options.passwordProtect && !m_options.encrypt && !IsScriptSafeText(m_options.password))
-        return RunRefusal{Reason::PasswordNotScriptSafe, {}, {}};
-    if (m_options.script(engine::kScriptRightClick) && m_options.showRightClickWarning &&
-        !IsScriptSafeText(m_options.rightClickWarning))
-        return RunRefusal{Reason::WarningNotScriptSafe, {}, {}};
+    for (const auto& rule : m_rules.rules()) {
+        if (rule.leavesAlone())
+            continue;
+        if (auto refusal = checkPageChoices(rule.options))
+            return refusal;
+    }
     if (m_options.insertNotice && !IsNoticeSafeText(m_options.noticeText))
         return RunRefusal{Reason::NoticeEndsComment, {}, {}};
     // An empty target would put every page below the root of the file system.
     if (m_options.storageMode == engine::StorageMode::CopyToFolder && isBlankText(m_options.targetFolder))
         return RunRefusal{Reason::TargetFolderMissing, {}, {}};
+    return std::nullopt;
+}
+
+std::optional<RunRefusal> ProtectionRun::checkPageChoices(const engine::ProtectionOptions& options) {
+    using Reason = RunRefusal::Reason;
+    if (options.passwordProtect && isBlankText(options.password))
+        return RunRefusal{Reason::PasswordMissing, {}, {}};
+    if (options.encrypt && (!options.passwordProtect || isBlankText(options.password)))
+        return RunRefusal{Reason::PasswordMissing, {}, {}};
+    // An encrypted run's password never enters a script.
+    if (options.passwordProtect && !options.encrypt && !IsScriptSafeText(options.password))
+        return RunRefusal{Reason::PasswordNotScriptSafe, {}, {}};
+    if (options.script(engine::kScriptRightClick) && options.showRightClickWarning &&
+        !IsScriptSafeText(options.rightClickWarning))
+        return RunRefusal{Reason::WarningNotScriptSafe, {}, {}};
+    if (options.insertNotice && !IsNoticeSafeText(options.noticeText))
+        return RunRefusal{Reason::NoticeEndsComment, {}, {}};
     return std::nullopt;
 }
 
@@ -123,11 +158,14 @@ void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
             // The target of a copy inside a picked folder holds this run's outputs, not its pages.
             if (m_excludedFolder)
                 scan.exclude(*m_excludedFolder);
+            if (m_rules.isExcluded(picked.path, true))
+                continue;
+            scan.leaveOut([this](const std::string& path, bool isFolder) { return m_rules.isExcluded(path, isFolder); });
             if (m_options.storageMode == engine::StorageMode::CopyToFolder && m_options.copyOtherFiles)
                 scan.collectOthers(&m_otherFiles);
             std::string base;
             scan.ScanFolder(picked.path, m_list, base);
-        } else {
+        } else if (!m_rules.isExcluded(picked.path, false)) {
             m_list.slots[static_cast<std::size_t>(NextFileIndex(m_list))] = {picked.path, {}};
         }
     }
@@ -248,6 +286,11 @@ void ProtectionRun::ProtectFile(const FileEntry& entry, const std::string& scope
 
 bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
     PageJob& job = stack.back();
+    job.rule = &m_rules.ruleFor(job.full);
+    if (job.rule->leavesAlone()) {
+        leaveAlone(job, stack.size() > 1);
+        return true;
+    }
     // Opened and locked first: the open file's identity tells whether the page was handled before.
     std::unique_ptr<disk::LockedFile> file;
     const std::error_code error = openLocked(job.full, file);
@@ -263,7 +306,7 @@ bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
         submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
         return true;
     }
-    job.frames = m_rewriter.frames(job.bytes, job.encoding);
+    job.frames = engineFor(*job.rule).rewriter.frames(job.bytes, job.encoding);
     if (job.frames.addresses.empty()) {
         job.state = PageJob::State::Finish;
     } else {
@@ -306,7 +349,7 @@ bool ProtectionRun::finishJob(PageJob& job) {
                 submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
                 return true;
             }
-            job.frames = m_rewriter.frames(job.bytes, job.encoding);
+            job.frames = engineFor(*job.rule).rewriter.frames(job.bytes, job.encoding);
             job.nextFrame = 0;
             job.frameFailed = false;
             job.state = PageJob::State::Frames;
@@ -319,12 +362,12 @@ bool ProtectionRun::finishJob(PageJob& job) {
         return submitWrite(job, std::move(unchanged));
     }
     std::string out;
-    if (const auto error = m_rewriter.rewrite(job.bytes, job.encoding, out)) {
+    if (const auto error = engineFor(*job.rule).rewriter.rewrite(job.bytes, job.encoding, out)) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
     }
-    if (m_encryptor != nullptr && !encrypted(job, out))
+    if (job.rule->options.encrypt && !encrypted(job, out))
         return false;
     return submitWrite(job, std::move(out));
 }
@@ -410,6 +453,7 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
     }
     item.bytes = std::move(bytes);
     item.lock = std::move(job.lock);
+    item.rule = job.rule;
     item.found = m_found;
     m_committer->submit(std::move(item));
     return true;
@@ -418,6 +462,7 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
 void ProtectionRun::submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem) {
     CommitItem item;
     item.kind = kind;
+    item.rule = &m_rules.ruleFor(page.fullPath());
     item.source = page;
     item.entry = page;
     item.problem = std::move(problem);
@@ -430,9 +475,60 @@ std::optional<FileEntry> ProtectionRun::framePage(const PageJob& frameset, std::
     if (!relative)
         return std::nullopt; // not followed; the frameset still counts as one
     FileEntry page{disk::getFilePathOnly(frameset.entry.Name) + *relative, frameset.entry.Folder};
-    if (!isInside(page.fullPath(), frameset.scope))
+    if (!isInside(page.fullPath(), frameset.scope) || m_rules.isExcluded(page.fullPath(), false))
         return std::nullopt;
     return page;
+}
+
+// Never read: a page the rules leave alone stays as it is, and goes into a copy as it is.
+void ProtectionRun::leaveAlone(const PageJob& job, bool asFrame) {
+    disk::FileStatus status;
+    const bool exists = !m_fs.status(job.full, status);
+    if (exists ? !m_processed.add(job.full, status.identity) : !m_processed.add(job.full))
+        return; // handled before in this run
+    if (asFrame && !isPickedPage(job.full))
+        ++m_found;
+    CommitItem item;
+    item.kind = CommitItem::Kind::LeftAlone;
+    item.source = job.entry;
+    item.entry = job.entry;
+    item.rule = job.rule;
+    item.found = m_found;
+    if (m_options.storageMode == engine::StorageMode::CopyToFolder) {
+        item.outputPath = m_placement.GetOutputPath(item.entry);
+        if (isPickedPage(item.outputPath)) {
+            item.kind = CommitItem::Kind::GivenUp;
+            item.problem = {PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath};
+        }
+    }
+    m_committer->submit(std::move(item));
+}
+
+// Each page with its rule and the place it would go; nothing is read or written.
+void ProtectionRun::planPages() {
+    ProcessedFiles planned(m_fs);
+    for (const auto& entry : m_list.slots) {
+        if (entry.Name.empty() || !planned.add(entry.fullPath()))
+            continue;
+        const PageRule& rule = m_rules.ruleFor(entry.fullPath());
+        PageRecord record;
+        record.action = rule.leavesAlone() ? PageRecord::Action::LeftAlone : PageRecord::Action::Protected;
+        record.planned = true;
+        record.source = entry.fullPath();
+        record.rule = &rule;
+        if (!rule.leavesAlone() || m_options.storageMode == engine::StorageMode::CopyToFolder)
+            record.output = m_placement.outputPathOf(entry);
+        m_reporter.pageRecorded(record);
+    }
+    for (const auto& other : m_otherFiles) {
+        PageRecord record;
+        record.action = PageRecord::Action::Copied;
+        record.isPage = false;
+        record.planned = true;
+        record.source = other.fullPath();
+        record.output = m_placement.outputPathOf(other);
+        m_reporter.pageRecorded(record);
+    }
 }
 
 bool ProtectionRun::isInside(const std::string& path, const std::string& scope) {

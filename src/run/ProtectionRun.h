@@ -5,6 +5,7 @@
 #include "PageCommitter.h"
 #include "PageRewriter.h"
 #include "ProcessedFiles.h"
+#include "RuleSet.h"
 #include "RunReporter.h"
 #include "SelectionEntry.h"
 #include "disk/FileSystem.h"
@@ -30,6 +31,16 @@ class ProtectionRun {
 public:
     ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, disk::FileSystem& fileSystem,
                   bool threaded = true);
+    /// A run whose choices go page by page: the rules' defaults are its storage, notice and encryption choices.
+    ProtectionRun(RuleSet rules, RunReporter& reporter, disk::FileSystem& fileSystem, bool threaded = true);
+    ~ProtectionRun();
+
+    /// Why one page's choices do not allow protecting it (a blank password, texts that would break a script or the
+    /// notice's comment), or nothing.
+    static std::optional<RunRefusal> checkPageChoices(const engine::ProtectionOptions& options);
+
+    /// A dry run reads no page and writes nothing: each page is reported with what would be done to it.
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
 
     RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection);
 
@@ -46,6 +57,7 @@ private:
         FileEntry entry;
         std::string full;
         std::string scope; // frames are followed inside this folder
+        const PageRule* rule = nullptr;
         State state = State::Start;
         std::string bytes;
         charset::PageEncoding encoding;
@@ -57,7 +69,17 @@ private:
         int rereads = 0;
     };
 
+    /// The engine's side of one rule: its options as the engine takes them, and a rewriter with its header.
+    struct RuleEngine {
+        explicit RuleEngine(const engine::ProtectionOptions& options);
+        engine::ProtectionOptions options; // an encrypted rule's pages carry no password prompt
+        PageRewriter rewriter;
+    };
+
     std::optional<RunRefusal> validate(const std::vector<SelectionEntry>& selection) const;
+    RuleEngine& engineFor(const PageRule& rule);
+    void leaveAlone(const PageJob& job, bool asFrame);
+    void planPages();
     std::optional<RunRefusal> checkCopyTargets(const std::vector<SelectionEntry>& selection);
     void buildList(const std::vector<SelectionEntry>& selection);
     void countPages();
@@ -78,15 +100,15 @@ private:
     void noteWritten();
     void copyOtherFiles();
 
-    const engine::ProtectionOptions& m_options;
-    engine::ProtectionOptions m_engineOptions; // an encrypted run's pages carry no password prompt
+    RuleSet m_rules;
+    const engine::ProtectionOptions& m_options; // the run's storage, notice and encryption choices
+    std::vector<std::unique_ptr<RuleEngine>> m_engines; // by rule index, made for the first page that needs one
     RunReporter& m_reporter;
     disk::FileSystem& m_fs;
     bool m_threaded;
     OutputPlacement m_placement;
     disk::PageWriter m_writer;
     ProcessedFiles m_processed;
-    PageRewriter m_rewriter;
     std::unique_ptr<PageCommitter> m_committer;
     std::unique_ptr<unlock::PageEncryptor> m_encryptor; // an encrypted run's key, derived once
     FileList m_list;
@@ -96,6 +118,7 @@ private:
     std::optional<disk::FileIdentity> m_excludedFolder; // copy mode: the target, never scanned
     std::size_t m_found = 0;
     std::size_t m_skippedFolders = 0;
+    bool m_dryRun = false;
 };
 
 } // namespace quillora::run
