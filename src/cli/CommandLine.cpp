@@ -148,6 +148,7 @@ int CommandLine::protect(CommandLineRequest& request, const std::optional<projec
     } else {
         run::ProtectionRun protection(std::move(rules), reporter, fileSystem);
         protection.setDryRun(request.dryRun);
+        protection.setIncremental(found.has_value()); // copies described by a project file are kept up to date
         summary = protection.ProtectFiles(request.selection);
     }
     console.finish();

@@ -103,6 +103,8 @@ void ConsoleReporter::pageRecorded(const run::PageRecord& record) {
         m_plannedPages += record.action == Action::Protected ? 1 : 0;
         m_plannedLeftAlone += record.action == Action::LeftAlone ? 1 : 0;
         m_plannedCopies += record.action == Action::Copied ? 1 : 0;
+        m_plannedUnchanged += record.action == Action::Unchanged ? 1 : 0;
+        m_plannedRemovals += record.action == Action::Removed ? 1 : 0;
         if (m_pathsShown) {
             clearProgress();
             m_out << RecordWords::line(record) << m_pathEnd << std::flush;
@@ -119,7 +121,8 @@ void ConsoleReporter::runFinished(const run::RunSummary& summary) {
         if (!m_quiet && summary.outcome == run::RunSummary::Outcome::Ran)
             printLines("Dry run: " + std::to_string(m_plannedPages) + " pages would be protected, " +
                        std::to_string(m_plannedLeftAlone) + " left alone, " + std::to_string(m_plannedCopies) +
-                       " other files copied; nothing was written");
+                       " other files copied, " + std::to_string(m_plannedUnchanged) + " unchanged, " +
+                       std::to_string(m_plannedRemovals) + " removed; nothing was written");
         return;
     }
     if (m_restoring) {
@@ -128,7 +131,7 @@ void ConsoleReporter::runFinished(const run::RunSummary& summary) {
             printLines(run::messages::restoreFinished(summary));
         return;
     }
-    if (m_quiet || summary.found == 0)
+    if (m_quiet || (summary.found == 0 && summary.removed == 0))
         return;
     if (summary.written > 0)
         printLines(run::messages::filesProtected(summary.written));
@@ -136,6 +139,10 @@ void ConsoleReporter::runFinished(const run::RunSummary& summary) {
         printLines(std::to_string(summary.alreadyProtected) + " pages were already protected and left as they are");
     if (summary.leftAlone > 0)
         printLines(std::to_string(summary.leftAlone) + " pages were left as they are by the project's rules");
+    if (summary.unchanged > 0)
+        printLines(std::to_string(summary.unchanged) + " files were as the last run left them and were not written");
+    if (summary.removed > 0)
+        printLines(std::to_string(summary.removed) + " files the last run wrote were removed: their sources are gone");
     if (summary.otherFilesCopied > 0 || summary.otherFilesFailed > 0)
         printLines(run::messages::otherFilesCopied(summary.otherFilesCopied, summary.otherFilesFailed));
 }

@@ -65,6 +65,8 @@ private:
     std::size_t m_plannedPages = 0;
     std::size_t m_plannedLeftAlone = 0;
     std::size_t m_plannedCopies = 0;
+    std::size_t m_plannedUnchanged = 0;
+    std::size_t m_plannedRemovals = 0;
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_lastDrawn{};
 };

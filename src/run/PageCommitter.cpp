@@ -93,6 +93,7 @@ void PageCommitter::finish(RunSummary& summary) {
     summary.otherFilesCopied += m_counts.otherFilesCopied;
     summary.otherFilesFailed += m_counts.otherFilesFailed;
     summary.leftAlone += m_counts.leftAlone;
+    summary.unchanged += m_counts.unchanged;
     m_counts = {};
 }
 
@@ -287,10 +288,11 @@ void PageCommitter::commit() {
 void PageCommitter::record(const CommitItem& item, PageRecord::Action action) {
     PageRecord record;
     record.action = action;
-    record.isPage = item.kind != CommitItem::Kind::CopyOther && item.kind != CommitItem::Kind::OtherFailed;
+    record.isPage = item.kind != CommitItem::Kind::CopyOther && item.kind != CommitItem::Kind::OtherFailed &&
+                    !(item.kind == CommitItem::Kind::Unchanged && item.rule == nullptr);
     record.source = item.source.fullPath();
     if (action == PageRecord::Action::Protected || action == PageRecord::Action::LeftAlone ||
-        action == PageRecord::Action::Copied)
+        action == PageRecord::Action::Copied || action == PageRecord::Action::Unchanged)
         record.output = item.outputPath;
     record.rule = item.rule;
     if (action == PageRecord::Action::Skipped || action == PageRecord::Action::GivenUp ||
@@ -330,14 +332,23 @@ void PageCommitter::report(Staged& staged) {
     case CommitItem::Kind::CopyOther:
         ++m_counts.otherFilesCopied;
         record(item, Action::Copied);
-        return; // the results list is a list of pages
+        break; // the results list is a list of pages
     case CommitItem::Kind::OtherFailed:
         ++m_counts.otherFilesFailed;
         m_reporter.otherFileFailed(item.source.fullPath(), item.problem);
         record(item, Action::CopyFailed);
-        return;
+        break;
+    case CommitItem::Kind::Unchanged:
+        ++m_counts.unchanged;
+        record(item, Action::Unchanged);
+        break;
     }
-    m_reporter.progressChanged(++m_done, item.found);
+    if (m_onReported)
+        m_onReported(item);
+    const bool page = item.kind != CommitItem::Kind::CopyOther && item.kind != CommitItem::Kind::OtherFailed &&
+                      !(item.kind == CommitItem::Kind::Unchanged && item.rule == nullptr);
+    if (page)
+        m_reporter.progressChanged(++m_done, item.found);
 }
 
 } // namespace quillora::run

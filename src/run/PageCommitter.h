@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CopyManifest.h"
 #include "RunReporter.h"
 #include "disk/FileSystem.h"
 #include "disk/PageWriter.h"
@@ -8,6 +9,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,7 +22,7 @@ namespace quillora::run {
 
 /// One page on its way to the disk, or what became of a page that is not written, in the run's order.
 struct CommitItem {
-    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, LeftAlone };
+    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, LeftAlone, Unchanged };
     Kind kind = Kind::Write;
     const PageRule* rule = nullptr; // pages: the rule that decided what became of it
     FileEntry entry;       // Write: as the results list names the output
@@ -36,6 +38,16 @@ struct CommitItem {
     std::string original;                   // the bytes that were read, for the backup
     disk::FileStatus sourceStatus;          // the backup keeps the page's owner, group and mode
     std::unique_ptr<disk::LockedFile> lock; // held until the new text has its place
+
+    // An incremental copy's note of what was written, for its manifest.
+    struct ManifestNote {
+        bool wanted = false;
+        CopyManifest::Kind kind = CopyManifest::Kind::Page;
+        std::string rule;
+        std::string digest;
+        disk::FileStatus sourceStatus;
+    };
+    ManifestNote manifest;
 };
 
 /// Brings pages to the disk in groups and reports every page in the order it was handed in. Each group's new
@@ -51,6 +63,8 @@ public:
 
     /// Hands an item over; waits while too much is still to be written.
     void submit(CommitItem item);
+    /// Called with every item once it is reported (on the committing side).
+    void onReported(std::function<void(const CommitItem&)> reported) { m_onReported = std::move(reported); }
     /// Returns once everything handed over is written (or given up), reported, and its lock let go.
     void flush();
     /// Flushes, ends the thread, and adds the counts of what was reported to the summary.
@@ -84,6 +98,7 @@ private:
     RunReporter& m_reporter;
     disk::PageWriter m_writer;
     bool m_threaded;
+    std::function<void(const CommitItem&)> m_onReported;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -1,6 +1,7 @@
 #include "ProtectionRun.h"
 
 #include "ErrorNumbers.h"
+#include "FileHelpers.h"
 #include "FolderScan.h"
 #include "FrameAddress.h"
 #include "TextRules.h"
@@ -75,27 +76,33 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         return summary;
     }
     m_reporter.pagesFound(m_found);
+    m_incremental.reset();
+    m_unchanged.clear();
+    if (m_incrementalWanted && m_options.storageMode == engine::StorageMode::CopyToFolder) {
+        m_incremental = std::make_unique<IncrementalCopy>(m_fs, m_rules, m_options.targetFolder);
+        m_incremental->load();
+    }
     if (m_dryRun) {
-        planPages();
+        planPages(selection);
         summary.found = m_found;
         summary.skipped = m_skippedFolders;
         m_reporter.runFinished(summary);
         return summary;
     }
-    m_encryptor.reset();
-    if (m_rules.anyEncrypts()) {
-        // Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all.
-        if (const auto error = unlock::PageEncryptor::create(unlock::encryptionSettings(m_options), m_encryptor)) {
-            summary.outcome = RunSummary::Outcome::Refused;
-            m_reporter.runRefused({RunRefusal::Reason::EncryptionUnavailable, error.message(), {}});
-            return summary;
-        }
+    if (const auto error = makeEncryptor()) {
+        summary.outcome = RunSummary::Outcome::Refused;
+        m_reporter.runRefused({RunRefusal::Reason::EncryptionUnavailable, error.message(), {}});
+        return summary;
     }
 
     m_processed.clear();
     m_placement.reset();
     m_canonicalScopes.clear();
     m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded);
+    if (m_incremental != nullptr) {
+        m_committer->onReported([this](const CommitItem& item) { noteInManifest(item); });
+        noteUnchanged();
+    }
     m_reporter.progressChanged(0, m_found);
     for (const auto& entry : m_list.slots) {
         if (entry.Name.empty())
@@ -107,6 +114,8 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     copyOtherFiles();
     m_committer->finish(summary);
     m_committer.reset();
+    if (m_incremental != nullptr)
+        finishIncremental(selection, summary);
     summary.skipped += m_skippedFolders;
     summary.found = m_found;
     m_reporter.runFinished(summary);
@@ -227,8 +236,15 @@ void ProtectionRun::copyOtherFiles() {
         CommitItem item;
         item.source = other;
         item.entry = other;
+        if (m_unchanged.count(other.fullPath()) != 0) {
+            item.kind = CommitItem::Kind::Unchanged;
+            item.outputPath = m_placement.outputPathOf(other);
+            m_committer->submit(std::move(item));
+            continue;
+        }
         item.outputPath = m_placement.GetOutputPath(item.entry);
         item.found = m_found;
+        noteCopy(item);
         if (isPickedPage(item.outputPath)) {
             item.kind = CommitItem::Kind::OtherFailed;
             item.problem = {PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath};
@@ -287,6 +303,8 @@ void ProtectionRun::ProtectFile(const FileEntry& entry, const std::string& scope
 bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
     PageJob& job = stack.back();
     job.rule = &m_rules.ruleFor(job.full);
+    if (m_incremental != nullptr && keepUnchanged(job, stack.size() > 1))
+        return true;
     if (job.rule->leavesAlone()) {
         leaveAlone(job, stack.size() > 1);
         return true;
@@ -359,7 +377,7 @@ bool ProtectionRun::finishJob(PageJob& job) {
     const bool frameset = job.frames.frameset && job.frames.complete && !job.frameFailed;
     if (frameset) {
         std::string unchanged = job.bytes; // a frameset stays exactly as it is
-        return submitWrite(job, std::move(unchanged));
+        return submitWrite(job, std::move(unchanged), true);
     }
     std::string out;
     if (const auto error = engineFor(*job.rule).rewriter.rewrite(job.bytes, job.encoding, out)) {
@@ -425,12 +443,20 @@ bool ProtectionRun::isAlreadyProtected(const PageJob& job) const {
     return PageRewriter::isProtected(job.bytes, job.encoding) || unlock::PageEncryptor::isUnlockPage(job.bytes);
 }
 
-bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
+bool ProtectionRun::submitWrite(PageJob& job, std::string bytes, bool frameset) {
     CommitItem item;
     item.kind = CommitItem::Kind::Write;
     item.source = job.entry;
     item.entry = job.entry;
     item.outputPath = m_placement.GetOutputPath(item.entry);
+    if (m_incremental != nullptr) {
+        auto& note = item.manifest;
+        note.wanted = true;
+        note.kind = frameset ? CopyManifest::Kind::Frameset : CopyManifest::Kind::Page;
+        note.rule = m_incremental->ruleDigest(*job.rule, note.kind);
+        note.digest = m_incremental->sourceDigest(job.bytes, job.rule->options.encrypt);
+        note.sourceStatus = job.status;
+    }
     const auto fail = [&](PageProblem::Step step, std::error_code error, const std::string& path) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {step, error, path});
@@ -478,57 +504,6 @@ std::optional<FileEntry> ProtectionRun::framePage(const PageJob& frameset, std::
     if (!isInside(page.fullPath(), frameset.scope) || m_rules.isExcluded(page.fullPath(), false))
         return std::nullopt;
     return page;
-}
-
-// Never read: a page the rules leave alone stays as it is, and goes into a copy as it is.
-void ProtectionRun::leaveAlone(const PageJob& job, bool asFrame) {
-    disk::FileStatus status;
-    const bool exists = !m_fs.status(job.full, status);
-    if (exists ? !m_processed.add(job.full, status.identity) : !m_processed.add(job.full))
-        return; // handled before in this run
-    if (asFrame && !isPickedPage(job.full))
-        ++m_found;
-    CommitItem item;
-    item.kind = CommitItem::Kind::LeftAlone;
-    item.source = job.entry;
-    item.entry = job.entry;
-    item.rule = job.rule;
-    item.found = m_found;
-    if (m_options.storageMode == engine::StorageMode::CopyToFolder) {
-        item.outputPath = m_placement.GetOutputPath(item.entry);
-        if (isPickedPage(item.outputPath)) {
-            item.kind = CommitItem::Kind::GivenUp;
-            item.problem = {PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath};
-        }
-    }
-    m_committer->submit(std::move(item));
-}
-
-// Each page with its rule and the place it would go; nothing is read or written.
-void ProtectionRun::planPages() {
-    ProcessedFiles planned(m_fs);
-    for (const auto& entry : m_list.slots) {
-        if (entry.Name.empty() || !planned.add(entry.fullPath()))
-            continue;
-        const PageRule& rule = m_rules.ruleFor(entry.fullPath());
-        PageRecord record;
-        record.action = rule.leavesAlone() ? PageRecord::Action::LeftAlone : PageRecord::Action::Protected;
-        record.planned = true;
-        record.source = entry.fullPath();
-        record.rule = &rule;
-        if (!rule.leavesAlone() || m_options.storageMode == engine::StorageMode::CopyToFolder)
-            record.output = m_placement.outputPathOf(entry);
-        m_reporter.pageRecorded(record);
-    }
-    for (const auto& other : m_otherFiles) {
-        PageRecord record;
-        record.action = PageRecord::Action::Copied;
-        record.isPage = false;
-        record.planned = true;
-        record.source = other.fullPath();
-        record.output = m_placement.outputPathOf(other);
-        m_reporter.pageRecorded(record);
-    }
 }
 
 bool ProtectionRun::isInside(const std::string& path, const std::string& scope) {

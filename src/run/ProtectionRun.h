@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileList.h"
+#include "IncrementalCopy.h"
 #include "OutputPlacement.h"
 #include "PageCommitter.h"
 #include "PageRewriter.h"
@@ -39,6 +40,8 @@ public:
     /// notice's comment), or nothing.
     static std::optional<RunRefusal> checkPageChoices(const engine::ProtectionOptions& options);
 
+    /// A copy keeps a manifest in its target and writes only what changed since the run that wrote it (copy mode only).
+    void setIncremental(bool incremental) { m_incrementalWanted = incremental; }
     /// A dry run reads no page and writes nothing: each page is reported with what would be done to it.
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
 
@@ -79,7 +82,14 @@ private:
     std::optional<RunRefusal> validate(const std::vector<SelectionEntry>& selection) const;
     RuleEngine& engineFor(const PageRule& rule);
     void leaveAlone(const PageJob& job, bool asFrame);
-    void planPages();
+    void planPages(const std::vector<SelectionEntry>& selection);
+    std::error_code makeEncryptor();
+    bool isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile);
+    void noteUnchanged();
+    bool keepUnchanged(const PageJob& job, bool asFrame);
+    void noteCopy(CommitItem& item);
+    void noteInManifest(const CommitItem& item);
+    void finishIncremental(const std::vector<SelectionEntry>& selection, RunSummary& summary);
     std::optional<RunRefusal> checkCopyTargets(const std::vector<SelectionEntry>& selection);
     void buildList(const std::vector<SelectionEntry>& selection);
     void countPages();
@@ -91,7 +101,7 @@ private:
     bool lockAndRead(PageJob& job);
     bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<disk::LockedFile> file);
     bool isAlreadyProtected(const PageJob& job) const;
-    bool submitWrite(PageJob& job, std::string bytes);
+    bool submitWrite(PageJob& job, std::string bytes, bool frameset = false);
     bool encrypted(PageJob& job, std::string& bytes);
     void submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem);
     std::optional<FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
@@ -119,6 +129,9 @@ private:
     std::size_t m_found = 0;
     std::size_t m_skippedFolders = 0;
     bool m_dryRun = false;
+    bool m_incrementalWanted = false;
+    std::unique_ptr<IncrementalCopy> m_incremental;
+    std::unordered_set<std::string> m_unchanged; // sources found as the last run left them (full paths)
 };
 
 } // namespace quillora::run

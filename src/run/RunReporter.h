@@ -53,6 +53,8 @@ struct RunSummary {
     std::size_t otherFilesCopied = 0; // copy mode: the site's other files
     std::size_t otherFilesFailed = 0;
     std::size_t leftAlone = 0; // pages a rule leaves as they are (copy mode: copied as they are)
+    std::size_t unchanged = 0; // incremental copy: files found as the last run left them
+    std::size_t removed = 0;   // incremental copy: files the last run wrote for sources that are gone
 
     bool allDone() const { return skipped == 0 && givenUp == 0 && otherFilesFailed == 0; }
 };

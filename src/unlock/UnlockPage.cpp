@@ -264,7 +264,9 @@ std::error_code PageEncryptor::create(const EncryptionSettings& settings, std::u
         settings.iterations < 1)
         return crypto::CryptoError::BadParameter;
     crypto::SiteKey key;
-    if (const auto error = crypto::SiteKey::create(settings.password, settings.iterations, key))
+    if (const auto error = settings.salt
+                               ? crypto::SiteKey::derive(settings.password, *settings.salt, settings.iterations, key)
+                               : crypto::SiteKey::create(settings.password, settings.iterations, key))
         return error;
     out.reset(new PageEncryptor(settings, key));
     return {};

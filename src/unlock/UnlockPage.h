@@ -8,6 +8,7 @@
 #include "engine/ProtectionOptions.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -26,6 +27,9 @@ struct EncryptionSettings {
     int rememberDays = 0; // 0: the browser keeps the key for its session only
     UnlockTexts texts;
     int iterations = crypto::SiteKey::kIterations; // fewer only where a test must be quick
+    // The salt of the pages a run wrote before, so that new pages open with the key a browser keeps for them;
+    // none: a fresh one.
+    std::optional<crypto::SiteKey::Salt> salt;
 };
 
 /// The encryption settings the options of a run choose.
@@ -41,7 +45,8 @@ engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options
 /// encrypts one page at a time (not from two threads at once).
 class PageEncryptor {
 public:
-    /// Derives the run's key (under a fresh salt); refuses an empty password and a remember count out of range.
+    /// Derives the run's key (under a fresh salt, or the one given); refuses an empty password and a remember count
+    /// out of range.
     static std::error_code create(const EncryptionSettings& settings, std::unique_ptr<PageEncryptor>& out);
 
     /// The unlock page for one protected page: page is the protected page's bytes as they would be written

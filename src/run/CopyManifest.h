@@ -1,0 +1,63 @@
+#pragma once
+
+#include "disk/FileSystem.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace quillora::run {
+
+/// What an incremental copy wrote into its target, one entry per output: where from, under which rule, and what the
+/// file looked like. Kept in the target as a text file: a header line, then one tab-separated line per entry
+/// (every field percent-escaped where it holds "%", a tab or a line break).
+class CopyManifest {
+public:
+    /// What an entry's output is.
+    enum class Kind : char {
+        Page = 'P',     // a protected page
+        Frameset = 'F', // a frameset written as it is (its frames are followed on every run)
+        Copy = 'C',     // a file copied as it is (another file of the site, or a page left alone)
+        Pending = 'W',  // about to be written by a run that may not have ended: never up to date
+    };
+
+    struct Entry {
+        Kind kind = Kind::Page;
+        std::string source;              // relative to the site's root, or absolute outside it
+        std::int64_t sourceSize = -1;    // as it was read
+        std::int64_t sourceModified = 0; // nanoseconds
+        std::string sourceDigest;        // hex; keyed for encrypted pages, so that it confirms no guess
+        std::string rule;                // what the page gets, as a digest
+        std::int64_t outputSize = -1;    // the output as written (Pending: what stood there before; -1 nothing)
+        std::int64_t outputModified = 0;
+        bool earlierOutput = false; // Pending: what stood there before was written by an earlier run
+
+        bool operator==(const Entry&) const = default;
+    };
+
+    static constexpr std::string_view kHeader = "quillora-manifest 1";
+
+    /// Reads the manifest at path; a missing file is an empty manifest. A file that is not one fails with
+    /// std::errc::illegal_byte_sequence, so that nothing is removed on the word of a stranger's file.
+    std::error_code read(disk::FileSystem& fileSystem, const std::string& path);
+    /// Writes the manifest at path in one step.
+    std::error_code write(disk::FileSystem& fileSystem, const std::string& path) const;
+
+    /// The manifest's text (for tests and for write).
+    std::string text() const;
+    /// Parses a manifest's text; false when it is not one.
+    bool parse(std::string_view text);
+
+    std::map<std::string, Entry>& entries() { return m_entries; }
+    const std::map<std::string, Entry>& entries() const { return m_entries; }
+    /// An encrypted run's salt and the check of its key, hex (empty: none).
+    std::string salt;
+    std::string keyCheck;
+
+private:
+    std::map<std::string, Entry> m_entries; // by output, relative to the target
+};
+
+} // namespace quillora::run

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "CopyManifest.h"
+#include "RuleSet.h"
+#include "SelectionEntry.h"
+#include "crypto/SiteKey.h"
+#include "disk/FileSystem.h"
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace quillora::run {
+
+/// A copy into a target that a run made before: what is as that run left it (same source, same rule, the output
+/// untouched since) is not written again, and what that run wrote for a source that is gone from the selection is
+/// removed, never anything else. The record is the manifest in the target; before a run writes, it notes there what
+/// it is about to write, so that a run killed half-way is cleaned up by the next.
+class IncrementalCopy {
+public:
+    /// The manifest's name in the target.
+    static constexpr std::string_view kManifestName = ".quillora-manifest";
+
+    IncrementalCopy(disk::FileSystem& fileSystem, const RuleSet& rules, const std::string& target);
+
+    /// Reads the last run's manifest (none: every output is new). A file of that name that is not a manifest is
+    /// taken for none, and nothing is removed on its word.
+    void load();
+    /// The salt of the last run's encrypted pages, when it had any.
+    std::optional<crypto::SiteKey::Salt> lastSalt() const;
+    /// The run's key: encrypted pages are compared under it, and a key other than the last run's makes every
+    /// encrypted page new. True when it is the last run's key.
+    bool useKey(const crypto::SiteKey& key);
+
+    /// The digest of what a rule gives its pages (for a copy: nothing).
+    std::string ruleDigest(const PageRule& rule, CopyManifest::Kind kind) const;
+    /// The digest of a page's bytes as kept in the manifest (keyed when the page is encrypted).
+    std::string sourceDigest(std::string_view bytes, bool encrypted) const;
+
+    /// True when the output at outputPath is as the last run left it, from source as it is now, under the same
+    /// rule; it is then kept in the new manifest.
+    bool upToDate(const std::string& source, const std::string& outputPath, const std::string& rule,
+                  CopyManifest::Kind kind, bool encrypted);
+
+    /// Notes in the manifest the outputs about to be written (source, output), before the first is.
+    std::error_code beginWriting(const std::vector<std::pair<std::string, std::string>>& planned);
+    /// A file written from source in this run (called from the committing side).
+    void written(const std::string& source, const std::string& outputPath, CopyManifest::Kind kind,
+                 const std::string& rule, const std::string& digest, const disk::FileStatus& sourceStatus);
+    /// A source a dry run would write.
+    void planned(const std::string& source);
+    /// A source the run reached and could not do: its last output stays, to be done again next time.
+    void failed(const std::string& source);
+
+    /// What the last run wrote for the sources gone from the selection (source, output: native paths), still as it
+    /// was written.
+    std::vector<std::pair<std::string, std::string>> staleOutputs(const std::vector<SelectionEntry>& selection);
+    /// Removes those outputs (telling each to removed), then writes the new manifest.
+    std::error_code finish(const std::vector<SelectionEntry>& selection,
+                           const std::function<void(const std::string& source, const std::string& output)>& removed);
+
+    const std::string& manifestPath() const { return m_manifestPath; }
+
+private:
+    std::optional<std::string> relativeOutput(const std::string& outputPath) const;
+    std::string sourceKey(const std::string& source) const;
+    std::string sourcePath(const std::string& key) const;
+    bool inSelection(const std::string& source, const std::vector<SelectionEntry>& selection) const;
+    bool isOurs(const CopyManifest::Entry& entry, const std::string& output);
+    void removeEmptyFolders(const std::string& output);
+
+    disk::FileSystem& m_fs;
+    const RuleSet& m_rules;
+    std::string m_target; // with a separator at its end
+    std::string m_manifestPath;
+    CopyManifest m_last;
+    std::vector<unsigned char> m_digestKey; // empty: plain digests
+    std::mutex m_mutex;                     // the reading and the committing side both note entries
+    CopyManifest m_next;                    // guarded by m_mutex
+    std::unordered_set<std::string> m_failed;  // guarded by m_mutex
+    std::unordered_set<std::string> m_planned; // guarded by m_mutex
+    std::unordered_set<std::string> m_written; // outputs to look at once written; guarded by m_mutex
+};
+
+} // namespace quillora::run

@@ -1,0 +1,205 @@
+// The parts of a protection run that go by its rules and by the copy it made before: pages left alone, the plan
+// of a dry run, and an incremental copy's key, checks and manifest.
+#include "ProtectionRun.h"
+
+#include "ErrorNumbers.h"
+#include "FileHelpers.h"
+#include "disk/Paths.h"
+
+namespace quillora::run {
+
+// Never read: a page the rules leave alone stays as it is, and goes into a copy as it is.
+void ProtectionRun::leaveAlone(const PageJob& job, bool asFrame) {
+    disk::FileStatus status;
+    const bool exists = !m_fs.status(job.full, status);
+    if (exists ? !m_processed.add(job.full, status.identity) : !m_processed.add(job.full))
+        return; // handled before in this run
+    if (asFrame && !isPickedPage(job.full))
+        ++m_found;
+    CommitItem item;
+    item.kind = CommitItem::Kind::LeftAlone;
+    item.source = job.entry;
+    item.entry = job.entry;
+    item.rule = job.rule;
+    item.found = m_found;
+    if (m_options.storageMode == engine::StorageMode::CopyToFolder) {
+        item.outputPath = m_placement.GetOutputPath(item.entry);
+        if (isPickedPage(item.outputPath)) {
+            item.kind = CommitItem::Kind::GivenUp;
+            item.problem = {PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath};
+        }
+        noteCopy(item);
+    }
+    m_committer->submit(std::move(item));
+}
+
+// Each page with its rule and the place it would go; nothing is written, and no key is derived (so an incremental
+// copy's encrypted pages are listed as to be written).
+void ProtectionRun::planPages(const std::vector<SelectionEntry>& selection) {
+    ProcessedFiles planned(m_fs);
+    for (const auto& entry : m_list.slots) {
+        if (entry.Name.empty() || !planned.add(entry.fullPath()))
+            continue;
+        const PageRule& rule = m_rules.ruleFor(entry.fullPath());
+        PageRecord record;
+        record.action = rule.leavesAlone() ? PageRecord::Action::LeftAlone : PageRecord::Action::Protected;
+        if (m_incremental != nullptr && isUpToDate(entry, rule, false))
+            record.action = PageRecord::Action::Unchanged;
+        else if (m_incremental != nullptr)
+            m_incremental->planned(entry.fullPath());
+        record.planned = true;
+        record.source = entry.fullPath();
+        record.rule = &rule;
+        if (!rule.leavesAlone() || m_options.storageMode == engine::StorageMode::CopyToFolder)
+            record.output = m_placement.outputPathOf(entry);
+        m_reporter.pageRecorded(record);
+    }
+    for (const auto& other : m_otherFiles) {
+        PageRecord record;
+        record.action = m_incremental != nullptr && isUpToDate(other, m_rules.rules().front(), true)
+                            ? PageRecord::Action::Unchanged
+                            : PageRecord::Action::Copied;
+        if (m_incremental != nullptr && record.action == PageRecord::Action::Copied)
+            m_incremental->planned(other.fullPath());
+        record.isPage = false;
+        record.planned = true;
+        record.source = other.fullPath();
+        record.output = m_placement.outputPathOf(other);
+        m_reporter.pageRecorded(record);
+    }
+    if (m_incremental == nullptr)
+        return;
+    for (const auto& [source, output] : m_incremental->staleOutputs(selection)) {
+        PageRecord record;
+        record.action = PageRecord::Action::Removed;
+        record.isPage = IsPageFileName(output);
+        record.planned = true;
+        record.source = source;
+        record.output = output;
+        m_reporter.pageRecorded(record);
+    }
+}
+
+
+// The run's key, derived once: every page shares it, so one unlock in a browser opens them all. An incremental copy
+// keeps the salt of the pages it wrote before while the password is the same, so that old and new pages share it.
+std::error_code ProtectionRun::makeEncryptor() {
+    m_encryptor.reset();
+    if (!m_rules.anyEncrypts())
+        return {};
+    unlock::EncryptionSettings settings = unlock::encryptionSettings(m_options);
+    if (m_incremental != nullptr)
+        settings.salt = m_incremental->lastSalt();
+    if (const auto error = unlock::PageEncryptor::create(settings, m_encryptor))
+        return error;
+    if (m_incremental == nullptr || m_incremental->useKey(m_encryptor->key()) || !settings.salt)
+        return {};
+    // Another password: a fresh salt, and every encrypted page is new.
+    settings.salt.reset();
+    if (const auto error = unlock::PageEncryptor::create(settings, m_encryptor))
+        return error;
+    m_incremental->useKey(m_encryptor->key());
+    return {};
+}
+
+bool ProtectionRun::isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile) {
+    const auto kind = otherFile || rule.leavesAlone() ? CopyManifest::Kind::Copy : CopyManifest::Kind::Page;
+    return m_incremental->upToDate(entry.fullPath(), m_placement.outputPathOf(entry),
+                                   m_incremental->ruleDigest(rule, kind), kind, !otherFile && rule.options.encrypt);
+}
+
+// Before anything is written: which files are as the last run left them, and, in the manifest, what is about to be
+// written instead.
+void ProtectionRun::noteUnchanged() {
+    std::vector<std::pair<std::string, std::string>> planned;
+    ProcessedFiles seen(m_fs);
+    for (const auto& entry : m_list.slots) {
+        if (entry.Name.empty() || !seen.add(entry.fullPath()))
+            continue;
+        if (isUpToDate(entry, m_rules.ruleFor(entry.fullPath()), false))
+            m_unchanged.insert(entry.fullPath());
+        else
+            planned.emplace_back(entry.fullPath(), m_placement.outputPathOf(entry));
+    }
+    for (const auto& other : m_otherFiles) {
+        if (isUpToDate(other, m_rules.rules().front(), true))
+            m_unchanged.insert(other.fullPath());
+        else
+            planned.emplace_back(other.fullPath(), m_placement.outputPathOf(other));
+    }
+    if (const auto error = m_incremental->beginWriting(planned))
+        m_reporter.otherFileFailed(m_incremental->manifestPath(),
+                                   {PageProblem::Step::Write, error, m_incremental->manifestPath()});
+}
+
+// A page found as the last run left it is not read again; a frame page not on the list is looked at when reached.
+bool ProtectionRun::keepUnchanged(const PageJob& job, bool asFrame) {
+    const bool listed = !asFrame || isPickedPage(job.full);
+    if (m_unchanged.count(job.full) == 0 && (listed || !isUpToDate(job.entry, *job.rule, false)))
+        return false;
+    disk::FileStatus status;
+    const bool exists = !m_fs.status(job.full, status);
+    if (exists ? !m_processed.add(job.full, status.identity) : !m_processed.add(job.full))
+        return true; // handled before in this run
+    if (!listed)
+        ++m_found;
+    CommitItem item;
+    item.kind = CommitItem::Kind::Unchanged;
+    item.source = job.entry;
+    item.entry = job.entry;
+    item.rule = job.rule;
+    item.outputPath = m_placement.outputPathOf(job.entry);
+    item.found = m_found;
+    m_committer->submit(std::move(item));
+    return true;
+}
+
+void ProtectionRun::noteCopy(CommitItem& item) {
+    if (m_incremental == nullptr || item.kind == CommitItem::Kind::GivenUp)
+        return;
+    auto& note = item.manifest;
+    note.wanted = true;
+    note.kind = CopyManifest::Kind::Copy;
+    note.rule = "copy";
+    (void)m_fs.status(item.source.fullPath(), note.sourceStatus);
+}
+
+// Called from the committing side, once a file's outcome is known.
+void ProtectionRun::noteInManifest(const CommitItem& item) {
+    switch (item.kind) {
+    case CommitItem::Kind::Write:
+    case CommitItem::Kind::CopyOther:
+    case CommitItem::Kind::LeftAlone:
+        if (item.manifest.wanted)
+            m_incremental->written(item.source.fullPath(), item.outputPath, item.manifest.kind, item.manifest.rule,
+                                   item.manifest.digest, item.manifest.sourceStatus);
+        break;
+    case CommitItem::Kind::GivenUp:
+    case CommitItem::Kind::Skipped:
+    case CommitItem::Kind::OtherFailed:
+    case CommitItem::Kind::AlreadyProtected:
+        m_incremental->failed(item.source.fullPath());
+        break;
+    case CommitItem::Kind::Unchanged:
+        break;
+    }
+}
+
+void ProtectionRun::finishIncremental(const std::vector<SelectionEntry>& selection, RunSummary& summary) {
+    const auto removed = [&](const std::string& source, const std::string& output) {
+        ++summary.removed;
+        PageRecord record;
+        record.action = PageRecord::Action::Removed;
+        record.isPage = IsPageFileName(output);
+        record.source = source;
+        record.output = output;
+        m_reporter.pageRecorded(record);
+    };
+    if (const auto error = m_incremental->finish(selection, removed)) {
+        ++summary.otherFilesFailed;
+        m_reporter.otherFileFailed(m_incremental->manifestPath(),
+                                   {PageProblem::Step::Write, error, m_incremental->manifestPath()});
+    }
+}
+
+} // namespace quillora::run
