@@ -33,15 +33,6 @@ bool isInside(const std::string& path, const std::string& root) {
     return inner == folder || inner.starts_with(folder == "/" ? folder : folder + '/');
 }
 
-/// A path below the working folder as relative to it, as a person would have typed it.
-std::string shortPath(const fs::path& path) {
-    std::error_code error;
-    const fs::path relative = path.lexically_relative(fs::current_path(error));
-    if (error || relative.empty() || *relative.begin() == "..")
-        return path.string();
-    return relative.string();
-}
-
 std::string readAll(std::istream& in) {
     std::string bytes;
     char buffer[1 << 16];
@@ -96,7 +87,7 @@ bool CommandLine::findProject(const CommandLineRequest& request, std::optional<p
         if (request.selection.size() == 1 && request.selection[0].isFolder) {
             const fs::path candidate = fs::path(request.selection[0].path) / run::kProjectFileName;
             if (fs::is_regular_file(candidate, error))
-                file = shortPath(candidate.lexically_normal());
+                file = ProjectInit::shortPath(candidate.lexically_normal());
         } else if (request.selection.empty() && fs::is_regular_file(run::kProjectFileName, error)) {
             file = std::string(run::kProjectFileName);
         }

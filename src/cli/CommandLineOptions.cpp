@@ -2,6 +2,7 @@
 
 #include "charset/TextConvert.h"
 #include "project/PasswordFile.h"
+#include "run/FileHelpers.h"
 #include "run/RunMessages.h"
 #include "run/TextRules.h"
 
@@ -380,6 +381,13 @@ CommandLineOptions::Parsed CommandLineOptions::parse(int argc, const char* const
     }
     if (!checkStandardInput(text))
         return Parsed::Error;
+    // Without a PATH the project file names the site: one given, or one in the working folder.
+    std::error_code error;
+    if (m_paths.empty() && m_config.empty() && !m_init &&
+        (m_noConfig || !std::filesystem::is_regular_file(run::kProjectFileName, error))) {
+        text = "PATH is required\nName a page or a folder, run where a quillora.toml is, or give --config FILE";
+        return Parsed::Error;
+    }
     if (m_init)
         return Parsed::Request; // the password is not needed to describe where it comes from
     return resolvePassword(text) ? Parsed::Request : Parsed::Error;

@@ -56,12 +56,15 @@ struct JsonReport::Document {
     std::string refusal;
     std::size_t found = 0;
     std::map<std::string_view, std::size_t> counts;
+    Json rules = Json::array();
     Json files = Json::array();
 };
 
 JsonReport::JsonReport(const run::RuleSet& rules, bool dryRun, std::string projectFile)
-    : m_document(std::make_unique<Document>()), m_rules(rules) {
+    : m_document(std::make_unique<Document>()) {
     m_document->dryRun = dryRun;
+    for (const auto& rule : rules.rules())
+        m_document->rules.push_back(ruleOf(rule));
     m_document->project = std::move(projectFile);
     for (const auto action : {run::PageRecord::Action::Protected, run::PageRecord::Action::LeftAlone,
                               run::PageRecord::Action::AlreadyProtected, run::PageRecord::Action::Unchanged,
@@ -111,10 +114,7 @@ void JsonReport::write(std::ostream& out, int exitStatus) const {
     for (const auto& [name, count] : document.counts)
         summary[std::string(name)] = count;
     json["summary"] = std::move(summary);
-    Json rules = Json::array();
-    for (const auto& rule : m_rules.rules())
-        rules.push_back(ruleOf(rule));
-    json["rules"] = std::move(rules);
+    json["rules"] = document.rules;
     json["files"] = document.files;
     // Paths are bytes: one that is not UTF-8 is written with U+FFFD in place of what cannot be read.
     out << json.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';

@@ -13,7 +13,6 @@ namespace quillora::cli {
 /// source, output, action, rule and problem, the rules, and the counts (the schema is docs/report.schema.json).
 class JsonReport : public run::RunReporter {
 public:
-    /// The rules are read when the report is written; they must outlive it.
     JsonReport(const run::RuleSet& rules, bool dryRun, std::string projectFile);
     ~JsonReport() override;
 
@@ -32,7 +31,6 @@ public:
 private:
     struct Document;
     std::unique_ptr<Document> m_document;
-    const run::RuleSet& m_rules;
 };
 
 } // namespace quillora::cli

@@ -26,6 +26,14 @@ std::string relativeTo(const std::string& path, const fs::path& root) {
 
 } // namespace
 
+std::string ProjectInit::shortPath(const fs::path& path) {
+    std::error_code error;
+    const fs::path relative = path.lexically_relative(fs::current_path(error));
+    if (error || relative.empty() || *relative.begin() == "..")
+        return path.string();
+    return relative.string();
+}
+
 bool ProjectInit::destination(const CommandLineRequest& request, std::string& file, std::string& error) {
     if (!request.configFile.empty()) {
         file = request.configFile;
@@ -36,7 +44,7 @@ bool ProjectInit::destination(const CommandLineRequest& request, std::string& fi
         return true;
     }
     if (request.selection.size() == 1 && request.selection[0].isFolder) {
-        file = (fs::path(request.selection[0].path) / run::kProjectFileName).lexically_normal().string();
+        file = shortPath((fs::path(request.selection[0].path) / run::kProjectFileName).lexically_normal());
         return true;
     }
     error = "--init writes one project file at a site's root: name one folder, or give --config FILE";

@@ -294,6 +294,13 @@ std::error_code IncrementalCopy::finish(
         removed(source, output);
         removeEmptyFolders(output);
     }
+    if (m_next.salt.empty()) {
+        // A run without a key keeps the last one's salt for the encrypted pages it left as they were.
+        m_next.salt = m_last.salt;
+        m_next.keyCheck = m_last.keyCheck;
+    }
+    if (m_next.entries() == m_last.entries() && m_next.salt == m_last.salt && m_next.keyCheck == m_last.keyCheck)
+        return {}; // nothing to note: the manifest stays as it is
     MakeFolders(m_fs, m_manifestPath);
     return m_next.write(m_fs, m_manifestPath);
 }

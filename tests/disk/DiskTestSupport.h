@@ -83,6 +83,7 @@ public:
                                    std::unique_ptr<OutputFile>& file, std::string& tempPath) override;
     std::error_code renameFile(const std::string& from, const std::string& to) override;
     std::error_code removeFile(const std::string& path) override;
+    std::error_code removeEmptyFolder(const std::string& path) override { return m_real.removeEmptyFolder(path); }
     std::size_t removeStaleTemporaries(const std::string& folder) override;
     std::error_code copyFile(const std::string& from, const std::string& to) override;
     std::error_code syncFileSystems(const std::vector<std::string>& paths) override;

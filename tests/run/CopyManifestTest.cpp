@@ -1,0 +1,57 @@
+#include "run/CopyManifest.h"
+
+#include "RecordingReporter.h"
+
+#include <gtest/gtest.h>
+
+namespace quillora::run {
+namespace {
+
+using Kind = CopyManifest::Kind;
+
+TEST(CopyManifest, ReadsBackWhatItWroteWhateverTheNamesHold) {
+    CopyManifest manifest;
+    manifest.salt = "00112233445566778899aabbccddeeff";
+    manifest.keyCheck = "abc";
+    manifest.entries()["a\tb\nc%d.html"] = {Kind::Page, "src/a\tb\nc%d.html", 12, 34, "d1", "r1", 56, 78, false};
+    manifest.entries()["plain.css"] = {Kind::Copy, "plain.css", 1, 2, "", "copy", 1, 2, false};
+    manifest.entries()["frames.html"] = {Kind::Frameset, "frames.html", 3, 4, "d3", "r3", 3, 5, false};
+    manifest.entries()["new.html"] = {Kind::Pending, "new.html", -1, 0, "", "", -1, 0, false};
+    manifest.entries()["old.html"] = {Kind::Pending, "old.html", -1, 0, "", "", 9, 10, true};
+    const std::string text = manifest.text();
+    EXPECT_EQ(text.find('\n'), CopyManifest::kHeader.size());
+    EXPECT_EQ(text.find("a\tb"), std::string::npos) << "a tab in a name is escaped";
+    CopyManifest read;
+    ASSERT_TRUE(read.parse(text));
+    EXPECT_EQ(read.entries(), manifest.entries());
+    EXPECT_EQ(read.salt, manifest.salt);
+    EXPECT_EQ(read.keyCheck, manifest.keyCheck);
+}
+
+TEST(CopyManifest, AFileThatIsNotOneIsRefused) {
+    CopyManifest manifest;
+    for (const char* text : {"", "index.html\n", "quillora-manifest 2\n", "quillora-manifest 1\nP\ta\tb\n",
+                             "quillora-manifest 1\nX\ta\tb\t1\t2\td\tr\t3\t4\n",
+                             "quillora-manifest 1\nP\ta%zz\tb\t1\t2\td\tr\t3\t4\n",
+                             "quillora-manifest 1\nP\ta\tb\tone\t2\td\tr\t3\t4\n"})
+        EXPECT_FALSE(manifest.parse(text)) << text;
+    EXPECT_TRUE(manifest.parse("quillora-manifest 1\n"));
+    EXPECT_TRUE(manifest.entries().empty());
+}
+
+TEST(CopyManifest, AMissingFileIsAnEmptyManifestAndAStrangersFileIsAnError) {
+    test::TempFolder temp;
+    disk::PosixFileSystem disk;
+    CopyManifest manifest;
+    EXPECT_FALSE(manifest.read(disk, temp / "none"));
+    temp.write("strange", "not a manifest");
+    EXPECT_EQ(manifest.read(disk, temp / "strange"), std::errc::illegal_byte_sequence);
+    manifest.entries()["a.html"] = {Kind::Page, "a.html", 1, 2, "d", "r", 3, 4, false};
+    ASSERT_FALSE(manifest.write(disk, temp / "written"));
+    CopyManifest back;
+    ASSERT_FALSE(back.read(disk, temp / "written"));
+    EXPECT_EQ(back.entries(), manifest.entries());
+}
+
+} // namespace
+} // namespace quillora::run
