@@ -106,6 +106,10 @@ public:
     /// Replaces to by from in one step.
     virtual std::error_code renameFile(const std::string& from, const std::string& to) = 0;
     virtual std::error_code removeFile(const std::string& path) = 0;
+    /// Adds bytes at the end of an existing file and brings them to the disk.
+    virtual std::error_code appendToFile(const std::string& /*path*/, std::string_view /*bytes*/) {
+        return std::make_error_code(std::errc::operation_not_supported);
+    }
     /// Removes a folder that holds nothing; a folder that holds anything stays (and the call fails).
     virtual std::error_code removeEmptyFolder(const std::string& /*path*/) {
         return std::make_error_code(std::errc::operation_not_supported);

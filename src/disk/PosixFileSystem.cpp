@@ -565,6 +565,20 @@ std::error_code PosixFileSystem::removeFile(const std::string& path) {
     return {};
 }
 
+std::error_code PosixFileSystem::appendToFile(const std::string& path, std::string_view bytes) {
+    const AtPath at(path);
+    if (at.error())
+        return at.error();
+    const Descriptor fd(::openat(at.dir(), at.name(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0)
+        return lastError();
+    if (const auto error = writeAll(fd.get(), bytes))
+        return error;
+    if (::fdatasync(fd.get()) != 0)
+        return lastError();
+    return {};
+}
+
 std::error_code PosixFileSystem::removeEmptyFolder(const std::string& path) {
     const AtPath at(path);
     if (at.error())

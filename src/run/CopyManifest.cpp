@@ -2,6 +2,7 @@
 
 #include "disk/PageWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
@@ -13,6 +14,11 @@ constexpr std::size_t kFields = 9;
 
 void appendEscaped(std::string& out, std::string_view field) {
     constexpr char kDigits[] = "0123456789ABCDEF";
+    const auto special = [](char c) { return c == '%' || c == '\t' || c == '\n' || c == '\r'; };
+    if (std::none_of(field.begin(), field.end(), special)) {
+        out += field;
+        return;
+    }
     for (const char c : field) {
         if (c == '%' || c == '\t' || c == '\n' || c == '\r') {
             out += '%';
@@ -33,6 +39,10 @@ int hexValue(char c) {
 }
 
 bool unescape(std::string_view field, std::string& out) {
+    if (field.find('%') == std::string_view::npos) {
+        out.assign(field);
+        return true;
+    }
     out.clear();
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] != '%') {
@@ -51,19 +61,57 @@ bool unescape(std::string_view field, std::string& out) {
     return true;
 }
 
+void appendHex(std::string& out, const CopyManifest::Digest& digest) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    char hex[2 * std::tuple_size_v<CopyManifest::Digest>];
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        hex[2 * i] = kDigits[digest[i] >> 4];
+        hex[2 * i + 1] = kDigits[digest[i] & 15];
+    }
+    out.append(hex, sizeof hex);
+}
+
+int lowerHexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool digestOf(std::string_view field, CopyManifest::Digest& digest) {
+    if (field.size() != digest.size() * 2)
+        return false;
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        const int high = lowerHexValue(field[2 * i]);
+        const int low = lowerHexValue(field[2 * i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        digest[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    return true;
+}
+
+void appendNumber(std::string& out, std::int64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
 bool number(std::string_view field, std::int64_t& out) {
     const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), out);
     return error == std::errc() && end == field.data() + field.size();
 }
 
-std::vector<std::string_view> split(std::string_view line, char separator) {
-    std::vector<std::string_view> parts;
+/// The fields of a line, into parts (reused from line to line).
+void split(std::string_view line, char separator, std::vector<std::string_view>& parts) {
+    parts.clear();
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = line.find(separator, start);
         parts.push_back(line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
         if (end == std::string_view::npos)
-            return parts;
+            return;
         start = end + 1;
     }
 }
@@ -91,24 +139,60 @@ bool kindOf(std::string_view field, CopyManifest::Kind& kind, bool& earlier) {
     }
 }
 
+/// One entry's line, tab-separated; a pending entry whose earlier output was this tool's own is marked in lower case.
+void appendLine(std::string& out, std::string_view output, const CopyManifest::Entry& entry) {
+    using Kind = CopyManifest::Kind;
+    out += entry.kind == Kind::Pending && entry.earlierOutput ? 'w' : static_cast<char>(entry.kind);
+    out += '\t';
+    appendEscaped(out, output);
+    out += '\t';
+    appendEscaped(out, entry.source);
+    out += '\t';
+    appendNumber(out, entry.sourceSize);
+    out += '\t';
+    appendNumber(out, entry.sourceModified);
+    out += '\t';
+    appendHex(out, entry.sourceDigest);
+    out += '\t';
+    appendHex(out, entry.rule);
+    out += '\t';
+    appendNumber(out, entry.outputSize);
+    out += '\t';
+    appendNumber(out, entry.outputModified);
+    out += '\n';
+}
+
 } // namespace
 
 std::string CopyManifest::text() const {
+    EntryList entries;
+    entries.reserve(m_entries.size());
+    for (const auto& [output, entry] : m_entries)
+        entries.emplace_back(&output, &entry);
+    return text(salt, keyCheck, std::move(entries));
+}
+
+std::string CopyManifest::text(std::string_view salt, std::string_view keyCheck, EntryList entries) {
     std::string out(kHeader);
     out += '\n';
-    if (!salt.empty())
-        out += "salt\t" + salt + "\tcheck\t" + keyCheck + '\n';
-    for (const auto& [output, entry] : m_entries) {
-        // A pending entry whose earlier output was this tool's own is marked in lower case.
-        out += entry.kind == Kind::Pending && entry.earlierOutput ? 'w' : static_cast<char>(entry.kind);
-        out += '\t';
-        appendEscaped(out, output);
-        out += '\t';
-        appendEscaped(out, entry.source);
-        out += '\t' + std::to_string(entry.sourceSize) + '\t' + std::to_string(entry.sourceModified) + '\t';
-        out += entry.sourceDigest + '\t' + entry.rule + '\t';
-        out += std::to_string(entry.outputSize) + '\t' + std::to_string(entry.outputModified) + '\n';
+    if (!salt.empty()) {
+        out += "salt\t";
+        out += salt;
+        out += "\tcheck\t";
+        out += keyCheck;
+        out += '\n';
     }
+    // In the order of the outputs' names, so that the same copy gives the same file.
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
+    out.reserve(out.size() + entries.size() * 160);
+    for (const auto& [output, entry] : entries)
+        appendLine(out, *output, *entry);
+    return out;
+}
+
+std::string CopyManifest::line(const std::string& output, const Entry& entry) {
+    std::string out;
+    appendLine(out, output, entry);
     return out;
 }
 
@@ -116,13 +200,19 @@ bool CopyManifest::parse(std::string_view text) {
     m_entries.clear();
     salt.clear();
     keyCheck.clear();
-    const auto lines = split(text, '\n');
-    if (lines.empty() || lines.front() != kHeader)
+    if (!text.starts_with(kHeader) || (text.size() > kHeader.size() && text[kHeader.size()] != '\n'))
         return false;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        if (lines[i].empty())
+    std::vector<std::string_view> fields;
+    std::size_t next = kHeader.size() + 1;
+    while (next < text.size()) {
+        const std::size_t end = text.find('\n', next);
+        if (end == std::string_view::npos)
+            break; // cut short
+        const std::string_view line = text.substr(next, end - next);
+        next = end + 1;
+        if (line.empty())
             continue;
-        const auto fields = split(lines[i], '\t');
+        split(line, '\t', fields);
         if (fields.size() == 4 && fields[0] == "salt" && fields[2] == "check") {
             salt = fields[1];
             keyCheck = fields[3];
@@ -133,11 +223,10 @@ bool CopyManifest::parse(std::string_view text) {
         if (fields.size() != kFields || !kindOf(fields[0], entry.kind, entry.earlierOutput) ||
             !unescape(fields[1], output) || !unescape(fields[2], entry.source) ||
             !number(fields[3], entry.sourceSize) || !number(fields[4], entry.sourceModified) ||
+            !digestOf(fields[5], entry.sourceDigest) || !digestOf(fields[6], entry.rule) ||
             !number(fields[7], entry.outputSize) || !number(fields[8], entry.outputModified))
             return false;
-        entry.sourceDigest = fields[5];
-        entry.rule = fields[6];
-        m_entries[output] = std::move(entry);
+        m_entries.insert_or_assign(std::move(output), std::move(entry));
     }
     return true;
 }

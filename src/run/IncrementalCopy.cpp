@@ -4,7 +4,10 @@
 #include "OutputPlacement.h"
 #include "charset/TextConvert.h"
 #include "crypto/Digest.h"
+#include "disk/PageWriter.h"
 #include "disk/Paths.h"
+
+#include <algorithm>
 
 #ifndef QUILLORA_VERSION
 #define QUILLORA_VERSION "unknown"
@@ -46,6 +49,12 @@ std::optional<crypto::SiteKey::Salt> saltOf(std::string_view hex) {
     return salt;
 }
 
+CopyManifest::Digest shortened(const crypto::Digest::Value& value) {
+    CopyManifest::Digest digest{};
+    std::copy_n(value.begin(), digest.size(), digest.begin());
+    return digest;
+}
+
 void addField(std::string& out, std::string_view field) {
     out += std::to_string(field.size());
     out += ':';
@@ -59,8 +68,12 @@ IncrementalCopy::IncrementalCopy(disk::FileSystem& fileSystem, const RuleSet& ru
       m_manifestPath(m_target + std::string(kManifestName)) {}
 
 void IncrementalCopy::load() {
-    if (m_last.read(m_fs, m_manifestPath))
+    disk::FileStatus status;
+    m_lastOnDisk = !m_fs.status(m_manifestPath, status) && status.isRegular;
+    if (m_last.read(m_fs, m_manifestPath)) {
         m_last = CopyManifest{};
+        m_lastOnDisk = false; // not one of ours: written anew, not added to
+    }
 }
 
 std::optional<crypto::SiteKey::Salt> IncrementalCopy::lastSalt() const {
@@ -77,9 +90,9 @@ bool IncrementalCopy::useKey(const crypto::SiteKey& key) {
     return m_next.salt == m_last.salt && m_next.keyCheck == m_last.keyCheck;
 }
 
-std::string IncrementalCopy::ruleDigest(const PageRule& rule, Kind kind) const {
+CopyManifest::Digest IncrementalCopy::ruleDigest(const PageRule& rule, Kind kind) const {
     if (kind == Kind::Copy)
-        return "copy";
+        return {}; // a copy is the file as it is, whatever the rules say
     const engine::ProtectionOptions& options = rule.options;
     std::string text = QUILLORA_VERSION;
     addField(text, std::string(1, static_cast<char>(kind)));
@@ -96,26 +109,43 @@ std::string IncrementalCopy::ruleDigest(const PageRule& rule, Kind kind) const {
         for (const auto* unlockText : {&options.unlockPrompt, &options.unlockButton, &options.wrongPassword})
             addField(text, charset::toUtf8(*unlockText));
     }
-    return crypto::Digest::hex(crypto::Digest::sha256(text)).substr(0, 32);
+    return shortened(crypto::Digest::sha256(text));
 }
 
-std::string IncrementalCopy::sourceDigest(std::string_view bytes, bool encrypted) const {
+CopyManifest::Digest IncrementalCopy::sourceDigest(std::string_view bytes, bool encrypted) const {
     // The manifest may be published with the site: a plain digest of an encrypted page would let anyone confirm
     // a guess of its text.
     if (encrypted && !m_digestKey.empty())
-        return crypto::Digest::hex(crypto::Digest::hmacSha256(m_digestKey, bytes));
-    return crypto::Digest::hex(crypto::Digest::sha256(bytes));
+        return shortened(crypto::Digest::hmacSha256(m_digestKey, bytes));
+    return shortened(crypto::Digest::sha256(bytes));
 }
 
-std::optional<std::string> IncrementalCopy::relativeOutput(const std::string& outputPath) const {
-    const std::string collapsed = OutputPlacement::CollapseSeparators(outputPath);
-    if (!collapsed.starts_with(m_target) || collapsed.size() == m_target.size())
+std::optional<std::string_view> IncrementalCopy::relativeOutput(const std::string& outputPath,
+                                                                std::string& buffer) const {
+    std::string_view path = outputPath;
+    constexpr char kPair[] = {disk::kPathSeparator, disk::kPathSeparator, '\0'};
+    if (path.find(kPair) != std::string_view::npos) {
+        buffer = OutputPlacement::CollapseSeparators(outputPath);
+        path = buffer;
+    }
+    if (!path.starts_with(m_target) || path.size() == m_target.size())
         return std::nullopt;
-    return collapsed.substr(m_target.size());
+    return path.substr(m_target.size());
 }
 
 std::string IncrementalCopy::sourceKey(const std::string& source) const {
     return m_rules.relativePath(source).value_or(source);
+}
+
+bool IncrementalCopy::isSourceKey(std::string_view key, const std::string& source) const {
+    // The root, a separator, the key: compared in place.
+    const std::string& root = m_rules.root();
+    if (root.empty() || key.starts_with(disk::kPathSeparator) || disk::kPathSeparator != '/')
+        return key == sourceKey(source);
+    const bool top = root.size() == 1 && root.front() == disk::kPathSeparator;
+    const std::size_t skip = top ? 1 : root.size() + 1;
+    return source.size() == skip + key.size() && source.starts_with(root) &&
+           (top || source[root.size()] == disk::kPathSeparator) && std::string_view(source).substr(skip) == key;
 }
 
 std::string IncrementalCopy::sourcePath(const std::string& key) const {
@@ -124,23 +154,31 @@ std::string IncrementalCopy::sourcePath(const std::string& key) const {
     return m_rules.root() + disk::kPathSeparator + key;
 }
 
-bool IncrementalCopy::upToDate(const std::string& source, const std::string& outputPath, const std::string& rule,
-                               Kind kind, bool encrypted) {
-    const auto output = relativeOutput(outputPath);
+bool IncrementalCopy::upToDate(const std::string& source, const std::string& outputPath,
+                               const CopyManifest::Digest& rule, Kind kind, bool encrypted, const KnownStatus& known) {
+    std::string buffer;
+    const auto output = relativeOutput(outputPath, buffer);
     if (!output || kind == Kind::Frameset)
         return false;
     const auto last = m_last.entries().find(*output);
-    if (last == m_last.entries().end() || last->second.kind != kind || last->second.source != sourceKey(source) ||
-        last->second.rule != rule)
+    if (last == m_last.entries().end() || last->second.kind != kind || last->second.rule != rule ||
+        !isSourceKey(last->second.source, source))
         return false;
-    CopyManifest::Entry entry = last->second;
+    const CopyManifest::Entry& entry = last->second;
     disk::FileStatus status;
-    if (m_fs.status(outputPath, status) || !status.isRegular || status.size != entry.outputSize ||
-        status.modifiedNs != entry.outputModified)
-        return false; // gone from the target, or changed there since
-    if (m_fs.status(source, status) || !status.isRegular)
+    if (known.output != nullptr ? !known.output->has_value() || (status = **known.output, false)
+                                : static_cast<bool>(m_fs.status(outputPath, status)))
         return false;
-    if (status.size != entry.sourceSize || status.modifiedNs != entry.sourceModified) {
+    if (!status.isRegular || status.size != entry.outputSize || status.modifiedNs != entry.outputModified)
+        return false; // gone from the target, or changed there since
+    if (known.source != nullptr)
+        status = *known.source;
+    else if (m_fs.status(source, status))
+        return false;
+    if (!status.isRegular)
+        return false;
+    const bool touched = status.size != entry.sourceSize || status.modifiedNs != entry.sourceModified;
+    if (touched) {
         // Touched, or made again by a generator: a page with the same bytes needs no new output.
         std::string bytes;
         disk::FileStatus after;
@@ -148,20 +186,26 @@ bool IncrementalCopy::upToDate(const std::string& source, const std::string& out
             after.size != status.size || after.modifiedNs != status.modifiedNs ||
             sourceDigest(bytes, encrypted) != entry.sourceDigest)
             return false;
-        entry.sourceSize = status.size;
-        entry.sourceModified = status.modifiedNs;
     }
     const std::lock_guard lock(m_mutex);
-    m_next.entries()[*output] = std::move(entry);
+    if (touched) {
+        last->second.sourceSize = status.size;
+        last->second.sourceModified = status.modifiedNs;
+        m_touched = true;
+    }
+    m_kept.insert(last->first);
     return true;
 }
 
 std::error_code IncrementalCopy::beginWriting(const std::vector<std::pair<std::string, std::string>>& planned) {
     if (planned.empty())
         return {};
-    CopyManifest journal = m_last;
+    // What the cleanup goes by from here on: the last run's entries, and what this one is about to write.
+    CopyManifest& journal = m_last;
+    std::string lines;
+    std::string buffer;
     for (const auto& [source, outputPath] : planned) {
-        const auto output = relativeOutput(outputPath);
+        const auto output = relativeOutput(outputPath, buffer);
         if (!output)
             continue;
         CopyManifest::Entry entry;
@@ -171,20 +215,27 @@ std::error_code IncrementalCopy::beginWriting(const std::vector<std::pair<std::s
         if (!m_fs.status(outputPath, status) && status.isRegular) {
             const auto last = m_last.entries().find(*output);
             entry.earlierOutput = last != m_last.entries().end() && isOurs(last->second, outputPath);
+            if (last != m_last.entries().end())
+                m_kept.erase(last->first);
             entry.outputSize = status.size;
             entry.outputModified = status.modifiedNs;
         }
-        journal.entries()[*output] = std::move(entry);
+        lines += CopyManifest::line(std::string(*output), entry);
+        journal.entries().insert_or_assign(std::string(*output), std::move(entry));
     }
-    m_last = journal; // what the cleanup goes by from here on
+    m_journaled = true;
+    // Added at the end of the manifest, which reads later lines over earlier ones: one small write, not the whole.
+    if (m_lastOnDisk && !m_fs.appendToFile(m_manifestPath, lines))
+        return {};
     MakeFolders(m_fs, m_manifestPath);
     return journal.write(m_fs, m_manifestPath);
 }
 
 void IncrementalCopy::written(const std::string& source, const std::string& outputPath, Kind kind,
-                              const std::string& rule, const std::string& digest,
+                              const CopyManifest::Digest& rule, const CopyManifest::Digest& digest,
                               const disk::FileStatus& sourceStatus) {
-    const auto output = relativeOutput(outputPath);
+    std::string buffer;
+    const auto output = relativeOutput(outputPath, buffer);
     if (!output)
         return;
     CopyManifest::Entry entry;
@@ -195,8 +246,8 @@ void IncrementalCopy::written(const std::string& source, const std::string& outp
     entry.sourceDigest = digest;
     entry.rule = rule;
     const std::lock_guard lock(m_mutex);
-    m_next.entries()[*output] = std::move(entry);
-    m_written.insert(*output);
+    m_next.entries().insert_or_assign(std::string(*output), std::move(entry));
+    m_written.emplace(*output);
 }
 
 void IncrementalCopy::planned(const std::string& source) {
@@ -241,7 +292,7 @@ std::vector<std::pair<std::string, std::string>> IncrementalCopy::staleOutputs(
     std::vector<std::pair<std::string, std::string>> stale;
     const std::lock_guard lock(m_mutex);
     for (const auto& [output, entry] : m_last.entries()) {
-        if (m_next.entries().count(output) != 0 || m_failed.count(entry.source) != 0 ||
+        if (m_kept.count(output) != 0 || m_next.entries().count(output) != 0 || m_failed.count(entry.source) != 0 ||
             m_planned.count(entry.source) != 0)
             continue;
         const std::string source = sourcePath(entry.source);
@@ -275,17 +326,25 @@ std::error_code IncrementalCopy::finish(
             entry.outputModified = status.modifiedNs;
         }
     }
-    for (const auto& [output, entry] : m_last.entries()) {
+    // The new manifest: what this run wrote, what it found as the last run left it, and what it left alone.
+    CopyManifest::EntryList entries;
+    entries.reserve(m_last.entries().size() + m_next.entries().size());
+    for (const auto& [output, entry] : m_next.entries())
+        entries.emplace_back(&output, &entry);
+    bool carriedAsItWas = true;
+    for (auto& [output, entry] : m_last.entries()) {
         if (m_next.entries().count(output) != 0)
             continue;
-        const std::string source = sourcePath(entry.source);
-        if (m_failed.count(entry.source) != 0) {
-            // Left as the last run wrote it, and done again next time.
-            CopyManifest::Entry kept = entry;
-            kept.rule.clear();
-            m_next.entries()[output] = std::move(kept);
-        } else if (!inSelection(source, selection)) {
-            m_next.entries()[output] = entry; // not this run's to judge
+        if (m_kept.count(output) != 0) {
+            entries.emplace_back(&output, &entry);
+        } else if (m_failed.count(entry.source) != 0) {
+            entry.rule = CopyManifest::kStale; // left as the last run wrote it, and done again next time
+            entries.emplace_back(&output, &entry);
+            carriedAsItWas = false;
+        } else if (!inSelection(sourcePath(entry.source), selection)) {
+            entries.emplace_back(&output, &entry); // not this run's to judge
+        } else {
+            carriedAsItWas = false; // its source is gone
         }
     }
     for (const auto& [source, output] : stale) {
@@ -299,10 +358,13 @@ std::error_code IncrementalCopy::finish(
         m_next.salt = m_last.salt;
         m_next.keyCheck = m_last.keyCheck;
     }
-    if (m_next.entries() == m_last.entries() && m_next.salt == m_last.salt && m_next.keyCheck == m_last.keyCheck)
+    const bool sameKey = m_next.salt == m_last.salt && m_next.keyCheck == m_last.keyCheck;
+    if (m_next.entries().empty() && carriedAsItWas && !m_touched && !m_journaled && sameKey && m_lastOnDisk)
         return {}; // nothing to note: the manifest stays as it is
     MakeFolders(m_fs, m_manifestPath);
-    return m_next.write(m_fs, m_manifestPath);
+    disk::FileIdentity written;
+    return disk::PageWriter(m_fs).write(m_manifestPath,
+                                        CopyManifest::text(m_next.salt, m_next.keyCheck, std::move(entries)), written);
 }
 
 } // namespace quillora::run

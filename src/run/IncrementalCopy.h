@@ -15,6 +15,12 @@
 
 namespace quillora::run {
 
+/// What a caller knows already of a source and its output (nullptr: ask the disk; an empty output: there is none).
+struct KnownStatus {
+    const disk::FileStatus* source = nullptr;
+    const std::optional<disk::FileStatus>* output = nullptr;
+};
+
 /// A copy into a target that a run made before: what is as that run left it (same source, same rule, the output
 /// untouched since) is not written again, and what that run wrote for a source that is gone from the selection is
 /// removed, never anything else. The record is the manifest in the target; before a run writes, it notes there what
@@ -36,20 +42,21 @@ public:
     bool useKey(const crypto::SiteKey& key);
 
     /// The digest of what a rule gives its pages (for a copy: nothing).
-    std::string ruleDigest(const PageRule& rule, CopyManifest::Kind kind) const;
+    CopyManifest::Digest ruleDigest(const PageRule& rule, CopyManifest::Kind kind) const;
     /// The digest of a page's bytes as kept in the manifest (keyed when the page is encrypted).
-    std::string sourceDigest(std::string_view bytes, bool encrypted) const;
+    CopyManifest::Digest sourceDigest(std::string_view bytes, bool encrypted) const;
 
     /// True when the output at outputPath is as the last run left it, from source as it is now, under the same
     /// rule; it is then kept in the new manifest.
-    bool upToDate(const std::string& source, const std::string& outputPath, const std::string& rule,
-                  CopyManifest::Kind kind, bool encrypted);
+    bool upToDate(const std::string& source, const std::string& outputPath, const CopyManifest::Digest& rule,
+                  CopyManifest::Kind kind, bool encrypted, const KnownStatus& known = {});
 
     /// Notes in the manifest the outputs about to be written (source, output), before the first is.
     std::error_code beginWriting(const std::vector<std::pair<std::string, std::string>>& planned);
     /// A file written from source in this run (called from the committing side).
     void written(const std::string& source, const std::string& outputPath, CopyManifest::Kind kind,
-                 const std::string& rule, const std::string& digest, const disk::FileStatus& sourceStatus);
+                 const CopyManifest::Digest& rule, const CopyManifest::Digest& digest,
+                 const disk::FileStatus& sourceStatus);
     /// A source a dry run would write.
     void planned(const std::string& source);
     /// A source the run reached and could not do: its last output stays, to be done again next time.
@@ -65,8 +72,10 @@ public:
     const std::string& manifestPath() const { return m_manifestPath; }
 
 private:
-    std::optional<std::string> relativeOutput(const std::string& outputPath) const;
+    /// The output below the target; a view into outputPath, or into buffer where separators had to be collapsed.
+    std::optional<std::string_view> relativeOutput(const std::string& outputPath, std::string& buffer) const;
     std::string sourceKey(const std::string& source) const;
+    bool isSourceKey(std::string_view key, const std::string& source) const;
     std::string sourcePath(const std::string& key) const;
     bool inSelection(const std::string& source, const std::vector<SelectionEntry>& selection) const;
     bool isOurs(const CopyManifest::Entry& entry, const std::string& output);
@@ -77,9 +86,14 @@ private:
     std::string m_target; // with a separator at its end
     std::string m_manifestPath;
     CopyManifest m_last;
+    bool m_lastOnDisk = false; // the last run's manifest is there to be added to
     std::vector<unsigned char> m_digestKey; // empty: plain digests
     std::mutex m_mutex;                     // the reading and the committing side both note entries
-    CopyManifest m_next;                    // guarded by m_mutex
+    CopyManifest m_next;                    // what this run wrote; guarded by m_mutex
+    // The last run's outputs found as it left them, views of m_last's keys; guarded by m_mutex.
+    std::unordered_set<std::string_view> m_kept;
+    bool m_touched = false; // a kept entry's source has a new time (same bytes); guarded by m_mutex
+    bool m_journaled = false;
     std::unordered_set<std::string> m_failed;  // guarded by m_mutex
     std::unordered_set<std::string> m_planned; // guarded by m_mutex
     std::unordered_set<std::string> m_written; // outputs to look at once written; guarded by m_mutex

@@ -47,8 +47,9 @@ PageCommitter::~PageCommitter() {
 }
 
 void PageCommitter::submit(CommitItem item) {
+    const std::size_t items = item.kind == CommitItem::Kind::Batch ? item.batch.size() : 1;
     if (!m_threaded) {
-        ++m_submitted;
+        m_submitted += items;
         stage(std::move(item));
         return;
     }
@@ -59,7 +60,7 @@ void PageCommitter::submit(CommitItem item) {
     });
     m_queuedBytes += bytesOf(item);
     m_queue.push_back(std::move(item));
-    ++m_submitted;
+    m_submitted += items;
     lock.unlock();
     m_changed.notify_all();
 }
@@ -158,6 +159,10 @@ void PageCommitter::copyAsItIs(CommitItem& item) {
 }
 
 void PageCommitter::stage(CommitItem item) {
+    if (item.kind == CommitItem::Kind::Batch) {
+        reportBatch(item);
+        return;
+    }
     Staged staged{std::move(item), {}, {}, false};
     CommitItem& page = staged.item;
     if (page.kind == CommitItem::Kind::CopyOther || (page.kind == CommitItem::Kind::LeftAlone && !page.outputPath.empty()))
@@ -274,6 +279,10 @@ void PageCommitter::commit() {
     const std::size_t count = m_group.size();
     m_group.clear();
     m_groupBytes = 0;
+    noteCommitted(count);
+}
+
+void PageCommitter::noteCommitted(std::size_t count) {
     if (m_threaded) {
         {
             const std::lock_guard lock(m_mutex);
@@ -283,6 +292,17 @@ void PageCommitter::commit() {
     } else {
         m_committed += count;
     }
+}
+
+// Items with nothing to write, reported as they come once everything before them is.
+void PageCommitter::reportBatch(CommitItem& batch) {
+    if (!m_group.empty())
+        commit();
+    for (auto& item : batch.batch) {
+        Staged staged{std::move(item), {}, {}, false};
+        report(staged);
+    }
+    noteCommitted(batch.batch.size());
 }
 
 void PageCommitter::record(const CommitItem& item, PageRecord::Action action) {
@@ -342,6 +362,8 @@ void PageCommitter::report(Staged& staged) {
         ++m_counts.unchanged;
         record(item, Action::Unchanged);
         break;
+    case CommitItem::Kind::Batch:
+        break; // staged one by one
     }
     if (m_onReported)
         m_onReported(item);

@@ -22,7 +22,7 @@ namespace quillora::run {
 
 /// One page on its way to the disk, or what became of a page that is not written, in the run's order.
 struct CommitItem {
-    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, LeftAlone, Unchanged };
+    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, LeftAlone, Unchanged, Batch };
     Kind kind = Kind::Write;
     const PageRule* rule = nullptr; // pages: the rule that decided what became of it
     FileEntry entry;       // Write: as the results list names the output
@@ -43,11 +43,12 @@ struct CommitItem {
     struct ManifestNote {
         bool wanted = false;
         CopyManifest::Kind kind = CopyManifest::Kind::Page;
-        std::string rule;
-        std::string digest;
+        CopyManifest::Digest rule{};
+        CopyManifest::Digest digest{};
         disk::FileStatus sourceStatus;
     };
     ManifestNote manifest;
+    std::vector<CommitItem> batch; // Batch: items handed over together, each reported as itself
 };
 
 /// Brings pages to the disk in groups and reports every page in the order it was handed in. Each group's new
@@ -88,6 +89,8 @@ private:
     void stage(CommitItem item);
     std::error_code stageBackup(CommitItem& page, disk::PageWriter::Pending& backup);
     void commit();
+    void noteCommitted(std::size_t count);
+    void reportBatch(CommitItem& batch);
     void syncGroup(std::vector<Staged*>& group, bool backups);
     void giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path);
     void report(Staged& staged);

@@ -77,7 +77,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     }
     m_reporter.pagesFound(m_found);
     m_incremental.reset();
-    m_unchanged.clear();
+    m_keptUnchanged.clear();
     if (m_incrementalWanted && m_options.storageMode == engine::StorageMode::CopyToFolder) {
         m_incremental = std::make_unique<IncrementalCopy>(m_fs, m_rules, m_options.targetFolder);
         m_incremental->load();
@@ -104,14 +104,16 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         noteUnchanged();
     }
     m_reporter.progressChanged(0, m_found);
-    for (const auto& entry : m_list.slots) {
-        if (entry.Name.empty())
+    for (std::size_t slot = 0; slot < m_list.slots.size(); ++slot) {
+        const FileEntry& entry = m_list.slots[slot];
+        if (entry.Name.empty() || (m_incremental != nullptr && keptUnchanged(slot)))
             continue;
         // A page picked on its own may reach frame pages beside it; a scanned page those of its picked folder.
         const std::string scope = entry.Folder.empty() ? disk::getFilePathOnly(entry.Name) : entry.Folder;
         ProtectFile(entry, scope);
     }
     copyOtherFiles();
+    flushUnchanged();
     m_committer->finish(summary);
     m_committer.reset();
     if (m_incremental != nullptr)
@@ -184,21 +186,31 @@ void ProtectionRun::countPages() {
     // A page picked twice (on its own and inside a picked folder, say) is one page.
     ProcessedFiles distinct(m_fs);
     m_pickedPages.clear();
-    for (const auto& entry : m_list.slots) {
+    m_known = Known{};
+    if (m_incrementalWanted)
+        m_known.size(m_list.slots.size(), m_otherFiles.size());
+    for (std::size_t slot = 0; slot < m_list.slots.size(); ++slot) {
+        const FileEntry& entry = m_list.slots[slot];
         if (entry.Name.empty())
             continue;
         const std::string full = entry.fullPath();
         disk::FileStatus status;
         const bool exists = !m_fs.status(full, status);
-        if (exists)
+        if (exists) {
             m_pickedPages.insert(status.identity);
+            if (m_incrementalWanted)
+                m_known.pages[slot].source = status;
+        }
         if (exists ? distinct.add(full, status.identity) : distinct.add(full))
             ++m_found;
     }
-    for (const auto& other : m_otherFiles) {
+    for (std::size_t i = 0; i < m_otherFiles.size(); ++i) {
         disk::FileStatus status;
-        if (!m_fs.status(other.fullPath(), status))
+        if (!m_fs.status(m_otherFiles[i].fullPath(), status)) {
             m_pickedPages.insert(status.identity);
+            if (m_incrementalWanted)
+                m_known.others[i].source = status;
+        }
     }
 }
 
@@ -214,12 +226,20 @@ std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<Sele
                 return RunRefusal{Reason::TargetIsAPickedFolder, m_options.targetFolder, {}};
         }
     }
-    for (const auto& entry : m_list.slots) {
+    for (std::size_t slot = 0; slot < m_list.slots.size(); ++slot) {
+        const FileEntry& entry = m_list.slots[slot];
         if (entry.Name.empty())
             continue;
-        const std::string output = m_placement.outputPathOf(entry);
-        if (isPickedPage(output))
+        std::string output = m_placement.outputPathOf(entry);
+        disk::FileStatus status;
+        const bool exists = !m_fs.status(output, status);
+        if (exists && m_pickedPages.count(status.identity) != 0)
             return RunRefusal{Reason::OutputIsAPickedPage, entry.fullPath(), output};
+        if (m_incrementalWanted) {
+            m_known.pages[slot].output = std::move(output);
+            m_known.pages[slot].outputStatus = exists ? std::optional(status) : std::nullopt;
+            m_known.pages[slot].outputLooked = true;
+        }
     }
     return std::nullopt;
 }
@@ -232,16 +252,15 @@ bool ProtectionRun::isPickedPage(const std::string& path) {
 // The site's images, style sheets and scripts go into the copy as they are, after its pages, so that the copy is a
 // site that can be published; a file of the run's own never goes over.
 void ProtectionRun::copyOtherFiles() {
-    for (const auto& other : m_otherFiles) {
+    for (std::size_t i = 0; i < m_otherFiles.size(); ++i) {
+        const FileEntry& other = m_otherFiles[i];
+        if (m_incremental != nullptr && m_known.others[i].state == Known::State::Unchanged) {
+            tellUnchanged(other, nullptr, outputOf(m_known.others[i], other));
+            continue;
+        }
         CommitItem item;
         item.source = other;
         item.entry = other;
-        if (m_unchanged.count(other.fullPath()) != 0) {
-            item.kind = CommitItem::Kind::Unchanged;
-            item.outputPath = m_placement.outputPathOf(other);
-            m_committer->submit(std::move(item));
-            continue;
-        }
         item.outputPath = m_placement.GetOutputPath(item.entry);
         item.found = m_found;
         noteCopy(item);
@@ -251,7 +270,7 @@ void ProtectionRun::copyOtherFiles() {
         } else {
             item.kind = CommitItem::Kind::CopyOther;
         }
-        m_committer->submit(std::move(item));
+        submit(std::move(item));
     }
 }
 
@@ -453,7 +472,7 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes, bool frameset) 
         auto& note = item.manifest;
         note.wanted = true;
         note.kind = frameset ? CopyManifest::Kind::Frameset : CopyManifest::Kind::Page;
-        note.rule = m_incremental->ruleDigest(*job.rule, note.kind);
+        note.rule = ruleDigestOf(*job.rule, note.kind);
         note.digest = m_incremental->sourceDigest(job.bytes, job.rule->options.encrypt);
         note.sourceStatus = job.status;
     }
@@ -481,8 +500,13 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes, bool frameset) 
     item.lock = std::move(job.lock);
     item.rule = job.rule;
     item.found = m_found;
-    m_committer->submit(std::move(item));
+    submit(std::move(item));
     return true;
+}
+
+void ProtectionRun::submit(CommitItem item) {
+    flushUnchanged();
+    m_committer->submit(std::move(item));
 }
 
 void ProtectionRun::submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem) {
@@ -493,7 +517,7 @@ void ProtectionRun::submitProblem(CommitItem::Kind kind, const FileEntry& page, 
     item.entry = page;
     item.problem = std::move(problem);
     item.found = m_found;
-    m_committer->submit(std::move(item));
+    submit(std::move(item));
 }
 
 std::optional<FileEntry> ProtectionRun::framePage(const PageJob& frameset, std::u16string_view address) {

@@ -72,6 +72,27 @@ private:
         int rereads = 0;
     };
 
+    /// What the checks before an incremental copy found out about each listed file, so that nothing is asked of
+    /// the disk twice: by list slot for the pages, by index for the other files.
+    struct Known {
+        enum class State { Process, Unchanged, Told, Again }; // Again: a second listing of a page
+        struct File {
+            std::optional<disk::FileStatus> source;
+            std::string output; // placed; empty until it is
+            std::optional<disk::FileStatus> outputStatus;
+            bool outputLooked = false;
+            State state = State::Process;
+        };
+        void size(std::size_t pageSlots, std::size_t otherFiles) {
+            pages.resize(pageSlots);
+            others.resize(otherFiles);
+        }
+        std::vector<File> pages;
+        std::vector<File> others;
+        std::unordered_map<disk::FileIdentity, std::size_t, disk::FileIdentityHash> unchangedPages; // for frames
+        std::unordered_map<char, std::vector<std::optional<CopyManifest::Digest>>> ruleDigests; // by kind, rule
+    };
+
     /// The engine's side of one rule: its options as the engine takes them, and a rewriter with its header.
     struct RuleEngine {
         explicit RuleEngine(const engine::ProtectionOptions& options);
@@ -84,10 +105,16 @@ private:
     void leaveAlone(const PageJob& job, bool asFrame);
     void planPages(const std::vector<SelectionEntry>& selection);
     std::error_code makeEncryptor();
-    bool isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile);
+    bool isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile, Known::File* known);
     void noteUnchanged();
     bool keepUnchanged(const PageJob& job, bool asFrame);
+    bool keptUnchanged(std::size_t slot);
+    void tellUnchanged(const FileEntry& file, const PageRule* rule, std::string outputPath);
     void noteCopy(CommitItem& item);
+    void submit(CommitItem item);
+    void flushUnchanged();
+    const std::string& outputOf(Known::File& known, const FileEntry& entry) const;
+    const CopyManifest::Digest& ruleDigestOf(const PageRule& rule, CopyManifest::Kind kind);
     void noteInManifest(const CommitItem& item);
     void finishIncremental(const std::vector<SelectionEntry>& selection, RunSummary& summary);
     std::optional<RunRefusal> checkCopyTargets(const std::vector<SelectionEntry>& selection);
@@ -131,7 +158,10 @@ private:
     bool m_dryRun = false;
     bool m_incrementalWanted = false;
     std::unique_ptr<IncrementalCopy> m_incremental;
-    std::unordered_set<std::string> m_unchanged; // sources found as the last run left them (full paths)
+    std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_keptUnchanged; // frame pages not listed
+    std::vector<CommitItem> m_unchangedBatch; // not handed over yet
+    Known m_known;
+    static constexpr std::size_t kUnchangedBatch = 256;
 };
 
 } // namespace quillora::run

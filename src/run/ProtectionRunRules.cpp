@@ -30,7 +30,7 @@ void ProtectionRun::leaveAlone(const PageJob& job, bool asFrame) {
         }
         noteCopy(item);
     }
-    m_committer->submit(std::move(item));
+    submit(std::move(item));
 }
 
 // Each page with its rule and the place it would go; nothing is written, and no key is derived (so an incremental
@@ -43,7 +43,7 @@ void ProtectionRun::planPages(const std::vector<SelectionEntry>& selection) {
         const PageRule& rule = m_rules.ruleFor(entry.fullPath());
         PageRecord record;
         record.action = rule.leavesAlone() ? PageRecord::Action::LeftAlone : PageRecord::Action::Protected;
-        if (m_incremental != nullptr && isUpToDate(entry, rule, false))
+        if (m_incremental != nullptr && isUpToDate(entry, rule, false, nullptr))
             record.action = PageRecord::Action::Unchanged;
         else if (m_incremental != nullptr)
             m_incremental->planned(entry.fullPath());
@@ -56,7 +56,7 @@ void ProtectionRun::planPages(const std::vector<SelectionEntry>& selection) {
     }
     for (const auto& other : m_otherFiles) {
         PageRecord record;
-        record.action = m_incremental != nullptr && isUpToDate(other, m_rules.rules().front(), true)
+        record.action = m_incremental != nullptr && isUpToDate(other, m_rules.rules().front(), true, nullptr)
                             ? PageRecord::Action::Unchanged
                             : PageRecord::Action::Copied;
         if (m_incremental != nullptr && record.action == PageRecord::Action::Copied)
@@ -102,56 +102,128 @@ std::error_code ProtectionRun::makeEncryptor() {
     return {};
 }
 
-bool ProtectionRun::isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile) {
+bool ProtectionRun::isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile, Known::File* known) {
     const auto kind = otherFile || rule.leavesAlone() ? CopyManifest::Kind::Copy : CopyManifest::Kind::Page;
-    return m_incremental->upToDate(entry.fullPath(), m_placement.outputPathOf(entry),
-                                   m_incremental->ruleDigest(rule, kind), kind, !otherFile && rule.options.encrypt);
+    // What the checks before the run found out is not asked of the disk again.
+    KnownStatus statuses;
+    if (known != nullptr) {
+        statuses.source = known->source ? &*known->source : nullptr;
+        statuses.output = known->outputLooked ? &known->outputStatus : nullptr;
+    }
+    const std::string output = known != nullptr ? outputOf(*known, entry) : m_placement.outputPathOf(entry);
+    return m_incremental->upToDate(entry.fullPath(), output, ruleDigestOf(rule, kind), kind,
+                                   !otherFile && rule.options.encrypt, statuses);
+}
+
+const CopyManifest::Digest& ProtectionRun::ruleDigestOf(const PageRule& rule, CopyManifest::Kind kind) {
+    auto& digests = m_known.ruleDigests[static_cast<char>(kind)];
+    if (digests.size() < m_rules.rules().size())
+        digests.resize(m_rules.rules().size());
+    auto& digest = digests[rule.index];
+    if (!digest)
+        digest = m_incremental->ruleDigest(rule, kind);
+    return *digest;
 }
 
 // Before anything is written: which files are as the last run left them, and, in the manifest, what is about to be
 // written instead.
 void ProtectionRun::noteUnchanged() {
+    using State = Known::State;
     std::vector<std::pair<std::string, std::string>> planned;
     ProcessedFiles seen(m_fs);
-    for (const auto& entry : m_list.slots) {
-        if (entry.Name.empty() || !seen.add(entry.fullPath()))
+    for (std::size_t slot = 0; slot < m_list.slots.size(); ++slot) {
+        const FileEntry& entry = m_list.slots[slot];
+        if (entry.Name.empty())
             continue;
-        if (isUpToDate(entry, m_rules.ruleFor(entry.fullPath()), false))
-            m_unchanged.insert(entry.fullPath());
+        Known::File& known = m_known.pages[slot];
+        const std::string full = entry.fullPath();
+        if (known.source ? !seen.add(full, known.source->identity) : !seen.add(full)) {
+            known.state = State::Again;
+            continue;
+        }
+        if (isUpToDate(entry, m_rules.ruleFor(full), false, &known))
+            known.state = State::Unchanged;
         else
-            planned.emplace_back(entry.fullPath(), m_placement.outputPathOf(entry));
+            planned.emplace_back(full, outputOf(known, entry));
     }
-    for (const auto& other : m_otherFiles) {
-        if (isUpToDate(other, m_rules.rules().front(), true))
-            m_unchanged.insert(other.fullPath());
+    for (std::size_t i = 0; i < m_otherFiles.size(); ++i) {
+        Known::File& known = m_known.others[i];
+        if (isUpToDate(m_otherFiles[i], m_rules.rules().front(), true, &known))
+            known.state = State::Unchanged;
         else
-            planned.emplace_back(other.fullPath(), m_placement.outputPathOf(other));
+            planned.emplace_back(m_otherFiles[i].fullPath(), outputOf(known, m_otherFiles[i]));
     }
     if (const auto error = m_incremental->beginWriting(planned))
         m_reporter.otherFileFailed(m_incremental->manifestPath(),
                                    {PageProblem::Step::Write, error, m_incremental->manifestPath()});
 }
 
-// A page found as the last run left it is not read again; a frame page not on the list is looked at when reached.
+// A frame page found as the last run left it is not read again: a listed one is told once, whichever way it is
+// reached first; one that is not listed is looked at when reached.
 bool ProtectionRun::keepUnchanged(const PageJob& job, bool asFrame) {
-    const bool listed = !asFrame || isPickedPage(job.full);
-    if (m_unchanged.count(job.full) == 0 && (listed || !isUpToDate(job.entry, *job.rule, false)))
-        return false;
+    if (!asFrame)
+        return false; // a listed page was looked at before the run
     disk::FileStatus status;
-    const bool exists = !m_fs.status(job.full, status);
-    if (exists ? !m_processed.add(job.full, status.identity) : !m_processed.add(job.full))
-        return true; // handled before in this run
-    if (!listed)
+    if (m_fs.status(job.full, status))
+        return false;
+    if (m_known.unchangedPages.empty()) {
+        for (std::size_t slot = 0; slot < m_known.pages.size(); ++slot) {
+            if (m_known.pages[slot].state == Known::State::Unchanged && m_known.pages[slot].source)
+                m_known.unchangedPages.emplace(m_known.pages[slot].source->identity, slot);
+        }
+    }
+    if (const auto listed = m_known.unchangedPages.find(status.identity); listed != m_known.unchangedPages.end()) {
+        keptUnchanged(listed->second);
+        return true;
+    }
+    if (isPickedPage(job.full) || !isUpToDate(job.entry, *job.rule, false, nullptr))
+        return false;
+    if (m_keptUnchanged.insert(status.identity).second) {
         ++m_found;
+        tellUnchanged(job.entry, job.rule, m_placement.outputPathOf(job.entry));
+    }
+    return true;
+}
+
+// A listed page found unchanged: no job, nothing opened; told once.
+bool ProtectionRun::keptUnchanged(std::size_t slot) {
+    Known::File& known = m_known.pages[slot];
+    if (known.state == Known::State::Unchanged) {
+        const FileEntry& entry = m_list.slots[slot];
+        tellUnchanged(entry, &m_rules.ruleFor(entry.fullPath()), outputOf(known, entry));
+        known.state = Known::State::Told;
+    }
+    return known.state != Known::State::Process;
+}
+
+void ProtectionRun::tellUnchanged(const FileEntry& file, const PageRule* rule, std::string outputPath) {
     CommitItem item;
     item.kind = CommitItem::Kind::Unchanged;
-    item.source = job.entry;
-    item.entry = job.entry;
-    item.rule = job.rule;
-    item.outputPath = m_placement.outputPathOf(job.entry);
+    item.source = file;
+    item.rule = rule;
+    item.outputPath = std::move(outputPath);
     item.found = m_found;
-    m_committer->submit(std::move(item));
-    return true;
+    // Handed over many at a time: a site that did not change is not a page at a time for the writing thread.
+    m_unchangedBatch.push_back(std::move(item));
+    if (m_unchangedBatch.size() >= kUnchangedBatch)
+        flushUnchanged();
+}
+
+void ProtectionRun::flushUnchanged() {
+    if (m_unchangedBatch.empty())
+        return;
+    CommitItem batch;
+    batch.kind = CommitItem::Kind::Batch;
+    batch.batch = std::move(m_unchangedBatch);
+    m_unchangedBatch.clear();
+    m_committer->submit(std::move(batch));
+}
+
+const std::string& ProtectionRun::outputOf(Known::File& known, const FileEntry& entry) const {
+    // Placed once, for every listed file, before the run.
+    if (known.output.empty())
+        known.output = m_placement.outputPathOf(entry);
+    return known.output;
 }
 
 void ProtectionRun::noteCopy(CommitItem& item) {
@@ -160,7 +232,6 @@ void ProtectionRun::noteCopy(CommitItem& item) {
     auto& note = item.manifest;
     note.wanted = true;
     note.kind = CopyManifest::Kind::Copy;
-    note.rule = "copy";
     (void)m_fs.status(item.source.fullPath(), note.sourceStatus);
 }
 
@@ -181,6 +252,7 @@ void ProtectionRun::noteInManifest(const CommitItem& item) {
         m_incremental->failed(item.source.fullPath());
         break;
     case CommitItem::Kind::Unchanged:
+    case CommitItem::Kind::Batch:
         break;
     }
 }
