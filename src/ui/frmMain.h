@@ -1,17 +1,23 @@
 #pragma once
 
+#include "ProjectSettings.h"
 #include "engine/ProtectionOptions.h"
 #include "run/ProtectionRun.h"
 #include "run/RunMessages.h"
 #include "selection/LastPathMemory.h"
 #include "selection/Pickers.h"
 
+#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <memory>
 
+class QAction;
 class QFrame;
+class QLabel;
 class QPushButton;
+class QSettings;
 class QStackedWidget;
 
 namespace quillora::selection {
@@ -61,6 +67,15 @@ public:
     void cmdRestore_Click();
     void imgMain_Click();
     void CheckEnableDisableNextButton();
+    /// Settings > Open settings...: a project file's choices onto the pages, its rules for the runs.
+    void OpenSettings_Click();
+    /// Settings > Save settings...: the pages' choices into a project file, the rest of a loaded one kept.
+    void SaveSettings_Click();
+    /// Reads a project file and shows it; false (with a message shown) when it cannot be used.
+    bool openProject(const QString& file);
+    /// Keeps the last choices in settings between sessions: restores them now, saves them at each run and on quit.
+    void rememberChoices(std::unique_ptr<QSettings> settings);
+    const ProjectSettings& projectSettings() const { return m_projectSettings; }
 
 Q_SIGNALS:
     /// A protection run (or a restore) has ended and the buttons are usable again.
@@ -86,6 +101,9 @@ public:
     ResultsPage* resultsPage;
     std::array<QWidget*, kPageCount> picFrame{};
     QFrame* picLine;
+    QLabel* lblProject; // the project file and what its pages cannot show, read-only
+    QAction* actOpenSettings;
+    QAction* actSaveSettings;
     QPushButton* cmdPrev;
     QPushButton* cmdNext;
     QPushButton* cmdExit;
@@ -106,6 +124,11 @@ private:
     void otherFailed(const QString& path, const run::PageProblem& problem);
     void runRefused(const run::RunRefusal& refusal);
     void openResult(const QString& path);
+    void buildMenu();
+    void offerFoundProject();
+    void showProject();
+    void saveChoices();
+    bool startProjectRun();
 
     QStackedWidget* m_pages;
     BackgroundRun* m_run;
@@ -115,6 +138,9 @@ private:
     bool m_restoring = false;               // the run going on puts originals back
     engine::ProtectionOptions m_runOptions; // the choices of the last protection run
     bool m_silentRun = false;               // the user asked for no further messages in this run
+    ProjectSettings m_projectSettings;
+    QSet<QString> m_offeredProjects; // found in picked folders and offered once
+    std::unique_ptr<QSettings> m_memory;
 };
 
 } // namespace quillora::ui

@@ -5,6 +5,8 @@
 #include "selection/QtDialogService.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <memory>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -16,6 +18,8 @@ int main(int argc, char* argv[]) {
     quillora::selection::QtDialogService dialogs;
     quillora::ui::DesktopUrlOpener opener;
     quillora::ui::frmMain window(QCoreApplication::applicationDirPath(), dialogs, opener);
+    // The last choices, in the user's configuration folder (~/.config/Quillora/Quillora.conf).
+    window.rememberChoices(std::make_unique<QSettings>(QStringLiteral("Quillora"), QStringLiteral("Quillora")));
     window.show();
     return QApplication::exec();
 }
