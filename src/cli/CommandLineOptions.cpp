@@ -7,11 +7,11 @@
 #include "run/TextRules.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <unistd.h>
@@ -109,8 +109,9 @@ CommandLineOptions::CommandLineOptions()
           "calls, decoded in the browser. Prints the path of each page written.",
           "quillora-cli")) {
     m_app->set_version_flag("--version", std::string("quillora-cli ") + QUILLORA_VERSION);
-    m_app->add_option("PATH", m_paths,
-                      "A page or a folder of them (with its subfolders), in order; - for standard input")
+    m_app
+        ->add_option("PATH", m_paths,
+                     "A page or a folder of them (with its subfolders), in order; - for standard input")
         ->check(kPathOrStandardInput)
         ->type_name("");
     addStorageOptions();
@@ -184,10 +185,11 @@ void CommandLineOptions::addEncryptionOptions() {
             ->type_name("FILE")
             ->needs(encrypt);
     m_rememberOption =
-        m_app->add_option("--remember", m_rememberDays,
-                     "With --encrypt: a browser keeps the key for DAYS days (0: for its session only)")
-        ->type_name("DAYS")
-        ->check(CLI::Range(0, engine::kMaxRememberDays).description(""))
+        m_app
+            ->add_option("--remember", m_rememberDays,
+                         "With --encrypt: a browser keeps the key for DAYS days (0: for its session only)")
+            ->type_name("DAYS")
+            ->check(CLI::Range(0, engine::kMaxRememberDays).description(""))
             ->needs(encrypt)
             ->capture_default_str();
     m_unlockPromptOption =
@@ -331,7 +333,8 @@ std::string firstUnknownOption(const CLI::App& app, int argc, const char* const*
         if (option == nullptr)
             return unknownOption(app, name);
         // The value of an option that takes one is not an option, whatever it looks like.
-        if (option->get_type_size() > 0 && (isLong ? argument.find('=') == std::string::npos : argument.size() == 2))
+        if (option->get_items_expected_min() > 0 &&
+            (isLong ? argument.find('=') == std::string::npos : argument.size() == 2))
             ++i;
     }
     return {};
@@ -349,13 +352,16 @@ std::string wrapped(const std::string& text, std::size_t columns) {
         std::string line = text.substr(start, end - start);
         const std::string indent(line.starts_with("  ") ? kDescriptionColumn : 0, ' ');
         while (line.size() > columns) {
-            std::size_t cut = line.rfind(' ', columns);
-            if (cut == std::string::npos || cut <= indent.size())
+            const std::size_t cut = line.rfind(' ', columns);
+            const std::size_t rest = cut == std::string::npos ? cut : line.find_first_not_of(' ', cut);
+            if (cut == std::string::npos || cut <= indent.size() || rest == std::string::npos)
                 break;
-            out += line.substr(0, cut) + '\n';
-            line = indent + line.substr(line.find_first_not_of(' ', cut));
+            out.append(line, 0, cut).append(1, '\n');
+            std::string next = indent;
+            next.append(line, rest);
+            line = std::move(next);
         }
-        out += line + '\n';
+        out.append(line).append(1, '\n');
         start = end + 1;
     }
     return out;

@@ -74,8 +74,8 @@ protected:
     /// Runs the program in the test's folder; input, when given, is its standard input.
     Result run(const std::vector<std::string>& arguments, const std::string& input = {},
                const std::string& environment = {}) const {
-        std::string command = "cd " + shellQuoted(dir.string()) + " && " + environment + " " +
-                              shellQuoted(QUILLORA_CLI_PATH);
+        std::string command =
+            "cd " + shellQuoted(dir.string()) + " && " + environment + " " + shellQuoted(QUILLORA_CLI_PATH);
         for (const auto& argument : arguments)
             command.append(" ").append(shellQuoted(argument));
         if (!input.empty()) {
@@ -98,8 +98,9 @@ protected:
     /// True when the report validates against the schema in the repository.
     bool validates(const std::string& report) const {
         writeFile(dir / ".report.json", report);
-        const std::string command = "/usr/bin/python3 " + shellQuoted(QUILLORA_SOURCE_DIR "/tests/cli/validate_report.py") +
-                                    " " + shellQuoted(QUILLORA_SOURCE_DIR "/docs/report.schema.json") + " " +
+        const std::string command = "/usr/bin/python3 " +
+                                    shellQuoted(QUILLORA_SOURCE_DIR "/tests/cli/validate_report.py") + " " +
+                                    shellQuoted(QUILLORA_SOURCE_DIR "/docs/report.schema.json") + " " +
                                     shellQuoted((dir / ".report.json").string());
         const int status = std::system(command.c_str());
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -139,8 +140,8 @@ TEST_F(ProjectEndToEnd, ASitesProjectFileIsReadWhenTheFolderIsNamedAlone) {
 
 TEST_F(ProjectEndToEnd, TheWorkingFolderOrConfigNameTheFile) {
     project(kSite);
-    const std::string command = "cd " + shellQuoted((dir / "site").string()) + " && " +
-                                shellQuoted(QUILLORA_CLI_PATH) + " -q >/dev/null 2>&1";
+    const std::string command =
+        "cd " + shellQuoted((dir / "site").string()) + " && " + shellQuoted(QUILLORA_CLI_PATH) + " -q >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_TRUE(fs::exists(dir / "public/a.html")) << "no PATH: the working folder's quillora.toml";
     fs::remove_all(dir / "public");
@@ -198,11 +199,14 @@ TEST_F(ProjectEndToEnd, ADryRunWritesNothingAndTellsEveryFile) {
     const std::string out = (dir / "public").string();
     EXPECT_EQ(result.out, "would protect " + site + "/a.html -> " + out +
                               "/a.html: email-links ([pages] at site/quillora.toml:5)\n"
-                              "would leave alone " + site + "/index.html -> " + out +
+                              "would leave alone " +
+                              site + "/index.html -> " + out +
                               "/index.html (rule 2 at site/quillora.toml:10)\n"
-                              "would protect " + site + "/members/m.html -> " + out +
+                              "would protect " +
+                              site + "/members/m.html -> " + out +
                               "/members/m.html: page (rule 1 at site/quillora.toml:7)\n"
-                              "would copy " + site + "/style.css -> " + out + "/style.css\n");
+                              "would copy " +
+                              site + "/style.css -> " + out + "/style.css\n");
     EXPECT_NE(result.err.find("quillora-cli: Dry run: 2 pages would be protected, 1 left alone, 1 other files copied, "
                               "0 unchanged, 0 removed; nothing was written\n"),
               std::string::npos)
@@ -280,16 +284,24 @@ INSTANTIATE_TEST_SUITE_P(
     Arguments, ProjectEndToEndRefuses,
     ::testing::Values(
         Refusal{"UnknownOption", {"--bogus", "site"}, "quillora-cli: unknown option --bogus"},
-        Refusal{"MistypedOption", {"--hid", "page", "site"}, "quillora-cli: unknown option --hid: did you mean --hide?"},
-        Refusal{"StandardInputWithAPath", {"-", "site"},
+        Refusal{"UnknownOptionAfterAFlag", {"--no-backup", "--bogus", "site"}, "quillora-cli: unknown option --bogus"},
+        Refusal{"UnknownShortOption", {"-q", "-z", "site"}, "quillora-cli: unknown option -z"},
+        Refusal{
+            "MistypedOption", {"--hid", "page", "site"}, "quillora-cli: unknown option --hid: did you mean --hide?"},
+        Refusal{"StandardInputWithAPath",
+                {"-", "site"},
                 "quillora-cli: - reads one page from standard input: give it alone, without other paths"},
-        Refusal{"StandardInputWithStorage", {"--copy-to", "x", "-"},
+        Refusal{"StandardInputWithStorage",
+                {"--copy-to", "x", "-"},
                 "quillora-cli: --copy-to does not go with - (one page from standard input to standard output)"},
-        Refusal{"StandardInputAsATarget", {"--copy-to", "-", "site"},
+        Refusal{"StandardInputAsATarget",
+                {"--copy-to", "-", "site"},
                 "quillora-cli: --copy-to: - stands for standard input only as the PATH: name a file or folder"},
-        Refusal{"ConfigFromStandardInput", {"--config", "-", "site"},
+        Refusal{"ConfigFromStandardInput",
+                {"--config", "-", "site"},
                 "quillora-cli: --config: - stands for standard input only as the PATH: name a file or folder"},
-        Refusal{"InitForTwoFolders", {"--init", "site", "site/members"},
+        Refusal{"InitForTwoFolders",
+                {"--init", "site", "site/members"},
                 "quillora-cli: --init writes one project file at a site's root: name one folder, or give --config "
                 "FILE"}),
     [](const auto& info) { return info.param.name; });
@@ -340,7 +352,8 @@ TEST_F(ProjectEndToEnd, VerboseNamesEachPagesRule) {
 TEST_F(ProjectEndToEnd, IncrementalCopiesKilledAndRunAgain) {
     fs::remove_all(dir / "site");
     for (int i = 0; i < 300; ++i)
-        writeFile(dir / "site" / (std::string("d") + std::to_string(i % 7)) / (std::string("p") + std::to_string(i) + ".html"),
+        writeFile(dir / "site" / (std::string("d") + std::to_string(i % 7)) /
+                      (std::string("p") + std::to_string(i) + ".html"),
                   page(std::string("page ") + std::to_string(i)));
     project("[output]\nmode = \"copy\"\ntarget = \"../public\"\n");
     ASSERT_EQ(run({"-q", "site"}).status, 0);
@@ -348,10 +361,12 @@ TEST_F(ProjectEndToEnd, IncrementalCopiesKilledAndRunAgain) {
     for (int round = 0; round < 6; ++round) {
         // Some pages change, some go, some come.
         for (int i = round; i < 300; i += 23)
-            writeFile(dir / "site" / (std::string("d") + std::to_string(i % 7)) / (std::string("p") + std::to_string(i) + ".html"),
+            writeFile(dir / "site" / (std::string("d") + std::to_string(i % 7)) /
+                          (std::string("p") + std::to_string(i) + ".html"),
                       page(std::string("page ") + std::to_string(i) + " in round " + std::to_string(round)));
         for (int i = round * 3; i < 300; i += 61)
-            fs::remove(dir / "site" / (std::string("d") + std::to_string(i % 7)) / (std::string("p") + std::to_string(i) + ".html"));
+            fs::remove(dir / "site" / (std::string("d") + std::to_string(i % 7)) /
+                       (std::string("p") + std::to_string(i) + ".html"));
         writeFile(dir / "site/new" / (std::string("n") + std::to_string(round) + ".html"), page("new"));
         const auto killed =
             CliProcess::runAndKill({"-q", "site"}, std::chrono::microseconds(2000 + 7000 * round), dir.string());
