@@ -111,7 +111,8 @@ bool CommandLine::findProject(const CommandLineRequest& request, std::optional<p
 int CommandLine::protect(CommandLineRequest& request, const std::optional<project::Project>& found) {
     if (request.selection.empty()) {
         if (!found)
-            return usage("PATH is required\nName a page or a folder, run where a quillora.toml is, or give --config FILE");
+            return usage(
+                "PATH is required\nName a page or a folder, run where a quillora.toml is, or give --config FILE");
         request.selection.push_back({found->root, true});
     }
     run::RuleSet rules(request.options);

@@ -66,11 +66,11 @@ JsonReport::JsonReport(const run::RuleSet& rules, bool dryRun, std::string proje
     for (const auto& rule : rules.rules())
         m_document->rules.push_back(ruleOf(rule));
     m_document->project = std::move(projectFile);
-    for (const auto action : {run::PageRecord::Action::Protected, run::PageRecord::Action::LeftAlone,
-                              run::PageRecord::Action::AlreadyProtected, run::PageRecord::Action::Unchanged,
-                              run::PageRecord::Action::Skipped, run::PageRecord::Action::GivenUp,
-                              run::PageRecord::Action::Copied, run::PageRecord::Action::CopyFailed,
-                              run::PageRecord::Action::Removed})
+    for (const auto action :
+         {run::PageRecord::Action::Protected, run::PageRecord::Action::LeftAlone,
+          run::PageRecord::Action::AlreadyProtected, run::PageRecord::Action::Unchanged,
+          run::PageRecord::Action::Skipped, run::PageRecord::Action::GivenUp, run::PageRecord::Action::Copied,
+          run::PageRecord::Action::CopyFailed, run::PageRecord::Action::Removed})
         m_document->counts[RecordWords::actionName(action)] = 0;
 }
 

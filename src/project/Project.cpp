@@ -21,7 +21,6 @@ std::size_t editDistance(std::string_view a, std::string_view b) {
     return row[b.size()];
 }
 
-
 const std::array<std::string_view, engine::kScriptCount>& scriptNames() {
     static const std::array<std::string_view, engine::kScriptCount> names = [] {
         std::array<std::string_view, engine::kScriptCount> named{};

@@ -18,7 +18,7 @@ using Keys = std::initializer_list<std::string_view>;
 
 const Keys kTopKeys = {"output", "notice", "exclude", "encryption", "pages", "rule"};
 const Keys kOutputKeys = {"mode", "target", "backups", "other-files"};
-const Keys kEncryptionKeys = {"password-file", "password-env",   "remember-days",
+const Keys kEncryptionKeys = {"password-file", "password-env",  "remember-days",
                               "unlock-prompt", "unlock-button", "wrong-password"};
 const Keys kPagesKeys = {"hide", "scripts", "warning", "encrypt", "level"};
 const Keys kRuleKeys = {"paths", "leave-alone", "hide", "scripts", "warning", "encrypt", "level"};
@@ -118,8 +118,8 @@ bool Reader::checkKeys(const toml::table& table, std::string_view where, Keys kn
         std::string text = unknownName("a key of " + std::string(where), key.str(), names);
         // Every key after a table's header belongs to that table, as TOML reads it.
         if (std::find(kTopKeys.begin(), kTopKeys.end(), key.str()) != kTopKeys.end())
-            text = inQuotes(key.str()) + " is not a key of " + std::string(where) + ": write " + std::string(key.str()) +
-                   " above the first [table], where the keys of the whole file go";
+            text = inQuotes(key.str()) + " is not a key of " + std::string(where) + ": write " +
+                   std::string(key.str()) + " above the first [table], where the keys of the whole file go";
         return fail(line, text);
     }
     return true;
@@ -136,7 +136,8 @@ bool Reader::table(const toml::node& node, std::string_view name, const toml::ta
 bool Reader::text(const toml::node& node, std::string_view key, std::string& out) {
     const auto* value = node.as_string();
     if (value == nullptr)
-        return fail(lineOf(node), std::string(key) + " must be a text in quotes, as in " + std::string(key) + " = \"...\"");
+        return fail(lineOf(node),
+                    std::string(key) + " must be a text in quotes, as in " + std::string(key) + " = \"...\"");
     out = value->get();
     return true;
 }
@@ -165,8 +166,8 @@ bool Reader::patterns(const toml::node& node, std::string_view key, std::vector<
     if (array == nullptr)
         return fail(lineOf(node), std::string(key) + " must be a list of patterns, as in " + example);
     if (array->empty() && !emptyAllowed)
-        return fail(lineOf(node), std::string(key) + " = [] matches nothing: give at least one pattern, as in " +
-                                      example);
+        return fail(lineOf(node),
+                    std::string(key) + " = [] matches nothing: give at least one pattern, as in " + example);
     for (const auto& element : *array) {
         const auto* pattern = element.as_string();
         if (pattern == nullptr)
@@ -183,7 +184,8 @@ bool Reader::readAll(const toml::table& top) {
     if (!checkKeys(top, "the project file", kTopKeys))
         return false;
     const toml::table* output = nullptr;
-    if (const auto* node = top.get("output"); node != nullptr && (!table(*node, "output", output) || !readOutput(*output)))
+    if (const auto* node = top.get("output");
+        node != nullptr && (!table(*node, "output", output) || !readOutput(*output)))
         return false;
     if (const auto* node = top.get("notice")) {
         std::u16string notice;
@@ -224,8 +226,8 @@ bool Reader::readOutput(const toml::table& output) {
         const auto& names = modeNames();
         const auto found = std::find(names.begin(), names.end(), mode);
         if (found == names.end())
-            return fail(lineOf(*node), "mode = " + inQuotes(mode) + " is not a storage mode: write " +
-                                           alternatives(listed(names)));
+            return fail(lineOf(*node),
+                        "mode = " + inQuotes(mode) + " is not a storage mode: write " + alternatives(listed(names)));
         m_project.mode = static_cast<engine::StorageMode>(found - names.begin());
     }
     std::string target;
@@ -260,7 +262,8 @@ bool Reader::checkOutput(const toml::table* output) {
         return node == nullptr ? m_project.outputLine : lineOf(*node);
     };
     if (mode == engine::StorageMode::CopyToFolder && !m_project.target)
-        return fail(lineOfKey("mode"), "mode = \"copy\" needs a folder to copy to: add target = \"FOLDER\" to [output]");
+        return fail(lineOfKey("mode"),
+                    "mode = \"copy\" needs a folder to copy to: add target = \"FOLDER\" to [output]");
     if (mode != engine::StorageMode::CopyToFolder && m_project.target)
         return fail(lineOfKey("target"), "target goes with mode = \"copy\": write mode = \"copy\", or remove target");
     if (mode != engine::StorageMode::CopyToFolder && m_project.otherFiles)
@@ -297,7 +300,8 @@ bool Reader::readEncryption(const toml::table& encryption) {
         const auto* days = node->as_integer();
         if (days == nullptr || days->get() < 0 || days->get() > engine::kMaxRememberDays)
             return fail(lineOf(*node), "remember-days must be a whole number of days from 0 (the browser's session) "
-                                       "to " + std::to_string(engine::kMaxRememberDays) + ", without quotes");
+                                       "to " +
+                                           std::to_string(engine::kMaxRememberDays) + ", without quotes");
         m_project.rememberDays = static_cast<int>(days->get());
     }
     const std::pair<std::string_view, std::optional<std::u16string>*> texts[] = {
@@ -323,7 +327,8 @@ bool Reader::readHide(const toml::node& node, ProjectRule& rule) {
     const auto& names = hideNames();
     const auto found = std::find(names.begin(), names.end(), hide);
     if (found == names.end())
-        return fail(lineOf(node), "hide = " + inQuotes(hide) + " is not a hide mode: write " + alternatives(listed(names)));
+        return fail(lineOf(node),
+                    "hide = " + inQuotes(hide) + " is not a hide mode: write " + alternatives(listed(names)));
     rule.hide = static_cast<engine::EncryptionMode>(found - names.begin());
     return true;
 }
@@ -339,9 +344,9 @@ bool Reader::readScripts(const toml::node& node, ProjectRule& rule) {
         const auto* name = element.as_string();
         const auto found = name == nullptr ? names.end() : std::find(names.begin(), names.end(), name->get());
         if (name == nullptr || name->get().empty() || found == names.end())
-            return fail(lineOf(element),
-                        unknownName("a behaviour script", name == nullptr ? std::string_view() : name->get(),
-                                    listed(names)));
+            return fail(
+                lineOf(element),
+                unknownName("a behaviour script", name == nullptr ? std::string_view() : name->get(), listed(names)));
         chosen[static_cast<std::size_t>(found - names.begin())] = true;
     }
     rule.scripts = chosen;
@@ -377,8 +382,9 @@ bool Reader::readChoices(const toml::table& table, ProjectRule& rule) {
             return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
         });
         if (!named)
-            return fail(lineOf(*node), "level = " + inQuotes(level) + " is not a level's name: write letters, digits, "
-                                                                    "\"-\" and \"_\", as in level = \"members\"");
+            return fail(lineOf(*node), "level = " + inQuotes(level) +
+                                           " is not a level's name: write letters, digits, "
+                                           "\"-\" and \"_\", as in level = \"members\"");
         rule.level = level;
         rule.encryptLine = lineOf(*node);
     }

@@ -29,9 +29,10 @@ std::string scriptList(const std::array<bool, engine::kScriptCount>& scripts) {
 }
 
 void writeOutput(const Project& project, std::string& out) {
-    out += "[output]\n"
-           "# \"overwrite\": the pages in place; \"copy\": a copy of the site in target; \"beside\": a protected_ copy\n"
-           "# of each page beside it.\n";
+    out +=
+        "[output]\n"
+        "# \"overwrite\": the pages in place; \"copy\": a copy of the site in target; \"beside\": a protected_ copy\n"
+        "# of each page beside it.\n";
     const auto mode = project.mode.value_or(engine::StorageMode::Overwrite);
     out += "mode = " + ProjectWriter::quote(modeNames()[static_cast<std::size_t>(mode)]) + '\n';
     if (project.target)
@@ -101,13 +102,14 @@ void writeChoices(const ProjectRule& rule, std::string& out) {
 }
 
 void writePages(const Project& project, std::string& out) {
-    out += "# What every page gets unless a rule below says otherwise.\n"
-           "#   hide: \"email-links\", \"links\", \"body\", \"page\" or \"none\" (scripts, notice or encryption alone)\n"
-           "#   scripts: \"no-right-click\", \"no-select\", \"no-status-urls\", \"no-print\", \"no-clipboard\",\n"
-           "#            \"no-drag\", \"break-frames\", \"no-image-toolbar\"\n"
-           "#   warning: shown on a blocked right click (with \"no-right-click\")\n"
-           "#   encrypt = true: encrypted with the password of [encryption]\n"
-           "[pages]\n";
+    out +=
+        "# What every page gets unless a rule below says otherwise.\n"
+        "#   hide: \"email-links\", \"links\", \"body\", \"page\" or \"none\" (scripts, notice or encryption alone)\n"
+        "#   scripts: \"no-right-click\", \"no-select\", \"no-status-urls\", \"no-print\", \"no-clipboard\",\n"
+        "#            \"no-drag\", \"break-frames\", \"no-image-toolbar\"\n"
+        "#   warning: shown on a blocked right click (with \"no-right-click\")\n"
+        "#   encrypt = true: encrypted with the password of [encryption]\n"
+        "[pages]\n";
     ProjectRule pages = project.pages;
     if (!pages.hide)
         pages.hide = engine::EncryptionMode::BodyOnly;
@@ -159,9 +161,10 @@ std::string ProjectWriter::quote(std::string_view text) {
 }
 
 std::string ProjectWriter::write(const Project& project) {
-    std::string out = "# Quillora project: how the pages below this folder (the site's root) are protected. quillora-cli\n"
-                      "# reads it when this folder is named alone, or with --config; the window offers it when the\n"
-                      "# folder is picked. Paths and patterns are relative to this folder.\n\n";
+    std::string out =
+        "# Quillora project: how the pages below this folder (the site's root) are protected. quillora-cli\n"
+        "# reads it when this folder is named alone, or with --config; the window offers it when the\n"
+        "# folder is picked. Paths and patterns are relative to this folder.\n\n";
     writeTop(project, out);
     writeOutput(project, out);
     writeEncryption(project, out);

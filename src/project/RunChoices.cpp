@@ -163,7 +163,8 @@ engine::ProtectionOptions optionsOf(const Project& project) {
     return options;
 }
 
-bool buildRules(const Project& project, const Overrides& given, run::RuleSet& rules, std::string& error) {
+bool buildRules(const Project& project, const Overrides& overrides, run::RuleSet& rules, std::string& error) {
+    const Overrides& given = overrides;
     engine::ProtectionOptions base;
     applyOutput(project, base);
     applyOutput(given, base);
@@ -208,8 +209,9 @@ bool buildRules(const Project& project, const Overrides& given, run::RuleSet& ru
     };
     run::RuleSet built(optionsFor(choices.front()));
     built.setRoot(project.root);
-    built.setDefaultsName(project.pages.line > 0 ? "[pages] at " + project.file + ':' + std::to_string(project.pages.line)
-                                                 : "the defaults");
+    built.setDefaultsName(project.pages.line > 0
+                              ? "[pages] at " + project.file + ':' + std::to_string(project.pages.line)
+                              : "the defaults");
     for (std::size_t i = 1; i < choices.size(); ++i) {
         run::PageRule rule;
         rule.action = choices[i].leaveAlone ? run::PageRule::Action::LeaveAlone : run::PageRule::Action::Protect;

@@ -71,12 +71,19 @@ void appendHex(std::string& out, const CopyManifest::Digest& digest) {
     out.append(hex, sizeof hex);
 }
 
+/// The value of each lower-case hexadecimal digit, -1 for any other byte.
+constexpr std::array<signed char, 256> kHexValues = [] {
+    std::array<signed char, 256> values{};
+    values.fill(-1);
+    for (int c = '0'; c <= '9'; ++c)
+        values[static_cast<std::size_t>(c)] = static_cast<signed char>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c)
+        values[static_cast<std::size_t>(c)] = static_cast<signed char>(c - 'a' + 10);
+    return values;
+}();
+
 int lowerHexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return kHexValues[static_cast<unsigned char>(c)];
 }
 
 bool digestOf(std::string_view field, CopyManifest::Digest& digest) {
@@ -203,6 +210,7 @@ bool CopyManifest::parse(std::string_view text) {
     if (!text.starts_with(kHeader) || (text.size() > kHeader.size() && text[kHeader.size()] != '\n'))
         return false;
     std::vector<std::string_view> fields;
+    m_entries.reserve(text.size() / 128); // a line is about that long
     std::size_t next = kHeader.size() + 1;
     while (next < text.size()) {
         const std::size_t end = text.find('\n', next);

@@ -4,10 +4,10 @@
 
 #include <array>
 #include <cstdint>
-#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 namespace quillora::run {
 

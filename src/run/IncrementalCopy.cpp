@@ -36,9 +36,7 @@ std::optional<crypto::SiteKey::Salt> saltOf(std::string_view hex) {
     crypto::SiteKey::Salt salt{};
     if (hex.size() != salt.size() * 2)
         return std::nullopt;
-    const auto value = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-    };
+    const auto value = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
     for (std::size_t i = 0; i < salt.size(); ++i) {
         const int high = value(hex[2 * i]);
         const int low = value(hex[2 * i + 1]);
@@ -287,8 +285,8 @@ bool IncrementalCopy::isOurs(const CopyManifest::Entry& entry, const std::string
     return asRecorded;
 }
 
-std::vector<std::pair<std::string, std::string>> IncrementalCopy::staleOutputs(
-    const std::vector<SelectionEntry>& selection) {
+std::vector<std::pair<std::string, std::string>>
+IncrementalCopy::staleOutputs(const std::vector<SelectionEntry>& selection) {
     std::vector<std::pair<std::string, std::string>> stale;
     const std::lock_guard lock(m_mutex);
     for (const auto& [output, entry] : m_last.entries()) {
@@ -313,9 +311,9 @@ void IncrementalCopy::removeEmptyFolders(const std::string& output) {
     }
 }
 
-std::error_code IncrementalCopy::finish(
-    const std::vector<SelectionEntry>& selection,
-    const std::function<void(const std::string& source, const std::string& output)>& removed) {
+std::error_code
+IncrementalCopy::finish(const std::vector<SelectionEntry>& selection,
+                        const std::function<void(const std::string& source, const std::string& output)>& removed) {
     const auto stale = staleOutputs(selection);
     const std::lock_guard lock(m_mutex);
     for (const auto& output : m_written) {

@@ -86,7 +86,7 @@ private:
     std::string m_target; // with a separator at its end
     std::string m_manifestPath;
     CopyManifest m_last;
-    bool m_lastOnDisk = false; // the last run's manifest is there to be added to
+    bool m_lastOnDisk = false;              // the last run's manifest is there to be added to
     std::vector<unsigned char> m_digestKey; // empty: plain digests
     std::mutex m_mutex;                     // the reading and the committing side both note entries
     CopyManifest m_next;                    // what this run wrote; guarded by m_mutex

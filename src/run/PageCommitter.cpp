@@ -165,7 +165,8 @@ void PageCommitter::stage(CommitItem item) {
     }
     Staged staged{std::move(item), {}, {}, false};
     CommitItem& page = staged.item;
-    if (page.kind == CommitItem::Kind::CopyOther || (page.kind == CommitItem::Kind::LeftAlone && !page.outputPath.empty()))
+    if (page.kind == CommitItem::Kind::CopyOther ||
+        (page.kind == CommitItem::Kind::LeftAlone && !page.outputPath.empty()))
         copyAsItIs(page);
     if (page.kind == CommitItem::Kind::Write) {
         sweepFolderOf(page.output.path);

@@ -25,10 +25,10 @@ struct CommitItem {
     enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, LeftAlone, Unchanged, Batch };
     Kind kind = Kind::Write;
     const PageRule* rule = nullptr; // pages: the rule that decided what became of it
-    FileEntry entry;       // Write: as the results list names the output
-    FileEntry source;      // the page as it was found
-    PageProblem problem;   // Skipped and GivenUp
-    std::size_t found = 0; // the pages found so far, for the progress
+    FileEntry entry;                // Write: as the results list names the output
+    FileEntry source;               // the page as it was found
+    PageProblem problem;            // Skipped and GivenUp
+    std::size_t found = 0;          // the pages found so far, for the progress
 
     // Write only.
     std::string bytes;                      // the page's new bytes

@@ -1,5 +1,7 @@
 #include "PathPattern.h"
 
+#include <algorithm>
+
 namespace quillora::run {
 
 namespace {
@@ -112,14 +114,16 @@ std::string stepProblem(std::string_view step, std::string_view text) {
         return inQuotes(text) + " has a \"" + std::string(step) +
                "\" step: patterns are relative to the site's root, write the path without it";
     if (step != "**" && step.find("**") != std::string_view::npos)
-        return inQuotes(text) + " has \"**\" inside a name: write \"**\" as a whole step (\"a/**/b\") or \"*\" within a name";
+        return inQuotes(text) +
+               " has \"**\" inside a name: write \"**\" as a whole step (\"a/**/b\") or \"*\" within a name";
     for (std::size_t i = 0; i < step.size(); ++i) {
         if (step[i] == '\\') {
             ++i;
         } else if (step[i] == '[') {
             const std::size_t close = classEnd(step, i);
             if (close == std::string_view::npos)
-                return inQuotes(text) + " opens a class with \"[\" that is never closed: close it with \"]\", or write \"\\[\" to match a \"[\"";
+                return inQuotes(text) + " opens a class with \"[\" that is never closed: close it with \"]\", or write "
+                                        "\"\\[\" to match a \"[\"";
             i = close;
         }
     }
@@ -213,11 +217,10 @@ bool PathPatternList::add(std::string_view text, std::string& error) {
 }
 
 bool PathPatternList::decides(std::string_view path, bool isFolder) const {
-    for (auto it = m_patterns.rbegin(); it != m_patterns.rend(); ++it) {
-        if (it->matches(path, isFolder))
-            return !it->negated();
-    }
-    return false;
+    // The last pattern that matches decides.
+    const auto last = std::find_if(m_patterns.rbegin(), m_patterns.rend(),
+                                   [&](const PathPattern& pattern) { return pattern.matches(path, isFolder); });
+    return last != m_patterns.rend() && !last->negated();
 }
 
 bool PathPatternList::matches(std::string_view path, bool isFolder) const {

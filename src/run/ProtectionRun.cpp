@@ -28,7 +28,8 @@ bool isBlankText(std::string_view text) {
 } // namespace
 
 ProtectionRun::RuleEngine::RuleEngine(const engine::ProtectionOptions& chosen)
-    : options(chosen.encrypt ? unlock::engineOptions(chosen) : chosen), rewriter(options, engine::BuildHeader(options)) {}
+    : options(chosen.encrypt ? unlock::engineOptions(chosen) : chosen),
+      rewriter(options, engine::BuildHeader(options)) {}
 
 ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter,
                              disk::FileSystem& fileSystem, bool threaded)
@@ -171,7 +172,8 @@ void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
                 scan.exclude(*m_excludedFolder);
             if (m_rules.isExcluded(picked.path, true))
                 continue;
-            scan.leaveOut([this](const std::string& path, bool isFolder) { return m_rules.isExcluded(path, isFolder); });
+            scan.leaveOut(
+                [this](const std::string& path, bool isFolder) { return m_rules.isExcluded(path, isFolder); });
             if (m_options.storageMode == engine::StorageMode::CopyToFolder && m_options.copyOtherFiles)
                 scan.collectOthers(&m_otherFiles);
             std::string base;

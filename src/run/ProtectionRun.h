@@ -90,12 +90,12 @@ private:
         std::vector<File> pages;
         std::vector<File> others;
         std::unordered_map<disk::FileIdentity, std::size_t, disk::FileIdentityHash> unchangedPages; // for frames
-        std::unordered_map<char, std::vector<std::optional<CopyManifest::Digest>>> ruleDigests; // by kind, rule
+        std::unordered_map<char, std::vector<std::optional<CopyManifest::Digest>>> ruleDigests;     // by kind, rule
     };
 
     /// The engine's side of one rule: its options as the engine takes them, and a rewriter with its header.
     struct RuleEngine {
-        explicit RuleEngine(const engine::ProtectionOptions& options);
+        explicit RuleEngine(const engine::ProtectionOptions& chosen);
         engine::ProtectionOptions options; // an encrypted rule's pages carry no password prompt
         PageRewriter rewriter;
     };
@@ -138,7 +138,7 @@ private:
     void copyOtherFiles();
 
     RuleSet m_rules;
-    const engine::ProtectionOptions& m_options; // the run's storage, notice and encryption choices
+    const engine::ProtectionOptions& m_options;         // the run's storage, notice and encryption choices
     std::vector<std::unique_ptr<RuleEngine>> m_engines; // by rule index, made for the first page that needs one
     RunReporter& m_reporter;
     disk::FileSystem& m_fs;
@@ -159,7 +159,7 @@ private:
     bool m_incrementalWanted = false;
     std::unique_ptr<IncrementalCopy> m_incremental;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_keptUnchanged; // frame pages not listed
-    std::vector<CommitItem> m_unchangedBatch; // not handed over yet
+    std::vector<CommitItem> m_unchangedBatch;                                       // not handed over yet
     Known m_known;
     static constexpr std::size_t kUnchangedBatch = 256;
 };

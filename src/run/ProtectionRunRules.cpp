@@ -1,9 +1,8 @@
 // The parts of a protection run that go by its rules and by the copy it made before: pages left alone, the plan
 // of a dry run, and an incremental copy's key, checks and manifest.
-#include "ProtectionRun.h"
-
 #include "ErrorNumbers.h"
 #include "FileHelpers.h"
+#include "ProtectionRun.h"
 #include "disk/Paths.h"
 
 namespace quillora::run {
@@ -80,7 +79,6 @@ void ProtectionRun::planPages(const std::vector<SelectionEntry>& selection) {
     }
 }
 
-
 // The run's key, derived once: every page shares it, so one unlock in a browser opens them all. An incremental copy
 // keeps the salt of the pages it wrote before while the password is the same, so that old and new pages share it.
 std::error_code ProtectionRun::makeEncryptor() {
@@ -104,15 +102,16 @@ std::error_code ProtectionRun::makeEncryptor() {
 
 bool ProtectionRun::isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile, Known::File* known) {
     const auto kind = otherFile || rule.leavesAlone() ? CopyManifest::Kind::Copy : CopyManifest::Kind::Page;
+    const bool encrypted = !otherFile && rule.options.encrypt;
+    if (known == nullptr)
+        return m_incremental->upToDate(entry.fullPath(), m_placement.outputPathOf(entry), ruleDigestOf(rule, kind),
+                                       kind, encrypted);
     // What the checks before the run found out is not asked of the disk again.
     KnownStatus statuses;
-    if (known != nullptr) {
-        statuses.source = known->source ? &*known->source : nullptr;
-        statuses.output = known->outputLooked ? &known->outputStatus : nullptr;
-    }
-    const std::string output = known != nullptr ? outputOf(*known, entry) : m_placement.outputPathOf(entry);
-    return m_incremental->upToDate(entry.fullPath(), output, ruleDigestOf(rule, kind), kind,
-                                   !otherFile && rule.options.encrypt, statuses);
+    statuses.source = known->source ? &*known->source : nullptr;
+    statuses.output = known->outputLooked ? &known->outputStatus : nullptr;
+    return m_incremental->upToDate(entry.fullPath(), outputOf(*known, entry), ruleDigestOf(rule, kind), kind, encrypted,
+                                   statuses);
 }
 
 const CopyManifest::Digest& ProtectionRun::ruleDigestOf(const PageRule& rule, CopyManifest::Kind kind) {

@@ -193,8 +193,8 @@ QString ProjectSettings::describeBeyond() const {
         text += "\nPassword: the variable " + project.password.variable;
     for (std::size_t i = 0; i < project.rules.size(); ++i) {
         const auto& rule = project.rules[i];
-        text += "\nRule " + std::to_string(i + 1) + " (line " + std::to_string(rule.line) + "), " +
-                listOf(rule.paths) + ": " + choicesOf(rule);
+        text += "\nRule " + std::to_string(i + 1) + " (line " + std::to_string(rule.line) + "), " + listOf(rule.paths) +
+                ": " + choicesOf(rule);
     }
     return QStringLiteral("Kept as %1 says (not on these pages):").arg(QString::fromStdString(project.file)) +
            QString::fromStdString(text);

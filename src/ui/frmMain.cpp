@@ -327,8 +327,7 @@ void frmMain::ProtectFiles() {
 
 // A run as the project file describes it, with the pages' choices as its [pages]: the same run as quillora-cli's.
 bool frmMain::startProjectRun() {
-    const project::Project chosen =
-        m_projectSettings.collect(*this, m_projectSettings.project()->file);
+    const project::Project chosen = m_projectSettings.collect(*this, m_projectSettings.project()->file);
     run::RuleSet rules{engine::ProtectionOptions{}};
     std::string error;
     if (!project::buildRules(chosen, ProjectSettings::passwords(*this), rules, error)) {
@@ -516,7 +515,8 @@ void frmMain::offerFoundProject() {
     for (const auto& picked : pickFilesPage->treeFolders->selection()) {
         if (!picked.isFolder)
             continue;
-        const QString file = QDir(QString::fromStdString(picked.path)).filePath(QString::fromLatin1(run::kProjectFileName));
+        const QString file =
+            QDir(QString::fromStdString(picked.path)).filePath(QString::fromLatin1(run::kProjectFileName));
         if (m_offeredProjects.contains(file) || !QFileInfo(file).isFile())
             continue;
         m_offeredProjects.insert(file);

@@ -215,9 +215,9 @@ TEST(ProjectWriter, AnEmptyProjectIsAFileThatShowsEveryKey) {
     Project project;
     project.file = kFile;
     const std::string text = ProjectWriter::write(project);
-    for (const char* key : {"mode = \"overwrite\"", "# backups", "# notice", "exclude = []", "# password-file",
-                            "# remember-days", "[pages]", "hide = \"body\"", "scripts = []", "# [[rule]]",
-                            "# leave-alone = true"})
+    for (const char* key :
+         {"mode = \"overwrite\"", "# backups", "# notice", "exclude = []", "# password-file", "# remember-days",
+          "[pages]", "hide = \"body\"", "scripts = []", "# [[rule]]", "# leave-alone = true"})
         EXPECT_NE(text.find(key), std::string::npos) << key;
     Project read;
     std::string error;

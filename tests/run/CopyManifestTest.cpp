@@ -36,11 +36,11 @@ TEST(CopyManifest, AFileThatIsNotOneIsRefused) {
     const std::string kHex(32, 'a');
     CopyManifest manifest;
     for (const std::string& text : {std::string(), std::string("index.html\n"), std::string("quillora-manifest 2\n"),
-                             std::string("quillora-manifest 1\nP\ta\tb\n"),
-                             "quillora-manifest 1\nX\ta\tb\t1\t2\t" + kHex + "\t" + kHex + "\t3\t4\n",
-                             "quillora-manifest 1\nP\ta%zz\tb\t1\t2\t" + kHex + "\t" + kHex + "\t3\t4\n",
-                             "quillora-manifest 1\nP\ta\tb\tone\t2\t" + kHex + "\t" + kHex + "\t3\t4\n",
-                             "quillora-manifest 1\nP\ta\tb\t1\t2\tshort\t" + kHex + "\t3\t4\n"})
+                                    std::string("quillora-manifest 1\nP\ta\tb\n"),
+                                    "quillora-manifest 1\nX\ta\tb\t1\t2\t" + kHex + "\t" + kHex + "\t3\t4\n",
+                                    "quillora-manifest 1\nP\ta%zz\tb\t1\t2\t" + kHex + "\t" + kHex + "\t3\t4\n",
+                                    "quillora-manifest 1\nP\ta\tb\tone\t2\t" + kHex + "\t" + kHex + "\t3\t4\n",
+                                    "quillora-manifest 1\nP\ta\tb\t1\t2\tshort\t" + kHex + "\t3\t4\n"})
         EXPECT_FALSE(manifest.parse(text)) << text;
     EXPECT_TRUE(manifest.parse("quillora-manifest 1\nP\ta\tb\t1\t2\t" + kHex + "\t" + kHex + "\t3\t4\n"));
     EXPECT_EQ(manifest.entries().size(), 1u);

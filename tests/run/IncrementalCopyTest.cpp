@@ -233,8 +233,8 @@ TEST_F(IncrementalCopyTest, AKilledRunsOutputsAreCleanedUpAndNothingElse) {
         const RuleSet made = rules();
         IncrementalCopy killed(disk, made, options.targetFolder);
         killed.load();
-        ASSERT_FALSE(killed.beginWriting({{temp / "site/new.html", temp / "out/new.html"},
-                                          {temp / "site/other.html", temp / "out/other.html"}}));
+        ASSERT_FALSE(killed.beginWriting(
+            {{temp / "site/new.html", temp / "out/new.html"}, {temp / "site/other.html", temp / "out/other.html"}}));
         temp.write("out/new.html", "half of a run's output"); // then the run is killed
     }
     fs::remove(temp / "site/new.html");

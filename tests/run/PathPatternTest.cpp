@@ -71,8 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"a\\", "\"a\\\" ends in a lone \"\\\": remove it, or write \"\\\\\" to match a \"\\\""},
         Bad{"page[0-9.html", "\"page[0-9.html\" opens a class with \"[\" that is never closed: close it with \"]\", or "
                              "write \"\\[\" to match a \"[\""},
-        Bad{"../secret.html",
-            "\"../secret.html\" has a \"..\" step: patterns are relative to the site's root, write the path without it"},
+        Bad{"../secret.html", "\"../secret.html\" has a \"..\" step: patterns are relative to the site's root, write "
+                              "the path without it"},
         Bad{"a//b", "\"a//b\" has an empty step (\"//\"): write one \"/\""},
         Bad{"a/**b", "\"a/**b\" has \"**\" inside a name: write \"**\" as a whole step (\"a/**/b\") or \"*\" within a "
                      "name"}),

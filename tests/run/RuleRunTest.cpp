@@ -1,6 +1,5 @@
-#include "run/ProtectionRun.h"
-
 #include "RecordingReporter.h"
+#include "run/ProtectionRun.h"
 
 #include <cerrno>
 #include <filesystem>

@@ -171,9 +171,8 @@ TEST_F(ProjectSettingsTest, AProjectFileInAPickedFolderIsOfferedOnce) {
     dialogs.answers.enqueue(QMessageBox::No);
     pickFolder(site());
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0].text,
-              QStringLiteral("%1 holds a project file.\n\nUse its settings?")
-                  .arg(QDir::toNativeSeparators(site(QStringLiteral("quillora.toml")))));
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("%1 holds a project file.\n\nUse its settings?")
+                                            .arg(QDir::toNativeSeparators(site(QStringLiteral("quillora.toml")))));
     EXPECT_FALSE(window.projectSettings().loaded());
     pickFolder(site(QStringLiteral("members")));
     EXPECT_EQ(dialogs.messages.size(), 1) << "not asked again";
