@@ -136,9 +136,12 @@ int CommandLine::protect(CommandLineRequest& request, const std::optional<projec
     disk::PosixFileSystem fileSystem;
     run::RunSummary summary;
     if (request.restore) {
-        summary = run::RestoreRun(reporter, fileSystem).Restore(request.selection);
+        run::RestoreRun restoring(reporter, fileSystem);
+        restoring.setLockWait(request.lockWait);
+        summary = restoring.Restore(request.selection);
     } else {
         run::ProtectionRun protection(std::move(rules), reporter, fileSystem);
+        protection.setLockWait(request.lockWait);
         protection.setDryRun(request.dryRun);
         protection.setIncremental(found.has_value()); // copies described by a project file are kept up to date
         summary = protection.ProtectFiles(request.selection);

@@ -94,11 +94,33 @@ const CLI::Validator kPathOrStandardInput(
     },
     "");
 
-/// A picked path as the selection tree would hold it: absolute, without "." and ".." steps.
+// A day: a longer wait is no wait a build pipeline means.
+constexpr int kLongestLockWait = 24 * 60 * 60;
+
+/// A picked path as the selection tree would hold it: absolute, without "." and ".." steps. A ".." is taken as the
+/// system takes it, after the links before it ("lnk/.." is the folder above where lnk leads, not the one holding
+/// lnk); where that cannot be told, the path is kept as written and the system resolves it.
 std::string pickedPath(const std::string& path) {
+    namespace fs = std::filesystem;
     std::error_code error;
-    const auto absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.lexically_normal().string();
+    const fs::path absolute = fs::absolute(path, error);
+    if (error)
+        return path;
+    fs::path head;
+    fs::path rest;
+    for (const auto& part : absolute) {
+        rest /= part;
+        if (part == "..") {
+            head /= rest;
+            rest.clear();
+        }
+    }
+    if (head.empty())
+        return absolute.lexically_normal().string();
+    const fs::path resolved = fs::canonical(head, error);
+    if (error)
+        return absolute.string();
+    return rest.empty() ? resolved.string() : (resolved / rest).lexically_normal().string();
 }
 
 } // namespace
@@ -122,6 +144,12 @@ CommandLineOptions::CommandLineOptions()
     m_app->add_flag("-q,--quiet", m_quiet,
                     "Print only the written paths and the messages (no status texts, no progress line)");
     m_app->add_flag("--print0", m_print0, "End each written path with a NUL character instead of a line end");
+    m_app
+        ->add_option("--lock-wait", m_lockWaitSeconds,
+                     "Wait at most SECONDS for a page that another program holds locked, then leave it as it is")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0, kLongestLockWait).description(""))
+        ->capture_default_str();
 }
 
 CommandLineOptions::~CommandLineOptions() = default;
@@ -480,6 +508,7 @@ CommandLineRequest CommandLineOptions::request() const {
         request.selection.push_back({pickedPath(path), std::filesystem::is_directory(path, error)});
     }
     request.overrides = overrides();
+    request.lockWait.giveUpAfter = std::chrono::seconds(m_lockWaitSeconds);
     request.quiet = m_quiet;
     request.restore = m_restore;
     request.print0 = m_print0;

@@ -2,6 +2,7 @@
 
 #include "engine/ProtectionOptions.h"
 #include "project/RunChoices.h"
+#include "run/PageLock.h"
 #include "run/SelectionEntry.h"
 
 #include <array>
@@ -33,6 +34,7 @@ struct CommandLineRequest {
     bool json = false; // the report on standard output is a JSON document
     bool failIfEmpty = false;
     std::string passwordFile; // --password-file as given (for --init)
+    run::LockWait lockWait;
 };
 
 /// The options of quillora-cli, declared on a CLI11 application and turned into a request once parsed.
@@ -72,6 +74,7 @@ private:
     std::string m_wrongPassword;
     std::u16string m_encryptionPassword;
     int m_rememberDays = 0;
+    int m_lockWaitSeconds = 60;
     bool m_encrypt = false;
     bool m_overwrite = false;
     bool m_beside = false;

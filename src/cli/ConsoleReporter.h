@@ -3,6 +3,7 @@
 #include "run/RunReporter.h"
 
 #include <chrono>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -22,10 +23,12 @@ public:
     void scanning() override;
     void pagesFound(std::size_t found) override;
     void pageWritten(const run::FileEntry& entry, const std::string& outputPath) override;
+    void pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) override;
     void pageAlreadyProtected(const run::FileEntry& entry) override;
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
     void pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
+    void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
     void pageRecorded(const run::PageRecord& record) override;
@@ -47,9 +50,11 @@ public:
     /// A message about one file as one line: "PATH: text".
     static std::string aboutFile(const std::string& path, const run::PageProblem& problem);
 
-private:
     using Clock = std::chrono::steady_clock;
+    /// The clock the progress line is timed by; the run starts at its present reading.
+    void setClock(std::function<Clock::time_point()> now);
 
+private:
     void clearProgress();
 
     std::ostream& m_out;
@@ -67,6 +72,7 @@ private:
     std::size_t m_plannedCopies = 0;
     std::size_t m_plannedUnchanged = 0;
     std::size_t m_plannedRemovals = 0;
+    std::function<Clock::time_point()> m_now = &Clock::now;
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_lastDrawn{};
 };

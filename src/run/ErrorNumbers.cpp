@@ -19,6 +19,14 @@ public:
             return "The backup is itself protected";
         case RunError::NoBackup:
             return "There is no backup";
+        case RunError::BackupIsALink:
+            return "The backup is a symbolic link";
+        case RunError::OutputIsALink:
+            return "The output is a symbolic link";
+        case RunError::LockedTooLong:
+            return "Locked by another program; left as it is";
+        case RunError::InTheCopyTarget:
+            return "Lies in the folder the pages are copied to";
         }
         return "Unknown error";
     }

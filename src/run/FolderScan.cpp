@@ -2,6 +2,7 @@
 
 #include "FileHelpers.h"
 #include "disk/Paths.h"
+#include "disk/TemporaryNames.h"
 
 namespace quillora::run {
 
@@ -25,6 +26,11 @@ void FolderScan::list(const std::string& folder, std::vector<disk::FolderEntry>&
         m_onUnreadable(folder, error);
 }
 
+void FolderScan::exclude(const disk::FileIdentity& folder, std::vector<FileEntry>* leftOut) {
+    m_excluded = folder;
+    m_leftOut = leftOut;
+}
+
 void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::string& base) {
     if (base.empty())
         base = folder;
@@ -33,6 +39,10 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
         return;
     if (!m_entered.insert(status.identity).second)
         return; // entered before, through another link
+    if (status.identity == m_excluded) {
+        scanExcluded(folder, base);
+        return;
+    }
     std::vector<disk::FolderEntry> entries;
     this->list(folder, entries);
     addPages(folder, entries, list, base);
@@ -40,9 +50,32 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
         if (!entry.isFolder)
             continue;
         const std::string path = JoinPath(folder, entry.name);
-        if (!m_leftOut || !m_leftOut(path, true))
+        if (!m_leaveOut || !m_leaveOut(path, true))
             ScanFolder(path, list, base);
     }
+}
+
+// The excluded folder's pages are listed apart, with its other files left out: it holds no source of the run.
+void FolderScan::scanExcluded(const std::string& folder, const std::string& base) {
+    if (m_leftOut == nullptr)
+        return;
+    FileList pages;
+    FolderScan inside(m_fs, m_onUnreadable);
+    inside.m_entered = m_entered;
+    inside.m_entered.erase(*m_excluded);
+    std::string from = base;
+    inside.ScanFolder(folder, pages, from);
+    m_entered.merge(inside.m_entered);
+    for (const auto& page : pages.slots) {
+        if (!page.Name.empty())
+            m_leftOut->push_back(page);
+    }
+}
+
+bool FolderScan::isRunTemporary(const std::string& folder, const std::string& name) {
+    disk::FileStatus status;
+    return disk::IsTemporaryName(name) && !m_fs.status(JoinPath(folder, name), status) &&
+           disk::IsTemporaryNameOf(name, status.identity.inode);
 }
 
 void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base) {
@@ -54,13 +87,13 @@ void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const s
 void FolderScan::addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
                           const std::string& base) {
     for (const auto& entry : entries) {
-        if (entry.isFolder || (m_leftOut && m_leftOut(JoinPath(folder, entry.name), false)))
+        if (entry.isFolder || (m_leaveOut && m_leaveOut(JoinPath(folder, entry.name), false)))
             continue;
         if (!IsPageFileName(entry.name)) {
-            // A page's backup holds the unprotected original, and the project file and the manifest are the run's
-            // own: none of them is published with the site.
-            if (m_others != nullptr && !disk::IsTemporaryName(entry.name) && !IsPageBackupName(entry.name) &&
-                !IsProjectOwnName(entry.name))
+            // A page's backup holds the unprotected original, the project file and the manifest are the run's own,
+            // and a file a run is writing (or left behind) may be either: none of them is published with the site.
+            if (m_others != nullptr && !IsPageBackupName(entry.name) && !IsProjectOwnName(entry.name) &&
+                !isRunTemporary(folder, entry.name))
                 m_others->push_back({JoinPath(folder, entry.name).substr(base.size()), base});
             continue;
         }

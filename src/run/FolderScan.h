@@ -4,6 +4,7 @@
 #include "disk/FileSystem.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <unordered_set>
@@ -18,7 +19,7 @@ namespace quillora::run {
 class FolderScan {
 public:
     using UnreadableFolder = std::function<void(const std::string& folder, std::error_code error)>;
-    using LeftOut = std::function<bool(const std::string& path, bool isFolder)>;
+    using LeaveOut = std::function<bool(const std::string& path, bool isFolder)>;
 
     explicit FolderScan(disk::FileSystem& fileSystem, UnreadableFolder onUnreadable = {});
 
@@ -27,25 +28,30 @@ public:
     void ScanFolder(const std::string& folder, FileList& list, std::string& base);
     /// Appends the entries for the page files directly in folder.
     void AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base);
-    /// Leaves a folder (and what is below it) out of every later scan.
-    void exclude(const disk::FileIdentity& folder) { m_entered.insert(folder); }
+    /// Leaves a folder (and what is below it) out of every later scan; the pages found in it go to leftOut, if given,
+    /// so that they can be named.
+    void exclude(const disk::FileIdentity& folder, std::vector<FileEntry>* leftOut = nullptr);
     /// Collects the site's other files too (not pages, not the run's own temporary files, not backups of pages),
     /// named like the pages.
     void collectOthers(std::vector<FileEntry>* others) { m_others = others; }
-    /// Leaves out every file and folder for which leftOut is true: not listed, not looked into.
-    void leaveOut(LeftOut leftOut) { m_leftOut = std::move(leftOut); }
+    /// Leaves out every file and folder for which leaveOut is true: not listed, not looked into.
+    void leaveOut(LeaveOut leaveOut) { m_leaveOut = std::move(leaveOut); }
 
 private:
     void addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
                   const std::string& base);
 
     void list(const std::string& folder, std::vector<disk::FolderEntry>& entries);
+    void scanExcluded(const std::string& folder, const std::string& base);
+    bool isRunTemporary(const std::string& folder, const std::string& name);
 
     disk::FileSystem& m_fs;
     UnreadableFolder m_onUnreadable;
     std::vector<FileEntry>* m_others = nullptr;
-    LeftOut m_leftOut;
+    LeaveOut m_leaveOut;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_entered;
+    std::optional<disk::FileIdentity> m_excluded;
+    std::vector<FileEntry>* m_leftOut = nullptr;
 };
 
 /// A path below a folder: the folder, a separator unless it ends in one, the name.

@@ -313,8 +313,9 @@ void IncrementalCopy::removeEmptyFolders(const std::string& output) {
 
 std::error_code
 IncrementalCopy::finish(const std::vector<SelectionEntry>& selection,
-                        const std::function<void(const std::string& source, const std::string& output)>& removed) {
-    const auto stale = staleOutputs(selection);
+                        const std::function<void(const std::string& source, const std::string& output)>& removed,
+                        bool stopped) {
+    const auto stale = stopped ? std::vector<std::pair<std::string, std::string>>() : staleOutputs(selection);
     const std::lock_guard lock(m_mutex);
     for (const auto& output : m_written) {
         auto& entry = m_next.entries()[output];
@@ -339,8 +340,8 @@ IncrementalCopy::finish(const std::vector<SelectionEntry>& selection,
             entry.rule = CopyManifest::kStale; // left as the last run wrote it, and done again next time
             entries.emplace_back(&output, &entry);
             carriedAsItWas = false;
-        } else if (!inSelection(sourcePath(entry.source), selection)) {
-            entries.emplace_back(&output, &entry); // not this run's to judge
+        } else if (stopped || !inSelection(sourcePath(entry.source), selection)) {
+            entries.emplace_back(&output, &entry); // not this run's to judge (or not yet)
         } else {
             carriedAsItWas = false; // its source is gone
         }

@@ -65,9 +65,11 @@ public:
     /// What the last run wrote for the sources gone from the selection (source, output: native paths), still as it
     /// was written.
     std::vector<std::pair<std::string, std::string>> staleOutputs(const std::vector<SelectionEntry>& selection);
-    /// Removes those outputs (telling each to removed), then writes the new manifest.
+    /// Removes those outputs (telling each to removed), then writes the new manifest. A stopped run removes
+    /// nothing: what it would have removed stays noted, for the next run to remove.
     std::error_code finish(const std::vector<SelectionEntry>& selection,
-                           const std::function<void(const std::string& source, const std::string& output)>& removed);
+                           const std::function<void(const std::string& source, const std::string& output)>& removed,
+                           bool stopped = false);
 
     const std::string& manifestPath() const { return m_manifestPath; }
 

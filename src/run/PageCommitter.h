@@ -1,10 +1,10 @@
 #pragma once
 
 #include "CopyManifest.h"
+#include "FileEntry.h"
 #include "RunReporter.h"
 #include "disk/FileSystem.h"
 #include "disk/PageWriter.h"
-#include "run/FileEntry.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -22,7 +24,19 @@ namespace quillora::run {
 
 /// One page on its way to the disk, or what became of a page that is not written, in the run's order.
 struct CommitItem {
-    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, LeftAlone, Unchanged, Batch };
+    enum class Kind {
+        Write,
+        AlreadyProtected,
+        Skipped,
+        GivenUp,
+        CopyOther,
+        OtherFailed,
+        LeftAlone,
+        Unchanged,
+        Batch,
+        NotReached,
+        OtherNotCopied
+    };
     Kind kind = Kind::Write;
     const PageRule* rule = nullptr; // pages: the rule that decided what became of it
     FileEntry entry;                // Write: as the results list names the output
@@ -38,6 +52,9 @@ struct CommitItem {
     std::string original;                   // the bytes that were read, for the backup
     disk::FileStatus sourceStatus;          // the backup keeps the page's owner, group and mode
     std::unique_ptr<disk::LockedFile> lock; // held until the new text has its place
+    engine::PageNotes notes;                // what the protection left as it stands
+    // What the backup's name held when the run looked (none: nothing).
+    std::optional<disk::FileIdentity> backupSeen;
 
     // An incremental copy's note of what was written, for its manifest.
     struct ManifestNote {
@@ -54,10 +71,15 @@ struct CommitItem {
 /// Brings pages to the disk in groups and reports every page in the order it was handed in. Each group's new
 /// files are written beside their targets, flushed together, then the backups take their places (and are
 /// flushed), then the pages: a crash at any moment leaves each page either as it was or protected with its
-/// backup beside it. With a thread of its own it writes while the caller rewrites the next pages.
+/// backup beside it. A page (or backup) takes its name only while the name still holds the file the run saw
+/// there: a page another program saved meanwhile is left as it saved it. With a thread of its own it writes while
+/// the caller rewrites the next pages.
 class PageCommitter {
 public:
-    PageCommitter(disk::FileSystem& fileSystem, RunReporter& reporter, bool threaded);
+    /// Once stop is requested, the site's other files still to be copied are counted as not copied instead.
+    /// pagesInFlight bounds both the pages waiting to be taken and the pages of a group: each holds open files.
+    PageCommitter(disk::FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop = {},
+                  std::size_t pagesInFlight = 64);
     ~PageCommitter();
     PageCommitter(const PageCommitter&) = delete;
     PageCommitter& operator=(const PageCommitter&) = delete;
@@ -93,6 +115,7 @@ private:
     void reportBatch(CommitItem& batch);
     void syncGroup(std::vector<Staged*>& group, bool backups);
     void giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path);
+    void giveUpChangedPages();
     void report(Staged& staged);
     void record(const CommitItem& item, PageRecord::Action action);
     void copyAsItIs(CommitItem& item);
@@ -102,6 +125,8 @@ private:
     disk::PageWriter m_writer;
     bool m_threaded;
     std::function<void(const CommitItem&)> m_onReported;
+    std::stop_token m_stop;
+    std::size_t m_pagesInFlight;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "FileEntry.h"
 #include "FileList.h"
 #include "IncrementalCopy.h"
 #include "OutputPlacement.h"
 #include "PageCommitter.h"
+#include "PageLock.h"
 #include "PageRewriter.h"
 #include "ProcessedFiles.h"
 #include "RuleSet.h"
@@ -12,11 +14,11 @@
 #include "disk/FileSystem.h"
 #include "disk/PageWriter.h"
 #include "engine/ProtectionOptions.h"
-#include "run/FileEntry.h"
 #include "unlock/UnlockPage.h"
 
 #include <cstddef>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -45,10 +47,12 @@ public:
     /// A dry run reads no page and writes nothing: each page is reported with what would be done to it.
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
 
-    RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection);
+    /// Once stop is requested, the page in hand is finished and what is on its way is written; the pages not
+    /// reached yet are left as they are and reported as such.
+    RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection, std::stop_token stop = {});
 
-    /// The list of the last run.
-    const FileList& fileList() const { return m_list; }
+    /// How long the run waits for a page that another program holds locked.
+    void setLockWait(const LockWait& wait) { m_lockWait = wait; }
 
 private:
     /// One page on the run's worklist: a listed page, or a frame page of the page below it on the list.
@@ -70,6 +74,7 @@ private:
         std::size_t nextFrame = 0;
         bool frameFailed = false;
         int rereads = 0;
+        engine::PageNotes notes; // what its protection left as it stands
     };
 
     /// What the checks before an incremental copy found out about each listed file, so that nothing is asked of
@@ -124,17 +129,22 @@ private:
     bool startJob(std::vector<PageJob>& stack);
     void nextFrame(std::vector<PageJob>& stack);
     bool finishJob(PageJob& job);
-    std::error_code openLocked(const std::string& path, std::unique_ptr<disk::LockedFile>& file);
+    std::error_code openLocked(const PageJob& job, std::unique_ptr<disk::LockedFile>& file);
     bool lockAndRead(PageJob& job);
     bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<disk::LockedFile> file);
     bool isAlreadyProtected(const PageJob& job) const;
     bool submitWrite(PageJob& job, std::string bytes, bool frameset = false);
-    bool encrypted(PageJob& job, std::string& bytes);
+    std::error_code decideBackup(CommitItem& item);
+    void excludeCopyTarget();
+    void reportLeftOutPages();
+    bool sealInUnlockPage(PageJob& job, std::string& bytes);
     void submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem);
     std::optional<FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
     bool isInside(const std::string& path, const std::string& scope);
     bool isPickedPage(const std::string& path);
+    bool writesBesidePages() const;
     void noteWritten();
+    void leaveUnreached(std::size_t from);
     void copyOtherFiles();
 
     RuleSet m_rules;
@@ -150,6 +160,7 @@ private:
     std::unique_ptr<unlock::PageEncryptor> m_encryptor; // an encrypted run's key, derived once
     FileList m_list;
     std::vector<FileEntry> m_otherFiles; // copy mode: the site's files that are not pages
+    std::vector<FileEntry> m_leftOut;    // copy mode: pages in the target, inside a picked folder
     std::unordered_map<std::string, std::string> m_canonicalScopes;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_pickedPages; // the identities of the listed files
     std::optional<disk::FileIdentity> m_excludedFolder; // copy mode: the target, never scanned
@@ -162,6 +173,8 @@ private:
     std::vector<CommitItem> m_unchangedBatch;                                       // not handed over yet
     Known m_known;
     static constexpr std::size_t kUnchangedBatch = 256;
+    std::stop_token m_stop;
+    LockWait m_lockWait;
 };
 
 } // namespace quillora::run

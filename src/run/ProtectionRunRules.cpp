@@ -1,5 +1,6 @@
 // The parts of a protection run that go by its rules and by the copy it made before: pages left alone, the plan
 // of a dry run, and an incremental copy's key, checks and manifest.
+#include "EncryptedRunOptions.h"
 #include "ErrorNumbers.h"
 #include "FileHelpers.h"
 #include "ProtectionRun.h"
@@ -85,7 +86,7 @@ std::error_code ProtectionRun::makeEncryptor() {
     m_encryptor.reset();
     if (!m_rules.anyEncrypts())
         return {};
-    unlock::EncryptionSettings settings = unlock::encryptionSettings(m_options);
+    unlock::EncryptionSettings settings = encryptionSettings(m_options);
     if (m_incremental != nullptr)
         settings.salt = m_incremental->lastSalt();
     if (const auto error = unlock::PageEncryptor::create(settings, m_encryptor))
@@ -248,6 +249,8 @@ void ProtectionRun::noteInManifest(const CommitItem& item) {
     case CommitItem::Kind::Skipped:
     case CommitItem::Kind::OtherFailed:
     case CommitItem::Kind::AlreadyProtected:
+    case CommitItem::Kind::NotReached:     // a stopped run's: done next time
+    case CommitItem::Kind::OtherNotCopied: // the same
         m_incremental->failed(item.source.fullPath());
         break;
     case CommitItem::Kind::Unchanged:
@@ -266,7 +269,7 @@ void ProtectionRun::finishIncremental(const std::vector<SelectionEntry>& selecti
         record.output = output;
         m_reporter.pageRecorded(record);
     };
-    if (const auto error = m_incremental->finish(selection, removed)) {
+    if (const auto error = m_incremental->finish(selection, removed, summary.stopped)) {
         ++summary.otherFilesFailed;
         m_reporter.otherFileFailed(m_incremental->manifestPath(),
                                    {PageProblem::Step::Write, error, m_incremental->manifestPath()});

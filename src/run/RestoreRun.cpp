@@ -22,7 +22,7 @@ bool CarriesProtection(std::string_view bytes) {
 
 RestoreRun::RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem) : m_reporter(reporter), m_fs(fileSystem) {}
 
-RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection) {
+RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, const std::stop_token& stop) {
     RunSummary summary;
     m_reporter.runStarted();
     if (selection.empty()) {
@@ -56,9 +56,15 @@ RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection) {
     std::vector<std::string> restored;
     std::size_t done = 0;
     for (const auto& entry : pages) {
+        if (stop.stop_requested()) {
+            ++summary.notReached;
+            m_reporter.pageNotReached(entry);
+            continue;
+        }
         restorePage(entry, summary, restored);
         m_reporter.progressChanged(++done, summary.found);
     }
+    summary.stopped = summary.notReached > 0;
     // Each restore is one rename; they reach the disk together.
     if (!restored.empty())
         (void)m_fs.syncFileSystems(restored);
@@ -75,7 +81,7 @@ void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::v
     };
     std::unique_ptr<disk::LockedFile> locked;
     // The page stays locked while its original comes back, so that no run protects it meanwhile.
-    std::error_code error = m_fs.openLocked(page, true, locked);
+    std::error_code error = OpenPageWaiting(m_fs, m_reporter, entry, page, m_lockWait, locked);
     std::string bytes;
     if (!error)
         error = locked->read(bytes);
@@ -85,20 +91,34 @@ void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::v
         return giveUp(PageProblem::Step::Read, error, page);
     if (!CarriesProtection(bytes))
         return; // an original already, or a page this program never protected
+    // A backup is a file this program made: a link in its place (put there to have any file moved over the page) is
+    // refused, and so is one put there after this look, when the backup takes the page's place. The backup is held
+    // open meanwhile, so that its identity stays its own.
+    disk::FileStatus backupStatus;
+    std::error_code backupError = m_fs.status(backup, backupStatus);
+    std::unique_ptr<disk::LockedFile> held;
+    if (!backupError && backupStatus.isFolder)
+        backupError = std::make_error_code(std::errc::is_a_directory);
+    if (!backupError && !backupStatus.isSymlink)
+        backupError = m_fs.openLocked(backup, std::chrono::milliseconds(0), held);
+    if (backupStatus.isSymlink || (held != nullptr && held->status().isSymlink))
+        return giveUp(PageProblem::Step::Backup, RunError::BackupIsALink, backup);
     std::string original;
-    if (const auto backupError = m_fs.readFile(backup, original)) {
-        if (backupError == std::errc::no_such_file_or_directory)
-            return giveUp(PageProblem::Step::Backup, RunError::NoBackup, backup);
+    if (!backupError)
+        backupError = held->read(original);
+    if (backupError == std::errc::no_such_file_or_directory)
+        return giveUp(PageProblem::Step::Backup, RunError::NoBackup, backup);
+    if (backupError)
         return giveUp(PageProblem::Step::Backup, backupError, backup);
-    }
     if (CarriesProtection(original))
         return giveUp(PageProblem::Step::Backup, RunError::BackupIsProtected, backup);
     // A page that is a link was protected through it: its original goes back to where the link leads.
     std::string target = page;
     if (locked->status().isSymlink && m_fs.canonicalPath(page, target))
         target = page;
-    if (const auto renameError = m_fs.renameFile(backup, target))
-        return giveUp(PageProblem::Step::Write, renameError, page);
+    if (const auto replaceError =
+            m_fs.replaceChecked(backup, held->status().identity, target, locked->status().identity))
+        return giveUp(PageProblem::Step::Write, replaceError, page);
     ++summary.written;
     restored.push_back(page);
     m_reporter.pageWritten(entry, page);

@@ -1,5 +1,6 @@
 #include "SinglePage.h"
 
+#include "EncryptedRunOptions.h"
 #include "PageRewriter.h"
 #include "unlock/PageTitle.h"
 #include "unlock/UnlockPage.h"
@@ -14,7 +15,7 @@ SinglePage::Outcome SinglePage::protect(const engine::ProtectionOptions& options
         out.assign(page);
         return Outcome::AlreadyProtected;
     }
-    const engine::ProtectionOptions forEngine = options.encrypt ? unlock::engineOptions(options) : options;
+    const engine::ProtectionOptions forEngine = options.encrypt ? engineOptions(options) : options;
     PageRewriter rewriter(forEngine, engine::BuildHeader(forEngine));
     // A frameset is written as it is, as a run writes one whose frames it cannot follow.
     if (const auto frames = rewriter.frames(page, encoding); frames.frameset && frames.complete) {
@@ -29,7 +30,7 @@ SinglePage::Outcome SinglePage::protect(const engine::ProtectionOptions& options
         return Outcome::Protected;
     }
     std::unique_ptr<unlock::PageEncryptor> encryptor;
-    if ((error = unlock::PageEncryptor::create(unlock::encryptionSettings(options), encryptor)))
+    if ((error = unlock::PageEncryptor::create(encryptionSettings(options), encryptor)))
         return Outcome::Failed;
     const std::u16string title = unlock::pageTitle(page, encoding);
     const std::u16string notice = options.insertNotice ? options.noticeText : std::u16string();

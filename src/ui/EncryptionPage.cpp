@@ -1,7 +1,9 @@
 #include "EncryptionPage.h"
 
+#include "BuddyLabel.h"
 #include "PageStyle.h"
 #include "TextRuleValidator.h"
+#include "run/RunMessages.h"
 #include "selection/DialogService.h"
 
 #include <QCheckBox>
@@ -41,7 +43,8 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
       txtPasswordAgain(passwordBox(QStringLiteral("txtPasswordAgain"), framProtect)),
       lblRememberDays(new QLabel(QStringLiteral("Remember on this device for"), framProtect)),
       spnRememberDays(new QSpinBox(framProtect)),
-      lblWarning(new QLabel(QStringLiteral("\\ \" or ' not allowed"), framProtect)), m_dialogs(dialogs) {
+      lblWarning(new QLabel(QStringLiteral("\\ \" or ' not allowed"), framProtect)),
+      lblPasswordsDiffer(new QLabel(QStringLiteral("The two passwords differ"), framProtect)), m_dialogs(dialogs) {
     framProtect->setObjectName(QStringLiteral("framProtect"));
     chkPasswordScript->setObjectName(QStringLiteral("chkPasswordScript"));
     chkEncrypt->setObjectName(QStringLiteral("chkEncrypt"));
@@ -51,26 +54,33 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     chkShowPassword->setEnabled(false);
     lblPasswordAgain->setObjectName(QStringLiteral("lblPasswordAgain"));
     lblPasswordAgain->setBuddy(txtPasswordAgain);
-    lblPasswordAgain->setEnabled(false);
+    greyWithBuddy(lblPasswordAgain);
     lblRememberDays->setObjectName(QStringLiteral("lblRememberDays"));
     lblRememberDays->setBuddy(spnRememberDays);
-    lblRememberDays->setEnabled(false);
+    greyWithBuddy(lblRememberDays);
     spnRememberDays->setObjectName(QStringLiteral("spnRememberDays"));
     spnRememberDays->setRange(0, engine::kMaxRememberDays);
     spnRememberDays->setSuffix(QStringLiteral(" days"));
     spnRememberDays->setSpecialValueText(QStringLiteral("this browser session only"));
     spnRememberDays->setEnabled(false);
     lblWarning->setObjectName(QStringLiteral("lblWarning"));
-    lblWarning->setStyleSheet(QStringLiteral("color: #b00000;"));
-    QSizePolicy keepSpace = lblWarning->sizePolicy();
-    keepSpace.setRetainSizeWhenHidden(true);
-    lblWarning->setSizePolicy(keepSpace);
+    pagestyle::markAsWarning(lblWarning);
     lblWarning->hide();
+    lblPasswordsDiffer->setObjectName(QStringLiteral("lblPasswordsDiffer"));
+    pagestyle::markAsWarning(lblPasswordsDiffer);
+    lblPasswordsDiffer->hide();
     // The filter is kept, to be put back whenever the pages are not to be encrypted.
     m_scriptSafe = TextRuleValidator::install(txtPassword, lblWarning, m_dialogs, TextRuleValidator::isScriptSafe);
     connect(chkPasswordScript, &QCheckBox::toggled, this, &EncryptionPage::chkPasswordScript_Click);
     connect(chkEncrypt, &QCheckBox::toggled, this, &EncryptionPage::chkEncrypt_Click);
     connect(chkShowPassword, &QCheckBox::toggled, this, &EncryptionPage::chkShowPassword_Click);
+    connect(txtPassword, &QLineEdit::textChanged, this, &EncryptionPage::updateMismatchMark);
+    connect(txtPasswordAgain, &QLineEdit::textEdited, this, [this] { m_againFinished = false; });
+    connect(txtPasswordAgain, &QLineEdit::textChanged, this, &EncryptionPage::updateMismatchMark);
+    connect(txtPasswordAgain, &QLineEdit::editingFinished, this, [this] {
+        m_againFinished = true;
+        updateMismatchMark();
+    });
 
     // The warning sits directly above the box it belongs to.
     auto* password = new QGridLayout(framProtect);
@@ -81,14 +91,17 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     password->addLayout(encryptRow, 1, 0, 1, 3);
     password->addWidget(lblWarning, 2, 1);
     auto* passwordLabel = new QLabel(QStringLiteral("Password"), framProtect);
+    passwordLabel->setObjectName(QStringLiteral("lblPassword"));
     passwordLabel->setBuddy(txtPassword);
+    greyWithBuddy(passwordLabel);
     password->addWidget(passwordLabel, 3, 0);
     password->addWidget(txtPassword, 3, 1);
     password->addWidget(chkShowPassword, 3, 2);
     password->addWidget(lblPasswordAgain, 4, 0);
     password->addWidget(txtPasswordAgain, 4, 1);
-    password->addWidget(lblRememberDays, 5, 0);
-    password->addWidget(spnRememberDays, 5, 1, Qt::AlignLeft);
+    password->addWidget(lblPasswordsDiffer, 5, 1);
+    password->addWidget(lblRememberDays, 6, 0);
+    password->addWidget(spnRememberDays, 6, 1, Qt::AlignLeft);
     password->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -123,6 +136,23 @@ bool EncryptionPage::passwordsDiffer() const {
     return encrypting() && !txtPassword->text().trimmed().isEmpty() && txtPassword->text() != txtPasswordAgain->text();
 }
 
+QString EncryptionPage::problem() const {
+    if (chkPasswordScript->isChecked() && txtPassword->text().trimmed().isEmpty())
+        return QString::fromUtf8(run::messages::kEnterPassword);
+    if (passwordsDiffer())
+        return QString::fromLatin1(kPasswordsDiffer);
+    return {};
+}
+
+// A second password that is still being typed and so far agrees with the first is not marked yet.
+void EncryptionPage::updateMismatchMark() {
+    const QString first = txtPassword->text();
+    const QString again = txtPasswordAgain->text();
+    const bool typing = first.startsWith(again) && !m_againFinished;
+    lblPasswordsDiffer->setVisible(encrypting() && !again.isEmpty() && again != first && !typing);
+    Q_EMIT problemChanged();
+}
+
 void EncryptionPage::chkPasswordScript_Click() {
     const bool chosen = chkPasswordScript->isChecked();
     txtPassword->setEnabled(chosen);
@@ -133,10 +163,9 @@ void EncryptionPage::chkPasswordScript_Click() {
 
 void EncryptionPage::chkEncrypt_Click() {
     const bool encrypted = encrypting();
-    lblPasswordAgain->setEnabled(encrypted);
     txtPasswordAgain->setEnabled(encrypted);
-    lblRememberDays->setEnabled(encrypted);
     spnRememberDays->setEnabled(encrypted);
+    updateMismatchMark();
     // An encrypted page never puts the password into a script, so it may hold any character.
     if (encrypted) {
         txtPassword->setValidator(nullptr);

@@ -34,6 +34,8 @@ public:
     /// True when the pages are to be encrypted and the password was not typed the same twice (an empty
     /// password is the run's to refuse).
     bool passwordsDiffer() const;
+    /// Why a run would stop at this page's choices, or the empty string.
+    QString problem() const;
 
     void chkPasswordScript_Click();
     void chkEncrypt_Click();
@@ -50,12 +52,19 @@ public:
     QLabel* lblRememberDays;
     QSpinBox* spnRememberDays;
     QLabel* lblWarning;
+    QLabel* lblPasswordsDiffer; // shown as soon as the second password cannot become the first
+
+Q_SIGNALS:
+    /// What problem() tells may have changed.
+    void problemChanged();
 
 private:
     bool encrypting() const;
+    void updateMismatchMark();
 
     selection::DialogService& m_dialogs;
     QValidator* m_scriptSafe = nullptr;
+    bool m_againFinished = false; // the second box was left (or Enter pressed) since it was last typed in
 };
 
 } // namespace quillora::ui

@@ -32,12 +32,6 @@ struct EncryptionSettings {
     std::optional<crypto::SiteKey::Salt> salt;
 };
 
-/// The encryption settings the options of a run choose.
-EncryptionSettings encryptionSettings(const engine::ProtectionOptions& options);
-/// The options to give the engine in an encrypted run: the same without the password prompt, so that the
-/// password never enters a page.
-engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options);
-
 /// Turns protected pages into unlock pages: a small page in plain ASCII that carries the original's title,
 /// asks for the password and holds the page sealed with AES-256-GCM (base64), with the script that derives the
 /// key in the browser, decrypts the page and replaces the document with it. One per run: the key is derived
@@ -60,6 +54,7 @@ public:
     /// True for a file this class wrote (so that a run does not encrypt it again).
     static bool isUnlockPage(std::string_view bytes);
 
+    /// The run's key: an incremental copy keeps its salt and checks a later run's password against it.
     const crypto::SiteKey& key() const { return m_key; }
 
 private:
@@ -81,10 +76,6 @@ private:
     std::string m_head; // after the character set up to the title
     std::string m_body; // after the title up to the set's name in the page's data
 };
-
-/// The bytes of a protected page as a run would write them (byte-order mark included), for encrypt().
-std::error_code encodePage(std::u16string_view text, const charset::PageEncoding& encoding,
-                           charset::PageEncoder& encoder, std::string& bytes);
 
 /// A notice text made safe inside "<!-- " and "-->": each ">" that would end the comment early (in "-->" or
 /// "--!>") gets a blank put before it, so the notice still reads as written.

@@ -90,19 +90,26 @@ TEST_F(CopyOtherFilesTest, OtherFilesArriveByteForByteWithTheirModesAndTimes) {
     }
 }
 
+// A user's file that merely looks like a temporary one is the user's, and goes along; only a name made for the very
+// file it holds is a run's own.
 TEST_F(CopyOtherFilesTest, BackupsOfPagesAndTheRunsTemporaryFilesStayBehind) {
     struct Name {
         const char* name;
         bool copied;
     };
     const Name names[] = {
-        {"a.htm.bak", false},  {"sub/b.html.bak", false}, {".c.htm.~abcd1234~", false}, {".logo.png.~0a1b2c3d~", false},
-        {"notes.bak", true},   {"UPPER.HTM", true},       {"a.htm.bak.txt", true},      {".hidden/inside.txt", true},
+        {"a.htm.bak", false},        {"sub/b.html.bak", false},
+        {".c.htm.~abcd1234~", true}, {".logo.png.~0a1b2c3d~", true},
+        {".notes.~20240101~", true}, {".c.htm.~abcd1234abcd1234~", true},
+        {"notes.bak", true},         {"UPPER.HTM", true},
+        {"a.htm.bak.txt", true},     {".hidden/inside.txt", true},
         {".~abcd1234~", true},
     };
     temp.write("site/a.htm", kPage);
     for (const auto& entry : names)
         temp.write(std::string("site/") + entry.name, entry.name);
+    const std::string leftovers[] = {test::writeLeftover(temp / "site", "c.htm", "half a page"),
+                                     test::writeLeftover(temp / "site", "logo.png", "half a logo")};
 
     const auto summary = run({folder("site")});
 
@@ -111,6 +118,10 @@ TEST_F(CopyOtherFilesTest, BackupsOfPagesAndTheRunsTemporaryFilesStayBehind) {
     for (const auto& entry : names) {
         EXPECT_EQ(fs::exists(temp / (std::string("out/") + entry.name)), entry.copied) << entry.name;
         copied += entry.copied ? 1 : 0;
+    }
+    for (const auto& leftover : leftovers) {
+        EXPECT_FALSE(fs::exists(temp / "out" / fs::path(leftover).filename())) << leftover;
+        EXPECT_TRUE(fs::exists(leftover)) << "a folder copy mode only reads is never cleaned";
     }
     EXPECT_EQ(summary.otherFilesCopied, copied);
 }

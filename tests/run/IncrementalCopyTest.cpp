@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <stop_token>
 #include <sys/stat.h>
 
 namespace quillora::run {
@@ -58,12 +59,12 @@ protected:
         }
         return made;
     }
-    RunSummary run(bool dryRun = false) {
+    RunSummary run(bool dryRun = false, std::stop_token stop = {}) {
         reporter = {};
         ProtectionRun protection(rules(), reporter, disk);
         protection.setIncremental(true);
         protection.setDryRun(dryRun);
-        return protection.ProtectFiles({{temp / "site", true}});
+        return protection.ProtectFiles({{temp / "site", true}}, std::move(stop));
     }
     /// The outputs' modification times, to tell what a run wrote again.
     std::map<std::string, std::int64_t> outputTimes() const {
@@ -145,6 +146,37 @@ TEST_F(IncrementalCopyTest, ADeletedSourceTakesItsOutputAndItsEmptyFolderAlong) 
               (std::vector<std::string>{temp / "site/sub/c.html" + " -> " + temp / "out/sub/c.html"}));
     EXPECT_EQ(outputs(), (std::vector<std::string>{"a.html", "b.html", "style.css"}));
     EXPECT_FALSE(fs::exists(temp / "out/sub"));
+}
+
+// A stopped run leaves what it did not reach, and what it would have removed, to the next run.
+TEST_F(IncrementalCopyTest, AStoppedRunRemovesNothingAndTheNextOneFinishes) {
+    run();
+    temp.write("site/b.html", page("beta, changed"));
+    temp.write("site/new.html", page("delta"));
+    fs::remove(temp / "site/sub/c.html");
+    const auto before = outputTimes();
+    std::stop_source stop;
+    stop.request_stop();
+    const auto stopped = run(false, stop.get_token());
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_FALSE(stopped.allDone());
+    EXPECT_EQ(stopped.written, 0u);
+    EXPECT_EQ(stopped.removed, 0u);
+    EXPECT_EQ(stopped.notReached, 2u) << "the changed page and the new one";
+    EXPECT_EQ(stopped.unchanged, 2u) << "a.html and the style sheet";
+    auto after = outputTimes();
+    after.erase("out/.quillora-manifest");
+    auto expected = before;
+    expected.erase("out/.quillora-manifest");
+    EXPECT_EQ(after, expected) << "nothing written, nothing removed";
+
+    const auto finished = run();
+    EXPECT_TRUE(finished.allDone());
+    EXPECT_EQ(finished.written, 2u);
+    EXPECT_EQ(finished.removed, 1u);
+    EXPECT_EQ(outputs(), (std::vector<std::string>{"a.html", "b.html", "new.html", "style.css"}));
+    EXPECT_EQ(readBytes(temp / "out/new.html").find("delta"), std::string::npos) << "protected, as any page";
+    EXPECT_EQ(run().written, 0u) << "nothing stale is left for a third run";
 }
 
 TEST_F(IncrementalCopyTest, NothingIsRemovedThatNoRunWrote) {

@@ -1,0 +1,22 @@
+#include "EncryptedRunOptions.h"
+
+namespace quillora::run {
+
+unlock::EncryptionSettings encryptionSettings(const engine::ProtectionOptions& options) {
+    unlock::EncryptionSettings settings;
+    settings.password = options.password;
+    settings.rememberDays = options.rememberDays;
+    settings.texts = {options.unlockPrompt, options.unlockButton, options.wrongPassword};
+    return settings;
+}
+
+engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options) {
+    engine::ProtectionOptions forEngine = options;
+    if (options.encrypt) {
+        forEngine.passwordProtect = false;
+        forEngine.password.clear();
+    }
+    return forEngine;
+}
+
+} // namespace quillora::run
