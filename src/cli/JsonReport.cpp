@@ -17,6 +17,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// Written, but with something the mode hides left as it stands; counted besides "protected".
+constexpr std::string_view kProtectedInPart = "protected-in-part";
+
 std::string_view stepName(run::PageProblem::Step step) {
     switch (step) {
     case run::PageProblem::Step::Read:
@@ -72,6 +75,7 @@ JsonReport::JsonReport(const run::RuleSet& rules, bool dryRun, std::string proje
           run::PageRecord::Action::Skipped, run::PageRecord::Action::GivenUp, run::PageRecord::Action::Copied,
           run::PageRecord::Action::CopyFailed, run::PageRecord::Action::Removed})
         m_document->counts[RecordWords::actionName(action)] = 0;
+    m_document->counts[kProtectedInPart] = 0;
 }
 
 JsonReport::~JsonReport() = default;
@@ -93,6 +97,10 @@ void JsonReport::pageRecorded(const run::PageRecord& record) {
     file["action"] = RecordWords::actionName(record.action);
     file["rule"] = record.rule == nullptr ? Json(nullptr) : Json(record.rule->index);
     file["problem"] = record.problem ? problemOf(*record.problem) : Json(nullptr);
+    if (record.notes.protectedInPart()) {
+        file["protectedInPart"] = run::messages::protectedInPart(record.notes);
+        ++m_document->counts[kProtectedInPart];
+    }
     m_document->files.push_back(std::move(file));
     ++m_document->counts[RecordWords::actionName(record.action)];
 }

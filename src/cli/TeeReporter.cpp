@@ -27,6 +27,21 @@ void TeeReporter::pageWritten(const run::FileEntry& entry, const std::string& ou
     m_second.pageWritten(entry, outputPath);
 }
 
+void TeeReporter::pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) {
+    m_first.pageProtectedInPart(entry, notes);
+    m_second.pageProtectedInPart(entry, notes);
+}
+
+void TeeReporter::waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) {
+    m_first.waitingForPage(entry, bound);
+    m_second.waitingForPage(entry, bound);
+}
+
+void TeeReporter::pageNotReached(const run::FileEntry& entry) {
+    m_first.pageNotReached(entry);
+    m_second.pageNotReached(entry);
+}
+
 void TeeReporter::pageAlreadyProtected(const run::FileEntry& entry) {
     m_first.pageAlreadyProtected(entry);
     m_second.pageAlreadyProtected(entry);

@@ -14,11 +14,14 @@ public:
     void scanning() override;
     void pagesFound(std::size_t found) override;
     void pageWritten(const run::FileEntry& entry, const std::string& outputPath) override;
+    void pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) override;
     void pageAlreadyProtected(const run::FileEntry& entry) override;
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
     void pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
+    void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
+    void pageNotReached(const run::FileEntry& entry) override;
     void progressChanged(std::size_t done, std::size_t found) override;
     void pageRecorded(const run::PageRecord& record) override;
     void runFinished(const run::RunSummary& summary) override;

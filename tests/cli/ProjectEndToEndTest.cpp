@@ -239,6 +239,27 @@ TEST_F(ProjectEndToEnd, TheJsonReportMatchesItsSchema) {
     EXPECT_FALSE(validates(broken));
 }
 
+TEST_F(ProjectEndToEnd, TheJsonReportNamesAPageProtectedInPart) {
+    writeFile(dir / "t/t.html", "<html><head></head><body><template><a href=\"team.html\">Team</a></template>"
+                                "<a href=\"home.html\">Home</a></body></html>");
+    writeFile(dir / "t/plain.html", page("plain"));
+    const auto report = run({"--json", "--hide", "links", "--beside", "t"});
+    EXPECT_EQ(report.status, 1) << "protected only in part";
+    EXPECT_TRUE(validates(report.out)) << report.out;
+    EXPECT_NE(report.out.find("\"protected-in-part\": 1,"), std::string::npos) << report.out;
+    EXPECT_NE(report.out.find("\"protectedInPart\": \"protected in part: links inside a template or an SVG or "
+                              "MathML drawing are left as they are\""),
+              std::string::npos)
+        << report.out;
+    EXPECT_NE(report.err.find("t.html: protected in part: "), std::string::npos) << "told on standard error too";
+    // Only a protected page may carry the note.
+    std::string broken = report.out;
+    broken.replace(broken.find("\"action\": \"protected\",\n      \"rule\": 0,\n      \"problem\": null,\n      "
+                               "\"protectedInPart\""),
+                   22, "\"action\": \"left-alone\",");
+    EXPECT_FALSE(validates(broken));
+}
+
 TEST_F(ProjectEndToEnd, OnePageFromStandardInputAsAFileWouldBeWritten) {
     // Windows-1252, undeclared: read in the set a browser would use, as for a file.
     const std::string latin = "<html><head><title>caf\xe9</title></head><body>d\xe9j\xe0 <a href=\"mailto:a@b.c\">m</a>"
