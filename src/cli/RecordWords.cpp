@@ -20,7 +20,7 @@ std::string_view verb(Action action, bool planned) {
     case Action::Unchanged:
         return "unchanged";
     case Action::Skipped:
-        return "skipped";
+        return planned ? "would skip" : "skipped";
     case Action::GivenUp:
         return "gave up";
     case Action::Copied:

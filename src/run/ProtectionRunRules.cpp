@@ -36,6 +36,15 @@ void ProtectionRun::leaveAlone(const PageJob& job, bool asFrame) {
 // Each page with its rule and the place it would go; nothing is written, and no key is derived (so an incremental
 // copy's encrypted pages are listed as to be written).
 void ProtectionRun::planPages(const std::vector<SelectionEntry>& selection) {
+    // An original found in the copy target is named as the run would name it.
+    for (const auto& page : m_leftOut) {
+        PageRecord record;
+        record.action = PageRecord::Action::Skipped;
+        record.planned = true;
+        record.source = page.fullPath();
+        record.problem = PageProblem{PageProblem::Step::Read, RunError::InTheCopyTarget, m_options.targetFolder};
+        m_reporter.pageRecorded(record);
+    }
     ProcessedFiles planned(m_fs);
     for (const auto& entry : m_list.slots) {
         if (entry.Name.empty() || !planned.add(entry.fullPath()))

@@ -145,6 +145,18 @@ TEST_F(RuleRunTest, ADryRunWritesNothingAndTellsEachFile) {
     EXPECT_EQ(reporter.ruleIndexes, (std::vector<int>{0, 2, 1, -1})) << "a, index, members/m, style.css";
 }
 
+TEST_F(RuleRunTest, ADryRunNamesAnOriginalInTheCopyTargetAsTheRunWould) {
+    options.targetFolder = temp / "site/out";
+    temp.write("site/out/original.html", page("mine"));
+    const auto planned = run(siteRules(), true);
+    const std::vector<std::string> skipped{temp / "site/out/original.html" + " -> "}; // no output
+    EXPECT_EQ(reporter.recorded(Action::Skipped), skipped);
+    const auto ran = run(siteRules());
+    EXPECT_EQ(reporter.recorded(Action::Skipped), skipped) << "the run names it the same";
+    EXPECT_EQ(planned.found, ran.found);
+    EXPECT_EQ(readBytes(temp / "site/out/original.html"), page("mine"));
+}
+
 TEST_F(RuleRunTest, ADryRunInPlaceLeavesEveryPageAsItIs) {
     options.storageMode = StorageMode::Overwrite;
     options.targetFolder.clear();
