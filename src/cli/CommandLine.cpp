@@ -2,32 +2,56 @@
 
 #include "CommandLineOptions.h"
 #include "ConsoleReporter.h"
+#include "JsonReport.h"
+#include "ProjectInit.h"
+#include "TeeReporter.h"
 #include "disk/PosixFileSystem.h"
+#include "project/ProjectFile.h"
+#include "run/FileHelpers.h"
 #include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
+#include "run/RunMessages.h"
+#include "run/SinglePage.h"
 
+#include <filesystem>
+#include <iostream>
 #include <string>
 
 namespace quillora::cli {
 
-CommandLine::CommandLine(std::ostream& out, std::ostream& err, bool errIsTerminal)
-    : m_out(out), m_err(err), m_errIsTerminal(errIsTerminal) {}
-
 namespace {
 
-run::RunSummary restore(const CommandLineRequest& request, run::RunReporter& reporter, disk::FileSystem& fileSystem) {
-    run::RestoreRun restoring(reporter, fileSystem);
-    restoring.setLockWait(request.lockWait);
-    return restoring.Restore(request.selection);
+namespace fs = std::filesystem;
+
+bool isInside(const std::string& path, const std::string& root) {
+    std::string folder = root;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    std::string inner = path;
+    while (inner.size() > 1 && inner.back() == '/')
+        inner.pop_back();
+    return inner == folder || inner.starts_with(folder == "/" ? folder : folder + '/');
 }
 
-run::RunSummary protect(const CommandLineRequest& request, run::RunReporter& reporter, disk::FileSystem& fileSystem) {
-    run::ProtectionRun protecting(request.options, reporter, fileSystem);
-    protecting.setLockWait(request.lockWait);
-    return protecting.ProtectFiles(request.selection);
+std::string readAll(std::istream& in) {
+    std::string bytes;
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+    return bytes;
 }
 
 } // namespace
+
+CommandLine::CommandLine(std::ostream& out, std::ostream& err, bool errIsTerminal)
+    : m_out(out), m_err(err), m_in(&std::cin), m_errIsTerminal(errIsTerminal) {}
+
+int CommandLine::usage(const std::string& text, bool pointToHelp) {
+    ConsoleReporter(m_out, m_err, false, false).printLines(text);
+    if (pointToHelp)
+        m_err << ConsoleReporter::kPrefix << "Run with --help for more information.\n";
+    return kExitUsage;
+}
 
 int CommandLine::run(int argc, const char* const* argv) {
     CommandLineOptions options;
@@ -38,24 +62,137 @@ int CommandLine::run(int argc, const char* const* argv) {
         m_out << text;
         return kExitAllWritten;
     case CommandLineOptions::Parsed::Error:
-        m_err << ConsoleReporter::kPrefix << text << '\n'
-              << ConsoleReporter::kPrefix << "Run with --help for more information.\n";
-        return kExitUsage;
+        return usage(text);
     case CommandLineOptions::Parsed::Request:
         break;
     }
 
-    const CommandLineRequest request = options.request();
-    ConsoleReporter reporter(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
-    reporter.setRestoring(request.restore);
+    CommandLineRequest request = options.request();
+    if (request.init)
+        return writeProject(request);
+    if (request.standardInput)
+        return protectStandardInput(request);
+    std::optional<project::Project> found;
+    if (!findProject(request, found, text))
+        return usage(text, false);
+    return protect(request, found);
+}
+
+bool CommandLine::findProject(const CommandLineRequest& request, std::optional<project::Project>& found,
+                              std::string& text) {
+    std::string file = request.configFile;
+    if (file.empty() && !request.noConfig && !request.restore) {
+        // A site named alone, or the working folder when none is named, may describe itself.
+        std::error_code error;
+        if (request.selection.size() == 1 && request.selection[0].isFolder) {
+            const fs::path candidate = fs::path(request.selection[0].path) / run::kProjectFileName;
+            if (fs::is_regular_file(candidate, error))
+                file = ProjectInit::shortPath(candidate.lexically_normal());
+        } else if (request.selection.empty() && fs::is_regular_file(run::kProjectFileName, error)) {
+            file = std::string(run::kProjectFileName);
+        }
+    }
+    if (file.empty())
+        return true;
+    project::Project project;
+    if (!project::ProjectFile::read(file, project, text))
+        return false;
+    for (const auto& picked : request.selection) {
+        if (!isInside(picked.path, project.root)) {
+            text = picked.path + " is outside the site of " + file + " (" + project.root +
+                   "): name paths below it, or give --no-config";
+            return false;
+        }
+    }
+    found = std::move(project);
+    return true;
+}
+
+int CommandLine::protect(CommandLineRequest& request, const std::optional<project::Project>& found) {
+    if (request.selection.empty()) {
+        if (!found)
+            return usage(
+                "PATH is required\nName a page or a folder, run where a quillora.toml is, or give --config FILE");
+        request.selection.push_back({found->root, true});
+    }
+    run::RuleSet rules(request.options);
+    if (found && !request.restore) {
+        std::string text;
+        if (!project::buildRules(*found, request.overrides, rules, text))
+            return usage(text, false);
+    }
+
+    ConsoleReporter console(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
+    console.setRestoring(request.restore);
+    console.setVerbose(request.verbose);
+    console.setDryRun(request.dryRun);
+    console.setPathsShown(!request.json);
+    JsonReport json(rules, request.dryRun, found ? found->file : std::string());
+    TeeReporter both(console, json);
+    run::RunReporter& reporter = request.json ? static_cast<run::RunReporter&>(both) : console;
+    if (found && !request.quiet)
+        console.printLines("Reading the project file " + found->file);
+
     disk::PosixFileSystem fileSystem;
-    const run::RunSummary summary =
-        request.restore ? restore(request, reporter, fileSystem) : protect(request, reporter, fileSystem);
-    reporter.finish();
-    if (summary.outcome != run::RunSummary::Outcome::Ran)
+    run::RunSummary summary;
+    if (request.restore) {
+        run::RestoreRun restoring(reporter, fileSystem);
+        restoring.setLockWait(request.lockWait);
+        summary = restoring.Restore(request.selection);
+    } else {
+        run::ProtectionRun protection(std::move(rules), reporter, fileSystem);
+        protection.setLockWait(request.lockWait);
+        protection.setDryRun(request.dryRun);
+        protection.setIncremental(found.has_value()); // copies described by a project file are kept up to date
+        summary = protection.ProtectFiles(request.selection);
+    }
+    console.finish();
+    int status = kExitUsage;
+    if (summary.outcome == run::RunSummary::Outcome::Ran) {
+        // Written or already protected is done; a page given up or skipped is not.
+        status = summary.allDone() ? kExitAllWritten : kExitPageGivenUp;
+        if (request.failIfEmpty && summary.found == 0)
+            status = kExitPageGivenUp;
+    }
+    if (request.json)
+        json.write(m_out, status);
+    return status;
+}
+
+int CommandLine::writeProject(const CommandLineRequest& request) {
+    std::string file;
+    std::string text;
+    if (!ProjectInit::destination(request, file, text) || !ProjectInit::write(request, file, text))
+        return usage(text, false);
+    m_out << file << '\n';
+    return kExitAllWritten;
+}
+
+int CommandLine::protectStandardInput(const CommandLineRequest& request) {
+    ConsoleReporter console(m_out, m_err, false, request.quiet);
+    if (const auto refusal = run::ProtectionRun::checkPageChoices(request.options)) {
+        console.runRefused(*refusal);
         return kExitUsage;
-    // Written or already protected is done; a page given up or skipped is not.
-    return summary.allDone() ? kExitAllWritten : kExitPageGivenUp;
+    }
+    const std::string page = readAll(*m_in);
+    std::string out;
+    std::error_code error;
+    switch (run::SinglePage::protect(request.options, page, out, error)) {
+    case run::SinglePage::Outcome::Failed:
+        console.pageGivenUp({"-", {}}, {run::PageProblem::Step::Read, error, "-"});
+        return kExitPageGivenUp;
+    case run::SinglePage::Outcome::AlreadyProtected:
+        console.printLines("-: already protected; written as it came");
+        break;
+    case run::SinglePage::Outcome::Frameset:
+        console.printLines("-: a frameset is written as it is; protect its frame pages as files");
+        break;
+    case run::SinglePage::Outcome::Protected:
+        break;
+    }
+    m_out.write(out.data(), static_cast<std::streamsize>(out.size()));
+    m_out.flush();
+    return m_out ? kExitAllWritten : kExitPageGivenUp;
 }
 
 } // namespace quillora::cli

@@ -1,10 +1,13 @@
 #include "CommandLineOptions.h"
 
 #include "charset/TextConvert.h"
+#include "project/PasswordFile.h"
+#include "run/FileHelpers.h"
 #include "run/RunMessages.h"
 #include "run/TextRules.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -21,11 +24,15 @@ namespace quillora::cli {
 
 namespace {
 
+// --help fits a terminal of this width.
+constexpr std::size_t kHelpColumns = 100;
+
 const std::map<std::string, engine::EncryptionMode> kHideModes = {
     {"email-links", engine::EncryptionMode::EmailLinks},
     {"links", engine::EncryptionMode::AllLinks},
     {"body", engine::EncryptionMode::BodyOnly},
     {"page", engine::EncryptionMode::WholePage},
+    {"none", engine::EncryptionMode::None},
 };
 
 constexpr const char* kPasswordVariable = "QUILLORA_PASSWORD";
@@ -54,57 +61,41 @@ const CLI::Validator kNotBlank(
     },
     "");
 
-constexpr const char* kEncryptionFooter =
+constexpr const char* kFooter =
     "Encryption: with --encrypt every page is encrypted (AES-256-GCM, with a key derived from the\n"
     "password), and a browser shows it only once the password is typed there. The browser keeps the key\n"
     "for its session, or for --remember days, so that one password opens every page of the run.\n"
     "The password comes from exactly one of --password TEXT, the first line of --password-file FILE, or\n"
     "the environment variable QUILLORA_PASSWORD. Prefer the file or the variable: the arguments of a\n"
     "running program are visible to every user of the machine in its process list.\n"
-    "Without --encrypt, --password only adds a prompt, and the password stands readable in every page.";
+    "Without --encrypt, --password only adds a prompt, and the password stands readable in every page.\n"
+    "\n"
+    "Project file: a folder named alone (or the working folder, with no PATH) that holds quillora.toml is\n"
+    "protected as that file describes, rule by rule; options given here go before the file's.\n"
+    "\n"
+    "Examples:\n"
+    "  quillora-cli --copy-to public site            copy the site into public/, each body hidden\n"
+    "  quillora-cli --hide email-links site/a.html   hide a page's e-mail links, in place (a.html.bak kept)\n"
+    "  quillora-cli --init --copy-to public site     write site/quillora.toml to start a project from\n"
+    "  quillora-cli --dry-run site                   show what the project would do, write nothing\n"
+    "  quillora-cli --report json site > run.json    protect, and describe every file as JSON\n"
+    "  generate | quillora-cli --hide page - > x.html   one page from standard input to standard output\n"
+    "\n"
+    "Exit status: 0 every page done as chosen (or already protected); 1 a page given up, skipped or left\n"
+    "as it is (and with --fail-if-empty, no page found); 2 usage errors and refused runs, before anything\n"
+    "is written.";
+
+/// A PATH: an existing file or folder, or "-" for standard input.
+const CLI::Validator kPathOrStandardInput(
+    [](std::string& path) -> std::string {
+        if (path == "-")
+            return {};
+        return CLI::ExistingPath(path);
+    },
+    "");
 
 // A day: a longer wait is no wait a build pipeline means.
 constexpr int kLongestLockWait = 24 * 60 * 60;
-
-// No password is this long; a file without a line break (or /dev/zero) is not read on and on.
-constexpr std::size_t kLongestPasswordLine = std::size_t{64} * 1024;
-
-/// The first line of a file, without its line end (and without a UTF-8 byte-order mark).
-bool readFirstLine(const std::string& path, std::string& line, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    line.clear();
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            error = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        const std::string_view piece(buffer, static_cast<std::size_t>(got));
-        const auto end = piece.find('\n');
-        line.append(piece.substr(0, end));
-        if (got == 0 || end != std::string_view::npos)
-            break;
-        if (line.size() > kLongestPasswordLine) {
-            error = "its first line is longer than " + std::to_string(kLongestPasswordLine) + " bytes";
-            ::close(fd);
-            return false;
-        }
-    }
-    ::close(fd);
-    if (line.ends_with('\r'))
-        line.pop_back();
-    if (line.starts_with("\xEF\xBB\xBF"))
-        line.erase(0, 3);
-    return true;
-}
 
 /// A picked path as the selection tree would hold it: absolute, without "." and ".." steps. A ".." is taken as the
 /// system takes it, after the links before it ("lnk/.." is the folder above where lnk leads, not the one holding
@@ -140,14 +131,16 @@ CommandLineOptions::CommandLineOptions()
           "calls, decoded in the browser. Prints the path of each page written.",
           "quillora-cli")) {
     m_app->set_version_flag("--version", std::string("quillora-cli ") + QUILLORA_VERSION);
-    m_app->add_option("PATH", m_paths, "A page file or a folder of them (searched with its subfolders), in order")
-        ->required()
-        ->check(CLI::Validator(CLI::ExistingPath).description(""))
+    m_app
+        ->add_option("PATH", m_paths,
+                     "A page or a folder of them (with its subfolders), in order; - for standard input")
+        ->check(kPathOrStandardInput)
         ->type_name("");
     addStorageOptions();
     addPageOptions();
     addScriptOptions();
     addEncryptionOptions();
+    addProjectOptions();
     m_app->add_flag("-q,--quiet", m_quiet,
                     "Print only the written paths and the messages (no status texts, no progress line)");
     m_app->add_flag("--print0", m_print0, "End each written path with a NUL character instead of a line end");
@@ -185,9 +178,9 @@ void CommandLineOptions::addStorageOptions() {
 }
 
 void CommandLineOptions::addPageOptions() {
-    m_app->add_option("--hide", m_hide, "What to hide: email-links, links, body or page")
-        ->check(CLI::IsMember({"email-links", "links", "body", "page"}))
-        ->capture_default_str();
+    m_hideOption = m_app->add_option("--hide", m_hide, "What to hide: email-links, links, body, page or none")
+                       ->check(CLI::IsMember({"email-links", "links", "body", "page", "none"}))
+                       ->capture_default_str();
     // Its check depends on --encrypt, which may come later: it is made once everything is parsed.
     m_passwordOption = m_app->add_option("--password", m_password,
                                          "Ask for this password before showing a page (with --encrypt: the "
@@ -219,13 +212,14 @@ void CommandLineOptions::addEncryptionOptions() {
         m_app->add_option("--password-file", m_passwordFile, "With --encrypt: the password is the first line of FILE")
             ->type_name("FILE")
             ->needs(encrypt);
-    m_app
-        ->add_option("--remember", m_rememberDays,
-                     "With --encrypt: a browser keeps the key for DAYS days (0: for its session only)")
-        ->type_name("DAYS")
-        ->check(CLI::Range(0, engine::kMaxRememberDays).description(""))
-        ->needs(encrypt)
-        ->capture_default_str();
+    m_rememberOption =
+        m_app
+            ->add_option("--remember", m_rememberDays,
+                         "With --encrypt: a browser keeps the key for DAYS days (0: for its session only)")
+            ->type_name("DAYS")
+            ->check(CLI::Range(0, engine::kMaxRememberDays).description(""))
+            ->needs(encrypt)
+            ->capture_default_str();
     m_unlockPromptOption =
         m_app->add_option("--unlock-prompt", m_unlockPrompt, "With --encrypt: the text that asks for the password")
             ->check(kNotBlank)
@@ -238,7 +232,22 @@ void CommandLineOptions::addEncryptionOptions() {
         m_app->add_option("--wrong-password", m_wrongPassword, "With --encrypt: the text shown after a wrong password")
             ->check(kNotBlank)
             ->needs(encrypt);
-    m_app->footer(kEncryptionFooter);
+}
+
+void CommandLineOptions::addProjectOptions() {
+    m_app->add_option("--config", m_config, "Read the project file FILE (else quillora.toml where it is found)")
+        ->type_name("FILE");
+    m_app->add_flag("--no-config", m_noConfig, "Read no project file, even where one is found");
+    m_app->add_flag("--init", m_init, "Write a commented quillora.toml from the options given, and stop");
+    m_app->add_flag("--dry-run", m_dryRun, "Print what would be done to each file (rule, mode, output); write nothing");
+    m_app->add_option("--report", m_report, "Print a record of the run in FORMAT (json) instead of the paths")
+        ->check(CLI::IsMember({"json"}))
+        ->type_name("FORMAT");
+    m_app->add_flag("--json", m_json, "The same as --report json");
+    m_app->add_flag("-v,--verbose", m_verbose, "Tell each file's rule and what became of it");
+    m_app->add_flag("--fail-if-empty", m_failIfEmpty, "Exit with 1 when no page is found");
+    m_app->footer(kFooter);
+    m_app->get_formatter()->column_width(32);
 }
 
 bool CommandLineOptions::resolvePassword(std::string& text) {
@@ -267,7 +276,7 @@ bool CommandLineOptions::resolvePassword(std::string& text) {
     std::string password = m_password;
     if (m_passwordFileOption->count() > 0) {
         std::string error;
-        if (!readFirstLine(m_passwordFile, password, error)) {
+        if (!project::readFirstLine(m_passwordFile, password, error)) {
             text = "--password-file: cannot read " + m_passwordFile + ": " + error;
             return false;
         }
@@ -291,12 +300,111 @@ bool CommandLineOptions::resolvePassword(std::string& text) {
     return true;
 }
 
+bool CommandLineOptions::checkStandardInput(std::string& text) const {
+    const std::pair<const CLI::Option*, std::string_view> named[] = {
+        {m_copyToOption, "--copy-to"},
+        {m_app->get_option("--config"), "--config"},
+        {m_passwordFileOption, "--password-file"},
+    };
+    for (const auto& [option, name] : named) {
+        if (option->count() > 0 && option->as<std::string>() == "-") {
+            text = std::string(name) + ": - stands for standard input only as the PATH: name a file or folder";
+            return false;
+        }
+    }
+    if (std::find(m_paths.begin(), m_paths.end(), "-") == m_paths.end())
+        return true;
+    if (m_paths.size() > 1) {
+        text = "- reads one page from standard input: give it alone, without other paths";
+        return false;
+    }
+    for (const char* option : {"--overwrite", "--no-backup", "--copy-to", "--beside", "--pages-only", "--restore",
+                               "--config", "--init", "--dry-run", "--report", "--json", "--print0"}) {
+        if (m_app->get_option(option)->count() > 0) {
+            text = std::string(option) + " does not go with - (one page from standard input to standard output)";
+            return false;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+/// "unknown option --hid: did you mean --hide?"
+std::string unknownOption(const CLI::App& app, const std::string& name) {
+    std::vector<std::string> names;
+    for (const auto* option : app.get_options()) {
+        for (const auto& longName : option->get_lnames())
+            names.push_back("--" + longName);
+    }
+    std::string text = "unknown option " + name;
+    const auto meant = std::min_element(names.begin(), names.end(), [&](const auto& a, const auto& b) {
+        return project::editDistance(name, a) < project::editDistance(name, b);
+    });
+    if (name.starts_with("--") && meant != names.end() && project::editDistance(name, *meant) <= 2)
+        text += ": did you mean " + *meant + "?";
+    return text;
+}
+
+/// The first argument that looks like an option and is none of the program's, before CLI11 reads on and
+/// reports something else about what follows it.
+std::string firstUnknownOption(const CLI::App& app, int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--")
+            break;
+        if (argument.size() < 2 || argument[0] != '-')
+            continue;
+        const bool isLong = argument.starts_with("--");
+        const std::string name = isLong ? argument.substr(0, argument.find('=')) : argument.substr(0, 2);
+        const CLI::Option* option = app.get_option_no_throw(name);
+        if (option == nullptr)
+            return unknownOption(app, name);
+        // The value of an option that takes one is not an option, whatever it looks like.
+        if (option->get_items_expected_min() > 0 &&
+            (isLong ? argument.find('=') == std::string::npos : argument.size() == 2))
+            ++i;
+    }
+    return {};
+}
+
+/// Help text wrapped to fit columns: a description goes on under itself.
+std::string wrapped(const std::string& text, std::size_t columns) {
+    constexpr std::size_t kDescriptionColumn = 32;
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        const std::string indent(line.starts_with("  ") ? kDescriptionColumn : 0, ' ');
+        while (line.size() > columns) {
+            const std::size_t cut = line.rfind(' ', columns);
+            const std::size_t rest = cut == std::string::npos ? cut : line.find_first_not_of(' ', cut);
+            if (cut == std::string::npos || cut <= indent.size() || rest == std::string::npos)
+                break;
+            out.append(line, 0, cut).append(1, '\n');
+            std::string next = indent;
+            next.append(line, rest);
+            line = std::move(next);
+        }
+        out.append(line).append(1, '\n');
+        start = end + 1;
+    }
+    return out;
+}
+
+} // namespace
+
 CommandLineOptions::Parsed CommandLineOptions::parse(int argc, const char* const* argv, std::string& text) {
+    text = firstUnknownOption(*m_app, argc, argv);
+    if (!text.empty())
+        return Parsed::Error;
     try {
         m_app->parse(argc, argv);
-        return resolvePassword(text) ? Parsed::Request : Parsed::Error;
     } catch (const CLI::CallForHelp&) {
-        text = m_app->help();
+        text = wrapped(m_app->help(), kHelpColumns);
         return Parsed::Help;
     } catch (const CLI::CallForVersion&) {
         text = m_app->version() + '\n';
@@ -305,6 +413,56 @@ CommandLineOptions::Parsed CommandLineOptions::parse(int argc, const char* const
         text = error.what();
         return Parsed::Error;
     }
+    if (!checkStandardInput(text))
+        return Parsed::Error;
+    // Without a PATH the project file names the site: one given, or one in the working folder.
+    std::error_code error;
+    if (m_paths.empty() && m_config.empty() && !m_init &&
+        (m_noConfig || !std::filesystem::is_regular_file(run::kProjectFileName, error))) {
+        text = "PATH is required\nName a page or a folder, run where a quillora.toml is, or give --config FILE";
+        return Parsed::Error;
+    }
+    if (m_init)
+        return Parsed::Request; // the password is not needed to describe where it comes from
+    return resolvePassword(text) ? Parsed::Request : Parsed::Error;
+}
+
+project::Overrides CommandLineOptions::overrides() const {
+    project::Overrides given;
+    if (m_overwrite)
+        given.mode = engine::StorageMode::Overwrite;
+    if (m_beside)
+        given.mode = engine::StorageMode::CreateProtected;
+    if (m_copyToOption->count() > 0) {
+        given.mode = engine::StorageMode::CopyToFolder;
+        given.target = m_copyTo;
+    }
+    if (m_noBackup)
+        given.backups = false;
+    if (m_pagesOnly)
+        given.otherFiles = false;
+    if (m_noticeOption->count() > 0)
+        given.notice = charset::fromUtf8(m_notice);
+    if (m_hideOption->count() > 0)
+        given.hide = kHideModes.at(m_hide);
+    given.scripts = m_scripts;
+    if (m_warningOption->count() > 0)
+        given.warning = charset::fromUtf8(m_warning);
+    if (m_encrypt) {
+        given.encrypt = true;
+        given.password = m_encryptionPassword;
+    } else if (m_passwordOption->count() > 0) {
+        given.promptPassword = charset::fromUtf8(m_password);
+    }
+    if (m_rememberOption->count() > 0)
+        given.rememberDays = m_rememberDays;
+    if (m_unlockPromptOption->count() > 0)
+        given.unlockPrompt = charset::fromUtf8(m_unlockPrompt);
+    if (m_unlockButtonOption->count() > 0)
+        given.unlockButton = charset::fromUtf8(m_unlockButton);
+    if (m_wrongPasswordOption->count() > 0)
+        given.wrongPassword = charset::fromUtf8(m_wrongPassword);
+    return given;
 }
 
 CommandLineRequest CommandLineOptions::request() const {
@@ -342,13 +500,26 @@ CommandLineRequest CommandLineOptions::request() const {
         options.noticeText = charset::fromUtf8(m_notice);
     }
     for (const auto& path : m_paths) {
+        if (path == "-") {
+            request.standardInput = true;
+            continue;
+        }
         std::error_code error;
         request.selection.push_back({pickedPath(path), std::filesystem::is_directory(path, error)});
     }
+    request.overrides = overrides();
     request.lockWait.giveUpAfter = std::chrono::seconds(m_lockWaitSeconds);
     request.quiet = m_quiet;
     request.restore = m_restore;
     request.print0 = m_print0;
+    request.configFile = m_config;
+    request.noConfig = m_noConfig;
+    request.init = m_init;
+    request.dryRun = m_dryRun;
+    request.verbose = m_verbose;
+    request.json = m_json || m_report == "json";
+    request.failIfEmpty = m_failIfEmpty;
+    request.passwordFile = m_passwordFile;
     return request;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ProtectionOptions.h"
+#include "project/RunChoices.h"
 #include "run/PageLock.h"
 #include "run/SelectionEntry.h"
 
@@ -19,10 +20,20 @@ namespace quillora::cli {
 /// What one call of the command line asks for.
 struct CommandLineRequest {
     engine::ProtectionOptions options;
+    project::Overrides overrides; // the options given, to go before a project file's
     std::vector<run::SelectionEntry> selection;
     bool quiet = false;
     bool print0 = false;
-    bool restore = false; // put the originals back instead of protecting
+    bool restore = false;       // put the originals back instead of protecting
+    bool standardInput = false; // PATH "-": one page from standard input to standard output
+    std::string configFile;     // --config
+    bool noConfig = false;      // no project file, even where one is found
+    bool init = false;          // write a starting project file
+    bool dryRun = false;
+    bool verbose = false;
+    bool json = false; // the report on standard output is a JSON document
+    bool failIfEmpty = false;
+    std::string passwordFile; // --password-file as given (for --init)
     run::LockWait lockWait;
 };
 
@@ -43,8 +54,12 @@ private:
     void addPageOptions();
     void addScriptOptions();
     void addEncryptionOptions();
+    void addProjectOptions();
     /// The password of an encrypted run from the one place it was given; false with a message otherwise.
     bool resolvePassword(std::string& text);
+    /// "-" (standard input to standard output) stands alone, without storage options, and names no file elsewhere.
+    bool checkStandardInput(std::string& text) const;
+    project::Overrides overrides() const;
 
     std::unique_ptr<CLI::App> m_app;
     std::vector<std::string> m_paths;
@@ -68,7 +83,17 @@ private:
     bool m_print0 = false;
     bool m_pagesOnly = false;
     bool m_restore = false;
+    std::string m_config;
+    std::string m_report;
+    bool m_noConfig = false;
+    bool m_init = false;
+    bool m_dryRun = false;
+    bool m_verbose = false;
+    bool m_json = false;
+    bool m_failIfEmpty = false;
     CLI::Option* m_copyToOption = nullptr;
+    CLI::Option* m_hideOption = nullptr;
+    CLI::Option* m_rememberOption = nullptr;
     CLI::Option* m_warningOption = nullptr;
     CLI::Option* m_passwordOption = nullptr;
     CLI::Option* m_noticeOption = nullptr;

@@ -1,5 +1,6 @@
 #include "ConsoleReporter.h"
 
+#include "RecordWords.h"
 #include "run/ErrorNumbers.h"
 #include "run/RunMessages.h"
 
@@ -62,6 +63,8 @@ void ConsoleReporter::pagesFound(std::size_t found) {
 }
 
 void ConsoleReporter::pageWritten(const run::FileEntry&, const std::string& outputPath) {
+    if (!m_pathsShown)
+        return;
     clearProgress();
     // Each path the moment its page is on the disk, so that a killed or piped run shows what it did.
     m_out << outputPath << m_pathEnd << std::flush;
@@ -108,20 +111,52 @@ void ConsoleReporter::progressChanged(std::size_t done, std::size_t found) {
     m_progressShown = true;
 }
 
+void ConsoleReporter::pageRecorded(const run::PageRecord& record) {
+    using Action = run::PageRecord::Action;
+    if (record.planned) {
+        m_plannedPages += record.action == Action::Protected ? 1 : 0;
+        m_plannedLeftAlone += record.action == Action::LeftAlone ? 1 : 0;
+        m_plannedCopies += record.action == Action::Copied ? 1 : 0;
+        m_plannedUnchanged += record.action == Action::Unchanged ? 1 : 0;
+        m_plannedRemovals += record.action == Action::Removed ? 1 : 0;
+        if (m_pathsShown) {
+            clearProgress();
+            m_out << RecordWords::line(record) << m_pathEnd << std::flush;
+        }
+        return;
+    }
+    if (m_verbose)
+        printLines(RecordWords::line(record));
+}
+
 void ConsoleReporter::runFinished(const run::RunSummary& summary) {
     clearProgress();
+    if (m_dryRun) {
+        if (!m_quiet && summary.outcome == run::RunSummary::Outcome::Ran)
+            printLines("Dry run: " + std::to_string(m_plannedPages) + " pages would be protected, " +
+                       std::to_string(m_plannedLeftAlone) + " left alone, " + std::to_string(m_plannedCopies) +
+                       " other files copied, " + std::to_string(m_plannedUnchanged) + " unchanged, " +
+                       std::to_string(m_plannedRemovals) + " removed; nothing was written");
+        return;
+    }
     if (m_restoring) {
         // A restore that found nothing to do ends with a line that says so, not in silence.
         if (!m_quiet || summary.found == 0)
             printLines(run::messages::restoreFinished(summary));
         return;
     }
-    if (m_quiet || summary.found == 0)
+    if (m_quiet || (summary.found == 0 && summary.removed == 0))
         return;
     if (summary.written > 0)
         printLines(run::messages::filesProtected(summary.written));
     if (summary.alreadyProtected > 0)
         printLines(std::to_string(summary.alreadyProtected) + " pages were already protected and left as they are");
+    if (summary.leftAlone > 0)
+        printLines(std::to_string(summary.leftAlone) + " pages were left as they are by the project's rules");
+    if (summary.unchanged > 0)
+        printLines(std::to_string(summary.unchanged) + " files were as the last run left them and were not written");
+    if (summary.removed > 0)
+        printLines(std::to_string(summary.removed) + " files the last run wrote were removed: their sources are gone");
     if (summary.otherFilesCopied > 0 || summary.otherFilesFailed > 0)
         printLines(run::messages::otherFilesCopied(summary.otherFilesCopied, summary.otherFilesFailed));
 }

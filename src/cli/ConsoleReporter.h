@@ -31,10 +31,17 @@ public:
     void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void progressChanged(std::size_t done, std::size_t found) override;
+    void pageRecorded(const run::PageRecord& record) override;
     void runFinished(const run::RunSummary& summary) override;
 
     /// Words the closing count for a restore run.
     void setRestoring(bool restoring) { m_restoring = restoring; }
+    /// Tells each file's rule and what became of it, on standard error.
+    void setVerbose(bool verbose) { m_verbose = verbose; }
+    /// A dry run: what would be done to each file goes to standard output, one line each.
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
+    /// False when standard output carries another report than the written paths.
+    void setPathsShown(bool shown) { m_pathsShown = shown; }
     /// Prints a message, each of its lines prefixed.
     void printLines(const std::string& text);
     /// Ends the run's output: the progress line cleared.
@@ -57,6 +64,14 @@ private:
     bool m_quiet;
     char m_pathEnd;
     bool m_restoring = false;
+    bool m_verbose = false;
+    bool m_dryRun = false;
+    bool m_pathsShown = true;
+    std::size_t m_plannedPages = 0;
+    std::size_t m_plannedLeftAlone = 0;
+    std::size_t m_plannedCopies = 0;
+    std::size_t m_plannedUnchanged = 0;
+    std::size_t m_plannedRemovals = 0;
     std::function<Clock::time_point()> m_now = &Clock::now;
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_lastDrawn{};

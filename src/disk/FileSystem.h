@@ -39,6 +39,7 @@ struct FileStatus {
     std::uint64_t links = 1; // the number of names the file has
     std::int64_t modifiedNs = 0;
     std::int64_t accessedNs = 0;
+    std::int64_t size = 0; // in bytes
     FileIdentity identity;
 };
 
@@ -119,6 +120,14 @@ public:
     virtual std::error_code replaceChecked(const std::string& from, const FileIdentity& moving, const std::string& to,
                                            std::optional<FileIdentity> expected) = 0;
     virtual std::error_code removeFile(const std::string& path) = 0;
+    /// Adds bytes at the end of an existing file and brings them to the disk.
+    virtual std::error_code appendToFile(const std::string& /*path*/, std::string_view /*bytes*/) {
+        return std::make_error_code(std::errc::operation_not_supported);
+    }
+    /// Removes a folder that holds nothing; a folder that holds anything stays (and the call fails).
+    virtual std::error_code removeEmptyFolder(const std::string& /*path*/) {
+        return std::make_error_code(std::errc::operation_not_supported);
+    }
     /// Replaces to by a copy of from (bytes, permission bits and times) in one step; on failure to is left as it
     /// was. The copy shares nothing with from that a later change of either could reach.
     virtual std::error_code copyFile(const std::string& from, const std::string& to) = 0;

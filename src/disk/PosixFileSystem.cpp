@@ -151,6 +151,7 @@ FileStatus statusOf(const struct stat& st, bool writable, bool symlink) {
     status.links = st.st_nlink;
     status.modifiedNs = nanoseconds(st.st_mtim);
     status.accessedNs = nanoseconds(st.st_atim);
+    status.size = st.st_size;
     status.identity = identityOf(st);
     return status;
 }
@@ -698,6 +699,29 @@ std::error_code PosixFileSystem::removeFile(const std::string& path) {
     if (at.error())
         return at.error();
     if (::unlinkat(at.dir(), at.name(), 0) != 0)
+        return lastError();
+    return {};
+}
+
+std::error_code PosixFileSystem::appendToFile(const std::string& path, std::string_view bytes) {
+    const AtPath at(path);
+    if (at.error())
+        return at.error();
+    const Descriptor fd(::openat(at.dir(), at.name(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0)
+        return lastError();
+    if (const auto error = writeAll(fd.get(), bytes))
+        return error;
+    if (::fdatasync(fd.get()) != 0)
+        return lastError();
+    return {};
+}
+
+std::error_code PosixFileSystem::removeEmptyFolder(const std::string& path) {
+    const AtPath at(path);
+    if (at.error())
+        return at.error();
+    if (::unlinkat(at.dir(), at.name(), AT_REMOVEDIR) != 0)
         return lastError();
     return {};
 }

@@ -22,6 +22,8 @@ public:
     std::error_code replaceChecked(const std::string& from, const FileIdentity& moving, const std::string& to,
                                    std::optional<FileIdentity> expected) override;
     std::error_code removeFile(const std::string& path) override;
+    std::error_code removeEmptyFolder(const std::string& path) override;
+    std::error_code appendToFile(const std::string& path, std::string_view bytes) override;
     std::error_code copyFile(const std::string& from, const std::string& to) override;
     std::error_code syncFileSystems(const std::vector<std::string>& paths) override;
     std::error_code canonicalPath(const std::string& path, std::string& canonical) override;

@@ -116,6 +116,9 @@ void applyEncryptionMode(std::basic_string_view<Unit> text, EncryptionMode mode,
     case EncryptionMode::WholePage:
         encodeWholePage(text, out);
         break;
+    case EncryptionMode::None:
+        out.copy(0, text.size());
+        break;
     }
 }
 

@@ -9,8 +9,9 @@ namespace quillora::engine {
 /// Where the protected pages are written (the storage option buttons, by index).
 enum class StorageMode { Overwrite = 0, CopyToFolder = 1, CreateProtected = 2 };
 
-/// How much of each page is hidden behind writer calls (the encryption option buttons, by index).
-enum class EncryptionMode { EmailLinks = 0, AllLinks = 1, BodyOnly = 2, WholePage = 3 };
+/// How much of each page is hidden behind writer calls (the encryption option buttons, by index). None hides
+/// nothing: the page gets the behaviour scripts, the notice or the encryption alone (a project file's rules).
+enum class EncryptionMode { EmailLinks = 0, AllLinks = 1, BodyOnly = 2, WholePage = 3, None = 4 };
 
 /// Indices of the behaviour-script check boxes; 2, 7 and 8 belong to no option.
 enum ScriptIndex : std::size_t {

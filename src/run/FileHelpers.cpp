@@ -36,4 +36,8 @@ bool IsPageBackupName(std::string_view name) {
     return name.ends_with(kBackup) && IsPageFileName(name.substr(0, name.size() - kBackup.size()));
 }
 
+bool IsProjectOwnName(std::string_view name) {
+    return name == kProjectFileName || name == kManifestFileName;
+}
+
 } // namespace quillora::run

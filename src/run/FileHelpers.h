@@ -29,4 +29,11 @@ bool IsPageFileName(std::string_view name);
 /// True for the name of a page's backup: a page file name followed by ".bak".
 bool IsPageBackupName(std::string_view name);
 
+/// The project file found at a site's root.
+inline constexpr std::string_view kProjectFileName = "quillora.toml";
+/// The record an incremental copy keeps in its target.
+inline constexpr std::string_view kManifestFileName = ".quillora-manifest";
+/// True for the project file and the manifest, which a copy never takes along.
+bool IsProjectOwnName(std::string_view name);
+
 } // namespace quillora::run

@@ -47,8 +47,11 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
     this->list(folder, entries);
     addPages(folder, entries, list, base);
     for (const auto& entry : entries) {
-        if (entry.isFolder)
-            ScanFolder(JoinPath(folder, entry.name), list, base);
+        if (!entry.isFolder)
+            continue;
+        const std::string path = JoinPath(folder, entry.name);
+        if (!m_leaveOut || !m_leaveOut(path, true))
+            ScanFolder(path, list, base);
     }
 }
 
@@ -84,12 +87,13 @@ void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const s
 void FolderScan::addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
                           const std::string& base) {
     for (const auto& entry : entries) {
-        if (entry.isFolder)
+        if (entry.isFolder || (m_leaveOut && m_leaveOut(JoinPath(folder, entry.name), false)))
             continue;
         if (!IsPageFileName(entry.name)) {
-            // A page's backup holds the unprotected original: it is not published with the site, nor is a file a run
-            // is writing (or left behind), which may be one.
-            if (m_others != nullptr && !IsPageBackupName(entry.name) && !isRunTemporary(folder, entry.name))
+            // A page's backup holds the unprotected original, the project file and the manifest are the run's own,
+            // and a file a run is writing (or left behind) may be either: none of them is published with the site.
+            if (m_others != nullptr && !IsPageBackupName(entry.name) && !IsProjectOwnName(entry.name) &&
+                !isRunTemporary(folder, entry.name))
                 m_others->push_back({JoinPath(folder, entry.name).substr(base.size()), base});
             continue;
         }

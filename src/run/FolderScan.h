@@ -19,6 +19,7 @@ namespace quillora::run {
 class FolderScan {
 public:
     using UnreadableFolder = std::function<void(const std::string& folder, std::error_code error)>;
+    using LeaveOut = std::function<bool(const std::string& path, bool isFolder)>;
 
     explicit FolderScan(disk::FileSystem& fileSystem, UnreadableFolder onUnreadable = {});
 
@@ -33,6 +34,8 @@ public:
     /// Collects the site's other files too (not pages, not the run's own temporary files, not backups of pages),
     /// named like the pages.
     void collectOthers(std::vector<FileEntry>* others) { m_others = others; }
+    /// Leaves out every file and folder for which leaveOut is true: not listed, not looked into.
+    void leaveOut(LeaveOut leaveOut) { m_leaveOut = std::move(leaveOut); }
 
 private:
     void addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
@@ -45,6 +48,7 @@ private:
     disk::FileSystem& m_fs;
     UnreadableFolder m_onUnreadable;
     std::vector<FileEntry>* m_others = nullptr;
+    LeaveOut m_leaveOut;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_entered;
     std::optional<disk::FileIdentity> m_excluded;
     std::vector<FileEntry>* m_leftOut = nullptr;

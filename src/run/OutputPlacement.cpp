@@ -26,6 +26,9 @@ void OutputPlacement::reset() {
 }
 
 std::string OutputPlacement::CollapseSeparators(std::string_view path) {
+    constexpr char kPair[] = {disk::kPathSeparator, disk::kPathSeparator, '\0'};
+    if (path.find(kPair) == std::string_view::npos)
+        return std::string(path); // the usual path: nothing to collapse
     std::string collapsed;
     collapsed.reserve(path.size());
     std::size_t i = 0;
@@ -81,6 +84,18 @@ std::string OutputPlacement::GetOutputPath(FileEntry& entry) {
 }
 
 std::string OutputPlacement::outputPathOf(const FileEntry& entry) const {
+    if (m_options.storageMode == engine::StorageMode::CopyToFolder) {
+        // As copyPath places it, without a copy of the entry: a large incremental copy asks for every page's.
+        const std::string_view name = entry.Name;
+        const std::string_view rest = entry.Folder.empty() ? name.substr(cutOf(entry.Name)) : name;
+        std::string path;
+        path.reserve(m_options.targetFolder.size() + 1 + rest.size());
+        path += m_options.targetFolder;
+        path += disk::kPathSeparator;
+        path += rest;
+        constexpr char kPair[] = {disk::kPathSeparator, disk::kPathSeparator, '\0'};
+        return path.find(kPair) == std::string::npos ? path : CollapseSeparators(path);
+    }
     FileEntry copy = entry;
     return place(copy);
 }

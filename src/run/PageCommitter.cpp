@@ -52,8 +52,9 @@ PageCommitter::~PageCommitter() {
 }
 
 void PageCommitter::submit(CommitItem item) {
+    const std::size_t items = item.kind == CommitItem::Kind::Batch ? item.batch.size() : 1;
     if (!m_threaded) {
-        ++m_submitted;
+        m_submitted += items;
         stage(std::move(item));
         return;
     }
@@ -64,7 +65,7 @@ void PageCommitter::submit(CommitItem item) {
     });
     m_queuedBytes += bytesOf(item);
     m_queue.push_back(std::move(item));
-    ++m_submitted;
+    m_submitted += items;
     lock.unlock();
     m_changed.notify_all();
 }
@@ -98,6 +99,8 @@ void PageCommitter::finish(RunSummary& summary) {
     summary.protectedInPart += m_counts.protectedInPart;
     summary.otherFilesCopied += m_counts.otherFilesCopied;
     summary.otherFilesFailed += m_counts.otherFilesFailed;
+    summary.leftAlone += m_counts.leftAlone;
+    summary.unchanged += m_counts.unchanged;
     summary.notReached += m_counts.notReached;
     summary.otherFilesNotCopied += m_counts.otherFilesNotCopied;
     m_counts = {};
@@ -144,25 +147,38 @@ void PageCommitter::sweepFolderOf(const std::string& path) {
         (void)m_fs.removeStaleTemporaries(folder);
 }
 
+// A file that goes into a copy as it is: another file of the site, or a page the rules leave alone.
+void PageCommitter::copyAsItIs(CommitItem& item) {
+    sweepFolderOf(item.outputPath);
+    const std::string source = item.source.fullPath();
+    const auto error = m_fs.copyFile(source, item.outputPath);
+    if (!error)
+        return;
+    const bool page = item.kind == CommitItem::Kind::LeftAlone;
+    item.kind = page ? CommitItem::Kind::GivenUp : CommitItem::Kind::OtherFailed;
+    item.problem = {PageProblem::Step::Write, error, item.outputPath};
+    // A file that cannot be read (or a dangling link) is the source's fault: the message names the source.
+    std::unique_ptr<disk::LockedFile> readable;
+    const auto readError = m_fs.openLocked(source, std::chrono::milliseconds(0), readable);
+    if (readError == disk::DiskError::NotARegularFile && page)
+        item.kind = CommitItem::Kind::Skipped;
+    if (readError && readError != std::errc::resource_unavailable_try_again)
+        item.problem = {PageProblem::Step::Read, readError, source};
+}
+
 void PageCommitter::stage(CommitItem item) {
+    if (item.kind == CommitItem::Kind::Batch) {
+        reportBatch(item);
+        return;
+    }
     Staged staged{std::move(item), {}, {}, false};
     CommitItem& page = staged.item;
     // A stopped run copies nothing more; the copies made so far stay.
     if (page.kind == CommitItem::Kind::CopyOther && m_stop.stop_requested())
         page.kind = CommitItem::Kind::OtherNotCopied;
-    if (page.kind == CommitItem::Kind::CopyOther) {
-        sweepFolderOf(page.outputPath);
-        const std::string source = page.source.fullPath();
-        if (const auto error = m_fs.copyFile(source, page.outputPath)) {
-            page.kind = CommitItem::Kind::OtherFailed;
-            page.problem = {PageProblem::Step::Write, error, page.outputPath};
-            // A file that cannot be read (or a dangling link) is the source's fault: the message names the source.
-            std::unique_ptr<disk::LockedFile> readable;
-            const auto readError = m_fs.openLocked(source, std::chrono::milliseconds(0), readable);
-            if (readError && readError != std::errc::resource_unavailable_try_again)
-                page.problem = {PageProblem::Step::Read, readError, source};
-        }
-    }
+    if (page.kind == CommitItem::Kind::CopyOther ||
+        (page.kind == CommitItem::Kind::LeftAlone && !page.outputPath.empty()))
+        copyAsItIs(page);
     if (page.kind == CommitItem::Kind::Write) {
         sweepFolderOf(page.output.path);
         m_groupBytes += bytesOf(page);
@@ -298,6 +314,10 @@ void PageCommitter::commit() {
     const std::size_t count = m_group.size();
     m_group.clear();
     m_groupBytes = 0;
+    noteCommitted(count);
+}
+
+void PageCommitter::noteCommitted(std::size_t count) {
     if (m_threaded) {
         {
             const std::lock_guard lock(m_mutex);
@@ -309,12 +329,42 @@ void PageCommitter::commit() {
     }
 }
 
+// Items with nothing to write, reported as they come once everything before them is.
+void PageCommitter::reportBatch(CommitItem& batch) {
+    if (!m_group.empty())
+        commit();
+    for (auto& item : batch.batch) {
+        Staged staged{std::move(item), {}, {}, false};
+        report(staged);
+    }
+    noteCommitted(batch.batch.size());
+}
+
+void PageCommitter::record(const CommitItem& item, PageRecord::Action action) {
+    PageRecord record;
+    record.action = action;
+    record.isPage = item.kind != CommitItem::Kind::CopyOther && item.kind != CommitItem::Kind::OtherFailed &&
+                    !(item.kind == CommitItem::Kind::Unchanged && item.rule == nullptr);
+    record.source = item.source.fullPath();
+    if (action == PageRecord::Action::Protected || action == PageRecord::Action::LeftAlone ||
+        action == PageRecord::Action::Copied || action == PageRecord::Action::Unchanged)
+        record.output = item.outputPath;
+    record.rule = item.rule;
+    record.notes = item.notes;
+    if (action == PageRecord::Action::Skipped || action == PageRecord::Action::GivenUp ||
+        action == PageRecord::Action::CopyFailed)
+        record.problem = item.problem;
+    m_reporter.pageRecorded(record);
+}
+
 void PageCommitter::report(Staged& staged) {
     CommitItem& item = staged.item;
+    using Action = PageRecord::Action;
     switch (item.kind) {
     case CommitItem::Kind::Write:
         ++m_counts.written;
         m_reporter.pageWritten(item.entry, item.outputPath);
+        record(item, Action::Protected);
         if (item.notes.protectedInPart()) {
             ++m_counts.protectedInPart;
             m_reporter.pageProtectedInPart(item.entry, item.notes);
@@ -323,22 +373,37 @@ void PageCommitter::report(Staged& staged) {
     case CommitItem::Kind::AlreadyProtected:
         ++m_counts.alreadyProtected;
         m_reporter.pageAlreadyProtected(item.source);
+        record(item, Action::AlreadyProtected);
         break;
     case CommitItem::Kind::Skipped:
         ++m_counts.skipped;
         m_reporter.pageSkipped(item.source, item.problem);
+        record(item, Action::Skipped);
         break;
     case CommitItem::Kind::GivenUp:
         ++m_counts.givenUp;
         m_reporter.pageGivenUp(item.source, item.problem);
+        record(item, Action::GivenUp);
+        break;
+    case CommitItem::Kind::LeftAlone:
+        ++m_counts.leftAlone;
+        record(item, Action::LeftAlone);
         break;
     case CommitItem::Kind::CopyOther:
         ++m_counts.otherFilesCopied;
-        return; // the results list is a list of pages
+        record(item, Action::Copied);
+        break; // the results list is a list of pages
     case CommitItem::Kind::OtherFailed:
         ++m_counts.otherFilesFailed;
         m_reporter.otherFileFailed(item.source.fullPath(), item.problem);
-        return;
+        record(item, Action::CopyFailed);
+        break;
+    case CommitItem::Kind::Unchanged:
+        ++m_counts.unchanged;
+        record(item, Action::Unchanged);
+        break;
+    case CommitItem::Kind::Batch:
+        break; // staged one by one
     case CommitItem::Kind::NotReached:
         ++m_counts.notReached;
         m_reporter.pageNotReached(item.source);
@@ -347,7 +412,12 @@ void PageCommitter::report(Staged& staged) {
         ++m_counts.otherFilesNotCopied;
         return;
     }
-    m_reporter.progressChanged(++m_done, item.found);
+    if (m_onReported)
+        m_onReported(item);
+    const bool page = item.kind != CommitItem::Kind::CopyOther && item.kind != CommitItem::Kind::OtherFailed &&
+                      !(item.kind == CommitItem::Kind::Unchanged && item.rule == nullptr);
+    if (page)
+        m_reporter.progressChanged(++m_done, item.found);
 }
 
 } // namespace quillora::run

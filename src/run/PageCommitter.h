@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CopyManifest.h"
 #include "FileEntry.h"
 #include "RunReporter.h"
 #include "disk/FileSystem.h"
@@ -8,6 +9,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -22,12 +24,25 @@ namespace quillora::run {
 
 /// One page on its way to the disk, or what became of a page that is not written, in the run's order.
 struct CommitItem {
-    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, NotReached, OtherNotCopied };
+    enum class Kind {
+        Write,
+        AlreadyProtected,
+        Skipped,
+        GivenUp,
+        CopyOther,
+        OtherFailed,
+        LeftAlone,
+        Unchanged,
+        Batch,
+        NotReached,
+        OtherNotCopied
+    };
     Kind kind = Kind::Write;
-    FileEntry entry;       // Write: as the results list names the output
-    FileEntry source;      // the page as it was found
-    PageProblem problem;   // Skipped and GivenUp
-    std::size_t found = 0; // the pages found so far, for the progress
+    const PageRule* rule = nullptr; // pages: the rule that decided what became of it
+    FileEntry entry;                // Write: as the results list names the output
+    FileEntry source;               // the page as it was found
+    PageProblem problem;            // Skipped and GivenUp
+    std::size_t found = 0;          // the pages found so far, for the progress
 
     // Write only.
     std::string bytes;                      // the page's new bytes
@@ -40,6 +55,17 @@ struct CommitItem {
     engine::PageNotes notes;                // what the protection left as it stands
     // What the backup's name held when the run looked (none: nothing).
     std::optional<disk::FileIdentity> backupSeen;
+
+    // An incremental copy's note of what was written, for its manifest.
+    struct ManifestNote {
+        bool wanted = false;
+        CopyManifest::Kind kind = CopyManifest::Kind::Page;
+        CopyManifest::Digest rule{};
+        CopyManifest::Digest digest{};
+        disk::FileStatus sourceStatus;
+    };
+    ManifestNote manifest;
+    std::vector<CommitItem> batch; // Batch: items handed over together, each reported as itself
 };
 
 /// Brings pages to the disk in groups and reports every page in the order it was handed in. Each group's new
@@ -60,6 +86,8 @@ public:
 
     /// Hands an item over; waits while too much is still to be written.
     void submit(CommitItem item);
+    /// Called with every item once it is reported (on the committing side).
+    void onReported(std::function<void(const CommitItem&)> reported) { m_onReported = std::move(reported); }
     /// Returns once everything handed over is written (or given up), reported, and its lock let go.
     void flush();
     /// Flushes, ends the thread, and adds the counts of what was reported to the summary.
@@ -83,15 +111,20 @@ private:
     void stage(CommitItem item);
     std::error_code stageBackup(CommitItem& page, disk::PageWriter::Pending& backup);
     void commit();
+    void noteCommitted(std::size_t count);
+    void reportBatch(CommitItem& batch);
     void syncGroup(std::vector<Staged*>& group, bool backups);
     void giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path);
     void giveUpChangedPages();
     void report(Staged& staged);
+    void record(const CommitItem& item, PageRecord::Action action);
+    void copyAsItIs(CommitItem& item);
 
     disk::FileSystem& m_fs;
     RunReporter& m_reporter;
     disk::PageWriter m_writer;
     bool m_threaded;
+    std::function<void(const CommitItem&)> m_onReported;
     std::stop_token m_stop;
     std::size_t m_pagesInFlight;
 

@@ -2,6 +2,7 @@
 
 #include "EncryptedRunOptions.h"
 #include "ErrorNumbers.h"
+#include "FileHelpers.h"
 #include "FolderScan.h"
 #include "FrameAddress.h"
 #include "RestoreRun.h"
@@ -29,11 +30,27 @@ bool isBlankText(std::string_view text) {
 
 } // namespace
 
+ProtectionRun::RuleEngine::RuleEngine(const engine::ProtectionOptions& chosen)
+    : options(chosen.encrypt ? engineOptions(chosen) : chosen), rewriter(options, engine::BuildHeader(options)) {}
+
 ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter,
                              disk::FileSystem& fileSystem, bool threaded)
-    : m_options(options), m_engineOptions(options.encrypt ? engineOptions(options) : options), m_reporter(reporter),
-      m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem), m_writer(fileSystem),
-      m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {}
+    : ProtectionRun(RuleSet(options), reporter, fileSystem, threaded) {}
+
+ProtectionRun::ProtectionRun(RuleSet rules, RunReporter& reporter, disk::FileSystem& fileSystem, bool threaded)
+    : m_rules(std::move(rules)), m_options(m_rules.defaults()), m_reporter(reporter), m_fs(fileSystem),
+      m_threaded(threaded), m_placement(m_options, fileSystem), m_writer(fileSystem), m_processed(fileSystem) {}
+
+ProtectionRun::~ProtectionRun() = default;
+
+ProtectionRun::RuleEngine& ProtectionRun::engineFor(const PageRule& rule) {
+    if (m_engines.size() < m_rules.rules().size())
+        m_engines.resize(m_rules.rules().size());
+    auto& made = m_engines[rule.index];
+    if (made == nullptr)
+        made = std::make_unique<RuleEngine>(rule.options);
+    return *made;
+}
 
 RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection, std::stop_token stop) {
     RunSummary summary;
@@ -64,14 +81,23 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     });
     m_found += m_leftOut.size();
     m_reporter.pagesFound(m_found);
-    m_encryptor.reset();
-    if (m_options.encrypt) {
-        // Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all.
-        if (const auto error = unlock::PageEncryptor::create(encryptionSettings(m_options), m_encryptor)) {
-            summary.outcome = RunSummary::Outcome::Refused;
-            m_reporter.runRefused({RunRefusal::Reason::EncryptionUnavailable, error.message(), {}});
-            return summary;
-        }
+    m_incremental.reset();
+    m_keptUnchanged.clear();
+    if (m_incrementalWanted && m_options.storageMode == engine::StorageMode::CopyToFolder) {
+        m_incremental = std::make_unique<IncrementalCopy>(m_fs, m_rules, m_options.targetFolder);
+        m_incremental->load();
+    }
+    if (m_dryRun) {
+        planPages(selection);
+        summary.found = m_found;
+        summary.skipped = m_skippedFolders;
+        m_reporter.runFinished(summary);
+        return summary;
+    }
+    if (const auto error = makeEncryptor()) {
+        summary.outcome = RunSummary::Outcome::Refused;
+        m_reporter.runRefused({RunRefusal::Reason::EncryptionUnavailable, error.message(), {}});
+        return summary;
     }
 
     m_processed.clear();
@@ -81,12 +107,16 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     const std::size_t openFiles = disk::RaiseOpenFileLimit();
     m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded, m_stop,
                                                   disk::PagesInFlight(openFiles, disk::OpenFilesInUse()));
+    if (m_incremental != nullptr) {
+        m_committer->onReported([this](const CommitItem& item) { noteInManifest(item); });
+        noteUnchanged();
+    }
     m_reporter.progressChanged(0, m_found);
     reportLeftOutPages();
     std::size_t next = 0;
     for (; next < m_list.slots.size() && !m_stop.stop_requested(); ++next) {
-        const auto& entry = m_list.slots[next];
-        if (entry.Name.empty())
+        const FileEntry& entry = m_list.slots[next];
+        if (entry.Name.empty() || (m_incremental != nullptr && keptUnchanged(next)))
             continue;
         // A page picked on its own may reach frame pages beside it; a scanned page those of its picked folder.
         const std::string scope = entry.Folder.empty() ? disk::getFilePathOnly(entry.Name) : entry.Folder;
@@ -94,9 +124,12 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     }
     leaveUnreached(next);
     copyOtherFiles();
+    flushUnchanged();
     m_committer->finish(summary);
     m_committer.reset();
     summary.stopped = summary.notReached > 0 || summary.otherFilesNotCopied > 0;
+    if (m_incremental != nullptr)
+        finishIncremental(selection, summary);
     summary.skipped += m_skippedFolders;
     summary.found = m_found;
     m_reporter.runFinished(summary);
@@ -107,21 +140,34 @@ std::optional<RunRefusal> ProtectionRun::validate(const std::vector<SelectionEnt
     using Reason = RunRefusal::Reason;
     if (selection.empty())
         return RunRefusal{Reason::NothingPicked, {}, {}};
-    if (m_options.passwordProtect && isBlankText(m_options.password))
-        return RunRefusal{Reason::PasswordMissing, {}, {}};
-    if (m_options.encrypt && (!m_options.passwordProtect || isBlankText(m_options.password)))
-        return RunRefusal{Reason::PasswordMissing, {}, {}};
-    // An encrypted run's password never enters a script.
-    if (m_options.passwordProtect && !m_options.encrypt && !IsScriptSafeText(m_options.password))
-        return RunRefusal{Reason::PasswordNotScriptSafe, {}, {}};
-    if (m_options.script(engine::kScriptRightClick) && m_options.showRightClickWarning &&
-        !IsScriptSafeText(m_options.rightClickWarning))
-        return RunRefusal{Reason::WarningNotScriptSafe, {}, {}};
+    for (const auto& rule : m_rules.rules()) {
+        if (rule.leavesAlone())
+            continue;
+        if (auto refusal = checkPageChoices(rule.options))
+            return refusal;
+    }
     if (m_options.insertNotice && !IsNoticeSafeText(m_options.noticeText))
         return RunRefusal{Reason::NoticeEndsComment, {}, {}};
     // An empty target would put every page below the root of the file system.
     if (m_options.storageMode == engine::StorageMode::CopyToFolder && isBlankText(m_options.targetFolder))
         return RunRefusal{Reason::TargetFolderMissing, {}, {}};
+    return std::nullopt;
+}
+
+std::optional<RunRefusal> ProtectionRun::checkPageChoices(const engine::ProtectionOptions& options) {
+    using Reason = RunRefusal::Reason;
+    if (options.passwordProtect && isBlankText(options.password))
+        return RunRefusal{Reason::PasswordMissing, {}, {}};
+    if (options.encrypt && (!options.passwordProtect || isBlankText(options.password)))
+        return RunRefusal{Reason::PasswordMissing, {}, {}};
+    // An encrypted run's password never enters a script.
+    if (options.passwordProtect && !options.encrypt && !IsScriptSafeText(options.password))
+        return RunRefusal{Reason::PasswordNotScriptSafe, {}, {}};
+    if (options.script(engine::kScriptRightClick) && options.showRightClickWarning &&
+        !IsScriptSafeText(options.rightClickWarning))
+        return RunRefusal{Reason::WarningNotScriptSafe, {}, {}};
+    if (options.insertNotice && !IsNoticeSafeText(options.noticeText))
+        return RunRefusal{Reason::NoticeEndsComment, {}, {}};
     return std::nullopt;
 }
 
@@ -154,11 +200,16 @@ void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
             // The target of a copy inside a picked folder holds this run's outputs, not its pages.
             if (m_excludedFolder)
                 scan.exclude(*m_excludedFolder, &m_leftOut);
+
+            if (m_rules.isExcluded(picked.path, true))
+                continue;
+            scan.leaveOut(
+                [this](const std::string& path, bool isFolder) { return m_rules.isExcluded(path, isFolder); });
             if (m_options.storageMode == engine::StorageMode::CopyToFolder && m_options.copyOtherFiles)
                 scan.collectOthers(&m_otherFiles);
             std::string base;
             scan.ScanFolder(picked.path, m_list, base);
-        } else {
+        } else if (!m_rules.isExcluded(picked.path, false)) {
             m_list.slots[static_cast<std::size_t>(NextFileIndex(m_list))] = {picked.path, {}};
         }
     }
@@ -168,21 +219,31 @@ void ProtectionRun::countPages() {
     // A page picked twice (on its own and inside a picked folder, say) is one page.
     ProcessedFiles distinct(m_fs);
     m_pickedPages.clear();
-    for (const auto& entry : m_list.slots) {
+    m_known = Known{};
+    if (m_incrementalWanted)
+        m_known.size(m_list.slots.size(), m_otherFiles.size());
+    for (std::size_t slot = 0; slot < m_list.slots.size(); ++slot) {
+        const FileEntry& entry = m_list.slots[slot];
         if (entry.Name.empty())
             continue;
         const std::string full = entry.fullPath();
         disk::FileStatus status;
         const bool exists = !m_fs.status(full, status);
-        if (exists)
+        if (exists) {
             m_pickedPages.insert(status.identity);
+            if (m_incrementalWanted)
+                m_known.pages[slot].source = status;
+        }
         if (exists ? distinct.add(full, status.identity) : distinct.add(full))
             ++m_found;
     }
-    for (const auto& other : m_otherFiles) {
+    for (std::size_t i = 0; i < m_otherFiles.size(); ++i) {
         disk::FileStatus status;
-        if (!m_fs.status(other.fullPath(), status))
+        if (!m_fs.status(m_otherFiles[i].fullPath(), status)) {
             m_pickedPages.insert(status.identity);
+            if (m_incrementalWanted)
+                m_known.others[i].source = status;
+        }
     }
 }
 
@@ -198,12 +259,20 @@ std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<Sele
                 return RunRefusal{Reason::TargetIsAPickedFolder, m_options.targetFolder, {}};
         }
     }
-    for (const auto& entry : m_list.slots) {
+    for (std::size_t slot = 0; slot < m_list.slots.size(); ++slot) {
+        const FileEntry& entry = m_list.slots[slot];
         if (entry.Name.empty())
             continue;
-        const std::string output = m_placement.outputPathOf(entry);
-        if (isPickedPage(output))
+        std::string output = m_placement.outputPathOf(entry);
+        disk::FileStatus status;
+        const bool exists = !m_fs.status(output, status);
+        if (exists && m_pickedPages.count(status.identity) != 0)
             return RunRefusal{Reason::OutputIsAPickedPage, entry.fullPath(), output};
+        if (m_incrementalWanted) {
+            m_known.pages[slot].output = std::move(output);
+            m_known.pages[slot].outputStatus = exists ? std::optional(status) : std::nullopt;
+            m_known.pages[slot].outputLooked = true;
+        }
     }
     return std::nullopt;
 }
@@ -235,7 +304,8 @@ void ProtectionRun::leaveUnreached(std::size_t from) {
     noteWritten();
     for (std::size_t i = from; i < m_list.slots.size(); ++i) {
         const FileEntry& entry = m_list.slots[i];
-        if (entry.Name.empty())
+        // A page an incremental copy found as the last run left it needs nothing done: it is told as such.
+        if (entry.Name.empty() || (m_incremental != nullptr && keptUnchanged(i)))
             continue;
         const std::string full = entry.fullPath();
         disk::FileStatus status;
@@ -247,7 +317,12 @@ void ProtectionRun::leaveUnreached(std::size_t from) {
 // The site's images, style sheets and scripts go into the copy as they are, after its pages, so that the copy is a
 // site that can be published; a file of the run's own never goes over.
 void ProtectionRun::copyOtherFiles() {
-    for (const auto& other : m_otherFiles) {
+    for (std::size_t i = 0; i < m_otherFiles.size(); ++i) {
+        const FileEntry& other = m_otherFiles[i];
+        if (m_incremental != nullptr && m_known.others[i].state == Known::State::Unchanged) {
+            tellUnchanged(other, nullptr, outputOf(m_known.others[i], other));
+            continue;
+        }
         CommitItem item;
         item.source = other;
         item.entry = other;
@@ -255,17 +330,18 @@ void ProtectionRun::copyOtherFiles() {
         if (m_stop.stop_requested()) {
             // Placed nowhere: finding an output's place may make its folders.
             item.kind = CommitItem::Kind::CopyOther;
-            m_committer->submit(std::move(item));
+            submit(std::move(item));
             continue;
         }
         item.outputPath = m_placement.GetOutputPath(item.entry);
+        noteCopy(item);
         if (isPickedPage(item.outputPath)) {
             item.kind = CommitItem::Kind::OtherFailed;
             item.problem = {PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath};
         } else {
             item.kind = CommitItem::Kind::CopyOther;
         }
-        m_committer->submit(std::move(item));
+        submit(std::move(item));
     }
 }
 
@@ -316,6 +392,13 @@ void ProtectionRun::ProtectFile(const FileEntry& entry, const std::string& scope
 
 bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
     PageJob& job = stack.back();
+    job.rule = &m_rules.ruleFor(job.full);
+    if (m_incremental != nullptr && keepUnchanged(job, stack.size() > 1))
+        return true;
+    if (job.rule->leavesAlone()) {
+        leaveAlone(job, stack.size() > 1);
+        return true;
+    }
     // Opened and locked first: the open file's identity tells whether the page was handled before.
     std::unique_ptr<disk::LockedFile> file;
     const std::error_code error = openLocked(job, file);
@@ -331,7 +414,7 @@ bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
         submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
         return true;
     }
-    job.frames = m_rewriter.frames(job.bytes, job.encoding);
+    job.frames = engineFor(*job.rule).rewriter.frames(job.bytes, job.encoding);
     if (job.frames.addresses.empty()) {
         job.state = PageJob::State::Finish;
     } else {
@@ -374,7 +457,7 @@ bool ProtectionRun::finishJob(PageJob& job) {
                 submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
                 return true;
             }
-            job.frames = m_rewriter.frames(job.bytes, job.encoding);
+            job.frames = engineFor(*job.rule).rewriter.frames(job.bytes, job.encoding);
             job.nextFrame = 0;
             job.frameFailed = false;
             job.state = PageJob::State::Frames;
@@ -384,17 +467,17 @@ bool ProtectionRun::finishJob(PageJob& job) {
     const bool frameset = job.frames.frameset && job.frames.complete && !job.frameFailed;
     if (frameset) {
         std::string unchanged = job.bytes; // a frameset stays exactly as it is
-        return submitWrite(job, std::move(unchanged));
+        return submitWrite(job, std::move(unchanged), true);
     }
     std::string out;
-    if (const auto error = m_rewriter.rewrite(job.bytes, job.encoding, out)) {
+    if (const auto error = engineFor(*job.rule).rewriter.rewrite(job.bytes, job.encoding, out)) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
     }
     // An encrypted page hides all of it, whatever the mode left as it stands.
-    if (m_encryptor == nullptr)
-        job.notes = m_rewriter.notes();
+    if (!job.rule->options.encrypt)
+        job.notes = engineFor(*job.rule).rewriter.notes();
     else if (!sealInUnlockPage(job, out))
         return false;
     return submitWrite(job, std::move(out));
@@ -455,12 +538,20 @@ bool ProtectionRun::isAlreadyProtected(const PageJob& job) const {
     return PageRewriter::isProtected(job.bytes, job.encoding) || unlock::PageEncryptor::isUnlockPage(job.bytes);
 }
 
-bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
+bool ProtectionRun::submitWrite(PageJob& job, std::string bytes, bool frameset) {
     CommitItem item;
     item.kind = CommitItem::Kind::Write;
     item.source = job.entry;
     item.entry = job.entry;
     item.outputPath = m_placement.GetOutputPath(item.entry);
+    if (m_incremental != nullptr) {
+        auto& note = item.manifest;
+        note.wanted = true;
+        note.kind = frameset ? CopyManifest::Kind::Frameset : CopyManifest::Kind::Page;
+        note.rule = ruleDigestOf(*job.rule, note.kind);
+        note.digest = m_incremental->sourceDigest(job.bytes, job.rule->options.encrypt);
+        note.sourceStatus = job.status;
+    }
     item.notes = job.notes;
     const auto fail = [&](PageProblem::Step step, std::error_code error, const std::string& path) {
         job.lock.reset();
@@ -486,9 +577,15 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
     }
     item.bytes = std::move(bytes);
     item.lock = std::move(job.lock);
+    item.rule = job.rule;
     item.found = m_found;
-    m_committer->submit(std::move(item));
+    submit(std::move(item));
     return true;
+}
+
+void ProtectionRun::submit(CommitItem item) {
+    flushUnchanged();
+    m_committer->submit(std::move(item));
 }
 
 // The backup is only ever a new name in the page's own folder: a link found at that name is refused (it may have been
@@ -512,11 +609,12 @@ std::error_code ProtectionRun::decideBackup(CommitItem& item) {
 void ProtectionRun::submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem) {
     CommitItem item;
     item.kind = kind;
+    item.rule = &m_rules.ruleFor(page.fullPath());
     item.source = page;
     item.entry = page;
     item.problem = std::move(problem);
     item.found = m_found;
-    m_committer->submit(std::move(item));
+    submit(std::move(item));
 }
 
 std::optional<FileEntry> ProtectionRun::framePage(const PageJob& frameset, std::u16string_view address) {
@@ -524,7 +622,7 @@ std::optional<FileEntry> ProtectionRun::framePage(const PageJob& frameset, std::
     if (!relative)
         return std::nullopt; // not followed; the frameset still counts as one
     FileEntry page{disk::getFilePathOnly(frameset.entry.Name) + *relative, frameset.entry.Folder};
-    if (!isInside(page.fullPath(), frameset.scope))
+    if (!isInside(page.fullPath(), frameset.scope) || m_rules.isExcluded(page.fullPath(), false))
         return std::nullopt;
     return page;
 }

@@ -2,11 +2,13 @@
 
 #include "FileEntry.h"
 #include "FileList.h"
+#include "IncrementalCopy.h"
 #include "OutputPlacement.h"
 #include "PageCommitter.h"
 #include "PageLock.h"
 #include "PageRewriter.h"
 #include "ProcessedFiles.h"
+#include "RuleSet.h"
 #include "RunReporter.h"
 #include "SelectionEntry.h"
 #include "disk/FileSystem.h"
@@ -32,6 +34,18 @@ class ProtectionRun {
 public:
     ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, disk::FileSystem& fileSystem,
                   bool threaded = true);
+    /// A run whose choices go page by page: the rules' defaults are its storage, notice and encryption choices.
+    ProtectionRun(RuleSet rules, RunReporter& reporter, disk::FileSystem& fileSystem, bool threaded = true);
+    ~ProtectionRun();
+
+    /// Why one page's choices do not allow protecting it (a blank password, texts that would break a script or the
+    /// notice's comment), or nothing.
+    static std::optional<RunRefusal> checkPageChoices(const engine::ProtectionOptions& options);
+
+    /// A copy keeps a manifest in its target and writes only what changed since the run that wrote it (copy mode only).
+    void setIncremental(bool incremental) { m_incrementalWanted = incremental; }
+    /// A dry run reads no page and writes nothing: each page is reported with what would be done to it.
+    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
 
     /// Once stop is requested, the page in hand is finished and what is on its way is written; the pages not
     /// reached yet are left as they are and reported as such.
@@ -50,6 +64,7 @@ private:
         FileEntry entry;
         std::string full;
         std::string scope; // frames are followed inside this folder
+        const PageRule* rule = nullptr;
         State state = State::Start;
         std::string bytes;
         charset::PageEncoding encoding;
@@ -62,7 +77,51 @@ private:
         engine::PageNotes notes; // what its protection left as it stands
     };
 
+    /// What the checks before an incremental copy found out about each listed file, so that nothing is asked of
+    /// the disk twice: by list slot for the pages, by index for the other files.
+    struct Known {
+        enum class State { Process, Unchanged, Told, Again }; // Again: a second listing of a page
+        struct File {
+            std::optional<disk::FileStatus> source;
+            std::string output; // placed; empty until it is
+            std::optional<disk::FileStatus> outputStatus;
+            bool outputLooked = false;
+            State state = State::Process;
+        };
+        void size(std::size_t pageSlots, std::size_t otherFiles) {
+            pages.resize(pageSlots);
+            others.resize(otherFiles);
+        }
+        std::vector<File> pages;
+        std::vector<File> others;
+        std::unordered_map<disk::FileIdentity, std::size_t, disk::FileIdentityHash> unchangedPages; // for frames
+        std::unordered_map<char, std::vector<std::optional<CopyManifest::Digest>>> ruleDigests;     // by kind, rule
+    };
+
+    /// The engine's side of one rule: its options as the engine takes them, and a rewriter with its header.
+    struct RuleEngine {
+        explicit RuleEngine(const engine::ProtectionOptions& chosen);
+        engine::ProtectionOptions options; // an encrypted rule's pages carry no password prompt
+        PageRewriter rewriter;
+    };
+
     std::optional<RunRefusal> validate(const std::vector<SelectionEntry>& selection) const;
+    RuleEngine& engineFor(const PageRule& rule);
+    void leaveAlone(const PageJob& job, bool asFrame);
+    void planPages(const std::vector<SelectionEntry>& selection);
+    std::error_code makeEncryptor();
+    bool isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile, Known::File* known);
+    void noteUnchanged();
+    bool keepUnchanged(const PageJob& job, bool asFrame);
+    bool keptUnchanged(std::size_t slot);
+    void tellUnchanged(const FileEntry& file, const PageRule* rule, std::string outputPath);
+    void noteCopy(CommitItem& item);
+    void submit(CommitItem item);
+    void flushUnchanged();
+    const std::string& outputOf(Known::File& known, const FileEntry& entry) const;
+    const CopyManifest::Digest& ruleDigestOf(const PageRule& rule, CopyManifest::Kind kind);
+    void noteInManifest(const CommitItem& item);
+    void finishIncremental(const std::vector<SelectionEntry>& selection, RunSummary& summary);
     std::optional<RunRefusal> checkCopyTargets(const std::vector<SelectionEntry>& selection);
     void buildList(const std::vector<SelectionEntry>& selection);
     void countPages();
@@ -74,7 +133,7 @@ private:
     bool lockAndRead(PageJob& job);
     bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<disk::LockedFile> file);
     bool isAlreadyProtected(const PageJob& job) const;
-    bool submitWrite(PageJob& job, std::string bytes);
+    bool submitWrite(PageJob& job, std::string bytes, bool frameset = false);
     std::error_code decideBackup(CommitItem& item);
     void excludeCopyTarget();
     void reportLeftOutPages();
@@ -88,15 +147,15 @@ private:
     void leaveUnreached(std::size_t from);
     void copyOtherFiles();
 
-    const engine::ProtectionOptions& m_options;
-    engine::ProtectionOptions m_engineOptions; // an encrypted run's pages carry no password prompt
+    RuleSet m_rules;
+    const engine::ProtectionOptions& m_options;         // the run's storage, notice and encryption choices
+    std::vector<std::unique_ptr<RuleEngine>> m_engines; // by rule index, made for the first page that needs one
     RunReporter& m_reporter;
     disk::FileSystem& m_fs;
     bool m_threaded;
     OutputPlacement m_placement;
     disk::PageWriter m_writer;
     ProcessedFiles m_processed;
-    PageRewriter m_rewriter;
     std::unique_ptr<PageCommitter> m_committer;
     std::unique_ptr<unlock::PageEncryptor> m_encryptor; // an encrypted run's key, derived once
     FileList m_list;
@@ -107,6 +166,13 @@ private:
     std::optional<disk::FileIdentity> m_excludedFolder; // copy mode: the target, never scanned
     std::size_t m_found = 0;
     std::size_t m_skippedFolders = 0;
+    bool m_dryRun = false;
+    bool m_incrementalWanted = false;
+    std::unique_ptr<IncrementalCopy> m_incremental;
+    std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_keptUnchanged; // frame pages not listed
+    std::vector<CommitItem> m_unchangedBatch;                                       // not handed over yet
+    Known m_known;
+    static constexpr std::size_t kUnchangedBatch = 256;
     std::stop_token m_stop;
     LockWait m_lockWait;
 };

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "FileEntry.h"
+#include "RuleSet.h"
 #include "engine/PageNotes.h"
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -53,6 +55,9 @@ struct RunSummary {
     std::size_t protectedInPart = 0;  // pages written with something the mode hides left as it stands
     std::size_t otherFilesCopied = 0; // copy mode: the site's other files
     std::size_t otherFilesFailed = 0;
+    std::size_t leftAlone = 0;           // pages a rule leaves as they are (copy mode: copied as they are)
+    std::size_t unchanged = 0;           // incremental copy: files found as the last run left them
+    std::size_t removed = 0;             // incremental copy: files the last run wrote for sources that are gone
     bool stopped = false;                // asked to stop, the run left work undone
     std::size_t notReached = 0;          // pages a stopped run left exactly as they were
     std::size_t otherFilesNotCopied = 0; // copy mode: other files a stopped run did not copy
@@ -61,6 +66,30 @@ struct RunSummary {
         return skipped == 0 && givenUp == 0 && otherFilesFailed == 0 && protectedInPart == 0 && notReached == 0 &&
                otherFilesNotCopied == 0;
     }
+};
+
+/// What became of one file of a run (or, in a dry run, what would), with the rule that decided it: for the reports
+/// that list every file. Paths are native; output is empty where nothing is (or would be) written.
+struct PageRecord {
+    enum class Action {
+        Protected,        // written protected (a frameset as it is, its frames protected)
+        LeftAlone,        // a rule leaves it as it is (copy mode: copied as it is)
+        AlreadyProtected, // it carried the protection already
+        Skipped,          // not a regular file
+        GivenUp,          // it could not be done; problem says why
+        Copied,           // another file of the site, copied
+        CopyFailed,       // another file of the site that could not be copied
+        Unchanged,        // an incremental copy found its output as the last run left it, from the same source
+        Removed,          // an incremental copy removed what the last run wrote for a source that is gone
+    };
+    Action action = Action::Protected;
+    bool isPage = true;
+    bool planned = false; // a dry run: nothing was read or written
+    std::string source;
+    std::string output;
+    const PageRule* rule = nullptr; // pages only; valid during the call
+    std::optional<PageProblem> problem;
+    engine::PageNotes notes; // Protected: what the protection left as it stands
 };
 
 /// What a protection run tells its front end (the window or the command line), event by event in the run's order;
@@ -110,6 +139,8 @@ public:
         (void)done;
         (void)found;
     }
+    /// What became of one file, after the event above that tells it (every file of a dry run, which has no other).
+    virtual void pageRecorded(const PageRecord& record) { (void)record; }
     /// The run is over.
     virtual void runFinished(const RunSummary& summary) { (void)summary; }
 };

@@ -42,6 +42,19 @@ void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<
     });
 }
 
+void BackgroundRun::start(run::RuleSet rules, std::vector<run::SelectionEntry> selection, bool incremental) {
+    if (m_busy)
+        return;
+    reap();
+    m_rules = std::make_shared<run::RuleSet>(std::move(rules));
+    launch(
+        [this, picks = std::move(selection), incremental](disk::FileSystem& fileSystem, const std::stop_token& stop) {
+            run::ProtectionRun protection(*m_rules, *this, fileSystem);
+            protection.setIncremental(incremental);
+            return protection.ProtectFiles(picks, stop);
+        });
+}
+
 void BackgroundRun::restore(std::vector<run::SelectionEntry> selection) {
     if (m_busy)
         return;

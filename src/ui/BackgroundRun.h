@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <stop_token>
 #include <vector>
@@ -34,6 +35,8 @@ public:
 
     /// Starts a run over a copy of the options and the selection; one run at a time.
     void start(const engine::ProtectionOptions& options, std::vector<run::SelectionEntry> selection);
+    /// Starts a run whose choices go page by page (a project file's); an incremental copy when asked.
+    void start(run::RuleSet rules, std::vector<run::SelectionEntry> selection, bool incremental);
     /// Starts a restore of the originals of the pages below the selection; restored pages are listed as written.
     void restore(std::vector<run::SelectionEntry> selection);
     /// True from start until finished has been emitted.
@@ -98,6 +101,7 @@ private:
     template <typename Call> void deliverAndWait(Call&& call);
 
     engine::ProtectionOptions m_options;
+    std::shared_ptr<run::RuleSet> m_rules;
     QThread* m_thread = nullptr;
     std::stop_source m_stop; // a fresh one for every run
     bool m_busy = false;     // from start until the end of the run has reached the window's thread

@@ -13,6 +13,9 @@
 #include "TabOrder.h"
 #include "UrlOpener.h"
 #include "WelcomePage.h"
+#include "project/ProjectFile.h"
+#include "project/ProjectWriter.h"
+#include "run/FileHelpers.h"
 #include "run/RunMessages.h"
 #include "selection/AppInfo.h"
 #include "selection/DialogService.h"
@@ -22,13 +25,17 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -61,8 +68,8 @@ frmMain::frmMain(const QString& programFolder, selection::DialogService& dialogs
       m_messages(dialogs, *this), picLeft(new SideBar(this)), lblNextReason(new QLabel(this)),
       picLine(new QFrame(this)), cmdPrev(button(QStringLiteral("cmdPrev"), QStringLiteral("<< &Back"), this)),
       cmdNext(button(QStringLiteral("cmdNext"), kCaptionNext, this)),
-      cmdExit(button(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this)), m_pages(new QStackedWidget(this)),
-      m_run(new BackgroundRun(this)) {
+      cmdExit(button(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this)), lblProject(new QLabel(this)),
+      m_pages(new QStackedWidget(this)), m_run(new BackgroundRun(this)) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(artwork::appIcon());
     picLine->setObjectName(QStringLiteral("picLine"));
@@ -77,6 +84,11 @@ frmMain::frmMain(const QString& programFolder, selection::DialogService& dialogs
     auto* right = new QVBoxLayout;
     right->setContentsMargins(16, 12, 16, 12);
     right->addWidget(m_pages, 1);
+    lblProject->setObjectName(QStringLiteral("lblProject"));
+    lblProject->setWordWrap(true);
+    lblProject->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblProject->hide();
+    right->addWidget(lblProject);
     right->addWidget(lblNextReason);
     right->addWidget(picLine);
     right->addLayout(buildButtons());
@@ -87,6 +99,7 @@ frmMain::frmMain(const QString& programFolder, selection::DialogService& dialogs
     layout->addLayout(right, 1);
     // The window never gets smaller than the side bar beside one page.
     layout->setSizeConstraint(QLayout::SetMinimumSize);
+    buildMenu();
 
     connectControls();
     chainTabOrder(*this);
@@ -139,6 +152,7 @@ void frmMain::connectControls() {
     connect(welcomePage->HyperLink21, &HyperLink::Click, this,
             [this] { m_opener.openUrl(QUrl::fromUserInput(welcomePage->HyperLink21->text())); });
     connect(pickFilesPage, &PickFilesPage::CheckEnableDisableNextButton, this, &frmMain::CheckEnableDisableNextButton);
+    connect(pickFilesPage, &PickFilesPage::CheckEnableDisableNextButton, this, &frmMain::offerFoundProject);
 
     connect(m_run, &BackgroundRun::statusText, resultsPage->lblResults, &QLabel::setText);
     connect(m_run, &BackgroundRun::fileListed, this, &frmMain::pageListed);
@@ -337,6 +351,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         return event->ignore();
     if (m_settings != nullptr)
         m_settings->setValue(kGeometryKey, saveGeometry());
+    saveChoices();
     event->accept();
 }
 
@@ -377,11 +392,35 @@ void frmMain::ProtectFiles() {
             {EncryptionPage::kPasswordsDiffer, run::MessageIcon::Exclamation, run::MessageTitle::MainCaption}, false);
         return;
     }
+    if (m_projectSettings.loaded()) {
+        startProjectRun();
+        return;
+    }
     resultsPage->beginRun();
     m_runOptions = options();
     m_restoring = false;
+    saveChoices();
     beginRun();
     m_run->start(m_runOptions, pickFilesPage->treeFolders->selection());
+}
+
+// A run as the project file describes it, with the pages' choices as its [pages]: the same run as quillora-cli's.
+bool frmMain::startProjectRun() {
+    const project::Project chosen = m_projectSettings.collect(*this, m_projectSettings.project()->file);
+    run::RuleSet rules{engine::ProtectionOptions{}};
+    std::string error;
+    if (!project::buildRules(chosen, ProjectSettings::passwords(*this), rules, error)) {
+        ShowPage(kPageEncryption);
+        m_messages.showRunMessage({error, run::MessageIcon::Exclamation, run::MessageTitle::MainCaption}, false);
+        return false;
+    }
+    resultsPage->beginRun();
+    m_runOptions = rules.defaults();
+    m_restoring = false;
+    saveChoices();
+    beginRun();
+    m_run->start(std::move(rules), pickFilesPage->treeFolders->selection(), true);
+    return true;
 }
 
 void frmMain::beginRun() {
@@ -465,6 +504,119 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
         break;
     }
     m_messages.showRunMessage(run::messages::refusal(refusal), false);
+}
+
+void frmMain::buildMenu() {
+    // A menu, not buttons: the pages' Tab order stays as it is.
+    auto* menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    QMenu* settings = menuBar->addMenu(QStringLiteral("Se&ttings"));
+    actOpenSettings = settings->addAction(QStringLiteral("&Open settings\u2026"), this, &frmMain::OpenSettings_Click);
+    actOpenSettings->setShortcut(QKeySequence::Open);
+    actSaveSettings = settings->addAction(QStringLiteral("&Save settings\u2026"), this, &frmMain::SaveSettings_Click);
+    actSaveSettings->setShortcut(QKeySequence::Save);
+    this->layout()->setMenuBar(menuBar);
+}
+
+void frmMain::OpenSettings_Click() {
+    selection::FileDialogRequest request;
+    request.kind = selection::FileDialogRequest::Kind::Open;
+    request.owner = this;
+    request.title = QStringLiteral("Open Settings");
+    request.fileName = QString::fromLatin1(run::kProjectFileName);
+    request.filters = {QStringLiteral("Quillora project files (*.toml)"), QStringLiteral("All files (*)")};
+    const auto chosen = m_dialogs.getFileName(request);
+    if (!chosen.path.isEmpty())
+        openProject(chosen.path);
+}
+
+bool frmMain::openProject(const QString& file) {
+    project::Project read;
+    std::string error;
+    if (!project::ProjectFile::read(selection::toNativePath(file), read, error)) {
+        m_dialogs.showMessage({QString::fromStdString(error), windowTitle(), QMessageBox::Warning, QMessageBox::Ok});
+        return false;
+    }
+    m_projectSettings.load(read, *this);
+    m_offeredProjects.insert(file);
+    showProject();
+    return true;
+}
+
+void frmMain::SaveSettings_Click() {
+    selection::FileDialogRequest request;
+    request.kind = selection::FileDialogRequest::Kind::SaveWithOverwritePrompt;
+    request.owner = this;
+    request.title = QStringLiteral("Save Settings");
+    const auto& loaded = m_projectSettings.project();
+    request.initialFolder = loaded ? QString::fromStdString(loaded->root) : QString();
+    request.fileName = QString::fromLatin1(run::kProjectFileName);
+    request.filters = {QStringLiteral("Quillora project files (*.toml)")};
+    request.defaultSuffix = QStringLiteral("toml");
+    const auto chosen = m_dialogs.getFileName(request);
+    if (chosen.path.isEmpty())
+        return;
+    const project::Project made = m_projectSettings.collect(*this, selection::toNativePath(chosen.path));
+    QSaveFile out(chosen.path);
+    const std::string text = project::ProjectWriter::write(made);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) < 0 ||
+        !out.commit()) {
+        m_dialogs.showMessage({QStringLiteral("Unable to save %1\n\n%2").arg(chosen.path, out.errorString()),
+                               windowTitle(), QMessageBox::Warning, QMessageBox::Ok});
+        return;
+    }
+    openProject(chosen.path);
+}
+
+// A folder picked with a project file at its top: its settings are offered, once.
+void frmMain::offerFoundProject() {
+    if (m_projectSettings.loaded())
+        return;
+    for (const auto& picked : pickFilesPage->treeFolders->selection()) {
+        if (!picked.isFolder)
+            continue;
+        const QString file =
+            QDir(QString::fromStdString(picked.path)).filePath(QString::fromLatin1(run::kProjectFileName));
+        if (m_offeredProjects.contains(file) || !QFileInfo(file).isFile())
+            continue;
+        m_offeredProjects.insert(file);
+        const auto answer = m_dialogs.showMessage(
+            {QStringLiteral("%1 holds a project file.\n\nUse its settings?").arg(QDir::toNativeSeparators(file)),
+             windowTitle(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
+        if (answer == QMessageBox::Yes && openProject(file))
+            return;
+    }
+}
+
+void frmMain::showProject() {
+    const auto& loaded = m_projectSettings.project();
+    if (!loaded) {
+        lblProject->hide();
+        return;
+    }
+    QString text = QStringLiteral("Settings of %1").arg(QDir::toNativeSeparators(QString::fromStdString(loaded->file)));
+    if (const QString beyond = m_projectSettings.describeBeyond(); !beyond.isEmpty())
+        text += QStringLiteral("\n") + beyond;
+    lblProject->setText(text);
+    lblProject->show();
+}
+
+void frmMain::rememberChoices(std::unique_ptr<QSettings> settings) {
+    m_memory = std::move(settings);
+    const QByteArray kept = m_memory->value(QStringLiteral("choices")).toByteArray();
+    project::Project last;
+    std::string error;
+    // The last choices are kept as a project file's text; one this version cannot read is passed over.
+    if (!kept.isEmpty() && project::ProjectFile::parse(kept.toStdString(), "quillora.toml", last, error))
+        ProjectSettings::show(last, *this);
+}
+
+void frmMain::saveChoices() {
+    if (m_memory == nullptr)
+        return;
+    const project::Project chosen = ProjectSettings().collect(*this, "quillora.toml");
+    m_memory->setValue(QStringLiteral("choices"), QByteArray::fromStdString(project::ProjectWriter::write(chosen)));
+    m_memory->sync();
 }
 
 void frmMain::openResult(const QString& path) {

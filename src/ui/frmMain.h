@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProjectSettings.h"
 #include "WindowMessages.h"
 #include "engine/ProtectionOptions.h"
 #include "run/RunMessages.h"
@@ -7,10 +8,13 @@
 #include "selection/LastPathMemory.h"
 #include "selection/Pickers.h"
 
+#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <memory>
 
+class QAction;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -73,6 +77,15 @@ public:
     void rememberGeometryIn(QSettings* settings);
     void imgMain_Click();
     void CheckEnableDisableNextButton();
+    /// Settings > Open settings...: a project file's choices onto the pages, its rules for the runs.
+    void OpenSettings_Click();
+    /// Settings > Save settings...: the pages' choices into a project file, the rest of a loaded one kept.
+    void SaveSettings_Click();
+    /// Reads a project file and shows it; false (with a message shown) when it cannot be used.
+    bool openProject(const QString& file);
+    /// Keeps the last choices in settings between sessions: restores them now, saves them at each run and on quit.
+    void rememberChoices(std::unique_ptr<QSettings> settings);
+    const ProjectSettings& projectSettings() const { return m_projectSettings; }
 
 Q_SIGNALS:
     /// A protection run (or a restore) has ended and the buttons are usable again.
@@ -104,6 +117,10 @@ public:
     QPushButton* cmdPrev;
     QPushButton* cmdNext;
     QPushButton* cmdExit;
+    // Made after the buttons, so that the focus chain starts with them as it did before.
+    QLabel* lblProject; // the project file and what its pages cannot show, read-only
+    QAction* actOpenSettings;
+    QAction* actSaveSettings;
 
 private:
     void buildPages();
@@ -125,6 +142,11 @@ private:
     void otherFailed(const QString& path, const run::PageProblem& problem);
     void runRefused(const run::RunRefusal& refusal);
     void openResult(const QString& path);
+    void buildMenu();
+    void offerFoundProject();
+    void showProject();
+    void saveChoices();
+    bool startProjectRun();
 
     QStackedWidget* m_pages;
     BackgroundRun* m_run;
@@ -133,9 +155,13 @@ private:
     bool m_running = false;
     bool m_restoring = false;               // the run going on puts originals back
     engine::ProtectionOptions m_runOptions; // the choices of the last protection run
-    bool m_quitWhenStopped = false;         // the window closes once the stopped run has ended
-    bool m_quitAnswered = false;            // the quit question needs no asking again
-    QSettings* m_settings = nullptr;        // where the window's size and place are kept
+    bool m_silentRun = false;               // the user asked for no further messages in this run
+    ProjectSettings m_projectSettings;
+    QSet<QString> m_offeredProjects; // found in picked folders and offered once
+    std::unique_ptr<QSettings> m_memory;
+    bool m_quitWhenStopped = false;  // the window closes once the stopped run has ended
+    bool m_quitAnswered = false;     // the quit question needs no asking again
+    QSettings* m_settings = nullptr; // where the window's size and place are kept
 };
 
 } // namespace quillora::ui

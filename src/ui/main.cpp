@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QSettings>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -45,6 +46,8 @@ int main(int argc, char* argv[]) {
     quillora::selection::QtDialogService dialogs;
     quillora::ui::DesktopUrlOpener opener;
     quillora::ui::frmMain window(QCoreApplication::applicationDirPath(), dialogs, opener);
+    // The last choices, in the user's configuration folder (~/.config/Quillora/Quillora.conf).
+    window.rememberChoices(std::make_unique<QSettings>(QStringLiteral("Quillora"), QStringLiteral("Quillora")));
     // Beside filepath.txt in the user's configuration folder: ~/.config/Quillora/window.ini.
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::applicationName(),
                        QStringLiteral("window"));

@@ -190,7 +190,8 @@ std::u16string commentSafe(std::u16string_view text) {
     return safe;
 }
 
-PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key) : m_cipher(key.key()) {
+PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key)
+    : m_key(key), m_cipher(key.key()) {
     const std::string_view salt(reinterpret_cast<const char*>(key.salt().data()), key.salt().size());
     std::string& body = m_body;
     body = kStyle;
@@ -217,7 +218,9 @@ std::error_code PageEncryptor::create(const EncryptionSettings& settings, std::u
         settings.iterations < 1)
         return crypto::CryptoError::BadParameter;
     crypto::SiteKey key;
-    if (const auto error = crypto::SiteKey::create(settings.password, settings.iterations, key))
+    if (const auto error = settings.salt
+                               ? crypto::SiteKey::derive(settings.password, *settings.salt, settings.iterations, key)
+                               : crypto::SiteKey::create(settings.password, settings.iterations, key))
         return error;
     out.reset(new PageEncryptor(settings, key));
     return {};

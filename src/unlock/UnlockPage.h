@@ -8,6 +8,7 @@
 #include "engine/ProtectionOptions.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -26,6 +27,9 @@ struct EncryptionSettings {
     int rememberDays = 0; // 0: the browser keeps the key for its session only
     UnlockTexts texts;
     int iterations = crypto::SiteKey::kIterations; // fewer only where a test must be quick
+    // The salt of the pages a run wrote before, so that new pages open with the key a browser keeps for them;
+    // none: a fresh one.
+    std::optional<crypto::SiteKey::Salt> salt;
 };
 
 /// Turns protected pages into unlock pages: a small page in plain ASCII that carries the original's title,
@@ -35,7 +39,8 @@ struct EncryptionSettings {
 /// encrypts one page at a time (not from two threads at once).
 class PageEncryptor {
 public:
-    /// Derives the run's key (under a fresh salt); refuses an empty password and a remember count out of range.
+    /// Derives the run's key (under a fresh salt, or the one given); refuses an empty password and a remember count
+    /// out of range.
     static std::error_code create(const EncryptionSettings& settings, std::unique_ptr<PageEncryptor>& out);
 
     /// The unlock page for one protected page: page is the protected page's bytes as they would be written
@@ -48,6 +53,9 @@ public:
 
     /// True for a file this class wrote (so that a run does not encrypt it again).
     static bool isUnlockPage(std::string_view bytes);
+
+    /// The run's key: an incremental copy keeps its salt and checks a later run's password against it.
+    const crypto::SiteKey& key() const { return m_key; }
 
 private:
     PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key);
@@ -63,6 +71,7 @@ private:
     void appendAscii(std::string& out, const Preamble& preamble, std::u16string_view title, std::string_view page,
                      std::error_code& error) const;
 
+    crypto::SiteKey m_key;
     crypto::PageCipher m_cipher;
     std::string m_head; // after the character set up to the title
     std::string m_body; // after the title up to the set's name in the page's data

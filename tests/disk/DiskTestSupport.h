@@ -96,6 +96,12 @@ public:
     std::error_code replaceChecked(const std::string& from, const FileIdentity& moving, const std::string& to,
                                    std::optional<FileIdentity> expected) override;
     std::error_code removeFile(const std::string& path) override;
+    std::error_code removeEmptyFolder(const std::string& path) override { return m_real.removeEmptyFolder(path); }
+    std::error_code appendToFile(const std::string& path, std::string_view bytes) override {
+        if (auto error = fault(Step::Write, path))
+            return error;
+        return m_real.appendToFile(path, bytes);
+    }
     std::size_t removeStaleTemporaries(const std::string& folder) override;
     std::error_code copyFile(const std::string& from, const std::string& to) override;
     std::error_code syncFileSystems(const std::vector<std::string>& paths) override;

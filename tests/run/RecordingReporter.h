@@ -65,6 +65,20 @@ public:
     }
     void progressChanged(std::size_t done, std::size_t found) override { progress.emplace_back(done, found); }
     void runFinished(const RunSummary& summary) override { finished.push_back(summary); }
+    void pageRecorded(const PageRecord& record) override {
+        records.push_back(record);
+        records.back().rule = nullptr; // valid during the call only
+        ruleIndexes.push_back(record.rule == nullptr ? -1 : static_cast<int>(record.rule->index));
+    }
+    /// The records of one action, as "source -> output".
+    std::vector<std::string> recorded(PageRecord::Action action) const {
+        std::vector<std::string> lines;
+        for (const auto& record : records) {
+            if (record.action == action)
+                lines.push_back(record.source + " -> " + record.output);
+        }
+        return lines;
+    }
 
     /// The message boxes the window would show for the problems, in order.
     std::vector<messages::Message> messages() const;
@@ -81,6 +95,8 @@ public:
     std::vector<std::string> notReached;
     std::vector<std::pair<std::size_t, std::size_t>> progress;
     std::vector<RunSummary> finished;
+    std::vector<PageRecord> records;
+    std::vector<int> ruleIndexes; // of each record's rule, -1 for none
 };
 
 } // namespace quillora::run::test
