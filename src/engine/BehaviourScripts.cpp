@@ -19,32 +19,36 @@ constexpr std::u16string_view kM1 = u"function qv_md(e){";
 constexpr std::u16string_view kM2 = u"if(e.which==2||e.which==3){";
 constexpr std::u16string_view kM3 = u"if(e.which==1){window.captureEvents(Event.MOUSEMOVE);window.onmousemove=qv_dn}";
 constexpr std::u16string_view kE = u"}";
-// Selection is refused where it starts, outside form fields; cancelling every mouse press would keep the mouse out
-// of the fields too.
+// Selection is refused where it starts, and Ctrl+A (Cmd+A) outside form fields; cancelling every mouse press would
+// keep the mouse out of the fields too.
 constexpr std::u16string_view kIS =
     u"function qv_ss(e){if(!qv_ff(e.target))e.preventDefault()}"
+    u"function qv_ka(e){if((e.ctrlKey||e.metaKey)&&(e.keyCode==65||e.key=='a'||e.key=='A')&&!qv_ff(e.target))"
+    u"e.preventDefault()}"
     u"function qv_mu(e){if(e.which==1){window.releaseEvents(Event.MOUSEMOVE);window.onmousemove=null}}"
     u"if(navigator.appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){"
     u"if(document.all){document.oncontextmenu=qv_cm;document.onselectstart=qv_dn}"
     u"if(document.layers){window.captureEvents(Event.MOUSEUP|Event.MOUSEDOWN);window.onmousedown=qv_md;"
     u"window.onmouseup=qv_mu}"
     u"if(document.getElementById&&!document.all){document.oncontextmenu=qv_cm;"
-    u"document.addEventListener('selectstart',qv_ss,true)}}";
+    u"document.addEventListener('selectstart',qv_ss,true);document.addEventListener('keydown',qv_ka,true)}}";
 constexpr std::u16string_view kIR =
     u"if(navigator.appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){"
     u"if(document.all){document.oncontextmenu=qv_cm}"
     u"if(document.layers){document.captureEvents(Event.MOUSEDOWN);document.onmousedown=qv_md}"
     u"if(document.getElementById&&!document.all){document.oncontextmenu=qv_cm}}";
-constexpr std::u16string_view kS3 = u"function qv_nls(){window.status='';setTimeout('qv_nls()',10)}qv_nls();";
+// Only browsers that still have document.all (old Internet Explorer) honour window.status; nowhere else does a
+// timer run, and none is compiled from a string.
+constexpr std::u16string_view kS3 =
+    u"function qv_nls(){window.status='';setTimeout(qv_nls,10)}if(document.all)qv_nls();";
 // A print style sheet hides the page on paper and leaves every element as the page's scripts know it.
 constexpr std::u16string_view kS4 = u"function qv_dp(){var s=document.createElement('style');s.media='print';"
                                     u"s.appendChild(document.createTextNode('html{display:none!important}'));"
                                     u"(document.head||document.documentElement).appendChild(s)}qv_dp();";
-constexpr std::u16string_view kS5 =
-    u"function qv_dc(){qv_ta.createTextRange().execCommand('Copy');setTimeout('qv_dc()',300)}"
-    u"if(navigator.appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){"
-    u"if(document.all&&navigator.userAgent.indexOf('Opera')==-1){document.write('<div style=position:absolute;"
-    u"left:-1000px;top:-1000px><input type=textarea name=qv_ta value=a style=visibility:hidden></div>');qv_dc()}}";
+// Copy and cut of the page's text put the warning, or nothing, on the clipboard; form fields copy as ever.
+constexpr std::u16string_view kS5Start = u"function qv_cc(e){if(!qv_ff(e.target)){e.preventDefault();";
+constexpr std::u16string_view kS5End =
+    u"}}document.addEventListener('copy',qv_cc,true);document.addEventListener('cut',qv_cc,true);";
 constexpr std::u16string_view kS6 = u"function qv_ndd(){return false}document.ondragstart=qv_ndd;";
 constexpr std::u16string_view kS9 = u"if(frames){if(top.frames.length>0)top.location.href=self.location;}";
 constexpr std::u16string_view kB1 = u"<SCRIPT LANGUAGE=JavaScript><!--\r\n";
@@ -102,6 +106,20 @@ std::u16string mouseBlocks(const ProtectionOptions& options) {
     return s;
 }
 
+std::u16string clipboardBlock(const ProtectionOptions& options) {
+    std::u16string s;
+    if (options.script(kScriptClipboard)) {
+        s += kS5Start;
+        if (options.script(kScriptRightClick) && options.showRightClickWarning) {
+            s += u"if(e.clipboardData)e.clipboardData.setData('text/plain','";
+            s += EscapeScriptString(options.rightClickWarning);
+            s += u"');";
+        }
+        s += kS5End;
+    }
+    return s;
+}
+
 std::u16string passwordPrompt(const ProtectionOptions& options) {
     std::u16string s;
     if (options.passwordProtect) {
@@ -120,8 +138,16 @@ void appendGuarded(std::u16string& s, std::u16string_view part) {
     }
 }
 
+void appendChosen(std::u16string& s, const ProtectionOptions& options, ScriptIndex index,
+                  std::u16string_view fragment) {
+    if (options.script(index)) {
+        appendGuarded(s, fragment);
+    }
+}
+
 bool needsFormFieldTest(const ProtectionOptions& options) {
-    return options.script(kScriptRightClick) || options.script(kScriptTextSelection);
+    return options.script(kScriptRightClick) || options.script(kScriptTextSelection) ||
+           options.script(kScriptClipboard);
 }
 
 std::u16string behaviourScript(const ProtectionOptions& options) {
@@ -130,15 +156,11 @@ std::u16string behaviourScript(const ProtectionOptions& options) {
         s += kF;
     }
     appendGuarded(s, mouseBlocks(options));
-    const std::pair<ScriptIndex, std::u16string_view> fixed[] = {
-        {kScriptStatusBar, kS3}, {kScriptPrinting, kS4},    {kScriptClipboard, kS5},
-        {kScriptDragDrop, kS6},  {kScriptBreakFrames, kS9},
-    };
-    for (const auto& [index, fragment] : fixed) {
-        if (options.script(index)) {
-            appendGuarded(s, fragment);
-        }
-    }
+    appendChosen(s, options, kScriptStatusBar, kS3);
+    appendChosen(s, options, kScriptPrinting, kS4);
+    appendGuarded(s, clipboardBlock(options));
+    appendChosen(s, options, kScriptDragDrop, kS6);
+    appendChosen(s, options, kScriptBreakFrames, kS9);
     appendGuarded(s, passwordPrompt(options));
     return s;
 }
