@@ -211,7 +211,8 @@ void CommandLineOptions::addScriptOptions() {
                     "Disable clipboard and printscreen: copy and cut of the page's text outside form fields (no page "
                     "can block print screen)");
     m_app->add_flag("--no-drag", m_scripts[engine::kScriptDragDrop], "Disable drag and drop");
-    m_app->add_flag("--break-frames", m_scripts[engine::kScriptBreakFrames], "Break out of frames");
+    m_app->add_flag("--break-frames", m_scripts[engine::kScriptBreakFrames],
+                    "Break out of frames (not out of another site's frame: browsers refuse it)");
     m_app->add_flag("--no-image-toolbar", m_scripts[engine::kScriptImageToolbar],
                     "Disable IE Image Toolbar (only old browsers have one)");
 }

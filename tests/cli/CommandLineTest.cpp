@@ -194,7 +194,8 @@ TEST_F(QuilloraCli, HelpListsEveryOptionAndVersionNamesTheProgram) {
 TEST_F(QuilloraCli, HelpSaysWhatBrowsersDoNotLetAPageBlock) {
     const auto help = run({"--help"});
     for (const char* limit :
-         {"(only old browsers honour it)", "(only old browsers have one)", "(no page can block print screen)"}) {
+         {"(only old browsers honour it)", "(only old browsers have one)", "(no page can block print screen)",
+          "(not out of another site's frame: browsers refuse it)"}) {
         EXPECT_NE(help.out.find(limit), std::string::npos) << limit;
     }
 }
