@@ -197,12 +197,17 @@ void CommandLineOptions::addScriptOptions() {
             ->check(kScriptSafeText)
             ->needs(rightClick);
     m_app->add_flag("--no-select", m_scripts[engine::kScriptTextSelection], "Disable text highlighting");
-    m_app->add_flag("--no-status-urls", m_scripts[engine::kScriptStatusBar], "Don't display URLs in status bar");
+    m_app->add_flag("--no-status-urls", m_scripts[engine::kScriptStatusBar],
+                    "Don't display URLs in status bar (only old browsers honour it)");
     m_app->add_flag("--no-print", m_scripts[engine::kScriptPrinting], "Disable printing of pages");
-    m_app->add_flag("--no-clipboard", m_scripts[engine::kScriptClipboard], "Disable clipboard and printscreen");
+    m_app->add_flag("--no-clipboard", m_scripts[engine::kScriptClipboard],
+                    "Disable clipboard and printscreen: copy and cut of the page's text outside form fields (no page "
+                    "can block print screen)");
     m_app->add_flag("--no-drag", m_scripts[engine::kScriptDragDrop], "Disable drag and drop");
-    m_app->add_flag("--break-frames", m_scripts[engine::kScriptBreakFrames], "Break out of frames");
-    m_app->add_flag("--no-image-toolbar", m_scripts[engine::kScriptImageToolbar], "Disable IE Image Toolbar");
+    m_app->add_flag("--break-frames", m_scripts[engine::kScriptBreakFrames],
+                    "Break out of frames (not out of another site's frame: browsers refuse it)");
+    m_app->add_flag("--no-image-toolbar", m_scripts[engine::kScriptImageToolbar],
+                    "Disable IE Image Toolbar (only old browsers have one)");
 }
 
 void CommandLineOptions::addEncryptionOptions() {

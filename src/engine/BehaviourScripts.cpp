@@ -7,42 +7,56 @@ namespace quillora::engine {
 
 namespace {
 
+// Whether a node lies in a form field or an editable region: those keep their own mouse, menu and clipboard.
+constexpr std::u16string_view kF =
+    u"function qv_ff(n){for(;n;n=n.parentNode){if(n.nodeType==1&&(/^(input|textarea|select|option)$/i.test("
+    u"n.nodeName)||n.isContentEditable))return true}return false}";
 constexpr std::u16string_view kD = u"function qv_dn(a){return false}";
-constexpr std::u16string_view kC1 = u"function qv_cm(){";
+// The menu of a form field stays: paste and spelling live there.
+constexpr std::u16string_view kC1 = u"function qv_cm(e){if(e&&qv_ff(e.target))return true;";
 constexpr std::u16string_view kR = u"return false}";
 constexpr std::u16string_view kM1 = u"function qv_md(e){";
 constexpr std::u16string_view kM2 = u"if(e.which==2||e.which==3){";
 constexpr std::u16string_view kM3 = u"if(e.which==1){window.captureEvents(Event.MOUSEMOVE);window.onmousemove=qv_dn}";
 constexpr std::u16string_view kE = u"}";
+// Selection is refused where it starts, and Ctrl+A (Cmd+A) outside form fields; cancelling every mouse press would
+// keep the mouse out of the fields too.
 constexpr std::u16string_view kIS =
+    u"function qv_ss(e){if(!qv_ff(e.target))e.preventDefault()}"
+    u"function qv_ka(e){if((e.ctrlKey||e.metaKey)&&(e.keyCode==65||e.key=='a'||e.key=='A')&&!qv_ff(e.target))"
+    u"e.preventDefault()}"
     u"function qv_mu(e){if(e.which==1){window.releaseEvents(Event.MOUSEMOVE);window.onmousemove=null}}"
     u"if(navigator.appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){"
     u"if(document.all){document.oncontextmenu=qv_cm;document.onselectstart=qv_dn}"
     u"if(document.layers){window.captureEvents(Event.MOUSEUP|Event.MOUSEDOWN);window.onmousedown=qv_md;"
     u"window.onmouseup=qv_mu}"
-    u"if(document.getElementById&&!document.all){document.oncontextmenu=qv_cm;document.onmousedown=qv_dn}}";
+    u"if(document.getElementById&&!document.all){document.oncontextmenu=qv_cm;"
+    u"document.addEventListener('selectstart',qv_ss,true);document.addEventListener('keydown',qv_ka,true)}}";
 constexpr std::u16string_view kIR =
     u"if(navigator.appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){"
     u"if(document.all){document.oncontextmenu=qv_cm}"
     u"if(document.layers){document.captureEvents(Event.MOUSEDOWN);document.onmousedown=qv_md}"
     u"if(document.getElementById&&!document.all){document.oncontextmenu=qv_cm}}";
-constexpr std::u16string_view kS3 = u"function qv_nls(){window.status='';setTimeout('qv_nls()',10)}qv_nls();";
-constexpr std::u16string_view kS4 =
-    u"function qv_dp1(){for(i=0;i<document.all.length;i++){if(document.all[i].style.visibility!='hidden'){"
-    u"document.all[i].style.visibility='hidden';document.all[i].id='qv_id'}}};"
-    u"function qv_dp2(){for(i=0;i<document.all.length;i++){if(document.all[i].id=='qv_id')"
-    u"document.all[i].style.visibility=''}};"
-    u"window.onbeforeprint=qv_dp1;window.onafterprint=qv_dp2;";
-constexpr std::u16string_view kS5 =
-    u"function qv_dc(){qv_ta.createTextRange().execCommand('Copy');setTimeout('qv_dc()',300)}"
-    u"if(navigator.appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){"
-    u"if(document.all&&navigator.userAgent.indexOf('Opera')==-1){document.write('<div style=position:absolute;"
-    u"left:-1000px;top:-1000px><input type=textarea name=qv_ta value=a style=visibility:hidden></div>');qv_dc()}}";
+// Only browsers that still have document.all (old Internet Explorer) honour window.status; nowhere else does a
+// timer run, and none is compiled from a string.
+constexpr std::u16string_view kS3 =
+    u"function qv_nls(){window.status='';setTimeout(qv_nls,10)}if(document.all)qv_nls();";
+// A print style sheet hides the page on paper and leaves every element as the page's scripts know it.
+constexpr std::u16string_view kS4 = u"function qv_dp(){var s=document.createElement('style');s.media='print';"
+                                    u"s.appendChild(document.createTextNode('html{display:none!important}'));"
+                                    u"(document.head||document.documentElement).appendChild(s)}qv_dp();";
+// Copy and cut of the page's text put the warning, or nothing, on the clipboard; form fields copy as ever.
+constexpr std::u16string_view kS5Start = u"function qv_cc(e){if(!qv_ff(e.target)){e.preventDefault();";
+constexpr std::u16string_view kS5End =
+    u"}}document.addEventListener('copy',qv_cc,true);document.addEventListener('cut',qv_cc,true);";
 constexpr std::u16string_view kS6 = u"function qv_ndd(){return false}document.ondragstart=qv_ndd;";
 constexpr std::u16string_view kS9 = u"if(frames){if(top.frames.length>0)top.location.href=self.location;}";
 constexpr std::u16string_view kB1 = u"<SCRIPT LANGUAGE=JavaScript><!--\r\n";
-constexpr std::u16string_view kB2 = u"function qv_ne(){return true}onerror=qv_ne;";
 constexpr std::u16string_view kB3 = u"//--></SCRIPT>";
+// Each part runs on its own: one that fails (a frame of another site may not move its top) neither stops the parts
+// after it nor hides its error, which reaches the console once the block is done.
+constexpr std::u16string_view kGuardStart = u"try{";
+constexpr std::u16string_view kGuardEnd = u"}catch(e){setTimeout(function(){throw e},0)}";
 
 constexpr std::string_view kImageToolbarMeta = "<META HTTP-EQUIV=\"imagetoolbar\" CONTENT=\"no\">";
 
@@ -84,25 +98,70 @@ void appendMouseBlocks(std::u16string& s, const ProtectionOptions& options) {
     }
 }
 
-std::u16string behaviourScript(const ProtectionOptions& options) {
+std::u16string mouseBlocks(const ProtectionOptions& options) {
     std::u16string s;
     if (options.script(kScriptRightClick) || options.script(kScriptTextSelection)) {
         appendMouseBlocks(s, options);
     }
-    const std::pair<ScriptIndex, std::u16string_view> fixed[] = {
-        {kScriptStatusBar, kS3}, {kScriptPrinting, kS4},    {kScriptClipboard, kS5},
-        {kScriptDragDrop, kS6},  {kScriptBreakFrames, kS9},
-    };
-    for (const auto& [index, fragment] : fixed) {
-        if (options.script(index)) {
-            s += fragment;
+    return s;
+}
+
+std::u16string clipboardBlock(const ProtectionOptions& options) {
+    std::u16string s;
+    if (options.script(kScriptClipboard)) {
+        s += kS5Start;
+        if (options.script(kScriptRightClick) && options.showRightClickWarning) {
+            s += u"if(e.clipboardData)e.clipboardData.setData('text/plain','";
+            s += EscapeScriptString(options.rightClickWarning);
+            s += u"');";
         }
+        s += kS5End;
     }
+    return s;
+}
+
+std::u16string passwordPrompt(const ProtectionOptions& options) {
+    std::u16string s;
     if (options.passwordProtect) {
         s += u"p=prompt('Enter Password:','');if(p==null||p!='";
         s += EscapeScriptString(options.password);
         s += u"')window.location='about:blank';";
     }
+    return s;
+}
+
+void appendGuarded(std::u16string& s, std::u16string_view part) {
+    if (!part.empty()) {
+        s += kGuardStart;
+        s += part;
+        s += kGuardEnd;
+    }
+}
+
+void appendChosen(std::u16string& s, const ProtectionOptions& options, ScriptIndex index,
+                  std::u16string_view fragment) {
+    if (options.script(index)) {
+        appendGuarded(s, fragment);
+    }
+}
+
+bool needsFormFieldTest(const ProtectionOptions& options) {
+    return options.script(kScriptRightClick) || options.script(kScriptTextSelection) ||
+           options.script(kScriptClipboard);
+}
+
+std::u16string behaviourScript(const ProtectionOptions& options) {
+    std::u16string s;
+    if (needsFormFieldTest(options)) {
+        s += kF;
+    }
+    appendGuarded(s, mouseBlocks(options));
+    appendChosen(s, options, kScriptStatusBar, kS3);
+    appendChosen(s, options, kScriptPrinting, kS4);
+    appendGuarded(s, clipboardBlock(options));
+    appendChosen(s, options, kScriptDragDrop, kS6);
+    appendChosen(s, options, kScriptBreakFrames, kS9);
+    appendGuarded(s, passwordPrompt(options));
     return s;
 }
 
@@ -160,9 +219,8 @@ void BuildBehaviourScripts(std::u16string& header, const ProtectionOptions& opti
         return;
     }
     std::u16string block;
-    block.reserve(kB1.size() + kB2.size() + s.size() + kB3.size());
+    block.reserve(kB1.size() + s.size() + kB3.size());
     block += kB1;
-    block += kB2;
     block += s;
     block += kB3;
     AppendEncodedWithScripts(header, block);

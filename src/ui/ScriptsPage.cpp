@@ -27,16 +27,19 @@ const std::array<ScriptOption, 8> kScripts = {{
     {engine::kScriptTextSelection, "Disable text highlighting",
      u"Stop the user from highlighting your text, thus stopping them from copy and pasting text."},
     {engine::kScriptStatusBar, "Don't display URLs in status bar",
-     u"Stop the URL of the link showing in the status bar along the bottom of Internet Explorer."},
+     u"Stop the URL of the link showing in the status bar along the bottom of Internet Explorer. Only old browsers "
+     u"honour this: today\u2019s browsers show a link\u2019s address whatever the page says."},
     {engine::kScriptPrinting, "Disable printing of pages", u"Stop the user from printing out your page."},
     {engine::kScriptClipboard, "Disable clipboard and printscreen",
-     u"Stop copy and paste working on your site, and stop print screen from taking screen shots."},
+     u"Stop the text of your page being copied or cut to the clipboard; form fields still copy and paste. No web "
+     u"page can stop print screen or other screen shots."},
     {engine::kScriptDragDrop, "Disable drag and drop",
      u"Stop elements being dragged from or onto the page, i.e. images or text."},
     {engine::kScriptBreakFrames, "Break out of frames",
      u"If the page has been loaded from within someone else\u2019s site, i.e. A frame redirect your page with break "
-     u"out."},
-    {engine::kScriptImageToolbar, "Disable IE Image Toolbar", u"Stop the images showing Image Toolbar"},
+     u"out. Today\u2019s browsers refuse it to a page framed by another site."},
+    {engine::kScriptImageToolbar, "Disable IE Image Toolbar",
+     u"Stop the images showing Image Toolbar. Only old browsers have this toolbar: today\u2019s browsers show none."},
 }};
 
 } // namespace

@@ -190,6 +190,16 @@ TEST_F(QuilloraCli, HelpListsEveryOptionAndVersionNamesTheProgram) {
     EXPECT_EQ(version.out, "quillora-cli 1.0.0\n");
 }
 
+// Options that no current browser honours, or only in part, say so where they are listed.
+TEST_F(QuilloraCli, HelpSaysWhatBrowsersDoNotLetAPageBlock) {
+    const auto help = run({"--help"});
+    for (const char* limit :
+         {"(only old browsers honour it)", "(only old browsers have one)", "(no page can block print screen)",
+          "(not out of another site's frame: browsers refuse it)"}) {
+        EXPECT_NE(help.out.find(limit), std::string::npos) << limit;
+    }
+}
+
 TEST(CommandLine, RunsInProcessWithItsOwnStreams) {
     std::ostringstream out;
     std::ostringstream err;

@@ -10,22 +10,41 @@ namespace {
 using test::call;
 
 const std::u16string kB1 = u"<SCRIPT LANGUAGE=JavaScript><!--\r\n";
-const std::u16string kB2 = u"function qv_ne(){return true}onerror=qv_ne;";
 const std::u16string kB3 = u"//--></SCRIPT>";
 const std::u16string kIR =
     u"if(navigator.appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){"
     u"if(document.all){document.oncontextmenu=qv_cm}if(document.layers){document.captureEvents(Event.MOUSEDOWN);"
     u"document.onmousedown=qv_md}if(document.getElementById&&!document.all){document.oncontextmenu=qv_cm}}";
+// Mended: today's browsers took the branch that cancelled every mouse press, so no form field could be clicked
+// into, while Ctrl+A still selected the page; selection is now refused where it starts and Ctrl+A outside form
+// fields.
 const std::u16string kIS =
+    u"function qv_ss(e){if(!qv_ff(e.target))e.preventDefault()}"
+    u"function qv_ka(e){if((e.ctrlKey||e.metaKey)&&(e.keyCode==65||e.key=='a'||e.key=='A')&&!qv_ff(e.target))"
+    u"e.preventDefault()}"
     u"function qv_mu(e){if(e.which==1){window.releaseEvents(Event.MOUSEMOVE);window.onmousemove=null}}"
     u"if(navigator.appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){"
     u"if(document.all){document.oncontextmenu=qv_cm;document.onselectstart=qv_dn}if(document.layers){"
     u"window.captureEvents(Event.MOUSEUP|Event.MOUSEDOWN);window.onmousedown=qv_md;window.onmouseup=qv_mu}"
-    u"if(document.getElementById&&!document.all){document.oncontextmenu=qv_cm;document.onmousedown=qv_dn}}";
+    u"if(document.getElementById&&!document.all){document.oncontextmenu=qv_cm;"
+    u"document.addEventListener('selectstart',qv_ss,true);document.addEventListener('keydown',qv_ka,true)}}";
+// New: the test the mouse and clipboard blocks make before they refuse anything.
+const std::u16string kF =
+    u"function qv_ff(n){for(;n;n=n.parentNode){if(n.nodeType==1&&(/^(input|textarea|select|option)$/i.test("
+    u"n.nodeName)||n.isContentEditable))return true}return false}";
+// Mended: the menu handler refused the menu of form fields too (no paste, no spelling).
+const std::u16string kC1 = u"function qv_cm(e){if(e&&qv_ff(e.target))return true;";
 
-// The header a block of behaviour script S gives: one writer call for the block, one empty call after it.
+// Mended: each part runs on its own, so that one that fails (a frame of another site may not move its top) no
+// longer skips the password prompt after it, and its error still reaches the console.
+std::u16string guarded(const std::u16string& part) {
+    return u"try{" + part + u"}catch(e){setTimeout(function(){throw e},0)}";
+}
+
+// The header a block of behaviour script S gives: one writer call for the block, one empty call after it. Mended:
+// the block no longer starts with an error handler that kept every error of the page from the console.
 std::u16string blockFor(const std::u16string& s) {
-    return call(kB1 + kB2 + s + kB3) + call(u"");
+    return call(kB1 + s + kB3) + call(u"");
 }
 
 std::u16string headerWith(const ProtectionOptions& options) {
@@ -44,7 +63,8 @@ TEST(BuildBehaviourScripts, AppendsNothingWithoutBehaviour) {
 TEST(BuildBehaviourScripts, DragBlockAlone) {
     ProtectionOptions options;
     options.scripts[kScriptDragDrop] = true;
-    EXPECT_EQ(headerWith(options), u"HEAD" + blockFor(u"function qv_ndd(){return false}document.ondragstart=qv_ndd;"));
+    EXPECT_EQ(headerWith(options),
+              u"HEAD" + blockFor(guarded(u"function qv_ndd(){return false}document.ondragstart=qv_ndd;")));
 }
 
 TEST(BuildBehaviourScripts, RightClickWithWarning) {
@@ -53,19 +73,36 @@ TEST(BuildBehaviourScripts, RightClickWithWarning) {
     options.showRightClickWarning = true;
     options.rightClickWarning = u"No";
     EXPECT_EQ(headerWith(options),
-              u"HEAD" + blockFor(u"function qv_cm(){alert('No');return false}function qv_md(e){if(e.which==2||"
-                                 u"e.which==3){alert('No');return false}}" +
-                                 kIR));
+              u"HEAD" + blockFor(kF + guarded(kC1 +
+                                              u"alert('No');return false}function qv_md(e){if(e.which==2||"
+                                              u"e.which==3){alert('No');return false}}" +
+                                              kIR)));
 }
 
 TEST(BuildBehaviourScripts, SelectionBlockAlone) {
     ProtectionOptions options;
     options.scripts[kScriptTextSelection] = true;
     EXPECT_EQ(headerWith(options),
-              u"HEAD" + blockFor(u"function qv_dn(a){return false}function qv_cm(){return false}function qv_md(e){"
-                                 u"if(e.which==1){window.captureEvents(Event.MOUSEMOVE);window.onmousemove=qv_dn}}" +
-                                 kIS));
+              u"HEAD" + blockFor(kF + guarded(u"function qv_dn(a){return false}" + kC1 +
+                                              u"return false}function qv_md(e){if(e.which==1){window.captureEvents("
+                                              u"Event.MOUSEMOVE);window.onmousemove=qv_dn}}" +
+                                              kIS)));
 }
+
+// Mended: the print fragment set every element's id to "qv_id" and never gave the ids back; a print style sheet
+// hides the page instead.
+const std::u16string kPrint =
+    u"function qv_dp(){var s=document.createElement('style');s.media='print';s.appendChild(document."
+    u"createTextNode('html{display:none!important}'));(document.head||document.documentElement).appendChild(s)}"
+    u"qv_dp();";
+
+// Mended: a timer compiled from a string 100 times a second in every browser, for a status bar no current browser
+// lets a page blank; now only where document.all is (old Internet Explorer), and from a function.
+const std::u16string kStatus = u"function qv_nls(){window.status='';setTimeout(qv_nls,10)}if(document.all)qv_nls();";
+// Mended: the clipboard fragment ran only in old Internet Explorer; copy and cut events refuse the page's text now.
+const std::u16string kClipboard = u"function qv_cc(e){if(!qv_ff(e.target)){e.preventDefault();";
+const std::u16string kClipboardEnd =
+    u"}}document.addEventListener('copy',qv_cc,true);document.addEventListener('cut',qv_cc,true);";
 
 TEST(BuildBehaviourScripts, EveryBlockInItsOrder) {
     ProtectionOptions options;
@@ -76,20 +113,15 @@ TEST(BuildBehaviourScripts, EveryBlockInItsOrder) {
     options.passwordProtect = true;
     options.password = u"pw";
     const std::u16string s =
-        u"function qv_dn(a){return false}function qv_cm(){return false}function qv_md(e){if(e.which==2||"
-        u"e.which==3){return false}if(e.which==1){window.captureEvents(Event.MOUSEMOVE);window.onmousemove=qv_dn}}" +
-        kIS + kIR + u"function qv_nls(){window.status='';setTimeout('qv_nls()',10)}qv_nls();" +
-        u"function qv_dp1(){for(i=0;i<document.all.length;i++){if(document.all[i].style.visibility!='hidden'){"
-        u"document.all[i].style.visibility='hidden';document.all[i].id='qv_id'}}};function qv_dp2(){for(i=0;i<"
-        u"document.all.length;i++){if(document.all[i].id=='qv_id')document.all[i].style.visibility=''}};"
-        u"window.onbeforeprint=qv_dp1;window.onafterprint=qv_dp2;" +
-        u"function qv_dc(){qv_ta.createTextRange().execCommand('Copy');setTimeout('qv_dc()',300)}if(navigator."
-        u"appName.indexOf('Internet Explorer')==-1||navigator.userAgent.indexOf('MSIE')!=-1){if(document.all&&"
-        u"navigator.userAgent.indexOf('Opera')==-1){document.write('<div style=position:absolute;left:-1000px;"
-        u"top:-1000px><input type=textarea name=qv_ta value=a style=visibility:hidden></div>');qv_dc()}}" +
-        u"function qv_ndd(){return false}document.ondragstart=qv_ndd;" +
-        u"if(frames){if(top.frames.length>0)top.location.href=self.location;}" +
-        u"p=prompt('Enter Password:','');if(p==null||p!='pw')window.location='about:blank';";
+        kF +
+        guarded(u"function qv_dn(a){return false}" + kC1 +
+                u"return false}function qv_md(e){if(e.which==2||e.which==3){return false}if(e.which==1){"
+                u"window.captureEvents(Event.MOUSEMOVE);window.onmousemove=qv_dn}}" +
+                kIS + kIR) +
+        guarded(kStatus) + guarded(kPrint) + guarded(kClipboard + kClipboardEnd) +
+        guarded(u"function qv_ndd(){return false}document.ondragstart=qv_ndd;") +
+        guarded(u"if(frames){if(top.frames.length>0)top.location.href=self.location;}") +
+        guarded(u"p=prompt('Enter Password:','');if(p==null||p!='pw')window.location='about:blank';");
     EXPECT_EQ(headerWith(options), u"HEAD" + blockFor(s));
 }
 
@@ -98,8 +130,37 @@ TEST(BuildBehaviourScripts, PasswordKeepsItsBlanks) {
     options.passwordProtect = true;
     options.password = u" a b ";
     EXPECT_EQ(headerWith(options),
-              u"HEAD" +
-                  blockFor(u"p=prompt('Enter Password:','');if(p==null||p!=' a b ')window.location='about:blank';"));
+              u"HEAD" + blockFor(guarded(
+                            u"p=prompt('Enter Password:','');if(p==null||p!=' a b ')window.location='about:blank';")));
+}
+
+TEST(BuildBehaviourScripts, ClipboardBlockPutsTheWarningOnTheClipboard) {
+    ProtectionOptions options;
+    options.scripts[kScriptClipboard] = true;
+    options.showRightClickWarning = true; // without the right-click block there is no warning
+    EXPECT_EQ(headerWith(options), u"HEAD" + blockFor(kF + guarded(kClipboard + kClipboardEnd)));
+    options.scripts[kScriptRightClick] = true;
+    options.rightClickWarning = u"Don't";
+    EXPECT_NE(
+        headerWith(options).find(test::referenceEscape(guarded(
+            kClipboard + u"if(e.clipboardData)e.clipboardData.setData('text/plain','Don\\'t');" + kClipboardEnd))),
+        std::u16string::npos);
+}
+
+// Whatever is chosen, the page's own errors reach the console: no handler takes them.
+TEST(BuildBehaviourScripts, NoChoiceTakesThePagesErrors) {
+    for (std::size_t i = 0; i < kScriptCount; ++i) {
+        ProtectionOptions options;
+        options.scripts[i] = true;
+        options.showRightClickWarning = true;
+        options.passwordProtect = i % 2 == 0;
+        options.password = u"pw";
+        const std::u16string header = headerWith(options);
+        EXPECT_EQ(header.find(test::referenceEscape(u"onerror")), std::u16string::npos) << "script " << i;
+        EXPECT_EQ(header.find(test::referenceEscape(u"qv_id")), std::u16string::npos) << "script " << i;
+        // No timer is compiled from a string.
+        EXPECT_EQ(header.find(test::referenceEscape(u"setTimeout('")), std::u16string::npos) << "script " << i;
+    }
 }
 
 TEST(BuildBehaviourScripts, TypedTextsCannotBreakTheScript) {
@@ -111,7 +172,7 @@ TEST(BuildBehaviourScripts, TypedTextsCannotBreakTheScript) {
     options.password = u"a'b\\";
     const std::u16string header = headerWith(options);
     const std::u16string warning = u"alert('it\\'s <\\/script>');";
-    EXPECT_NE(header.find(test::referenceEscape(kB1 + kB2 + u"function qv_cm(){" + warning)), std::u16string::npos);
+    EXPECT_NE(header.find(test::referenceEscape(kB1 + kF + u"try{" + kC1 + warning)), std::u16string::npos);
     EXPECT_NE(header.find(test::referenceEscape(u"p!='a\\'b\\\\')")), std::u16string::npos);
 }
 

@@ -39,12 +39,13 @@ function answer(root, request, response) {
     }
 }
 
-/// Serves the files below root on 127.0.0.1 at a free port: { origin, urlOf(file), fileOf(url), close() }.
-export async function startServer(root) {
+/// Serves the files below root on 127.0.0.1 (or another loopback address, for a second origin) at a free port:
+/// { origin, urlOf(file), fileOf(url), close() }.
+export async function startServer(root, host = '127.0.0.1') {
     const base = path.resolve(root);
     const server = http.createServer((request, response) => answer(base, request, response));
-    await new Promise((done, fail) => server.once('error', fail).listen(0, '127.0.0.1', done));
-    const origin = `http://127.0.0.1:${server.address().port}`;
+    await new Promise((done, fail) => server.once('error', fail).listen(0, host, done));
+    const origin = `http://${host}:${server.address().port}`;
     return {
         origin,
         urlOf: (file) => `${origin}/${path.relative(base, file).split(path.sep).map(encodeURIComponent).join('/')}`,
