@@ -93,6 +93,13 @@ public:
     virtual std::error_code openLocked(const std::string& path, bool wait, std::unique_ptr<LockedFile>& file) = 0;
     /// The whole file's bytes; on failure bytes holds whatever was read before it.
     virtual std::error_code readFile(const std::string& path, std::string& bytes) = 0;
+    /// At most limit bytes from the start of a file (fewer for a shorter file).
+    virtual std::error_code readStart(const std::string& path, std::size_t limit, std::string& bytes) {
+        const std::error_code error = readFile(path, bytes);
+        if (!error && bytes.size() > limit)
+            bytes.resize(limit);
+        return error;
+    }
     virtual std::error_code status(const std::string& path, FileStatus& status) = 0;
     /// The folder's names (without "." and ".."), sorted by their bytes.
     virtual std::error_code listFolder(const std::string& path, std::vector<FolderEntry>& entries) = 0;
@@ -105,6 +112,10 @@ public:
     /// Replaces to by from in one step.
     virtual std::error_code renameFile(const std::string& from, const std::string& to) = 0;
     virtual std::error_code removeFile(const std::string& path) = 0;
+    /// Removes an empty folder; a folder that holds anything stays (std::errc::directory_not_empty).
+    virtual std::error_code removeFolder(const std::string& /*path*/) {
+        return std::make_error_code(std::errc::operation_not_supported);
+    }
     /// Replaces to by a copy of from (bytes, permission bits and times) in one step; on failure to is left as it
     /// was. The copy shares nothing with from that a later change of either could reach.
     virtual std::error_code copyFile(const std::string& from, const std::string& to) = 0;

@@ -28,6 +28,15 @@ struct EncryptionSettings {
     int iterations = crypto::SiteKey::kIterations; // fewer only where a test must be quick
 };
 
+/// What an unlock page this program wrote hands its browser: the salt and rounds of the key, and the sealed page
+/// with its nonce.
+struct SealedPage {
+    crypto::SiteKey::Salt salt{};
+    int iterations = 0;
+    crypto::PageCipher::Nonce nonce{};
+    std::string sealed; // the ciphertext followed by its tag
+};
+
 /// The encryption settings the options of a run choose.
 EncryptionSettings encryptionSettings(const engine::ProtectionOptions& options);
 /// The options to give the engine in an encrypted run: the same without the password prompt, so that the
@@ -43,6 +52,9 @@ class PageEncryptor {
 public:
     /// Derives the run's key (under a fresh salt); refuses an empty password and a remember count out of range.
     static std::error_code create(const EncryptionSettings& settings, std::unique_ptr<PageEncryptor>& out);
+    /// The same with a key derived before (its salt and rounds kept): new pages open with the key of earlier ones.
+    static std::error_code create(const EncryptionSettings& settings, const crypto::SiteKey& key,
+                                  std::unique_ptr<PageEncryptor>& out);
 
     /// The unlock page for one protected page: page is the protected page's bytes as they would be written
     /// (byte-order mark included), encoding the set they are in, title the content of the original's title
@@ -54,6 +66,11 @@ public:
 
     /// True for a file this class wrote (so that a run does not encrypt it again).
     static bool isUnlockPage(std::string_view bytes);
+    /// Reads what an unlock page carries; false for bytes that are not one (or whose data is damaged). Without
+    /// withPage only the salt and the rounds are read.
+    static bool readSealed(std::string_view bytes, SealedPage& out, bool withPage = true);
+    /// True when the key opens the sealed page (its tag matches): the page was encrypted with this key.
+    static bool opens(const crypto::SiteKey& key, const SealedPage& page);
 
     const crypto::SiteKey& key() const { return m_key; }
 
@@ -80,6 +97,10 @@ private:
 /// The bytes of a protected page as a run would write them (byte-order mark included), for encrypt().
 std::error_code encodePage(std::u16string_view text, const charset::PageEncoding& encoding,
                            charset::PageEncoder& encoder, std::string& bytes);
+
+/// Plain text (a title the user typed) as a title element's content, its "&" written as a reference so that it
+/// reads as typed.
+std::u16string titleMarkup(std::u16string_view text);
 
 /// A notice text made safe inside "<!-- " and "-->": each ">" that would end the comment early (in "-->" or
 /// "--!>") gets a blank put before it, so the notice still reads as written.

@@ -296,5 +296,59 @@ TEST(EncryptedRunOptions, ThePromptNeverReachesTheEngine) {
     EXPECT_EQ(engineOptions(options).password, u"it's");
 }
 
+TEST_F(UnlockPageTest, ItsDataReadBackTellTheKeyAndOpenOnlyWithIt) {
+    const PageEncoding utf16{Kind::Utf16LE, "", true};
+    const std::string wide("\xFF\xFE<\0p\0>\0", 8);
+    for (const auto& [page, encoding] :
+         std::vector<std::pair<std::string, PageEncoding>>{{kPage, kUtf8}, {kPage, kUtf8Bom}, {wide, utf16}}) {
+        const std::string unlock = encrypt(page, encoding, u"Title", u"(c) Notice \u00E9");
+        SealedPage sealed;
+        ASSERT_TRUE(PageEncryptor::readSealed(unlock, sealed));
+        EXPECT_EQ(sealed.salt, encryptor->key().salt());
+        EXPECT_EQ(sealed.iterations, kFewIterations);
+        EXPECT_TRUE(PageEncryptor::opens(encryptor->key(), sealed));
+        SiteKey other;
+        ASSERT_FALSE(SiteKey::derive(u"another password", sealed.salt, sealed.iterations, other));
+        EXPECT_FALSE(PageEncryptor::opens(other, sealed));
+        SealedPage named;
+        ASSERT_TRUE(PageEncryptor::readSealed(unlock, named, false));
+        EXPECT_EQ(named.salt, sealed.salt);
+        EXPECT_TRUE(named.sealed.empty()) << "only the key's name was asked for";
+    }
+}
+
+TEST_F(UnlockPageTest, DamagedOrForeignDataAreNotReadAsSealed) {
+    const std::string unlock = encrypt(kPage);
+    SealedPage sealed;
+    EXPECT_FALSE(PageEncryptor::readSealed(kPage, sealed));
+    const auto rounds = unlock.find("\"iterations\":");
+    std::string damaged = unlock.substr(0, rounds) + "\"rounds\":" + unlock.substr(rounds + 13);
+    EXPECT_FALSE(PageEncryptor::readSealed(damaged, sealed));
+    const auto saltEnd = unlock.find("\",\"iterations\"");
+    damaged = unlock.substr(0, saltEnd) + "!" + unlock.substr(saltEnd);
+    EXPECT_FALSE(PageEncryptor::readSealed(damaged, sealed)) << "not base64";
+    damaged = unlock;
+    const auto page = damaged.find("\"page\":\"") + 8;
+    damaged[page] = damaged[page] == 'A' ? 'B' : 'A';
+    ASSERT_TRUE(PageEncryptor::readSealed(damaged, sealed));
+    EXPECT_FALSE(PageEncryptor::opens(encryptor->key(), sealed)) << "a changed byte fails its tag";
+}
+
+TEST_F(UnlockPageTest, NewPagesMaySealWithAKeyDerivedBefore) {
+    std::unique_ptr<PageEncryptor> again;
+    ASSERT_FALSE(PageEncryptor::create(settings(), encryptor->key(), again));
+    std::string unlock;
+    ASSERT_FALSE(again->encrypt(kPage, kUtf8, u"T", {}, unlock));
+    EXPECT_EQ(opened(unlock), kPage);
+    EXPECT_EQ(fromBase64(dataField(unlock, "salt")),
+              std::string(encryptor->key().salt().begin(), encryptor->key().salt().end()));
+}
+
+TEST(TitleMarkup, ATypedTitleReadsAsTyped) {
+    EXPECT_EQ(titleMarkup(u"Tom & Jerry"), u"Tom &amp; Jerry");
+    EXPECT_EQ(titleMarkup(u"&amp;"), u"&amp;amp;");
+    EXPECT_EQ(titleMarkup(u"Plain <b>"), u"Plain <b>") << "the title element's writer keeps < and > harmless";
+}
+
 } // namespace
 } // namespace quillora::unlock
