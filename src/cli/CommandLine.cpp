@@ -6,14 +6,46 @@
 #include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 namespace quillora::cli {
+
+namespace {
+
+/// Overwrites the value of every --password among the arguments.
+void hidePasswords(int argc, char** argv) {
+    constexpr std::string_view kOption = "--password";
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--")
+            return;
+        char* value = nullptr;
+        if (argument == kOption && i + 1 < argc)
+            value = argv[++i];
+        else if (argument.starts_with(kOption) && argument.size() > kOption.size() && argument[kOption.size()] == '=')
+            value = argv[i] + kOption.size() + 1;
+        if (value != nullptr)
+            std::fill(value, value + std::strlen(value), 'x');
+    }
+}
+
+} // namespace
 
 CommandLine::CommandLine(std::ostream& out, std::ostream& err, bool errIsTerminal)
     : m_out(out), m_err(err), m_errIsTerminal(errIsTerminal) {}
 
 int CommandLine::run(int argc, const char* const* argv) {
+    return runWith(argc, argv, nullptr);
+}
+
+int CommandLine::run(int argc, char** argv) {
+    return runWith(argc, argv, argv);
+}
+
+int CommandLine::runWith(int argc, const char* const* argv, char** writable) {
     CommandLineOptions options;
     std::string text;
     switch (options.parse(argc, argv, text)) {
@@ -28,14 +60,22 @@ int CommandLine::run(int argc, const char* const* argv) {
     case CommandLineOptions::Parsed::Request:
         break;
     }
-
-    const CommandLineRequest request = options.request();
+    if (writable != nullptr)
+        hidePasswords(argc, writable);
+    CommandLineRequest request = options.request();
+    options.forgetPassword();
     ConsoleReporter reporter(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
     reporter.setRestoring(request.restore);
+    reporter.setWarnings(options.warnings());
     disk::PosixFileSystem fileSystem;
-    const run::RunSummary summary =
-        request.restore ? run::RestoreRun(reporter, fileSystem).Restore(request.selection)
-                        : run::ProtectionRun(request.options, reporter, fileSystem).ProtectFiles(request.selection);
+    run::RunSummary summary;
+    if (request.restore) {
+        summary = run::RestoreRun(reporter, fileSystem, request.backupFolder).Restore(request.selection);
+    } else {
+        run::ProtectionRun protection(request.options, reporter, fileSystem);
+        protection.forgetPassword(request.options.password);
+        summary = protection.ProtectFiles(request.selection);
+    }
     reporter.finish();
     if (summary.outcome != run::RunSummary::Outcome::Ran)
         return kExitUsage;

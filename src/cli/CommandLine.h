@@ -14,8 +14,13 @@ public:
     CommandLine(std::ostream& out, std::ostream& err, bool errIsTerminal);
 
     int run(int argc, const char* const* argv);
+    /// The same for the program's own arguments: once they are read, a password among them is overwritten there,
+    /// so that the process list shows it no longer.
+    int run(int argc, char** argv);
 
 private:
+    int runWith(int argc, const char* const* argv, char** writable);
+
     std::ostream& m_out;
     std::ostream& m_err;
     bool m_errIsTerminal;

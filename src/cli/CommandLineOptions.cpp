@@ -1,6 +1,8 @@
 #include "CommandLineOptions.h"
 
 #include "charset/TextConvert.h"
+#include "crypto/PasswordStrength.h"
+#include "crypto/SecretMemory.h"
 #include "run/RunMessages.h"
 #include "run/TextRules.h"
 
@@ -11,6 +13,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <openssl/crypto.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef QUILLORA_VERSION
@@ -58,21 +62,21 @@ constexpr const char* kEncryptionFooter =
     "Encryption: with --encrypt every page is encrypted (AES-256-GCM, with a key derived from the\n"
     "password), and a browser shows it only once the password is typed there. The browser keeps the key\n"
     "for its session, or for --remember days, so that one password opens every page of the run.\n"
-    "The password comes from exactly one of --password TEXT, the first line of --password-file FILE, or\n"
-    "the environment variable QUILLORA_PASSWORD. Prefer the file or the variable: the arguments of a\n"
-    "running program are visible to every user of the machine in its process list.\n"
+    "The password comes from exactly one of --password TEXT, the first line of --password-file FILE\n"
+    "(- for standard input), or the environment variable QUILLORA_PASSWORD. Prefer the file or the\n"
+    "variable: the arguments of a running program are visible to every user of the machine in its\n"
+    "process list. A password estimated below 40 bits is refused (--allow-weak-password to insist), one\n"
+    "below 60 bits is warned about. Overwriting, the originals are kept outside the picked folders, in\n"
+    "FOLDER.originals beside each (or below --backup-dir DIR); --restore finds them there.\n"
+    "Readable in an unlock page: its title (each page's own unless --unlock-title), the notice, the\n"
+    "file's name and size. --beside is refused with --encrypt (the originals would stay beside).\n"
     "Without --encrypt, --password only adds a prompt, and the password stands readable in every page.";
 
 // No password is this long; a file without a line break (or /dev/zero) is not read on and on.
 constexpr std::size_t kLongestPasswordLine = std::size_t{64} * 1024;
 
-/// The first line of a file, without its line end (and without a UTF-8 byte-order mark).
-bool readFirstLine(const std::string& path, std::string& line, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
+/// The first line read from fd, without its line end (and without a UTF-8 byte-order mark).
+bool readFirstLine(int fd, std::string& line, std::string& error) {
     line.clear();
     char buffer[4096];
     for (;;) {
@@ -81,7 +85,7 @@ bool readFirstLine(const std::string& path, std::string& line, std::string& erro
             continue;
         if (got < 0) {
             error = std::strerror(errno);
-            ::close(fd);
+            OPENSSL_cleanse(buffer, sizeof buffer);
             return false;
         }
         const std::string_view piece(buffer, static_cast<std::size_t>(got));
@@ -91,11 +95,12 @@ bool readFirstLine(const std::string& path, std::string& line, std::string& erro
             break;
         if (line.size() > kLongestPasswordLine) {
             error = "its first line is longer than " + std::to_string(kLongestPasswordLine) + " bytes";
-            ::close(fd);
+            OPENSSL_cleanse(buffer, sizeof buffer);
+            crypto::wipe(line);
             return false;
         }
     }
-    ::close(fd);
+    OPENSSL_cleanse(buffer, sizeof buffer);
     if (line.ends_with('\r'))
         line.pop_back();
     if (line.starts_with("\xEF\xBB\xBF"))
@@ -135,7 +140,8 @@ CommandLineOptions::~CommandLineOptions() = default;
 
 void CommandLineOptions::addStorageOptions() {
     auto* overwrite = m_app->add_flag("--overwrite", m_overwrite,
-                                      "Overwrite the picked pages (the default), after a .bak backup of each");
+                                      "Overwrite the picked pages (the default), after a .bak backup of each (with "
+                                      "--encrypt: the originals go to FOLDER.originals beside each picked folder)");
     auto* noBackup = m_app->add_flag("--no-backup", m_noBackup, "With --overwrite: make no .bak backups");
     auto* copyTo = m_copyToOption =
         m_app
@@ -150,10 +156,17 @@ void CommandLineOptions::addStorageOptions() {
     auto* restore = m_app->add_flag("--restore", m_restore,
                                     "Put the originals back: each protected page below PATH with its .bak beside it "
                                     "gets its backup back (the .bak is gone afterwards)");
+    auto* backupDir = m_backupDirOption =
+        m_app
+            ->add_option("--backup-dir", m_backupDir,
+                         "With --encrypt, overwriting: keep the originals below DIR (each under its absolute path) "
+                         "instead of in FOLDER.originals; with --restore: look for them there too")
+            ->type_name("DIR");
     restore->excludes(copyTo)->excludes(beside)->excludes(noBackup)->excludes(overwrite);
     overwrite->excludes(copyTo)->excludes(beside);
     copyTo->excludes(beside)->excludes(noBackup);
     beside->excludes(noBackup);
+    backupDir->excludes(copyTo)->excludes(beside)->excludes(noBackup);
 }
 
 void CommandLineOptions::addPageOptions() {
@@ -188,9 +201,22 @@ void CommandLineOptions::addEncryptionOptions() {
     auto* encrypt = m_app->add_flag("--encrypt", m_encrypt,
                                     "Encrypt every page with the password, so that nobody reads it without it");
     m_passwordFileOption =
-        m_app->add_option("--password-file", m_passwordFile, "With --encrypt: the password is the first line of FILE")
+        m_app
+            ->add_option("--password-file", m_passwordFile,
+                         "With --encrypt: the password is the first line of FILE (- reads standard input)")
             ->type_name("FILE")
             ->needs(encrypt);
+    m_app
+        ->add_flag("--allow-weak-password", m_allowWeakPassword,
+                   "With --encrypt: encrypt even with a password estimated below 40 bits, which an attacker holding "
+                   "the pages may guess")
+        ->needs(encrypt);
+    m_unlockTitleOption = m_app
+                              ->add_option("--unlock-title", m_unlockTitle,
+                                           "With --encrypt: the title every unlock page shows, in place of each "
+                                           "page's own title (which otherwise stays readable in it)")
+                              ->type_name("TEXT")
+                              ->needs(encrypt);
     m_app
         ->add_option("--remember", m_rememberDays,
                      "With --encrypt: a browser keeps the key for DAYS days (0: for its session only)")
@@ -238,15 +264,8 @@ bool CommandLineOptions::resolvePassword(std::string& text) {
     }
     std::string password = m_password;
     if (m_passwordFileOption->count() > 0) {
-        std::string error;
-        if (!readFirstLine(m_passwordFile, password, error)) {
-            text = "--password-file: cannot read " + m_passwordFile + ": " + error;
+        if (!readPasswordFile(password, text))
             return false;
-        }
-        if (password.empty()) {
-            text = "--password-file: the first line of " + m_passwordFile + " is empty";
-            return false;
-        }
     } else if (variable != nullptr) {
         password = variable;
         if (password.empty()) {
@@ -256,17 +275,113 @@ bool CommandLineOptions::resolvePassword(std::string& text) {
     }
     // A byte that is not UTF-8 would be read differently by the browser: the pages would never open.
     m_encryptionPassword = charset::fromUtf8(password);
-    if (charset::toUtf8(m_encryptionPassword) != password) {
+    std::string again = charset::toUtf8(m_encryptionPassword);
+    const bool valid = again == password;
+    crypto::wipe(again);
+    crypto::wipe(password);
+    if (!valid) {
         text = "The password is not valid UTF-8";
         return false;
     }
     return true;
 }
 
+bool CommandLineOptions::readPasswordFile(std::string& password, std::string& text) {
+    const bool standardInput = m_passwordFile == "-";
+    const std::string name = standardInput ? std::string("standard input") : m_passwordFile;
+    const int fd = standardInput ? STDIN_FILENO : ::open(m_passwordFile.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string error;
+    bool read = fd >= 0;
+    if (!read)
+        error = std::strerror(errno);
+    struct stat st {};
+    if (read && !standardInput && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        m_warnings.push_back(m_passwordFile + " can be read by other users of this machine (mode " + mode +
+                             "); chmod 600 " + m_passwordFile + " keeps the password to you");
+    }
+    if (read)
+        read = readFirstLine(fd, password, error);
+    if (fd >= 0 && !standardInput)
+        ::close(fd);
+    if (!read) {
+        text = "--password-file: cannot read " + name + ": " + error;
+        return false;
+    }
+    if (password.empty()) {
+        text = "--password-file: the first line of " + name + " is empty";
+        return false;
+    }
+    return true;
+}
+
+bool CommandLineOptions::checkCombinations(std::string& text) {
+    if (m_backupDirOption->count() > 0 && !m_encrypt && !m_restore) {
+        text = "--backup-dir keeps the originals of an encrypted run (--encrypt) or finds them (--restore); an "
+               "unencrypted run keeps a .bak beside each page";
+        return false;
+    }
+    if (m_backupDirOption->count() > 0 && m_backupDir.find_first_not_of(' ') == std::string::npos) {
+        text = "--backup-dir: must not be empty";
+        return false;
+    }
+    warnAboutPassword();
+    return true;
+}
+
+void CommandLineOptions::warnAboutPassword() {
+    if (!m_encrypt) {
+        if (m_passwordOption->count() > 0)
+            m_warnings.emplace_back("--password without --encrypt only adds a prompt: the password stands readable "
+                                    "in every page, and the pages open without it (add --encrypt to encrypt them)");
+        return;
+    }
+    if (m_passwordOption->count() > 0)
+        m_warnings.emplace_back("other users of this machine can see --password in the process list; prefer "
+                                "--password-file or QUILLORA_PASSWORD");
+    const auto strength = crypto::PasswordStrength::of(m_encryptionPassword);
+    const std::string bits = "about " + std::to_string(strength.wholeBits()) + " bits";
+    if (strength.level() == crypto::PasswordStrength::Level::TooWeak && m_allowWeakPassword)
+        m_warnings.push_back("the password is too weak (" + bits +
+                             ", below 40) and is used only because of --allow-weak-password");
+    else if (strength.level() == crypto::PasswordStrength::Level::Weak)
+        m_warnings.push_back("the password is weak (" + bits +
+                             "; 60 or more is strong): a longer password of several unrelated words is stronger");
+}
+
+bool CommandLineOptions::findUnknownOption(int argc, const char* const* argv, std::string& text) const {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--")
+            return false; // the rest are paths
+        if (argument.size() < 2 || argument[0] != '-')
+            continue;
+        const std::string name(argument.substr(0, argument.find('=')));
+        const CLI::Option* option = m_app->get_option_no_throw(name);
+        if (option == nullptr) {
+            text = "Unknown option: " + name;
+            return true;
+        }
+        // An option's value may begin with a dash itself; it is not looked at.
+        if (option->get_items_expected_max() > 0 && name.size() == argument.size())
+            ++i;
+    }
+    return false;
+}
+
+void CommandLineOptions::forgetPassword() {
+    crypto::wipe(m_password);
+    crypto::wipe(m_encryptionPassword);
+}
+
 CommandLineOptions::Parsed CommandLineOptions::parse(int argc, const char* const* argv, std::string& text) {
     try {
+        // Reported by its name alone, before anything else: what follows a mistyped option may be a password.
+        if (findUnknownOption(argc, argv, text))
+            return Parsed::Error;
         m_app->parse(argc, argv);
-        return resolvePassword(text) ? Parsed::Request : Parsed::Error;
+        return resolvePassword(text) && checkCombinations(text) ? Parsed::Request : Parsed::Error;
     } catch (const CLI::CallForHelp&) {
         text = m_app->help();
         return Parsed::Help;
@@ -299,6 +414,12 @@ CommandLineRequest CommandLineOptions::request() const {
         options.encrypt = true;
         options.password = m_encryptionPassword;
         options.rememberDays = m_rememberDays;
+        options.allowWeakPassword = m_allowWeakPassword;
+        options.backupFolder = m_backupDir.empty() ? std::string() : pickedPath(m_backupDir);
+        if (m_unlockTitleOption->count() > 0) {
+            options.replaceTitle = true;
+            options.unlockTitle = charset::fromUtf8(m_unlockTitle);
+        }
         if (m_unlockPromptOption->count() > 0)
             options.unlockPrompt = charset::fromUtf8(m_unlockPrompt);
         if (m_unlockButtonOption->count() > 0)
@@ -319,6 +440,8 @@ CommandLineRequest CommandLineOptions::request() const {
     }
     request.quiet = m_quiet;
     request.restore = m_restore;
+    if (m_restore && !m_backupDir.empty())
+        request.backupFolder = pickedPath(m_backupDir);
     request.print0 = m_print0;
     return request;
 }

@@ -21,7 +21,8 @@ struct CommandLineRequest {
     std::vector<run::SelectionEntry> selection;
     bool quiet = false;
     bool print0 = false;
-    bool restore = false; // put the originals back instead of protecting
+    bool restore = false;     // put the originals back instead of protecting
+    std::string backupFolder; // restore: where an encrypted run kept originals besides their usual places
 };
 
 /// The options of quillora-cli, declared on a CLI11 application and turned into a request once parsed.
@@ -35,6 +36,10 @@ public:
     Parsed parse(int argc, const char* const* argv, std::string& text);
     /// The request the parsed arguments make (call after a successful parse).
     CommandLineRequest request() const;
+    /// What the parsed arguments deserve a warning for (each one line, without the program's prefix).
+    const std::vector<std::string>& warnings() const { return m_warnings; }
+    /// Wipes the copies of the password kept here (call once the request is made).
+    void forgetPassword();
 
 private:
     void addStorageOptions();
@@ -43,6 +48,12 @@ private:
     void addEncryptionOptions();
     /// The password of an encrypted run from the one place it was given; false with a message otherwise.
     bool resolvePassword(std::string& text);
+    bool readPasswordFile(std::string& password, std::string& text);
+    /// Checks the combinations CLI11 cannot express, and gathers the warnings.
+    bool checkCombinations(std::string& text);
+    void warnAboutPassword();
+    /// Names the first argument that looks like an option and is none (a mistyped one): never its value.
+    bool findUnknownOption(int argc, const char* const* argv, std::string& text) const;
 
     std::unique_ptr<CLI::App> m_app;
     std::vector<std::string> m_paths;
@@ -55,6 +66,9 @@ private:
     std::string m_unlockPrompt;
     std::string m_unlockButton;
     std::string m_wrongPassword;
+    std::string m_backupDir;
+    std::string m_unlockTitle;
+    std::vector<std::string> m_warnings;
     std::u16string m_encryptionPassword;
     int m_rememberDays = 0;
     bool m_encrypt = false;
@@ -65,6 +79,7 @@ private:
     bool m_print0 = false;
     bool m_pagesOnly = false;
     bool m_restore = false;
+    bool m_allowWeakPassword = false;
     CLI::Option* m_copyToOption = nullptr;
     CLI::Option* m_warningOption = nullptr;
     CLI::Option* m_passwordOption = nullptr;
@@ -73,6 +88,8 @@ private:
     CLI::Option* m_unlockPromptOption = nullptr;
     CLI::Option* m_unlockButtonOption = nullptr;
     CLI::Option* m_wrongPasswordOption = nullptr;
+    CLI::Option* m_backupDirOption = nullptr;
+    CLI::Option* m_unlockTitleOption = nullptr;
     std::array<bool, engine::kScriptCount> m_scripts{};
 };
 

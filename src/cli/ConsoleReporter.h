@@ -5,6 +5,7 @@
 #include <chrono>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace quillora::cli {
 
@@ -27,9 +28,14 @@ public:
     void pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
+    void originalsKept(const std::string& folder) override;
+    void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
+    void readableByDesign(const run::ReadableByDesign& readable) override;
     void progressChanged(std::size_t done, std::size_t found) override;
     void runFinished(const run::RunSummary& summary) override;
 
+    /// Warnings about the choices, said once the run has accepted them (not for a run that is refused).
+    void setWarnings(std::vector<std::string> warnings) { m_warnings = std::move(warnings); }
     /// Words the closing count for a restore run.
     void setRestoring(bool restoring) { m_restoring = restoring; }
     /// Prints a message, each of its lines prefixed.
@@ -44,6 +50,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void clearProgress();
+    void printClosingNotes();
 
     std::ostream& m_out;
     std::ostream& m_err;
@@ -52,6 +59,10 @@ private:
     bool m_quiet;
     char m_pathEnd;
     bool m_restoring = false;
+    // Said after the closing counts, last, where they are seen.
+    std::string m_readable;
+    std::vector<std::string> m_pageText;
+    std::vector<std::string> m_warnings;
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_lastDrawn{};
 };

@@ -1,6 +1,7 @@
 #include "FolderScan.h"
 
 #include "FileHelpers.h"
+#include "SiteFileRules.h"
 #include "disk/Paths.h"
 
 namespace quillora::run {
@@ -37,8 +38,12 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
     this->list(folder, entries);
     addPages(folder, entries, list, base);
     for (const auto& entry : entries) {
-        if (entry.isFolder)
+        if (!entry.isFolder)
+            continue;
+        if (!IsLeftOutFolderName(entry.name))
             ScanFolder(JoinPath(folder, entry.name), list, base);
+        else if (m_readable != nullptr) // version control's history, or originals, where the pages are published
+            m_readable->push_back({JoinPath(folder, entry.name).substr(base.size()), base});
     }
 }
 
@@ -54,9 +59,15 @@ void FolderScan::addPages(const std::string& folder, const std::vector<disk::Fol
         if (entry.isFolder)
             continue;
         if (!IsPageFileName(entry.name)) {
-            // A page's backup holds the unprotected original: it is not published with the site.
-            if (m_others != nullptr && !disk::IsTemporaryName(entry.name) && !IsPageBackupName(entry.name))
-                m_others->push_back({JoinPath(folder, entry.name).substr(base.size()), base});
+            if (disk::IsTemporaryName(entry.name))
+                continue;
+            // A leftover holds an earlier text of a page (a backup, an editor's copy): it is not published.
+            const bool leftOver = IsLeftOutFileName(entry.name);
+            const FileEntry other{JoinPath(folder, entry.name).substr(base.size()), base};
+            if (m_others != nullptr && !leftOver)
+                m_others->push_back(other);
+            if (m_readable != nullptr && (IsLeftoverName(entry.name) || CarriesPageText(entry.name)))
+                m_readable->push_back(other);
             continue;
         }
         const std::int32_t index = NextFileIndex(list);

@@ -12,9 +12,9 @@
 namespace quillora::run {
 
 /// Expands a picked folder into list entries: its own page files first, then each subfolder's, depth first,
-/// in name order. Each real folder is entered once, so a link back to a parent folder ends. A folder that cannot
-/// be listed is skipped and told to onUnreadable (its pages would otherwise be left out without a word); one that
-/// vanished is passed over.
+/// in name order. Each real folder is entered once, so a link back to a parent folder ends; version-control folders
+/// and the folders of kept originals are not entered. A folder that cannot be listed is skipped and told to
+/// onUnreadable (its pages would otherwise be left out without a word); one that vanished is passed over.
 class FolderScan {
 public:
     using UnreadableFolder = std::function<void(const std::string& folder, std::error_code error)>;
@@ -28,9 +28,12 @@ public:
     void AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base);
     /// Leaves a folder (and what is below it) out of every later scan.
     void exclude(const disk::FileIdentity& folder) { m_entered.insert(folder); }
-    /// Collects the site's other files too (not pages, not the run's own temporary files, not backups of pages),
-    /// named like the pages.
+    /// Collects the site's other files too (not pages, not the run's own temporary files, not editor or backup
+    /// leftovers), named like the pages.
     void collectOthers(std::vector<FileEntry>* others) { m_others = others; }
+    /// Collects the files beside the pages that may hold their text in clear: leftovers and the files known to carry
+    /// page text, named like the pages.
+    void collectReadable(std::vector<FileEntry>* readable) { m_readable = readable; }
 
 private:
     void addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
@@ -41,6 +44,7 @@ private:
     disk::FileSystem& m_fs;
     UnreadableFolder m_onUnreadable;
     std::vector<FileEntry>* m_others = nullptr;
+    std::vector<FileEntry>* m_readable = nullptr;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_entered;
 };
 

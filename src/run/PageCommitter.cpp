@@ -158,6 +158,7 @@ void PageCommitter::stage(CommitItem item) {
                                               page.output.exists ? &page.output.existing : nullptr, staged.page)) {
             giveUp(staged, PageProblem::Step::Write, error, page.outputPath);
         } else if (!page.backupPath.empty()) {
+            sweepFolderOf(page.backupPath);
             if (const auto backupError = stageBackup(page, staged.backup))
                 giveUp(staged, PageProblem::Step::Backup, backupError, page.backupPath);
         }
@@ -174,7 +175,7 @@ void PageCommitter::stage(CommitItem item) {
 // file with other names (whose bytes those keep showing) and a file system without hard links get a copy of the
 // very bytes that were read and protected, with the page's owner and mode.
 std::error_code PageCommitter::stageBackup(CommitItem& page, disk::PageWriter::Pending& backup) {
-    disk::LockedFile* original = page.lock.get();
+    disk::LockedFile* original = page.backupFromBytes ? nullptr : page.lock.get();
     if (original != nullptr && page.output.exists && original->status().links == 1 &&
         original->status().identity == page.output.existing.identity &&
         !m_writer.stageLink(page.backupPath, *original, backup))
@@ -251,6 +252,9 @@ void PageCommitter::commit() {
         }
         staged.item.lock.reset();
         written.emplace_back(identity, staged.item.output.path);
+        // Its text is in the backup now; left beside the page it would be published with it.
+        if (!staged.item.consumedBackup.empty())
+            (void)m_fs.removeFile(staged.item.consumedBackup);
     }
     {
         const std::lock_guard lock(m_mutex);
@@ -279,6 +283,8 @@ void PageCommitter::report(Staged& staged) {
     switch (item.kind) {
     case CommitItem::Kind::Write:
         ++m_counts.written;
+        if (!item.originalsFolder.empty() && m_announced.insert(item.originalsFolder).second)
+            m_reporter.originalsKept(item.originalsFolder);
         m_reporter.pageWritten(item.entry, item.outputPath);
         break;
     case CommitItem::Kind::AlreadyProtected:

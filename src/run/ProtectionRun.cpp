@@ -1,12 +1,18 @@
 #include "ProtectionRun.h"
 
 #include "ErrorNumbers.h"
+#include "FileHelpers.h"
 #include "FolderScan.h"
 #include "FrameAddress.h"
+#include "SiteFileRules.h"
 #include "TextRules.h"
+#include "crypto/PasswordStrength.h"
+#include "crypto/SecretMemory.h"
 #include "disk/DiskError.h"
 #include "disk/Paths.h"
 
+#include <algorithm>
+#include <map>
 #include <new>
 
 namespace quillora::run {
@@ -24,6 +30,10 @@ bool isBlankText(std::string_view text) {
     return text.find_first_not_of(' ') == std::string_view::npos;
 }
 
+std::string baseName(const std::string& path) {
+    return path.substr(disk::getFilePathOnly(path).size());
+}
+
 } // namespace
 
 ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter,
@@ -37,6 +47,8 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     RunSummary summary;
     m_list = FileList{};
     m_otherFiles.clear();
+    m_readable.clear();
+    m_copiedWithText.clear();
     m_found = 0;
     m_skippedFolders = 0;
     m_reporter.runStarted();
@@ -60,14 +72,13 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         return summary;
     }
     m_reporter.pagesFound(m_found);
-    m_encryptor.reset();
-    if (m_options.encrypt) {
-        // Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all.
-        if (const auto error = unlock::PageEncryptor::create(unlock::encryptionSettings(m_options), m_encryptor)) {
-            summary.outcome = RunSummary::Outcome::Refused;
-            m_reporter.runRefused({RunRefusal::Reason::EncryptionUnavailable, error.message(), {}});
-            return summary;
-        }
+    m_originals.reset();
+    if (m_options.encrypt && m_options.storageMode == engine::StorageMode::Overwrite && m_options.makeBackups)
+        m_originals = std::make_unique<OriginalsPlace>(selection, m_options.backupFolder);
+    if (const auto refusal = makeKey()) {
+        summary.outcome = RunSummary::Outcome::Refused;
+        m_reporter.runRefused(*refusal);
+        return summary;
     }
 
     m_processed.clear();
@@ -78,6 +89,11 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     for (const auto& entry : m_list.slots) {
         if (entry.Name.empty())
             continue;
+        // A file named on its own that is not a page (a style sheet, an image) is never read, let alone rewritten.
+        if (entry.Folder.empty() && !IsPickedPageName(baseName(entry.Name))) {
+            submitProblem(CommitItem::Kind::Skipped, entry, {PageProblem::Step::Read, RunError::NotAPage, entry.Name});
+            continue;
+        }
         // A page picked on its own may reach frame pages beside it; a scanned page those of its picked folder.
         const std::string scope = entry.Folder.empty() ? disk::getFilePathOnly(entry.Name) : entry.Folder;
         ProtectFile(entry, scope);
@@ -87,8 +103,58 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_committer.reset();
     summary.skipped += m_skippedFolders;
     summary.found = m_found;
+    reportReadable(summary);
     m_reporter.runFinished(summary);
     return summary;
+}
+
+// Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all. The
+// password is tried on the unlock pages of earlier runs first, then wiped wherever the run can reach it.
+std::optional<RunRefusal> ProtectionRun::makeKey() {
+    m_encryptor.reset();
+    m_earlierKeys.reset();
+    if (!m_options.encrypt)
+        return std::nullopt;
+    (void)crypto::disableCoreDumps(); // the process holds the key from here on
+    m_earlierKeys = std::make_unique<EarlierKeys>(m_fs);
+    m_earlierKeys->learn(m_list, m_options.password);
+    unlock::EncryptionSettings settings = unlock::encryptionSettings(m_options);
+    const crypto::SiteKey* earlier = m_earlierKeys->reusable(settings.iterations);
+    const std::error_code error = earlier != nullptr ? unlock::PageEncryptor::create(settings, *earlier, m_encryptor)
+                                                     : unlock::PageEncryptor::create(settings, m_encryptor);
+    crypto::wipe(settings.password);
+    wipeSecrets();
+    if (error)
+        return RunRefusal{RunRefusal::Reason::EncryptionUnavailable, error.message(), {}};
+    return std::nullopt;
+}
+
+void ProtectionRun::wipeSecrets() {
+    for (std::u16string* secret : m_secrets)
+        crypto::wipe(*secret);
+}
+
+// What the user publishes must not hold the pages' text without a word: the files known to hold it are named.
+void ProtectionRun::reportReadable(const RunSummary& summary) {
+    const bool copied = m_options.storageMode == engine::StorageMode::CopyToFolder;
+    std::vector<std::string> paths;
+    const auto addExisting = [this, &paths](const std::string& path) {
+        disk::FileStatus status;
+        if (!m_fs.status(path, status))
+            paths.push_back(path);
+    };
+    if (copied) {
+        for (const auto& path : m_copiedWithText)
+            addExisting(path);
+    } else {
+        for (const auto& entry : m_readable)
+            addExisting(entry.fullPath());
+    }
+    if (!paths.empty())
+        m_reporter.pageTextFiles(paths, copied);
+    if (m_options.encrypt && summary.written > 0)
+        m_reporter.readableByDesign(
+            {!m_options.replaceTitle, m_options.insertNotice, summary.otherFilesCopied, copied});
 }
 
 std::optional<RunRefusal> ProtectionRun::validate(const std::vector<SelectionEntry>& selection) const {
@@ -107,9 +173,65 @@ std::optional<RunRefusal> ProtectionRun::validate(const std::vector<SelectionEnt
         return RunRefusal{Reason::WarningNotScriptSafe, {}, {}};
     if (m_options.insertNotice && !IsNoticeSafeText(m_options.noticeText))
         return RunRefusal{Reason::NoticeEndsComment, {}, {}};
+    // Beside them, the originals would stay readable in the folder the encrypted pages are published from.
+    if (m_options.encrypt && m_options.storageMode == engine::StorageMode::CreateProtected)
+        return RunRefusal{Reason::EncryptedBeside, {}, {}};
+    if (m_options.encrypt && !m_options.allowWeakPassword) {
+        const auto strength = crypto::PasswordStrength::of(m_options.password);
+        if (strength.level() == crypto::PasswordStrength::Level::TooWeak)
+            return RunRefusal{Reason::PasswordTooWeak, std::to_string(strength.wholeBits()), {}};
+    }
+    if (const auto refusal = checkTarget())
+        return refusal;
+    if (m_options.encrypt && m_options.storageMode == engine::StorageMode::Overwrite && m_options.makeBackups)
+        return checkOriginals(selection);
+    return std::nullopt;
+}
+
+std::optional<RunRefusal> ProtectionRun::checkTarget() const {
+    if (m_options.storageMode != engine::StorageMode::CopyToFolder)
+        return std::nullopt;
     // An empty target would put every page below the root of the file system.
-    if (m_options.storageMode == engine::StorageMode::CopyToFolder && isBlankText(m_options.targetFolder))
-        return RunRefusal{Reason::TargetFolderMissing, {}, {}};
+    if (isBlankText(m_options.targetFolder))
+        return RunRefusal{RunRefusal::Reason::TargetFolderMissing, {}, {}};
+    disk::FileStatus status;
+    const auto error = m_fs.status(m_options.targetFolder, status);
+    if ((!error && !status.isFolder) || error == std::errc::not_a_directory)
+        return RunRefusal{RunRefusal::Reason::TargetNotAFolder, m_options.targetFolder, {}};
+    return std::nullopt;
+}
+
+// The originals of an encrypted run go outside every picked folder, since those are what the user publishes.
+std::optional<RunRefusal> ProtectionRun::checkOriginals(const std::vector<SelectionEntry>& selection) const {
+    using Reason = RunRefusal::Reason;
+    const OriginalsPlace place(selection, m_options.backupFolder);
+    std::vector<std::string> folders; // each place an original may go, checked once
+    for (const auto& picked : selection) {
+        std::string folder;
+        const std::string page = picked.isFolder ? JoinPath(picked.path, "page") : picked.path;
+        if (place.originalOf(page, folder).empty())
+            return RunRefusal{
+                Reason::NoPlaceForOriginals, picked.isFolder ? picked.path : disk::getFilePathOnly(picked.path), {}};
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    for (const auto& folder : folders) {
+        disk::FileStatus status;
+        const auto error = m_fs.status(folder, status);
+        if ((!error && !status.isFolder) || error == std::errc::not_a_directory)
+            return RunRefusal{Reason::BackupFolderNotAFolder, folder, {}};
+        std::string canonical;
+        if (m_fs.canonicalPath(folder, canonical))
+            canonical = OriginalsPlace::absolute(folder);
+        for (const auto& picked : selection) {
+            std::string pickedCanonical;
+            if (!picked.isFolder || m_fs.canonicalPath(picked.path, pickedCanonical))
+                continue;
+            if (OriginalsPlace::isWithin(canonical, OriginalsPlace::absolute(pickedCanonical)) ||
+                OriginalsPlace::isWithin(OriginalsPlace::absolute(folder), OriginalsPlace::absolute(picked.path)))
+                return RunRefusal{Reason::BackupFolderInside, folder, picked.path};
+        }
+    }
     return std::nullopt;
 }
 
@@ -125,6 +247,8 @@ void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
                 scan.exclude(*m_excludedFolder);
             if (m_options.storageMode == engine::StorageMode::CopyToFolder && m_options.copyOtherFiles)
                 scan.collectOthers(&m_otherFiles);
+            if (m_options.encrypt && m_options.storageMode == engine::StorageMode::Overwrite)
+                scan.collectReadable(&m_readable);
             std::string base;
             scan.ScanFolder(picked.path, m_list, base);
         } else {
@@ -156,9 +280,11 @@ void ProtectionRun::countPages() {
 }
 
 std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<SelectionEntry>& selection) {
-    // A target that did not exist before the run holds no file that could be a picked page.
-    if (m_options.storageMode != engine::StorageMode::CopyToFolder || !m_excludedFolder)
+    if (m_options.storageMode != engine::StorageMode::CopyToFolder)
         return std::nullopt;
+    // A target that did not exist before the run holds no file that could be a picked page.
+    if (!m_excludedFolder)
+        return checkClashes();
     using Reason = RunRefusal::Reason;
     if (m_excludedFolder) {
         for (const auto& picked : selection) {
@@ -173,6 +299,35 @@ std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<Sele
         const std::string output = m_placement.outputPathOf(entry);
         if (isPickedPage(output))
             return RunRefusal{Reason::OutputIsAPickedPage, entry.fullPath(), output};
+    }
+    return checkClashes();
+}
+
+// All picked folders pour into one target: two files of theirs with one path below them would meet there, and the
+// second written would replace the first.
+std::optional<RunRefusal> ProtectionRun::checkClashes() {
+    std::map<std::string, std::pair<std::string, std::optional<disk::FileIdentity>>> sources; // by output
+    const auto check = [&](const FileEntry& entry) -> std::optional<RunRefusal> {
+        const std::string source = entry.fullPath();
+        disk::FileStatus status;
+        std::optional<disk::FileIdentity> identity;
+        if (!m_fs.status(source, status))
+            identity = status.identity;
+        const std::string output = OriginalsPlace::absolute(m_placement.outputPathOf(entry));
+        const auto [known, added] = sources.try_emplace(output, source, identity);
+        if (added || known->second.first == source || (identity && known->second.second == identity))
+            return std::nullopt; // one file, picked twice
+        return RunRefusal{RunRefusal::Reason::OutputsClash, known->second.first, source, output};
+    };
+    for (const auto& entry : m_list.slots) {
+        if (entry.Name.empty())
+            continue;
+        if (auto refusal = check(entry))
+            return refusal;
+    }
+    for (const auto& other : m_otherFiles) {
+        if (auto refusal = check(other))
+            return refusal;
     }
     return std::nullopt;
 }
@@ -196,6 +351,8 @@ void ProtectionRun::copyOtherFiles() {
             item.problem = {PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath};
         } else {
             item.kind = CommitItem::Kind::CopyOther;
+            if (CarriesPageText(baseName(other.Name)))
+                m_copiedWithText.push_back(item.outputPath);
         }
         m_committer->submit(std::move(item));
     }
@@ -258,11 +415,8 @@ bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
         ++m_found;
     if (!readLocked(job, error, std::move(file)))
         return false;
-    if (isAlreadyProtected(job)) {
-        job.lock.reset();
-        submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
-        return true;
-    }
+    if (const auto settled = settleEarlier(job))
+        return *settled;
     job.frames = m_rewriter.frames(job.bytes, job.encoding);
     if (job.frames.addresses.empty()) {
         job.state = PageJob::State::Finish;
@@ -291,21 +445,29 @@ void ProtectionRun::nextFrame(std::vector<PageJob>& stack) {
 bool ProtectionRun::finishJob(PageJob& job) {
     if (job.lock == nullptr) {
         // Read again under its lock: another run may have changed it while its frames were followed.
-        std::string before = std::move(job.bytes);
+        const bool fromBackup = !job.consumedBackup.empty();
+        std::string before = fromBackup ? std::move(job.pageBytes) : std::move(job.bytes);
+        std::string original = fromBackup ? std::move(job.bytes) : std::string();
+        const charset::PageEncoding originalEncoding = job.encoding;
         if (!lockAndRead(job))
             return false;
-        if (job.bytes != before) {
-            job.lock.reset();
+        if (job.bytes == before && fromBackup) {
+            job.pageBytes = std::move(job.bytes);
+            job.bytes = std::move(original);
+            job.encoding = originalEncoding;
+        } else if (job.bytes != before) {
+            job.consumedBackup.clear();
+            job.hidden = false;
             if (++job.rereads > kMaxRereads) {
+                job.lock.reset();
                 submitProblem(CommitItem::Kind::GivenUp, job.entry,
                               {PageProblem::Step::Read, std::make_error_code(std::errc::resource_unavailable_try_again),
                                job.full});
                 return false;
             }
-            if (isAlreadyProtected(job)) {
-                submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
-                return true;
-            }
+            if (const auto settled = settleEarlier(job))
+                return *settled;
+            job.lock.reset();
             job.frames = m_rewriter.frames(job.bytes, job.encoding);
             job.nextFrame = 0;
             job.frameFailed = false;
@@ -315,11 +477,15 @@ bool ProtectionRun::finishJob(PageJob& job) {
     }
     const bool frameset = job.frames.frameset && job.frames.complete && !job.frameFailed;
     if (frameset) {
-        std::string unchanged = job.bytes; // a frameset stays exactly as it is
+        std::string unchanged = job.bytes; // a frameset stays exactly as it is (inside its unlock page, encrypted)
+        if (m_encryptor != nullptr && !encrypted(job, unchanged))
+            return false;
         return submitWrite(job, std::move(unchanged));
     }
     std::string out;
-    if (const auto error = m_rewriter.rewrite(job.bytes, job.encoding, out)) {
+    if (job.hidden) {
+        out = job.bytes; // protected already, by an earlier run's choices
+    } else if (const auto error = m_rewriter.rewrite(job.bytes, job.encoding, out)) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
@@ -331,7 +497,8 @@ bool ProtectionRun::finishJob(PageJob& job) {
 
 // The page exactly as it would otherwise be written, sealed inside its unlock page.
 bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
-    const std::u16string title = unlock::pageTitle(job.bytes, job.encoding);
+    const std::u16string title = m_options.replaceTitle ? unlock::titleMarkup(m_options.unlockTitle)
+                                                        : unlock::pageTitle(job.bytes, job.encoding);
     const std::u16string notice = m_options.insertNotice ? m_options.noticeText : std::u16string();
     std::string unlockPage;
     if (const auto error = m_encryptor->encrypt(bytes, job.encoding, title, notice, unlockPage)) {
@@ -378,8 +545,66 @@ bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_
     return true;
 }
 
-bool ProtectionRun::isAlreadyProtected(const PageJob& job) const {
-    return PageRewriter::isProtected(job.bytes, job.encoding) || unlock::PageEncryptor::isUnlockPage(job.bytes);
+ProtectionRun::Earlier ProtectionRun::earlierProtection(PageJob& job) {
+    if (unlock::PageEncryptor::isUnlockPage(job.bytes)) {
+        if (m_encryptor == nullptr)
+            return Earlier::Protected;
+        return m_earlierKeys->verdict(job.bytes, m_encryptor->key()) == EarlierKeys::Verdict::Opens ? Earlier::Protected
+                                                                                                    : Earlier::OtherKey;
+    }
+    if (!PageRewriter::isProtected(job.bytes, job.encoding))
+        return Earlier::None;
+    if (m_encryptor == nullptr)
+        return Earlier::Protected;
+    // Only hidden, its words a second away: an encrypted run encrypts it.
+    takeOriginalFromBackup(job);
+    job.hidden = job.consumedBackup.empty();
+    return Earlier::None;
+}
+
+// A page protected before is reported and its lock let go; nullopt for a page to protect now.
+std::optional<bool> ProtectionRun::settleEarlier(PageJob& job) {
+    switch (earlierProtection(job)) {
+    case Earlier::None:
+        return std::nullopt;
+    case Earlier::Protected:
+        job.lock.reset();
+        submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
+        return true;
+    case Earlier::OtherKey:
+        job.lock.reset();
+        submitProblem(CommitItem::Kind::Skipped, job.entry, {PageProblem::Step::Read, RunError::OtherKey, job.full});
+        return true;
+    }
+    return std::nullopt;
+}
+
+// A hidden page whose original stands beside it as PAGE.bak is encrypted from that original, with the choices of
+// this run; the original then goes where this run keeps originals. Without one, the hidden page is encrypted as it
+// stands (it shows what the original showed).
+void ProtectionRun::takeOriginalFromBackup(PageJob& job) {
+    const std::string backup = job.full + ".bak";
+    std::string bytes;
+    disk::FileStatus status;
+    if (m_fs.status(backup, status) || !status.isRegular || m_fs.readFile(backup, bytes))
+        return;
+    const charset::PageEncoding encoding = PageRewriter::encodingOf(bytes);
+    if (PageRewriter::isProtected(bytes, encoding) || unlock::PageEncryptor::isUnlockPage(bytes))
+        return;
+    job.pageBytes = std::move(job.bytes);
+    job.bytes = std::move(bytes);
+    job.encoding = encoding;
+    job.consumedBackup = backup;
+    job.backupStatus = status;
+}
+
+std::string ProtectionRun::backupPathFor(const PageJob& job, const std::string& output, std::string& originalsFolder) {
+    if (m_originals == nullptr)
+        return m_placement.backupPathOf(output);
+    std::string path = m_originals->originalOf(job.full, originalsFolder);
+    if (!path.empty())
+        MakeFolders(m_fs, path);
+    return path;
 }
 
 bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
@@ -399,14 +624,18 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
     if (m_options.storageMode == engine::StorageMode::CopyToFolder && item.output.exists &&
         m_pickedPages.count(item.output.existing.identity) != 0)
         return fail(PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath);
-    if (const std::string backup = m_placement.backupPathOf(item.outputPath); !backup.empty()) {
+    std::string originalsFolder;
+    if (const std::string backup = backupPathFor(job, item.outputPath, originalsFolder); !backup.empty()) {
         // The read-only rule of the page applies to an old backup too: it is not silently replaced.
         disk::PageWriter::Target target;
         if (const auto error = m_writer.resolve(backup, target))
             return fail(PageProblem::Step::Backup, error, backup);
         item.backupPath = target.path;
         item.original = std::move(job.bytes);
-        item.sourceStatus = job.status;
+        item.sourceStatus = job.consumedBackup.empty() ? job.status : job.backupStatus;
+        item.backupFromBytes = !job.consumedBackup.empty();
+        item.consumedBackup = job.consumedBackup;
+        item.originalsFolder = std::move(originalsFolder);
     }
     item.bytes = std::move(bytes);
     item.lock = std::move(job.lock);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "EarlierKeys.h"
 #include "FileList.h"
+#include "OriginalsPlace.h"
 #include "OutputPlacement.h"
 #include "PageCommitter.h"
 #include "PageRewriter.h"
@@ -33,6 +35,10 @@ public:
 
     RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection);
 
+    /// Wipes this copy of the password (a front end's) as soon as the run's key is derived; the copy must outlive
+    /// the run.
+    void forgetPassword(std::u16string& copy) { m_secrets.push_back(&copy); }
+
     /// The list of the last run.
     const FileList& fileList() const { return m_list; }
 
@@ -55,10 +61,24 @@ private:
         std::size_t nextFrame = 0;
         bool frameFailed = false;
         int rereads = 0;
+        // A page an earlier run hid, taken from the backup beside it: the backup's path and status, and the page's
+        // own bytes (to tell whether it changed while its frames were followed).
+        std::string consumedBackup;
+        disk::FileStatus backupStatus;
+        std::string pageBytes;
+        bool hidden = false; // hidden by an earlier run and without its original: sealed as it stands
     };
 
+    /// How a page stands to earlier runs.
+    enum class Earlier { None, Protected, OtherKey };
+
     std::optional<RunRefusal> validate(const std::vector<SelectionEntry>& selection) const;
+    std::optional<RunRefusal> checkTarget() const;
+    std::optional<RunRefusal> checkOriginals(const std::vector<SelectionEntry>& selection) const;
     std::optional<RunRefusal> checkCopyTargets(const std::vector<SelectionEntry>& selection);
+    std::optional<RunRefusal> checkClashes();
+    std::optional<RunRefusal> makeKey();
+    void wipeSecrets();
     void buildList(const std::vector<SelectionEntry>& selection);
     void countPages();
     void ProtectFile(const FileEntry& entry, const std::string& scope);
@@ -68,7 +88,10 @@ private:
     std::error_code openLocked(const std::string& path, std::unique_ptr<disk::LockedFile>& file);
     bool lockAndRead(PageJob& job);
     bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<disk::LockedFile> file);
-    bool isAlreadyProtected(const PageJob& job) const;
+    Earlier earlierProtection(PageJob& job);
+    std::optional<bool> settleEarlier(PageJob& job);
+    void takeOriginalFromBackup(PageJob& job);
+    std::string backupPathFor(const PageJob& job, const std::string& output, std::string& originalsFolder);
     bool submitWrite(PageJob& job, std::string bytes);
     bool encrypted(PageJob& job, std::string& bytes);
     void submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem);
@@ -77,6 +100,7 @@ private:
     bool isPickedPage(const std::string& path);
     void noteWritten();
     void copyOtherFiles();
+    void reportReadable(const RunSummary& summary);
 
     const engine::ProtectionOptions& m_options;
     engine::ProtectionOptions m_engineOptions; // an encrypted run's pages carry no password prompt
@@ -89,8 +113,13 @@ private:
     PageRewriter m_rewriter;
     std::unique_ptr<PageCommitter> m_committer;
     std::unique_ptr<unlock::PageEncryptor> m_encryptor; // an encrypted run's key, derived once
+    std::unique_ptr<EarlierKeys> m_earlierKeys;         // the keys of earlier runs' unlock pages
+    std::unique_ptr<OriginalsPlace> m_originals;        // an encrypted overwrite run's place for the originals
+    std::vector<std::u16string*> m_secrets;             // the front ends' copies of the password
     FileList m_list;
-    std::vector<FileEntry> m_otherFiles; // copy mode: the site's files that are not pages
+    std::vector<FileEntry> m_otherFiles;       // copy mode: the site's files that are not pages
+    std::vector<FileEntry> m_readable;         // encrypted in place: files beside the pages that may hold their text
+    std::vector<std::string> m_copiedWithText; // copy mode: copies of files that may hold the pages' text
     std::unordered_map<std::string, std::string> m_canonicalScopes;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_pickedPages; // the identities of the listed files
     std::optional<disk::FileIdentity> m_excludedFolder; // copy mode: the target, never scanned

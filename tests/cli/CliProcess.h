@@ -24,13 +24,17 @@ public:
     /// as (for permission tests run by root).
     static CliOutcome run(const std::vector<std::string>& arguments, std::chrono::milliseconds bound,
                           const std::string& workFolder = {}, int asUser = -1);
+    /// Runs the program with input as its standard input.
+    static CliOutcome runWithInput(const std::vector<std::string>& arguments, const std::string& input,
+                                   std::chrono::milliseconds bound, const std::string& workFolder = {});
     /// Runs the program and kills it (SIGKILL) after the given time, unless it has ended before.
     static CliOutcome runAndKill(const std::vector<std::string>& arguments, std::chrono::microseconds after,
                                  const std::string& workFolder = {});
 
 private:
     static CliOutcome start(const std::vector<std::string>& arguments, std::chrono::microseconds bound,
-                            const std::string& workFolder, int asUser, bool killOnPurpose);
+                            const std::string& workFolder, int asUser, bool killOnPurpose,
+                            const std::string* input = nullptr);
 };
 
 } // namespace quillora::cli::test

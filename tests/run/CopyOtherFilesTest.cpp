@@ -95,10 +95,13 @@ TEST_F(CopyOtherFilesTest, BackupsOfPagesAndTheRunsTemporaryFilesStayBehind) {
         const char* name;
         bool copied;
     };
+    // Any backup or editor leftover holds an earlier text of its file: none is published.
     const Name names[] = {
-        {"a.htm.bak", false},  {"sub/b.html.bak", false}, {".c.htm.~abcd1234~", false}, {".logo.png.~0a1b2c3d~", false},
-        {"notes.bak", true},   {"UPPER.HTM", true},       {"a.htm.bak.txt", true},      {".hidden/inside.txt", true},
-        {".~abcd1234~", true},
+        {"a.htm.bak", false},         {"sub/b.html.bak", false},
+        {".c.htm.~abcd1234~", false}, {".logo.png.~0a1b2c3d~", false},
+        {"notes.bak", false},         {"UPPER.HTM", true},
+        {"a.htm.bak.txt", true},      {".hidden/inside.txt", true},
+        {".~abcd1234~", false},
     };
     temp.write("site/a.htm", kPage);
     for (const auto& entry : names)

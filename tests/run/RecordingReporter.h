@@ -55,6 +55,15 @@ public:
         otherFailures.emplace_back(path, problem);
         events.push_back("other failed " + path);
     }
+    void originalsKept(const std::string& folder) override {
+        originalsFolders.push_back(folder);
+        events.push_back("originals in " + folder);
+    }
+    void pageTextFiles(const std::vector<std::string>& paths, bool copied) override {
+        pageText = paths;
+        pageTextCopied = copied;
+    }
+    void readableByDesign(const ReadableByDesign& what) override { readable.push_back(what); }
     void progressChanged(std::size_t done, std::size_t found) override { progress.emplace_back(done, found); }
     void runFinished(const RunSummary& summary) override { finished.push_back(summary); }
 
@@ -72,6 +81,10 @@ public:
     std::vector<std::pair<std::string, PageProblem>> otherFailures;
     std::vector<std::pair<std::size_t, std::size_t>> progress;
     std::vector<RunSummary> finished;
+    std::vector<std::string> originalsFolders;
+    std::vector<std::string> pageText;
+    bool pageTextCopied = false;
+    std::vector<ReadableByDesign> readable;
 };
 
 } // namespace quillora::run::test
