@@ -34,11 +34,24 @@ public:
     /// True when the pages are to be encrypted and the password was not typed the same twice (an empty
     /// password is the run's to refuse).
     bool passwordsDiffer() const;
+    /// True when the pages are to be encrypted with the password.
+    bool encrypting() const;
 
     void chkPasswordScript_Click();
     void chkEncrypt_Click();
     void chkShowPassword_Click();
+    void chkUnlockTitle_Click();
+    /// Shows how strong the password is, as it is typed, when the pages are to be encrypted with it.
+    void txtPassword_Change();
 
+    /// The note beside the prompt alone, which protects nothing.
+    static constexpr char kPromptOnlyNote[] = "not protection: the password stands in the page";
+
+Q_SIGNALS:
+    /// Encryption was chosen or given up (the Store Files page offers a folder for the originals).
+    void encryptionChanged(bool encrypting);
+
+public:
     std::array<QRadioButton*, 4> optProtect{};
     QGroupBox* framProtect;
     QCheckBox* chkPasswordScript;
@@ -50,9 +63,13 @@ public:
     QLabel* lblRememberDays;
     QSpinBox* spnRememberDays;
     QLabel* lblWarning;
+    QLabel* lblPromptOnly; // shown for the prompt alone
+    QLabel* lblStrength;   // the password's strength, for encryption
+    QCheckBox* chkUnlockTitle;
+    QLineEdit* txtUnlockTitle;
 
 private:
-    bool encrypting() const;
+    void updateEchoMode();
 
     selection::DialogService& m_dialogs;
     QValidator* m_scriptSafe = nullptr;

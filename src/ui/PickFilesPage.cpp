@@ -3,6 +3,8 @@
 #include "PageStyle.h"
 #include "disk/Paths.h"
 #include "run/FileHelpers.h"
+#include "run/SiteFileRules.h"
+#include "selection/DialogService.h"
 #include "selection/LastPathMemory.h"
 #include "selection/NativePath.h"
 #include "selection/Pickers.h"
@@ -42,8 +44,8 @@ PickFilesPage::PickFilesPage(selection::DialogService& dialogs, selection::Picke
     : QWidget(parent), treeFolders(new selection::SelectionTree(dialogs, this)),
       cmdAddFile(button(QStringLiteral("cmdAddFile"), QStringLiteral("&Add File"), this)),
       cmdAddFolder(button(QStringLiteral("cmdAddFolder"), QStringLiteral("&Add Folder"), this)),
-      cmdRemoveFolder(button(QStringLiteral("cmdRemoveFolder"), QStringLiteral("&Remove"), this)), m_pickers(pickers),
-      m_lastPath(lastPath) {
+      cmdRemoveFolder(button(QStringLiteral("cmdRemoveFolder"), QStringLiteral("&Remove"), this)), m_dialogs(dialogs),
+      m_pickers(pickers), m_lastPath(lastPath) {
     cmdRemoveFolder->setEnabled(false);
     connect(cmdAddFile, &QPushButton::clicked, this, &PickFilesPage::cmdAddFile_Click);
     connect(cmdAddFolder, &QPushButton::clicked, this, &PickFilesPage::cmdAddFolder_Click);
@@ -74,8 +76,14 @@ void PickFilesPage::cmdAddFile_Click() {
     const QString file =
         m_pickers.ShowFileDialog(window(), QStringLiteral("HTML Files (*.html;*.htm)|*.html;*.htm"), QString(), 0,
                                  QStringLiteral("Select A File To Protect"), QString(), QString(), 0);
-    if (!file.isEmpty())
+    // A name typed into the dialog may be any file's; only pages are rewritten.
+    if (!file.isEmpty() && !run::IsPickedPageName(selection::toNativePath(QFileInfo(file).fileName()))) {
+        m_dialogs.showMessage({QStringLiteral("%1 is not a page: only .htm and .html files can be protected.")
+                                   .arg(QDir::toNativeSeparators(file)),
+                               window()->windowTitle(), QMessageBox::Information, QMessageBox::Ok});
+    } else if (!file.isEmpty()) {
         treeFolders->AddFileNode(file, treeFolders->rootNode());
+    }
     Q_EMIT CheckEnableDisableNextButton();
 }
 

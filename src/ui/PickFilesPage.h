@@ -44,6 +44,7 @@ Q_SIGNALS:
 private:
     void addFolder(const QString& folder);
 
+    selection::DialogService& m_dialogs;
     selection::Pickers& m_pickers;
     const selection::LastPathMemory& m_lastPath;
 };

@@ -31,7 +31,7 @@ ResultsPage::ResultsPage(QWidget* parent)
       barProgress(new QProgressBar(this)), treeResults(new QTreeWidget(this)),
       cmdViewPage(new QPushButton(QStringLiteral("&View Page"), this)),
       cmdOpenFolder(new QPushButton(QStringLiteral("&Open Folder"), this)),
-      cmdRestore(new QPushButton(QStringLiteral("Re&store Originals"), this)) {
+      cmdRestore(new QPushButton(QStringLiteral("Re&store Originals"), this)), lblNotes(new QLabel(this)) {
     lblResults->setObjectName(QStringLiteral("lblResults"));
     barProgress->setObjectName(QStringLiteral("barProgress"));
     barProgress->setFormat(QStringLiteral("%v of %m pages"));
@@ -50,6 +50,11 @@ ResultsPage::ResultsPage(QWidget* parent)
     cmdRestore->setObjectName(QStringLiteral("cmdRestore"));
     cmdRestore->setAutoDefault(true);
     cmdRestore->hide();
+    lblNotes->setObjectName(QStringLiteral("lblNotes"));
+    lblNotes->setWordWrap(true);
+    lblNotes->setTextFormat(Qt::RichText);
+    lblNotes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblNotes->hide();
     m_scrollTimer.setSingleShot(true);
     m_scrollTimer.setInterval(kScrollIntervalMs);
     connect(&m_scrollTimer, &QTimer::timeout, this, &ResultsPage::scrollToLatest);
@@ -69,6 +74,7 @@ ResultsPage::ResultsPage(QWidget* parent)
     layout->addWidget(lblResults);
     layout->addWidget(barProgress);
     layout->addWidget(treeResults, 1);
+    layout->addWidget(lblNotes);
     layout->addLayout(view);
     addPlaceholderRoot();
 }
@@ -207,7 +213,18 @@ void ResultsPage::addFailedFolderNode(const QString& folder, const QString& mess
     node->setToolTip(0, message);
 }
 
+void ResultsPage::addNote(const QString& text, bool warning) {
+    QString html = text.toHtmlEscaped();
+    html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    if (warning)
+        html = QStringLiteral("<span style=\"color: #b00000;\">%1</span>").arg(html);
+    lblNotes->setText(lblNotes->text().isEmpty() ? html : lblNotes->text() + QStringLiteral("<br>") + html);
+    lblNotes->show();
+}
+
 void ResultsPage::clearResults() {
+    lblNotes->clear();
+    lblNotes->hide();
     m_scrollTimer.stop();
     m_latest = nullptr;
     m_folderNodes.clear();

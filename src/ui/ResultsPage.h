@@ -41,6 +41,9 @@ public:
     void setProgress(std::size_t done, std::size_t found);
     /// The run is over: what it did beyond the pages (the site's other files copied) joins the status.
     void endRun(const run::RunSummary& summary);
+    /// A line under the results the user should read (where the originals are, what stays readable); a warning in
+    /// the warning colour. Notes go with the next run.
+    void addNote(const QString& text, bool warning);
 
     /// The output paths of the pages listed as written since the tree was last emptied, in the order listed.
     QStringList writtenPages() const;
@@ -64,6 +67,7 @@ public:
     QPushButton* cmdViewPage;
     QPushButton* cmdOpenFolder;
     QPushButton* cmdRestore; // shown by the window after an overwrite run with backups
+    QLabel* lblNotes;        // the run's notes, hidden while there are none
 
 private:
     struct WrittenPage {

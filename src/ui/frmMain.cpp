@@ -13,6 +13,7 @@
 #include "TabOrder.h"
 #include "UrlOpener.h"
 #include "WelcomePage.h"
+#include "crypto/SecretMemory.h"
 #include "run/RunMessages.h"
 #include "selection/AppInfo.h"
 #include "selection/DialogService.h"
@@ -29,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -142,6 +144,7 @@ void frmMain::connectControls() {
     connect(welcomePage->HyperLink21, &HyperLink::Click, this,
             [this] { m_opener.openUrl(QUrl::fromUserInput(welcomePage->HyperLink21->text())); });
     connect(pickFilesPage, &PickFilesPage::CheckEnableDisableNextButton, this, &frmMain::CheckEnableDisableNextButton);
+    connect(encryptionPage, &EncryptionPage::encryptionChanged, storeFilesPage, &StoreFilesPage::setEncrypting);
 
     connect(m_run, &BackgroundRun::statusText, resultsPage->lblResults, &QLabel::setText);
     connect(m_run, &BackgroundRun::fileListed, this, &frmMain::pageListed);
@@ -152,6 +155,14 @@ void frmMain::connectControls() {
     connect(m_run, &BackgroundRun::otherFailed, this, &frmMain::otherFailed);
     connect(m_run, &BackgroundRun::refused, this, &frmMain::runRefused);
     connect(m_run, &BackgroundRun::finished, this, &frmMain::endRun);
+    connect(m_run, &BackgroundRun::originalsFolder, this, [this](const QString& folder) {
+        resultsPage->addNote(QString::fromStdString(run::messages::originalsKept(selection::toNativePath(folder))),
+                             false);
+    });
+    connect(m_run, &BackgroundRun::pageTextFound, this, &frmMain::pageTextFound);
+    connect(m_run, &BackgroundRun::readableFound, this, [this](const run::ReadableByDesign& readable) {
+        resultsPage->addNote(QString::fromStdString(run::messages::readableByDesign(readable)), false);
+    });
 }
 
 void frmMain::startUp() {
@@ -244,7 +255,7 @@ void frmMain::cmdRestore_Click() {
     resultsPage->beginRestore();
     m_restoring = true;
     beginRun();
-    m_run->restore(std::move(written));
+    m_run->restore(std::move(written), m_runOptions.backupFolder);
 }
 
 void frmMain::imgMain_Click() {
@@ -300,6 +311,8 @@ void frmMain::ProtectFiles() {
     m_restoring = false;
     beginRun();
     m_run->start(m_runOptions, pickFilesPage->treeFolders->selection());
+    // The run has its own copy, wiped once the key is derived; this one is not needed again.
+    crypto::wipe(m_runOptions.password);
 }
 
 void frmMain::beginRun() {
@@ -380,6 +393,7 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
         break;
     case Reason::PasswordMissing:
     case Reason::PasswordNotScriptSafe:
+    case Reason::PasswordTooWeak:
         ShowPage(kPageEncryption);
         encryptionPage->txtPassword->setFocus();
         break;
@@ -397,11 +411,32 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
     case Reason::TargetFolderMissing:
     case Reason::TargetIsAPickedFolder:
     case Reason::OutputIsAPickedPage:
+    case Reason::TargetNotAFolder:
+    case Reason::OutputsClash:
         ShowPage(kPageStoreFiles);
         storeFilesPage->txtSaveDir->setFocus();
         break;
+    case Reason::EncryptedBeside:
+        ShowPage(kPageStoreFiles);
+        storeFilesPage->optSave[2]->setFocus();
+        break;
+    case Reason::BackupFolderInside:
+    case Reason::BackupFolderNotAFolder:
+    case Reason::NoPlaceForOriginals:
+        ShowPage(kPageStoreFiles);
+        storeFilesPage->txtBackupDir->setFocus();
+        break;
     }
     showRunMessage(run::messages::refusal(refusal), false);
+}
+
+void frmMain::pageTextFound(const QStringList& paths, bool copied) {
+    QStringList shown;
+    for (const QString& path : paths)
+        shown.append(QDir::toNativeSeparators(path));
+    resultsPage->addNote(QString::fromStdString(run::messages::pageTextFiles(copied)) + QLatin1Char('\n') +
+                             shown.join(QLatin1Char('\n')),
+                         true);
 }
 
 void frmMain::openResult(const QString& path) {
