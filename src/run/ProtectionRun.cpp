@@ -181,7 +181,7 @@ std::optional<RunRefusal> ProtectionRun::validate(const std::vector<SelectionEnt
         if (strength.level() == crypto::PasswordStrength::Level::TooWeak)
             return RunRefusal{Reason::PasswordTooWeak, std::to_string(strength.wholeBits()), {}};
     }
-    if (const auto refusal = checkTarget())
+    if (auto refusal = checkTarget())
         return refusal;
     if (m_options.encrypt && m_options.storageMode == engine::StorageMode::Overwrite && m_options.makeBackups)
         return checkOriginals(selection);

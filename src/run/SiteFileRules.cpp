@@ -20,8 +20,9 @@ template <std::size_t N> bool isOneOf(std::string_view name, const std::array<st
 }
 
 template <std::size_t N> bool endsInOneOf(std::string_view name, const std::array<std::string_view, N>& endings) {
-    return std::any_of(endings.begin(), endings.end(),
-                       [name](std::string_view ending) { return name.size() > ending.size() && name.ends_with(ending); });
+    return std::any_of(endings.begin(), endings.end(), [name](std::string_view ending) {
+        return name.size() > ending.size() && name.ends_with(ending);
+    });
 }
 
 constexpr std::array<std::string_view, 6> kVersionControl = {".git", ".svn", ".hg", ".bzr", "_darcs", "cvs"};
@@ -38,14 +39,13 @@ constexpr std::array<std::string_view, 10> kTextNames = {
 
 bool IsLeftOutFolderName(std::string_view name) {
     const std::string lower = lowered(name);
-    return isOneOf(lower, kVersionControl) ||
-           (lower.size() > kOriginals.size() && lower.ends_with(kOriginals));
+    return isOneOf(lower, kVersionControl) || (lower.size() > kOriginals.size() && lower.ends_with(kOriginals));
 }
 
 bool IsLeftOutFileName(std::string_view name) {
     const std::string lower = lowered(name);
-    return lower == "quillora.toml" || lower == ".git" ||
-           (lower.size() > 13 && lower.ends_with(".quillora-key")) || IsLeftoverName(name);
+    return lower == "quillora.toml" || lower == ".git" || (lower.size() > 13 && lower.ends_with(".quillora-key")) ||
+           IsLeftoverName(name);
 }
 
 bool IsLeftoverName(std::string_view name) {

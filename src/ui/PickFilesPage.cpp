@@ -77,14 +77,18 @@ void PickFilesPage::cmdAddFile_Click() {
         m_pickers.ShowFileDialog(window(), QStringLiteral("HTML Files (*.html;*.htm)|*.html;*.htm"), QString(), 0,
                                  QStringLiteral("Select A File To Protect"), QString(), QString(), 0);
     // A name typed into the dialog may be any file's; only pages are rewritten.
-    if (!file.isEmpty() && !run::IsPickedPageName(selection::toNativePath(QFileInfo(file).fileName()))) {
-        m_dialogs.showMessage({QStringLiteral("%1 is not a page: only .htm and .html files can be protected.")
-                                   .arg(QDir::toNativeSeparators(file)),
-                               window()->windowTitle(), QMessageBox::Information, QMessageBox::Ok});
-    } else if (!file.isEmpty()) {
+    const bool page = run::IsPickedPageName(selection::toNativePath(QFileInfo(file).fileName()));
+    if (!file.isEmpty() && page)
         treeFolders->AddFileNode(file, treeFolders->rootNode());
-    }
+    if (!file.isEmpty() && !page)
+        refuseNonPage(file);
     Q_EMIT CheckEnableDisableNextButton();
+}
+
+void PickFilesPage::refuseNonPage(const QString& file) {
+    const QString text = QStringLiteral("%1 is not a page: only .htm and .html files can be protected.")
+                             .arg(QDir::toNativeSeparators(file));
+    m_dialogs.showMessage({text, window()->windowTitle(), QMessageBox::Information, QMessageBox::Ok});
 }
 
 void PickFilesPage::cmdAddFolder_Click() {

@@ -43,6 +43,7 @@ Q_SIGNALS:
 
 private:
     void addFolder(const QString& folder);
+    void refuseNonPage(const QString& file);
 
     selection::DialogService& m_dialogs;
     selection::Pickers& m_pickers;

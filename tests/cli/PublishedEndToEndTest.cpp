@@ -144,15 +144,24 @@ TEST_F(PublishedEndToEnd, EncryptedInPlaceTheFolderHoldsNoReadableWordAndRestore
     makeSite();
     const CliOutcome outcome = run({"-q", "--encrypt", "--password-file", "pw.txt", "site"});
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    const std::set<std::string> named = {"#main.html#",         ".#notes.md",  ".main.html.swp", "MAIN.HTML.BAK",
-                                         "main.html.orig",      "main.html~",   "notes.md",       "search_index.json",
-                                         ".git/HEAD",           ".git/objects/12/345678", ".svn/pristine/ab.svn-base"};
+    const std::set<std::string> named = {"#main.html#",
+                                         ".#notes.md",
+                                         ".main.html.swp",
+                                         "MAIN.HTML.BAK",
+                                         "main.html.orig",
+                                         "main.html~",
+                                         "notes.md",
+                                         "search_index.json",
+                                         ".git/HEAD",
+                                         ".git/objects/12/345678",
+                                         ".svn/pristine/ab.svn-base"};
     EXPECT_EQ(outcome.err,
               "quillora-cli: The originals are kept in " + path("site.originals") +
                   "\n"
                   "quillora-cli: warning: These files beside the pages may hold their text in clear:\n"
-                  "quillora-cli:   " + path("site/#main.html#") + "\nquillora-cli:   " + path("site/.#notes.md") +
-                  "\nquillora-cli:   " + path("site/.main.html.swp") + "\nquillora-cli:   " + path("site/MAIN.HTML.BAK") +
+                  "quillora-cli:   " +
+                  path("site/#main.html#") + "\nquillora-cli:   " + path("site/.#notes.md") + "\nquillora-cli:   " +
+                  path("site/.main.html.swp") + "\nquillora-cli:   " + path("site/MAIN.HTML.BAK") +
                   "\nquillora-cli:   " + path("site/main.html.orig") + "\nquillora-cli:   " + path("site/main.html~") +
                   "\nquillora-cli:   " + path("site/notes.md") + "\nquillora-cli:   " + path("site/search_index.json") +
                   "\nquillora-cli:   " + path("site/.git") + "\nquillora-cli:   " + path("site/.svn") + "\n");
@@ -215,16 +224,16 @@ TEST_F(PublishedEndToEnd, NamesThatAreNotPagesAreSkippedUnread) {
     write("site/logo.png", png);
     write("site/a.html", page("A", "words"));
     write("site/UPPER.HTM", page("Upper", "words"));
-    const CliOutcome outcome = run({"-q", "--no-backup", "site/style.css", "site/logo.png", "site/a.html",
-                                    "site/UPPER.HTM"});
+    const CliOutcome outcome =
+        run({"-q", "--no-backup", "site/style.css", "site/logo.png", "site/a.html", "site/UPPER.HTM"});
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(outcome.out, path("site/a.html") + "\n" + path("site/UPPER.HTM") + "\n")
         << "a page named on its own is taken in any letter case";
-    EXPECT_EQ(outcome.err,
-              "quillora-cli: " + path("site/style.css") +
-                  ": Not a page (only .htm and .html files are rewritten); left alone\n"
-                  "quillora-cli: " +
-                  path("site/logo.png") + ": Not a page (only .htm and .html files are rewritten); left alone\n");
+    EXPECT_EQ(outcome.err, "quillora-cli: " + path("site/style.css") +
+                               ": Not a page (only .htm and .html files are rewritten); left alone\n"
+                               "quillora-cli: " +
+                               path("site/logo.png") +
+                               ": Not a page (only .htm and .html files are rewritten); left alone\n");
     EXPECT_EQ(contentOf(m_root / "site/style.css"), css);
     EXPECT_EQ(contentOf(m_root / "site/logo.png"), png);
 }

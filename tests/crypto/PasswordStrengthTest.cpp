@@ -20,16 +20,14 @@ TEST_P(PasswordStrengthTest, SortsPasswordsByHowAnAttackerWouldGuessThem) {
     EXPECT_EQ(strength.wholeBits(), static_cast<int>(strength.bits()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Passwords, PasswordStrengthTest,
-                         ::testing::Values(Estimate{u"", Level::TooWeak}, Estimate{u"a", Level::TooWeak},
-                                           Estimate{u"password", Level::TooWeak}, Estimate{u"Password1", Level::TooWeak},
-                                           Estimate{u"qwertyuiop", Level::TooWeak},
-                                           Estimate{u"hunter2hunter2", Level::TooWeak},
-                                           Estimate{u"open sesame", Level::TooWeak},
-                                           Estimate{u"blue-cactus-river", Level::Weak},
-                                           Estimate{u"Tr0ub4dor&3", Level::Weak},
-                                           Estimate{u"correct horse battery staple", Level::Strong},
-                                           Estimate{u"kX9#mQ2$vL", Level::Strong}));
+INSTANTIATE_TEST_SUITE_P(
+    Passwords, PasswordStrengthTest,
+    ::testing::Values(Estimate{u"", Level::TooWeak}, Estimate{u"a", Level::TooWeak},
+                      Estimate{u"password", Level::TooWeak}, Estimate{u"Password1", Level::TooWeak},
+                      Estimate{u"qwertyuiop", Level::TooWeak}, Estimate{u"hunter2hunter2", Level::TooWeak},
+                      Estimate{u"open sesame", Level::TooWeak}, Estimate{u"blue-cactus-river", Level::Weak},
+                      Estimate{u"Tr0ub4dor&3", Level::Weak}, Estimate{u"correct horse battery staple", Level::Strong},
+                      Estimate{u"kX9#mQ2$vL", Level::Strong}));
 
 TEST(PasswordStrength, TheFloorAndTheMarkSplitTheLevels) {
     EXPECT_LT(PasswordStrength::kFloorBits, PasswordStrength::kStrongBits);
