@@ -69,7 +69,43 @@ void BM_EncodeWindows1252(benchmark::State& state) {
     encodeProtected(state, PageEncoding::Kind::Windows1252);
 }
 
+/// A page of about size bytes in one of the ways a page tells its set: 0 a META declaration in its head, 1 none
+/// and Cyrillic text in Windows-1251 (the detector guesses), 2 none and Latin text in Windows-1252 (the detector
+/// runs and leaves it to Windows-1252), 3 none and UTF-8 text, 4 a META declaration late in a long head.
+std::string pageTellingItsSet(std::size_t size, int way) {
+    const char* const paragraphs[] = {
+        "<p>Some text of a page, caf\xC3\xA9 and more words.</p>\n",
+        "<p>\xcf\xe5\xea\xe0\xf0\xed\xff \xee\xf2\xea\xf0\xfb\xe2\xe0\xe5\xf2\xf1\xff \xf0\xe0\xed\xee "
+        "\xf3\xf2\xf0\xee\xec, \xf5\xeb\xe5\xe1 \xe8 \xe1\xf3\xeb\xee\xf7\xea\xe8.</p>\n",
+        "<p>Die B\xe4"
+        "ckerei \xf6"
+        "ffnet fr\xfc"
+        "h am Morgen, Br\xf6tchen und Kaffee.</p>\n",
+        "<p>Some text of a page, caf\xC3\xA9 and more words.</p>\n",
+        "<p>Some text of a page, caf\xC3\xA9 and more words.</p>\n",
+    };
+    std::string bytes =
+        way == 0   ? "<html><head><meta charset=utf-8><title>A page</title></head><body>"
+        : way == 4 ? "<html><head><style>" + std::string(64 * 1024, ' ') + "</style><meta charset=utf-8></head><body>"
+                   : "<html><head><title>A page</title></head><body>";
+    while (bytes.size() < size)
+        bytes += paragraphs[way];
+    return bytes + "</body></html>";
+}
+
 } // namespace
+
+// Deciding the set a page is read in, as the run does for every page it reads (range 0 the page's size, range 1
+// the way the page tells its set, see pageTellingItsSet).
+void BM_EncodingOf(benchmark::State& state) {
+    const std::string bytes =
+        pageTellingItsSet(static_cast<std::size_t>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        PageEncoding encoding = PageRewriter::encodingOf(bytes);
+        benchmark::DoNotOptimize(encoding.kind);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
 
 // The hot path of a large page: its bytes decoded into text, the text escaped into a writer call. Input MB/s
 // counts the page's bytes (UTF-8: mostly ASCII, some Latin-1 and other characters).
@@ -93,8 +129,7 @@ void BM_DecodeAndEscapeReused(benchmark::State& state) {
     std::u16string call;
     call.reserve(3 * bytes.size() + 64);
     for (auto _ : state) {
-        bool nonAscii = false;
-        PageDecoder::decodeUtf8(bytes, text, nonAscii);
+        PageDecoder::decodeUtf8AsBrowsers(bytes, text);
         call.clear();
         quillora::engine::AppendWriterCall(call, text);
         benchmark::DoNotOptimize(call.data());
@@ -148,6 +183,7 @@ BENCHMARK(BM_RewritePageDecoded)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeAndEscape)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeAndEscapeReused)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodingOf)->ArgsProduct({{10 << 10, 8 << 20}, {0, 1, 2, 3, 4}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeUtf8Page);
 BENCHMARK(BM_DecodeWindows1252Page);
 BENCHMARK(BM_EncodeUtf8);

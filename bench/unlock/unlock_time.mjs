@@ -1,10 +1,11 @@
 // The unlock time of an encrypted page in Chromium and in Firefox: key derivation plus decryption (and the
-// decoding) of the page, timed inside the browser with the unlock page's own code, and the whole unlock as a
-// visitor has it, from pressing Enter until the page stands in place of the unlock page.
+// decoding) of the page, timed inside the browser with the unlock script's own code (its module
+// src/unlock/core.js, put into the page as a module), and the whole unlock as a visitor has it, from pressing Enter
+// until the page stands in place of the unlock page.
 //
 //   node bench/unlock/unlock_time.mjs --pages DIR [--runs N]
 //
-// DIR holds encrypted pages (tests/run/encrypt_pages makes them) and the password is QUILLORA_PASSWORD.
+// DIR holds encrypted pages (tests/unlock/encrypt_pages makes them) and the password is QUILLORA_PASSWORD.
 // Chromium is driven through tests/browser's playwright-core, Firefox (firefox-esr) through WebDriver BiDi,
 // which needs a global WebSocket: Node.js 22, or 20 with --experimental-websocket; without it Firefox is
 // left out. Every run starts a fresh browser: Firefox keeps the last key it derived from a password and a
@@ -27,11 +28,16 @@ if (!password) {
 }
 const names = fs.readdirSync(pages).filter((name) => /\.html?$/.test(name));
 
-// Runs in the unlock page: its own core, taken from its script, timed on its own data.
-const coreTiming = `(async (password) => {
-    const script = Array.from(document.scripts, (s) => s.textContent).find((t) => t.includes('/*core{*/'));
-    const source = script.slice(script.indexOf('/*core{*/'), script.indexOf('/*}core*/'));
-    const core = new Function('crypto', source + '\\nreturn core;')(crypto);
+// Runs in the unlock page: the script's core module, given as source, becomes a module of the page and is timed
+// on the page's own data.
+const coreSource = fs.readFileSync(path.join(here, '../../src/unlock/core.js'), 'utf8');
+const coreTiming = `(async (password, source) => {
+    const loaded = new Promise((resolve) => { window.quilloraCoreLoaded = resolve; });
+    const module = document.createElement('script');
+    module.type = 'module';
+    module.textContent = source + '\\nwindow.quilloraCoreLoaded(core);';
+    document.head.append(module);
+    const core = await loaded;
     const data = JSON.parse(document.getElementById('qv-data').textContent);
     const started = performance.now();
     const raw = await core.derive(password, data);
@@ -60,7 +66,8 @@ async function measure(engine, launch) {
         for (let r = 0; r < runs; r++) {
             let browser = await launch();
             await browser.goto(url);
-            const [d, c, n] = await browser.evaluate(`${coreTiming}(${JSON.stringify(password)})`);
+            const [d, c, n] = await browser.evaluate(
+                `${coreTiming}(${JSON.stringify(password)}, ${JSON.stringify(coreSource)})`);
             await browser.close();
             derive.push(d);
             decrypt.push(c);

@@ -1,26 +1,10 @@
 #include "CharsetSniffer.h"
 
+#include "engine/TextSearch.h"
+
 namespace quillora::charset {
 
 namespace {
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-/// Position of key (lower case) in text from start on, ignoring ASCII case; npos when absent.
-std::size_t findNoCase(std::string_view text, std::string_view key, std::size_t start) {
-    if (key.size() > text.size())
-        return std::string_view::npos;
-    for (std::size_t i = start; i + key.size() <= text.size(); ++i) {
-        std::size_t k = 0;
-        while (k < key.size() && lowerAscii(text[i + k]) == key[k])
-            ++k;
-        if (k == key.size())
-            return i;
-    }
-    return std::string_view::npos;
-}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
@@ -51,32 +35,15 @@ std::string_view labelAfter(std::string_view text, std::size_t at, std::size_t e
 
 } // namespace
 
-std::optional<PageEncoding> CharsetSniffer::byteOrderMark(std::string_view bytes) {
-    using Kind = PageEncoding::Kind;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return PageEncoding{Kind::Utf8, {}, true};
-    if (bytes.substr(0, 2) == "\xFF\xFE")
-        return PageEncoding{Kind::Utf16LE, {}, true};
-    if (bytes.substr(0, 2) == "\xFE\xFF")
-        return PageEncoding{Kind::Utf16BE, {}, true};
-    return std::nullopt;
-}
-
-std::size_t CharsetSniffer::byteOrderMarkLength(const PageEncoding& encoding) {
-    if (!encoding.byteOrderMark)
-        return 0;
-    return encoding.kind == PageEncoding::Kind::Utf8 ? 3 : 2;
-}
-
 std::string_view CharsetSniffer::declaredLabel(std::string_view bytes) {
     const std::string_view window = bytes.substr(0, kPrescanLength);
     std::size_t pos = 0;
-    while ((pos = findNoCase(window, "<meta", pos)) != std::string_view::npos) {
+    while ((pos = engine::findIgnoreCase(window, "<meta", pos)) != std::string_view::npos) {
         std::size_t end = window.find('>', pos);
         if (end == std::string_view::npos)
             end = window.size();
-        for (std::size_t at = findNoCase(window.substr(0, end), "charset", pos); at != std::string_view::npos;
-             at = findNoCase(window.substr(0, end), "charset", at + 1)) {
+        for (std::size_t at = engine::findIgnoreCase(window.substr(0, end), "charset", pos);
+             at != std::string_view::npos; at = engine::findIgnoreCase(window.substr(0, end), "charset", at + 1)) {
             const auto label = labelAfter(window, at, end);
             if (!label.empty())
                 return label;

@@ -1,9 +1,10 @@
 #include "EncodingLabels.h"
 
+#include "engine/TextSearch.h"
+
 #include <algorithm>
 #include <unicode/ucnv.h>
 #include <unordered_map>
-#include <utility>
 
 namespace quillora::charset {
 
@@ -13,45 +14,46 @@ using Kind = PageEncoding::Kind;
 
 struct Encoding {
     Kind kind;
-    const char* icuName; // for Kind::Icu
+    const char* icuName;   // for Kind::Icu
+    std::string_view name; // the web's own name of the set
 };
 
 // Each set and the converter that reads it like a browser does.
-constexpr Encoding kUtf8{Kind::Utf8, ""};
-constexpr Encoding kWindows1252{Kind::Windows1252, ""};
-constexpr Encoding kIbm866{Kind::Icu, "ibm-866"};
-constexpr Encoding kIso8859_2{Kind::Icu, "ISO-8859-2"};
-constexpr Encoding kIso8859_3{Kind::Icu, "ISO-8859-3"};
-constexpr Encoding kIso8859_4{Kind::Icu, "ISO-8859-4"};
-constexpr Encoding kIso8859_5{Kind::Icu, "ISO-8859-5"};
-constexpr Encoding kIso8859_6{Kind::Icu, "ISO-8859-6"};
-constexpr Encoding kIso8859_7{Kind::Icu, "ISO-8859-7"};
-constexpr Encoding kIso8859_8{Kind::Icu, "ISO-8859-8"};
-constexpr Encoding kIso8859_10{Kind::Icu, "ISO-8859-10"};
-constexpr Encoding kIso8859_13{Kind::Icu, "ISO-8859-13"};
-constexpr Encoding kIso8859_14{Kind::Icu, "ISO-8859-14"};
-constexpr Encoding kIso8859_15{Kind::Icu, "ISO-8859-15"};
-constexpr Encoding kIso8859_16{Kind::Icu, "ISO-8859-16"};
-constexpr Encoding kKoi8R{Kind::Icu, "KOI8-R"};
-constexpr Encoding kKoi8U{Kind::Icu, "KOI8-U"};
-constexpr Encoding kMacintosh{Kind::Icu, "macos-0_2-10.2"};
-constexpr Encoding kMacCyrillic{Kind::Icu, "macos-7_3-10.2"};
-constexpr Encoding kWindows874{Kind::Icu, "windows-874-2000"};
-constexpr Encoding kWindows1250{Kind::Icu, "windows-1250"};
-constexpr Encoding kWindows1251{Kind::Icu, "windows-1251"};
-constexpr Encoding kWindows1253{Kind::Icu, "windows-1253"};
-constexpr Encoding kWindows1254{Kind::Icu, "windows-1254"};
-constexpr Encoding kWindows1255{Kind::Icu, "windows-1255"};
-constexpr Encoding kWindows1256{Kind::Icu, "windows-1256"};
-constexpr Encoding kWindows1257{Kind::Icu, "windows-1257"};
-constexpr Encoding kWindows1258{Kind::Icu, "windows-1258"};
-constexpr Encoding kGbk{Kind::Icu, "windows-936-2000"};
-constexpr Encoding kGb18030{Kind::Icu, "gb18030"};
-constexpr Encoding kBig5{Kind::Icu, "windows-950-2000"};
-constexpr Encoding kEucJp{Kind::Icu, "euc-jp-2007"};
-constexpr Encoding kIso2022Jp{Kind::Icu, "ISO_2022,locale=ja,version=0"};
-constexpr Encoding kShiftJis{Kind::Icu, "ibm-943_P15A-2003"};
-constexpr Encoding kEucKr{Kind::Icu, "windows-949-2000"};
+constexpr Encoding kUtf8{Kind::Utf8, "", "utf-8"};
+constexpr Encoding kWindows1252{Kind::Windows1252, "", "windows-1252"};
+constexpr Encoding kIbm866{Kind::Icu, "ibm-866", "ibm866"};
+constexpr Encoding kIso8859_2{Kind::Icu, "ISO-8859-2", "iso-8859-2"};
+constexpr Encoding kIso8859_3{Kind::Icu, "ISO-8859-3", "iso-8859-3"};
+constexpr Encoding kIso8859_4{Kind::Icu, "ISO-8859-4", "iso-8859-4"};
+constexpr Encoding kIso8859_5{Kind::Icu, "ISO-8859-5", "iso-8859-5"};
+constexpr Encoding kIso8859_6{Kind::Icu, "ISO-8859-6", "iso-8859-6"};
+constexpr Encoding kIso8859_7{Kind::Icu, "ISO-8859-7", "iso-8859-7"};
+constexpr Encoding kIso8859_8{Kind::Icu, "ISO-8859-8", "iso-8859-8"};
+constexpr Encoding kIso8859_10{Kind::Icu, "ISO-8859-10", "iso-8859-10"};
+constexpr Encoding kIso8859_13{Kind::Icu, "ISO-8859-13", "iso-8859-13"};
+constexpr Encoding kIso8859_14{Kind::Icu, "ISO-8859-14", "iso-8859-14"};
+constexpr Encoding kIso8859_15{Kind::Icu, "ISO-8859-15", "iso-8859-15"};
+constexpr Encoding kIso8859_16{Kind::Icu, "ISO-8859-16", "iso-8859-16"};
+constexpr Encoding kKoi8R{Kind::Icu, "KOI8-R", "koi8-r"};
+constexpr Encoding kKoi8U{Kind::Icu, "KOI8-U", "koi8-u"};
+constexpr Encoding kMacintosh{Kind::Icu, "macos-0_2-10.2", "macintosh"};
+constexpr Encoding kMacCyrillic{Kind::Icu, "macos-7_3-10.2", "x-mac-cyrillic"};
+constexpr Encoding kWindows874{Kind::Icu, "windows-874-2000", "windows-874"};
+constexpr Encoding kWindows1250{Kind::Icu, "windows-1250", "windows-1250"};
+constexpr Encoding kWindows1251{Kind::Icu, "windows-1251", "windows-1251"};
+constexpr Encoding kWindows1253{Kind::Icu, "windows-1253", "windows-1253"};
+constexpr Encoding kWindows1254{Kind::Icu, "windows-1254", "windows-1254"};
+constexpr Encoding kWindows1255{Kind::Icu, "windows-1255", "windows-1255"};
+constexpr Encoding kWindows1256{Kind::Icu, "windows-1256", "windows-1256"};
+constexpr Encoding kWindows1257{Kind::Icu, "windows-1257", "windows-1257"};
+constexpr Encoding kWindows1258{Kind::Icu, "windows-1258", "windows-1258"};
+constexpr Encoding kGbk{Kind::Icu, "windows-936-2000", "gbk"};
+constexpr Encoding kGb18030{Kind::Icu, "gb18030", "gb18030"};
+constexpr Encoding kBig5{Kind::Icu, "windows-950-2000", "big5"};
+constexpr Encoding kEucJp{Kind::Icu, "euc-jp-2007", "euc-jp"};
+constexpr Encoding kIso2022Jp{Kind::Icu, "ISO_2022,locale=ja,version=0", "iso-2022-jp"};
+constexpr Encoding kShiftJis{Kind::Icu, "ibm-943_P15A-2003", "shift_jis"};
+constexpr Encoding kEucKr{Kind::Icu, "windows-949-2000", "euc-kr"};
 
 struct Label {
     std::string_view label;
@@ -311,8 +313,7 @@ std::optional<PageEncoding> encodingForLabel(std::string_view label) {
     if (label.empty() || label.size() > kLongestLabel)
         return std::nullopt;
     std::string lower(label);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return engine::asciiLower(c); });
     const auto found = labelMap().find(lower);
     if (found == labelMap().end())
         return std::nullopt;
@@ -323,59 +324,24 @@ std::optional<PageEncoding> encodingForLabel(std::string_view label) {
 }
 
 std::string_view labelForEncoding(const PageEncoding& encoding) {
-    // Each converter of the table above by the web's name of its set.
-    static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
-        {kIbm866.icuName, "ibm866"},
-        {kIso8859_2.icuName, "iso-8859-2"},
-        {kIso8859_3.icuName, "iso-8859-3"},
-        {kIso8859_4.icuName, "iso-8859-4"},
-        {kIso8859_5.icuName, "iso-8859-5"},
-        {kIso8859_6.icuName, "iso-8859-6"},
-        {kIso8859_7.icuName, "iso-8859-7"},
-        {kIso8859_8.icuName, "iso-8859-8"},
-        {kIso8859_10.icuName, "iso-8859-10"},
-        {kIso8859_13.icuName, "iso-8859-13"},
-        {kIso8859_14.icuName, "iso-8859-14"},
-        {kIso8859_15.icuName, "iso-8859-15"},
-        {kIso8859_16.icuName, "iso-8859-16"},
-        {kKoi8R.icuName, "koi8-r"},
-        {kKoi8U.icuName, "koi8-u"},
-        {kMacintosh.icuName, "macintosh"},
-        {kMacCyrillic.icuName, "x-mac-cyrillic"},
-        {kWindows874.icuName, "windows-874"},
-        {kWindows1250.icuName, "windows-1250"},
-        {kWindows1251.icuName, "windows-1251"},
-        {kWindows1253.icuName, "windows-1253"},
-        {kWindows1254.icuName, "windows-1254"},
-        {kWindows1255.icuName, "windows-1255"},
-        {kWindows1256.icuName, "windows-1256"},
-        {kWindows1257.icuName, "windows-1257"},
-        {kWindows1258.icuName, "windows-1258"},
-        {kGbk.icuName, "gbk"},
-        {kGb18030.icuName, "gb18030"},
-        {kBig5.icuName, "big5"},
-        {kEucJp.icuName, "euc-jp"},
-        {kIso2022Jp.icuName, "iso-2022-jp"},
-        {kShiftJis.icuName, "shift_jis"},
-        {kEucKr.icuName, "euc-kr"},
-    };
     switch (encoding.kind) {
     case Kind::Utf8:
-        return "utf-8";
+        return kUtf8.name;
     case Kind::Utf16LE:
         return "utf-16le";
     case Kind::Utf16BE:
         return "utf-16be";
     case Kind::Windows1252:
-        return "windows-1252";
+        return kWindows1252.name;
     case Kind::Icu:
         break;
     }
-    for (const auto& [converter, name] : kNames) {
-        if (encoding.icuName == converter)
-            return name;
+    // The name of a converter is that of the set the label table reads with it.
+    for (const auto& entry : kLabels) {
+        if (entry.encoding->kind == Kind::Icu && encoding.icuName == entry.encoding->icuName)
+            return entry.encoding->name;
     }
-    return "windows-1252";
+    return kWindows1252.name;
 }
 
 } // namespace quillora::charset

@@ -55,8 +55,7 @@ public:
     }
     std::u16string units(std::string_view span) const override {
         std::u16string text;
-        bool sawNonAscii = false;
-        PageDecoder::decodeUtf8(span, text, sawNonAscii, true);
+        PageDecoder::decodeUtf8AsBrowsers(span, text);
         return text;
     }
     std::size_t writtenBytes(std::string_view text) const override { return text.size(); }
@@ -178,23 +177,15 @@ std::unique_ptr<engine::PageCharset<char>> byteCharsetFor(const PageEncoding& en
 }
 
 std::size_t DecodedCharset::writtenBytes(std::u16string_view text) const {
-    if (m_encoding.kind == PageEncoding::Kind::Utf16LE || m_encoding.kind == PageEncoding::Kind::Utf16BE)
+    if (m_encoding.isUtf16())
         return 2 * text.size();
     return encodeText(m_encoder, m_encoding, text).size();
 }
 
 std::string encodeText(PageEncoder& encoder, const PageEncoding& encoding, std::u16string_view text) {
     std::string bytes;
-    if (encoder.start(encoding))
-        return bytes;
-    do {
-        const std::size_t length = std::min(text.size(), PageEncoder::kPieceUnits);
-        std::string_view piece;
-        if (encoder.encode(text.substr(0, length), length == text.size(), piece))
-            return {};
-        bytes += piece;
-        text.remove_prefix(length);
-    } while (!text.empty());
+    if (encoder.encodeWhole(encoding, text, bytes))
+        return {};
     return bytes;
 }
 

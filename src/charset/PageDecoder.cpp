@@ -1,8 +1,10 @@
 #include "PageDecoder.h"
 
 #include "AsciiRuns.h"
+#include "ByteOrderMark.h"
+#include "CharsetDetector.h"
 #include "CharsetSniffer.h"
-#include "EncodingLabels.h"
+#include "DeclaredCharset.h"
 #include "Utf8Sequences.h"
 #include "Windows1252.h"
 #include "engine/LargeBuffer.h"
@@ -13,14 +15,21 @@
 
 namespace quillora::charset {
 
-bool PageDecoder::decodeUtf8(std::string_view bytes, std::u16string& text, bool& sawNonAscii, bool replaceInvalid) {
-    // UTF-16 never takes more code units than UTF-8 takes bytes.
+namespace {
+
+/// Room for one code unit per byte, which no set read here exceeds (large memory pages for a large page).
+char16_t* unitsFor(std::string_view bytes, std::u16string& text) {
     engine::reserveText(text, bytes.size());
     text.resize(bytes.size());
+    return text.data();
+}
+
+} // namespace
+
+void PageDecoder::decodeUtf8AsBrowsers(std::string_view bytes, std::u16string& text) {
+    char16_t* out = unitsFor(bytes, text);
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
-    char16_t* out = text.data();
-    sawNonAscii = false;
     std::size_t i = 0;
     while (i < size) {
         const std::size_t run = widenAsciiRun(p + i, size - i, out);
@@ -32,32 +41,21 @@ bool PageDecoder::decodeUtf8(std::string_view bytes, std::u16string& text, bool&
             *out++ = p[i++];
             continue;
         }
-        sawNonAscii = true;
         // Two-byte sequences (Latin, Greek, Cyrillic, ...) are the usual case and are taken directly.
         if (p[i] >= 0xC2 && p[i] <= 0xDF && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
             *out++ = static_cast<char16_t>(((p[i] & 0x1F) << 6) | (p[i + 1] & 0x3F));
             i += 2;
             continue;
         }
-        std::size_t length = utf8::decodeSequence(p + i, size - i, out);
-        if (length == 0) {
-            if (!replaceInvalid)
-                return false;
-            *out++ = u'\uFFFD';
-            length = utf8::invalidLength(p + i, size - i);
-        }
-        i += length;
+        i += utf8::decodeOne(p + i, size - i, out);
     }
     text.resize(static_cast<std::size_t>(out - text.data()));
-    return true;
 }
 
 void PageDecoder::decodeWindows1252(std::string_view bytes, std::u16string& text) {
-    engine::reserveText(text, bytes.size());
-    text.resize(bytes.size());
+    char16_t* out = unitsFor(bytes, text);
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
-    char16_t* out = text.data();
     std::size_t i = 0;
     while (i < size) {
         i += widenAsciiRun(p + i, size - i, out + i);
@@ -146,30 +144,34 @@ bool PageDecoder::isValidUtf8(std::string_view bytes, bool& sawNonAscii) {
 }
 
 PageEncoding PageDecoder::encodingOf(std::string_view bytes) {
-    if (const auto mark = CharsetSniffer::byteOrderMark(bytes))
-        return *mark;
-    if (const auto declared = encodingForLabel(CharsetSniffer::declaredLabel(bytes))) {
+    const auto declared = DeclaredCharset::of(bytes);
+    if (declared) {
         // A page that says it is UTF-8 is read as UTF-8 whatever it holds, as a browser reads it; any other set
         // only when the bytes are valid in it.
-        if (declared->kind != PageEncoding::Kind::Icu || validWithConverter(declared->icuName, bytes))
-            return *declared;
+        if (declared->encoding.kind != PageEncoding::Kind::Icu || validWithConverter(declared->encoding.icuName, bytes))
+            return declared->encoding;
     }
     bool sawNonAscii = false;
     PageEncoding encoding;
     // All ASCII reads the same in both sets; Windows-1252 is what the page is written back in.
     encoding.kind =
         isValidUtf8(bytes, sawNonAscii) && sawNonAscii ? PageEncoding::Kind::Utf8 : PageEncoding::Kind::Windows1252;
+    // Where a browser guesses, so does the run; a page whose declaration does not fit its bytes is not guessed for.
+    if (encoding.kind == PageEncoding::Kind::Windows1252 && sawNonAscii && !declared) {
+        if (auto guessed = CharsetDetector::guess(bytes))
+            return std::move(*guessed);
+    }
     return encoding;
 }
 
 bool PageDecoder::decodeText(const PageEncoding& encoding, std::string_view bytes, std::u16string& text) {
-    bool sawNonAscii = false;
     switch (encoding.kind) {
     case PageEncoding::Kind::Windows1252:
         decodeWindows1252(bytes, text);
         return true;
     case PageEncoding::Kind::Utf8:
-        return decodeUtf8(bytes, text, sawNonAscii, true);
+        decodeUtf8AsBrowsers(bytes, text);
+        return true;
     case PageEncoding::Kind::Utf16LE:
     case PageEncoding::Kind::Utf16BE:
         decodeUtf16(bytes, encoding.kind == PageEncoding::Kind::Utf16BE, text);
@@ -183,7 +185,7 @@ bool PageDecoder::decodeText(const PageEncoding& encoding, std::string_view byte
 DecodedPage PageDecoder::decode(std::string_view bytes) {
     DecodedPage page;
     page.encoding = encodingOf(bytes);
-    const std::string_view body = bytes.substr(CharsetSniffer::byteOrderMarkLength(page.encoding));
+    const std::string_view body = ByteOrderMark::skip(bytes, page.encoding);
     decodeText(page.encoding, body, page.text);
     return page;
 }

@@ -13,9 +13,9 @@ struct DecodedPage {
     PageEncoding encoding;
 };
 
-/// Reads page bytes into text the way a browser will: byte-order mark, then a declaration in the first
-/// 1024 bytes (UTF-8 whatever the bytes hold, any other set when they are valid in it), then valid UTF-8 that
-/// is not all ASCII, else Windows-1252.
+/// Reads page bytes into text the way a browser will: the set the bytes declare (UTF-8 whatever the bytes hold,
+/// any other set when they are valid in it), then valid UTF-8 that is not all ASCII, then the set a browser would
+/// guess for an undeclared page, else Windows-1252.
 class PageDecoder {
 public:
     /// Decodes a page; the bytes are taken over and released once decoded.
@@ -28,10 +28,9 @@ public:
     /// True when the bytes are valid UTF-8; sawNonAscii tells whether any byte above 0x7F was met.
     static bool isValidUtf8(std::string_view bytes, bool& sawNonAscii);
 
-    /// UTF-8; false on an invalid byte sequence, unless replaceInvalid puts U+FFFD for it as browsers do.
-    /// sawNonAscii tells whether any byte above 0x7F was met.
-    static bool decodeUtf8(std::string_view bytes, std::u16string& text, bool& sawNonAscii,
-                           bool replaceInvalid = false);
+    /// UTF-8 as a browser decodes it, the one rule for invalid bytes here: each maximal part of an invalid sequence
+    /// that could have begun a valid one becomes one U+FFFD.
+    static void decodeUtf8AsBrowsers(std::string_view bytes, std::u16string& text);
     static void decodeWindows1252(std::string_view bytes, std::u16string& text);
     /// UTF-16 code units as stored; an odd last byte becomes U+FFFD.
     static void decodeUtf16(std::string_view bytes, bool bigEndian, std::u16string& text);

@@ -1,6 +1,9 @@
 #include "PageEncoder.h"
 
 #include "AsciiRuns.h"
+#include "ByteOrderMark.h"
+#include "Utf16.h"
+#include "Utf8Sequences.h"
 #include "Windows1252.h"
 
 #include <algorithm>
@@ -15,16 +18,6 @@ namespace {
 constexpr std::size_t kMaxBytesPerUnit = 8;
 constexpr std::size_t kSlack = 16;
 
-bool isHigh(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool isLow(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-char32_t joinPair(char16_t high, char16_t low) {
-    return 0x10000 + ((static_cast<char32_t>(high) - 0xD800) << 10) + (static_cast<char32_t>(low) - 0xDC00);
-}
-
 char* writeReference(char32_t code, char* out) {
     char digits[8];
     int n = 0;
@@ -37,25 +30,6 @@ char* writeReference(char32_t code, char* out) {
     while (n > 0)
         *out++ = digits[--n];
     *out++ = ';';
-    return out;
-}
-
-char* writeUtf8(char32_t code, char* out) {
-    if (code < 0x80) {
-        *out++ = static_cast<char>(code);
-    } else if (code < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (code >> 6));
-        *out++ = static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (code >> 12));
-        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (code >> 18));
-        *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (code & 0x3F));
-    }
     return out;
 }
 
@@ -101,18 +75,7 @@ std::error_code PageEncoder::start(const PageEncoding& encoding) {
 }
 
 std::string_view PageEncoder::byteOrderMark() const {
-    if (!m_encoding.byteOrderMark)
-        return {};
-    switch (m_encoding.kind) {
-    case PageEncoding::Kind::Utf8:
-        return "\xEF\xBB\xBF";
-    case PageEncoding::Kind::Utf16LE:
-        return "\xFF\xFE";
-    case PageEncoding::Kind::Utf16BE:
-        return "\xFE\xFF";
-    default:
-        return {};
-    }
+    return ByteOrderMark::of(m_encoding);
 }
 
 std::error_code PageEncoder::encode(std::u16string_view piece, bool last, std::string_view& bytes) {
@@ -139,30 +102,39 @@ std::error_code PageEncoder::encode(std::u16string_view piece, bool last, std::s
     return {};
 }
 
+std::error_code PageEncoder::encodeWhole(const PageEncoding& encoding, std::u16string_view text, std::string& out) {
+    if (const auto error = start(encoding))
+        return error;
+    // An empty text is one last, empty piece too: a converter with shift states writes its closing bytes.
+    do {
+        const std::size_t length = std::min(text.size(), kPieceUnits);
+        std::string_view bytes;
+        if (const auto error = encode(text.substr(0, length), length == text.size(), bytes))
+            return error;
+        out.append(bytes);
+        text.remove_prefix(length);
+    } while (!text.empty());
+    return {};
+}
+
 char32_t PageEncoder::takePending(std::u16string_view piece, std::size_t& i, bool last) {
     if (m_pendingHigh == 0 || (piece.empty() && !last))
         return 0;
     const char16_t high = m_pendingHigh;
     m_pendingHigh = 0;
-    if (!piece.empty() && isLow(piece[0])) {
+    if (!piece.empty() && utf16::isLowSurrogate(piece[0])) {
         i = 1;
-        return joinPair(high, piece[0]);
+        return utf16::joinSurrogates(high, piece[0]);
     }
-    return 0xFFFD;
+    return utf16::kReplacement;
 }
 
 char32_t PageEncoder::codePointAt(std::u16string_view piece, std::size_t& i, bool last) {
-    const char16_t unit = piece[i];
-    if (isHigh(unit)) {
-        if (i + 1 < piece.size() && isLow(piece[i + 1]))
-            return joinPair(unit, piece[++i]);
-        if (i + 1 == piece.size() && !last) {
-            m_pendingHigh = unit;
-            return 0;
-        }
-        return 0xFFFD;
+    if (utf16::isHighSurrogate(piece[i]) && i + 1 == piece.size() && !last) {
+        m_pendingHigh = piece[i]; // its low surrogate may begin the next piece
+        return 0;
     }
-    return isLow(unit) ? 0xFFFD : unit;
+    return utf16::codePointAt(piece, i);
 }
 
 char* PageEncoder::encodeWindows1252(std::u16string_view piece, bool last, char* out) {
@@ -191,7 +163,7 @@ char* PageEncoder::encodeWindows1252(std::u16string_view piece, bool last, char*
 char* PageEncoder::encodeUtf8(std::u16string_view piece, bool last, char* out) {
     std::size_t i = 0;
     if (const char32_t code = takePending(piece, i, last); code != 0)
-        out = writeUtf8(code, out);
+        out = utf8::writeCodePoint(code, out);
     while (i < piece.size()) {
         const std::size_t run = narrowAsciiRun(piece.data() + i, piece.size() - i, out);
         i += run;
@@ -202,7 +174,7 @@ char* PageEncoder::encodeUtf8(std::u16string_view piece, bool last, char* out) {
         if (unit < 0x80) {
             *out++ = static_cast<char>(unit);
         } else if (const char32_t code = codePointAt(piece, i, last); code != 0) {
-            out = writeUtf8(code, out);
+            out = utf8::writeCodePoint(code, out);
         }
         ++i;
     }

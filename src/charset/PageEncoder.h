@@ -30,6 +30,9 @@ public:
     /// The bytes of the next piece (at most kPieceUnits code units); last ends the page. A surrogate pair
     /// split between two pieces is joined. The bytes stay valid until the next call.
     std::error_code encode(std::u16string_view piece, bool last, std::string_view& bytes);
+    /// Starts a page in the set and appends the bytes of the whole text to out (the byte-order mark left to the
+    /// caller), a piece at a time.
+    std::error_code encodeWhole(const PageEncoding& encoding, std::u16string_view text, std::string& out);
 
 private:
     char* encodeWindows1252(std::u16string_view piece, bool last, char* out);

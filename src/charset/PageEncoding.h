@@ -12,6 +12,9 @@ struct PageEncoding {
     std::string icuName;        // the converter, for Kind::Icu
     bool byteOrderMark = false; // the page began with one and gets it back
 
+    /// UTF-16 in either byte order: two bytes a code unit, and no ASCII character is its one byte.
+    bool isUtf16() const { return kind == Kind::Utf16LE || kind == Kind::Utf16BE; }
+
     bool operator==(const PageEncoding&) const = default;
 };
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Utf16.h"
+
 #include <cstddef>
 #include <cstdint>
 
-// One UTF-8 sequence at a time, as the web's decoder reads it: a sequence that is not valid stands for one
-// U+FFFD for each of its maximal parts that could have begun a valid sequence.
+// One UTF-8 sequence at a time, as the web's decoder reads it (and writes it): a sequence that is not valid stands for
+// one U+FFFD for each of its maximal parts that could have begun a valid sequence.
 namespace quillora::charset::utf8 {
 
 struct Lead {
@@ -42,13 +44,7 @@ inline std::size_t decodeSequence(const unsigned char* p, std::size_t left, char
             return 0;
         code = (code << 6) | (p[k] & 0x3F);
     }
-    if (code >= 0x10000) {
-        code -= 0x10000;
-        *out++ = static_cast<char16_t>(0xD800 + (code >> 10));
-        *out++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-    } else {
-        *out++ = static_cast<char16_t>(code);
-    }
+    utf16::writeCodePoint(code, out);
     return static_cast<std::size_t>(first.trail) + 1;
 }
 
@@ -61,6 +57,26 @@ inline std::size_t invalidLength(const unsigned char* p, std::size_t left) {
     while (length < left && length <= static_cast<std::size_t>(first.trail) && (p[length] & 0xC0) == 0x80)
         ++length;
     return length;
+}
+
+/// Writes the UTF-8 bytes of a code point at out; returns where they end.
+inline char* writeCodePoint(char32_t code, char* out) {
+    if (code < 0x80) {
+        *out++ = static_cast<char>(code);
+    } else if (code < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (code >> 6));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (code >> 12));
+        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (code >> 18));
+        *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return out;
 }
 
 /// The code units of the sequence at p (U+FFFD for an invalid one) at out; returns the bytes it takes.

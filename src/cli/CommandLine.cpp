@@ -37,6 +37,23 @@ void hidePasswords(int argc, char** argv) {
 CommandLine::CommandLine(std::ostream& out, std::ostream& err, bool errIsTerminal)
     : m_out(out), m_err(err), m_errIsTerminal(errIsTerminal) {}
 
+namespace {
+
+run::RunSummary restore(const CommandLineRequest& request, run::RunReporter& reporter, disk::FileSystem& fileSystem) {
+    run::RestoreRun restoring(reporter, fileSystem, request.backupFolder);
+    restoring.setLockWait(request.lockWait);
+    return restoring.Restore(request.selection);
+}
+
+run::RunSummary protect(CommandLineRequest& request, run::RunReporter& reporter, disk::FileSystem& fileSystem) {
+    run::ProtectionRun protecting(request.options, reporter, fileSystem);
+    protecting.forgetPassword(request.options.password);
+    protecting.setLockWait(request.lockWait);
+    return protecting.ProtectFiles(request.selection);
+}
+
+} // namespace
+
 int CommandLine::run(int argc, const char* const* argv) {
     return runWith(argc, argv, nullptr);
 }
@@ -68,14 +85,8 @@ int CommandLine::runWith(int argc, const char* const* argv, char** writable) {
     reporter.setRestoring(request.restore);
     reporter.setWarnings(options.warnings());
     disk::PosixFileSystem fileSystem;
-    run::RunSummary summary;
-    if (request.restore) {
-        summary = run::RestoreRun(reporter, fileSystem, request.backupFolder).Restore(request.selection);
-    } else {
-        run::ProtectionRun protection(request.options, reporter, fileSystem);
-        protection.forgetPassword(request.options.password);
-        summary = protection.ProtectFiles(request.selection);
-    }
+    const run::RunSummary summary =
+        request.restore ? restore(request, reporter, fileSystem) : protect(request, reporter, fileSystem);
     reporter.finish();
     if (summary.outcome != run::RunSummary::Outcome::Ran)
         return kExitUsage;

@@ -72,6 +72,9 @@ constexpr const char* kEncryptionFooter =
     "file's name and size. --beside is refused with --encrypt (the originals would stay beside).\n"
     "Without --encrypt, --password only adds a prompt, and the password stands readable in every page.";
 
+// A day: a longer wait is no wait a build pipeline means.
+constexpr int kLongestLockWait = 24 * 60 * 60;
+
 // No password is this long; a file without a line break (or /dev/zero) is not read on and on.
 constexpr std::size_t kLongestPasswordLine = std::size_t{64} * 1024;
 
@@ -108,11 +111,30 @@ bool readFirstLine(int fd, std::string& line, std::string& error) {
     return true;
 }
 
-/// A picked path as the selection tree would hold it: absolute, without "." and ".." steps.
+/// A picked path as the selection tree would hold it: absolute, without "." and ".." steps. A ".." is taken as the
+/// system takes it, after the links before it ("lnk/.." is the folder above where lnk leads, not the one holding
+/// lnk); where that cannot be told, the path is kept as written and the system resolves it.
 std::string pickedPath(const std::string& path) {
+    namespace fs = std::filesystem;
     std::error_code error;
-    const auto absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.lexically_normal().string();
+    const fs::path absolute = fs::absolute(path, error);
+    if (error)
+        return path;
+    fs::path head;
+    fs::path rest;
+    for (const auto& part : absolute) {
+        rest /= part;
+        if (part == "..") {
+            head /= rest;
+            rest.clear();
+        }
+    }
+    if (head.empty())
+        return absolute.lexically_normal().string();
+    const fs::path resolved = fs::canonical(head, error);
+    if (error)
+        return absolute.string();
+    return rest.empty() ? resolved.string() : (resolved / rest).lexically_normal().string();
 }
 
 } // namespace
@@ -134,6 +156,12 @@ CommandLineOptions::CommandLineOptions()
     m_app->add_flag("-q,--quiet", m_quiet,
                     "Print only the written paths and the messages (no status texts, no progress line)");
     m_app->add_flag("--print0", m_print0, "End each written path with a NUL character instead of a line end");
+    m_app
+        ->add_option("--lock-wait", m_lockWaitSeconds,
+                     "Wait at most SECONDS for a page that another program holds locked, then leave it as it is")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0, kLongestLockWait).description(""))
+        ->capture_default_str();
 }
 
 CommandLineOptions::~CommandLineOptions() = default;
@@ -438,6 +466,7 @@ CommandLineRequest CommandLineOptions::request() const {
         std::error_code error;
         request.selection.push_back({pickedPath(path), std::filesystem::is_directory(path, error)});
     }
+    request.lockWait.giveUpAfter = std::chrono::seconds(m_lockWaitSeconds);
     request.quiet = m_quiet;
     request.restore = m_restore;
     if (m_restore && !m_backupDir.empty())

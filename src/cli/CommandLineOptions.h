@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ProtectionOptions.h"
+#include "run/PageLock.h"
 #include "run/SelectionEntry.h"
 
 #include <array>
@@ -23,6 +24,7 @@ struct CommandLineRequest {
     bool print0 = false;
     bool restore = false;     // put the originals back instead of protecting
     std::string backupFolder; // restore: where an encrypted run kept originals besides their usual places
+    run::LockWait lockWait;
 };
 
 /// The options of quillora-cli, declared on a CLI11 application and turned into a request once parsed.
@@ -71,6 +73,7 @@ private:
     std::vector<std::string> m_warnings;
     std::u16string m_encryptionPassword;
     int m_rememberDays = 0;
+    int m_lockWaitSeconds = 60;
     bool m_encrypt = false;
     bool m_overwrite = false;
     bool m_beside = false;

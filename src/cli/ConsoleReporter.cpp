@@ -30,6 +30,11 @@ std::string oneLine(std::string_view text) {
 ConsoleReporter::ConsoleReporter(std::ostream& out, std::ostream& err, bool errIsTerminal, bool quiet, char pathEnd)
     : m_out(out), m_err(err), m_errIsTerminal(errIsTerminal), m_quiet(quiet), m_pathEnd(pathEnd) {}
 
+void ConsoleReporter::setClock(std::function<Clock::time_point()> now) {
+    m_now = std::move(now);
+    m_started = m_now();
+}
+
 std::string ConsoleReporter::aboutFile(const std::string& path, const run::PageProblem& problem) {
     std::string text = path + ": ";
     if (run::isOwnError(problem.error)) {
@@ -82,6 +87,10 @@ void ConsoleReporter::pageWritten(const run::FileEntry&, const std::string& outp
     m_out << outputPath << m_pathEnd << std::flush;
 }
 
+void ConsoleReporter::pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) {
+    printLines(entry.fullPath() + ": " + run::messages::protectedInPart(notes));
+}
+
 void ConsoleReporter::pageAlreadyProtected(const run::FileEntry& entry) {
     printLines(run::messages::alreadyProtected(entry.fullPath()));
 }
@@ -97,6 +106,11 @@ void ConsoleReporter::pageSkipped(const run::FileEntry& entry, const run::PagePr
 
 void ConsoleReporter::pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) {
     printLines(aboutFile(entry.fullPath(), problem));
+}
+
+void ConsoleReporter::waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) {
+    // Said even in a quiet run: a run that waits without a word looks hung.
+    printLines(run::messages::waitingForLockedPage(entry.fullPath(), bound));
 }
 
 void ConsoleReporter::otherFileFailed(const std::string& path, const run::PageProblem& problem) {
@@ -129,7 +143,7 @@ void ConsoleReporter::printClosingNotes() {
 void ConsoleReporter::progressChanged(std::size_t done, std::size_t found) {
     if (!m_errIsTerminal || m_quiet || found == 0)
         return;
-    const auto now = Clock::now();
+    const auto now = m_now();
     if (now - m_started < kProgressDelay || now - m_lastDrawn < kProgressInterval)
         return;
     m_lastDrawn = now;

@@ -3,6 +3,7 @@
 #include "run/RunReporter.h"
 
 #include <chrono>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,10 +24,12 @@ public:
     void scanning() override;
     void pagesFound(std::size_t found) override;
     void pageWritten(const run::FileEntry& entry, const std::string& outputPath) override;
+    void pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) override;
     void pageAlreadyProtected(const run::FileEntry& entry) override;
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
     void pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
+    void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void originalsKept(const std::string& folder) override;
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
@@ -46,9 +49,11 @@ public:
     /// A message about one file as one line: "PATH: text".
     static std::string aboutFile(const std::string& path, const run::PageProblem& problem);
 
-private:
     using Clock = std::chrono::steady_clock;
+    /// The clock the progress line is timed by; the run starts at its present reading.
+    void setClock(std::function<Clock::time_point()> now);
 
+private:
     void clearProgress();
     void printClosingNotes();
 
@@ -63,6 +68,7 @@ private:
     std::string m_readable;
     std::vector<std::string> m_pageText;
     std::vector<std::string> m_warnings;
+    std::function<Clock::time_point()> m_now = &Clock::now;
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_lastDrawn{};
 };

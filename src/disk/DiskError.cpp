@@ -13,6 +13,8 @@ public:
         switch (static_cast<DiskError>(value)) {
         case DiskError::NotARegularFile:
             return "Not a regular file";
+        case DiskError::ChangedDuringRun:
+            return "changed during the run; left as it is";
         }
         return "Unknown error";
     }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -24,7 +26,8 @@ struct FileIdentityHash {
     }
 };
 
-/// What the file system tells of one path. Links are followed; isSymlink tells that the path itself is one.
+/// What the file system tells of one path. Links are followed; isSymlink tells that the path itself is one (it is set
+/// too when the link leads nowhere and the call fails).
 struct FileStatus {
     bool isFolder = false;
     bool isRegular = false; // a plain file: not a folder, device, pipe or socket
@@ -55,11 +58,11 @@ public:
     virtual std::error_code read(std::string& bytes) = 0;
     /// The locked file's status (the path names this very file: it was looked at again under the lock).
     virtual const FileStatus& status() const = 0;
-    /// Gives this very file a further name, a temporary one in folder named as temporary files are, without
-    /// copying a byte: a backup that is the original itself. Fails where the file system has no hard links or
-    /// refuses one for this file.
+    /// Gives this very file a further name, a temporary one in folder named as temporary files are (partner: the
+    /// file it will be swapped with, if any), without copying a byte: a backup that is the original itself. Fails
+    /// where the file system has no hard links or refuses one for this file.
     virtual std::error_code linkTemporary(const std::string& /*folder*/, std::string_view /*nameHint*/,
-                                          std::string& /*tempPath*/) {
+                                          std::optional<FileIdentity> /*partner*/, std::string& /*tempPath*/) {
         return std::make_error_code(std::errc::operation_not_supported);
     }
 };
@@ -88,9 +91,10 @@ public:
     virtual ~FileSystem() = default;
 
     /// Opens a page for reading with its lock. A path that does not name a regular file fails with
-    /// DiskError::NotARegularFile before anything is opened; a lock that another run holds fails with
-    /// std::errc::resource_unavailable_try_again unless wait is set.
-    virtual std::error_code openLocked(const std::string& path, bool wait, std::unique_ptr<LockedFile>& file) = 0;
+    /// DiskError::NotARegularFile before anything is opened; a lock that another program holds for longer than wait
+    /// (zero: not at all) fails with std::errc::resource_unavailable_try_again.
+    virtual std::error_code openLocked(const std::string& path, std::chrono::milliseconds wait,
+                                       std::unique_ptr<LockedFile>& file) = 0;
     /// The whole file's bytes; on failure bytes holds whatever was read before it.
     virtual std::error_code readFile(const std::string& path, std::string& bytes) = 0;
     /// At most limit bytes from the start of a file (fewer for a shorter file).
@@ -104,13 +108,23 @@ public:
     /// The folder's names (without "." and ".."), sorted by their bytes.
     virtual std::error_code listFolder(const std::string& path, std::vector<FolderEntry>& entries) = 0;
     virtual std::error_code createFolder(const std::string& path) = 0;
-    /// Creates a new, empty file with a fresh name in folder; the name follows IsTemporaryName.
+    /// Creates a new, empty file in folder under a temporary name made for it (see TemporaryName; partner: the file
+    /// it will be swapped with when it takes its place, if any), locked until it is destroyed.
     virtual std::error_code createTempFile(const std::string& folder, std::string_view nameHint,
-                                           std::unique_ptr<OutputFile>& file, std::string& tempPath) = 0;
-    /// Removes the temporary files in folder that a run left behind (killed or crashed) and no run holds.
+                                           std::optional<FileIdentity> partner, std::unique_ptr<OutputFile>& file,
+                                           std::string& tempPath) = 0;
+    /// Removes the temporary files in folder that a run left behind (killed or crashed) and no run holds: only names
+    /// that were made for the very file they hold, never a user's file that merely looks like one.
     virtual std::size_t removeStaleTemporaries(const std::string& folder) = 0;
     /// Replaces to by from in one step.
     virtual std::error_code renameFile(const std::string& from, const std::string& to) = 0;
+    /// Puts the file at from (moving) in to's place in one step, but only while to still holds the file expected there
+    /// (std::nullopt: no file at all); the name from, which then holds what to held, is removed. When to holds
+    /// another file (a user's editor saved over it meanwhile, a link was put there), that file stays where it is and
+    /// DiskError::ChangedDuringRun is returned; from keeps what it held (moving, unless another program put a file
+    /// there too). Names are compared without following links.
+    virtual std::error_code replaceChecked(const std::string& from, const FileIdentity& moving, const std::string& to,
+                                           std::optional<FileIdentity> expected) = 0;
     virtual std::error_code removeFile(const std::string& path) = 0;
     /// Removes an empty folder; a folder that holds anything stays (std::errc::directory_not_empty).
     virtual std::error_code removeFolder(const std::string& /*path*/) {
@@ -124,8 +138,5 @@ public:
     /// The absolute path with every link, "." and ".." resolved; a missing tail is appended as written.
     virtual std::error_code canonicalPath(const std::string& path, std::string& canonical) = 0;
 };
-
-/// True for the names of the run's temporary files: "." hint ".~" eight letters or digits "~".
-bool IsTemporaryName(std::string_view name);
 
 } // namespace quillora::disk

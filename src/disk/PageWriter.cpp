@@ -1,5 +1,6 @@
 #include "PageWriter.h"
 
+#include "DiskError.h"
 #include "disk/Paths.h"
 
 #include <utility>
@@ -21,15 +22,17 @@ std::string nameOf(const std::string& path) {
 } // namespace
 
 PageWriter::Pending::Pending(Pending&& other) noexcept
-    : file(std::move(other.file)), linked(std::exchange(other.linked, false)), linkedIdentity(other.linkedIdentity),
-      tempPath(std::exchange(other.tempPath, {})), target(std::move(other.target)), fs(other.fs) {}
+    : file(std::move(other.file)), linked(std::exchange(other.linked, false)), identity(other.identity),
+      replacing(other.replacing), tempPath(std::exchange(other.tempPath, {})), target(std::move(other.target)),
+      fs(other.fs) {}
 
 PageWriter::Pending& PageWriter::Pending::operator=(Pending&& other) noexcept {
     if (this != &other) {
         discard();
         file = std::move(other.file);
         linked = std::exchange(other.linked, false);
-        linkedIdentity = other.linkedIdentity;
+        identity = other.identity;
+        replacing = other.replacing;
         tempPath = std::exchange(other.tempPath, {});
         target = std::move(other.target);
         fs = other.fs;
@@ -49,8 +52,9 @@ void PageWriter::Pending::discard() {
 PageWriter::PageWriter(FileSystem& fileSystem) : m_fs(fileSystem) {}
 
 std::error_code PageWriter::resolve(const std::string& path, Target& target) {
-    target = {path, false, {}};
+    target = {path, false, false, {}};
     const std::error_code error = m_fs.status(path, target.existing);
+    target.isLink = target.existing.isSymlink;
     if (error == std::errc::no_such_file_or_directory)
         return {}; // a new file (or a dangling link, which the new file replaces)
     if (error)
@@ -66,12 +70,15 @@ std::error_code PageWriter::resolve(const std::string& path, Target& target) {
 }
 
 std::error_code PageWriter::stage(const std::string& targetPath, std::string_view bytes, const FileStatus* attributes,
-                                  Pending& pending) {
+                                  Pending& pending, Replacing replacing) {
     pending = Pending();
     std::unique_ptr<OutputFile> file;
     std::string tempPath;
-    if (const auto error = m_fs.createTempFile(folderOf(targetPath), nameOf(targetPath), file, tempPath))
+    if (const auto error =
+            m_fs.createTempFile(folderOf(targetPath), nameOf(targetPath), replacing.expected, file, tempPath))
         return error;
+    pending.identity = file->identity();
+    pending.replacing = replacing;
     pending.file = std::move(file);
     pending.tempPath = std::move(tempPath);
     pending.target = targetPath;
@@ -83,13 +90,15 @@ std::error_code PageWriter::stage(const std::string& targetPath, std::string_vie
     return {};
 }
 
-std::error_code PageWriter::stageLink(const std::string& targetPath, LockedFile& file, Pending& pending) {
+std::error_code PageWriter::stageLink(const std::string& targetPath, LockedFile& file, Pending& pending,
+                                      Replacing replacing) {
     pending = Pending();
     std::string tempPath;
-    if (const auto error = file.linkTemporary(folderOf(targetPath), nameOf(targetPath), tempPath))
+    if (const auto error = file.linkTemporary(folderOf(targetPath), nameOf(targetPath), replacing.expected, tempPath))
         return error;
     pending.linked = true;
-    pending.linkedIdentity = file.status().identity;
+    pending.identity = file.status().identity;
+    pending.replacing = replacing;
     pending.tempPath = std::move(tempPath);
     pending.target = targetPath;
     pending.fs = &m_fs;
@@ -97,9 +106,18 @@ std::error_code PageWriter::stageLink(const std::string& targetPath, LockedFile&
 }
 
 std::error_code PageWriter::place(Pending& pending, FileIdentity& written) {
-    if (const auto error = m_fs.renameFile(pending.tempPath, pending.target))
+    const auto error = pending.replacing.checked ? m_fs.replaceChecked(pending.tempPath, pending.identity,
+                                                                       pending.target, pending.replacing.expected)
+                                                 : m_fs.renameFile(pending.tempPath, pending.target);
+    if (error == DiskError::ChangedDuringRun) {
+        // Only the run's own file goes with the temporary name: a file another program put there stays.
+        FileStatus there;
+        if (m_fs.status(pending.tempPath, there) || there.isSymlink || there.identity != pending.identity)
+            pending.tempPath.clear();
+    }
+    if (error)
         return error;
-    written = pending.linked ? pending.linkedIdentity : pending.file->identity();
+    written = pending.identity;
     pending.tempPath.clear(); // it has its place: nothing to remove
     pending.discard();
     return {};

@@ -3,11 +3,21 @@
 #include "FileSystem.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
 
 namespace quillora::disk {
+
+/// What a staged file may replace when it takes its place: whatever is there then, or only the file the run saw at
+/// the name when it made its decision (none: no file at all).
+struct Replacing {
+    bool checked = false;
+    std::optional<FileIdentity> expected;
+
+    static Replacing only(std::optional<FileIdentity> seen) { return {true, seen}; }
+};
 
 /// Writes files so that a failure at any step leaves the old file as it was: the bytes go to a temporary file in
 /// the target's folder, which is put in the target's place in one step once it is whole (and, when it replaces a
@@ -20,6 +30,7 @@ public:
     struct Target {
         std::string path; // a link's target, else the path itself
         bool exists = false;
+        bool isLink = false; // the path itself is a symbolic link (also one that leads nowhere)
         FileStatus existing;
     };
 
@@ -34,8 +45,9 @@ public:
         bool staged() const { return file != nullptr || linked; }
 
         std::unique_ptr<OutputFile> file; // none for a link
-        bool linked = false;              // a further name of an existing file, its identity this
-        FileIdentity linkedIdentity;
+        bool linked = false;              // a further name of an existing file
+        FileIdentity identity;            // the file staged: written, or linked
+        Replacing replacing;
         std::string tempPath;
         std::string target;
         FileSystem* fs = nullptr;
@@ -48,10 +60,12 @@ public:
     /// Writes the bytes into a temporary file beside target.path with the attributes given (the old file's, or
     /// another file's for a backup), not yet flushed.
     std::error_code stage(const std::string& targetPath, std::string_view bytes, const FileStatus* attributes,
-                          Pending& pending);
+                          Pending& pending, Replacing replacing = {});
     /// Stages a further name of the locked file itself for target (a backup that is the original, not a copy of it).
-    std::error_code stageLink(const std::string& targetPath, LockedFile& file, Pending& pending);
-    /// Puts a staged file in its target's place; the file is then written.
+    std::error_code stageLink(const std::string& targetPath, LockedFile& file, Pending& pending,
+                              Replacing replacing = {});
+    /// Puts a staged file in its target's place; the file is then written. A checked placement whose target holds
+    /// another file by now fails with DiskError::ChangedDuringRun and leaves that file where it is.
     std::error_code place(Pending& pending, FileIdentity& written);
 
     /// The three steps for one file, flushed before it replaces an old one; written is the identity of the file

@@ -1,12 +1,14 @@
 #include "PosixFileSystem.h"
 
 #include "DiskError.h"
+#include "TemporaryNames.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 #include <utility>
@@ -24,11 +27,10 @@ namespace quillora::disk {
 namespace {
 
 constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
-constexpr std::size_t kMaxHintLength = 200; // leaves room for the temporary name's decoration below NAME_MAX
 constexpr int kTempNameAttempts = 100;
 constexpr int kLockAttempts = 100;
-constexpr std::string_view kTempMark = ".~";
-constexpr std::size_t kTempLetters = 8;
+// A lock another program holds is asked for again after a pause that grows to this.
+constexpr auto kLongestLockPause = std::chrono::milliseconds(20);
 
 std::error_code lastError() {
     return {errno, std::generic_category()};
@@ -207,7 +209,8 @@ public:
         return readAll(m_fd.get(), m_stat, bytes);
     }
     const FileStatus& status() const override { return m_status; }
-    std::error_code linkTemporary(const std::string& folder, std::string_view nameHint, std::string& tempPath) override;
+    std::error_code linkTemporary(const std::string& folder, std::string_view nameHint,
+                                  std::optional<FileIdentity> partner, std::string& tempPath) override;
 
 private:
     Descriptor m_fd; // closing it lets the lock go
@@ -252,21 +255,13 @@ private:
     FileIdentity m_identity;
 };
 
-std::string tempName(std::string_view hint) {
+/// A name of the temporary files' shape for a file not made yet: it fits no file, so it is never taken for a leftover.
+std::string interimName(std::string_view hint) {
     static std::atomic<std::uint64_t> counter{0};
     const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     static const auto process = static_cast<std::uint64_t>(::getpid());
-    std::uint64_t mix = ticks ^ (process << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
-    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string name = ".";
-    name.append(hint.substr(0, kMaxHintLength));
-    name.append(kTempMark);
-    for (std::size_t i = 0; i < kTempLetters; ++i) {
-        name.push_back(kDigits[mix % 36]);
-        mix /= 36;
-    }
-    name.push_back('~');
-    return name;
+    const std::uint64_t mix = ticks ^ (process << 32) ^ (counter++ * 0x9E3779B97F4A7C15u);
+    return TemporaryName(hint, mix, ~mix);
 }
 
 std::string joinPath(const std::string& folder, std::string_view name) {
@@ -291,12 +286,32 @@ bool sameFile(const AtPath& at, const struct stat& held) {
     return ::fstatat(at.dir(), at.name(), &now, 0) == 0 && identityOf(now) == identityOf(held);
 }
 
-/// Creates and locks a new file with a fresh name in folder, for writing.
-std::error_code openTemp(const std::string& folder, std::string_view nameHint, Descriptor& fd, std::string& tempPath,
-                         struct stat& st) {
+/// The identity of what a name holds, the name itself when it is a link; false when it holds nothing.
+bool identityAt(const AtPath& at, FileIdentity& identity) {
+    struct stat st {};
+    if (::fstatat(at.dir(), at.name(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    identity = identityOf(st);
+    return true;
+}
+
+/// Gives the file of an open descriptor a further name (through /proc: the descriptor's own file, not whatever a
+/// path names by now).
+int linkDescriptor(int fd, const AtPath& at) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), at.dir(), at.name(), AT_SYMLINK_FOLLOW);
+}
+
+std::uint64_t partnerInode(std::optional<FileIdentity> partner, const struct stat& own) {
+    return partner ? partner->inode : static_cast<std::uint64_t>(own.st_ino);
+}
+
+/// Where a file system has no unnamed files: a fresh name first, which the file then trades for the name made for it.
+std::error_code openNamedTemp(const std::string& folder, std::string_view nameHint, std::optional<FileIdentity> partner,
+                              Descriptor& fd, std::string& tempPath, struct stat& st) {
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        tempPath = joinPath(folder, tempName(nameHint));
-        const AtPath at(tempPath);
+        const std::string interim = joinPath(folder, interimName(nameHint));
+        const AtPath at(interim);
         if (at.error())
             return at.error();
         // 0666 lets the umask decide a new page's permissions, as for any file the user creates.
@@ -304,41 +319,74 @@ std::error_code openTemp(const std::string& folder, std::string_view nameHint, D
         if (fd.get() < 0) {
             if (errno == EEXIST)
                 continue;
-            tempPath.clear();
             return lastError();
         }
-        // Another run may take a fresh file for a leftover before the lock is on it; then it is gone.
-        if (::flock(fd.get(), LOCK_EX) != 0 || ::fstat(fd.get(), &st) != 0 || !sameFile(at, st)) {
-            fd.reset();
-            continue;
+        if (::flock(fd.get(), LOCK_EX) != 0 || ::fstat(fd.get(), &st) != 0) {
+            const auto error = lastError();
+            (void)::unlinkat(at.dir(), at.name(), 0);
+            return error;
+        }
+        tempPath = joinPath(folder, TemporaryName(nameHint, st.st_ino, partnerInode(partner, st)));
+        const AtPath named(tempPath);
+        if (named.error() || ::renameat(at.dir(), at.name(), named.dir(), named.name()) != 0) {
+            const auto error = named.error() ? named.error() : lastError();
+            (void)::unlinkat(at.dir(), at.name(), 0);
+            tempPath.clear();
+            return error;
         }
         return {};
     }
-    tempPath.clear();
     return {EEXIST, std::generic_category()};
 }
 
-// The descriptor's own file is linked (through /proc), not whatever the page's name points at by now. The new
-// name needs no lock of its own: it names the page's file, which this run holds locked.
-std::error_code PosixLockedFile::linkTemporary(const std::string& folder, std::string_view nameHint,
-                                               std::string& tempPath) {
-    const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        tempPath = joinPath(folder, tempName(nameHint));
-        const AtPath at(tempPath);
-        if (at.error()) {
-            tempPath.clear();
-            return at.error();
-        }
-        if (::linkat(AT_FDCWD, self.c_str(), at.dir(), at.name(), AT_SYMLINK_FOLLOW) == 0)
-            return {};
-        if (errno != EEXIST) {
-            tempPath.clear();
-            return lastError();
-        }
-    }
+/// Creates a new file in folder, locked before it has a name (so that no other run ever sees it unheld), under the
+/// temporary name made for it.
+std::error_code openTemp(const std::string& folder, std::string_view nameHint, std::optional<FileIdentity> partner,
+                         Descriptor& fd, std::string& tempPath, struct stat& st) {
     tempPath.clear();
-    return {EEXIST, std::generic_category()};
+    const AtPath in(joinPath(folder, "."));
+    if (in.error())
+        return in.error();
+    fd = Descriptor(::openat(in.dir(), in.name(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (fd.get() < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+            return openNamedTemp(folder, nameHint, partner, fd, tempPath, st);
+        return lastError();
+    }
+    if (::flock(fd.get(), LOCK_EX) != 0 || ::fstat(fd.get(), &st) != 0)
+        return lastError();
+    const std::string path = joinPath(folder, TemporaryName(nameHint, st.st_ino, partnerInode(partner, st)));
+    const AtPath at(path);
+    if (at.error())
+        return at.error();
+    if (linkDescriptor(fd.get(), at) != 0) {
+        if (errno == EEXIST || errno == ENOSPC || errno == EDQUOT || errno == EROFS)
+            return lastError();
+        // Without /proc an unnamed file cannot be given a name: a named one instead.
+        return openNamedTemp(folder, nameHint, partner, fd, tempPath, st);
+    }
+    tempPath = path;
+    return {};
+}
+
+// The new name needs no lock of its own: it names the page's file, which this run holds locked.
+std::error_code PosixLockedFile::linkTemporary(const std::string& folder, std::string_view nameHint,
+                                               std::optional<FileIdentity> partner, std::string& tempPath) {
+    tempPath = joinPath(folder, TemporaryName(nameHint, m_stat.st_ino, partnerInode(partner, m_stat)));
+    const AtPath at(tempPath);
+    if (at.error()) {
+        tempPath.clear();
+        return at.error();
+    }
+    if (linkDescriptor(m_fd.get(), at) == 0)
+        return {};
+    const auto error = lastError();
+    // A name a killed run made for this very file (the same page, the same backup) serves as well.
+    FileIdentity there;
+    if (error == std::errc::file_exists && identityAt(at, there) && there == identityOf(m_stat))
+        return {};
+    tempPath.clear();
+    return error;
 }
 
 /// Copies the bytes of one file into another: shared copy-on-write blocks where the file system offers them (a
@@ -380,23 +428,83 @@ std::error_code openFolder(const std::string& path, Descriptor& fd) {
     return fd.get() < 0 ? lastError() : std::error_code();
 }
 
-} // namespace
-
-bool IsTemporaryName(std::string_view name) {
-    const std::size_t decoration = kTempMark.size() + kTempLetters + 1;
-    if (name.size() < 1 + decoration || name.front() != '.' || name.back() != '~')
-        return false;
-    const std::string_view tail = name.substr(name.size() - decoration);
-    if (!tail.starts_with(kTempMark))
-        return false;
-    return std::all_of(tail.begin() + static_cast<std::ptrdiff_t>(kTempMark.size()), tail.end() - 1,
-                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+/// Takes the lock of an open file, asking again after growing pauses until the deadline: flock itself waits for good.
+std::error_code lockUntil(int fd, std::chrono::steady_clock::time_point deadline) {
+    auto pause = std::chrono::milliseconds(1);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            return lastError();
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return std::make_error_code(std::errc::resource_unavailable_try_again);
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, kLongestLockPause);
+    }
+    return {};
 }
 
-std::error_code PosixFileSystem::openLocked(const std::string& path, bool wait, std::unique_ptr<LockedFile>& file) {
+/// Swaps two names in one step; false where the file system cannot.
+bool exchangeNames(const AtPath& a, const AtPath& b, std::error_code& error) {
+    if (::renameat2(a.dir(), a.name(), b.dir(), b.name(), RENAME_EXCHANGE) == 0)
+        return true;
+    error = lastError();
+    return false;
+}
+
+// Too long to resolve in one call: taken as written, made absolute and tidied. A ".." is not tidied away, as the
+// system takes it after the links before it and the text cannot tell where that leads: such a path is refused.
+std::error_code tidiedAsWritten(const std::string& path, std::string& canonical) {
+    const std::filesystem::path written(path);
+    for (const auto& part : written) {
+        if (part == "..")
+            return std::make_error_code(std::errc::filename_too_long);
+    }
+    std::error_code error;
+    canonical = std::filesystem::absolute(written, error).lexically_normal().string();
+    return error;
+}
+
+bool cannotSwap(std::error_code error) {
+    return error == std::errc::invalid_argument || error == std::errc::function_not_supported;
+}
+
+// Nothing was at the name when the run looked: the file takes it only while that is still so.
+std::error_code placeNew(const AtPath& source, const AtPath& target) {
+    if (::renameat2(source.dir(), source.name(), target.dir(), target.name(), RENAME_NOREPLACE) == 0)
+        return {};
+    const auto error = lastError();
+    if (error == std::errc::file_exists)
+        return DiskError::ChangedDuringRun;
+    if (!cannotSwap(error))
+        return error;
+    FileIdentity there;
+    if (identityAt(target, there))
+        return DiskError::ChangedDuringRun;
+    if (::renameat(source.dir(), source.name(), target.dir(), target.name()) != 0)
+        return lastError();
+    return {};
+}
+
+// A file system that cannot swap names: looked at, then renamed (a save in between would still be replaced).
+std::error_code replaceLooked(const AtPath& source, const AtPath& target, const FileIdentity& expected) {
+    FileIdentity there;
+    if (!identityAt(target, there) || there != expected)
+        return DiskError::ChangedDuringRun;
+    if (::renameat(source.dir(), source.name(), target.dir(), target.name()) != 0)
+        return lastError();
+    return {};
+}
+
+} // namespace
+
+std::error_code PosixFileSystem::openLocked(const std::string& path, std::chrono::milliseconds wait,
+                                            std::unique_ptr<LockedFile>& file) {
     const AtPath at(path);
     if (at.error())
         return at.error();
+    const auto deadline = std::chrono::steady_clock::now() + wait;
     for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
         // Looked at before it is opened: opening a pipe would wait for a writer, and opening a device can start
         // what the device does (a watchdog, a tape).
@@ -416,13 +524,8 @@ std::error_code PosixFileSystem::openLocked(const std::string& path, bool wait, 
             return lastError();
         if (!S_ISREG(st.st_mode))
             return DiskError::NotARegularFile;
-        while (::flock(fd.get(), LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EWOULDBLOCK)
-                return std::make_error_code(std::errc::resource_unavailable_try_again);
-            return lastError();
-        }
+        if (const auto error = lockUntil(fd.get(), deadline))
+            return error;
         // While this run waited, another may have put a new file in the page's place: look again.
         if (!sameFile(at, st))
             continue;
@@ -490,8 +593,10 @@ std::error_code PosixFileSystem::status(const std::string& path, FileStatus& sta
     if (::fstatat(at.dir(), at.name(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return lastError();
     const bool symlink = S_ISLNK(st.st_mode);
-    if (symlink && ::fstatat(at.dir(), at.name(), &st, 0) != 0)
+    if (symlink && ::fstatat(at.dir(), at.name(), &st, 0) != 0) {
+        status.isSymlink = true; // a link that leads nowhere is still a link
         return lastError();
+    }
     status = statusOf(st, isWritable(at, st), symlink);
     return {};
 }
@@ -539,10 +644,11 @@ std::error_code PosixFileSystem::createFolder(const std::string& path) {
 }
 
 std::error_code PosixFileSystem::createTempFile(const std::string& folder, std::string_view nameHint,
-                                                std::unique_ptr<OutputFile>& file, std::string& tempPath) {
+                                                std::optional<FileIdentity> partner, std::unique_ptr<OutputFile>& file,
+                                                std::string& tempPath) {
     Descriptor fd;
     struct stat st {};
-    if (const auto error = openTemp(folder, nameHint, fd, tempPath, st))
+    if (const auto error = openTemp(folder, nameHint, partner, fd, tempPath, st))
         return error;
     file = std::make_unique<PosixOutputFile>(std::move(fd), identityOf(st));
     return {};
@@ -561,7 +667,9 @@ std::size_t PosixFileSystem::removeStaleTemporaries(const std::string& folder) {
             continue;
         const Descriptor fd(::openat(dir.get(), entry.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
-        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        // Only a name made for the very file it holds is a run's: a user's file that looks like one stays.
+        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            !IsTemporaryNameOf(entry.name, st.st_ino))
             continue;
         // A run that is still writing holds its lock: only a file nobody holds is a leftover.
         if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
@@ -584,6 +692,36 @@ std::error_code PosixFileSystem::renameFile(const std::string& from, const std::
     if (::renameat(source.dir(), source.name(), target.dir(), target.name()) != 0)
         return lastError();
     return {};
+}
+
+std::error_code PosixFileSystem::replaceChecked(const std::string& from, const FileIdentity& moving,
+                                                const std::string& to, std::optional<FileIdentity> expected) {
+    const AtPath source(from);
+    const AtPath target(to);
+    if (source.error())
+        return source.error();
+    if (target.error())
+        return target.error();
+    if (!expected)
+        return placeNew(source, target);
+    std::error_code error;
+    if (!exchangeNames(source, target, error)) {
+        FileIdentity there;
+        if (error == std::errc::no_such_file_or_directory && identityAt(source, there) && !identityAt(target, there))
+            return DiskError::ChangedDuringRun; // removed meanwhile
+        if (!cannotSwap(error))
+            return error;
+        return replaceLooked(source, target, *expected); // a file system that cannot swap names
+    }
+    FileIdentity left;
+    FileIdentity arrived;
+    if (identityAt(source, left) && left == *expected && identityAt(target, arrived) && arrived == moving) {
+        (void)::unlinkat(source.dir(), source.name(), 0);
+        return {};
+    }
+    // What another program put at either name goes back where it was.
+    (void)exchangeNames(source, target, error);
+    return DiskError::ChangedDuringRun;
 }
 
 std::error_code PosixFileSystem::removeFile(const std::string& path) {
@@ -622,7 +760,7 @@ std::error_code PosixFileSystem::copyFile(const std::string& from, const std::st
     const std::string folder = cut == std::string::npos ? "." : to.substr(0, cut + 1);
     std::unique_ptr<OutputFile> file;
     std::string tempPath;
-    if (const auto error = createTempFile(folder, std::string_view(to).substr(cut + 1), file, tempPath))
+    if (const auto error = createTempFile(folder, std::string_view(to).substr(cut + 1), std::nullopt, file, tempPath))
         return error;
     auto& output = static_cast<PosixOutputFile&>(*file);
     const FileStatus original = statusOf(st, false, false);
@@ -659,16 +797,11 @@ std::error_code PosixFileSystem::syncFileSystems(const std::vector<std::string>&
 
 std::error_code PosixFileSystem::canonicalPath(const std::string& path, std::string& canonical) {
     std::error_code error;
-    if (path.size() >= PATH_MAX) {
-        // Too long to resolve in one call: taken as written, made absolute and tidied.
-        canonical = std::filesystem::absolute(std::filesystem::path(path), error).lexically_normal().string();
-        return error;
-    }
+    if (path.size() >= PATH_MAX)
+        return tidiedAsWritten(path, canonical);
     const auto resolved = std::filesystem::weakly_canonical(std::filesystem::path(path), error);
-    if (error == std::errc::filename_too_long) {
-        canonical = std::filesystem::absolute(std::filesystem::path(path), error).lexically_normal().string();
-        return error;
-    }
+    if (error == std::errc::filename_too_long)
+        return tidiedAsWritten(path, canonical);
     if (error)
         return error;
     canonical = resolved.string();

@@ -8,16 +8,20 @@ namespace quillora::disk {
 /// at a time through folder descriptors.
 class PosixFileSystem : public FileSystem {
 public:
-    std::error_code openLocked(const std::string& path, bool wait, std::unique_ptr<LockedFile>& file) override;
+    std::error_code openLocked(const std::string& path, std::chrono::milliseconds wait,
+                               std::unique_ptr<LockedFile>& file) override;
     std::error_code readFile(const std::string& path, std::string& bytes) override;
     std::error_code readStart(const std::string& path, std::size_t limit, std::string& bytes) override;
     std::error_code status(const std::string& path, FileStatus& status) override;
     std::error_code listFolder(const std::string& path, std::vector<FolderEntry>& entries) override;
     std::error_code createFolder(const std::string& path) override;
     std::error_code createTempFile(const std::string& folder, std::string_view nameHint,
-                                   std::unique_ptr<OutputFile>& file, std::string& tempPath) override;
+                                   std::optional<FileIdentity> partner, std::unique_ptr<OutputFile>& file,
+                                   std::string& tempPath) override;
     std::size_t removeStaleTemporaries(const std::string& folder) override;
     std::error_code renameFile(const std::string& from, const std::string& to) override;
+    std::error_code replaceChecked(const std::string& from, const FileIdentity& moving, const std::string& to,
+                                   std::optional<FileIdentity> expected) override;
     std::error_code removeFile(const std::string& path) override;
     std::error_code removeFolder(const std::string& path) override;
     std::error_code copyFile(const std::string& from, const std::string& to) override;

@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::string_view kCallStart = "<SCRIPT LANGUAGE='JavaScript'><!--\r\nqv_d00(unescape(\"";
 constexpr std::string_view kCallEnd = "\"));//--></SCRIPT>";
-constexpr std::string_view kScriptClose = "</script>";
 constexpr std::u16string_view kBootstrapStart = u"<SCRIPT LANGUAGE=JavaScript><!--\r\neval(unescape('";
 constexpr std::u16string_view kBootstrapEnd =
     u"'));//--></SCRIPT><NOSCRIPT>To display this page you need a browser with JavaScript support.</NOSCRIPT>";
@@ -64,14 +63,18 @@ void AppendEncodedWithScripts(std::basic_string<Unit>& out, std::basic_string_vi
         BasicMarkupScanner<Unit> scanner(rest);
         const std::size_t start = scanner.find("<script ", 0);
         const std::size_t gt = start == kNotFound ? kNotFound : BasicMarkupScanner<Unit>::tagEnd(rest, start);
-        // The element's end is searched after its start tag, which may itself hold "</script>" in a quoted value.
-        const std::size_t close = gt == kNotFound ? kNotFound : findIgnoreCase(rest, kScriptClose, gt + 1);
-        if (close == kNotFound) {
+        // The element ends with the end tag that ends the script's text as the browser reads it: after its start
+        // tag (which may hold "</script>" in a quoted value), past a "</script>" that "<!--" and "<script>" in a
+        // string make part of the text, and with whatever that end tag holds before its ">".
+        const std::size_t close = gt == kNotFound ? kNotFound : scriptDataEnd(rest, gt + 1);
+        const std::size_t closeEnd =
+            close == kNotFound || close == rest.size() ? kNotFound : BasicMarkupScanner<Unit>::tagEnd(rest, close);
+        if (closeEnd == kNotFound) {
             // No further script element, or one without an end: everything left travels in one writer call.
             AppendWriterCall(out, rest, charset);
             return;
         }
-        const std::size_t after = close + kScriptClose.size();
+        const std::size_t after = closeEnd + 1;
         if (findIgnoreCase(rest.substr(start, gt - start), "src=", 0) != kNotFound) {
             AppendWriterCall(out, rest.substr(0, start), charset);
             if (kept != nullptr) {

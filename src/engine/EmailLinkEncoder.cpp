@@ -40,7 +40,7 @@ public:
     };
 
     PieceText(Text original, const PageCharset<Unit>& charset)
-        : m_original(original), m_charset(charset), m_scanner(original) {
+        : m_original(original), m_charset(charset), m_scanner(original, BasicMarkupScanner<Unit>::Noscript::Markup) {
         addPiece(m_pieces.end(), Piece{0, 0, original.size(), {}, false});
     }
 

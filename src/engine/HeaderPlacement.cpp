@@ -27,15 +27,27 @@ template <typename Unit> std::basic_string<Unit> headerInNewHead(std::basic_stri
 }
 
 template <typename Unit>
-Placement placeHeader(std::basic_string<Unit>& out, std::size_t from, std::basic_string_view<Unit> header) {
+Placement placeHeader(std::basic_string<Unit>& out, std::size_t from, std::basic_string_view<Unit> header,
+                      const WrittenRanges& written) {
     const Text<Unit> page = Text<Unit>(out).substr(from);
     BasicMarkupScanner<Unit> scanner(page);
-    if (const std::size_t gt = tagEndAt(page, scanner.find("<head", 0, true)); gt != kNotFound) {
-        out.insert(from + gt + 1, header);
-        return {from + gt + 1, header.size()};
+    const std::size_t head = tagEndAt(page, scanner.find("<head", 0, true));
+    const std::size_t html = head == kNotFound ? tagEndAt(page, scanner.find("<html", 0, true)) : kNotFound;
+    std::size_t at = from;
+    if (head != kNotFound) {
+        at += head + 1;
+    } else {
+        at += html == kNotFound ? leadingDoctypeLength(page) : html + 1;
     }
-    const std::size_t html = tagEndAt(page, scanner.find("<html", 0, true));
-    const std::size_t at = from + (html == kNotFound ? leadingDoctypeLength(page) : html + 1);
+    // A quote left open in that tag may pair with a quote of a writer call: the tag then seems to end inside it,
+    // where the header would never run. It goes in front of everything the engine wrote instead.
+    if (std::any_of(written.begin(), written.end(), [at](const auto& r) { return r.first < at && at < r.second; })) {
+        at = written.front().first;
+    }
+    if (head != kNotFound) {
+        out.insert(at, header);
+        return {at, header.size()};
+    }
     const std::basic_string<Unit> wrapped = headerInNewHead(header, html == kNotFound);
     out.insert(at, wrapped);
     return {at, wrapped.size()};
@@ -99,8 +111,8 @@ void keepCharsetInReach(std::basic_string<Unit>& out, std::size_t pageStart, Pla
 
 template std::u16string headerInNewHead(std::u16string_view, bool);
 template std::string headerInNewHead(std::string_view, bool);
-template Placement placeHeader(std::u16string&, std::size_t, std::u16string_view);
-template Placement placeHeader(std::string&, std::size_t, std::string_view);
+template Placement placeHeader(std::u16string&, std::size_t, std::u16string_view, const WrittenRanges&);
+template Placement placeHeader(std::string&, std::size_t, std::string_view, const WrittenRanges&);
 template std::u16string charsetDeclaration(std::u16string_view, const PageCharset<char16_t>&);
 template std::string charsetDeclaration(std::string_view, const PageCharset<char>&);
 template void keepCharsetInReach(std::u16string&, std::size_t, Placement, std::size_t, std::size_t,

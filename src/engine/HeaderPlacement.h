@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PageBuilder.h"
 #include "PageCharset.h"
 
 #include <cstddef>
@@ -21,9 +22,11 @@ struct Placement {
 template <typename Unit> std::basic_string<Unit> headerInNewHead(std::basic_string_view<Unit> header, bool withHtml);
 
 /// Puts the header into the page that starts at out[from]: after the head tag, else in a new head after the
-/// html tag, else in a new head in front of the page (behind a leading DOCTYPE).
+/// html tag, else in a new head in front of the page (behind a leading DOCTYPE). Where that tag's end lies inside
+/// text the engine wrote (`written`, in order), the header goes in front of the first of it instead.
 template <typename Unit>
-Placement placeHeader(std::basic_string<Unit>& out, std::size_t from, std::basic_string_view<Unit> header);
+Placement placeHeader(std::basic_string<Unit>& out, std::size_t from, std::basic_string_view<Unit> header,
+                      const WrittenRanges& written = {});
 
 /// The first META tag that declares a character set where a browser looks for one, or nothing.
 template <typename Unit>

@@ -6,91 +6,183 @@ namespace quillora::engine {
 
 namespace {
 
-struct RawTextElement {
-    std::string_view open;  // "<script"
-    std::string_view close; // "</script"
-};
-
-constexpr RawTextElement kRawTextElements[] = {
-    {"<script", "</script"},
-    {"<style", "</style"},
-    {"<textarea", "</textarea"},
-};
-
-template <typename Unit> bool isBlank(Unit c) {
-    return c == Unit(' ') || c == Unit('\t') || c == Unit('\r') || c == Unit('\n') || c == Unit('\f');
-}
-
 template <typename Unit> bool isAsciiLetter(Unit c) {
     return (c >= Unit('a') && c <= Unit('z')) || (c >= Unit('A') && c <= Unit('Z'));
 }
 
 } // namespace
 
-template <typename Unit> std::size_t BasicMarkupScanner<Unit>::tagEnd(Text text, std::size_t tagStart) {
-    const std::size_t n = text.size();
-    for (std::size_t i = tagStart; i < n; ++i) {
-        i = findEither(text, Unit('>'), Unit('='), i);
-        if (i == kNotFound || text[i] == Unit('>')) {
-            return i;
-        }
-        std::size_t v = i + 1;
-        while (v < n && isBlank(text[v])) {
-            ++v;
-        }
-        if (v < n && (text[v] == Unit('"') || text[v] == Unit('\''))) {
-            const std::size_t close = findChar(text, text[v], v + 1);
-            if (close == kNotFound) {
-                // An unclosed quote does not hide the tag's end.
-                return findChar(text, Unit('>'), tagStart);
-            }
-            i = close;
-        } else {
-            i = v - 1;
-        }
-    }
-    return kNotFound;
+template <typename Unit> bool BasicMarkupScanner<Unit>::inDrawing() const {
+    return !m_open.empty() && (m_open.back().scope == Scope::Svg || m_open.back().scope == Scope::Math);
 }
 
-template <typename Unit> std::size_t BasicMarkupScanner<Unit>::scanConstruct(std::size_t lt) {
-    const std::size_t n = m_text.size();
-    if (lt + 1 < n && m_text[lt + 1] == Unit('!') && matchesAt(m_text, "<!--", lt)) {
-        // "<!-->" and "<!--->" already close the comment, as in a browser.
-        const std::size_t close = findIgnoreCase(m_text, "-->", lt + 2);
-        const std::size_t end = close == kNotFound ? n : close + 3;
-        m_skipped.emplace_back(lt, end);
-        return end;
+template <typename Unit> void BasicMarkupScanner<Unit>::skip(std::size_t begin, std::size_t end) {
+    if (begin < end) {
+        m_skipped.emplace_back(begin, end);
     }
-    const bool endTag = lt + 1 < n && m_text[lt + 1] == Unit('/');
-    const std::size_t name = endTag ? lt + 2 : lt + 1;
-    if (name >= n || !isAsciiLetter(m_text[name])) {
-        return lt + 1;
+}
+
+template <typename Unit>
+void BasicMarkupScanner<Unit>::open(Scope scope, const TagName& name, std::size_t contentStart) {
+    if (m_open.empty()) {
+        m_apartFrom = contentStart;
     }
-    const std::size_t gt = lt >= m_noTagEndFrom ? kNotFound : tagEnd(m_text, lt);
-    if (gt == kNotFound) {
-        // No ">" follows: this tag, and every later one, has no end.
-        m_noTagEndFrom = std::min(m_noTagEndFrom, lt);
-        return lt + 1;
+    m_open.push_back(OpenElement{scope, name});
+}
+
+template <typename Unit> void BasicMarkupScanner<Unit>::closeTo(std::size_t depth, std::size_t at) {
+    m_open.resize(depth);
+    if (m_open.empty()) {
+        if (m_apartFrom < at) {
+            m_apart.emplace_back(m_apartFrom, at);
+        }
+        m_apartFrom = kNotFound;
     }
-    // What stands between a tag's name and its end is attribute text, as in onclick="w('<a href=x>')".
-    if (findChar(m_text.substr(0, gt), Unit('<'), lt + 1) != kNotFound) {
-        m_skipped.emplace_back(lt + 1, gt);
+}
+
+template <typename Unit> void BasicMarkupScanner<Unit>::leaveDrawing(std::size_t at) {
+    std::size_t depth = m_open.size();
+    while (depth > 0 && (m_open[depth - 1].scope == Scope::Svg || m_open[depth - 1].scope == Scope::Math)) {
+        --depth;
     }
-    const Unit initial = asciiLower(m_text[name]);
-    if (!endTag && (initial == Unit('s') || initial == Unit('t'))) {
-        for (const auto& element : kRawTextElements) {
-            const std::size_t after = lt + element.open.size();
-            if (after < n && matchesAt(m_text, element.open, lt) && endsTagName(m_text[after])) {
-                const std::size_t close = findIgnoreCase(m_text, element.close, gt + 1);
-                const std::size_t contentEnd = close == kNotFound ? n : close;
-                if (contentEnd > gt + 1) {
-                    m_skipped.emplace_back(gt + 1, contentEnd);
-                }
-                return std::max(contentEnd, gt + 1);
+    closeTo(depth, at);
+}
+
+template <typename Unit> bool BasicMarkupScanner<Unit>::fontBreaksOut(std::size_t lt, std::size_t gt) const {
+    const Text tag = m_text.substr(lt, gt - lt);
+    for (const std::string_view attribute : {"color", "face", "size"}) {
+        for (std::size_t p = findIgnoreCase(tag, attribute, 0); p != kNotFound;
+             p = findIgnoreCase(tag, attribute, p + 1)) {
+            const std::size_t after = p + attribute.size();
+            if (isMarkupSpace(tag[p - 1]) && (after == tag.size() || tag[after] == Unit('=') ||
+                                              tag[after] == Unit('/') || isMarkupSpace(tag[after]))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+template <typename Unit>
+std::size_t BasicMarkupScanner<Unit>::contentsEnd(std::size_t contentStart, const TagName& name, unsigned roles) const {
+    if (roles & kScriptData) {
+        return scriptDataEnd(m_text, contentStart);
+    }
+    if ((roles & kEscapableText) ||
+        ((roles & kRawText) && !(m_noscript == Noscript::Markup && name.view() == "noscript"))) {
+        return rawTextEnd(m_text, contentStart, name.view());
+    }
+    return roles & kPlainText ? m_text.size() : kNotFound;
+}
+
+template <typename Unit>
+std::size_t BasicMarkupScanner<Unit>::startTag(std::size_t lt, const TagExtent& tag, const TagName& name,
+                                               unsigned roles) {
+    const std::size_t after = tag.end + 1;
+    if (inDrawing()) {
+        if (!(roles & kBreakout) && !((roles & kFontBreakout) && fontBreaksOut(lt, tag.end))) {
+            const Scope scope = m_open.back().scope;
+            if (!tag.selfClosing) {
+                const bool htmlPoint = roles & (scope == Scope::Svg ? kSvgHtmlPoint : kMathHtmlPoint);
+                m_open.push_back(OpenElement{htmlPoint ? Scope::HtmlPoint : scope, name});
+            }
+            return after;
+        }
+        // An HTML element that cannot stand in a drawing ends it, and is read as HTML.
+        leaveDrawing(lt);
+    }
+    if (roles & kTemplate) {
+        open(Scope::Template, name, after);
+        return after;
+    }
+    if ((roles & kForeignRoot) && !tag.selfClosing) {
+        open(name.view() == "svg" ? Scope::Svg : Scope::Math, name, after);
+        return after;
+    }
+    const std::size_t end = contentsEnd(after, name, roles);
+    if (end == kNotFound) {
+        return after;
+    }
+    skip(after, end);
+    return std::max(end, after);
+}
+
+template <typename Unit>
+std::size_t BasicMarkupScanner<Unit>::endTag(std::size_t lt, std::size_t gt, const TagName& name) {
+    if (inDrawing()) {
+        // It closes the innermost element of the drawing of its name; naming none, it is HTML's and ends the
+        // drawing (as "</body>" or the end of the element around the drawing does).
+        std::size_t depth = m_open.size();
+        while (depth > 0 && (m_open[depth - 1].scope == Scope::Svg || m_open[depth - 1].scope == Scope::Math)) {
+            if (m_open[depth - 1].name == name) {
+                closeTo(depth - 1, lt);
+                return gt + 1;
+            }
+            --depth;
+        }
+        leaveDrawing(lt);
+    }
+    if (m_open.empty()) {
+        return gt + 1;
+    }
+    if (m_open.back().scope == Scope::HtmlPoint && name == m_open.back().name) {
+        closeTo(m_open.size() - 1, lt);
+    } else if (name.view() == "template") {
+        for (std::size_t depth = m_open.size(); depth > 0; --depth) {
+            if (m_open[depth - 1].scope == Scope::Template) {
+                closeTo(depth - 1, lt);
+                break;
             }
         }
     }
     return gt + 1;
+}
+
+template <typename Unit> std::size_t BasicMarkupScanner<Unit>::scanBang(std::size_t lt) {
+    std::size_t end;
+    if (matchesAt(m_text, "<!--", lt)) {
+        end = commentEnd(m_text, lt);
+    } else if (inDrawing() && matchesAt(m_text, "<![cdata[", lt)) {
+        const std::size_t close = findIgnoreCase(m_text, "]]>", lt + 9);
+        end = close == kNotFound ? m_text.size() : close + 3;
+    } else {
+        end = bogusCommentEnd(m_text, lt); // a DOCTYPE ends the same way
+    }
+    skip(lt, end);
+    return end;
+}
+
+template <typename Unit> std::size_t BasicMarkupScanner<Unit>::scanConstruct(std::size_t lt) {
+    const std::size_t n = m_text.size();
+    const Unit next = lt + 1 < n ? m_text[lt + 1] : Unit(0);
+    if (next == Unit('!')) {
+        return scanBang(lt);
+    }
+    const bool closing = next == Unit('/');
+    const std::size_t name = closing ? lt + 2 : lt + 1;
+    if (next == Unit('?') || (closing && name < n && !isAsciiLetter(m_text[name]) && m_text[name] != Unit('>'))) {
+        const std::size_t end = bogusCommentEnd(m_text, lt);
+        skip(lt, end);
+        return end;
+    }
+    if (name >= n || !isAsciiLetter(m_text[name])) {
+        return closing && name < n ? name + 1 : lt + 1; // "</>" stands for nothing; a lone "<" is text
+    }
+    const TagExtent tag = readTag(m_text, lt);
+    if (tag.end == kNotFound) {
+        // A tag that never ends takes the rest of the page with it: the browser drops it all.
+        skip(lt, n);
+        return n;
+    }
+    // What stands between a tag's name and its end is attribute text, as in onclick="w('<a href=x>')".
+    if (findChar(m_text.substr(0, tag.end), Unit('<'), lt + 1) != kNotFound) {
+        skip(lt + 1, tag.end);
+    }
+    if (m_open.empty() && (closing || !mayHaveRoleInHtml(static_cast<char>(asciiLower(m_text[name]))))) {
+        return tag.end + 1;
+    }
+    const TagName tagName = TagName::at(m_text, name);
+    return closing ? endTag(lt, tag.end, tagName) : startTag(lt, tag, tagName, elementRoles(tagName.view()));
 }
 
 template <typename Unit> void BasicMarkupScanner<Unit>::scanThrough(std::size_t pos) {
@@ -105,8 +197,7 @@ template <typename Unit> void BasicMarkupScanner<Unit>::scanThrough(std::size_t 
 }
 
 template <typename Unit>
-const typename BasicMarkupScanner<Unit>::Span* BasicMarkupScanner<Unit>::spanAt(std::size_t pos) {
-    scanThrough(pos);
+const typename BasicMarkupScanner<Unit>::Span* BasicMarkupScanner<Unit>::skippedAt(std::size_t pos) const {
     auto it = std::upper_bound(m_skipped.begin(), m_skipped.end(), pos,
                                [](std::size_t p, const Span& s) { return p < s.first; });
     if (it == m_skipped.begin()) {
@@ -116,8 +207,27 @@ const typename BasicMarkupScanner<Unit>::Span* BasicMarkupScanner<Unit>::spanAt(
     return pos < it->second ? &*it : nullptr;
 }
 
+template <typename Unit> auto BasicMarkupScanner<Unit>::apartAt(std::size_t pos) const -> std::optional<Span> {
+    if (m_apartFrom != kNotFound && pos >= m_apartFrom) {
+        return Span{m_apartFrom, std::max(m_frontier, pos + 1)}; // still open: set apart up to the frontier
+    }
+    auto it =
+        std::upper_bound(m_apart.begin(), m_apart.end(), pos, [](std::size_t p, const Span& s) { return p < s.first; });
+    if (it == m_apart.begin()) {
+        return std::nullopt;
+    }
+    --it;
+    return pos < it->second ? std::optional<Span>(*it) : std::nullopt;
+}
+
 template <typename Unit> bool BasicMarkupScanner<Unit>::isMarkup(std::size_t pos) {
-    return spanAt(pos) == nullptr;
+    scanThrough(pos);
+    return skippedAt(pos) == nullptr && !apartAt(pos);
+}
+
+template <typename Unit> bool BasicMarkupScanner<Unit>::isSetApart(std::size_t pos) {
+    scanThrough(pos);
+    return skippedAt(pos) == nullptr && apartAt(pos).has_value();
 }
 
 template <typename Unit>
@@ -133,8 +243,13 @@ std::size_t BasicMarkupScanner<Unit>::find(std::string_view key, std::size_t fro
             from = p + 1;
             continue;
         }
-        if (const Span* span = spanAt(p)) {
+        scanThrough(p);
+        if (const Span* span = skippedAt(p)) {
             from = span->second;
+            continue;
+        }
+        if (const auto apart = apartAt(p)) {
+            from = apart->second;
             continue;
         }
         return p;
@@ -149,11 +264,52 @@ std::size_t BasicMarkupScanner<Unit>::rfind(std::string_view key, std::size_t be
         if (p == kNotFound) {
             return kNotFound;
         }
-        const Span* span = spanAt(p);
-        if (span == nullptr) {
+        scanThrough(p);
+        if (const Span* span = skippedAt(p)) {
+            before = span->first;
+        } else if (const auto apart = apartAt(p)) {
+            before = apart->first;
+        } else {
             return p;
         }
-        before = span->first;
+    }
+    return kNotFound;
+}
+
+template <typename Unit> std::size_t BasicMarkupScanner<Unit>::firstShown(std::size_t from, std::size_t to) {
+    std::size_t i = from;
+    while (i < to) {
+        scanThrough(i);
+        if (const Span* span = skippedAt(i)) {
+            i = span->second;
+            continue;
+        }
+        if (const auto apart = apartAt(i)) {
+            i = apart->second;
+            continue;
+        }
+        const Unit c = m_text[i];
+        if (isMarkupSpace(c) || c == Unit(0)) {
+            ++i;
+            continue;
+        }
+        const bool closing = c == Unit('<') && i + 1 < m_text.size() && m_text[i + 1] == Unit('/');
+        const std::size_t name = closing ? i + 2 : i + 1;
+        if (c != Unit('<') || name >= m_text.size() || !isAsciiLetter(m_text[name])) {
+            if (closing && name < m_text.size() && m_text[name] == Unit('>')) {
+                i = name + 1;
+                continue;
+            }
+            return i; // text, a lone "<" among it
+        }
+        const std::size_t gt = tagEnd(m_text, i);
+        if (gt == kNotFound) {
+            return kNotFound; // a tag that never ends is set aside by the scan already
+        }
+        if (!closing && !(elementRoles(TagName::at(m_text, name).view()) & kHeadMaterial)) {
+            return i;
+        }
+        i = gt + 1;
     }
     return kNotFound;
 }

@@ -2,6 +2,8 @@
 
 #include "ContentEncoding.h"
 
+#include <algorithm>
+
 namespace quillora::engine {
 
 template <typename Unit> void BasicPageBuilder<Unit>::copy(std::size_t from, std::size_t to) {
@@ -11,6 +13,10 @@ template <typename Unit> void BasicPageBuilder<Unit>::copy(std::size_t from, std
         m_out += m_insertion;
         m_state = Insertion::Done;
         from = m_insertAt;
+    }
+    if (const auto [begin, end] = m_ownText; from <= begin && begin < to) {
+        const std::size_t at = m_out.size() + (begin - from);
+        m_written.emplace_back(at, at + (std::min(end, to) - begin));
     }
     m_out += m_original.substr(from, to - from);
 }
@@ -22,16 +28,22 @@ template <typename Unit> void BasicPageBuilder<Unit>::encode(Text span) {
     if (m_firstEncoded == kNotFound) {
         m_firstEncoded = m_out.size();
     }
+    const std::size_t begin = m_out.size();
     AppendEncodedWithScripts(m_out, span, m_charset);
+    m_written.emplace_back(begin, m_out.size());
 }
 
 template <typename Unit> void BasicPageBuilder<Unit>::append(Text text) {
     if (m_state == Insertion::Pending && !text.empty()) {
         m_state = Insertion::Missed;
     }
-    if (m_firstEncoded == kNotFound && !text.empty()) {
+    if (text.empty()) {
+        return;
+    }
+    if (m_firstEncoded == kNotFound) {
         m_firstEncoded = m_out.size(); // new text holds writer calls
     }
+    m_written.emplace_back(m_out.size(), m_out.size() + text.size());
     m_out += text;
 }
 

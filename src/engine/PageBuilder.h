@@ -6,8 +6,13 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace quillora::engine {
+
+/// Output ranges [begin, end) of text the engine wrote itself: writer calls, and tags it added.
+using WrittenRanges = std::vector<std::pair<std::size_t, std::size_t>>;
 
 /// Builds a protected page from copied stretches of the original and encoded spans, and can put a text (the
 /// header) into the copy at a given position of the original on the way, which spares moving the whole result
@@ -25,6 +30,8 @@ public:
         m_insertion = text;
         m_state = Insertion::Pending;
     }
+    /// Counts the original's [begin, end) as written by the engine (a tag it put in) once it is copied.
+    void countAsWritten(std::size_t begin, std::size_t end) { m_ownText = {begin, end}; }
     /// Copies the original from `from` up to `to`.
     void copy(std::size_t from, std::size_t to);
     /// Appends the script-aware encoding of a text.
@@ -37,6 +44,8 @@ public:
     std::size_t insertedAt() const { return m_insertedAt; }
     /// Where in the output the first encoded span begins (kNotFound while there is none).
     std::size_t firstEncoded() const { return m_firstEncoded; }
+    /// What the engine wrote, in output positions, in order.
+    const WrittenRanges& written() const { return m_written; }
     const PageCharset<Unit>& charset() const { return m_charset; }
 
 private:
@@ -50,6 +59,8 @@ private:
     std::size_t m_firstEncoded = kNotFound;
     Text m_insertion;
     Insertion m_state = Insertion::None;
+    std::pair<std::size_t, std::size_t> m_ownText{kNotFound, kNotFound};
+    WrittenRanges m_written;
 };
 
 using PageBuilder = BasicPageBuilder<char16_t>;

@@ -91,7 +91,8 @@ bool protectInOnePass(const PageParts<Unit>& page, const ProtectionOptions& opti
     if (headEnd == kNotFound) {
         return false;
     }
-    std::basic_string<Unit> insertion(page.header);
+    std::basic_string<Unit> insertion(page.declaration);
+    insertion += page.header;
     if (options.script(kScriptImageToolbar) &&
         findIgnoreCase(text, "<meta http-equiv=\"imagetoolbar", 0) == kNotFound) {
         appendAscii(insertion, kImageToolbarMeta);
@@ -104,8 +105,8 @@ bool protectInOnePass(const PageParts<Unit>& page, const ProtectionOptions& opti
     if (!builder.inserted()) {
         return false;
     }
-    keepCharsetInReach(out, pageStart, Placement{builder.insertedAt(), page.header.size()}, builder.firstEncoded(),
-                       page.bytesBefore, charset);
+    keepCharsetInReach(out, pageStart, Placement{builder.insertedAt(), page.declaration.size() + page.header.size()},
+                       builder.firstEncoded(), page.bytesBefore, charset);
     return true;
 }
 
@@ -125,7 +126,8 @@ bool wholePageInOnePass(const PageParts<Unit>& page, const ProtectionOptions& op
     }
     // The page's character-set declaration would reach the browser only once parsing has begun, too late to
     // count: a copy of it stays readable in front of the header.
-    std::basic_string<Unit> header = charsetDeclaration(text, charset);
+    std::basic_string<Unit> header =
+        page.declaration.empty() ? charsetDeclaration(text, charset) : std::basic_string<Unit>(page.declaration);
     header += page.header;
     out += page.notice;
     out += text.substr(0, doctype);
@@ -147,19 +149,27 @@ void protectInSteps(const PageParts<Unit>& page, const ProtectionOptions& option
                     std::basic_string<Unit>& out) {
     Text<Unit> text = page.text;
     std::basic_string<Unit> withMeta;
+    std::size_t metaAt = kNotFound;
     if (options.script(kScriptImageToolbar) && imageToolbarGoesIn(text)) {
+        metaAt = tagEndAt(text, BasicMarkupScanner<Unit>(text).find("<head", 0, true)) + 1;
         withMeta.assign(text);
         InsertImageToolbarMeta(withMeta);
         text = withMeta;
     }
     const bool wholePage = options.encryptionMode == EncryptionMode::WholePage;
-    std::basic_string<Unit> header = wholePage ? charsetDeclaration(text, charset) : std::basic_string<Unit>();
+    std::basic_string<Unit> header(page.declaration);
+    if (wholePage && header.empty()) {
+        header = charsetDeclaration(text, charset);
+    }
     header += page.header;
     out += page.notice;
     const std::size_t pageStart = out.size();
     BasicPageBuilder<Unit> builder(out, text, charset);
+    if (metaAt != kNotFound) {
+        builder.countAsWritten(metaAt, metaAt + kImageToolbarMeta.size());
+    }
     applyEncryptionMode(text, options.encryptionMode, builder);
-    const Placement placed = placeHeader(out, pageStart, Text<Unit>(header));
+    const Placement placed = placeHeader(out, pageStart, Text<Unit>(header), builder.written());
     if (!wholePage) {
         std::size_t firstEncoded = builder.firstEncoded();
         if (firstEncoded != kNotFound && firstEncoded >= placed.at) {
@@ -274,8 +284,8 @@ void ProtectPage(std::u16string& text, const ProtectionOptions& options, std::u1
 }
 
 template <typename Unit>
-void TransformPage(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
-                   std::basic_string<Unit>& out) {
+PageNotes TransformPage(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
+                        std::basic_string<Unit>& out) {
     const std::size_t start = out.size();
     reserveText(out, start + outputCapacity(page.text) + page.header.size() + page.notice.size() + 2 * kPrescanBytes);
     const bool done = options.encryptionMode == EncryptionMode::WholePage
@@ -285,6 +295,7 @@ void TransformPage(const PageParts<Unit>& page, const ProtectionOptions& options
         out.resize(start);
         protectInSteps(page, options, charset, out);
     }
+    return PageNotes{linksLeftAsTheyAre(page.text, options.encryptionMode)};
 }
 
 void TransformPage(std::u16string& text, const ProtectionOptions& options, std::u16string_view header) {
@@ -298,8 +309,9 @@ template std::u16string ReadAttributeValue(std::ptrdiff_t, std::ptrdiff_t, std::
 template std::string ReadAttributeValue(std::ptrdiff_t, std::ptrdiff_t, std::string_view);
 template FrameScan ScanFrames(std::u16string_view, const PageCharset<char16_t>&);
 template FrameScan ScanFrames(std::string_view, const PageCharset<char>&);
-template void TransformPage(const PageParts<char16_t>&, const ProtectionOptions&, const PageCharset<char16_t>&,
-                            std::u16string&);
-template void TransformPage(const PageParts<char>&, const ProtectionOptions&, const PageCharset<char>&, std::string&);
+template PageNotes TransformPage(const PageParts<char16_t>&, const ProtectionOptions&, const PageCharset<char16_t>&,
+                                 std::u16string&);
+template PageNotes TransformPage(const PageParts<char>&, const ProtectionOptions&, const PageCharset<char>&,
+                                 std::string&);
 
 } // namespace quillora::engine

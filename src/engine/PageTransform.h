@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PageCharset.h"
+#include "PageNotes.h"
 #include "ProtectionOptions.h"
 
 #include <cstddef>
@@ -28,6 +29,9 @@ template <typename Unit> struct PageParts {
     std::basic_string_view<Unit> header; // the run's header
     std::basic_string_view<Unit> notice; // the notice comment as it is written; empty for none
     std::size_t bytesBefore = 0;         // bytes the file holds in front of the output (a byte-order mark)
+    // A META tag declaring the page's character set, to stand first in its head in place of any declaration of
+    // the page's own that whole-page mode would copy; empty for none.
+    std::basic_string_view<Unit> declaration = {};
 };
 
 /// The header of every protected page of a run: the bootstrap followed by the block of the chosen behaviour scripts.
@@ -47,8 +51,8 @@ void TransformPage(std::u16string& text, const ProtectionOptions& options, std::
 
 /// The same for a page held in the units of its set; the protected page is appended to out.
 template <typename Unit>
-void TransformPage(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
-                   std::basic_string<Unit>& out);
+PageNotes TransformPage(const PageParts<Unit>& page, const ProtectionOptions& options, const PageCharset<Unit>& charset,
+                        std::basic_string<Unit>& out);
 
 /// The frame tags of a page and their addresses.
 FrameScan ScanFrames(std::u16string_view text);

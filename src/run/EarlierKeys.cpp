@@ -47,11 +47,12 @@ const crypto::SiteKey* EarlierKeys::reusable(int iterations) const {
     return nullptr;
 }
 
-EarlierKeys::Verdict EarlierKeys::verdict(std::string_view unlockPage, const crypto::SiteKey& runKey) const {
+EarlierKeys::Verdict EarlierKeys::verdict(std::string_view unlockPage, const crypto::SiteKey::Salt& runSalt,
+                                          int runIterations) const {
     unlock::SealedPage sealed;
     if (!unlock::PageEncryptor::readSealed(unlockPage, sealed, false))
         return Verdict::OtherKey;
-    if (sealed.salt == runKey.salt() && sealed.iterations == runKey.iterations())
+    if (sealed.salt == runSalt && sealed.iterations == runIterations)
         return Verdict::Opens;
     const auto known = m_keys.find({sealed.salt, sealed.iterations});
     return known != m_keys.end() && known->second ? Verdict::Opens : Verdict::OtherKey;

@@ -28,8 +28,9 @@ public:
     void learn(const FileList& list, std::u16string_view password);
     /// A key learned that the password opens, with the rounds given (to seal new pages with); null when none.
     const crypto::SiteKey* reusable(int iterations) const;
-    /// Whether the run's password opens an unlock page: through a key learned, or the run's own.
-    Verdict verdict(std::string_view unlockPage, const crypto::SiteKey& runKey) const;
+    /// Whether the run's password opens an unlock page: through a key learned, or the run's own (named by its salt
+    /// and rounds).
+    Verdict verdict(std::string_view unlockPage, const crypto::SiteKey::Salt& runSalt, int runIterations) const;
 
 private:
     using KeyName = std::pair<crypto::SiteKey::Salt, int>; // salt and rounds

@@ -24,6 +24,14 @@ public:
         case RunError::OtherKey:
             return "Encrypted with another password or key; to encrypt it with this password, restore its original "
                    "(--restore on the command line, Restore Originals in the window) and encrypt it again";
+        case RunError::BackupIsALink:
+            return "The backup is a symbolic link";
+        case RunError::OutputIsALink:
+            return "The output is a symbolic link";
+        case RunError::LockedTooLong:
+            return "Locked by another program; left as it is";
+        case RunError::InTheCopyTarget:
+            return "Lies in the folder the pages are copied to";
         }
         return "Unknown error";
     }

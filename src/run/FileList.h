@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/FileEntry.h"
+#include "FileEntry.h"
 
 #include <cstdint>
 #include <vector>

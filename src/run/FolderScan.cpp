@@ -3,6 +3,7 @@
 #include "FileHelpers.h"
 #include "SiteFileRules.h"
 #include "disk/Paths.h"
+#include "disk/TemporaryNames.h"
 
 namespace quillora::run {
 
@@ -26,6 +27,11 @@ void FolderScan::list(const std::string& folder, std::vector<disk::FolderEntry>&
         m_onUnreadable(folder, error);
 }
 
+void FolderScan::exclude(const disk::FileIdentity& folder, std::vector<FileEntry>* leftOut) {
+    m_excluded = folder;
+    m_leftOut = leftOut;
+}
+
 void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::string& base) {
     if (base.empty())
         base = folder;
@@ -34,6 +40,10 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
         return;
     if (!m_entered.insert(status.identity).second)
         return; // entered before, through another link
+    if (status.identity == m_excluded) {
+        scanExcluded(folder, base);
+        return;
+    }
     std::vector<disk::FolderEntry> entries;
     this->list(folder, entries);
     addPages(folder, entries, list, base);
@@ -45,6 +55,29 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
         else if (m_readable != nullptr) // version control's history, or originals, where the pages are published
             m_readable->push_back({JoinPath(folder, entry.name).substr(base.size()), base});
     }
+}
+
+// The excluded folder's pages are listed apart, with its other files left out: it holds no source of the run.
+void FolderScan::scanExcluded(const std::string& folder, const std::string& base) {
+    if (m_leftOut == nullptr)
+        return;
+    FileList pages;
+    FolderScan inside(m_fs, m_onUnreadable);
+    inside.m_entered = m_entered;
+    inside.m_entered.erase(*m_excluded);
+    std::string from = base;
+    inside.ScanFolder(folder, pages, from);
+    m_entered.merge(inside.m_entered);
+    for (const auto& page : pages.slots) {
+        if (!page.Name.empty())
+            m_leftOut->push_back(page);
+    }
+}
+
+bool FolderScan::isRunTemporary(const std::string& folder, const std::string& name) {
+    disk::FileStatus status;
+    return disk::IsTemporaryName(name) && !m_fs.status(JoinPath(folder, name), status) &&
+           disk::IsTemporaryNameOf(name, status.identity.inode);
 }
 
 void FolderScan::AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base) {
@@ -59,7 +92,8 @@ void FolderScan::addPages(const std::string& folder, const std::vector<disk::Fol
         if (entry.isFolder)
             continue;
         if (!IsPageFileName(entry.name)) {
-            if (disk::IsTemporaryName(entry.name))
+            // A file a run is writing (or left behind) may be a page's original: it is neither published nor named.
+            if (isRunTemporary(folder, entry.name))
                 continue;
             // A leftover holds an earlier text of a page (a backup, an editor's copy): it is not published.
             const bool leftOver = IsLeftOutFileName(entry.name);

@@ -4,6 +4,7 @@
 #include "disk/FileSystem.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <unordered_set>
@@ -26,8 +27,9 @@ public:
     void ScanFolder(const std::string& folder, FileList& list, std::string& base);
     /// Appends the entries for the page files directly in folder.
     void AddHtmlFiles(const std::string& folder, FileList& list, const std::string& base);
-    /// Leaves a folder (and what is below it) out of every later scan.
-    void exclude(const disk::FileIdentity& folder) { m_entered.insert(folder); }
+    /// Leaves a folder (and what is below it) out of every later scan; the pages found in it go to leftOut, if given,
+    /// so that they can be named.
+    void exclude(const disk::FileIdentity& folder, std::vector<FileEntry>* leftOut = nullptr);
     /// Collects the site's other files too (not pages, not the run's own temporary files, not editor or backup
     /// leftovers), named like the pages.
     void collectOthers(std::vector<FileEntry>* others) { m_others = others; }
@@ -40,12 +42,16 @@ private:
                   const std::string& base);
 
     void list(const std::string& folder, std::vector<disk::FolderEntry>& entries);
+    void scanExcluded(const std::string& folder, const std::string& base);
+    bool isRunTemporary(const std::string& folder, const std::string& name);
 
     disk::FileSystem& m_fs;
     UnreadableFolder m_onUnreadable;
     std::vector<FileEntry>* m_others = nullptr;
     std::vector<FileEntry>* m_readable = nullptr;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_entered;
+    std::optional<disk::FileIdentity> m_excluded;
+    std::vector<FileEntry>* m_leftOut = nullptr;
 };
 
 /// A path below a folder: the folder, a separator unless it ends in one, the name.

@@ -61,7 +61,7 @@ std::string OutputPlacement::besidePath(FileEntry& entry, std::size_t cut) {
     return CollapseSeparators(entry.Folder + name);
 }
 
-std::string OutputPlacement::placed(FileEntry& entry) const {
+std::string OutputPlacement::place(FileEntry& entry) const {
     const std::size_t cut = cutOf(entry.Name);
     switch (m_options.storageMode) {
     case engine::StorageMode::Overwrite:
@@ -75,14 +75,14 @@ std::string OutputPlacement::placed(FileEntry& entry) const {
 }
 
 std::string OutputPlacement::GetOutputPath(FileEntry& entry) {
-    std::string output = placed(entry);
+    std::string output = place(entry);
     MakeFolders(m_fs, output, &m_knownFolders);
     return output;
 }
 
 std::string OutputPlacement::outputPathOf(const FileEntry& entry) const {
     FileEntry copy = entry;
-    return placed(copy);
+    return place(copy);
 }
 
 std::string OutputPlacement::backupPathOf(const std::string& output) const {

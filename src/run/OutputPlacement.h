@@ -1,8 +1,8 @@
 #pragma once
 
+#include "FileEntry.h"
 #include "disk/FileSystem.h"
 #include "engine/ProtectionOptions.h"
-#include "run/FileEntry.h"
 
 #include <string>
 #include <string_view>
@@ -31,7 +31,7 @@ public:
     void reset();
 
 private:
-    std::string placed(FileEntry& entry) const;
+    std::string place(FileEntry& entry) const;
     std::string copyPath(FileEntry& entry, std::size_t cut) const;
     static std::string besidePath(FileEntry& entry, std::size_t cut);
 

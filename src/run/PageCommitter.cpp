@@ -1,21 +1,20 @@
 #include "PageCommitter.h"
 
 #include "ErrorNumbers.h"
+#include "disk/DiskError.h"
 #include "disk/Paths.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace quillora::run {
 
 namespace {
 
-// A group is brought to the disk once it holds this many pages or bytes, or when no page has come for a while:
-// large enough that one flush serves many pages, small enough to keep the locks and the memory short.
-constexpr std::size_t kGroupPages = 64;
+// A group is brought to the disk once it holds this many bytes (or pages in flight), or when no page has come for a
+// while: large enough that one flush serves many pages, small enough to keep the locks and the memory short.
 constexpr std::size_t kGroupBytes = 64u << 20;
 constexpr std::size_t kQueueBytes = 16u << 20;
-// Every page handed over holds its lock, an open file: a folder of small pages must not run out of them.
-constexpr std::size_t kQueuePages = 64;
 constexpr auto kIdle = std::chrono::milliseconds(20);
 
 std::size_t bytesOf(const CommitItem& item) {
@@ -26,10 +25,17 @@ void release(std::string& bytes) {
     std::string().swap(bytes);
 }
 
+/// True when the page's new text takes the name of the very file that was read (its own place, not a copy's).
+bool replacesWhatWasRead(const CommitItem& page) {
+    return page.lock != nullptr && page.output.exists && page.lock->status().identity == page.output.existing.identity;
+}
+
 } // namespace
 
-PageCommitter::PageCommitter(disk::FileSystem& fileSystem, RunReporter& reporter, bool threaded)
-    : m_fs(fileSystem), m_reporter(reporter), m_writer(fileSystem), m_threaded(threaded) {
+PageCommitter::PageCommitter(disk::FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop,
+                             std::size_t pagesInFlight)
+    : m_fs(fileSystem), m_reporter(reporter), m_writer(fileSystem), m_threaded(threaded), m_stop(std::move(stop)),
+      m_pagesInFlight(std::max<std::size_t>(pagesInFlight, 1)) {
     if (m_threaded)
         m_thread = std::thread([this] { loop(); });
 }
@@ -54,7 +60,7 @@ void PageCommitter::submit(CommitItem item) {
     std::unique_lock lock(m_mutex);
     // One item is always taken, however large: a page bigger than the queue still goes through.
     m_changed.wait(lock, [&] {
-        return m_queue.empty() || (m_queue.size() < kQueuePages && m_queuedBytes + bytesOf(item) <= kQueueBytes);
+        return m_queue.empty() || (m_queue.size() < m_pagesInFlight && m_queuedBytes + bytesOf(item) <= kQueueBytes);
     });
     m_queuedBytes += bytesOf(item);
     m_queue.push_back(std::move(item));
@@ -89,8 +95,11 @@ void PageCommitter::finish(RunSummary& summary) {
     summary.alreadyProtected += m_counts.alreadyProtected;
     summary.skipped += m_counts.skipped;
     summary.givenUp += m_counts.givenUp;
+    summary.protectedInPart += m_counts.protectedInPart;
     summary.otherFilesCopied += m_counts.otherFilesCopied;
     summary.otherFilesFailed += m_counts.otherFilesFailed;
+    summary.notReached += m_counts.notReached;
+    summary.otherFilesNotCopied += m_counts.otherFilesNotCopied;
     m_counts = {};
 }
 
@@ -138,6 +147,9 @@ void PageCommitter::sweepFolderOf(const std::string& path) {
 void PageCommitter::stage(CommitItem item) {
     Staged staged{std::move(item), {}, {}, false};
     CommitItem& page = staged.item;
+    // A stopped run copies nothing more; the copies made so far stay.
+    if (page.kind == CommitItem::Kind::CopyOther && m_stop.stop_requested())
+        page.kind = CommitItem::Kind::OtherNotCopied;
     if (page.kind == CommitItem::Kind::CopyOther) {
         sweepFolderOf(page.outputPath);
         const std::string source = page.source.fullPath();
@@ -146,7 +158,7 @@ void PageCommitter::stage(CommitItem item) {
             page.problem = {PageProblem::Step::Write, error, page.outputPath};
             // A file that cannot be read (or a dangling link) is the source's fault: the message names the source.
             std::unique_ptr<disk::LockedFile> readable;
-            const auto readError = m_fs.openLocked(source, false, readable);
+            const auto readError = m_fs.openLocked(source, std::chrono::milliseconds(0), readable);
             if (readError && readError != std::errc::resource_unavailable_try_again)
                 page.problem = {PageProblem::Step::Read, readError, source};
         }
@@ -154,8 +166,12 @@ void PageCommitter::stage(CommitItem item) {
     if (page.kind == CommitItem::Kind::Write) {
         sweepFolderOf(page.output.path);
         m_groupBytes += bytesOf(page);
-        if (const auto error = m_writer.stage(page.output.path, page.bytes,
-                                              page.output.exists ? &page.output.existing : nullptr, staged.page)) {
+        // The page's own place is taken only while it still holds the file that was read.
+        const auto replacing =
+            replacesWhatWasRead(page) ? disk::Replacing::only(page.lock->status().identity) : disk::Replacing{};
+        if (const auto error =
+                m_writer.stage(page.output.path, page.bytes, page.output.exists ? &page.output.existing : nullptr,
+                               staged.page, replacing)) {
             giveUp(staged, PageProblem::Step::Write, error, page.outputPath);
         } else if (!page.backupPath.empty()) {
             sweepFolderOf(page.backupPath);
@@ -166,7 +182,7 @@ void PageCommitter::stage(CommitItem item) {
         release(page.original);
     }
     m_group.push_back(std::move(staged));
-    if (m_group.size() >= kGroupPages || m_groupBytes >= kGroupBytes)
+    if (m_group.size() >= m_pagesInFlight || m_groupBytes >= kGroupBytes)
         commit();
 }
 
@@ -174,13 +190,14 @@ void PageCommitter::stage(CommitItem item) {
 // which the new text takes the page's name. Nothing is written, and owner, mode and times stay the original's. A
 // file with other names (whose bytes those keep showing) and a file system without hard links get a copy of the
 // very bytes that were read and protected, with the page's owner and mode.
+// Either way the backup takes its name only while that name holds what the run saw there: never a link put there since.
 std::error_code PageCommitter::stageBackup(CommitItem& page, disk::PageWriter::Pending& backup) {
+    const auto replacing = disk::Replacing::only(page.backupSeen);
     disk::LockedFile* original = page.backupFromBytes ? nullptr : page.lock.get();
-    if (original != nullptr && page.output.exists && original->status().links == 1 &&
-        original->status().identity == page.output.existing.identity &&
-        !m_writer.stageLink(page.backupPath, *original, backup))
+    if (original != nullptr && original->status().links == 1 && replacesWhatWasRead(page) &&
+        !m_writer.stageLink(page.backupPath, *original, backup, replacing))
         return {};
-    return m_writer.stage(page.backupPath, page.original, &page.sourceStatus, backup);
+    return m_writer.stage(page.backupPath, page.original, &page.sourceStatus, backup, replacing);
 }
 
 void PageCommitter::giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path) {
@@ -190,6 +207,23 @@ void PageCommitter::giveUp(Staged& staged, PageProblem::Step step, std::error_co
     staged.item.lock.reset();
     staged.item.kind = CommitItem::Kind::GivenUp;
     staged.item.problem = {step, error, path};
+}
+
+// A page another program replaced since it was read (an editor saves by renaming a new file over it) is left as it
+// is, before its backup is put in place. One saved later still is caught when the page takes its name.
+void PageCommitter::giveUpChangedPages() {
+    for (auto& staged : m_group) {
+        CommitItem& page = staged.item;
+        if (staged.failed || page.kind != CommitItem::Kind::Write || !replacesWhatWasRead(page))
+            continue;
+        disk::FileStatus now;
+        std::error_code error = m_fs.status(page.output.path, now);
+        if (!error && now.identity == page.lock->status().identity)
+            continue;
+        if (!error || error == std::errc::no_such_file_or_directory)
+            error = disk::DiskError::ChangedDuringRun; // replaced, or removed
+        giveUp(staged, PageProblem::Step::Write, error, page.outputPath);
+    }
 }
 
 void PageCommitter::syncGroup(std::vector<Staged*>& group, bool backups) {
@@ -226,7 +260,8 @@ void PageCommitter::commit() {
     if (!replacing.empty())
         syncGroup(replacing, false);
 
-    // 2. The backups in their places, and on the disk before any page is replaced.
+    // 2. The backups in their places, and on the disk before any page is replaced; not for a page saved meanwhile.
+    giveUpChangedPages();
     std::vector<Staged*> backedUp;
     for (auto& staged : m_group) {
         if (staged.failed || !staged.backup.staged())
@@ -286,6 +321,10 @@ void PageCommitter::report(Staged& staged) {
         if (!item.originalsFolder.empty() && m_announced.insert(item.originalsFolder).second)
             m_reporter.originalsKept(item.originalsFolder);
         m_reporter.pageWritten(item.entry, item.outputPath);
+        if (item.notes.protectedInPart()) {
+            ++m_counts.protectedInPart;
+            m_reporter.pageProtectedInPart(item.entry, item.notes);
+        }
         break;
     case CommitItem::Kind::AlreadyProtected:
         ++m_counts.alreadyProtected;
@@ -305,6 +344,13 @@ void PageCommitter::report(Staged& staged) {
     case CommitItem::Kind::OtherFailed:
         ++m_counts.otherFilesFailed;
         m_reporter.otherFileFailed(item.source.fullPath(), item.problem);
+        return;
+    case CommitItem::Kind::NotReached:
+        ++m_counts.notReached;
+        m_reporter.pageNotReached(item.source);
+        return; // not handled: the progress stays
+    case CommitItem::Kind::OtherNotCopied:
+        ++m_counts.otherFilesNotCopied;
         return;
     }
     m_reporter.progressChanged(++m_done, item.found);

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "FileEntry.h"
 #include "RunReporter.h"
 #include "disk/FileSystem.h"
 #include "disk/PageWriter.h"
-#include "run/FileEntry.h"
 
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -20,7 +22,7 @@ namespace quillora::run {
 
 /// One page on its way to the disk, or what became of a page that is not written, in the run's order.
 struct CommitItem {
-    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed };
+    enum class Kind { Write, AlreadyProtected, Skipped, GivenUp, CopyOther, OtherFailed, NotReached, OtherNotCopied };
     Kind kind = Kind::Write;
     FileEntry entry;       // Write: as the results list names the output
     FileEntry source;      // the page as it was found
@@ -38,15 +40,23 @@ struct CommitItem {
     bool backupFromBytes = false;           // the original is not the locked file (it came from consumedBackup)
     std::string consumedBackup;             // an earlier backup whose bytes became the backup; removed once written
     std::string originalsFolder;            // an encrypted run's folder of originals the backup goes into
+    engine::PageNotes notes;                // what the protection left as it stands
+    // What the backup's name held when the run looked (none: nothing).
+    std::optional<disk::FileIdentity> backupSeen;
 };
 
 /// Brings pages to the disk in groups and reports every page in the order it was handed in. Each group's new
 /// files are written beside their targets, flushed together, then the backups take their places (and are
 /// flushed), then the pages: a crash at any moment leaves each page either as it was or protected with its
-/// backup beside it. With a thread of its own it writes while the caller rewrites the next pages.
+/// backup beside it. A page (or backup) takes its name only while the name still holds the file the run saw
+/// there: a page another program saved meanwhile is left as it saved it. With a thread of its own it writes while
+/// the caller rewrites the next pages.
 class PageCommitter {
 public:
-    PageCommitter(disk::FileSystem& fileSystem, RunReporter& reporter, bool threaded);
+    /// Once stop is requested, the site's other files still to be copied are counted as not copied instead.
+    /// pagesInFlight bounds both the pages waiting to be taken and the pages of a group: each holds open files.
+    PageCommitter(disk::FileSystem& fileSystem, RunReporter& reporter, bool threaded, std::stop_token stop = {},
+                  std::size_t pagesInFlight = 64);
     ~PageCommitter();
     PageCommitter(const PageCommitter&) = delete;
     PageCommitter& operator=(const PageCommitter&) = delete;
@@ -78,12 +88,15 @@ private:
     void commit();
     void syncGroup(std::vector<Staged*>& group, bool backups);
     void giveUp(Staged& staged, PageProblem::Step step, std::error_code error, const std::string& path);
+    void giveUpChangedPages();
     void report(Staged& staged);
 
     disk::FileSystem& m_fs;
     RunReporter& m_reporter;
     disk::PageWriter m_writer;
     bool m_threaded;
+    std::stop_token m_stop;
+    std::size_t m_pagesInFlight;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -1,8 +1,9 @@
 #include "PageRewriter.h"
 
-#include "charset/CharsetSniffer.h"
+#include "charset/ByteOrderMark.h"
 #include "charset/PageCharsets.h"
 #include "charset/PageDecoder.h"
+#include "charset/ProtectedCharset.h"
 #include "engine/ContentEncoding.h"
 
 #include <algorithm>
@@ -13,11 +14,6 @@ namespace quillora::run {
 
 namespace {
 
-bool isUtf16(const charset::PageEncoding& encoding) {
-    return encoding.kind == charset::PageEncoding::Kind::Utf16LE ||
-           encoding.kind == charset::PageEncoding::Kind::Utf16BE;
-}
-
 bool contains(std::string_view bytes, std::string_view part) {
     return std::search(bytes.begin(), bytes.end(), std::boyer_moore_horspool_searcher(part.begin(), part.end())) !=
            bytes.end();
@@ -26,7 +22,7 @@ bool contains(std::string_view bytes, std::string_view part) {
 /// The page's bytes after its byte-order mark, without the zero bytes it may hold (then copied into spare).
 std::string_view bytesWithoutMarkOrZeros(std::string_view bytes, const charset::PageEncoding& encoding,
                                          std::string& spare) {
-    std::string_view page = bytes.substr(charset::CharsetSniffer::byteOrderMarkLength(encoding));
+    std::string_view page = charset::ByteOrderMark::skip(bytes, encoding);
     // No set read as bytes uses a zero byte inside another character; most pages have none to remove.
     if (std::memchr(page.data(), 0, page.size()) != nullptr) {
         spare.reserve(page.size());
@@ -49,7 +45,7 @@ charset::PageEncoding PageRewriter::encodingOf(std::string_view bytes) {
 
 bool PageRewriter::isProtected(std::string_view bytes, const charset::PageEncoding& encoding) {
     const std::u16string_view bootstrap = engine::Bootstrap();
-    if (isUtf16(encoding)) {
+    if (encoding.isUtf16()) {
         const bool big = encoding.kind == charset::PageEncoding::Kind::Utf16BE;
         std::string wide;
         for (const char16_t unit : bootstrap) {
@@ -75,9 +71,9 @@ const engine::PageCharset<char>* PageRewriter::byteCharset(const charset::PageEn
 
 std::error_code PageRewriter::decodePage(std::string_view bytes, const charset::PageEncoding& encoding,
                                          std::u16string& text) const {
-    const std::string_view body = bytes.substr(charset::CharsetSniffer::byteOrderMarkLength(encoding));
+    const std::string_view body = charset::ByteOrderMark::skip(bytes, encoding);
     bool done = false;
-    if (isUtf16(encoding)) {
+    if (encoding.isUtf16()) {
         done = charset::PageDecoder::decodeText(encoding, body, text);
         // Zero units are removed as zero bytes are from the other sets.
         std::erase(text, u'\0');
@@ -108,14 +104,34 @@ std::error_code PageRewriter::rewrite(std::string_view bytes, const charset::Pag
     const std::string notice = charset::encodeText(m_encoder, encoding, engine::NoticeComment(m_options));
     if (const auto error = m_encoder.start(encoding))
         return error;
-    out.clear();
-    out.append(m_encoder.byteOrderMark());
-    engine::TransformPage(engine::PageParts<char>{page, m_headerBytes, notice, 0}, m_options, *charset, out);
+    const auto transform = [&](std::string_view declaration) {
+        out.clear();
+        out.append(m_encoder.byteOrderMark());
+        m_notes = engine::TransformPage(engine::PageParts<char>{page, m_headerBytes, notice, 0, declaration}, m_options,
+                                        *charset, out);
+    };
+    const charset::ProtectedCharset kept(bytes, encoding);
+    transform(kept.initialDeclaration());
+    if (kept.initialDeclaration().empty() && kept.needsDeclaration(out))
+        transform(kept.declaration());
     return {};
 }
 
 std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const charset::PageEncoding& encoding,
                                              std::string& out) {
+    const charset::ProtectedCharset kept(bytes, encoding);
+    auto error = writeDecoded(bytes, encoding, kept.initialDeclaration(), out);
+    if (!error && kept.initialDeclaration().empty() && kept.needsDeclaration(out))
+        error = writeDecoded(bytes, encoding, kept.declaration(), out); // decoded again rather than held twice
+    return error;
+}
+
+std::error_code PageRewriter::writeDecoded(std::string_view bytes, const charset::PageEncoding& encoding,
+                                           std::string_view declaration, std::string& out) {
+    // UTF-16 is always written with its byte-order mark: without one only an XML declaration at the first byte
+    // tells the set, and the notice or a writer call may stand there now.
+    charset::PageEncoding written = encoding;
+    written.byteOrderMark = written.byteOrderMark || encoding.isUtf16();
     std::u16string result;
     {
         std::u16string text;
@@ -123,24 +139,13 @@ std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const chars
             return error;
         const charset::DecodedCharset charset(encoding);
         const std::u16string notice = engine::NoticeComment(m_options);
-        const std::size_t bytesBefore = charset::CharsetSniffer::byteOrderMarkLength(encoding);
-        engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore}, m_options, charset,
-                              result);
+        const std::size_t bytesBefore = charset::ByteOrderMark::of(written).size();
+        const std::u16string declared(declaration.begin(), declaration.end());
+        m_notes = engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore, declared},
+                                        m_options, charset, result);
     }
-    out.clear();
-    if (const auto error = m_encoder.start(encoding))
-        return error;
-    out.append(m_encoder.byteOrderMark());
-    std::u16string_view rest = result;
-    do {
-        const std::size_t length = std::min(rest.size(), charset::PageEncoder::kPieceUnits);
-        std::string_view piece;
-        if (const auto error = m_encoder.encode(rest.substr(0, length), length == rest.size(), piece))
-            return error;
-        out.append(piece);
-        rest.remove_prefix(length);
-    } while (!rest.empty());
-    return {};
+    out.assign(charset::ByteOrderMark::of(written));
+    return m_encoder.encodeWhole(written, result, out);
 }
 
 } // namespace quillora::run

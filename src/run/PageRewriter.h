@@ -25,7 +25,8 @@ public:
     PageRewriter(const PageRewriter&) = delete;
     PageRewriter& operator=(const PageRewriter&) = delete;
 
-    /// The set a browser reads the bytes in: byte-order mark, declaration, valid UTF-8, else Windows-1252.
+    /// The set a browser reads the bytes in: byte-order mark, declaration, valid UTF-8, a browser's guess, else
+    /// Windows-1252.
     static charset::PageEncoding encodingOf(std::string_view bytes);
     /// True when the bytes already carry the bootstrap exactly as the engine writes it.
     static bool isProtected(std::string_view bytes, const charset::PageEncoding& encoding);
@@ -36,17 +37,21 @@ public:
     /// The same through the page's code units, the way every set can take.
     std::error_code rewriteDecoded(std::string_view bytes, const charset::PageEncoding& encoding, std::string& out);
 
-    const std::u16string& header() const { return m_header; }
+    /// What the protection of the page last rewritten left as it stands.
+    const engine::PageNotes& notes() const { return m_notes; }
 
 private:
     const engine::PageCharset<char>* byteCharset(const charset::PageEncoding& encoding) const;
     std::error_code decodePage(std::string_view bytes, const charset::PageEncoding& encoding,
                                std::u16string& text) const;
+    std::error_code writeDecoded(std::string_view bytes, const charset::PageEncoding& encoding,
+                                 std::string_view declaration, std::string& out);
 
     const engine::ProtectionOptions& m_options;
     std::u16string m_header;
     std::string m_headerBytes; // the header is ASCII, the same bytes in every set read as bytes
     charset::PageEncoder m_encoder;
+    engine::PageNotes m_notes;
     mutable charset::PageEncoding m_charsetEncoding;
     mutable std::unique_ptr<engine::PageCharset<char>> m_charset; // for m_charsetEncoding
 };

@@ -1,14 +1,17 @@
 #include "ProtectionRun.h"
 
+#include "EncryptedRunOptions.h"
 #include "ErrorNumbers.h"
 #include "FileHelpers.h"
 #include "FolderScan.h"
 #include "FrameAddress.h"
+#include "RestoreRun.h"
 #include "SiteFileRules.h"
 #include "TextRules.h"
 #include "crypto/PasswordStrength.h"
 #include "crypto/SecretMemory.h"
 #include "disk/DiskError.h"
+#include "disk/OpenFiles.h"
 #include "disk/Paths.h"
 
 #include <algorithm>
@@ -38,13 +41,13 @@ std::string baseName(const std::string& path) {
 
 ProtectionRun::ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter,
                              disk::FileSystem& fileSystem, bool threaded)
-    : m_options(options), m_engineOptions(options.encrypt ? unlock::engineOptions(options) : options),
-      m_reporter(reporter), m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem),
-      m_writer(fileSystem), m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {
-}
+    : m_options(options), m_engineOptions(options.encrypt ? engineOptions(options) : options), m_reporter(reporter),
+      m_fs(fileSystem), m_threaded(threaded), m_placement(options, fileSystem), m_writer(fileSystem),
+      m_processed(fileSystem), m_rewriter(m_engineOptions, engine::BuildHeader(m_engineOptions)) {}
 
-RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection) {
+RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& selection, std::stop_token stop) {
     RunSummary summary;
+    m_stop = std::move(stop);
     m_list = FileList{};
     m_otherFiles.clear();
     m_readable.clear();
@@ -58,12 +61,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         return summary;
     }
     m_reporter.scanning();
-    m_excludedFolder.reset();
-    if (m_options.storageMode == engine::StorageMode::CopyToFolder) {
-        disk::FileStatus target;
-        if (!m_fs.status(m_options.targetFolder, target) && target.isFolder)
-            m_excludedFolder = target.identity;
-    }
+    excludeCopyTarget();
     buildList(selection);
     countPages();
     if (const auto refusal = checkCopyTargets(selection)) {
@@ -71,6 +69,12 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         m_reporter.runRefused(*refusal);
         return summary;
     }
+    // The target's own pages are this tool's outputs; an original there is named, not passed over in silence.
+    std::erase_if(m_leftOut, [this](const FileEntry& page) {
+        std::string bytes;
+        return !m_fs.readFile(page.fullPath(), bytes) && CarriesProtection(bytes);
+    });
+    m_found += m_leftOut.size();
     m_reporter.pagesFound(m_found);
     m_originals.reset();
     if (m_options.encrypt && m_options.storageMode == engine::StorageMode::Overwrite && m_options.makeBackups)
@@ -84,9 +88,15 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_processed.clear();
     m_placement.reset();
     m_canonicalScopes.clear();
-    m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded);
+    // What the run holds open is sized to what it may hold (a shell's "ulimit -n 64" included).
+    const std::size_t openFiles = disk::RaiseOpenFileLimit();
+    m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded, m_stop,
+                                                  disk::PagesInFlight(openFiles, disk::OpenFilesInUse()));
     m_reporter.progressChanged(0, m_found);
-    for (const auto& entry : m_list.slots) {
+    reportLeftOutPages();
+    std::size_t next = 0;
+    for (; next < m_list.slots.size() && !m_stop.stop_requested(); ++next) {
+        const auto& entry = m_list.slots[next];
         if (entry.Name.empty())
             continue;
         // A file named on its own that is not a page (a style sheet, an image) is never read, let alone rewritten.
@@ -98,9 +108,11 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         const std::string scope = entry.Folder.empty() ? disk::getFilePathOnly(entry.Name) : entry.Folder;
         ProtectFile(entry, scope);
     }
+    leaveUnreached(next);
     copyOtherFiles();
     m_committer->finish(summary);
     m_committer.reset();
+    summary.stopped = summary.notReached > 0 || summary.otherFilesNotCopied > 0;
     summary.skipped += m_skippedFolders;
     summary.found = m_found;
     reportReadable(summary);
@@ -118,7 +130,7 @@ std::optional<RunRefusal> ProtectionRun::makeKey() {
     (void)crypto::disableCoreDumps(); // the process holds the key from here on
     m_earlierKeys = std::make_unique<EarlierKeys>(m_fs);
     m_earlierKeys->learn(m_list, m_options.password);
-    unlock::EncryptionSettings settings = unlock::encryptionSettings(m_options);
+    unlock::EncryptionSettings settings = encryptionSettings(m_options);
     const crypto::SiteKey* earlier = m_earlierKeys->reusable(settings.iterations);
     const std::error_code error = earlier != nullptr ? unlock::PageEncryptor::create(settings, *earlier, m_encryptor)
                                                      : unlock::PageEncryptor::create(settings, m_encryptor);
@@ -235,6 +247,25 @@ std::optional<RunRefusal> ProtectionRun::checkOriginals(const std::vector<Select
     return std::nullopt;
 }
 
+// The target as the system will reach it once its folders are made (so "site/new/.." is site), never scanned as a
+// source: it holds this run's outputs.
+void ProtectionRun::excludeCopyTarget() {
+    m_excludedFolder.reset();
+    m_leftOut.clear();
+    if (m_options.storageMode != engine::StorageMode::CopyToFolder)
+        return;
+    std::string resolved;
+    disk::FileStatus target;
+    if (!m_fs.canonicalPath(m_options.targetFolder, resolved) && !m_fs.status(resolved, target) && target.isFolder)
+        m_excludedFolder = target.identity;
+}
+
+void ProtectionRun::reportLeftOutPages() {
+    for (const auto& page : m_leftOut)
+        submitProblem(CommitItem::Kind::Skipped, page,
+                      {PageProblem::Step::Read, RunError::InTheCopyTarget, m_options.targetFolder});
+}
+
 void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
     for (const auto& picked : selection) {
         if (picked.isFolder) {
@@ -244,7 +275,7 @@ void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
             });
             // The target of a copy inside a picked folder holds this run's outputs, not its pages.
             if (m_excludedFolder)
-                scan.exclude(*m_excludedFolder);
+                scan.exclude(*m_excludedFolder, &m_leftOut);
             if (m_options.storageMode == engine::StorageMode::CopyToFolder && m_options.copyOtherFiles)
                 scan.collectOthers(&m_otherFiles);
             if (m_options.encrypt && m_options.storageMode == engine::StorageMode::Overwrite)
@@ -334,7 +365,38 @@ std::optional<RunRefusal> ProtectionRun::checkClashes() {
 
 bool ProtectionRun::isPickedPage(const std::string& path) {
     disk::FileStatus status;
-    return !m_fs.status(path, status) && m_pickedPages.count(status.identity) != 0;
+    std::error_code error = m_fs.status(path, status);
+    if (error == std::errc::no_such_file_or_directory) {
+        // A folder still to be made may stand before a "..": the path then reaches what the system will reach.
+        std::string resolved;
+        error = m_fs.canonicalPath(path, resolved);
+        if (!error)
+            error = m_fs.status(resolved, status);
+    }
+    return !error && m_pickedPages.count(status.identity) != 0;
+}
+
+bool ProtectionRun::writesBesidePages() const {
+    return m_options.storageMode != engine::StorageMode::CopyToFolder;
+}
+
+// The pages of the list from index from on, which a stopped run does not touch, are reported once each; a page it
+// handled already (picked twice, or a frame page of an earlier page) is not among them.
+void ProtectionRun::leaveUnreached(std::size_t from) {
+    if (from >= m_list.slots.size())
+        return;
+    // Everything on its way is written first, so that a page replaced in place is known by its new identity.
+    m_committer->flush();
+    noteWritten();
+    for (std::size_t i = from; i < m_list.slots.size(); ++i) {
+        const FileEntry& entry = m_list.slots[i];
+        if (entry.Name.empty())
+            continue;
+        const std::string full = entry.fullPath();
+        disk::FileStatus status;
+        if (m_fs.status(full, status) ? m_processed.add(full) : m_processed.add(full, status.identity))
+            submitProblem(CommitItem::Kind::NotReached, entry, {});
+    }
 }
 
 // The site's images, style sheets and scripts go into the copy as they are, after its pages, so that the copy is a
@@ -344,8 +406,14 @@ void ProtectionRun::copyOtherFiles() {
         CommitItem item;
         item.source = other;
         item.entry = other;
-        item.outputPath = m_placement.GetOutputPath(item.entry);
         item.found = m_found;
+        if (m_stop.stop_requested()) {
+            // Placed nowhere: finding an output's place may make its folders.
+            item.kind = CommitItem::Kind::CopyOther;
+            m_committer->submit(std::move(item));
+            continue;
+        }
+        item.outputPath = m_placement.GetOutputPath(item.entry);
         if (isPickedPage(item.outputPath)) {
             item.kind = CommitItem::Kind::OtherFailed;
             item.problem = {PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath};
@@ -407,7 +475,7 @@ bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
     PageJob& job = stack.back();
     // Opened and locked first: the open file's identity tells whether the page was handled before.
     std::unique_ptr<disk::LockedFile> file;
-    const std::error_code error = openLocked(job.full, file);
+    const std::error_code error = openLocked(job, file);
     if (error ? !m_processed.add(job.full) : !m_processed.add(job.full, file->status().identity))
         return true; // handled (or reported) before in this run: no message, no listing
     // A frame page that is not on the list is one more page of the run.
@@ -478,7 +546,7 @@ bool ProtectionRun::finishJob(PageJob& job) {
     const bool frameset = job.frames.frameset && job.frames.complete && !job.frameFailed;
     if (frameset) {
         std::string unchanged = job.bytes; // a frameset stays exactly as it is (inside its unlock page, encrypted)
-        if (m_encryptor != nullptr && !encrypted(job, unchanged))
+        if (m_encryptor != nullptr && !sealInUnlockPage(job, unchanged))
             return false;
         return submitWrite(job, std::move(unchanged));
     }
@@ -490,13 +558,16 @@ bool ProtectionRun::finishJob(PageJob& job) {
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
     }
-    if (m_encryptor != nullptr && !encrypted(job, out))
+    // An encrypted page hides all of it, whatever the mode left as it stands.
+    if (m_encryptor == nullptr)
+        job.notes = m_rewriter.notes();
+    else if (!sealInUnlockPage(job, out))
         return false;
     return submitWrite(job, std::move(out));
 }
 
 // The page exactly as it would otherwise be written, sealed inside its unlock page.
-bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
+bool ProtectionRun::sealInUnlockPage(PageJob& job, std::string& bytes) {
     const std::u16string title = m_options.replaceTitle ? unlock::titleMarkup(m_options.unlockTitle)
                                                         : unlock::pageTitle(job.bytes, job.encoding);
     const std::u16string notice = m_options.insertNotice ? m_options.noticeText : std::u16string();
@@ -510,23 +581,25 @@ bool ProtectionRun::encrypted(PageJob& job, std::string& bytes) {
     return true;
 }
 
-std::error_code ProtectionRun::openLocked(const std::string& path, std::unique_ptr<disk::LockedFile>& file) {
+std::error_code ProtectionRun::openLocked(const PageJob& job, std::unique_ptr<disk::LockedFile>& file) {
     noteWritten();
-    m_committer->sweepFolderOf(path);
-    std::error_code error = m_fs.openLocked(path, false, file);
+    // A folder the run only reads (copy mode's sources) is never cleaned: what it holds is not the run's to remove.
+    if (writesBesidePages())
+        m_committer->sweepFolderOf(job.full);
+    std::error_code error = m_fs.openLocked(job.full, std::chrono::milliseconds(0), file);
     if (error == std::errc::resource_unavailable_try_again) {
-        // Held by another run, or by this one in a group still on its way to the disk: every lock of this run
-        // goes first, so that two runs never wait for each other, then the lock is waited for.
+        // Held by another program, or by this run in a group still on its way to the disk: every lock of this run
+        // goes first, so that two runs never wait for each other, then the lock is waited for, within bounds.
         m_committer->flush();
         noteWritten();
-        error = m_fs.openLocked(path, true, file);
+        error = OpenPageWaiting(m_fs, m_reporter, job.entry, job.full, m_lockWait, file);
     }
     return error;
 }
 
 bool ProtectionRun::lockAndRead(PageJob& job) {
     std::unique_ptr<disk::LockedFile> file;
-    const std::error_code error = openLocked(job.full, file);
+    const std::error_code error = openLocked(job, file);
     return readLocked(job, error, std::move(file));
 }
 
@@ -549,8 +622,8 @@ ProtectionRun::Earlier ProtectionRun::earlierProtection(PageJob& job) {
     if (unlock::PageEncryptor::isUnlockPage(job.bytes)) {
         if (m_encryptor == nullptr)
             return Earlier::Protected;
-        return m_earlierKeys->verdict(job.bytes, m_encryptor->key()) == EarlierKeys::Verdict::Opens ? Earlier::Protected
-                                                                                                    : Earlier::OtherKey;
+        const auto verdict = m_earlierKeys->verdict(job.bytes, m_encryptor->salt(), m_encryptor->iterations());
+        return verdict == EarlierKeys::Verdict::Opens ? Earlier::Protected : Earlier::OtherKey;
     }
     if (!PageRewriter::isProtected(job.bytes, job.encoding))
         return Earlier::None;
@@ -613,24 +686,27 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
     item.source = job.entry;
     item.entry = job.entry;
     item.outputPath = m_placement.GetOutputPath(item.entry);
+    item.notes = job.notes;
     const auto fail = [&](PageProblem::Step step, std::error_code error, const std::string& path) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {step, error, path});
         return false;
     };
-    if (const auto error = m_writer.resolve(item.outputPath, item.output))
-        return fail(PageProblem::Step::Write, error, item.outputPath);
+    const std::error_code outputError = m_writer.resolve(item.outputPath, item.output);
+    // A page picked as a link is protected through it; a link found where a new name goes (beside the page, in the
+    // copy) was not picked, and what it leads to is never written.
+    if (item.output.isLink && m_options.storageMode != engine::StorageMode::Overwrite)
+        return fail(PageProblem::Step::Write, RunError::OutputIsALink, item.outputPath);
+    if (outputError)
+        return fail(PageProblem::Step::Write, outputError, item.outputPath);
     // A copy never goes over a page the run reads.
     if (m_options.storageMode == engine::StorageMode::CopyToFolder && item.output.exists &&
         m_pickedPages.count(item.output.existing.identity) != 0)
         return fail(PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath);
     std::string originalsFolder;
-    if (const std::string backup = backupPathFor(job, item.outputPath, originalsFolder); !backup.empty()) {
-        // The read-only rule of the page applies to an old backup too: it is not silently replaced.
-        disk::PageWriter::Target target;
-        if (const auto error = m_writer.resolve(backup, target))
-            return fail(PageProblem::Step::Backup, error, backup);
-        item.backupPath = target.path;
+    if (const auto error = decideBackup(job, item, originalsFolder))
+        return fail(PageProblem::Step::Backup, error, item.backupPath);
+    if (!item.backupPath.empty()) {
         item.original = std::move(job.bytes);
         item.sourceStatus = job.consumedBackup.empty() ? job.status : job.backupStatus;
         item.backupFromBytes = !job.consumedBackup.empty();
@@ -642,6 +718,25 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes) {
     item.found = m_found;
     m_committer->submit(std::move(item));
     return true;
+}
+
+// The backup is only ever a new name in the page's own folder (or in the run's folder of originals): a link found at
+// that name is refused (it may have been put there to have the original written wherever it leads), never followed
+// nor replaced, as it is not the run's. The read-only rule of the page applies to an old backup too: it is not
+// silently replaced.
+std::error_code ProtectionRun::decideBackup(const PageJob& job, CommitItem& item, std::string& originalsFolder) {
+    item.backupPath = backupPathFor(job, item.outputPath, originalsFolder);
+    if (item.backupPath.empty())
+        return {};
+    disk::PageWriter::Target target;
+    const std::error_code error = m_writer.resolve(item.backupPath, target);
+    if (target.isLink)
+        return RunError::BackupIsALink;
+    if (error)
+        return error;
+    if (target.exists)
+        item.backupSeen = target.existing.identity;
+    return {};
 }
 
 void ProtectionRun::submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem) {

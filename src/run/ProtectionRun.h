@@ -1,10 +1,12 @@
 #pragma once
 
 #include "EarlierKeys.h"
+#include "FileEntry.h"
 #include "FileList.h"
 #include "OriginalsPlace.h"
 #include "OutputPlacement.h"
 #include "PageCommitter.h"
+#include "PageLock.h"
 #include "PageRewriter.h"
 #include "ProcessedFiles.h"
 #include "RunReporter.h"
@@ -12,11 +14,11 @@
 #include "disk/FileSystem.h"
 #include "disk/PageWriter.h"
 #include "engine/ProtectionOptions.h"
-#include "run/FileEntry.h"
 #include "unlock/UnlockPage.h"
 
 #include <cstddef>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -33,14 +35,15 @@ public:
     ProtectionRun(const engine::ProtectionOptions& options, RunReporter& reporter, disk::FileSystem& fileSystem,
                   bool threaded = true);
 
-    RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection);
+    /// Once stop is requested, the page in hand is finished and what is on its way is written; the pages not
+    /// reached yet are left as they are and reported as such.
+    RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection, std::stop_token stop = {});
 
     /// Wipes this copy of the password (a front end's) as soon as the run's key is derived; the copy must outlive
     /// the run.
     void forgetPassword(std::u16string& copy) { m_secrets.push_back(&copy); }
-
-    /// The list of the last run.
-    const FileList& fileList() const { return m_list; }
+    /// How long the run waits for a page that another program holds locked.
+    void setLockWait(const LockWait& wait) { m_lockWait = wait; }
 
 private:
     /// One page on the run's worklist: a listed page, or a frame page of the page below it on the list.
@@ -66,7 +69,8 @@ private:
         std::string consumedBackup;
         disk::FileStatus backupStatus;
         std::string pageBytes;
-        bool hidden = false; // hidden by an earlier run and without its original: sealed as it stands
+        bool hidden = false;     // hidden by an earlier run and without its original: sealed as it stands
+        engine::PageNotes notes; // what its protection left as it stands
     };
 
     /// How a page stands to earlier runs.
@@ -85,7 +89,7 @@ private:
     bool startJob(std::vector<PageJob>& stack);
     void nextFrame(std::vector<PageJob>& stack);
     bool finishJob(PageJob& job);
-    std::error_code openLocked(const std::string& path, std::unique_ptr<disk::LockedFile>& file);
+    std::error_code openLocked(const PageJob& job, std::unique_ptr<disk::LockedFile>& file);
     bool lockAndRead(PageJob& job);
     bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<disk::LockedFile> file);
     Earlier earlierProtection(PageJob& job);
@@ -93,12 +97,17 @@ private:
     void takeOriginalFromBackup(PageJob& job);
     std::string backupPathFor(const PageJob& job, const std::string& output, std::string& originalsFolder);
     bool submitWrite(PageJob& job, std::string bytes);
-    bool encrypted(PageJob& job, std::string& bytes);
+    std::error_code decideBackup(const PageJob& job, CommitItem& item, std::string& originalsFolder);
+    void excludeCopyTarget();
+    void reportLeftOutPages();
+    bool sealInUnlockPage(PageJob& job, std::string& bytes);
     void submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem);
     std::optional<FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
     bool isInside(const std::string& path, const std::string& scope);
     bool isPickedPage(const std::string& path);
+    bool writesBesidePages() const;
     void noteWritten();
+    void leaveUnreached(std::size_t from);
     void copyOtherFiles();
     void reportReadable(const RunSummary& summary);
 
@@ -120,11 +129,14 @@ private:
     std::vector<FileEntry> m_otherFiles;       // copy mode: the site's files that are not pages
     std::vector<FileEntry> m_readable;         // encrypted in place: files beside the pages that may hold their text
     std::vector<std::string> m_copiedWithText; // copy mode: copies of files that may hold the pages' text
+    std::vector<FileEntry> m_leftOut;          // copy mode: pages in the target, inside a picked folder
     std::unordered_map<std::string, std::string> m_canonicalScopes;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_pickedPages; // the identities of the listed files
     std::optional<disk::FileIdentity> m_excludedFolder; // copy mode: the target, never scanned
     std::size_t m_found = 0;
     std::size_t m_skippedFolders = 0;
+    std::stop_token m_stop;
+    LockWait m_lockWait;
 };
 
 } // namespace quillora::run

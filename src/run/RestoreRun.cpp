@@ -25,7 +25,7 @@ bool CarriesProtection(std::string_view bytes) {
 RestoreRun::RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem, std::string backupFolder)
     : m_reporter(reporter), m_fs(fileSystem), m_backupFolder(std::move(backupFolder)) {}
 
-RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection) {
+RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, const std::stop_token& stop) {
     RunSummary summary;
     m_reporter.runStarted();
     if (selection.empty()) {
@@ -59,9 +59,15 @@ RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection) {
     std::vector<std::string> restored;
     std::size_t done = 0;
     for (const auto& entry : pages) {
+        if (stop.stop_requested()) {
+            ++summary.notReached;
+            m_reporter.pageNotReached(entry);
+            continue;
+        }
         restorePage(entry, summary, restored);
         m_reporter.progressChanged(++done, summary.found);
     }
+    summary.stopped = summary.notReached > 0;
     // Each restore is one rename; they reach the disk together.
     if (!restored.empty())
         (void)m_fs.syncFileSystems(restored);
@@ -77,7 +83,7 @@ void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::v
     };
     std::unique_ptr<disk::LockedFile> locked;
     // The page stays locked while its original comes back, so that no run protects it meanwhile.
-    std::error_code error = m_fs.openLocked(page, true, locked);
+    std::error_code error = OpenPageWaiting(m_fs, m_reporter, entry, page, m_lockWait, locked);
     std::string bytes;
     if (!error)
         error = locked->read(bytes);
@@ -88,8 +94,9 @@ void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::v
     if (!CarriesProtection(bytes))
         return; // an original already, or a page this program never protected
     std::string backup;
+    std::unique_ptr<disk::LockedFile> held;
     std::string original;
-    if (const auto backupError = findOriginal(page, backup, original))
+    if (const auto backupError = findOriginal(page, backup, held, original))
         return giveUp(PageProblem::Step::Backup, backupError, backup);
     // An encrypted run keeps exactly what it replaced, which may be a page an earlier run hid; a ".bak" that holds
     // a protected page was replaced by a second run and holds no original.
@@ -100,23 +107,37 @@ void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::v
     std::string target = page;
     if (locked->status().isSymlink && m_fs.canonicalPath(page, target))
         target = page;
-    if (const auto renameError = moveOriginal(backup, target))
-        return giveUp(PageProblem::Step::Write, renameError, page);
+    if (const auto moveError = moveOriginal(backup, *held, target, *locked))
+        return giveUp(PageProblem::Step::Write, moveError, page);
+    held.reset();
     tidyKeptFolders(backup);
     ++summary.written;
     restored.push_back(page);
     m_reporter.pageWritten(entry, page);
 }
 
-std::error_code RestoreRun::findOriginal(const std::string& page, std::string& path, std::string& bytes) {
+std::error_code RestoreRun::findOriginal(const std::string& page, std::string& path,
+                                         std::unique_ptr<disk::LockedFile>& held, std::string& bytes) {
     std::vector<std::string> candidates{page + std::string(kBackupSuffix)};
     for (auto& kept : OriginalsPlace::candidatesFor(page, m_backupFolder))
         candidates.push_back(std::move(kept));
     for (const auto& candidate : candidates) {
-        const auto error = m_fs.readFile(candidate, bytes);
+        disk::FileStatus status;
+        std::error_code error = m_fs.status(candidate, status);
         if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
             continue;
         path = candidate;
+        // An original is a file this program put there: a link in its place (put there to have any file moved over
+        // the page) is refused, and so is one put there after this look, when the original takes the page's place.
+        // The original is held open meanwhile, so that its identity stays its own.
+        if (!error && status.isFolder)
+            error = std::make_error_code(std::errc::is_a_directory);
+        if (!error && !status.isSymlink)
+            error = m_fs.openLocked(candidate, std::chrono::milliseconds(0), held);
+        if (status.isSymlink || (held != nullptr && held->status().isSymlink))
+            return RunError::BackupIsALink;
+        if (!error)
+            error = held->read(bytes);
         return error;
     }
     path = candidates.front();
@@ -124,8 +145,9 @@ std::error_code RestoreRun::findOriginal(const std::string& page, std::string& p
 }
 
 // Kept elsewhere (another file system), the original is copied into the page's place in one step, then removed.
-std::error_code RestoreRun::moveOriginal(const std::string& original, const std::string& target) {
-    const auto error = m_fs.renameFile(original, target);
+std::error_code RestoreRun::moveOriginal(const std::string& original, const disk::LockedFile& held,
+                                         const std::string& target, const disk::LockedFile& page) {
+    const auto error = m_fs.replaceChecked(original, held.status().identity, target, page.status().identity);
     if (error != std::errc::cross_device_link)
         return error;
     if (const auto copyError = m_fs.copyFile(original, target))

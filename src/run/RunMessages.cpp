@@ -20,6 +20,19 @@ std::string restoreFinished(const RunSummary& summary) {
     return filesRestored(summary.written);
 }
 
+std::string protectedInPart(const engine::PageNotes& notes) {
+    std::string text = "protected in part:";
+    if (notes.linksLeftAsTheyAre)
+        text += " links inside a template or an SVG or MathML drawing are left as they are";
+    return text;
+}
+
+std::string waitingForLockedPage(std::string_view path, std::chrono::seconds bound) {
+    std::string text(path);
+    text += ": Locked by another program; waiting for it (at most " + std::to_string(bound.count()) + " s)";
+    return text;
+}
+
 std::string unableToAccessFile(std::string_view path) {
     std::string text = "Unable to Access File: ";
     text.append(path);

@@ -2,6 +2,7 @@
 
 #include "RunReporter.h"
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -52,6 +53,10 @@ Message folderProblem(const PageProblem& problem);
 Message refusal(const RunRefusal& refusal);
 /// The status line of a page left as it was because it is protected already.
 std::string alreadyProtected(std::string_view path);
+/// What a page protected in part left as it stands: "protected in part: " and the reason.
+std::string protectedInPart(const engine::PageNotes& notes);
+/// What a run says while it waits for a page another program holds locked, at most bound long.
+std::string waitingForLockedPage(std::string_view path, std::chrono::seconds bound);
 /// The closing line of a copy run about the site's other files.
 std::string otherFilesCopied(std::size_t copied, std::size_t failed);
 /// "The originals are kept in " folder.

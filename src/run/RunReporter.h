@@ -1,7 +1,9 @@
 #pragma once
 
-#include "run/FileEntry.h"
+#include "FileEntry.h"
+#include "engine/PageNotes.h"
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <system_error>
@@ -65,10 +67,17 @@ struct RunSummary {
     std::size_t alreadyProtected = 0; // pages that carried the protection already and were left alone
     std::size_t skipped = 0;          // names that were not regular files, left alone
     std::size_t givenUp = 0;          // pages reported and not written
+    std::size_t protectedInPart = 0;  // pages written with something the mode hides left as it stands
     std::size_t otherFilesCopied = 0; // copy mode: the site's other files
     std::size_t otherFilesFailed = 0;
+    bool stopped = false;                // asked to stop, the run left work undone
+    std::size_t notReached = 0;          // pages a stopped run left exactly as they were
+    std::size_t otherFilesNotCopied = 0; // copy mode: other files a stopped run did not copy
 
-    bool allDone() const { return skipped == 0 && givenUp == 0 && otherFilesFailed == 0; }
+    bool allDone() const {
+        return skipped == 0 && givenUp == 0 && otherFilesFailed == 0 && protectedInPart == 0 && notReached == 0 &&
+               otherFilesNotCopied == 0;
+    }
 };
 
 /// What a protection run tells its front end (the window or the command line), event by event in the run's order;
@@ -88,6 +97,11 @@ public:
     virtual void pagesFound(std::size_t found) { (void)found; }
     /// A page was written to outputPath; the entry names the output as the results list shows it.
     virtual void pageWritten(const FileEntry& entry, const std::string& outputPath) = 0;
+    /// The page just written is protected in part: the notes say what stayed as it stands.
+    virtual void pageProtectedInPart(const FileEntry& entry, const engine::PageNotes& notes) {
+        (void)entry;
+        (void)notes;
+    }
     /// A page already carries the protection and was left as it is (its backup too); the entry names the page.
     virtual void pageAlreadyProtected(const FileEntry& entry) = 0;
     /// A folder below a picked one could not be listed; the pages in it are not protected.
@@ -96,6 +110,11 @@ public:
     virtual void pageSkipped(const FileEntry& entry, const PageProblem& problem) = 0;
     /// A page could not be protected; the original is as it was.
     virtual void pageGivenUp(const FileEntry& entry, const PageProblem& problem) = 0;
+    /// Another program holds the page locked: the run waits for it, at most for bound, and then gives it up.
+    virtual void waitingForPage(const FileEntry& entry, std::chrono::seconds bound) {
+        (void)entry;
+        (void)bound;
+    }
     /// Another file of the site could not be copied (copy mode).
     virtual void otherFileFailed(const std::string& path, const PageProblem& problem) {
         (void)path;
@@ -111,6 +130,8 @@ public:
     }
     /// An encrypted run is over; what stays readable in what it wrote.
     virtual void readableByDesign(const ReadableByDesign& readable) { (void)readable; }
+    /// The run was asked to stop before it reached this page: the page is exactly as it was.
+    virtual void pageNotReached(const FileEntry& entry) { (void)entry; }
     /// Pages handled so far out of the pages found; after the scan and after each page.
     virtual void progressChanged(std::size_t done, std::size_t found) {
         (void)done;

@@ -16,6 +16,7 @@ struct MessageRequest {
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QString checkBox = {};   // a check box under the text, when not empty
     bool* checked = nullptr; // receives the check box's state when the box closes
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton; // Enter's answer; none: the box's own choice
 };
 
 /// What the file dialog is asked for.
@@ -29,12 +30,14 @@ struct FileDialogRequest {
     QStringList filters;    // Qt's form: "Description (*.a *.b)"
     QString selectedFilter; // one of filters, or empty
     QString defaultSuffix;  // without dot
+    bool several = false;   // Open only: any number of existing files may be chosen at once
 };
 
 /// What came back from the file dialog: a path, or nothing and an error code (0 for a plain Cancel).
 struct FileDialogResult {
-    QString path;
+    QString path; // the first file chosen
     int errorCode = 0;
+    QStringList paths = {}; // every file chosen, when several were allowed
 };
 
 /// Every dialog the program shows. The application fills it with Qt's dialogs; the tests replace it with a

@@ -47,22 +47,40 @@ QString Pickers::ShowFileDialog(QWidget* owner, const QString& filter, const QSt
                                 [[maybe_unused]] const QString& initialDirectory, int filterIndex) {
     if (mode < 0 || mode >= kModeCount)
         return {};
+    FileDialogRequest asked = request(static_cast<FileDialogRequest::Kind>(mode), owner, filter, title, filterIndex);
+    asked.fileName = withoutFolder(defaultFileName);
+    asked.defaultSuffix = defaultExtension;
+    return ask(asked).path;
+}
+
+QStringList Pickers::ShowOpenFilesDialog(QWidget* owner, const QString& filter, const QString& title) {
+    FileDialogRequest asked = request(FileDialogRequest::Kind::Open, owner, filter, title, 0);
+    asked.several = true;
+    const FileDialogResult result = ask(asked);
+    if (!result.paths.isEmpty())
+        return result.paths;
+    return result.path.isEmpty() ? QStringList() : QStringList{result.path};
+}
+
+FileDialogRequest Pickers::request(FileDialogRequest::Kind kind, QWidget* owner, const QString& filter,
+                                   const QString& title, int filterIndex) const {
     FileDialogRequest request;
-    request.kind = static_cast<FileDialogRequest::Kind>(mode);
+    request.kind = kind;
     request.owner = owner;
     request.title = title;
     request.initialFolder = m_lastPath.ReadLastPath();
-    request.fileName = withoutFolder(defaultFileName);
     request.filters = toQtFilters(filter);
     if (!request.filters.isEmpty())
         request.selectedFilter = request.filters.value(filterIndex - 1, request.filters.constFirst());
-    request.defaultSuffix = defaultExtension;
+    return request;
+}
 
-    const FileDialogResult result = m_dialogs.getFileName(request);
+FileDialogResult Pickers::ask(const FileDialogRequest& request) {
+    FileDialogResult result = m_dialogs.getFileName(request);
     if (result.path.isEmpty() && result.errorCode != 0)
         reportFailure(result.errorCode);
     m_lastPath.remember(folderPart(result.path));
-    return result.path;
+    return result;
 }
 
 QString Pickers::BrowseForFolder(const QString& prompt, const QString& initialFolder, QWidget* owner) {

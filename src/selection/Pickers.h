@@ -24,6 +24,10 @@ public:
                            const QString& title, const QString& defaultFileName, const QString& initialDirectory,
                            int filterIndex);
 
+    /// As ShowFileDialog in mode 0, but any number of existing files may be chosen at once; returns them all (none
+    /// when cancelled) and remembers the folder of the first.
+    QStringList ShowOpenFilesDialog(QWidget* owner, const QString& filter, const QString& title);
+
     /// Asks for a folder, starting at initialFolder; returns it without a trailing separator (but for the root).
     QString BrowseForFolder(const QString& prompt, const QString& initialFolder, QWidget* owner);
 
@@ -31,6 +35,10 @@ public:
     static QStringList toQtFilters(const QString& pipeFilter);
 
 private:
+    FileDialogRequest request(FileDialogRequest::Kind kind, QWidget* owner, const QString& filter, const QString& title,
+                              int filterIndex) const;
+    /// Asks, reports a failure, and remembers the folder of the first file chosen.
+    FileDialogResult ask(const FileDialogRequest& request);
     void reportFailure(int errorCode);
 
     DialogService& m_dialogs;

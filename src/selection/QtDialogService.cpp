@@ -19,6 +19,8 @@ QMessageBox::StandardButton QtDialogService::showMessage(const MessageRequest& m
     QMessageBox box(message.icon, message.title, message.text, message.buttons, QApplication::activeWindow());
     if (!message.checkBox.isEmpty())
         box.setCheckBox(new QCheckBox(message.checkBox, &box));
+    if (message.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(message.defaultButton);
     const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
     if (message.checked != nullptr && box.checkBox() != nullptr)
         *message.checked = box.checkBox()->isChecked();
@@ -29,7 +31,10 @@ FileDialogResult QtDialogService::getFileName(const FileDialogRequest& request) 
     using Kind = FileDialogRequest::Kind;
     QFileDialog dialog(request.owner, request.title, request.initialFolder);
     dialog.setAcceptMode(acceptMode(request.kind));
-    dialog.setFileMode(request.kind == Kind::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (request.kind == Kind::Open)
+        dialog.setFileMode(request.several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    else
+        dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, request.kind != Kind::SaveWithOverwritePrompt);
     dialog.setNameFilters(request.filters);
     if (!request.selectedFilter.isEmpty())
@@ -39,7 +44,8 @@ FileDialogResult QtDialogService::getFileName(const FileDialogRequest& request) 
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return {dialog.selectedFiles().constFirst(), 0};
+    const QStringList chosen = dialog.selectedFiles();
+    return {chosen.constFirst(), 0, request.several ? chosen : QStringList()};
 }
 
 QString QtDialogService::getExistingFolder(const QString& prompt, const QString& initialFolder, QWidget* owner) {

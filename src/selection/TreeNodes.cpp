@@ -18,6 +18,7 @@ struct Pictures {
     QIcon givenUp;
     QIcon skipped;
     QIcon restored;
+    QIcon notReached;
 };
 
 // Looked up once, as the style's lookup is slow next to adding a node and a run adds thousands. Never freed,
@@ -30,7 +31,8 @@ const Pictures& pictures() {
                                                  QApplication::style()->standardIcon(QStyle::SP_DialogApplyButton),
                                                  QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical),
                                                  QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning),
-                                                 QApplication::style()->standardIcon(QStyle::SP_ArrowBack)};
+                                                 QApplication::style()->standardIcon(QStyle::SP_ArrowBack),
+                                                 QApplication::style()->standardIcon(QStyle::SP_BrowserStop)};
     return *cached;
 }
 
@@ -52,6 +54,8 @@ QIcon imageIcon(int image) {
         return pictures().skipped;
     case kImageRestored:
         return pictures().restored;
+    case kImageNotReached:
+        return pictures().notReached;
     default:
         return pictures().placeholder;
     }

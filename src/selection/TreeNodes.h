@@ -18,7 +18,8 @@ inline constexpr int kImageFile = 7;
 inline constexpr int kImageAlreadyProtected = 8;
 inline constexpr int kImageGivenUp = 9;
 inline constexpr int kImageSkipped = 10;
-inline constexpr int kImageRestored = 11; // a page whose original was put back
+inline constexpr int kImageRestored = 11;   // a page whose original was put back
+inline constexpr int kImageNotReached = 12; // a page a stopped run left as it was
 
 inline constexpr int kKeyRole = Qt::UserRole;       // QString, empty for nodes without a key
 inline constexpr int kImageRole = Qt::UserRole + 1; // int, one of the image numbers

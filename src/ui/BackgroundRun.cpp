@@ -1,6 +1,7 @@
 #include "BackgroundRun.h"
 
 #include "disk/PosixFileSystem.h"
+#include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 #include "run/RunMessages.h"
 #include "selection/NativePath.h"
@@ -24,6 +25,7 @@ BackgroundRun::BackgroundRun(QObject* parent) : QObject(parent) {
 BackgroundRun::~BackgroundRun() {
     if (m_thread == nullptr)
         return;
+    m_stop.request_stop();
     // The run may be waiting for this thread to handle a message; keep handling until it ends.
     while (!m_thread->wait(20))
         QCoreApplication::processEvents();
@@ -35,19 +37,25 @@ void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<
         return;
     reap();
     m_options = options;
-    launch([this, picks = std::move(selection)](disk::FileSystem& fileSystem) {
+    launch([this, picks = std::move(selection)](disk::FileSystem& fileSystem, const std::stop_token& stop) {
         run::ProtectionRun protection(m_options, *this, fileSystem);
         protection.forgetPassword(m_options.password);
-        return protection.ProtectFiles(picks);
+        return protection.ProtectFiles(picks, stop);
     });
 }
 
 void BackgroundRun::restore(std::vector<run::SelectionEntry> selection, std::string backupFolder) {
     if (m_busy)
         return;
-    launch([this, picks = std::move(selection), folder = std::move(backupFolder)](disk::FileSystem& fileSystem) {
-        return run::RestoreRun(*this, fileSystem, folder).Restore(picks);
+    launch([this, picks = std::move(selection), folder = std::move(backupFolder)](disk::FileSystem& fileSystem,
+                                                                                  const std::stop_token& stop) {
+        return run::RestoreRun(*this, fileSystem, folder).Restore(picks, stop);
     });
+}
+
+void BackgroundRun::stop() {
+    if (m_busy)
+        m_stop.request_stop();
 }
 
 void BackgroundRun::reap() {
@@ -61,14 +69,15 @@ void BackgroundRun::reap() {
 void BackgroundRun::launch(Job job) {
     reap();
     m_busy = true;
+    m_stop = std::stop_source();
     m_delivery.start();
-    m_thread = QThread::create([this, job = std::move(job)] { runOnThread(job); });
+    m_thread = QThread::create([this, job = std::move(job), stop = m_stop.get_token()] { runOnThread(job, stop); });
     m_thread->start();
 }
 
-void BackgroundRun::runOnThread(const Job& job) {
+void BackgroundRun::runOnThread(const Job& job, const std::stop_token& stop) {
     disk::PosixFileSystem fileSystem;
-    const run::RunSummary summary = job(fileSystem);
+    const run::RunSummary summary = job(fileSystem, stop);
     QMetaObject::invokeMethod(
         this,
         [this, summary] {
@@ -104,8 +113,14 @@ void BackgroundRun::deliver() {
         case Report::Kind::Listed:
             Q_EMIT fileListed(report.entry, report.text);
             break;
+        case Report::Kind::InPart:
+            Q_EMIT protectedInPart(report.entry, report.text);
+            break;
         case Report::Kind::AlreadyProtected:
             Q_EMIT alreadyProtected(report.entry);
+            break;
+        case Report::Kind::NotReached:
+            Q_EMIT notReached(report.entry);
             break;
         case Report::Kind::Status:
             if (&report == lastStatus)
@@ -147,6 +162,10 @@ void BackgroundRun::pageWritten(const run::FileEntry& entry, const std::string& 
     collect({Report::Kind::Listed, selection::fromNativePath(outputPath), entry});
 }
 
+void BackgroundRun::pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) {
+    collect({Report::Kind::InPart, QString::fromStdString(run::messages::protectedInPart(notes)), entry});
+}
+
 void BackgroundRun::pageAlreadyProtected(const run::FileEntry& entry) {
     collect({Report::Kind::AlreadyProtected, {}, entry});
 }
@@ -161,6 +180,18 @@ void BackgroundRun::pageSkipped(const run::FileEntry& entry, const run::PageProb
 
 void BackgroundRun::pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) {
     deliverAndWait([this, &entry, &problem] { Q_EMIT pageFailed(entry, problem, false); });
+}
+
+void BackgroundRun::pageNotReached(const run::FileEntry& entry) {
+    collect({Report::Kind::NotReached, {}, entry});
+}
+
+void BackgroundRun::waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) {
+    // Shown at once: a window that waits without a word looks hung.
+    collect({Report::Kind::Status,
+             QString::fromStdString(
+                 run::messages::waitingForLockedPage(selection::fromNativePath(entry.fullPath()).toStdString(), bound)),
+             {}});
 }
 
 void BackgroundRun::otherFileFailed(const std::string& path, const run::PageProblem& problem) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/ProtectionOptions.h"
-#include "run/ProtectionRun.h"
 #include "run/RunReporter.h"
+#include "run/SelectionEntry.h"
 
 #include <QObject>
 #include <QString>
@@ -10,9 +10,14 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <vector>
 
 class QThread;
+
+namespace quillora::disk {
+class FileSystem;
+}
 
 namespace quillora::ui {
 
@@ -34,13 +39,19 @@ public:
     void restore(std::vector<run::SelectionEntry> selection, std::string backupFolder = {});
     /// True from start until finished has been emitted.
     bool isRunning() const { return m_busy; }
+    /// Asks the run to stop: it finishes the page in hand and leaves the others as they are; finished follows.
+    void stop();
 
 Q_SIGNALS:
     void statusText(const QString& text);
     /// A page was written to outputPath; the entry names it as the results tree lists it.
     void fileListed(const run::FileEntry& entry, const QString& outputPath);
+    /// The page just listed is protected in part; reason says what stayed as it stands.
+    void protectedInPart(const run::FileEntry& entry, const QString& reason);
     /// A page was left as it was because it is protected already.
     void alreadyProtected(const run::FileEntry& entry);
+    /// A page was left as it was because the run was stopped before it.
+    void notReached(const run::FileEntry& entry);
     /// A page could not be protected (skipped: it was not a regular file).
     void pageFailed(const run::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     /// A folder below a picked one could not be listed.
@@ -59,9 +70,9 @@ Q_SIGNALS:
 
 private:
     struct Report {
-        enum class Kind { Status, Listed, AlreadyProtected, Progress };
+        enum class Kind { Status, Listed, InPart, AlreadyProtected, NotReached, Progress };
         Kind kind;
-        QString text; // the status text, or the output path of a listed page
+        QString text; // the status text, the output path of a listed page, or why it is protected in part
         run::FileEntry entry;
         std::size_t done = 0;
         std::size_t found = 0;
@@ -72,22 +83,25 @@ private:
     void scanning() override;
     void pagesFound(std::size_t found) override;
     void pageWritten(const run::FileEntry& entry, const std::string& outputPath) override;
+    void pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) override;
     void pageAlreadyProtected(const run::FileEntry& entry) override;
     void folderSkipped(const std::string& folder, const run::PageProblem& problem) override;
     void pageSkipped(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
+    void pageNotReached(const run::FileEntry& entry) override;
+    void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void originalsKept(const std::string& folder) override;
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
     void readableByDesign(const run::ReadableByDesign& readable) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
-    using Job = std::function<run::RunSummary(disk::FileSystem& fileSystem)>;
+    using Job = std::function<run::RunSummary(disk::FileSystem& fileSystem, const std::stop_token& stop)>;
 
     /// Waits for the thread of the last run, which has reported its end already.
     void reap();
     void launch(Job job);
-    void runOnThread(const Job& job);
+    void runOnThread(const Job& job, const std::stop_token& stop);
     void collect(Report report);
     /// On the window's thread: emits everything collected so far, in order.
     void deliver();
@@ -95,7 +109,8 @@ private:
 
     engine::ProtectionOptions m_options;
     QThread* m_thread = nullptr;
-    bool m_busy = false; // from start until the end of the run has reached the window's thread
+    std::stop_source m_stop; // a fresh one for every run
+    bool m_busy = false;     // from start until the end of the run has reached the window's thread
     QTimer m_delivery;
     std::mutex m_mutex; // guards m_collected
     std::vector<Report> m_collected;

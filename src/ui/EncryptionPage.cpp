@@ -1,9 +1,11 @@
 #include "EncryptionPage.h"
 
+#include "BuddyLabel.h"
 #include "PageStyle.h"
 #include "TextRuleValidator.h"
 #include "crypto/PasswordStrength.h"
 #include "crypto/SecretMemory.h"
+#include "run/RunMessages.h"
 #include "selection/DialogService.h"
 
 #include <QCheckBox>
@@ -12,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -31,25 +34,24 @@ QLineEdit* passwordBox(const QString& name, QWidget* parent) {
     return box;
 }
 
-/// The strength of a typed password in words, and the colour it is shown in.
-QString strengthText(const crypto::PasswordStrength& strength, QString& colour) {
+/// The strength of a typed password in words; weak tells whether it is shown as a warning.
+QString strengthText(const crypto::PasswordStrength& strength, bool& weak) {
     using Level = crypto::PasswordStrength::Level;
     const int bits = strength.wholeBits();
+    weak = true;
     switch (strength.level()) {
     case Level::TooWeak:
-        colour = QStringLiteral("#b00000");
         return QStringLiteral("Too weak to encrypt with: about %1 bits (at least %2 are needed)")
             .arg(bits)
             .arg(static_cast<int>(crypto::PasswordStrength::kFloorBits));
     case Level::Weak:
-        colour = QStringLiteral("#a05a00");
         return QStringLiteral("Weak: about %1 bits (%2 or more is strong)")
             .arg(bits)
             .arg(static_cast<int>(crypto::PasswordStrength::kStrongBits));
     case Level::Strong:
         break;
     }
-    colour = QStringLiteral("#1b6e20");
+    weak = false;
     return QStringLiteral("Strong: about %1 bits").arg(bits);
 }
 
@@ -66,6 +68,7 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
       lblRememberDays(new QLabel(QStringLiteral("Remember on this device for"), framProtect)),
       spnRememberDays(new QSpinBox(framProtect)),
       lblWarning(new QLabel(QStringLiteral("\\ \" or ' not allowed"), framProtect)),
+      lblPasswordsDiffer(new QLabel(QStringLiteral("The two passwords differ"), framProtect)),
       lblPromptOnly(new QLabel(QString::fromLatin1(kPromptOnlyNote), framProtect)),
       lblStrength(new QLabel(framProtect)),
       chkUnlockTitle(new QCheckBox(QStringLiteral("Unlock pages show this title"), framProtect)),
@@ -79,23 +82,23 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     chkShowPassword->setEnabled(false);
     lblPasswordAgain->setObjectName(QStringLiteral("lblPasswordAgain"));
     lblPasswordAgain->setBuddy(txtPasswordAgain);
-    lblPasswordAgain->setEnabled(false);
+    greyWithBuddy(lblPasswordAgain);
     lblRememberDays->setObjectName(QStringLiteral("lblRememberDays"));
     lblRememberDays->setBuddy(spnRememberDays);
-    lblRememberDays->setEnabled(false);
+    greyWithBuddy(lblRememberDays);
     spnRememberDays->setObjectName(QStringLiteral("spnRememberDays"));
     spnRememberDays->setRange(0, engine::kMaxRememberDays);
     spnRememberDays->setSuffix(QStringLiteral(" days"));
     spnRememberDays->setSpecialValueText(QStringLiteral("this browser session only"));
     spnRememberDays->setEnabled(false);
     lblWarning->setObjectName(QStringLiteral("lblWarning"));
-    lblWarning->setStyleSheet(QStringLiteral("color: #b00000;"));
-    QSizePolicy keepSpace = lblWarning->sizePolicy();
-    keepSpace.setRetainSizeWhenHidden(true);
-    lblWarning->setSizePolicy(keepSpace);
+    pagestyle::markAsWarning(lblWarning);
     lblWarning->hide();
+    lblPasswordsDiffer->setObjectName(QStringLiteral("lblPasswordsDiffer"));
+    pagestyle::markAsWarning(lblPasswordsDiffer);
+    lblPasswordsDiffer->hide();
     lblPromptOnly->setObjectName(QStringLiteral("lblPromptOnly"));
-    lblPromptOnly->setStyleSheet(QStringLiteral("color: #b00000;"));
+    pagestyle::markAsWarning(lblPromptOnly);
     lblPromptOnly->hide();
     lblStrength->setObjectName(QStringLiteral("lblStrength"));
     lblStrength->setWordWrap(true);
@@ -113,6 +116,13 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     connect(chkShowPassword, &QCheckBox::toggled, this, &EncryptionPage::chkShowPassword_Click);
     connect(chkUnlockTitle, &QCheckBox::toggled, this, &EncryptionPage::chkUnlockTitle_Click);
     connect(txtPassword, &QLineEdit::textChanged, this, &EncryptionPage::txtPassword_Change);
+    connect(txtPassword, &QLineEdit::textChanged, this, &EncryptionPage::updateMismatchMark);
+    connect(txtPasswordAgain, &QLineEdit::textEdited, this, [this] { m_againFinished = false; });
+    connect(txtPasswordAgain, &QLineEdit::textChanged, this, &EncryptionPage::updateMismatchMark);
+    connect(txtPasswordAgain, &QLineEdit::editingFinished, this, [this] {
+        m_againFinished = true;
+        updateMismatchMark();
+    });
 
     // The warning sits directly above the box it belongs to.
     auto* password = new QGridLayout(framProtect);
@@ -125,17 +135,20 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     password->addLayout(encryptRow, 1, 0, 1, 3);
     password->addWidget(lblWarning, 2, 1);
     auto* passwordLabel = new QLabel(QStringLiteral("Password"), framProtect);
+    passwordLabel->setObjectName(QStringLiteral("lblPassword"));
     passwordLabel->setBuddy(txtPassword);
+    greyWithBuddy(passwordLabel);
     password->addWidget(passwordLabel, 3, 0);
     password->addWidget(txtPassword, 3, 1);
     password->addWidget(chkShowPassword, 3, 2);
     password->addWidget(lblStrength, 4, 1, 1, 2);
     password->addWidget(lblPasswordAgain, 5, 0);
     password->addWidget(txtPasswordAgain, 5, 1);
-    password->addWidget(lblRememberDays, 6, 0);
-    password->addWidget(spnRememberDays, 6, 1, Qt::AlignLeft);
-    password->addWidget(chkUnlockTitle, 7, 0);
-    password->addWidget(txtUnlockTitle, 7, 1, 1, 2);
+    password->addWidget(lblPasswordsDiffer, 6, 1);
+    password->addWidget(lblRememberDays, 7, 0);
+    password->addWidget(spnRememberDays, 7, 1, Qt::AlignLeft);
+    password->addWidget(chkUnlockTitle, 8, 0);
+    password->addWidget(txtUnlockTitle, 8, 1, 1, 2);
     password->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -172,6 +185,23 @@ bool EncryptionPage::passwordsDiffer() const {
     return encrypting() && !txtPassword->text().trimmed().isEmpty() && txtPassword->text() != txtPasswordAgain->text();
 }
 
+QString EncryptionPage::problem() const {
+    if (chkPasswordScript->isChecked() && txtPassword->text().trimmed().isEmpty())
+        return QString::fromUtf8(run::messages::kEnterPassword);
+    if (passwordsDiffer())
+        return QString::fromLatin1(kPasswordsDiffer);
+    return {};
+}
+
+// A second password that is still being typed and so far agrees with the first is not marked yet.
+void EncryptionPage::updateMismatchMark() {
+    const QString first = txtPassword->text();
+    const QString again = txtPasswordAgain->text();
+    const bool typing = first.startsWith(again) && !m_againFinished;
+    lblPasswordsDiffer->setVisible(encrypting() && !again.isEmpty() && again != first && !typing);
+    Q_EMIT problemChanged();
+}
+
 void EncryptionPage::chkPasswordScript_Click() {
     const bool chosen = chkPasswordScript->isChecked();
     txtPassword->setEnabled(chosen);
@@ -182,15 +212,14 @@ void EncryptionPage::chkPasswordScript_Click() {
 
 void EncryptionPage::chkEncrypt_Click() {
     const bool encrypted = encrypting();
-    lblPasswordAgain->setEnabled(encrypted);
     txtPasswordAgain->setEnabled(encrypted);
-    lblRememberDays->setEnabled(encrypted);
     spnRememberDays->setEnabled(encrypted);
     chkUnlockTitle->setEnabled(encrypted);
     chkUnlockTitle_Click();
     lblPromptOnly->setVisible(chkPasswordScript->isChecked() && !encrypted);
     updateEchoMode();
     txtPassword_Change();
+    updateMismatchMark();
     Q_EMIT encryptionChanged(encrypted);
     // An encrypted page never puts the password into a script, so it may hold any character.
     if (encrypted) {
@@ -234,9 +263,12 @@ void EncryptionPage::txtPassword_Change() {
     std::u16string password = txtPassword->text().toStdU16String();
     const auto strength = crypto::PasswordStrength::of(password);
     crypto::wipe(password);
-    QString colour;
-    lblStrength->setText(strengthText(strength, colour));
-    lblStrength->setStyleSheet(QStringLiteral("color: %1;").arg(colour));
+    bool weak = false;
+    lblStrength->setText(strengthText(strength, weak));
+    // Its colours follow the theme: the warning colour, or the window's own.
+    lblStrength->setPalette(QPalette());
+    if (weak)
+        pagestyle::markAsWarning(lblStrength);
     lblStrength->show();
 }
 

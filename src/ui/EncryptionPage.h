@@ -36,6 +36,8 @@ public:
     bool passwordsDiffer() const;
     /// True when the pages are to be encrypted with the password.
     bool encrypting() const;
+    /// Why a run would stop at this page's choices, or the empty string.
+    QString problem() const;
 
     void chkPasswordScript_Click();
     void chkEncrypt_Click();
@@ -50,6 +52,8 @@ public:
 Q_SIGNALS:
     /// Encryption was chosen or given up (the Store Files page offers a folder for the originals).
     void encryptionChanged(bool encrypting);
+    /// What problem() tells may have changed.
+    void problemChanged();
 
 public:
     std::array<QRadioButton*, 4> optProtect{};
@@ -63,16 +67,19 @@ public:
     QLabel* lblRememberDays;
     QSpinBox* spnRememberDays;
     QLabel* lblWarning;
-    QLabel* lblPromptOnly; // shown for the prompt alone
-    QLabel* lblStrength;   // the password's strength, for encryption
+    QLabel* lblPasswordsDiffer; // shown as soon as the second password cannot become the first
+    QLabel* lblPromptOnly;      // shown for the prompt alone
+    QLabel* lblStrength;        // the password's strength, for encryption
     QCheckBox* chkUnlockTitle;
     QLineEdit* txtUnlockTitle;
 
 private:
     void updateEchoMode();
+    void updateMismatchMark();
 
     selection::DialogService& m_dialogs;
     QValidator* m_scriptSafe = nullptr;
+    bool m_againFinished = false; // the second box was left (or Enter pressed) since it was last typed in
 };
 
 } // namespace quillora::ui

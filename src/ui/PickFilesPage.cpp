@@ -13,9 +13,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quillora::ui {
 
@@ -24,7 +26,6 @@ namespace {
 QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
     auto* pushButton = new QPushButton(caption, parent);
     pushButton->setObjectName(name);
-    pushButton->setAutoDefault(true);
     return pushButton;
 }
 
@@ -44,12 +45,19 @@ PickFilesPage::PickFilesPage(selection::DialogService& dialogs, selection::Picke
     : QWidget(parent), treeFolders(new selection::SelectionTree(dialogs, this)),
       cmdAddFile(button(QStringLiteral("cmdAddFile"), QStringLiteral("&Add File"), this)),
       cmdAddFolder(button(QStringLiteral("cmdAddFolder"), QStringLiteral("&Add Folder"), this)),
-      cmdRemoveFolder(button(QStringLiteral("cmdRemoveFolder"), QStringLiteral("&Remove"), this)), m_dialogs(dialogs),
-      m_pickers(pickers), m_lastPath(lastPath) {
+      cmdRemoveFolder(button(QStringLiteral("cmdRemoveFolder"), QStringLiteral("&Remove"), this)),
+      cmdRestoreFolder(
+          button(QStringLiteral("cmdRestoreFolder"), QStringLiteral("Restore originals &in a folder\u2026"), this)),
+      m_dialogs(dialogs), m_pickers(pickers), m_lastPath(lastPath) {
     cmdRemoveFolder->setEnabled(false);
+    cmdRestoreFolder->setToolTip(QStringLiteral("Put back the originals of the protected pages below a folder from "
+                                                "their backups"));
+    treeFolders->setSelectionMode(QAbstractItemView::ExtendedSelection); // several entries go at once
+    treeFolders->installEventFilter(this);
     connect(cmdAddFile, &QPushButton::clicked, this, &PickFilesPage::cmdAddFile_Click);
     connect(cmdAddFolder, &QPushButton::clicked, this, &PickFilesPage::cmdAddFolder_Click);
     connect(cmdRemoveFolder, &QPushButton::clicked, this, &PickFilesPage::cmdRemoveFolder_Click);
+    connect(cmdRestoreFolder, &QPushButton::clicked, this, &PickFilesPage::cmdRestoreFolder_Click);
     connect(treeFolders, &QTreeWidget::itemSelectionChanged, this, &PickFilesPage::treeFolders_Click);
     connect(treeFolders, &selection::SelectionTree::pathsDropped, this, &PickFilesPage::addDroppedPaths);
 
@@ -58,6 +66,9 @@ PickFilesPage::PickFilesPage(selection::DialogService& dialogs, selection::Picke
     buttons->addWidget(cmdAddFolder);
     buttons->addStretch();
     buttons->addWidget(cmdRemoveFolder);
+    auto* restore = new QHBoxLayout;
+    restore->addStretch();
+    restore->addWidget(cmdRestoreFolder);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pagestyle::heading(QStringLiteral("Add files or folders..."), this));
@@ -65,6 +76,8 @@ PickFilesPage::PickFilesPage(selection::DialogService& dialogs, selection::Picke
     layout->addSpacing(8);
     layout->addWidget(treeFolders, 1);
     layout->addLayout(buttons);
+    layout->addSpacing(8);
+    layout->addLayout(restore);
 }
 
 void PickFilesPage::clearSelection() {
@@ -73,15 +86,15 @@ void PickFilesPage::clearSelection() {
 }
 
 void PickFilesPage::cmdAddFile_Click() {
-    const QString file =
-        m_pickers.ShowFileDialog(window(), QStringLiteral("HTML Files (*.html;*.htm)|*.html;*.htm"), QString(), 0,
-                                 QStringLiteral("Select A File To Protect"), QString(), QString(), 0);
-    // A name typed into the dialog may be any file's; only pages are rewritten.
-    const bool page = run::IsPickedPageName(selection::toNativePath(QFileInfo(file).fileName()));
-    if (!file.isEmpty() && page)
-        treeFolders->AddFileNode(file, treeFolders->rootNode());
-    if (!file.isEmpty() && !page)
-        refuseNonPage(file);
+    const QStringList files = m_pickers.ShowOpenFilesDialog(
+        window(), QStringLiteral("HTML Files (*.html;*.htm)|*.html;*.htm"), QStringLiteral("Select A File To Protect"));
+    for (const QString& file : files) {
+        // A name typed into the dialog may be any file's; only pages are rewritten.
+        if (run::IsPickedPageName(selection::toNativePath(QFileInfo(file).fileName())))
+            treeFolders->AddFileNode(file, treeFolders->rootNode());
+        else
+            refuseNonPage(file);
+    }
     Q_EMIT CheckEnableDisableNextButton();
 }
 
@@ -100,24 +113,49 @@ void PickFilesPage::cmdAddFolder_Click() {
 }
 
 void PickFilesPage::cmdRemoveFolder_Click() {
-    const QList<QTreeWidgetItem*> selected = treeFolders->selectedItems();
-    if (!selected.isEmpty() && treeFolders->isEntry(selected.constFirst()))
-        delete selected.constFirst();
+    for (QTreeWidgetItem* node : treeFolders->selectedItems()) {
+        if (treeFolders->isEntry(node))
+            delete node;
+    }
     treeFolders->clearSelection();
     cmdRemoveFolder->setEnabled(false);
     Q_EMIT CheckEnableDisableNextButton();
 }
 
+void PickFilesPage::cmdRestoreFolder_Click() {
+    const QString folder = m_pickers.BrowseForFolder(QStringLiteral("Please select the folder to restore "),
+                                                     m_lastPath.ReadLastPath(), nullptr);
+    if (!folder.isEmpty())
+        Q_EMIT restoreFolderRequested(folder);
+}
+
+bool PickFilesPage::eventFilter(QObject* watched, QEvent* event) {
+    // Delete on the tree does what Remove does.
+    if (watched == treeFolders && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        if (cmdRemoveFolder->isEnabled())
+            cmdRemoveFolder->click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void PickFilesPage::treeFolders_Click() {
     cmdRemoveFolder->setEnabled(false);
     const QList<QTreeWidgetItem*> selected = treeFolders->selectedItems();
-    if (selected.isEmpty() || !treeFolders->isEntry(selected.constFirst()))
+    if (std::none_of(selected.begin(), selected.end(), [this](auto* node) { return treeFolders->isEntry(node); }))
         return;
     cmdRemoveFolder->setEnabled(true);
     Q_EMIT CheckEnableDisableNextButton();
 }
 
 void PickFilesPage::addDroppedPaths(const QStringList& paths) {
+    addPaths(paths);
+}
+
+QStringList PickFilesPage::addPaths(const QStringList& paths) {
+    QStringList refused;
     for (const QString& path : paths) {
         const QFileInfo info(path);
         const QString cleaned = QDir::cleanPath(path);
@@ -126,9 +164,18 @@ void PickFilesPage::addDroppedPaths(const QStringList& paths) {
         } else if (isPageFile(info)) {
             treeFolders->AddFileNode(cleaned, treeFolders->rootNode());
             m_lastPath.remember(folderPart(cleaned));
+        } else {
+            refused << path;
         }
     }
     Q_EMIT CheckEnableDisableNextButton();
+    return refused;
+}
+
+QString PickFilesPage::problem() const {
+    return treeFolders->rootNode() == nullptr || treeFolders->rootNode()->childCount() == 0
+               ? QStringLiteral("Add a page or a folder to go on")
+               : QString();
 }
 
 void PickFilesPage::addFolder(const QString& folder) {

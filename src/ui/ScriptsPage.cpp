@@ -50,10 +50,7 @@ ScriptsPage::ScriptsPage(selection::DialogService& dialogs, QWidget* parent)
     txtRightClickWarning->setObjectName(QStringLiteral("txtRightClickWarning"));
     txtRightClickWarning->setEnabled(false);
     lblWarning2->setObjectName(QStringLiteral("lblWarning2"));
-    lblWarning2->setStyleSheet(QStringLiteral("color: #b00000;"));
-    QSizePolicy keepSpace = lblWarning2->sizePolicy();
-    keepSpace.setRetainSizeWhenHidden(true);
-    lblWarning2->setSizePolicy(keepSpace);
+    pagestyle::markAsWarning(lblWarning2);
     lblWarning2->hide();
     lblScriptInfo->setObjectName(QStringLiteral("lblScriptInfo"));
     lblScriptInfo->setWordWrap(true);

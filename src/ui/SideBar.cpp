@@ -2,9 +2,12 @@
 
 #include "Artwork.h"
 #include "HyperLink.h"
+#include "PageStyle.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPainter>
+#include <algorithm>
 
 namespace quillora::ui {
 
@@ -15,6 +18,8 @@ constexpr int kRowHeight = 40;
 constexpr int kTopOffset = 16;
 constexpr int kIconSize = 24;
 constexpr int kTitleLeft = 48;
+constexpr int kTitleRightMargin = 8;
+constexpr int kTitlePadding = 12; // above and below a title, together
 const QColor kBorder(200, 208, 226);
 
 QLabel* makeIcon(QWidget* parent, const QString& name, const QPixmap& picture) {
@@ -31,7 +36,7 @@ QString indexed(const char* name, int i) {
 
 } // namespace
 
-SideBar::SideBar(QWidget* parent) : QWidget(parent), imgBlueColor(new QWidget(this)) {
+SideBar::SideBar(QWidget* parent) : QWidget(parent), imgBlueColor(new QWidget(this)), m_width(kWidth) {
     setObjectName(QStringLiteral("picLeft"));
     imgBlueColor->setObjectName(QStringLiteral("imgBlueColor"));
     imgBlueColor->setAutoFillBackground(true);
@@ -51,10 +56,23 @@ SideBar::SideBar(QWidget* parent) : QWidget(parent), imgBlueColor(new QWidget(th
     layOutRows();
 }
 
+int SideBar::rowHeight() const {
+    return std::max(kRowHeight, lnkFrame[0]->lblLink->sizeHint().height() + kTitlePadding);
+}
+
+QColor SideBar::background() const {
+    return pagestyle::isDark(palette()) ? palette().color(QPalette::Base) : QColor(Qt::white);
+}
+
 void SideBar::layOutRows() {
-    const int height = kRowHeight;
+    const int height = rowHeight();
+    int widest = 0;
+    for (const HyperLink* link : lnkFrame)
+        widest = std::max(widest, link->lblLink->sizeHint().width());
+    m_width = std::max(kWidth, kTitleLeft + widest + kTitleRightMargin);
     for (int i = 0; i < kRowCount; ++i) {
-        lnkFrame[i]->setGeometry(kTitleLeft, kTopOffset + height * i + 6, kWidth - kTitleLeft - 8, height - 12);
+        lnkFrame[i]->setGeometry(kTitleLeft, kTopOffset + height * i + kTitlePadding / 2,
+                                 m_width - kTitleLeft - kTitleRightMargin, height - kTitlePadding);
         const int iconLeft = (lnkFrame[i]->x() - kIconSize) / 2;
         const int iconTop = (height - kIconSize) / 2 + height * i + kTopOffset;
         imgLink[i]->move(iconLeft, iconTop);
@@ -64,14 +82,15 @@ void SideBar::layOutRows() {
     }
     imgBlueColor->lower();
     setCurrent(m_current);
+    updateGeometry();
 }
 
 void SideBar::setCurrent(int p) {
     for (int j = 0; j < kRowCount; ++j)
-        lnkFrame[j]->setBackColor(j == p ? artwork::kHighlight : QColor(Qt::white));
+        lnkFrame[j]->setBackColor(j == p ? artwork::kHighlight : background());
     imgLinkB[m_current]->lower();
     imgLinkB[p]->raise();
-    imgBlueColor->setGeometry(0, kRowHeight * p + kTopOffset, kWidth, kRowHeight);
+    imgBlueColor->setGeometry(0, rowHeight() * p + kTopOffset, m_width, rowHeight());
     imgBlueColor->lower();
     m_current = p;
 }
@@ -79,15 +98,23 @@ void SideBar::setCurrent(int p) {
 void SideBar::setTitles(const QStringList& titles) {
     for (int i = 0; i < kRowCount && i < titles.size(); ++i)
         lnkFrame[i]->setText(titles[i]);
+    layOutRows();
 }
 
 QSize SideBar::sizeHint() const {
-    return {kWidth, kTopOffset * 2 + kRowHeight * kRowCount};
+    return {m_width, kTopOffset * 2 + rowHeight() * kRowCount};
+}
+
+void SideBar::changeEvent(QEvent* event) {
+    // A change of the desktop's theme or font reaches the bar here.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+        layOutRows();
+    QWidget::changeEvent(event);
 }
 
 void SideBar::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
+    painter.fillRect(rect(), background());
     painter.setPen(kBorder);
     painter.drawLine(width() - 1, 0, width() - 1, height());
     QWidget::paintEvent(event);

@@ -20,7 +20,8 @@ public:
 
     explicit SideBar(QWidget* parent = nullptr);
 
-    /// Places every row: the first starts kTopOffset below the top, each is one row high.
+    /// Places every row: the first starts kTopOffset below the top, each is one row high (taller for a large
+    /// font), and the bar is wide enough for the longest title.
     void layOutRows();
     /// Highlights the row of page p and gives it its alternate icon.
     void setCurrent(int p);
@@ -35,9 +36,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    int rowHeight() const;
+    /// White, as the design has it; the window's own base colour in a dark theme.
+    QColor background() const;
+
     int m_current = 0;
+    int m_width;
 };
 
 } // namespace quillora::ui

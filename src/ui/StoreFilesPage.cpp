@@ -1,8 +1,10 @@
 #include "StoreFilesPage.h"
 
+#include "CopyTargetCheck.h"
 #include "HoverHelp.h"
 #include "PageStyle.h"
 #include "TextRuleValidator.h"
+#include "run/RunMessages.h"
 #include "selection/LastPathMemory.h"
 #include "selection/NativePath.h"
 #include "selection/Pickers.h"
@@ -36,6 +38,7 @@ StoreFilesPage::StoreFilesPage(selection::DialogService& dialogs, selection::Pic
                                const selection::LastPathMemory& lastPath, QWidget* parent)
     : QWidget(parent), chkBackups(new QCheckBox(QStringLiteral("Make backup of all replaced files"), this)),
       txtSaveDir(new QLineEdit(this)), cmdSelectDirectory(new QPushButton(QStringLiteral("..."), this)),
+      lblSaveDirProblem(new QLabel(this)),
       chkCopyOthers(new QCheckBox(QStringLiteral("Copy the other files too"), this)),
       chkCopyrightNotice(new QCheckBox(QStringLiteral("Insert notice at the top of source files"), this)),
       lblWarning3(new QLabel(QStringLiteral("--> or --!> not allowed"), this)),
@@ -48,14 +51,14 @@ StoreFilesPage::StoreFilesPage(selection::DialogService& dialogs, selection::Pic
     chkBackups->setObjectName(QStringLiteral("chkBackups"));
     txtSaveDir->setObjectName(QStringLiteral("txtSaveDir"));
     cmdSelectDirectory->setObjectName(QStringLiteral("cmdSelectDirectory"));
-    cmdSelectDirectory->setAutoDefault(true);
+    lblSaveDirProblem->setObjectName(QStringLiteral("lblSaveDirProblem"));
+    lblSaveDirProblem->setWordWrap(true);
+    pagestyle::markAsWarning(lblSaveDirProblem);
+    lblSaveDirProblem->hide();
     chkCopyOthers->setObjectName(QStringLiteral("chkCopyOthers"));
     chkCopyrightNotice->setObjectName(QStringLiteral("chkCopyrightNotice"));
     lblWarning3->setObjectName(QStringLiteral("lblWarning3"));
-    lblWarning3->setStyleSheet(QStringLiteral("color: #b00000;"));
-    QSizePolicy keepSpace = lblWarning3->sizePolicy();
-    keepSpace.setRetainSizeWhenHidden(true);
-    lblWarning3->setSizePolicy(keepSpace);
+    pagestyle::markAsWarning(lblWarning3);
     lblWarning3->hide();
     txtCopyrightNotice->setObjectName(QStringLiteral("txtCopyrightNotice"));
     TextRuleValidator::install(txtCopyrightNotice, lblWarning3, dialogs, TextRuleValidator::isNoticeSafe);
@@ -86,6 +89,7 @@ StoreFilesPage::StoreFilesPage(selection::DialogService& dialogs, selection::Pic
     connect(cmdSelectDirectory, &QPushButton::clicked, this, &StoreFilesPage::cmdSelectDirectory_Click);
     connect(cmdSelectBackupDir, &QPushButton::clicked, this, &StoreFilesPage::cmdSelectBackupDir_Click);
     connect(chkBackups, &QCheckBox::toggled, this, &StoreFilesPage::showBackupDir);
+    connect(txtSaveDir, &QLineEdit::textChanged, this, &StoreFilesPage::updateTargetMark);
 
     chkBackups->setChecked(true);
     chkCopyOthers->setChecked(true);
@@ -120,6 +124,9 @@ QWidget* StoreFilesPage::storageGroup() {
     backupDir->addWidget(lblBackupDir);
     backupDir->addWidget(txtBackupDir, 1);
     backupDir->addWidget(cmdSelectBackupDir);
+    auto* problem = new QHBoxLayout;
+    problem->setContentsMargins(24, 0, 0, 0);
+    problem->addWidget(lblSaveDirProblem);
     auto* others = new QHBoxLayout;
     others->setContentsMargins(24, 0, 0, 0);
     others->addWidget(chkCopyOthers);
@@ -131,6 +138,7 @@ QWidget* StoreFilesPage::storageGroup() {
     layout->addWidget(framBackupDir);
     layout->addWidget(optSave[1]);
     layout->addLayout(folder);
+    layout->addLayout(problem);
     layout->addLayout(others);
     layout->addWidget(optSave[2]);
     return group;
@@ -182,6 +190,7 @@ void StoreFilesPage::optSave_Click(int index) {
     chkCopyOthers->setEnabled(index == 1);
     chkBackups->setEnabled(index == 0);
     showBackupDir();
+    updateTargetMark();
 }
 
 void StoreFilesPage::setEncrypting(bool encrypting) {
@@ -201,13 +210,41 @@ void StoreFilesPage::cmdSelectBackupDir_Click() {
         txtBackupDir->setText(folder);
 }
 
+void StoreFilesPage::setPicks(std::vector<run::SelectionEntry> picks) {
+    m_picks = std::move(picks);
+    showTargetMark();
+}
+
+QString StoreFilesPage::problem() const {
+    return optSave[1]->isChecked() ? copyTargetProblem(txtSaveDir->text(), m_picks) : QString();
+}
+
+QString StoreFilesPage::nextReason() const {
+    if (problem().isEmpty())
+        return {};
+    return txtSaveDir->text().trimmed().isEmpty() ? QString::fromUtf8(run::messages::kChooseTargetFolder)
+                                                  : QStringLiteral("Please choose another folder to copy to");
+}
+
+void StoreFilesPage::updateTargetMark() {
+    showTargetMark();
+    Q_EMIT problemChanged();
+}
+
+void StoreFilesPage::showTargetMark() {
+    const QString text = problem();
+    lblSaveDirProblem->setText(text);
+    lblSaveDirProblem->setVisible(!text.isEmpty());
+}
+
 void StoreFilesPage::chkCopyrightNotice_Click() {
     txtCopyrightNotice->setEnabled(chkCopyrightNotice->isChecked());
 }
 
 void StoreFilesPage::cmdSelectDirectory_Click() {
-    const QString folder = m_pickers.BrowseForFolder(QStringLiteral("Please select where to save to "),
-                                                     m_lastPath.ReadLastPath(), nullptr);
+    // Never inside a pick: a copy there would be refused.
+    const QString start = copyTargetStart(txtSaveDir->text(), m_picks, m_lastPath.ReadLastPath());
+    const QString folder = m_pickers.BrowseForFolder(QStringLiteral("Please select where to save to "), start, nullptr);
     if (!folder.isEmpty())
         txtSaveDir->setText(folder);
 }

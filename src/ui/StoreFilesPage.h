@@ -1,9 +1,11 @@
 #pragma once
 
 #include "engine/ProtectionOptions.h"
+#include "run/SelectionEntry.h"
 
 #include <QWidget>
 #include <array>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -32,6 +34,12 @@ public:
     void fill(engine::ProtectionOptions& options) const;
     /// Shows the help text of the chosen storage mode, which Restart keeps.
     void resetOutputInfo();
+    /// The picks the copy target is checked against (the mark follows; problemChanged is not emitted).
+    void setPicks(std::vector<run::SelectionEntry> picks);
+    /// Why a run would stop at this page's choices (the mark's text), or the empty string.
+    QString problem() const;
+    /// The same in a few words, for beside Next.
+    QString nextReason() const;
 
     void optSave_Click(int index);
     void chkCopyrightNotice_Click();
@@ -45,7 +53,8 @@ public:
     QCheckBox* chkBackups;
     QLineEdit* txtSaveDir;
     QPushButton* cmdSelectDirectory;
-    QCheckBox* chkCopyOthers; // copy mode: the site's images, style sheets and scripts go along
+    QLabel* lblSaveDirProblem; // marks a copy target the run could not use, as it is typed or picked
+    QCheckBox* chkCopyOthers;  // copy mode: the site's images, style sheets and scripts go along
     QCheckBox* chkCopyrightNotice;
     QLabel* lblWarning3; // shown above the notice box when it refuses a text
     QLineEdit* txtCopyrightNotice;
@@ -55,8 +64,14 @@ public:
     QLineEdit* txtBackupDir; // empty: FOLDER.originals beside each picked folder
     QPushButton* cmdSelectBackupDir;
 
+Q_SIGNALS:
+    /// What problem() tells may have changed.
+    void problemChanged();
+
 private:
     void showBackupDir();
+    void updateTargetMark();
+    void showTargetMark();
     QWidget* storageGroup();
     QWidget* noticeGroup();
     QWidget* informationFrame();
@@ -64,6 +79,7 @@ private:
     selection::Pickers& m_pickers;
     const selection::LastPathMemory& m_lastPath;
     bool m_encrypting = false;
+    std::vector<run::SelectionEntry> m_picks;
 };
 
 } // namespace quillora::ui

@@ -50,12 +50,13 @@ QList<QWidget*> tabChain(const frmMain& window) {
     QList<QWidget*> chain;
     chain << window.welcomePage->HyperLink21;
     const PickFilesPage& pick = *window.pickFilesPage;
-    chain << pick.treeFolders << pick.cmdAddFile << pick.cmdAddFolder << pick.cmdRemoveFolder;
+    chain << pick.treeFolders << pick.cmdAddFile << pick.cmdAddFolder << pick.cmdRemoveFolder << pick.cmdRestoreFolder;
     appendStoreFiles(chain, *window.storeFilesPage);
     appendEncryption(chain, *window.encryptionPage);
     appendScripts(chain, *window.scriptsPage);
     const ResultsPage& results = *window.resultsPage;
-    chain << results.treeResults << results.cmdRestore << results.cmdOpenFolder << results.cmdViewPage;
+    chain << results.treeResults << results.cmdRestore << results.cmdStop << results.cmdOpenFolder
+          << results.cmdViewPage;
     chain << window.cmdPrev << window.cmdNext << window.cmdExit;
     return chain;
 }

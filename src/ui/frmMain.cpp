@@ -31,6 +31,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -46,34 +47,21 @@ constexpr int kPageStoreFiles = 2;
 constexpr int kPageEncryption = 3;
 constexpr int kPageScripts = 4;
 constexpr int kPageMinimumWidth = 460;
+const QString kGeometryKey = QStringLiteral("window/geometry");
 
+// No button takes Enter for itself: Enter presses Next wherever the focus is (Space presses the focused button).
 QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
     auto* pushButton = new QPushButton(caption, parent);
     pushButton->setObjectName(name);
-    pushButton->setAutoDefault(true);
     return pushButton;
-}
-
-QMessageBox::Icon messageIcon(run::MessageIcon icon) {
-    switch (icon) {
-    case run::MessageIcon::Information:
-        return QMessageBox::Information;
-    case run::MessageIcon::Exclamation:
-        return QMessageBox::Warning;
-    case run::MessageIcon::Error:
-        return QMessageBox::Critical;
-    case run::MessageIcon::None:
-        break;
-    }
-    return QMessageBox::NoIcon;
 }
 
 } // namespace
 
 frmMain::frmMain(const QString& programFolder, selection::DialogService& dialogs, UrlOpener& opener, QWidget* parent)
     : QWidget(parent), m_lastPath(programFolder), m_pickers(dialogs, m_lastPath), m_dialogs(dialogs), m_opener(opener),
-      picLeft(new SideBar(this)), picLine(new QFrame(this)),
-      cmdPrev(button(QStringLiteral("cmdPrev"), QStringLiteral("<< &Back"), this)),
+      m_messages(dialogs, *this), picLeft(new SideBar(this)), lblNextReason(new QLabel(this)),
+      picLine(new QFrame(this)), cmdPrev(button(QStringLiteral("cmdPrev"), QStringLiteral("<< &Back"), this)),
       cmdNext(button(QStringLiteral("cmdNext"), kCaptionNext, this)),
       cmdExit(button(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this)), m_pages(new QStackedWidget(this)),
       m_run(new BackgroundRun(this)) {
@@ -82,11 +70,16 @@ frmMain::frmMain(const QString& programFolder, selection::DialogService& dialogs
     picLine->setObjectName(QStringLiteral("picLine"));
     picLine->setFrameShape(QFrame::HLine);
     picLine->setFrameShadow(QFrame::Sunken);
+    cmdNext->setDefault(true);
+    lblNextReason->setObjectName(QStringLiteral("lblNextReason"));
+    lblNextReason->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblNextReason->setWordWrap(true);
     buildPages();
 
     auto* right = new QVBoxLayout;
     right->setContentsMargins(16, 12, 16, 12);
     right->addWidget(m_pages, 1);
+    right->addWidget(lblNextReason);
     right->addWidget(picLine);
     right->addLayout(buildButtons());
     auto* layout = new QHBoxLayout(this);
@@ -140,6 +133,10 @@ void frmMain::connectControls() {
     connect(resultsPage->cmdViewPage, &QPushButton::clicked, this, &frmMain::cmdViewPage_Click);
     connect(resultsPage->cmdOpenFolder, &QPushButton::clicked, this, &frmMain::cmdOpenFolder_Click);
     connect(resultsPage->cmdRestore, &QPushButton::clicked, this, &frmMain::cmdRestore_Click);
+    connect(resultsPage->cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
+    connect(pickFilesPage, &PickFilesPage::restoreFolderRequested, this, &frmMain::restoreFolder);
+    connect(storeFilesPage, &StoreFilesPage::problemChanged, this, &frmMain::updateNextReason);
+    connect(encryptionPage, &EncryptionPage::problemChanged, this, &frmMain::updateNextReason);
     connect(welcomePage, &WelcomePage::imgMainClicked, this, &frmMain::imgMain_Click);
     connect(welcomePage->HyperLink21, &HyperLink::Click, this,
             [this] { m_opener.openUrl(QUrl::fromUserInput(welcomePage->HyperLink21->text())); });
@@ -150,6 +147,8 @@ void frmMain::connectControls() {
     connect(m_run, &BackgroundRun::fileListed, this, &frmMain::pageListed);
     connect(m_run, &BackgroundRun::progress, resultsPage, &ResultsPage::setProgress);
     connect(m_run, &BackgroundRun::alreadyProtected, resultsPage, &ResultsPage::addAlreadyProtectedNode);
+    connect(m_run, &BackgroundRun::notReached, resultsPage, &ResultsPage::addNotReachedNode);
+    connect(m_run, &BackgroundRun::protectedInPart, resultsPage, &ResultsPage::markProtectedInPart);
     connect(m_run, &BackgroundRun::pageFailed, this, &frmMain::pageFailed);
     connect(m_run, &BackgroundRun::folderFailed, this, &frmMain::folderFailed);
     connect(m_run, &BackgroundRun::otherFailed, this, &frmMain::otherFailed);
@@ -198,6 +197,35 @@ void frmMain::ShowPage(int p) {
     }
     cmdNext->setText(p == kLastPage - 1 ? kCaptionProtect : p == kLastPage ? kCaptionRestart : kCaptionNext);
     m_page = p;
+    updateNextReason();
+}
+
+QString frmMain::nextReason(int p) const {
+    switch (p) {
+    case kPagePickFiles:
+        return pickFilesPage->problem();
+    case kPageStoreFiles:
+        return storeFilesPage->nextReason();
+    case kPageEncryption:
+        return encryptionPage->problem();
+    case kPageScripts:
+        // Protect would stop at the first page whose choices the run refuses.
+        for (int earlier = kPagePickFiles; earlier < kPageScripts; ++earlier) {
+            const QString reason = nextReason(earlier);
+            if (!reason.isEmpty())
+                return picLeft->lnkFrame[earlier]->text() + QStringLiteral(": ") + reason;
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+void frmMain::updateNextReason() {
+    storeFilesPage->setPicks(pickFilesPage->treeFolders->selection());
+    const QString reason = m_running ? QString() : nextReason(m_page);
+    lblNextReason->setText(reason);
+    cmdNext->setToolTip(reason);
 }
 
 void frmMain::SetPageTitles() {
@@ -239,14 +267,7 @@ void frmMain::cmdOpenFolder_Click() {
 
 void frmMain::cmdRestore_Click() {
     const QStringList pages = resultsPage->writtenPages();
-    if (m_running || pages.isEmpty())
-        return;
-    const auto answer = m_dialogs.showMessage(
-        {QStringLiteral("Put back the originals of the %1 pages written in this run?\n\nEach page is replaced by its "
-                        "backup, and the backups are gone afterwards.")
-             .arg(pages.size()),
-         windowTitle(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No});
-    if (answer != QMessageBox::Yes)
+    if (m_running || pages.isEmpty() || !m_messages.askToRestoreWritten(pages.size()))
         return;
     std::vector<run::SelectionEntry> written;
     written.reserve(static_cast<std::size_t>(pages.size()));
@@ -258,25 +279,76 @@ void frmMain::cmdRestore_Click() {
     m_run->restore(std::move(written), m_runOptions.backupFolder);
 }
 
+void frmMain::cmdStop_Click() {
+    if (!m_running)
+        return;
+    resultsPage->stopping();
+    m_run->stop();
+}
+
+void frmMain::restoreFolder(const QString& folder) {
+    if (m_running || folder.isEmpty() || !m_messages.askToRestoreFolder(folder))
+        return;
+    ShowPage(kLastPage);
+    resultsPage->beginFolderRestore();
+    m_restoring = true;
+    beginRun();
+    m_run->restore({{selection::toNativePath(folder), true}});
+}
+
+void frmMain::pickPaths(const QStringList& paths) {
+    ShowPage(kPagePickFiles);
+    const QStringList refused = pickFilesPage->addPaths(paths);
+    CheckEnableDisableNextButton();
+    if (!refused.isEmpty())
+        m_messages.showNotAdded(refused);
+}
+
+void frmMain::rememberGeometryIn(QSettings* settings) {
+    m_settings = settings;
+    if (m_settings != nullptr)
+        restoreGeometry(m_settings->value(kGeometryKey).toByteArray());
+}
+
 void frmMain::imgMain_Click() {
     if (++m_eggClicks <= 5)
         return;
     welcomePage->lblEgg->hide();
     welcomePage->imgMain->hide();
-    m_dialogs.showMessage({QStringLiteral("Thanks for using Quillora!\nVisit us on the Web at ") +
-                               QString::fromLatin1(selection::kWebAddress),
-                           windowTitle(), QMessageBox::Information, QMessageBox::Ok});
+    m_messages.showThanks();
 }
 
 void frmMain::CheckEnableDisableNextButton() {
     cmdNext->setEnabled(selection::countNodes(pickFilesPage->treeFolders) >= 2);
+    updateNextReason();
+}
+
+bool frmMain::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // By now the layout has taken in what changed below it.
+    if (event->type() == QEvent::LayoutRequest)
+        fitPage();
+    return handled;
+}
+
+// Wrapped texts that gain a line (a long mark shown, a large font) need more height than the window's least; the
+// window grows rather than squeeze them.
+void frmMain::fitPage() {
+    QWidget* page = m_pages->currentWidget();
+    QLayout* pageLayout = page == nullptr ? nullptr : page->layout();
+    if (pageLayout == nullptr || !pageLayout->hasHeightForWidth() || !isVisible())
+        return;
+    const int needed = pageLayout->totalHeightForWidth(page->width());
+    if (needed > page->height())
+        resize(width(), height() + needed - page->height());
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    if (Form_Unload())
-        event->accept();
-    else
-        event->ignore();
+    if (!Form_Unload())
+        return event->ignore();
+    if (m_settings != nullptr)
+        m_settings->setValue(kGeometryKey, saveGeometry());
+    event->accept();
 }
 
 void frmMain::keyPressEvent(QKeyEvent* event) {
@@ -288,12 +360,22 @@ void frmMain::keyPressEvent(QKeyEvent* event) {
 }
 
 bool frmMain::Form_Unload() {
-    // The run cannot be left half done: the window stays until it ends (Exit is disabled meanwhile).
-    if (m_running)
+    if (m_quitAnswered)
+        return true;
+    // A run is never cut off: it is asked to stop, and the window closes once it has.
+    if (m_running) {
+        askToStopAndQuit();
         return false;
-    const auto answer = m_dialogs.showMessage({QStringLiteral("Are you sure you wish to quit?"), windowTitle(),
-                                               QMessageBox::Information, QMessageBox::Yes | QMessageBox::No});
-    return answer == QMessageBox::Yes;
+    }
+    return m_messages.askToQuit();
+}
+
+void frmMain::askToStopAndQuit() {
+    // Asked and answered once: the run is stopping.
+    if (m_quitWhenStopped || !m_messages.askToStopAndQuit() || !m_running)
+        return;
+    m_quitWhenStopped = true;
+    cmdStop_Click();
 }
 
 void frmMain::ProtectFiles() {
@@ -302,7 +384,7 @@ void frmMain::ProtectFiles() {
         ShowPage(kPageEncryption);
         encryptionPage->txtPasswordAgain->setFocus();
         encryptionPage->txtPasswordAgain->selectAll();
-        showRunMessage(
+        m_messages.showRunMessage(
             {EncryptionPage::kPasswordsDiffer, run::MessageIcon::Exclamation, run::MessageTitle::MainCaption}, false);
         return;
     }
@@ -316,11 +398,12 @@ void frmMain::ProtectFiles() {
 }
 
 void frmMain::beginRun() {
-    m_silentRun = false;
+    m_messages.beginRun();
     m_running = true;
     cmdPrev->setEnabled(false);
     cmdNext->setEnabled(false);
-    cmdExit->setEnabled(false);
+    updateNextReason();
+    // Exit stays: it asks whether to stop the run.
 }
 
 void frmMain::endRun(const run::RunSummary& summary) {
@@ -333,40 +416,25 @@ void frmMain::endRun(const run::RunSummary& summary) {
     m_restoring = false;
     cmdPrev->setEnabled(m_page >= 1);
     cmdNext->setEnabled(true);
-    cmdExit->setEnabled(true);
-    Q_EMIT runFinished();
-}
-
-void frmMain::showRunMessage(const run::messages::Message& message, bool offerSilence) {
-    const QString caption = message.title == run::MessageTitle::MainCaption
-                                ? windowTitle()
-                                : QString::fromLatin1(selection::kApplicationTitle);
-    QString shown = QString::fromStdString(message.text);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    selection::MessageRequest request{shown, caption, messageIcon(message.icon), QMessageBox::Ok};
-    bool silence = false;
-    if (offerSilence) {
-        // A run that fails on many pages (a full disk, say) must not make the user close a box for each.
-        request.checkBox = QStringLiteral("Don't show further messages in this run");
-        request.checked = &silence;
+    updateNextReason();
+    if (m_quitWhenStopped) {
+        m_quitAnswered = true;
+        close();
     }
-    m_dialogs.showMessage(request);
-    m_silentRun = m_silentRun || silence;
+    Q_EMIT runFinished();
 }
 
 void frmMain::pageFailed(const run::FileEntry& entry, const run::PageProblem& problem, bool skipped) {
     const auto message = run::messages::pageProblem(problem);
     resultsPage->addFailedNode(
         entry, QString::fromStdString(message.text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")), skipped);
-    if (!m_silentRun)
-        showRunMessage(message, true);
+    m_messages.showRunProblem(message);
 }
 
 void frmMain::folderFailed(const QString& folder, const run::PageProblem& problem) {
     const auto message = run::messages::folderProblem(problem);
     resultsPage->addFailedFolderNode(folder, QString::fromStdString(message.text));
-    if (!m_silentRun)
-        showRunMessage(message, true);
+    m_messages.showRunProblem(message);
 }
 
 void frmMain::pageListed(const run::FileEntry& entry, const QString& outputPath) {
@@ -377,12 +445,7 @@ void frmMain::pageListed(const run::FileEntry& entry, const QString& outputPath)
 }
 
 void frmMain::otherFailed(const QString& path, const run::PageProblem& problem) {
-    if (m_silentRun)
-        return;
-    // The results list is a list of pages: the message is all that names the file.
-    run::messages::Message message = run::messages::pageProblem(problem);
-    message.text = QStringLiteral("%1 could not be copied\n\n").arg(path).toStdString() + message.text;
-    showRunMessage(message, true);
+    m_messages.showOtherFileProblem(path, problem);
 }
 
 void frmMain::runRefused(const run::RunRefusal& refusal) {
@@ -427,7 +490,7 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
         storeFilesPage->txtBackupDir->setFocus();
         break;
     }
-    showRunMessage(run::messages::refusal(refusal), false);
+    m_messages.showRunMessage(run::messages::refusal(refusal), false);
 }
 
 void frmMain::pageTextFound(const QStringList& paths, bool copied) {
@@ -440,12 +503,8 @@ void frmMain::pageTextFound(const QStringList& paths, bool copied) {
 }
 
 void frmMain::openResult(const QString& path) {
-    if (path.isEmpty() || m_opener.openUrl(QUrl::fromLocalFile(path)))
-        return;
-    m_dialogs.showMessage({QStringLiteral("Unable to open %1\n\nIt may have been moved or deleted since, or no "
-                                          "program is set to open it.")
-                               .arg(QDir::toNativeSeparators(path)),
-                           windowTitle(), QMessageBox::Warning, QMessageBox::Ok});
+    if (!path.isEmpty() && !m_opener.openUrl(QUrl::fromLocalFile(path)))
+        m_messages.showUnableToOpen(path);
 }
 
 } // namespace quillora::ui

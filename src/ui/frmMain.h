@@ -1,8 +1,9 @@
 #pragma once
 
+#include "WindowMessages.h"
 #include "engine/ProtectionOptions.h"
-#include "run/ProtectionRun.h"
 #include "run/RunMessages.h"
+#include "run/RunReporter.h"
 #include "selection/LastPathMemory.h"
 #include "selection/Pickers.h"
 
@@ -11,7 +12,9 @@
 #include <array>
 
 class QFrame;
+class QLabel;
 class QPushButton;
+class QSettings;
 class QStackedWidget;
 
 namespace quillora::selection {
@@ -59,6 +62,15 @@ public:
     void cmdOpenFolder_Click();
     /// Asks once, then puts back the originals of the pages the last run wrote over.
     void cmdRestore_Click();
+    /// Asks the run or restore going on to stop after the page in hand.
+    void cmdStop_Click();
+    /// Asks once, then puts back the originals of the protected pages below folder, shown on Results.
+    void restoreFolder(const QString& folder);
+    /// Picks the pages and folders among paths (as given on the command line) and shows Pick Files; what is
+    /// neither a folder nor a page is named in a message and left out.
+    void pickPaths(const QStringList& paths);
+    /// The window takes its last size and place from settings, and leaves them there when it closes.
+    void rememberGeometryIn(QSettings* settings);
     void imgMain_Click();
     void CheckEnableDisableNextButton();
 
@@ -67,6 +79,7 @@ Q_SIGNALS:
     void runFinished();
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -75,6 +88,7 @@ private:
     selection::Pickers m_pickers;
     selection::DialogService& m_dialogs;
     UrlOpener& m_opener;
+    WindowMessages m_messages;
 
 public:
     SideBar* picLeft;
@@ -85,6 +99,7 @@ public:
     ScriptsPage* scriptsPage;
     ResultsPage* resultsPage;
     std::array<QWidget*, kPageCount> picFrame{};
+    QLabel* lblNextReason; // why Next would not go on from here, when something stands in the way
     QFrame* picLine;
     QPushButton* cmdPrev;
     QPushButton* cmdNext;
@@ -96,11 +111,15 @@ private:
     void connectControls();
     void startUp();
     bool Form_Unload();
+    void askToStopAndQuit();
+    /// Why Next (or Protect) would not go on from page p, or the empty string.
+    QString nextReason(int p) const;
+    void updateNextReason();
+    void fitPage();
     void ProtectFiles();
     void beginRun();
     void endRun(const run::RunSummary& summary);
     void pageListed(const run::FileEntry& entry, const QString& outputPath);
-    void showRunMessage(const run::messages::Message& message, bool offerSilence);
     void pageFailed(const run::FileEntry& entry, const run::PageProblem& problem, bool skipped);
     void folderFailed(const QString& folder, const run::PageProblem& problem);
     void otherFailed(const QString& path, const run::PageProblem& problem);
@@ -115,7 +134,9 @@ private:
     bool m_running = false;
     bool m_restoring = false;               // the run going on puts originals back
     engine::ProtectionOptions m_runOptions; // the choices of the last protection run
-    bool m_silentRun = false;               // the user asked for no further messages in this run
+    bool m_quitWhenStopped = false;         // the window closes once the stopped run has ended
+    bool m_quitAnswered = false;            // the quit question needs no asking again
+    QSettings* m_settings = nullptr;        // where the window's size and place are kept
 };
 
 } // namespace quillora::ui

@@ -1,6 +1,7 @@
 #include "PageTitle.h"
 
 #include "MarkupText.h"
+#include "charset/ByteOrderMark.h"
 #include "charset/PageDecoder.h"
 
 #include <algorithm>
@@ -15,14 +16,14 @@ using namespace markup;
 template <class Char> bool findTitle(std::basic_string_view<Char> text, std::size_t& begin, std::size_t& end) {
     for (std::size_t i = text.find(Char('<')); i != std::basic_string_view<Char>::npos;
          i = text.find(Char('<'), i + 1)) {
-        if (holdsAt(text, i, "<!--")) {
+        if (engine::matchesAt(text, "<!--", i)) {
             const std::size_t close = findAscii(text, "-->", i + 4);
             if (close == std::basic_string_view<Char>::npos)
                 return false;
             i = close + 2;
             continue;
         }
-        if (!holdsAt(text, i, "<title") || !endsTagName(text, i + 6))
+        if (!engine::matchesAt(text, "<title", i) || !endsTagName(text, i + 6))
             continue;
         const std::size_t gt = text.find(Char('>'), i + 6);
         if (gt == std::basic_string_view<Char>::npos)
@@ -30,7 +31,7 @@ template <class Char> bool findTitle(std::basic_string_view<Char> text, std::siz
         begin = gt + 1;
         for (std::size_t j = text.find(Char('<'), begin); j != std::basic_string_view<Char>::npos;
              j = text.find(Char('<'), j + 1)) {
-            if (holdsAt(text, j, "</title") && endsTagName(text, j + 7)) {
+            if (engine::matchesAt(text, "</title", j) && endsTagName(text, j + 7)) {
                 end = j;
                 return true;
             }
@@ -52,12 +53,9 @@ std::u16string pageTitle(std::u16string_view text) {
 
 std::u16string pageTitle(std::string_view bytes, const charset::PageEncoding& encoding) {
     std::u16string text;
-    const bool utf16 =
-        encoding.kind == charset::PageEncoding::Kind::Utf16LE || encoding.kind == charset::PageEncoding::Kind::Utf16BE;
     // In UTF-16 and in ISO-2022-JP an ASCII "<" byte may be half of another character: read the whole page.
-    if (utf16) {
-        const std::size_t mark = encoding.byteOrderMark ? 2 : 0;
-        charset::PageDecoder::decodeUtf16(bytes.substr(std::min(mark, bytes.size())),
+    if (encoding.isUtf16()) {
+        charset::PageDecoder::decodeUtf16(charset::ByteOrderMark::skip(bytes, encoding),
                                           encoding.kind == charset::PageEncoding::Kind::Utf16BE, text);
         return pageTitle(text);
     }
@@ -71,10 +69,9 @@ std::u16string pageTitle(std::string_view bytes, const charset::PageEncoding& en
     if (!findTitle(bytes, begin, end))
         return {};
     const std::string_view inner = bytes.substr(begin, end - begin);
-    bool sawNonAscii = false;
     switch (encoding.kind) {
     case charset::PageEncoding::Kind::Utf8:
-        charset::PageDecoder::decodeUtf8(inner, text, sawNonAscii, true);
+        charset::PageDecoder::decodeUtf8AsBrowsers(inner, text);
         break;
     case charset::PageEncoding::Kind::Icu:
         if (charset::PageDecoder::decodeWithConverter(encoding.icuName, inner, text))

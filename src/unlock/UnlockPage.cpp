@@ -2,11 +2,14 @@
 
 #include "MarkupText.h"
 #include "UnlockScript.h"
+#include "charset/ByteOrderMark.h"
 #include "charset/CharsetSniffer.h"
+#include "charset/DeclaredCharset.h"
 #include "charset/EncodingLabels.h"
 #include "charset/PageDecoder.h"
 #include "charset/PageEncoder.h"
 #include "charset/TextConvert.h"
+#include "charset/Utf16.h"
 #include "crypto/Base64.h"
 #include "crypto/CryptoError.h"
 #include "crypto/SecretMemory.h"
@@ -51,14 +54,8 @@ void appendReference(std::string& out, char32_t c) {
 
 /// Calls f with each code point of text; an unpaired surrogate comes as U+FFFD.
 template <class F> void forEachCodePoint(std::u16string_view text, F f) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (c >= 0xD800 && c <= 0xDFFF)
-            c = 0xFFFD;
-        f(c);
-    }
+    for (std::size_t i = 0; i < text.size(); ++i)
+        f(charset::utf16::codePointAt(text, i));
 }
 
 // C1 controls are left out: a reference to one reads as a Windows-1252 character instead.
@@ -130,17 +127,7 @@ std::error_code appendNotice(std::string& out, std::u16string_view comment, cons
         return {};
     }
     charset::PageEncoder encoder;
-    if (const auto error = encoder.start(encoding))
-        return error;
-    do {
-        const std::size_t length = std::min(comment.size(), charset::PageEncoder::kPieceUnits);
-        std::string_view bytes;
-        if (const auto error = encoder.encode(comment.substr(0, length), length == comment.size(), bytes))
-            return error;
-        out += bytes;
-        comment.remove_prefix(length);
-    } while (!comment.empty());
-    return {};
+    return encoder.encodeWhole(encoding, comment, out);
 }
 
 /// Widens the ASCII text to UTF-16 in the given byte order.
@@ -167,21 +154,21 @@ void appendWide(std::string& out, std::string_view ascii, bool bigEndian) {
 }
 
 template <class Char> bool startsUnlockPage(std::basic_string_view<Char> text) {
-    if (holdsAt(text, 0, kNoticeStart)) {
+    if (engine::matchesAt(text, kNoticeStart, 0)) {
         const std::size_t close = findAscii(text, "-->", kNoticeStart.size());
         if (close == std::basic_string_view<Char>::npos)
             return false;
         text.remove_prefix(close + 3);
-        if (holdsAt(text, 0, "\r\n"))
+        if (engine::matchesAt(text, "\r\n", 0))
             text.remove_prefix(2);
     }
-    if (holdsAt(text, 0, "<!doctype")) {
+    if (engine::matchesAt(text, "<!doctype", 0)) {
         const std::size_t gt = text.find(Char('>'));
-        if (gt == std::basic_string_view<Char>::npos || !holdsAt(text, gt, ">\n"))
+        if (gt == std::basic_string_view<Char>::npos || !engine::matchesAt(text, ">\n", gt))
             return false;
         text.remove_prefix(gt + 2);
     }
-    return holdsAt(text, 0, kHtmlHead) && holdsAt(text, kHtmlHead.size(), kMarker);
+    return engine::matchesAt(text, kHtmlHead, 0) && engine::matchesAt(text, kMarker, kHtmlHead.size());
 }
 
 bool isAsciiBytes(std::string_view bytes) {
@@ -189,39 +176,6 @@ bool isAsciiBytes(std::string_view bytes) {
 }
 
 } // namespace
-
-EncryptionSettings encryptionSettings(const engine::ProtectionOptions& options) {
-    EncryptionSettings settings;
-    settings.password = options.password;
-    settings.rememberDays = options.rememberDays;
-    settings.texts = {options.unlockPrompt, options.unlockButton, options.wrongPassword};
-    return settings;
-}
-
-engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options) {
-    engine::ProtectionOptions forEngine = options;
-    if (options.encrypt) {
-        forEngine.passwordProtect = false;
-        crypto::wipe(forEngine.password);
-    }
-    return forEngine;
-}
-
-std::error_code encodePage(std::u16string_view text, const charset::PageEncoding& encoding,
-                           charset::PageEncoder& encoder, std::string& bytes) {
-    if (const auto error = encoder.start(encoding))
-        return error;
-    bytes.assign(encoder.byteOrderMark());
-    do {
-        const std::size_t length = std::min(text.size(), charset::PageEncoder::kPieceUnits);
-        std::string_view piece;
-        if (const auto error = encoder.encode(text.substr(0, length), length == text.size(), piece))
-            return error;
-        bytes += piece;
-        text.remove_prefix(length);
-    } while (!text.empty());
-    return {};
-}
 
 std::u16string titleMarkup(std::u16string_view text) {
     std::u16string markup;
@@ -250,7 +204,7 @@ std::u16string commentSafe(std::u16string_view text) {
 }
 
 PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key)
-    : m_key(key), m_cipher(key.key()) {
+    : m_cipher(key.key()), m_salt(key.salt()), m_iterations(key.iterations()) {
     const std::string_view salt(reinterpret_cast<const char*>(key.salt().data()), key.salt().size());
     std::string& body = m_body;
     body = kStyle;
@@ -330,24 +284,22 @@ PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const c
     Preamble preamble;
     preamble.label = charset::labelForEncoding(encoding);
     constexpr std::size_t kLookedAt = 4096;
-    if (encoding.kind == charset::PageEncoding::Kind::Utf16LE ||
-        encoding.kind == charset::PageEncoding::Kind::Utf16BE) {
+    if (encoding.isUtf16()) {
         // Browsers take no declaration of UTF-16 from a page: its byte-order mark says it.
         std::u16string text;
-        const std::size_t mark = encoding.byteOrderMark ? 2 : 0;
+        // The protected page carries a mark even where the page read had none.
+        const bool marked = page.starts_with("\xFF\xFE") || page.starts_with("\xFE\xFF");
+        const std::size_t mark = encoding.byteOrderMark || marked ? 2 : 0;
         charset::PageDecoder::decodeUtf16(page.substr(std::min(mark, page.size()), kLookedAt),
                                           encoding.kind == charset::PageEncoding::Kind::Utf16BE, text);
         leadingDoctype(std::u16string_view(text), preamble.doctype);
         return preamble;
     }
-    if (encoding.byteOrderMark)
-        page.remove_prefix(std::min<std::size_t>(3, page.size()));
+    page = charset::ByteOrderMark::skip(page, encoding);
     leadingDoctype(page.substr(0, kLookedAt), preamble.doctype);
     // Declared as the protected page would be: as it declares itself, else as read when it is not all ASCII.
     // An undeclared page of ASCII is left to the browser's own default, as it would be.
-    preamble.declare = encoding.byteOrderMark ||
-                       charset::encodingForLabel(charset::CharsetSniffer::declaredLabel(page)).has_value() ||
-                       !isAsciiBytes(page);
+    preamble.declare = encoding.byteOrderMark || charset::DeclaredCharset::of(page).has_value() || !isAsciiBytes(page);
     return preamble;
 }
 
@@ -363,21 +315,20 @@ std::error_code PageEncryptor::encrypt(std::string_view page, const charset::Pag
     }
     const Preamble preamble = preambleOf(page, encoding);
     std::error_code error;
-    if (encoding.kind == charset::PageEncoding::Kind::Utf16LE ||
-        encoding.kind == charset::PageEncoding::Kind::Utf16BE) {
+    if (encoding.isUtf16()) {
         const bool bigEndian = encoding.kind == charset::PageEncoding::Kind::Utf16BE;
         std::string ascii;
         appendAscii(ascii, preamble, title, page, error);
         if (error)
             return error;
         unlockPage.reserve(2 + comment.size() * 2 + ascii.size() * 2);
-        unlockPage += bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        // The mark is what tells the browser the page is in UTF-16: it goes first, whether the page had one or not.
+        unlockPage += charset::ByteOrderMark::ofKind(encoding.kind);
         appendWide(unlockPage, std::u16string_view(comment), bigEndian);
         appendWide(unlockPage, std::string_view(ascii), bigEndian);
         return {};
     }
-    if (encoding.kind == charset::PageEncoding::Kind::Utf8 && encoding.byteOrderMark)
-        unlockPage += "\xEF\xBB\xBF";
+    unlockPage += charset::ByteOrderMark::of(encoding);
     if (const auto noticeError = appendNotice(unlockPage, comment, encoding))
         return noticeError;
     appendAscii(unlockPage, preamble, title, page, error);
@@ -388,15 +339,14 @@ std::error_code PageEncryptor::encrypt(std::string_view page, const charset::Pag
 
 bool PageEncryptor::isUnlockPage(std::string_view bytes) {
     bytes = bytes.substr(0, kLongestNotice);
-    const bool littleEndian = bytes.starts_with("\xFF\xFE");
-    if (littleEndian || bytes.starts_with("\xFE\xFF")) {
+    const auto mark = charset::ByteOrderMark::find(bytes);
+    if (mark && mark->kind != charset::PageEncoding::Kind::Utf8) {
         std::u16string text;
-        charset::PageDecoder::decodeUtf16(bytes.substr(2), !littleEndian, text);
+        charset::PageDecoder::decodeUtf16(charset::ByteOrderMark::skip(bytes, *mark),
+                                          mark->kind == charset::PageEncoding::Kind::Utf16BE, text);
         return startsUnlockPage(std::u16string_view(text));
     }
-    if (bytes.starts_with("\xEF\xBB\xBF"))
-        bytes.remove_prefix(3);
-    return startsUnlockPage(bytes);
+    return startsUnlockPage(mark ? charset::ByteOrderMark::skip(bytes, *mark) : bytes);
 }
 
 namespace {

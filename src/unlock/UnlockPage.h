@@ -37,12 +37,6 @@ struct SealedPage {
     std::string sealed; // the ciphertext followed by its tag
 };
 
-/// The encryption settings the options of a run choose.
-EncryptionSettings encryptionSettings(const engine::ProtectionOptions& options);
-/// The options to give the engine in an encrypted run: the same without the password prompt, so that the
-/// password never enters a page.
-engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options);
-
 /// Turns protected pages into unlock pages: a small page in plain ASCII that carries the original's title,
 /// asks for the password and holds the page sealed with AES-256-GCM (base64), with the script that derives the
 /// key in the browser, decrypts the page and replaces the document with it. One per run: the key is derived
@@ -72,7 +66,9 @@ public:
     /// True when the key opens the sealed page (its tag matches): the page was encrypted with this key.
     static bool opens(const crypto::SiteKey& key, const SealedPage& page);
 
-    const crypto::SiteKey& key() const { return m_key; }
+    /// The salt and rounds of the run's key, which its unlock pages name (the key itself stays in the cipher).
+    const crypto::SiteKey::Salt& salt() const { return m_salt; }
+    int iterations() const { return m_iterations; }
 
 private:
     PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key);
@@ -88,15 +84,12 @@ private:
     void appendAscii(std::string& out, const Preamble& preamble, std::u16string_view title, std::string_view page,
                      std::error_code& error) const;
 
-    crypto::SiteKey m_key;
     crypto::PageCipher m_cipher;
+    crypto::SiteKey::Salt m_salt{};
+    int m_iterations = 0;
     std::string m_head; // after the character set up to the title
     std::string m_body; // after the title up to the set's name in the page's data
 };
-
-/// The bytes of a protected page as a run would write them (byte-order mark included), for encrypt().
-std::error_code encodePage(std::u16string_view text, const charset::PageEncoding& encoding,
-                           charset::PageEncoder& encoder, std::string& bytes);
 
 /// Plain text (a title the user typed) as a title element's content, its "&" written as a reference so that it
 /// reads as typed.

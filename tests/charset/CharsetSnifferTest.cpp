@@ -34,21 +34,5 @@ INSTANTIATE_TEST_SUITE_P(
                       LabelCase{"NoMeta", "<html><body>plain</body></html>", ""}),
     [](const auto& info) { return info.param.name; });
 
-TEST(CharsetSniffer, ByteOrderMarksDecideTheSet) {
-    using Kind = PageEncoding::Kind;
-    const auto utf8 = CharsetSniffer::byteOrderMark("\xEF\xBB\xBFx");
-    const auto le = CharsetSniffer::byteOrderMark("\xFF\xFEx\0");
-    const auto be = CharsetSniffer::byteOrderMark("\xFE\xFF\0x");
-    ASSERT_TRUE(utf8 && le && be);
-    EXPECT_EQ(utf8->kind, Kind::Utf8);
-    EXPECT_EQ(le->kind, Kind::Utf16LE);
-    EXPECT_EQ(be->kind, Kind::Utf16BE);
-    EXPECT_TRUE(utf8->byteOrderMark && le->byteOrderMark && be->byteOrderMark);
-    EXPECT_EQ(CharsetSniffer::byteOrderMarkLength(*utf8), 3u);
-    EXPECT_EQ(CharsetSniffer::byteOrderMarkLength(*le), 2u);
-    EXPECT_FALSE(CharsetSniffer::byteOrderMark("\xEF\xBB"));
-    EXPECT_FALSE(CharsetSniffer::byteOrderMark("<html>"));
-}
-
 } // namespace
 } // namespace quillora::charset

@@ -60,6 +60,28 @@ INSTANTIATE_TEST_SUITE_P(Labels, EncodingName,
                                            "cp1253", "latin5", "cp1255", "cp1256", "cp1257", "cp1258", "gb2312",
                                            "gb18030", "big5-hkscs", "x-euc-jp", "csiso2022jp", "sjis", "korean"));
 
+TEST(EncodingName, IsTheWebsOwnNameOfTheSet) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"sjis", "shift_jis"},
+        {"cp1250", "windows-1250"},
+        {"mac", "macintosh"},
+        {"x-mac-ukrainian", "x-mac-cyrillic"},
+        {"gb2312", "gbk"},
+        {"korean", "euc-kr"},
+        {"tis-620", "windows-874"},
+        {"cp866", "ibm866"},
+        {"csiso2022jp", "iso-2022-jp"},
+        {"latin1", "windows-1252"},
+        {"x-euc-jp", "euc-jp"},
+        {"big5-hkscs", "big5"},
+    };
+    for (const auto& [label, name] : cases) {
+        const auto encoding = encodingForLabel(label);
+        ASSERT_TRUE(encoding) << label;
+        EXPECT_EQ(labelForEncoding(*encoding), name) << label;
+    }
+}
+
 TEST(EncodingName, OfTheSetsReadFromAByteOrderMark) {
     EXPECT_EQ(labelForEncoding({Kind::Utf16LE, "", true}), "utf-16le");
     EXPECT_EQ(labelForEncoding({Kind::Utf16BE, "", true}), "utf-16be");

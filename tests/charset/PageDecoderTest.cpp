@@ -1,5 +1,8 @@
 #include "charset/PageDecoder.h"
 
+#include "CharsetSamples.h"
+#include "charset/EncodingLabels.h"
+
 #include <gtest/gtest.h>
 
 namespace quillora::charset {
@@ -29,6 +32,8 @@ TEST_P(DecodePage, ReadsThePageAsABrowserWould) {
 }
 
 const std::string kEucKrMeta = "<meta charset=euc-kr>";
+const std::string kLongHead = "<html><head><!-- " + std::string(1100, 'x') + " -->";
+const std::u16string kLongHeadText = u"<html><head><!-- " + std::u16string(1100, u'x') + u" -->";
 const std::string kSjisMeta = "<meta http-equiv=Content-Type content='text/html; charset=Shift_JIS'>";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -76,8 +81,52 @@ INSTANTIATE_TEST_SUITE_P(
                    Kind::Utf16LE, "", true},
         DecodeCase{"Utf16BigEndian", std::string("\xFE\xFF\0<\0p\xAC\x48", 8), u"<p\uAC48", Kind::Utf16BE, "", true},
         DecodeCase{"Utf16OddLastByte", std::string("\xFF\xFEx\0y", 5), u"x\uFFFD", Kind::Utf16LE, "", true},
-        DecodeCase{"Empty", "", u"", Kind::Windows1252}),
+        DecodeCase{"Empty", "", u"", Kind::Windows1252},
+        DecodeCase{"CommentedOutDeclarationIsNone", "<!-- <meta charset=utf-8> -->caf\xE9",
+                   u"<!-- <meta charset=utf-8> -->caf\u00E9", Kind::Windows1252},
+        DecodeCase{"DeclarationInTheTitleIsNone", "<title><meta charset=utf-8></title>caf\xE9",
+                   u"<title><meta charset=utf-8></title>caf\u00E9", Kind::Windows1252},
+        DecodeCase{"DescriptionIsNoDeclaration", "<meta name=description content='charset=utf-8'>caf\xE9",
+                   u"<meta name=description content='charset=utf-8'>caf\u00E9", Kind::Windows1252},
+        DecodeCase{"LateDeclarationInTheHead", kLongHead + "<meta charset=koi8-r>\xF0\xD2",
+                   kLongHeadText + u"<meta charset=koi8-r>\u041F\u0440", Kind::Icu, "KOI8-R"},
+        DecodeCase{"XmlDeclaration", "<?xml version='1.0' encoding='koi8-r'?>\xF0\xD2",
+                   u"<?xml version='1.0' encoding='koi8-r'?>\u041F\u0440", Kind::Icu, "KOI8-R"},
+        DecodeCase{"Utf16XmlDeclarationWithoutMark", std::string("<\0?\0x\0m\0l\0?\0>\0\x3F\x04", 16), u"<?xml?>\u043F",
+                   Kind::Utf16LE}),
     [](const auto& info) { return info.param.name; });
+
+struct GuessCase {
+    const char* name;
+    std::u16string_view text;
+    const char* written; // the set the page is in
+    const char* readIn;  // the web name of the set it is read in
+};
+
+class UndeclaredPage : public ::testing::TestWithParam<GuessCase> {};
+
+TEST_P(UndeclaredPage, IsReadInTheSetABrowserGuesses) {
+    const auto& c = GetParam();
+    const std::string bytes = test::undeclaredPage(c.text, c.written);
+    const DecodedPage page = PageDecoder::decode(bytes);
+    EXPECT_EQ(labelForEncoding(page.encoding), c.readIn);
+    EXPECT_NE(page.text.find(c.text), std::u16string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, UndeclaredPage,
+                         ::testing::Values(GuessCase{"Cyrillic", test::kRussian, "windows-1251", "windows-1251"},
+                                           GuessCase{"Koi8", test::kRussian, "koi8-r", "koi8-u"},
+                                           GuessCase{"CentralEuropean", test::kPolish, "iso-8859-2", "iso-8859-2"},
+                                           GuessCase{"ShiftJis", test::kJapanese, "shift_jis", "shift_jis"},
+                                           GuessCase{"Western", test::kGerman, "windows-1252", "windows-1252"},
+                                           GuessCase{"Utf8", test::kRussian, "utf-8", "utf-8"}),
+                         [](const auto& info) { return info.param.name; });
+
+// A declaration the bytes do not fit is not replaced by a guess: the page is read as before, in Windows-1252.
+TEST(DecodePage, APageWithADeclarationIsNotGuessedFor) {
+    const std::string bytes = "<meta charset=euc-kr>" + test::encodeIn(test::kRussian, "windows-1251") + "\xA1 ";
+    EXPECT_EQ(PageDecoder::encodingOf(bytes).kind, Kind::Windows1252);
+}
 
 TEST(DecodePage, LongAsciiRunsAroundOneMultiByteCharacter) {
     // The word-at-a-time path must hand over to the sequence decoder at any offset.

@@ -113,5 +113,21 @@ TEST(PageEncoder, OneEncoderServesPagesInTurn) {
     EXPECT_EQ(encodeAll(encoder, encodingOf(Kind::Windows1252), u"\u20AC"), "\x80");
 }
 
+TEST(EncodeWhole, TakesTheTextAPieceAtATimeAfterWhatOutHolds) {
+    PageEncoder encoder;
+    std::u16string text(PageEncoder::kPieceUnits - 1, u'a');
+    text += u"\U0001F35E\u20AC\u4E16"; // a pair split where one piece ends and the next begins
+    std::string bytes = "\xEF\xBB\xBF";
+    ASSERT_FALSE(encoder.encodeWhole(encodingOf(Kind::Utf8, "", true), text, bytes));
+    EXPECT_EQ(bytes, "\xEF\xBB\xBF" + std::string(PageEncoder::kPieceUnits - 1, 'a') +
+                         "\xF0\x9F\x8D\x9E\xE2\x82\xAC\xE4\xB8\x96");
+    bytes.clear();
+    ASSERT_FALSE(encoder.encodeWhole(encodingOf(Kind::Windows1252), u"\u20AC\u4E16", bytes));
+    EXPECT_EQ(bytes, "\x80&#19990;");
+    bytes.clear();
+    ASSERT_FALSE(encoder.encodeWhole(encodingOf(Kind::Icu, "ISO_2022,locale=ja,version=0"), u"\u65E5", bytes));
+    EXPECT_EQ(bytes, "\x1B$BF|\x1B(B") << "the last piece brings the set back to ASCII";
+}
+
 } // namespace
 } // namespace quillora::charset

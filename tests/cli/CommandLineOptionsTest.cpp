@@ -117,6 +117,33 @@ TEST(CommandLineOptions, PathsKeepTheirOrderAndBecomeAbsolute) {
     EXPECT_TRUE(request->selection[2].isFolder);
 }
 
+// "lnk/.." is the folder above where lnk leads, as the system takes it, not the folder that holds lnk.
+TEST(CommandLineOptions, AParentStepIsTakenAfterTheLinksBeforeIt) {
+    const auto folder = std::filesystem::temp_directory_path() / "quillora-cli-parent-steps";
+    std::filesystem::create_directories(folder / "far/deep/dir");
+    std::filesystem::create_directories(folder / "here");
+    std::filesystem::create_directory_symlink(folder / "far/deep/dir", folder / "here/lnk");
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder / "here");
+    const auto request = parse({"lnk/..", "lnk/../dir/.", "./lnk"});
+    std::filesystem::current_path(previous);
+    const std::string real = std::filesystem::canonical(folder).string();
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->selection[0].path, real + "/far/deep");
+    EXPECT_EQ(request->selection[1].path, real + "/far/deep/dir/");
+    EXPECT_EQ(request->selection[2].path, (folder / "here/lnk").string()) << "a link without a parent step stays";
+}
+
+TEST(CommandLineOptions, TheWaitForALockedPageIsInSecondsSixtyUnlessGiven) {
+    const auto given = parse({"--lock-wait", "0", "."});
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->lockWait.giveUpAfter, std::chrono::seconds(0));
+    const auto usual = parse({"."});
+    ASSERT_TRUE(usual);
+    EXPECT_EQ(usual->lockWait.giveUpAfter, std::chrono::seconds(60));
+}
+
 class UsageError : public ::testing::TestWithParam<std::vector<std::string>> {};
 
 TEST_P(UsageError, IsRefusedByTheParser) {
@@ -125,19 +152,19 @@ TEST_P(UsageError, IsRefusedByTheParser) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, UsageError,
-    ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--beside"},
-                      std::vector<std::string>{"no/such/path"}, std::vector<std::string>{"--copy-to"},
-                      std::vector<std::string>{".", "--copy-to"},
-                      std::vector<std::string>{"--copy-to", "x", "--beside", "."},
-                      std::vector<std::string>{"--overwrite", "--beside", "."},
-                      std::vector<std::string>{"--overwrite", "--copy-to", "x", "."},
-                      std::vector<std::string>{"--no-backup", "--beside", "."},
-                      std::vector<std::string>{"--no-backup", "--copy-to", "x", "."},
-                      std::vector<std::string>{"--warning", "w", "."}, std::vector<std::string>{"--hide", "head", "."},
-                      std::vector<std::string>{"--password", "it's", "."},
-                      std::vector<std::string>{"--password", "a\"b", "."},
-                      std::vector<std::string>{"--no-right-click", "--warning", "back\\slash", "."},
-                      std::vector<std::string>{"--frobnicate", "."}));
+    ::testing::Values(
+        std::vector<std::string>{}, std::vector<std::string>{"--beside"}, std::vector<std::string>{"no/such/path"},
+        std::vector<std::string>{"--copy-to"}, std::vector<std::string>{".", "--copy-to"},
+        std::vector<std::string>{"--copy-to", "x", "--beside", "."},
+        std::vector<std::string>{"--overwrite", "--beside", "."},
+        std::vector<std::string>{"--overwrite", "--copy-to", "x", "."},
+        std::vector<std::string>{"--no-backup", "--beside", "."},
+        std::vector<std::string>{"--no-backup", "--copy-to", "x", "."}, std::vector<std::string>{"--warning", "w", "."},
+        std::vector<std::string>{"--hide", "head", "."}, std::vector<std::string>{"--password", "it's", "."},
+        std::vector<std::string>{"--password", "a\"b", "."},
+        std::vector<std::string>{"--no-right-click", "--warning", "back\\slash", "."},
+        std::vector<std::string>{"--lock-wait", "-1", "."}, std::vector<std::string>{"--lock-wait", "86401", "."},
+        std::vector<std::string>{"--lock-wait", "soon", "."}, std::vector<std::string>{"--frobnicate", "."}));
 
 } // namespace
 } // namespace quillora::cli

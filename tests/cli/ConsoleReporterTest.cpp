@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <thread>
 
 namespace quillora::cli {
 namespace {
@@ -15,6 +14,15 @@ using run::PageProblem;
 struct Console {
     std::ostringstream out;
     std::ostringstream err;
+};
+
+/// A clock the test moves by hand, so that what the progress line shows never depends on the machine's load.
+struct HandClock {
+    ConsoleReporter::Clock::time_point now{};
+    void attachTo(ConsoleReporter& reporter) {
+        reporter.setClock([this] { return now; });
+    }
+    void advance(std::chrono::milliseconds by) { now += by; }
 };
 
 PageProblem problem(PageProblem::Step step, std::error_code error, std::string path) {
@@ -40,6 +48,16 @@ TEST(ConsoleReporter, EveryMessageAboutAPageNamesThePageOnOneLine) {
                                  "quillora-cli: /site/fifo.htm: Not a regular file; left alone\n"
                                  "quillora-cli: /site/d.htm is already protected\n");
     EXPECT_EQ(console.out.str(), "");
+}
+
+TEST(ConsoleReporter, APageProtectedInPartIsNamedWithWhatStayedAsItStands) {
+    Console console;
+    ConsoleReporter reporter(console.out, console.err, false, true);
+    reporter.pageWritten({"/sub/a.htm", "/out"}, "/out/sub/a.htm");
+    reporter.pageProtectedInPart({"/sub/a.htm", "/out"}, engine::PageNotes{true});
+    EXPECT_EQ(console.out.str(), "/out/sub/a.htm\n");
+    EXPECT_EQ(console.err.str(), "quillora-cli: /out/sub/a.htm: protected in part: links inside a template or an SVG "
+                                 "or MathML drawing are left as they are\n");
 }
 
 TEST(ConsoleReporter, WrittenPagesGoToStandardOutputInOrderWithTheChosenEnd) {
@@ -82,8 +100,10 @@ TEST(ConsoleReporter, QuietStillSaysThatNothingWasFoundAndWhyARunWasRefused) {
 TEST(ConsoleReporter, QuietKeepsOnlyMessages) {
     Console console;
     ConsoleReporter reporter(console.out, console.err, true, true);
+    HandClock clock;
+    clock.attachTo(reporter);
     reporter.scanning();
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    clock.advance(std::chrono::milliseconds(600));
     reporter.progressChanged(1, 2);
     run::RunSummary summary;
     summary.found = summary.written = 1;
@@ -97,12 +117,19 @@ TEST(ConsoleReporter, ProgressLineOnlyOnATerminalAndOnlyAfterAMoment) {
     Console piped;
     ConsoleReporter onTerminal(terminal.out, terminal.err, true, false);
     ConsoleReporter onPipe(piped.out, piped.err, false, false);
+    HandClock clock;
+    clock.attachTo(onTerminal);
+    clock.attachTo(onPipe);
+    clock.advance(std::chrono::milliseconds(499));
     onTerminal.progressChanged(1, 10);
     EXPECT_EQ(terminal.err.str(), "") << "a short run shows no progress";
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    clock.advance(std::chrono::milliseconds(101));
     onTerminal.progressChanged(2, 10);
     onPipe.progressChanged(2, 10);
     EXPECT_EQ(terminal.err.str(), "\rquillora-cli: 2/10 pages\x1b[K");
+    clock.advance(std::chrono::milliseconds(50));
+    onTerminal.progressChanged(3, 10);
+    EXPECT_EQ(terminal.err.str(), "\rquillora-cli: 2/10 pages\x1b[K") << "redrawn at most every 100 ms";
     onTerminal.printLines("m");
     EXPECT_EQ(terminal.err.str(), "\rquillora-cli: 2/10 pages\x1b[K\r\x1b[Kquillora-cli: m\n");
     EXPECT_EQ(piped.err.str(), "");

@@ -85,7 +85,7 @@ protected:
 
     CliOutcome run(std::vector<std::string> arguments, int boundSeconds, int asUser = -1) {
         CliOutcome outcome = CliProcess::run(arguments, seconds(boundSeconds), m_root.string(), asUser);
-        EXPECT_FALSE(outcome.timedOut) << "no end within " << boundSeconds * kSlowdown << " s";
+        EXPECT_FALSE(outcome.timedOut) << "no end within " << boundSeconds * kSlowdown * kHangGuard << " s";
         return outcome;
     }
 

@@ -55,7 +55,7 @@ protected:
     fs::path pagePath(int i) const { return m_root / "site" / pageName(i); }
     CliOutcome run(const std::vector<std::string>& arguments, int boundSeconds = 60) const {
         const CliOutcome outcome = CliProcess::run(arguments, seconds(boundSeconds), m_root.string());
-        EXPECT_FALSE(outcome.timedOut) << "no end within " << boundSeconds * kSlowdown << " s";
+        EXPECT_FALSE(outcome.timedOut) << "no end within " << boundSeconds * kSlowdown * kHangGuard << " s";
         return outcome;
     }
     /// The files below the site that are none of the pages and backups.

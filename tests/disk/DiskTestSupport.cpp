@@ -1,5 +1,7 @@
 #include "DiskTestSupport.h"
 
+#include "disk/TemporaryNames.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -40,6 +42,17 @@ std::vector<std::string> TempFolder::files() const {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string writeLeftover(const std::string& folder, std::string_view hint, std::string_view bytes) {
+    const std::string written = folder + "/written-" + std::string(hint);
+    writeBytes(written, bytes);
+    struct stat st {};
+    if (::stat(written.c_str(), &st) != 0)
+        throw std::runtime_error("cannot make a leftover");
+    const std::string leftover = folder + "/" + TemporaryName(hint, st.st_ino, st.st_ino);
+    fs::rename(written, leftover);
+    return leftover;
 }
 
 std::string readBytes(const std::string& path) {
@@ -109,11 +122,11 @@ public:
     }
     const FileStatus& status() const override { return m_real->status(); }
     std::error_code linkTemporary(const std::string& folder, std::string_view nameHint,
-                                  std::string& tempPath) override {
+                                  std::optional<FileIdentity> partner, std::string& tempPath) override {
         const std::string target = (std::filesystem::path(folder) / nameHint).lexically_normal().string();
         if (auto error = m_owner.fault(Step::Link, target))
             return error;
-        return m_real->linkTemporary(folder, nameHint, tempPath);
+        return m_real->linkTemporary(folder, nameHint, partner, tempPath);
     }
 
 private:
@@ -126,7 +139,12 @@ private:
 
 void FaultyFileSystem::failAt(Step step, int error, int nth, std::string pathPart) {
     const std::lock_guard lock(m_mutex);
-    m_rules.push_back({step, error, nth, std::move(pathPart)});
+    m_rules.push_back({step, error, nth, std::move(pathPart), 0, {}});
+}
+
+void FaultyFileSystem::actAt(Step step, std::function<void()> action, int nth, std::string pathPart) {
+    const std::lock_guard lock(m_mutex);
+    m_rules.push_back({step, 0, nth, std::move(pathPart), 0, std::move(action)});
 }
 
 int FaultyFileSystem::callsOf(Step step) const {
@@ -135,21 +153,30 @@ int FaultyFileSystem::callsOf(Step step) const {
 }
 
 std::error_code FaultyFileSystem::fault(Step step, const std::string& path) {
-    const std::lock_guard lock(m_mutex);
-    ++m_calls[static_cast<std::size_t>(step)];
-    for (auto& rule : m_rules) {
-        if (rule.step != step || path.find(rule.pathPart) == std::string::npos)
-            continue;
-        ++rule.seen;
-        if (rule.nth == 0 || rule.nth == rule.seen) {
+    std::function<void()> action;
+    {
+        const std::lock_guard lock(m_mutex);
+        ++m_calls[static_cast<std::size_t>(step)];
+        for (auto& rule : m_rules) {
+            if (rule.step != step || path.find(rule.pathPart) == std::string::npos)
+                continue;
+            ++rule.seen;
+            if (rule.nth != 0 && rule.nth != rule.seen)
+                continue;
             ++m_strikes;
-            return {rule.error, std::generic_category()};
+            if (!rule.action)
+                return {rule.error, std::generic_category()};
+            action = rule.action;
+            break;
         }
     }
+    if (action)
+        action(); // outside the lock: the action may use this file system
     return {};
 }
 
-std::error_code FaultyFileSystem::openLocked(const std::string& path, bool wait, std::unique_ptr<LockedFile>& file) {
+std::error_code FaultyFileSystem::openLocked(const std::string& path, std::chrono::milliseconds wait,
+                                             std::unique_ptr<LockedFile>& file) {
     if (auto error = fault(Step::OpenLocked, path))
         return error;
     std::unique_ptr<LockedFile> real;
@@ -194,12 +221,13 @@ std::error_code FaultyFileSystem::createFolder(const std::string& path) {
 }
 
 std::error_code FaultyFileSystem::createTempFile(const std::string& folder, std::string_view nameHint,
-                                                 std::unique_ptr<OutputFile>& file, std::string& tempPath) {
+                                                 std::optional<FileIdentity> partner, std::unique_ptr<OutputFile>& file,
+                                                 std::string& tempPath) {
     const std::string target = (std::filesystem::path(folder) / nameHint).lexically_normal().string();
     if (auto error = fault(Step::CreateTemp, target))
         return error;
     std::unique_ptr<OutputFile> real;
-    if (auto error = m_real.createTempFile(folder, nameHint, real, tempPath))
+    if (auto error = m_real.createTempFile(folder, nameHint, partner, real, tempPath))
         return error;
     file = std::make_unique<FaultyOutputFile>(std::move(real), *this, target);
     return {};
@@ -209,6 +237,15 @@ std::error_code FaultyFileSystem::renameFile(const std::string& from, const std:
     if (auto error = fault(Step::Rename, to))
         return error;
     return m_real.renameFile(from, to);
+}
+
+std::error_code FaultyFileSystem::replaceChecked(const std::string& from, const FileIdentity& moving,
+                                                 const std::string& to, std::optional<FileIdentity> expected) {
+    if (auto error = fault(Step::Rename, to))
+        return error;
+    if (auto error = fault(Step::Replace, to))
+        return error;
+    return m_real.replaceChecked(from, moving, to, expected);
 }
 
 std::error_code FaultyFileSystem::removeFile(const std::string& path) {

@@ -6,6 +6,7 @@
 #include "run/RunReporter.h"
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -35,6 +36,10 @@ private:
     std::string m_path;
 };
 
+/// A file a killed run left behind: written, then given the temporary name made for it (hint: the name of the file
+/// it stood for). Returns its path.
+std::string writeLeftover(const std::string& folder, std::string_view hint, std::string_view bytes);
+
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, std::string_view bytes);
 unsigned permissionsOf(const std::string& path);
@@ -60,13 +65,17 @@ public:
         Canonical,
         OpenLocked, // fails before the page is opened
         Sync,
-        Link, // a backup made as a further name of the page's file
+        Link,    // a backup made as a further name of the page's file
+        Replace, // a checked placement (a page or a backup taking its name), after Rename's faults
     };
 
     /// Makes the nth matching call of step fail (every matching call when nth is 0). A call matches when its
     /// path contains pathPart; for writing, keeping attributes and closing it is the output the temporary file stands
-    /// for.
+    /// for. A checked placement counts as a Rename too.
     void failAt(Step step, int error, int nth = 0, std::string pathPart = {});
+    /// Has another program act at the very moment of the nth matching call of step (before the call), as an editor
+    /// saving a page (a new file renamed over it) does.
+    void actAt(Step step, std::function<void()> action, int nth = 1, std::string pathPart = {});
     int callsOf(Step step) const;
     /// How often a failure struck.
     int strikes() const {
@@ -74,14 +83,18 @@ public:
         return m_strikes;
     }
 
-    std::error_code openLocked(const std::string& path, bool wait, std::unique_ptr<LockedFile>& file) override;
+    std::error_code openLocked(const std::string& path, std::chrono::milliseconds wait,
+                               std::unique_ptr<LockedFile>& file) override;
     std::error_code readFile(const std::string& path, std::string& bytes) override;
     std::error_code status(const std::string& path, FileStatus& status) override;
     std::error_code listFolder(const std::string& path, std::vector<FolderEntry>& entries) override;
     std::error_code createFolder(const std::string& path) override;
     std::error_code createTempFile(const std::string& folder, std::string_view nameHint,
-                                   std::unique_ptr<OutputFile>& file, std::string& tempPath) override;
+                                   std::optional<FileIdentity> partner, std::unique_ptr<OutputFile>& file,
+                                   std::string& tempPath) override;
     std::error_code renameFile(const std::string& from, const std::string& to) override;
+    std::error_code replaceChecked(const std::string& from, const FileIdentity& moving, const std::string& to,
+                                   std::optional<FileIdentity> expected) override;
     std::error_code removeFile(const std::string& path) override;
     std::size_t removeStaleTemporaries(const std::string& folder) override;
     std::error_code copyFile(const std::string& from, const std::string& to) override;
@@ -98,6 +111,7 @@ private:
         int nth;
         std::string pathPart;
         int seen = 0;
+        std::function<void()> action; // instead of an error
     };
 
     PosixFileSystem m_real;

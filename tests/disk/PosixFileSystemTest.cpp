@@ -1,9 +1,18 @@
 #include "disk/PosixFileSystem.h"
 
 #include "DiskTestSupport.h"
+#include "disk/DiskError.h"
+#include "disk/TemporaryNames.h"
 
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillora::disk {
 namespace {
@@ -65,7 +74,7 @@ TEST_F(PosixFileSystemTest, StatusTellsReadOnlyFilesAndLinks) {
 TEST_F(PosixFileSystemTest, TemporaryFilesAreHiddenAndNeverPages) {
     std::unique_ptr<OutputFile> file;
     std::string tempPath;
-    ASSERT_FALSE(fs.createTempFile(temp.path(), "index.htm", file, tempPath));
+    ASSERT_FALSE(fs.createTempFile(temp.path(), "index.htm", std::nullopt, file, tempPath));
     const std::string name = std::filesystem::path(tempPath).filename().string();
     EXPECT_TRUE(name.starts_with(".index.htm"));
     EXPECT_FALSE(name.ends_with(".htm") || name.ends_with(".html"));
@@ -109,6 +118,177 @@ TEST_F(PosixFileSystemTest, CanonicalPathsResolveLinksAndKeepAMissingTail) {
     ASSERT_FALSE(fs.canonicalPath(temp / "link/missing/b.htm", canonical));
     EXPECT_EQ(canonical, real + "/real/missing/b.htm");
 }
+
+} // namespace
+} // namespace quillora::disk
+
+namespace quillora::disk {
+namespace {
+
+namespace fs = std::filesystem;
+
+FileIdentity identityOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool lockedElsewhere(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (fd >= 0)
+        ::close(fd);
+    return locked;
+}
+
+TEST_F(PosixFileSystemTest, ATemporaryFileIsHeldFromItsStartAndNamedForItself) {
+    const std::string partner = temp.write("index.htm", "the page it will replace");
+    std::unique_ptr<OutputFile> file;
+    std::string tempPath;
+    ASSERT_FALSE(fs.createTempFile(temp.path(), "index.htm", identityOf(partner), file, tempPath));
+    const std::string name = fs::path(tempPath).filename().string();
+    EXPECT_TRUE(IsTemporaryNameOf(name, identityOf(tempPath).inode));
+    EXPECT_TRUE(IsTemporaryNameOf(name, identityOf(partner).inode)) << "what it holds once swapped in";
+    EXPECT_EQ(file->identity(), identityOf(tempPath));
+    EXPECT_TRUE(lockedElsewhere(tempPath)) << "no other run takes it for a leftover";
+    file.reset();
+    EXPECT_FALSE(lockedElsewhere(tempPath));
+}
+
+TEST_F(PosixFileSystemTest, OnlyLeftoversThatProveThemselvesAndNobodyHoldsAreRemoved) {
+    const std::string leftover = test::writeLeftover(temp.path(), "a.htm", "half a page");
+    const std::string held = test::writeLeftover(temp.path(), "b.htm", "a run is writing this");
+    const std::string lookalike = temp.write(".a.htm.~k1ll3d00k1ll3d00~", "a user's draft");
+    const std::string dated = temp.write(".notes.~20240101~", "a user's notes");
+    const std::string pointing = temp / TemporaryName("c.htm", 1, 1);
+    fs::create_symlink(held, pointing);
+    const int holder = ::open(held.c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    EXPECT_EQ(fs.removeStaleTemporaries(temp.path()), 1u);
+    ::close(holder);
+
+    EXPECT_FALSE(fs::exists(leftover));
+    for (const auto& kept : {held, lookalike, dated})
+        EXPECT_TRUE(fs::exists(kept)) << kept;
+    EXPECT_TRUE(fs::is_symlink(pointing)) << "a link is never taken for a file of the run's";
+}
+
+TEST_F(PosixFileSystemTest, ALinkThatLeadsNowhereIsStillTold) {
+    fs::create_symlink(temp / "nowhere", temp / "a.htm.bak");
+    FileStatus status;
+    EXPECT_EQ(fs.status(temp / "a.htm.bak", status), std::errc::no_such_file_or_directory);
+    EXPECT_TRUE(status.isSymlink);
+}
+
+TEST_F(PosixFileSystemTest, ALockHeldLongerThanTheWaitFailsAndAFreeOneIsTaken) {
+    const std::string page = temp.write("a.htm", "page");
+    const int holder = ::open(page.c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    std::unique_ptr<LockedFile> file;
+    EXPECT_EQ(fs.openLocked(page, std::chrono::milliseconds(0), file), std::errc::resource_unavailable_try_again);
+    EXPECT_EQ(fs.openLocked(page, std::chrono::milliseconds(30), file), std::errc::resource_unavailable_try_again);
+    ::close(holder);
+    ASSERT_FALSE(fs.openLocked(page, std::chrono::milliseconds(30), file));
+    EXPECT_TRUE(lockedElsewhere(page));
+}
+
+TEST_F(PosixFileSystemTest, AVeryLongPathWithAParentStepIsNotGuessedAt) {
+    std::string path = temp.path();
+    while (path.size() < PATH_MAX + 100)
+        path += "/" + std::string(200, 'd');
+    std::string canonical;
+    EXPECT_EQ(fs.canonicalPath(path + "/../a.htm", canonical), std::errc::filename_too_long);
+    EXPECT_FALSE(fs.canonicalPath(path + "/./a.htm", canonical));
+    EXPECT_EQ(canonical, path + "/a.htm");
+}
+
+/// What happens at the name a file is to take, between the run's look and the placement.
+struct Meanwhile {
+    const char* name;
+    bool somethingSeen; // the name held the old page when the run looked
+    std::function<void(const std::string& to, const std::string& elsewhere)> act;
+    bool replaced;
+    const char* toHolds; // afterwards, without following a link: "new", "old", "saved", "link" or "" (nothing)
+};
+
+void PrintTo(const Meanwhile& row, std::ostream* out) {
+    *out << row.name;
+}
+
+void saveOver(const std::string& to, std::string_view bytes) {
+    const std::string written = to + ".saving";
+    test::writeBytes(written, bytes);
+    fs::rename(written, to);
+}
+
+class ReplaceChecked : public PosixFileSystemTest, public testing::WithParamInterface<Meanwhile> {};
+
+TEST_P(ReplaceChecked, TakesTheNameOnlyWhileItHoldsWhatTheRunSaw) {
+    const Meanwhile& row = GetParam();
+    const std::string victim = temp.write("elsewhere/victim.txt", "victim");
+    const std::string to = temp / "a.htm";
+    std::optional<FileIdentity> seen;
+    int held = -1; // as the run holds the page it read: its number is not given to a new file meanwhile
+    if (row.somethingSeen) {
+        temp.write("a.htm", "old");
+        seen = identityOf(to);
+        held = ::open(to.c_str(), O_RDONLY);
+    }
+    std::unique_ptr<OutputFile> file;
+    std::string from;
+    ASSERT_FALSE(fs.createTempFile(temp.path(), "a.htm", seen, file, from));
+    ASSERT_FALSE(file->write("new"));
+    row.act(to, victim);
+
+    const std::error_code error = fs.replaceChecked(from, file->identity(), to, seen);
+    file.reset();
+    if (held >= 0)
+        ::close(held);
+
+    EXPECT_EQ(!error, row.replaced) << error.message();
+    if (!row.replaced) {
+        EXPECT_EQ(error, DiskError::ChangedDuringRun);
+        EXPECT_EQ(test::readBytes(from), "new") << "the run's file stays under its temporary name";
+    }
+    const std::string holds = row.toHolds;
+    if (holds == "link") {
+        EXPECT_TRUE(fs::is_symlink(to));
+    } else if (holds.empty()) {
+        EXPECT_FALSE(fs::exists(fs::symlink_status(to)));
+    } else {
+        EXPECT_FALSE(fs::is_symlink(to));
+        EXPECT_EQ(test::readBytes(to), holds);
+    }
+    EXPECT_EQ(test::readBytes(victim), "victim") << "nothing is written through a link";
+    std::size_t names = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp.path()))
+        ++names;
+    // The folder "elsewhere", the name taken (if anything holds it), the run's file if it did not take it.
+    EXPECT_EQ(names, 1u + (holds.empty() ? 0u : 1u) + (row.replaced ? 0u : 1u))
+        << "the old page's name goes with a replacement; nothing else is left";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ReplaceChecked,
+    testing::Values(
+        Meanwhile{"TheNameHoldsWhatWasSeen", true, [](auto&, auto&) {}, true, "new"},
+        Meanwhile{"AnEditorSavedMeanwhile", true, [](const auto& to, auto&) { saveOver(to, "saved"); }, false, "saved"},
+        Meanwhile{"ALinkWasPutThere", true,
+                  [](const auto& to, const auto& victim) {
+                      fs::remove(to);
+                      fs::create_symlink(victim, to);
+                  },
+                  false, "link"},
+        Meanwhile{"TheNameWasRemoved", true, [](const auto& to, auto&) { fs::remove(to); }, false, ""},
+        Meanwhile{"NothingWasThereNorIs", false, [](auto&, auto&) {}, true, "new"},
+        Meanwhile{"NothingWasThereButAFileIsNow", false, [](const auto& to, auto&) { saveOver(to, "saved"); }, false,
+                  "saved"},
+        Meanwhile{"NothingWasThereButALinkIsNow", false,
+                  [](const auto& to, const auto& victim) { fs::create_symlink(victim, to); }, false, "link"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace quillora::disk

@@ -90,6 +90,18 @@ INSTANTIATE_TEST_SUITE_P(
         ScriptsRow{"InComment", u"<!-- <script src=x.js></script> -->", call(u"<!-- <script src=x.js></script> -->")},
         ScriptsRow{"WrittenByScript", u"<script >document.write('<script src=a.js></scr'+'ipt>')</script>",
                    call(u"<script >document.write('<script src=a.js></scr'+'ipt>')</script>") + call(u"")},
+        // "<!--" and then "<script>" in a script's text make the next "</script>" part of it.
+        ScriptsRow{"ExternalHoldingAnEscapedScript", u"a<script src=x><!--<script></script>--></script>b",
+                   call(u"a") + u"<script src=x><!--<script></script>--></script>" + call(u"b")},
+        ScriptsRow{"InlineHoldingAnEscapedScript", u"<script >w('<!--<script></script>')</script>--></script>b",
+                   call(u"<script >w('<!--<script></script>')</script>") + call(u"--></script>b")},
+        // The end tag may hold blanks or more before its ">"; what follows it is no longer the script's.
+        ScriptsRow{"EndTagWithABlank", u"a<script src=x.js></script >b</script>",
+                   call(u"a") + u"<script src=x.js></script >" + call(u"b</script>")},
+        ScriptsRow{"InlineEndTagWithAttributes", u"<script >f()</SCRIPT x=1>b",
+                   call(u"<script >f()</SCRIPT x=1>") + call(u"b")},
+        ScriptsRow{"InATemplate", u"<template><script src=t.js></script></template>",
+                   call(u"<template><script src=t.js></script></template>")},
         ScriptsRow{"NoTagEnd", u"a<script src=x", call(u"a<script src=x")},
         ScriptsRow{"ExternalWithoutClose", u"a<script src=x>b", call(u"a<script src=x>b")},
         ScriptsRow{"InlineWithoutClose", u"a<script >b", call(u"a<script >b")}),

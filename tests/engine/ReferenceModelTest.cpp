@@ -6,6 +6,7 @@
 #include "engine/MarkupScanner.h"
 #include "engine/PageTransform.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -24,7 +25,7 @@ void modelEmailLinks(std::u16string& text) {
         if (m == kNotFound) {
             return;
         }
-        MarkupScanner scanner(text);
+        MarkupScanner scanner(text, MarkupScanner::Noscript::Markup);
         const std::size_t a = scanner.rfind("<a ", m);
         if (a == kNotFound) {
             pos = m + 7;
@@ -40,7 +41,7 @@ void modelEmailLinks(std::u16string& text) {
 
 void modelAllLinks(std::u16string& text) {
     for (std::size_t pos = 0;;) {
-        MarkupScanner scanner(text);
+        MarkupScanner scanner(text, MarkupScanner::Noscript::Markup);
         const std::size_t a = scanner.find("<a ", pos);
         const std::size_t e = a == kNotFound ? kNotFound : scanner.find("</a>", a);
         if (e == kNotFound) {
@@ -50,32 +51,82 @@ void modelAllLinks(std::u16string& text) {
     }
 }
 
+// What the browser shows in the body from `from` up to `to` (text, or an element that is not head material) is
+// hidden from its first such place.
+bool modelHideShown(std::u16string& text, std::size_t from, std::size_t to, std::size_t& pos) {
+    MarkupScanner scanner(text);
+    const std::size_t shown = scanner.firstShown(from, to);
+    if (shown == kNotFound) {
+        return false;
+    }
+    modelReplace(text, shown, to, pos);
+    return true;
+}
+
 void modelBodies(std::u16string& text) {
+    std::size_t done = 0; // the text before it is what it will be
     for (std::size_t pos = 0;;) {
         MarkupScanner scanner(text);
         const std::size_t b = scanner.find("<body", pos, true);
         const std::size_t gt = b == kNotFound ? kNotFound : MarkupScanner::tagEnd(text, b);
         if (gt == kNotFound) {
-            return;
+            break;
+        }
+        if (modelHideShown(text, done, b, done)) {
+            pos = done; // the body tag now stands there
+            continue;
         }
         const std::size_t close = scanner.find("</body>", gt + 1);
         if (close == kNotFound) {
             // Without its end tag the body runs to "</html>", or to the end of the text, and is the last.
             const std::size_t html = scanner.find("</html", gt + 1, true);
-            modelReplace(text, gt + 1, html == kNotFound ? text.size() : html, pos);
-            return;
+            modelReplace(text, gt + 1, html == kNotFound ? text.size() : html, done);
+            break;
         }
         modelReplace(text, gt + 1, close, pos);
+        done = pos;
     }
+    // What follows (or a page without a body tag) shows in the body too, up to an "</html>" that nothing shown
+    // follows.
+    MarkupScanner scanner(text);
+    const std::size_t shown = scanner.firstShown(done, text.size());
+    const std::size_t html = shown == kNotFound ? kNotFound : scanner.find("</html", shown, true);
+    const bool htmlEnds = html != kNotFound && scanner.firstShown(html, text.size()) == kNotFound;
+    modelHideShown(text, done, htmlEnds ? html : text.size(), done);
 }
 
+bool isAsciiLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// Where a leading DOCTYPE ends: a browser passes over blanks, NULs and comments (bogus ones too) before it, and sees
+// none when anything else comes first or a comment is never closed.
 std::size_t modelDoctype(std::u16string_view text) {
-    const std::size_t start = text.find_first_not_of(u" \t\r\n");
-    if (start == std::u16string_view::npos || !matchesAt(text, u"<!doctype", start)) {
-        return 0;
+    constexpr std::size_t npos = std::u16string_view::npos;
+    const std::u16string_view blanks(u" \t\n\f\r\0", 6);
+    for (std::size_t i = text.find_first_not_of(blanks); i != npos; i = text.find_first_not_of(blanks, i)) {
+        const std::u16string_view rest = text.substr(i);
+        std::size_t close = npos;
+        if (matchesAt(rest, u"<!doctype", 0)) {
+            const std::size_t gt = rest.find(u'>');
+            return gt == npos ? 0 : i + gt + 1;
+        }
+        if (rest.starts_with(u"<!-->") || rest.starts_with(u"<!--->")) {
+            close = rest.find(u'>') + 1;
+        } else if (rest.starts_with(u"<!--")) {
+            const std::size_t ends[] = {rest.find(u"-->", 4), rest.find(u"--!>", 4)};
+            close = std::min(ends[0] == npos ? npos : ends[0] + 3, ends[1] == npos ? npos : ends[1] + 4);
+        } else if (rest.starts_with(u"<?") || rest.starts_with(u"<!") ||
+                   (rest.starts_with(u"</") && rest.size() > 2 && !isAsciiLetter(rest[2]))) {
+            const std::size_t gt = rest.find(u'>', 2);
+            close = gt == npos ? npos : gt + 1;
+        }
+        if (close == npos) {
+            return 0;
+        }
+        i += close;
     }
-    const std::size_t gt = text.find(u'>', start);
-    return gt == std::u16string_view::npos ? 0 : gt + 1;
+    return 0;
 }
 
 // A browser honours a character-set declaration only in the first 1024 bytes (a unit counts as one here). The
@@ -186,6 +237,8 @@ const std::u16string kFragments[] = {
     u"<!DOCTYPE html>",
     u"<textarea>",
     u"</textarea>",
+    u"<noscript>",
+    u"</noscript>",
     u"<a\n",
     u"<meta charset=x>",
     u">",
@@ -195,6 +248,8 @@ const std::u16string kFragments[] = {
     u"</html>",
     u"<meta charset=x>",
     u"<title>" + std::u16string(150, u'.') + u"</title>",
+    u"\f",
+    u"<?x?>",
 };
 
 std::u16string randomPage(std::mt19937& random) {

@@ -2,7 +2,9 @@
 // as the browser runs it (writer calls replaced by what they write), must give the input back exactly, apart
 // from the notice, the header (bootstrap and behaviour block, with the head it may come in, and in whole-page mode
 // a copy of the page's character-set declaration in front of it) and the META tag. A body without its end tag is
-// hidden to "</html>" or the end, and the header leaves the page's character-set declaration within reach.
+// hidden to "</html>" or the end, body mode leaves nothing readable that the browser shows, every writer call
+// stands where the page has markup (so that what it writes is read as the page was), and the header leaves the
+// page's character-set declaration within reach.
 
 #include "FuzzCheck.h"
 #include "FuzzInput.h"
@@ -10,6 +12,7 @@
 #include "WriterCallDecoder.h"
 #include "engine/BehaviourScripts.h"
 #include "engine/ContentEncoding.h"
+#include "engine/Doctype.h"
 #include "engine/MarkupScanner.h"
 #include "engine/PageTransform.h"
 #include "engine/TextSearch.h"
@@ -119,16 +122,17 @@ bool equalsWithoutOneMeta(std::u16string_view decoded, std::u16string_view input
     return false;
 }
 
-/// In whole-page mode only a leading DOCTYPE and external script elements may stay readable.
-void checkWholePageHidden(const std::vector<OutputSegment>& segments) {
+/// In whole-page mode only external script elements and a leading DOCTYPE may stay readable, the DOCTYPE with what
+/// the browser passes over before it (blanks, comments) as the page has it.
+void checkWholePageHidden(const Case& c, const std::vector<OutputSegment>& segments) {
     for (std::size_t i = 0; i < segments.size(); ++i) {
         const OutputSegment& s = segments[i];
         if (s.writerCall || WriterCallDecoder::isExternalScript(s.text)) {
             continue;
         }
-        const std::size_t doctype = engine::findIgnoreCase(s.text, u"<!doctype", 0);
-        require(i == 0 && doctype != engine::kNotFound && s.text.find(u'>') + 1 == s.text.size() &&
-                    s.text.find_first_not_of(u" \t\r\n") == doctype,
+        const engine::DoctypeSpan doctype = engine::leadingDoctype(std::u16string_view(s.text));
+        require(i == 0 && doctype.end == s.text.size() && std::u16string_view(c.page).starts_with(s.text) &&
+                    engine::findChar(std::u16string_view(s.text), u'>', doctype.begin) + 1 == s.text.size(),
                 "whole-page mode leaves only the DOCTYPE and external scripts readable");
     }
 }
@@ -188,7 +192,7 @@ bool readsBack(const Case& c, std::u16string_view page, std::size_t at, std::u16
             const bool meta = c.options.script(engine::kScriptImageToolbar) && equalsWithoutOneMeta(decoded, c.page);
             if (decoded == c.page || meta) {
                 if (c.options.encryptionMode == EncryptionMode::WholePage) {
-                    checkWholePageHidden(segments);
+                    checkWholePageHidden(c, segments);
                 }
                 accepted = std::move(rest);
                 return true;
@@ -212,6 +216,10 @@ void checkOpenBodyHidden(const Case& c, std::u16string_view rest) {
     const std::size_t content = gt + 1;
     const std::size_t html = scanner.find("</html", content, true);
     const std::size_t end = html == engine::kNotFound ? c.page.size() : html;
+    if (scanner.firstShown(0, body) != engine::kNotFound ||
+        scanner.firstShown(end, c.page.size()) != engine::kNotFound) {
+        return; // what shows around the body is hidden too, which moves the body's place
+    }
     const std::size_t tail = c.page.size() - end;
     require(rest.size() >= content + tail &&
                 rest.substr(0, content) == std::u16string_view(c.page).substr(0, content) &&
@@ -227,6 +235,46 @@ void checkOpenBodyHidden(const Case& c, std::u16string_view rest) {
     }
     require(WriterCallDecoder::join(segments) == std::u16string_view(c.page).substr(content, end - content),
             "an open body's writer calls write it");
+}
+
+/// In body mode the browser finds nothing to show outside the writer calls.
+void checkNothingShownReadable(const Case& c, std::u16string_view rest) {
+    if (c.options.encryptionMode != EncryptionMode::BodyOnly) {
+        return;
+    }
+    engine::MarkupScanner scanner(rest);
+    require(scanner.firstShown(0, rest.size()) == engine::kNotFound, "body mode leaves nothing shown readable");
+}
+
+/// True when a writer call can stand at pos of the page: in its own markup, or at the start of a comment just
+/// after it.
+bool standsInMarkup(engine::MarkupScanner& scanner, std::u16string_view page, std::size_t pos) {
+    return pos == page.size() || scanner.isMarkup(pos) ||
+           (page[pos] == u'<' && (pos == 0 || scanner.isMarkup(pos - 1)));
+}
+
+/// Every writer call stands where the page has markup and what it writes ends there too: the browser then reads
+/// what it writes as it read the page, not as a script's text or a template's contents. (The e-mail mode may
+/// encode a span again, so its writer calls do not map onto the page one to one.)
+void checkWriterCallsInMarkup(const Case& c, std::u16string_view rest) {
+    if (c.options.encryptionMode == EncryptionMode::EmailLinks || c.options.script(engine::kScriptImageToolbar)) {
+        return;
+    }
+    std::vector<OutputSegment> segments;
+    std::string error;
+    require(WriterCallDecoder::split(rest, segments, error), "the page's writer calls are well-formed");
+    // A link inside noscript is hidden for the browsers that show it, those without scripts.
+    engine::MarkupScanner scanner(c.page, c.options.encryptionMode == EncryptionMode::AllLinks
+                                              ? engine::MarkupScanner::Noscript::Markup
+                                              : engine::MarkupScanner::Noscript::Text);
+    std::size_t at = 0;
+    for (const OutputSegment& s : segments) {
+        if (s.writerCall) {
+            require(standsInMarkup(scanner, c.page, at) && standsInMarkup(scanner, c.page, at + s.text.size()),
+                    "a writer call stands where the page has markup");
+        }
+        at += s.text.size();
+    }
 }
 
 /// Browsers honour a character-set declaration in the first 1024 bytes only (a unit counts as one here). The header
@@ -301,6 +349,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string rest;
     require(readsBack(c, page, at, header, rest), "the protected page reads back as the input");
     checkOpenBodyHidden(c, rest);
+    checkNothingShownReadable(c, rest);
+    checkWriterCallsInMarkup(c, rest);
     checkCharsetInReach(c, page, at, header.size(), notice.size());
     return 0;
 }

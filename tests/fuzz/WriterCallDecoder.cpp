@@ -1,5 +1,7 @@
 #include "WriterCallDecoder.h"
 
+#include "engine/MarkupRules.h"
+
 namespace quillora::fuzz {
 
 namespace {
@@ -27,27 +29,49 @@ bool isBlank(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f';
 }
 
-// The ">" that ends a start tag: a quote after "=" (blanks between) hides a ">" until it closes; a quote never
-// closed hides nothing. Walked one character at a time, apart from the engine's search.
+// The ">" that ends a start tag, read attribute by attribute as a browser reads it: a quote hides a ">" until it
+// closes only where it opens a value, right after "=" and blanks that follow an attribute's name; in an unquoted
+// value quotes and "=" are part of it, and "=" may begin a name. A quote never closed hides nothing. Walked one
+// character at a time, apart from the engine's reading.
 std::size_t startTagEnd(std::u16string_view raw) {
-    char16_t quote = 0;
-    bool afterEquals = false;
+    enum { TagName, BeforeName, Name, AfterName, BeforeValue, Unquoted } state = TagName;
     for (std::size_t i = 0; i < raw.size(); ++i) {
         const char16_t c = raw[i];
-        if (quote != 0) {
-            quote = c == quote ? 0 : quote;
-            continue;
-        }
         if (c == u'>') {
             return i;
         }
-        if (afterEquals && (c == u'"' || c == u'\'')) {
-            if (raw.find(c, i + 1) == kNone) {
-                return raw.find(u'>');
+        const bool blank = isBlank(c);
+        switch (state) {
+        case TagName:
+        case Unquoted:
+            state = blank || (state == TagName && c == u'/') ? BeforeName : state;
+            break;
+        case BeforeName:
+            state = blank || c == u'/' ? BeforeName : Name;
+            break;
+        case Name:
+        case AfterName:
+            if (c == u'=') {
+                state = BeforeValue;
+            } else if (c == u'/') {
+                state = BeforeName;
+            } else {
+                state = blank ? AfterName : Name;
             }
-            quote = c;
+            break;
+        case BeforeValue:
+            if (c == u'"' || c == u'\'') {
+                const std::size_t close = raw.find(c, i + 1);
+                if (close == kNone) {
+                    return raw.find(u'>');
+                }
+                i = close;
+                state = BeforeName;
+            } else if (!blank) {
+                state = Unquoted;
+            }
+            break;
         }
-        afterEquals = c == u'=' || (afterEquals && isBlank(c));
     }
     return kNone;
 }
@@ -160,8 +184,12 @@ bool WriterCallDecoder::isExternalScript(std::u16string_view raw) {
     if (findNoCase(raw.substr(0, 8), u"<script ", 0) != 0 || gt == kNone) {
         return false;
     }
-    const std::size_t close = findNoCase(raw, u"</script>", gt + 1);
-    return close != kNone && close + 9 == raw.size() && findNoCase(raw.substr(0, gt), u"src=", 0) != kNone;
+    // The element ends with the end tag that ends the script's text as the browser reads it ("<!--" and then
+    // "<script>" inside it make the next "</script>" part of the text; the end tag may hold more before its ">").
+    const std::size_t close = engine::scriptDataEnd(raw, gt + 1);
+    const std::size_t closeEnd = close == raw.size() ? kNone : startTagEnd(raw.substr(close));
+    return closeEnd != kNone && close + closeEnd + 1 == raw.size() &&
+           findNoCase(raw.substr(0, gt), u"src=", 0) != kNone;
 }
 
 } // namespace quillora::fuzz

@@ -26,7 +26,7 @@ public:
     static bool runAll(std::u16string_view text, std::u16string& result, std::string& error);
 
     /// True for a whole external script element as the encoder keeps it: "<script " with "src=" in its start
-    /// tag, through the first "</script>" after that tag, and nothing more.
+    /// tag, through the end tag that ends the script's text, and nothing more.
     static bool isExternalScript(std::u16string_view raw);
 
     static constexpr std::u16string_view kCallStart = u"<SCRIPT LANGUAGE='JavaScript'><!--\r\nqv_d00(unescape(\"";

@@ -90,6 +90,8 @@ TEST_F(CopyOtherFilesTest, OtherFilesArriveByteForByteWithTheirModesAndTimes) {
     }
 }
 
+// A name ending in "~" is an editor's leftover, whether a run made it or it merely looks like one: it stays behind
+// either way, and only a run's own is ever removed (never here: copy mode only reads the source).
 TEST_F(CopyOtherFilesTest, BackupsOfPagesAndTheRunsTemporaryFilesStayBehind) {
     struct Name {
         const char* name;
@@ -99,6 +101,7 @@ TEST_F(CopyOtherFilesTest, BackupsOfPagesAndTheRunsTemporaryFilesStayBehind) {
     const Name names[] = {
         {"a.htm.bak", false},         {"sub/b.html.bak", false},
         {".c.htm.~abcd1234~", false}, {".logo.png.~0a1b2c3d~", false},
+        {".notes.~20240101~", false}, {".c.htm.~abcd1234abcd1234~", false},
         {"notes.bak", false},         {"UPPER.HTM", true},
         {"a.htm.bak.txt", true},      {".hidden/inside.txt", true},
         {".~abcd1234~", false},
@@ -106,6 +109,8 @@ TEST_F(CopyOtherFilesTest, BackupsOfPagesAndTheRunsTemporaryFilesStayBehind) {
     temp.write("site/a.htm", kPage);
     for (const auto& entry : names)
         temp.write(std::string("site/") + entry.name, entry.name);
+    const std::string leftovers[] = {test::writeLeftover(temp / "site", "c.htm", "half a page"),
+                                     test::writeLeftover(temp / "site", "logo.png", "half a logo")};
 
     const auto summary = run({folder("site")});
 
@@ -114,6 +119,10 @@ TEST_F(CopyOtherFilesTest, BackupsOfPagesAndTheRunsTemporaryFilesStayBehind) {
     for (const auto& entry : names) {
         EXPECT_EQ(fs::exists(temp / (std::string("out/") + entry.name)), entry.copied) << entry.name;
         copied += entry.copied ? 1 : 0;
+    }
+    for (const auto& leftover : leftovers) {
+        EXPECT_FALSE(fs::exists(temp / "out" / fs::path(leftover).filename())) << leftover;
+        EXPECT_TRUE(fs::exists(leftover)) << "a folder copy mode only reads is never cleaned";
     }
     EXPECT_EQ(summary.otherFilesCopied, copied);
 }

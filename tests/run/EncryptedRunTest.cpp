@@ -58,7 +58,7 @@ protected:
     test::TempFolder temp;
     engine::ProtectionOptions options;
     test::RecordingReporter reporter;
-    PosixFileSystem disk;
+    disk::PosixFileSystem disk;
 };
 
 TEST_F(EncryptedRunTest, EveryPageBecomesAnUnlockPageWithNothingOfThePageOrThePassword) {
@@ -83,6 +83,16 @@ TEST_F(EncryptedRunTest, EveryPageBecomesAnUnlockPageWithNothingOfThePageOrThePa
     EXPECT_EQ(reporter.originalsFolders, std::vector<std::string>{temp / "site.originals"}) << "named once";
     EXPECT_NE(readBytes(temp / "site/a.htm").find("<title>First title</title>"), std::string::npos)
         << "the unlock page keeps the original's title";
+}
+
+TEST_F(EncryptedRunTest, LinksInADrawingAreEncryptedWithTheRestOfThePage) {
+    temp.write("site/a.htm", page("Map", "<svg><a href=\"mailto:map@example.com\"><text>Map</text></a></svg>"));
+    options.encryptionMode = engine::EncryptionMode::EmailLinks;
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_EQ(summary.protectedInPart, 0u);
+    EXPECT_TRUE(summary.allDone());
+    EXPECT_EQ(readBytes(temp / "site/a.htm").find("map@example.com"), std::string::npos);
 }
 
 TEST_F(EncryptedRunTest, AFramesetIsEncryptedAsItIsAndItsFramePagesAreEncryptedToo) {

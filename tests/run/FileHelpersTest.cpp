@@ -16,7 +16,7 @@ using test::TempFolder;
 
 TEST(MakeFolders, CreatesEveryFolderButNotTheFile) {
     TempFolder temp;
-    PosixFileSystem fs;
+    disk::PosixFileSystem fs;
     MakeFolders(fs, temp / "out/sub/deeper/a.htm");
     EXPECT_TRUE(std::filesystem::is_directory(temp / "out/sub/deeper"));
     EXPECT_FALSE(std::filesystem::exists(temp / "out/sub/deeper/a.htm"));
@@ -47,7 +47,7 @@ TEST(MakeFolders, StopsAtAnyOtherFailure) {
 
 TEST(MakeFolders, ExistingFoldersAreNoFailure) {
     TempFolder temp;
-    PosixFileSystem fs;
+    disk::PosixFileSystem fs;
     MakeFolders(fs, temp / "a/b/c.htm");
     temp.write("a/b/keep.htm", "k");
     MakeFolders(fs, temp / "a/b/c.htm");

@@ -31,7 +31,7 @@ protected:
             temp.write(name, "<p>x</p>");
     }
 
-    std::vector<std::string> scan(const std::string& folder, FileSystem& fs) {
+    std::vector<std::string> scan(const std::string& folder, disk::FileSystem& fs) {
         FileList list;
         std::string base;
         FolderScan(fs).ScanFolder(folder, list, base);
@@ -40,7 +40,7 @@ protected:
     }
 
     TempFolder temp;
-    PosixFileSystem real;
+    disk::PosixFileSystem real;
 };
 
 TEST_F(FolderScanTest, ListsOwnPagesFirstThenSubfoldersDepthFirst) {
@@ -102,6 +102,30 @@ TEST_F(FolderScanTest, ALinkedFolderOutsideIsScannedOnce) {
     const auto entries = scan(temp.path(), real);
     EXPECT_EQ(std::count(entries.begin(), entries.end(), temp.path() + "|/l1/o.htm"), 1);
     EXPECT_EQ(std::count(entries.begin(), entries.end(), temp.path() + "|/l2/o.htm"), 0);
+}
+
+// A copy's target inside the picked folder holds no source of the run, but its pages are named, not forgotten.
+TEST_F(FolderScanTest, AnExcludedFolderIsNotScannedButItsPagesAreListedApart) {
+    temp.write("sub/other.png", "png");
+    disk::FileStatus sub;
+    ASSERT_FALSE(real.status(temp / "sub", sub));
+    std::vector<FileEntry> leftOut;
+    std::vector<FileEntry> others;
+    FolderScan scan(real);
+    scan.exclude(sub.identity, &leftOut);
+    scan.collectOthers(&others);
+    FileList list;
+    std::string base;
+    scan.ScanFolder(temp.path(), list, base);
+    const std::string& t = temp.path();
+    EXPECT_EQ(entriesOf(list),
+              (std::vector<std::string>{t + "|/.htm", t + "|/a.htm", t + "|/c.html", t + "|/zz/g.htm"}));
+    std::vector<std::string> apart;
+    for (const auto& page : leftOut)
+        apart.push_back(page.Folder + "|" + page.Name);
+    EXPECT_EQ(apart, (std::vector<std::string>{t + "|/sub/e.htm", t + "|/sub/deeper/f.html"}));
+    for (const auto& other : others)
+        EXPECT_FALSE(other.Name.starts_with("/sub/")) << other.Name;
 }
 
 TEST_F(FolderScanTest, AddHtmlFilesTakesOnlyTheFolderItself) {

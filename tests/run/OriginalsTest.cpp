@@ -49,7 +49,7 @@ protected:
     test::TempFolder temp;
     engine::ProtectionOptions options;
     test::RecordingReporter reporter;
-    PosixFileSystem disk;
+    disk::PosixFileSystem disk;
 };
 
 TEST_F(OriginalsTest, TwoRunsAtOnceProtectEveryPageOnceAndKeepEveryOriginal) {
@@ -77,9 +77,12 @@ TEST_F(OriginalsTest, TwoRunsAtOnceProtectEveryPageOnceAndKeepEveryOriginal) {
 
 TEST_F(OriginalsTest, ALeftoverOfAKilledRunGoesWhenTheNextRunWritesIntoItsFolder) {
     temp.write("site/a.htm", page("a"));
-    const std::string leftover = temp.write("site/.a.htm.~k1ll3d00~", "half a page");
-    const std::string someoneElse = temp.write("site/.b.htm.~n0tm1ne0~", "another run is writing this");
+    const std::string leftover = test::writeLeftover(temp / "site", "a.htm", "half a page");
+    const std::string someoneElse = test::writeLeftover(temp / "site", "b.htm", "another run is writing this");
     const std::string notOurs = temp.write("site/.a.htm.~notours~", "kept");
+    // Names of the run's shape that were not made for the file they hold: a user's, however alike.
+    const std::string lookalikes[] = {temp.write("site/.notes.~20240101~", "a user's notes"),
+                                      temp.write("site/.a.htm.~k1ll3d00k1ll3d00~", "a user's draft")};
     const int held = ::open(someoneElse.c_str(), O_RDONLY);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
@@ -89,6 +92,8 @@ TEST_F(OriginalsTest, ALeftoverOfAKilledRunGoesWhenTheNextRunWritesIntoItsFolder
     EXPECT_FALSE(fs::exists(leftover));
     EXPECT_TRUE(fs::exists(someoneElse)) << "a file another run holds stays";
     EXPECT_TRUE(fs::exists(notOurs)) << "only names of the run's own pattern";
+    for (const auto& lookalike : lookalikes)
+        EXPECT_TRUE(fs::exists(lookalike)) << lookalike;
     EXPECT_EQ(bootstraps(readBytes(temp / "site/a.htm")), 1u);
 }
 

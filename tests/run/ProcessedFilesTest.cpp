@@ -16,7 +16,7 @@ TEST(ProcessedFiles, TwoSpellingsOfOneFileCountOnce) {
     const std::string page = temp.write("site/b.htm", "b");
     temp.write("site/a/x", "");
     std::filesystem::create_symlink(page, temp / "link.htm");
-    PosixFileSystem fs;
+    disk::PosixFileSystem fs;
     ProcessedFiles processed(fs);
     EXPECT_TRUE(processed.add(page));
     for (const std::string& spelling :
@@ -30,7 +30,7 @@ TEST(ProcessedFiles, ASecondNameOfTheSameFileIsAPageOfItsOwn) {
     const std::string page = temp.write("a.htm", "a");
     std::filesystem::create_hard_link(page, temp / "b.htm");
     std::filesystem::create_symlink(temp / "b.htm", temp / "link-to-b.htm");
-    PosixFileSystem fs;
+    disk::PosixFileSystem fs;
     ProcessedFiles processed(fs);
     EXPECT_TRUE(processed.add(page));
     EXPECT_TRUE(processed.add(temp / "b.htm"));
@@ -41,7 +41,7 @@ TEST(ProcessedFiles, ASecondNameOfTheSameFileIsAPageOfItsOwn) {
 
 TEST(ProcessedFiles, DifferentFilesAndLetterCaseOnACaseSensitiveDiskCountApart) {
     test::TempFolder temp;
-    PosixFileSystem fs;
+    disk::PosixFileSystem fs;
     ProcessedFiles processed(fs);
     EXPECT_TRUE(processed.add(temp.write("a.htm", "a")));
     EXPECT_TRUE(processed.add(temp.write("A.htm", "A")));
@@ -51,7 +51,7 @@ TEST(ProcessedFiles, DifferentFilesAndLetterCaseOnACaseSensitiveDiskCountApart) 
 TEST(ProcessedFiles, AMissingFileIsKeyedOnItsResolvedPath) {
     test::TempFolder temp;
     temp.write("sub/x", "");
-    PosixFileSystem fs;
+    disk::PosixFileSystem fs;
     ProcessedFiles processed(fs);
     EXPECT_TRUE(processed.add(temp / "gone.htm"));
     EXPECT_FALSE(processed.add(temp / "sub/../gone.htm"));
@@ -61,12 +61,12 @@ TEST(ProcessedFiles, AMissingFileIsKeyedOnItsResolvedPath) {
 TEST(ProcessedFiles, AFileReplacedInThisRunStaysHandled) {
     test::TempFolder temp;
     const std::string page = temp.write("a.htm", "a");
-    PosixFileSystem fs;
+    disk::PosixFileSystem fs;
     ProcessedFiles processed(fs);
     EXPECT_TRUE(processed.add(page));
     // Replaced by a new file under the same name, as a page written in place is.
     std::filesystem::rename(temp.write("new.tmp", "n"), page);
-    FileStatus status;
+    disk::FileStatus status;
     ASSERT_FALSE(fs.status(page, status));
     processed.addWritten(status.identity, page);
     EXPECT_FALSE(processed.add(temp / "./a.htm"));

@@ -134,6 +134,24 @@ TEST_F(ProtectionRunTest, ThreeFilesInAFolderAndOnePickedFileAreCountedTogether)
     EXPECT_EQ(temp.files().size(), 4u) << "no backups, no temporary files";
 }
 
+TEST_F(ProtectionRunTest, APageWithLinksLeftInATemplateIsReportedProtectedInPartRightAfterItsListing) {
+    temp.write("site/a.htm", page("a", "<template><a href=\"t.htm\">T</a></template><a href=\"x.htm\">X</a>"));
+    temp.write("site/b.htm", page("b", "<a href=\"y.htm\">Y</a>"));
+    options.encryptionMode = engine::EncryptionMode::AllLinks;
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 2u);
+    EXPECT_EQ(summary.protectedInPart, 1u);
+    EXPECT_FALSE(summary.allDone()) << "a protection that does not hold whole is not a success";
+    EXPECT_EQ(reporter.events,
+              (std::vector<std::string>{"scanning", "found 2", "written " + temp / "site/a.htm",
+                                        "in part " + temp / "site/a.htm" +
+                                            ": protected in part: links inside a template or an SVG or MathML "
+                                            "drawing are left as they are",
+                                        "written " + temp / "site/b.htm"}));
+    EXPECT_NE(readBytes(temp / "site/a.htm").find("<template><a href=\"t.htm\">T</a></template>"), std::string::npos);
+    EXPECT_EQ(readBytes(temp / "site/a.htm").find("x.htm"), std::string::npos);
+}
+
 TEST_F(ProtectionRunTest, EachFileIsProtectedOnceHoweverItIsPicked) {
     temp.write("site/a.htm", page("a", "x"));
     temp.write("site/sub/b.htm", page("b", "y"));

@@ -16,6 +16,7 @@ using disk::test::permissionsOf;
 using disk::test::readBytes;
 using disk::test::TempFolder;
 using disk::test::writeBytes;
+using disk::test::writeLeftover;
 
 /// Records everything a run tells its front end.
 class RecordingReporter : public RunReporter {
@@ -34,6 +35,9 @@ public:
         written.push_back(entry);
         outputs.push_back(outputPath);
         events.push_back("written " + outputPath);
+    }
+    void pageProtectedInPart(const run::FileEntry& entry, const engine::PageNotes& notes) override {
+        events.push_back("in part " + entry.fullPath() + ": " + messages::protectedInPart(notes));
     }
     void pageAlreadyProtected(const run::FileEntry& entry) override {
         alreadyProtected.push_back(entry.fullPath());
@@ -64,6 +68,10 @@ public:
         pageTextCopied = copied;
     }
     void readableByDesign(const ReadableByDesign& what) override { readable.push_back(what); }
+    void pageNotReached(const run::FileEntry& entry) override {
+        notReached.push_back(entry.fullPath());
+        events.push_back("not reached " + entry.fullPath());
+    }
     void progressChanged(std::size_t done, std::size_t found) override { progress.emplace_back(done, found); }
     void runFinished(const RunSummary& summary) override { finished.push_back(summary); }
 
@@ -79,6 +87,7 @@ public:
     std::vector<Problem> problems;
     std::vector<std::string> skippedFolders;
     std::vector<std::pair<std::string, PageProblem>> otherFailures;
+    std::vector<std::string> notReached;
     std::vector<std::pair<std::size_t, std::size_t>> progress;
     std::vector<RunSummary> finished;
     std::vector<std::string> originalsFolders;

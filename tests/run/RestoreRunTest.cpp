@@ -2,6 +2,7 @@
 #include "run/RestoreRun.h"
 
 #include "RecordingReporter.h"
+#include "disk/DiskError.h"
 #include "run/ErrorNumbers.h"
 #include "run/ProtectionRun.h"
 
@@ -80,6 +81,17 @@ TEST_F(RestoreRunTest, PagesThatAreNotProtectedAreLeftAsTheyAreWithTheirBackups)
     EXPECT_EQ(messages::restoreFinished(restore({folder("site/none")})), messages::kNothingToRestore);
 }
 
+/// Puts a symbolic link where the page's backup is, to target.
+void plantLink(const std::string& page, const std::string& target) {
+    fs::remove(page + ".bak");
+    fs::create_symlink(target, page + ".bak");
+}
+
+/// A path in the folder that holds the site of a page directly in it.
+std::string besideTheSite(const std::string& page, const std::string& name) {
+    return (fs::path(page).parent_path().parent_path() / name).string();
+}
+
 /// A file's bytes, or what stands at the path instead.
 std::string whatIsAt(const std::string& path) {
     if (fs::is_directory(path))
@@ -142,8 +154,43 @@ INSTANTIATE_TEST_SUITE_P(
                   [](auto&, test::FaultyFileSystem& disk, const std::string& page) {
                       disk.failAt(Step::Rename, EACCES, 0, page);
                   },
-                  std::make_error_code(std::errc::permission_denied), PageProblem::Step::Write, false}),
+                  std::make_error_code(std::errc::permission_denied), PageProblem::Step::Write, false},
+        // A link in the backup's place (put there to have any file moved over the page) is never followed.
+        LeftAlone{"WhoseBackupIsALinkToAFile",
+                  [](auto&, auto&, const std::string& page) {
+                      const std::string notes = besideTheSite(page, "notes.txt");
+                      test::writeBytes(notes, "notes");
+                      plantLink(page, notes);
+                  },
+                  RunError::BackupIsALink, PageProblem::Step::Backup, true},
+        LeftAlone{"WhoseBackupIsALinkToAFolder",
+                  [](auto&, auto&, const std::string& page) { plantLink(page, besideTheSite(page, "")); },
+                  RunError::BackupIsALink, PageProblem::Step::Backup, true},
+        LeftAlone{"WhoseBackupIsALinkLeadingNowhere",
+                  [](auto&, auto&, const std::string& page) { plantLink(page, besideTheSite(page, "nowhere")); },
+                  RunError::BackupIsALink, PageProblem::Step::Backup, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A link put in the backup's place after the restore looked at it, just as the backup is to take the page's place.
+TEST_F(RestoreRunTest, ALinkPutInTheBackupsPlaceMeanwhileIsNeverMovedOverThePage) {
+    protectSite();
+    const std::string page = temp / "site/a.htm";
+    const std::string notes = temp.write("notes.txt", "notes");
+    const std::string protectedBytes = readBytes(page);
+    disk.actAt(
+        Step::Replace, [&] { plantLink(page, notes); }, 1, page);
+
+    const auto summary = restore({folder("site")});
+
+    EXPECT_EQ(summary.written, 1u);
+    ASSERT_EQ(reporter.problems.size(), 1u);
+    EXPECT_EQ(reporter.problems[0].problem.error, disk::DiskError::ChangedDuringRun);
+    EXPECT_FALSE(fs::is_symlink(page));
+    EXPECT_EQ(readBytes(page), protectedBytes);
+    EXPECT_TRUE(fs::is_symlink(page + ".bak"));
+    EXPECT_EQ(readBytes(notes), "notes");
+    EXPECT_EQ(readBytes(temp / "site/sub/b.html"), kOriginalB);
+}
 
 TEST_F(RestoreRunTest, APageThatIsALinkGetsItsOriginalBackWhereTheLinkLeads) {
     temp.write("real/r.htm", kOriginalB);

@@ -117,6 +117,31 @@ TEST_F(PickersTest, FilterIndexCountsFromOne) {
     EXPECT_EQ(dialogs.fileRequests[0].defaultSuffix, QStringLiteral("b"));
 }
 
+TEST_F(PickersTest, SeveralFilesComeBackAndTheFirstOnesFolderIsRemembered) {
+    const QString first = site.writeFile(QStringLiteral("a/one.htm"), "1");
+    const QString second = site.writeFile(QStringLiteral("b/two.htm"), "2");
+    memory.remember(site.path());
+    dialogs.fileResults.enqueue({first, 0, {first, second}});
+    dialogs.fileResults.enqueue({first, 0}); // a dialog that hands back one file only
+    dialogs.fileResults.enqueue({QString(), 12290});
+
+    EXPECT_EQ(pickers.ShowOpenFilesDialog(nullptr, kHtmlFilter, QStringLiteral("Select A File To Protect")),
+              (QStringList{first, second}));
+    EXPECT_EQ(memory.ReadLastPath(), site.filePath(QStringLiteral("a")) + QLatin1Char('/'));
+    EXPECT_EQ(pickers.ShowOpenFilesDialog(nullptr, kHtmlFilter, QString()), QStringList{first});
+    EXPECT_EQ(pickers.ShowOpenFilesDialog(nullptr, kHtmlFilter, QString()), QStringList());
+
+    ASSERT_EQ(dialogs.fileRequests.size(), 3);
+    const FileDialogRequest& request = dialogs.fileRequests[0];
+    EXPECT_TRUE(request.several);
+    EXPECT_EQ(request.kind, FileDialogRequest::Kind::Open);
+    EXPECT_EQ(request.initialFolder, site.path());
+    EXPECT_EQ(request.title, QStringLiteral("Select A File To Protect"));
+    EXPECT_EQ(request.filters, QStringList{QStringLiteral("HTML Files (*.html *.htm)")});
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{QStringLiteral("Unable to get filename(s).\n\nCommDlgExtendedError returned 12290")});
+}
+
 TEST_F(PickersTest, FolderPickerGetsPromptAndStartFolder) {
     dialogs.folderResults.enqueue(site.path());
 

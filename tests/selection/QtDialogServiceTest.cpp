@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
@@ -89,6 +90,43 @@ TEST(QtDialogServiceTest, CancelledDialogsGiveNothing) {
     whenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     EXPECT_TRUE(
         service.getExistingFolder(QStringLiteral("Please select the folder to add "), QString(), nullptr).isEmpty());
+}
+
+TEST(QtDialogServiceTest, EnterAnswersWithTheDefaultButtonAsked) {
+    QtDialogService service;
+    for (const auto wanted : {QMessageBox::No, QMessageBox::Yes}) {
+        whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
+        const auto answer = service.showMessage({QStringLiteral("Are you sure you wish to quit?"),
+                                                 QStringLiteral("Quillora"),
+                                                 QMessageBox::Information,
+                                                 QMessageBox::Yes | QMessageBox::No,
+                                                 {},
+                                                 nullptr,
+                                                 wanted});
+        EXPECT_EQ(answer, wanted);
+    }
+}
+
+TEST(QtDialogServiceTest, SeveralFilesMayBeChosenWhenAskedFor) {
+    TempFolder disk;
+    const QString one = disk.writeFile(QStringLiteral("one.htm"), "1");
+    const QString two = disk.writeFile(QStringLiteral("two.htm"), "2");
+    QtDialogService service;
+    FileDialogRequest request;
+    request.initialFolder = disk.path();
+    request.several = true;
+    whenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+        dialog->selectFile(QStringLiteral("\"one.htm\" \"two.htm\""));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+
+    const FileDialogResult chosen = service.getFileName(request);
+
+    EXPECT_EQ(chosen.path, one);
+    EXPECT_EQ(chosen.paths, (QStringList{one, two}));
 }
 
 } // namespace

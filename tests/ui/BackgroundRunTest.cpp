@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 using namespace quillora;
+using quillora::testing::kEventBoundMs;
 using quillora::testing::TempFolder;
 using quillora::testing::WindowFixture;
 
@@ -70,6 +71,25 @@ TEST_F(BackgroundRunTest, ListsFolderAndFileNodesWithTheCount) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
+TEST_F(BackgroundRunTest, APageProtectedInPartIsMarkedWithWhatStayedAsItStands) {
+    site.writeFile(QStringLiteral("site/team.htm"),
+                   "<html><head></head><body><template><a href=\"m.htm\">M</a></template><a href=x.htm>X</a></body>"
+                   "</html>");
+    site.writeFile(QStringLiteral("site/index.htm"), kPage);
+    pickFolder(site.filePath(QStringLiteral("site")));
+    chooseNewProtectedFiles();
+    goToPage(3);
+    window.encryptionPage->optProtect[1]->setChecked(true);
+
+    ASSERT_TRUE(protect());
+
+    const QTreeWidgetItem* folder = results()->topLevelItem(0);
+    EXPECT_EQ(childTexts(folder), (QStringList{"/protected_index.htm", "/protected_team.htm  (protected in part)"}));
+    EXPECT_EQ(folder->child(1)->toolTip(0), QStringLiteral("protected in part: links inside a template or an SVG or "
+                                                           "MathML drawing are left as they are"));
+    EXPECT_TRUE(folder->child(0)->toolTip(0).isEmpty());
+}
+
 TEST_F(BackgroundRunTest, ButtonsRestUntilTheRunEnds) {
     site.writeFile(QStringLiteral("site/index.htm"), kPage);
     pickFolder(site.filePath(QStringLiteral("site")));
@@ -83,11 +103,14 @@ TEST_F(BackgroundRunTest, ButtonsRestUntilTheRunEnds) {
     EXPECT_TRUE(window.isRunning());
     EXPECT_FALSE(window.cmdPrev->isEnabled());
     EXPECT_FALSE(window.cmdNext->isEnabled());
-    EXPECT_FALSE(window.cmdExit->isEnabled());
-    window.close(); // refused while the run goes on, without asking
-    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_TRUE(window.cmdExit->isEnabled()) << "Exit asks whether to stop the run";
+    dialogs.answers.enqueue(QMessageBox::No);
+    window.close(); // the window's thread has not seen the end yet: the run goes on
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(QStringLiteral("The run has not finished.")));
+    EXPECT_TRUE(window.isRunning());
 
-    ASSERT_TRUE(finished.wait(20000));
+    ASSERT_TRUE(finished.wait(kEventBoundMs));
     EXPECT_FALSE(window.isRunning());
     EXPECT_TRUE(window.cmdPrev->isEnabled());
     EXPECT_TRUE(window.cmdNext->isEnabled());

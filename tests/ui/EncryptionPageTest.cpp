@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -174,6 +175,75 @@ INSTANTIATE_TEST_SUITE_P(
                       TwoPasswords{true, true, "same", "same ", true}, TwoPasswords{true, true, "same", "", true},
                       TwoPasswords{true, true, "", "x", false}, // the run's to refuse
                       TwoPasswords{true, false, "prompt", "", false}, TwoPasswords{false, true, "off", "", false}));
+
+TEST_F(EncryptionPageTest, TheSecondPasswordIsMarkedAsSoonAsItCannotBecomeTheFirst) {
+    page.chkPasswordScript->setChecked(true);
+    page.chkEncrypt->setChecked(true);
+    page.txtPassword->setText(QStringLiteral("open sesame"));
+    const auto marked = [this] { return !page.lblPasswordsDiffer->isHidden(); };
+    // Typed key by key, as a person would: agreeing so far is not a mismatch yet.
+    page.txtPasswordAgain->setFocus();
+    QTest::keyClicks(page.txtPasswordAgain, QStringLiteral("open"));
+    EXPECT_FALSE(marked()) << "still typing";
+    QTest::keyClicks(page.txtPasswordAgain, QStringLiteral(" x"));
+    EXPECT_TRUE(marked()) << "open x cannot become open sesame";
+    EXPECT_EQ(page.lblPasswordsDiffer->text(), QStringLiteral("The two passwords differ"));
+    QTest::keyClick(page.txtPasswordAgain, Qt::Key_Backspace);
+    EXPECT_FALSE(marked());
+    QTest::keyClicks(page.txtPasswordAgain, QStringLiteral("sesame"));
+    EXPECT_FALSE(marked()) << "the same";
+
+    // Left with a part of the password, the second box is marked.
+    page.txtPasswordAgain->setText(QStringLiteral("open"));
+    Q_EMIT page.txtPasswordAgain->editingFinished();
+    EXPECT_TRUE(marked());
+    // The first password changed to match: no mark.
+    page.txtPassword->setText(QStringLiteral("open"));
+    EXPECT_FALSE(marked());
+    // Not encrypting: one password, nothing to compare.
+    page.txtPassword->setText(QStringLiteral("other"));
+    EXPECT_TRUE(marked());
+    page.chkEncrypt->setChecked(false);
+    EXPECT_FALSE(marked());
+}
+
+TEST_F(EncryptionPageTest, TheReasonARunWouldStopHere) {
+    QSignalSpy changed(&page, &ui::EncryptionPage::problemChanged);
+    EXPECT_EQ(page.problem(), QString());
+    page.chkPasswordScript->setChecked(true);
+    EXPECT_EQ(page.problem(), QStringLiteral("Please Enter a Password"));
+    page.txtPassword->setText(QStringLiteral("secret"));
+    EXPECT_EQ(page.problem(), QString());
+    page.chkEncrypt->setChecked(true);
+    EXPECT_EQ(page.problem(), QStringLiteral("Please Enter the Same Password Twice"));
+    page.txtPasswordAgain->setText(QStringLiteral("secret"));
+    EXPECT_EQ(page.problem(), QString());
+    EXPECT_GE(changed.size(), 4);
+}
+
+TEST_F(EncryptionPageTest, ACaptionIsGreyedWithTheBoxItNames) {
+    const QList<QLabel*> labels = {page.findChild<QLabel*>(QStringLiteral("lblPassword")), page.lblPasswordAgain,
+                                   page.lblRememberDays};
+    const auto checkLabels = [&](const char* state) {
+        for (const QLabel* label : labels) {
+            ASSERT_NE(label, nullptr);
+            ASSERT_NE(label->buddy(), nullptr);
+            EXPECT_EQ(label->isEnabled(), label->buddy()->isEnabled()) << state << ": " << label->text().toStdString();
+        }
+    };
+    checkLabels("at start");
+    EXPECT_FALSE(labels[0]->isEnabled());
+    page.chkPasswordScript->setChecked(true);
+    checkLabels("password protect");
+    EXPECT_TRUE(labels[0]->isEnabled());
+    EXPECT_FALSE(labels[1]->isEnabled());
+    page.chkEncrypt->setChecked(true);
+    checkLabels("encrypting");
+    EXPECT_TRUE(labels[2]->isEnabled());
+    page.chkPasswordScript->setChecked(false);
+    checkLabels("password protect off again");
+    EXPECT_FALSE(labels[1]->isEnabled());
+}
 
 TEST_F(EncryptionPageTest, PasswordBoxFollowsItsCheckBox) {
     page.chkPasswordScript->setChecked(true);

@@ -9,6 +9,7 @@
 
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace quillora;
@@ -162,6 +163,62 @@ TEST_F(PickFilesPageTest, DroppedFoldersAndPagesAreAddedLikePicks) {
     EXPECT_EQ(dialogs.messageTexts(), QStringList{"The file/folder already added in the list."});
     EXPECT_EQ(memory.ReadLastPath(), disk.path() + QLatin1Char('/'));
     EXPECT_EQ(nextRule.size(), 1);
+}
+
+TEST_F(PickFilesPageTest, AddFileTakesSeveralPagesAtOnce) {
+    const QString first = disk.writeFile(QStringLiteral("sub/one.htm"), "x");
+    const QString second = disk.writeFile(QStringLiteral("sub/two.html"), "x");
+    dialogs.fileResults.enqueue({first, 0, {first, second}});
+
+    page.cmdAddFile->click();
+
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_TRUE(dialogs.fileRequests[0].several);
+    EXPECT_EQ(entries(), (QStringList{first, second}));
+    EXPECT_EQ(memory.ReadLastPath(), disk.filePath(QStringLiteral("sub")) + QLatin1Char('/'));
+    EXPECT_EQ(nextRule.size(), 1);
+}
+
+TEST_F(PickFilesPageTest, DeleteRemovesTheSelectedEntriesAsRemoveDoes) {
+    for (const char* name : {"/web/a.htm", "/web/b.htm", "/web/c.htm"})
+        tree()->AddFileNode(QString::fromLatin1(name), tree()->rootNode());
+    tree()->rootNode()->setSelected(true); // the root goes with them, but is never removed
+    tree()->rootNode()->child(0)->setSelected(true);
+    tree()->rootNode()->child(2)->setSelected(true);
+    ASSERT_TRUE(page.cmdRemoveFolder->isEnabled());
+
+    QTest::keyClick(tree(), Qt::Key_Delete);
+
+    EXPECT_EQ(entries(), QStringList{"/web/b.htm"});
+    EXPECT_FALSE(page.cmdRemoveFolder->isEnabled());
+    select(tree()->rootNode());
+    QTest::keyClick(tree(), Qt::Key_Delete); // nothing to remove
+    EXPECT_EQ(entries(), QStringList{"/web/b.htm"});
+    EXPECT_EQ(selection::countNodes(tree()), 2);
+}
+
+TEST_F(PickFilesPageTest, RestoreInAFolderAsksForTheFolderAndHandsItOn) {
+    const QString site = disk.makeFolder(QStringLiteral("site"));
+    memory.remember(disk.path());
+    QSignalSpy asked(&page, &ui::PickFilesPage::restoreFolderRequested);
+    EXPECT_EQ(page.cmdRestoreFolder->text(), QStringLiteral("Restore originals &in a folder\u2026"));
+
+    page.cmdRestoreFolder->click(); // cancelled
+    dialogs.folderResults.enqueue(site);
+    page.cmdRestoreFolder->click();
+
+    ASSERT_EQ(dialogs.folderRequests.size(), 2);
+    EXPECT_EQ(dialogs.folderRequests[1].prompt, QStringLiteral("Please select the folder to restore "));
+    EXPECT_EQ(dialogs.folderRequests[1].initialFolder, disk.path());
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0][0].toString(), site);
+    EXPECT_TRUE(entries().isEmpty()) << "the folder is not picked to be protected";
+}
+
+TEST_F(PickFilesPageTest, TheReasonNextWaitsIsAPick) {
+    EXPECT_EQ(page.problem(), QStringLiteral("Add a page or a folder to go on"));
+    tree()->AddFileNode(QStringLiteral("/web/a.htm"), tree()->rootNode());
+    EXPECT_EQ(page.problem(), QString());
 }
 
 } // namespace

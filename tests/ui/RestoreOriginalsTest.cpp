@@ -2,6 +2,7 @@
 // window over temporary folders.
 #include "WindowFixture.h"
 #include "selection/TreeNodes.h"
+#include "ui/PickFilesPage.h"
 #include "ui/ResultsPage.h"
 #include "ui/StoreFilesPage.h"
 
@@ -15,6 +16,7 @@
 #include <set>
 
 using namespace quillora;
+using quillora::testing::kEventBoundMs;
 using quillora::testing::TempFolder;
 using quillora::testing::WindowFixture;
 
@@ -40,7 +42,7 @@ protected:
         dialogs.answers.enqueue(answer);
         QSignalSpy finished(&window, &ui::frmMain::runFinished);
         restoreButton()->click();
-        return answer != QMessageBox::Yes || finished.wait(20000);
+        return answer != QMessageBox::Yes || finished.wait(kEventBoundMs);
     }
     QPushButton* restoreButton() const { return window.resultsPage->cmdRestore; }
     bool offered() const { return !restoreButton()->isHidden(); }
@@ -197,8 +199,54 @@ TEST_F(RestoreOriginalsTest, ItsMnemonicIsItsOwnOnTheResultsPage) {
 
     dialogs.answers.enqueue(QMessageBox::No);
     QTest::keyClick(&window, Qt::Key_S, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, kEventBoundMs));
     EXPECT_TRUE(dialogs.messages.value(0).text.startsWith(QStringLiteral("Put back the originals")));
+}
+
+TEST_F(RestoreOriginalsTest, AnyFolderCanHaveItsOriginalsBackFromPickFiles) {
+    protectSite();
+    next(); // Restart: nothing of the run is offered any more
+    ASSERT_EQ(window.currentPage(), 1);
+    ASSERT_FALSE(offered());
+    const QByteArray protectedC = TempFolder::read(path("other/c.htm"));
+    QSignalSpy finished(&window, &ui::frmMain::runFinished);
+    dialogs.folderResults.enqueue(path("site"));
+    dialogs.answers.enqueue(QMessageBox::Yes);
+
+    window.pickFilesPage->cmdRestoreFolder->click();
+
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(
+        dialogs.messages[0].text,
+        QStringLiteral("Put back the originals of the protected pages in %1 and its subfolders?\n\nEach protected "
+                       "page with its backup beside it is replaced by that backup, and the backups are gone "
+                       "afterwards.")
+            .arg(path("site")));
+    EXPECT_EQ(dialogs.messages[0].defaultButton, QMessageBox::No);
+    EXPECT_EQ(window.currentPage(), ui::frmMain::kLastPage);
+    ASSERT_TRUE(finished.wait(kEventBoundMs));
+    EXPECT_EQ(TempFolder::read(path("site/a.htm")), kA);
+    EXPECT_EQ(TempFolder::read(path("site/sub/b.htm")), kB);
+    EXPECT_EQ(TempFolder::read(path("other/c.htm")), protectedC) << "outside the folder";
+    ASSERT_EQ(results()->topLevelItemCount(), 1);
+    EXPECT_EQ(results()->topLevelItem(0)->childCount(), 2);
+    EXPECT_EQ(window.resultsPage->lblResults->text(), QStringLiteral("The following 2 files have been restored"));
+    EXPECT_EQ(window.resultsPage->lblRunEnd->text(), QStringLiteral("Finished: 2 restored."));
+    EXPECT_FALSE(offered());
+    EXPECT_EQ(selection::countNodes(tree()), 1) << "the folder was not picked to be protected";
+}
+
+TEST_F(RestoreOriginalsTest, AFolderRestoreAnsweredNoDoesNothing) {
+    protectSite();
+    next(); // Restart
+    dialogs.folderResults.enqueue(path("site"));
+    dialogs.answers.enqueue(QMessageBox::No);
+
+    window.pickFilesPage->cmdRestoreFolder->click();
+
+    EXPECT_EQ(window.currentPage(), 1);
+    EXPECT_FALSE(window.isRunning());
+    EXPECT_EQ(TempFolder::read(path("site/a.htm.bak")), kA);
 }
 
 } // namespace

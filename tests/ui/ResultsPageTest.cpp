@@ -42,6 +42,17 @@ protected:
     ui::ResultsPage* page = nullptr;
 };
 
+TEST_F(ResultsPageTest, APageProtectedInPartSaysSoWithTheReasonAsItsTooltip) {
+    page->beginRun();
+    page->AddResultNode({"index.htm", "/web/"}, "/web/index.htm");
+    page->AddResultNode({"team.htm", "/web/"}, "/web/team.htm");
+    page->markProtectedInPart({"team.htm", "/web/"}, QStringLiteral("protected in part: why"));
+    EXPECT_EQ(fileNode(0)->text(0), QStringLiteral("index.htm"));
+    EXPECT_EQ(fileNode(1)->text(0), QStringLiteral("team.htm  (protected in part)"));
+    EXPECT_EQ(fileNode(1)->toolTip(0), QStringLiteral("protected in part: why"));
+    EXPECT_EQ(fileNode(1)->data(0, selection::kPathRole).toString(), QStringLiteral("/web/team.htm"));
+}
+
 TEST_F(ResultsPageTest, OpenFolderAndViewPageNeedASelectedNode) {
     EXPECT_EQ(page->cmdOpenFolder->text(), QStringLiteral("&Open Folder"));
     EXPECT_FALSE(page->cmdOpenFolder->isEnabled());
@@ -126,6 +137,21 @@ TEST_F(ResultsPageTest, DoubleClickOnAWrittenFileViewsIt) {
 
     ASSERT_EQ(opener.urls.size(), 1);
     EXPECT_EQ(opener.urls[0], QUrl::fromLocalFile(QStringLiteral("/web/news/today.htm")));
+}
+
+TEST_F(ResultsPageTest, EnterOnAWrittenFileViewsItInsteadOfRestarting) {
+    showOnResults();
+    select(fileNode(0));
+
+    QTest::keyClick(page->treeResults, Qt::Key_Return);
+
+    ASSERT_EQ(opener.urls.size(), 1);
+    EXPECT_EQ(opener.urls[0], QUrl::fromLocalFile(QStringLiteral("/web/index.htm")));
+    EXPECT_EQ(window.currentPage(), ui::frmMain::kLastPage);
+    select(folderNode());
+    QTest::keyClick(page->treeResults, Qt::Key_Return); // a folder is not viewed: Enter presses Restart
+    EXPECT_EQ(opener.urls.size(), 1);
+    EXPECT_EQ(window.currentPage(), 1);
 }
 
 TEST_F(ResultsPageTest, DoubleClickOnAFolderNodeClosesItInsteadOfOpeningIt) {

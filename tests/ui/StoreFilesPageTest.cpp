@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -371,5 +372,78 @@ INSTANTIATE_TEST_SUITE_P(
                 "be published with the pages; please choose a folder outside it",
                 "txtBackupDir"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+/// A site below a temporary folder: site/ (picked), site/out/, other/b.htm (picked on its own), notes.txt.
+class CopyTargetMarkTest : public StoreFilesPageTest {
+protected:
+    CopyTargetMarkTest() {
+        disk.writeFile(QStringLiteral("site/a.htm"), "a");
+        disk.makeFolder(QStringLiteral("site/out"));
+        disk.writeFile(QStringLiteral("other/b.htm"), "b");
+        disk.writeFile(QStringLiteral("notes.txt"), "n");
+        page.setPicks({{path("site").toStdString(), true}, {path("other/b.htm").toStdString(), false}});
+        page.optSave[1]->setChecked(true);
+    }
+    QString path(const char* relative) const { return disk.filePath(QString::fromLatin1(relative)); }
+    QString mark() const { return page.lblSaveDirProblem->isHidden() ? QString() : page.lblSaveDirProblem->text(); }
+
+    TempFolder disk;
+};
+
+TEST_F(CopyTargetMarkTest, ATargetTheRunCouldNotUseIsMarkedAsItIsTyped) {
+    struct Row {
+        const char* name;
+        QString target;
+        const char* mark;
+    };
+    const Row rows[] = {
+        {"nothing typed", QString(), "Please Select a Folder to Copy the Protected Files To"},
+        {"blanks", QStringLiteral("   "), "Please Select a Folder to Copy the Protected Files To"},
+        {"a file", path("notes.txt"), "This is a file, not a folder"},
+        {"a folder below a file", path("notes.txt/out"), "notes.txt is a file, not a folder"},
+        {"a picked folder", path("site"), "This folder is picked to be protected"},
+        {"a picked folder spelled another way", path("other/../site/"), "This folder is picked to be protected"},
+        {"the folder of a picked page", path("other"), "The copy of b.htm would replace the picked page"},
+        {"a new folder", path("public"), ""},
+        {"a folder inside a picked one, which the run leaves out", path("site/out"), ""},
+    };
+    for (const Row& row : rows) {
+        page.txtSaveDir->setText(row.target);
+        EXPECT_EQ(mark(), QString::fromLatin1(row.mark)) << row.name;
+        EXPECT_EQ(page.problem(), QString::fromLatin1(row.mark)) << row.name;
+        EXPECT_EQ(page.nextReason().isEmpty(), QString::fromLatin1(row.mark).isEmpty()) << row.name;
+    }
+}
+
+TEST_F(CopyTargetMarkTest, AMarkShowsOnlyInTheCopyModeAndFollowsAPickedFolder) {
+    QSignalSpy changed(&page, &ui::StoreFilesPage::problemChanged);
+    page.optSave[0]->setChecked(true);
+    EXPECT_EQ(mark(), QString());
+    EXPECT_EQ(page.problem(), QString());
+    page.optSave[1]->setChecked(true);
+    EXPECT_EQ(mark(), QStringLiteral("Please Select a Folder to Copy the Protected Files To"));
+    dialogs.folderResults.enqueue(path("site"));
+
+    page.cmdSelectDirectory->click();
+
+    EXPECT_EQ(mark(), QStringLiteral("This folder is picked to be protected"));
+    EXPECT_GE(changed.size(), 3);
+    page.setPicks({});
+    EXPECT_EQ(mark(), QString()) << "the mark follows the picks";
+}
+
+TEST_F(CopyTargetMarkTest, ThePickerStartsBesideThePicksNotInsideThem) {
+    memory.remember(path("site"));
+    page.cmdSelectDirectory->click();
+    page.txtSaveDir->setText(path("public/new")); // not made yet: its nearest folder
+    page.cmdSelectDirectory->click();
+
+    ASSERT_EQ(dialogs.folderRequests.size(), 2);
+    EXPECT_EQ(dialogs.folderRequests[0].initialFolder, disk.path()) << "beside the first pick";
+    EXPECT_EQ(dialogs.folderRequests[1].initialFolder, disk.path());
+    disk.makeFolder(QStringLiteral("public"));
+    page.cmdSelectDirectory->click();
+    EXPECT_EQ(dialogs.folderRequests[2].initialFolder, path("public")) << "the target given so far";
+}
 
 } // namespace

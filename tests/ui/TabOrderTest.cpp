@@ -72,11 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
     Pages, TabOrderTest,
     ::testing::Values(
         TabCase{"Welcome", 0, nothing, {"HyperLink21"}},
-        TabCase{"PickFiles", 1, nothing, {"treeFolders", "cmdAddFile", "cmdAddFolder"}},
+        TabCase{"PickFiles", 1, nothing, {"treeFolders", "cmdAddFile", "cmdAddFolder", "cmdRestoreFolder"}},
         TabCase{"PickFilesWithAnEntrySelected",
                 1,
                 [](ui::frmMain& w) { w.pickFilesPage->treeFolders->rootNode()->child(0)->setSelected(true); },
-                {"treeFolders", "cmdAddFile", "cmdAddFolder", "cmdRemoveFolder"}},
+                {"treeFolders", "cmdAddFile", "cmdAddFolder", "cmdRemoveFolder", "cmdRestoreFolder"}},
         TabCase{"StoreFiles", 2, nothing, {"optSave(0)", "chkBackups", "chkCopyrightNotice"}},
         TabCase{"StoreFilesCopyToFolderWithNotice",
                 2,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EventBound.h"
 #include "FakeDialogService.h"
 #include "FakeUrlOpener.h"
 #include "TempFolder.h"
@@ -52,7 +53,7 @@ protected:
         goToPage(4);
         QSignalSpy finished(&window, &ui::frmMain::runFinished);
         next();
-        return finished.wait(20000);
+        return finished.wait(kEventBoundMs);
     }
 };
 

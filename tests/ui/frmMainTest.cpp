@@ -6,6 +6,7 @@
 #include "ui/EncryptionPage.h"
 #include "ui/HyperLink.h"
 #include "ui/HyperLink2.h"
+#include "ui/PickFilesPage.h"
 #include "ui/ResultsPage.h"
 #include "ui/ScriptsPage.h"
 #include "ui/SideBar.h"
@@ -13,13 +14,18 @@
 #include "ui/WelcomePage.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTest>
 #include <QTreeWidget>
+#include <functional>
 
 using namespace quillora;
+using quillora::testing::kEventBoundMs;
 using quillora::testing::WindowFixture;
 
 namespace {
@@ -241,13 +247,13 @@ TEST_F(frmMainTest, ButtonsAnswerTheirMnemonics) {
     showAndActivate();
     // A mnemonic clicks its button with a short animation, so the click lands a moment later.
     QTest::keyClick(&window, Qt::Key_N, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 1; }, kEventBoundMs));
     QTest::keyClick(&window, Qt::Key_B, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 0; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 0; }, kEventBoundMs));
 
     // Add File and Add Folder share their letter: Alt+A moves between them instead of opening a picker.
     QTest::keyClick(&window, Qt::Key_N, Qt::AltModifier);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.currentPage() == 1; }, kEventBoundMs));
     QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
     QWidget* first = QApplication::focusWidget();
     QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
@@ -259,8 +265,163 @@ TEST_F(frmMainTest, ButtonsAnswerTheirMnemonics) {
 
     dialogs.answers.enqueue(QMessageBox::No);
     QTest::keyClick(&window, Qt::Key_X, Qt::AltModifier);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.isEmpty(); }, kEventBoundMs));
     EXPECT_EQ(dialogs.messageTexts(), QStringList{kQuit});
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(frmMainTest, NextIsTheOnlyDefaultButtonOnEveryPage) {
+    pickFile(QStringLiteral("/web/a.htm"));
+    for (int page = 0; page < ui::frmMain::kPageCount; ++page) {
+        window.ShowPage(page);
+        for (const QPushButton* button : window.findChildren<QPushButton*>()) {
+            EXPECT_EQ(button->isDefault(), button == window.cmdNext) << button->objectName().toStdString();
+            EXPECT_FALSE(button->autoDefault()) << button->objectName().toStdString() << " would take Enter itself";
+        }
+    }
+}
+
+TEST_F(frmMainTest, EnterOnAnEmptyPickFilesDoesNothing) {
+    showAndActivate();
+    QTest::keyClick(&window, Qt::Key_Return);
+    ASSERT_EQ(window.currentPage(), 1);
+    ASSERT_FALSE(window.cmdNext->isEnabled());
+    // Next was disabled under the focus, which moved on along the chain.
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+
+    QTest::keyClick(focused, Qt::Key_Return);
+    QTest::keyClick(focused, Qt::Key_Enter, Qt::KeypadModifier);
+
+    EXPECT_EQ(window.currentPage(), 1);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << "no quit question, no picker";
+    EXPECT_TRUE(dialogs.fileRequests.isEmpty());
+    EXPECT_TRUE(dialogs.folderRequests.isEmpty());
+}
+
+TEST_F(frmMainTest, EnterOnAFocusedButtonPressesNextInstead) {
+    showAndActivate();
+    next();
+    const QString folder = program.makeFolder(QStringLiteral("site"));
+    dialogs.folderResults.enqueue(folder);
+    QTest::keyClick(window.pickFilesPage->cmdAddFolder, Qt::Key_Space); // Space presses the focused button
+    ASSERT_EQ(dialogs.folderRequests.size(), 1);
+    for (QPushButton* focused : {window.pickFilesPage->cmdAddFolder, window.cmdExit, window.cmdPrev}) {
+        const int before = window.currentPage();
+        focused->setFocus();
+        QTest::keyClick(focused, Qt::Key_Return);
+        EXPECT_EQ(window.currentPage(), before + 1) << focused->objectName().toStdString();
+    }
+    EXPECT_EQ(dialogs.folderRequests.size(), 1) << "Add Folder was not pressed again";
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << "Exit was not pressed";
+}
+
+TEST_F(frmMainTest, TheQuitQuestionsAnswerIsNoUnlessChosen) {
+    window.show();
+    dialogs.answers.enqueue(QMessageBox::No);
+    window.close();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].defaultButton, QMessageBox::No);
+}
+
+TEST_F(frmMainTest, NextTellsWhyItWouldNotGoOn) {
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        int page;
+        const char* reason;
+        bool nextEnabled;
+    };
+    const QString target = program.makeFolder(QStringLiteral("site"));
+    const Step steps[] = {
+        {"welcome", [] {}, 0, "", true},
+        {"nothing picked", [&] { next(); }, 1, "Add a page or a folder to go on", false},
+        {"a folder picked", [&] { pickFolder(target); }, 1, "", true},
+        {"copying into the picked folder",
+         [&] {
+             next();
+             window.storeFilesPage->optSave[1]->setChecked(true);
+             window.storeFilesPage->txtSaveDir->setText(target);
+         },
+         2, "Please choose another folder to copy to", true},
+        {"no password typed",
+         [&] {
+             next();
+             window.encryptionPage->chkPasswordScript->setChecked(true);
+         },
+         3, "Please Enter a Password", true},
+        {"Protect names the first page that would stop the run", [&] { next(); }, 4,
+         "Store Files: Please choose another folder to copy to", true},
+        {"the target mended there", [&] { window.storeFilesPage->txtSaveDir->setText(target + "-copy"); }, 4,
+         "Encryption: Please Enter a Password", true},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        EXPECT_EQ(window.currentPage(), step.page) << step.name;
+        EXPECT_EQ(window.lblNextReason->text(), QString::fromLatin1(step.reason)) << step.name;
+        EXPECT_EQ(window.cmdNext->toolTip(), QString::fromLatin1(step.reason)) << step.name;
+        EXPECT_EQ(window.cmdNext->isEnabled(), step.nextEnabled) << step.name << ": the run's own checks still stand";
+    }
+}
+
+TEST_F(frmMainTest, PathsGivenOnTheCommandLineArePicked) {
+    const QString folder = program.makeFolder(QStringLiteral("site"));
+    const QString page = program.filePath(QStringLiteral("extra/contact.htm"));
+    QDir().mkpath(QFileInfo(page).path());
+    QFile(page).open(QIODevice::WriteOnly);
+    const QString notes = program.filePath(QStringLiteral("notes.txt"));
+    QFile(notes).open(QIODevice::WriteOnly);
+    const QString missing = program.filePath(QStringLiteral("gone.htm"));
+
+    window.pickPaths({folder, page, notes, missing});
+
+    EXPECT_EQ(window.currentPage(), 1);
+    EXPECT_TRUE(window.cmdNext->isEnabled());
+    const auto picks = tree()->selection();
+    ASSERT_EQ(picks.size(), 2u);
+    EXPECT_EQ(QString::fromStdString(picks[0].path), folder);
+    EXPECT_TRUE(picks[0].isFolder);
+    EXPECT_EQ(QString::fromStdString(picks[1].path), page);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Not added, as neither a folder nor an .htm or .html page:\n") + notes + "\n" + missing);
+    EXPECT_EQ(dialogs.messages[0].icon, QMessageBox::Information);
+}
+
+TEST_F(frmMainTest, TheWindowComesBackWithItsSizeAndPlace) {
+    QSettings settings(program.filePath(QStringLiteral("window.ini")), QSettings::IniFormat);
+    const QRect chosen(QPoint(40, 30), window.sizeHint() + QSize(120, 90));
+    {
+        ui::frmMain first(program.path(), dialogs, opener);
+        first.rememberGeometryIn(&settings);
+        first.show();
+        first.setGeometry(chosen);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return first.geometry() == chosen; }, kEventBoundMs));
+        dialogs.answers.enqueue(QMessageBox::Yes);
+        first.close();
+        ASSERT_FALSE(first.isVisible());
+    }
+    settings.sync();
+
+    ui::frmMain second(program.path(), dialogs, opener);
+    second.rememberGeometryIn(&settings);
+    second.show();
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return second.geometry() == chosen; }, kEventBoundMs))
+        << second.geometry().x() << "," << second.geometry().y() << " " << second.width() << "x" << second.height();
+}
+
+TEST_F(frmMainTest, AWindowAnsweredNoLeavesItsSettingsAlone) {
+    QSettings settings(program.filePath(QStringLiteral("window.ini")), QSettings::IniFormat);
+    window.rememberGeometryIn(&settings);
+    window.show();
+    dialogs.answers.enqueue(QMessageBox::No);
+    window.close();
+    EXPECT_FALSE(settings.contains(QStringLiteral("window/geometry")));
 }
 
 } // namespace

@@ -62,21 +62,36 @@ const kLoadTimeoutMs = 180000;
 const kNavigationRetries = 3;
 
 // Runs in every document before its own scripts: records uncaught errors even where a page (or the
-// protection's own error handler) tells the browser to keep quiet about them. document.open() takes every
-// listener of the document's window away; an unlock page that writes the page it decrypted would then hide
-// that page's errors, so each open puts them back.
+// protection's own error handler) tells the browser to keep quiet about them, which style sheets have loaded or
+// failed, and how many context menus were asked for. document.open() takes every listener of the document's
+// window away; an unlock page that writes the page it decrypted would then hide that page's errors, so each open
+// puts them back.
 function recordErrors() {
     const errors = [];
     Object.defineProperty(window, '__qvErrors', { value: errors });
+    const seen = { settled: new WeakSet(), contextMenus: 0 };
+    Object.defineProperty(window, '__qvSeen', { value: seen });
     const onError = (e) => {
         if (e instanceof ErrorEvent) {
             errors.push(String(e.message));
         }
     };
     const onRejection = (e) => errors.push(`Unhandled rejection: ${e.reason}`);
+    // A link's load and error events do not bubble, but the window sees them on their way down.
+    const onSettled = (e) => {
+        if (e.target instanceof HTMLLinkElement) {
+            seen.settled.add(e.target);
+        }
+    };
+    // Counted once the whole dispatch is over (the page's own handler and any alert it shows), whatever the
+    // page's handler does to the event.
+    const onContextMenu = () => setTimeout(() => { seen.contextMenus++; }, 0);
     const listen = () => {
         window.addEventListener('error', onError, true);
         window.addEventListener('unhandledrejection', onRejection);
+        window.addEventListener('load', onSettled, true);
+        window.addEventListener('error', onSettled, true);
+        window.addEventListener('contextmenu', onContextMenu, true);
     };
     listen();
     const open = Document.prototype.open;
@@ -183,8 +198,8 @@ async function goto(page, url) {
     await waitForLoad(page);
 }
 
-async function waitForUrl(page, url, timeoutMs) {
-    const end = Date.now() + timeoutMs;
+async function waitForUrl(page, url) {
+    const end = Date.now() + kLoadTimeoutMs;
     while (page.url() !== url && Date.now() < end) {
         await sleep(25);
     }
@@ -252,10 +267,13 @@ async function clickMarked(page) {
     return marked.length ? page.evaluate(() => (document.body || document.documentElement).innerText) : null;
 }
 
+// Waits for the context menu's whole dispatch, not for a time: an alert it shows is then in dialogs.
 async function rightClick(page, dialogs) {
     const before = dialogs.length;
+    const menusBefore = await page.evaluate(() => window.__qvSeen.contextMenus);
     await page.mouse.click(4, 4, { button: 'right' });
-    await sleep(150);
+    await poll('the right click never reached the page', kLoadTimeoutMs,
+        () => page.evaluate((count) => window.__qvSeen.contextMenus > count, menusBefore));
     return dialogs.slice(before);
 }
 
@@ -295,7 +313,9 @@ async function newPage(browser) {
     for (let attempt = 1; ; attempt++) {
         const context = await browser.createBrowserContext();
         try {
-            return { context, page: await context.newPage(options) };
+            const page = await context.newPage(options);
+            await page.evaluateOnNewDocument(recordErrors);
+            return { context, page };
         } catch (error) {
             await context.close().catch(() => undefined);
             if (attempt > kNavigationRetries || !movedOn(error)) {
@@ -382,14 +402,12 @@ async function imagesLoaded(page) {
     return true;
 }
 
-// A style sheet that cannot load never gets its sheet: after a while the page is read as it stands.
+// Every style sheet has loaded or failed to (a failed one never gets its sheet, but its error event was seen).
 async function styleSheetsLoaded(page) {
-    const end = Date.now() + 10000;
     for (const frame of frameTree(page.mainFrame())) {
-        while (!await frame.evaluate(() => Array.from(document.querySelectorAll('link[rel~="stylesheet" i]'))
-            .every((link) => link.sheet !== null)) && Date.now() < end) {
-            await sleep(50);
-        }
+        await poll('a style sheet neither loaded nor failed', kLoadTimeoutMs, () => frame.evaluate(() =>
+            Array.from(document.querySelectorAll('link[rel~="stylesheet" i][href]:not([href=""])'))
+                .every((link) => link.sheet !== null || window.__qvSeen.settled.has(link))));
     }
 }
 
@@ -422,10 +440,10 @@ async function refuse(page, password) {
     };
 }
 
-// Where a loaded page settles within the time: 'open' (it shows its page), 'asks' (its form shows).
-async function settledAs(page, timeoutMs) {
+// Where a loaded page settles: 'open' (it shows its page), 'asks' (its form shows).
+async function settledAs(page) {
     await waitForLoad(page);
-    return poll('the page neither opened nor asked', timeoutMs, async () => {
+    return poll('the page neither opened nor asked', kLoadTimeoutMs, async () => {
         if ((await lockedFrames(page)).length === 0) {
             return 'open';
         }
@@ -442,13 +460,22 @@ export async function unlockSession(browser, firstUrl, nextUrl, password) {
         await goto(page, firstUrl);
         await unlock(page, password);
         await goto(page, nextUrl);
-        const next = await settledAs(page, 30000);
+        const next = await settledAs(page);
         // From the open page a change of the address's fragment only: the page itself forgets and loads again.
-        await page.evaluate(() => { location.hash = 'quillora-forget'; });
-        await sleep(500);
-        const forgetting = await settledAs(page, 30000);
+        await page.evaluate(() => { window.__qvBeforeForgetting = true; location.hash = 'quillora-forget'; });
+        await poll('the page did not load again after #quillora-forget', kLoadTimeoutMs, async () => {
+            try {
+                return await page.evaluate(() => window.__qvBeforeForgetting !== true);
+            } catch (error) {
+                if (movedOn(error)) {
+                    return false;
+                }
+                throw error;
+            }
+        });
+        const forgetting = await settledAs(page);
         await goto(page, firstUrl);
-        const afterForgetting = await settledAs(page, 30000);
+        const afterForgetting = await settledAs(page);
         return { next, forgetting, afterForgetting };
     } finally {
         await context.close().catch(() => undefined);
@@ -458,13 +485,12 @@ export async function unlockSession(browser, firstUrl, nextUrl, password) {
 /// Loads url and returns its snapshot: the title, each frame's aspects (main frame first), the dialogs
 /// shown (prompts answered with options.answer), the screenshots, and the text after clicking the
 /// elements marked data-check-click. With options.rightClick, also the dialogs a right click brings.
-/// With options.expectUrl, only waits (up to 10 s) for the page to reach that address and returns where it is.
+/// With options.expectUrl, only waits for the page to reach that address and returns where it is.
 /// An encrypted page is first unlocked with options.unlock; with options.refuse, a wrong password is typed
 /// instead and what the unlock page then shows is returned ({ error, locked, text }).
 export async function takeSnapshot(browser, url, options = {}) {
     const { context, page } = await newPage(browser);
     try {
-        await page.evaluateOnNewDocument(recordErrors);
         const dialogs = [];
         page.on('dialog', (dialog) => {
             dialogs.push(`${dialog.type()}: ${dialog.message()}`);
@@ -473,7 +499,7 @@ export async function takeSnapshot(browser, url, options = {}) {
         });
         await goto(page, url);
         if (options.expectUrl) {
-            await waitForUrl(page, options.expectUrl, 10000);
+            await waitForUrl(page, options.expectUrl);
             return { url: page.url(), dialogs };
         }
         if (options.refuse) {

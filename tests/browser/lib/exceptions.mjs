@@ -14,13 +14,6 @@ const isAscii = (bytes) => bytes.every((b) => b < 0x80);
 
 export const kExceptions = [
     {
-        // Body mode hides what stands between a body tag and its end tag. A page that has no body tag (its
-        // body is implied) therefore keeps all its text readable; that is how the mode is defined.
-        name: 'body-mode-without-body-tag',
-        aspects: ['readable'],
-        applies: (c) => c.mode === 'body' && !/<body/i.test(c.originalSource),
-    },
-    {
         // "Break out of frames" makes every protected page load itself as the top page when it finds itself
         // in a frame. The frameset itself stays unchanged, so its frame pages take over the window: the
         // protected frameset ends up showing one of its frame pages, which is what the script is for.
@@ -57,10 +50,25 @@ export const kExceptions = [
         // A page that declares no character set is read by the browser in the set it guesses from the bytes.
         // Once every non-ASCII character travels escaped inside writer calls, the protected bytes are plain
         // ASCII and give the guess nothing to go on; the text itself decodes the same in any set (the text
-        // aspect still compares it).
+        // aspect still compares it). Where the protection declared the set it read the page in, the browser
+        // has to take that one.
         name: 'undeclared-charset-all-ascii',
         aspects: ['charset'],
-        applies: (c) => !declaresCharset(c.originalBytes) && isAscii(c.protectedBytes) && !isAscii(c.originalBytes),
+        applies: (c) => !declaresCharset(c.originalBytes) && isAscii(c.protectedBytes) && !isAscii(c.originalBytes) &&
+            !declaresCharset(c.protectedBytes),
+    },
+    {
+        // KOI8 text in a page that declares no set: Chromium names its guess KOI8-R, Firefox KOI8-U. The
+        // protected page declares KOI8-U, which reads every letter KOI8-R reads alike (and Ukrainian's too); the
+        // text aspect still compares what the page shows.
+        name: 'koi8-guess-declared-as-koi8-u',
+        aspects: ['charset'],
+        applies: (c) => {
+            const renamed = (f, i) => f.charset === 'KOI8-R' && c.protectedSnap.frames[i]?.charset === 'KOI8-U';
+            const frames = c.original.frames;
+            return !declaresCharset(c.originalBytes) && frames.some(renamed) &&
+                frames.every((f, i) => renamed(f, i) || f.charset === c.protectedSnap.frames[i]?.charset);
+        },
     },
 ];
 

@@ -32,31 +32,49 @@ function externalScripts(source) {
     return found.join('\n');
 }
 
-/// The parts of the original source that stay readable by design: in body mode everything outside the
-/// body's content (which ends at "</body>", else at "</html>", else with the text), in whole-page mode
-/// nothing but the document type, the character-set declaration and external script elements. Null in body
-/// mode when the page has no body tag (then nothing is hidden).
+// Elements whose text shows nothing in the body: it may stay readable outside the body's content.
+const kHeadText = /<(title|script|style|noscript|noframes|template)\b[^>]*>[\s\S]*?<\/\1\s*>/gi;
+
+// Elements whose text is no markup: a body tag inside one is text.
+const kRawText = /<(title|script|style|noscript|noframes|template|xmp|textarea|iframe|noembed)\b[^>]*>[\s\S]*?<\/\1\s*>/gi;
+
+// What of a stretch outside the body's content stays readable: its tags and comments and the text of head
+// elements, not the text between tags (the browser shows that in the body).
+function headMaterial(stretch) {
+    const texts = [...stretch.matchAll(kHeadText)].map((m) => m[0]);
+    return [stretch.replace(/>[^<]*</g, '><'), ...texts].join('\n');
+}
+
+/// The parts of the original source that stay readable by design: in body mode the head material outside the
+/// body's content (which ends at "</body>", else at "</html>", else with the text; a page without a body tag is
+/// all body), in whole-page mode nothing but the document type, the character-set declaration and external
+/// script elements.
 export function readableByDesign(source, mode, notice = '') {
     // The document type stays in front, so that the page keeps its rendering mode.
     const doctype = /<!DOCTYPE[^>]*>/i.exec(source)?.[0] ?? '';
-    const parts = [...kGeneratedTexts, notice, doctype, externalScripts(source)];
+    // Comments before the document type stay in front of it.
+    const leading = /^(?:\s|<!--[\s\S]*?--!?>)*(?=<!DOCTYPE)/i.exec(source)?.[0] ?? '';
+    const parts = [...kGeneratedTexts, notice, leading, doctype, externalScripts(source)];
     if (mode === 'page') {
         // A copy of the character-set declaration stays in front, so that the browser still finds it.
         parts.push(/<meta[^>]*charset[^>]*>/i.exec(source.slice(0, 1024))?.[0] ?? '');
     }
     if (mode === 'body') {
-        const open = /<body[^>]*>/i.exec(source);
+        // Tags are looked for where raw text is blanked out, so that indices stay those of the source.
+        const markup = source.replace(kRawText, (element) => ' '.repeat(element.length));
+        const open = /<body[^>]*>/i.exec(markup);
         if (!open) {
-            return null;
+            parts.push(headMaterial(source));
+            return parts.join('\n');
         }
-        parts.push(source.slice(0, open.index + open[0].length));
+        parts.push(headMaterial(source.slice(0, open.index)), source.slice(open.index, open.index + open[0].length));
         // The body's end tag is optional: without it the body runs to the end of the html element, or of
         // the text. What follows stays readable; everything between must not.
-        const lower = source.toLowerCase();
+        const lower = markup.toLowerCase();
         const close = lower.lastIndexOf('</body>');
         const end = close >= 0 ? close : lower.lastIndexOf('</html>');
         if (end > open.index) {
-            parts.push(source.slice(end));
+            parts.push(headMaterial(source.slice(end)));
         }
     }
     return parts.join('\n');

@@ -33,11 +33,18 @@ const framed = {
     },
 };
 const declared = { originalBytes: Buffer.from('<meta charset="windows-1252"><body>caf\xe9</body>', 'latin1') };
+const koi8 = (original, shown, bytes = '<body>\xf0\xd2</body>') => ({
+    engine: 'chromium', originalBytes: Buffer.from(bytes, 'latin1'),
+    protectedBytes: Buffer.from('<head><meta charset="koi8-u"></head><body>\xf0\xd2</body>', 'latin1'),
+    original: { frames: [frame({ charset: original })] },
+    protectedSnap: { url: 'file:///p/a.html', frames: [frame({ charset: shown })] },
+});
 
 describe('applyExceptions', () => {
     // Aspect, changes to the context, and the exception that must excuse it (null: it must fail).
     const rows = [
-        ['readable', { originalSource: '<p>x</p>' }, 'body-mode-without-body-tag'],
+        // Body mode hides the body a page without a body tag shows, like any other.
+        ['readable', { originalSource: '<p>x</p>' }, null],
         ['readable', {}, null],
         ['readable', { mode: 'page', originalSource: '<p>x</p>' }, null],
         ['screenshot', quirks, 'firefox-quirks-writer-call-first-in-body'],
@@ -52,6 +59,11 @@ describe('applyExceptions', () => {
         ['charset', declared, null],
         ['charset', { protectedBytes: Buffer.from('<title>caf\xe9</title>', 'latin1') }, null],
         ['charset', { originalBytes: Buffer.from('\xef\xbb\xbf<body>caf\xc3\xa9</body>', 'latin1') }, null],
+        ['charset', { protectedBytes: Buffer.from('<meta charset="koi8-u"><body></body>') }, null],
+        ['charset', koi8('KOI8-R', 'KOI8-U'), 'koi8-guess-declared-as-koi8-u'],
+        ['charset', koi8('KOI8-R', 'windows-1251'), null],
+        ['charset', koi8('KOI8-U', 'KOI8-R'), null],
+        ['charset', koi8('KOI8-R', 'KOI8-U', '<meta charset=koi8-r><body>\xf0\xd2</body>'), null],
     ];
     for (const [aspect, changes, name] of rows) {
         it(`${aspect} with ${JSON.stringify(Object.keys(changes))} in ${changes.engine ?? 'firefox'}: ${name}`, () => {

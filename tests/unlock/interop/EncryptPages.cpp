@@ -9,9 +9,11 @@
 //     --plain       write the protected pages without encrypting them (the benchmark's other half)
 //     --expect      also write NAME.plain (the protected bytes that were sealed) and NAME.text (those bytes as
 //                   text, in UTF-8, read in the page's own set)
+#include "charset/ByteOrderMark.h"
 #include "charset/PageDecoder.h"
 #include "charset/TextConvert.h"
 #include "engine/PageTransform.h"
+#include "run/EncryptedRunOptions.h"
 #include "run/PageRewriter.h"
 #include "unlock/PageTitle.h"
 #include "unlock/UnlockPage.h"
@@ -59,22 +61,7 @@ void writeFile(const fs::path& path, std::string_view bytes) {
 /// The protected bytes as text, read in the set they were written in (the byte-order mark left out).
 std::u16string readInSet(std::string_view bytes, const charset::PageEncoding& encoding) {
     std::u16string text;
-    bool sawNonAscii = false;
-    switch (encoding.kind) {
-    case charset::PageEncoding::Kind::Utf8:
-        charset::PageDecoder::decodeUtf8(bytes.substr(encoding.byteOrderMark ? 3 : 0), text, sawNonAscii, true);
-        break;
-    case charset::PageEncoding::Kind::Utf16LE:
-    case charset::PageEncoding::Kind::Utf16BE:
-        charset::PageDecoder::decodeUtf16(bytes.substr(2), encoding.kind == charset::PageEncoding::Kind::Utf16BE, text);
-        break;
-    case charset::PageEncoding::Kind::Icu:
-        charset::PageDecoder::decodeWithConverter(encoding.icuName, bytes, text);
-        break;
-    case charset::PageEncoding::Kind::Windows1252:
-        charset::PageDecoder::decodeWindows1252(bytes, text);
-        break;
-    }
+    charset::PageDecoder::decodeText(encoding, charset::ByteOrderMark::skip(bytes, encoding), text);
     return text;
 }
 
@@ -170,12 +157,12 @@ int main(int argc, char** argv) {
         const Settings settings = parse(argc, argv);
         std::unique_ptr<unlock::PageEncryptor> encryptor;
         if (!settings.plain) {
-            unlock::EncryptionSettings encryption = unlock::encryptionSettings(settings.options);
+            unlock::EncryptionSettings encryption = run::encryptionSettings(settings.options);
             encryption.iterations = settings.iterations;
             if (const auto error = unlock::PageEncryptor::create(encryption, encryptor))
                 throw std::runtime_error(error.message());
         }
-        const engine::ProtectionOptions engineOptions = unlock::engineOptions(settings.options);
+        const engine::ProtectionOptions engineOptions = run::engineOptions(settings.options);
         run::PageRewriter rewriter(engineOptions, engine::BuildHeader(engineOptions));
         for (const auto& path : settings.paths) {
             if (!fs::is_directory(path)) {

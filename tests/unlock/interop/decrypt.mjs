@@ -1,12 +1,19 @@
-// Pages encrypted by the C++ side, opened with the decryption code the unlock page itself carries, under
-// Node.js's WebCrypto: the decrypted bytes must be the protected page byte for byte, and its text must be the
-// text the C++ side reads from those bytes.
+// Pages encrypted by the C++ side, opened with the decryption code of the unlock page's script (its module
+// core.js, imported), under Node.js's WebCrypto: the decrypted bytes must be the protected page byte for byte, and
+// its text must be the text the C++ side reads from those bytes. Each page must carry the script as the build
+// joined it.
 //
-//   node decrypt.mjs --tool ENCRYPT_PAGES --work DIR
+//   node decrypt.mjs --tool ENCRYPT_PAGES --script JOINED_SCRIPT --work DIR
 import { execFileSync } from 'node:child_process';
 import { webcrypto } from 'node:crypto';
 import fs from 'node:fs';
 import path from 'node:path';
+import { core } from '../../../src/unlock/core.js';
+
+// Node.js 18 has WebCrypto as a module only; the script uses the global a browser has.
+if (!globalThis.crypto?.subtle) {
+    globalThis.crypto = webcrypto;
+}
 
 const kSkipped = 77;
 const major = Number(process.versions.node.split('.')[0]);
@@ -25,6 +32,7 @@ function argument(name) {
 
 const tool = argument('--tool');
 const work = argument('--work');
+const joinedScript = fs.readFileSync(argument('--script'), 'latin1');
 
 // The password as typed: a decomposed "é" (the browser side gets it composed), quotes, a backslash, a
 // character outside the BMP. Both sides must normalise it to NFC.
@@ -94,15 +102,10 @@ function check(condition, what) {
     }
 }
 
-/// The unlock page's own decryption code: the part of its script between "core{" and "}core".
-function coreOf(unlockText) {
-    const begin = unlockText.indexOf('/*core{*/');
-    const end = unlockText.indexOf('/*}core*/');
-    if (begin < 0 || end < begin) {
-        throw new Error('the unlock page has no core part');
-    }
-    const source = unlockText.slice(begin, end);
-    return new Function('crypto', `${source}\nreturn core;`)(webcrypto);
+/// The script the unlock page runs: the text of its last script element.
+function scriptOf(unlockText) {
+    const begin = unlockText.lastIndexOf('<script>') + '<script>'.length;
+    return unlockText.slice(begin, unlockText.indexOf('</script>', begin));
 }
 
 /// The unlock page as text, in the set its byte-order mark names, else as bytes (its own data is ASCII).
@@ -143,7 +146,7 @@ for (const name of Object.keys(samples)) {
     // The unlock page reads as the page's own set; it is ASCII in all but UTF-16.
     const unlockText = new TextDecoder(data0.label).decode(unlockBytes);
     const data = dataOf(unlockText);
-    const core = coreOf(unlockText);
+    check(scriptOf(unlockText) === joinedScript, `${name}: the page does not carry the script the build joined`);
     salts.add(data.salt);
     check(data.label === expectedLabels[name], `${name}: label ${data.label}`);
     check(data.iterations === 600000, `${name}: ${data.iterations} iterations`);
@@ -177,7 +180,6 @@ check(salts.size === 1, `the pages of one run have ${salts.size} salts`);
 
 // The same core under a key given as the browser keeps it (base64 of the raw key) opens the page again.
 const again = fs.readFileSync(path.join(out, 'utf8.html'), 'latin1');
-const core = coreOf(again);
 const reopened = await core.decrypt(core.bytes(core.text(raw)), dataOf(again)).then(() => true, () => false);
 check(reopened, 'a kept key does not open the page');
 

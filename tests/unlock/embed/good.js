@@ -1,0 +1,5 @@
+// kept out
+export function joined(x) {
+    // kept out too
+    return x; 
+}

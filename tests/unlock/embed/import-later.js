@@ -1,0 +1,2 @@
+import {b} from './later.js';
+export const a = b;

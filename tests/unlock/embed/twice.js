@@ -1,0 +1,2 @@
+import {a} from './first.js';
+export function a() {}
