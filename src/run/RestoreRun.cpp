@@ -124,8 +124,9 @@ std::error_code RestoreRun::findOriginal(const std::string& page, std::string& p
     for (const auto& candidate : candidates) {
         disk::FileStatus status;
         std::error_code error = m_fs.status(candidate, status);
-        if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
-            continue;
+        const bool missing = error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+        if (missing && !status.isSymlink)
+            continue; // a link leading nowhere is still a link in the original's place
         path = candidate;
         // An original is a file this program put there: a link in its place (put there to have any file moved over
         // the page) is refused, and so is one put there after this look, when the original takes the page's place.

@@ -98,6 +98,7 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     pagestyle::markAsWarning(lblPasswordsDiffer);
     lblPasswordsDiffer->hide();
     lblPromptOnly->setObjectName(QStringLiteral("lblPromptOnly"));
+    lblPromptOnly->setWordWrap(true);
     pagestyle::markAsWarning(lblPromptOnly);
     lblPromptOnly->hide();
     lblStrength->setObjectName(QStringLiteral("lblStrength"));

@@ -71,7 +71,6 @@ StoreFilesPage::StoreFilesPage(selection::DialogService& dialogs, selection::Pic
     txtBackupDir->setToolTip(QStringLiteral("Encrypted pages are published: their originals are kept outside the "
                                             "picked folders, where Restore Originals finds them"));
     cmdSelectBackupDir->setObjectName(QStringLiteral("cmdSelectBackupDir"));
-    cmdSelectBackupDir->setAutoDefault(true);
     framBackupDir->hide();
 
     auto* help = new HoverHelp(lblOutputInfo, this);

@@ -310,8 +310,6 @@ TEST_F(UnlockPageTest, ItsDataReadBackTellTheKeyAndOpenOnlyWithIt) {
         const std::string unlock = encrypt(page, encoding, u"Title", u"(c) Notice \u00E9");
         SealedPage sealed;
         ASSERT_TRUE(PageEncryptor::readSealed(unlock, sealed));
-        const std::string salt = fromBase64(dataField(unlock, "salt"));
-        EXPECT_EQ(std::string(sealed.salt.begin(), sealed.salt.end()), salt);
         EXPECT_EQ(sealed.salt, encryptor->salt());
         EXPECT_EQ(sealed.iterations, kFewIterations);
         EXPECT_TRUE(PageEncryptor::opens(runKey(), sealed));
