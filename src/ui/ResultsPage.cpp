@@ -344,7 +344,8 @@ void ResultsPage::addNote(const QString& text, bool warning) {
     QString html = text.toHtmlEscaped();
     html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
     if (warning)
-        html = QStringLiteral("<span style=\"color: %1;\">%2</span>").arg(pagestyle::warningColor(palette()).name(), html);
+        html =
+            QStringLiteral("<span style=\"color: %1;\">%2</span>").arg(pagestyle::warningColor(palette()).name(), html);
     lblNotes->setText(lblNotes->text().isEmpty() ? html : lblNotes->text() + QStringLiteral("<br>") + html);
     lblNotes->show();
 }

@@ -1,8 +1,8 @@
 #include "ui/EncryptionPage.h"
-#include "ui/PageStyle.h"
 
 #include "TempFolder.h"
 #include "WindowFixture.h"
+#include "ui/PageStyle.h"
 #include "ui/ResultsPage.h"
 
 #include <QCheckBox>
@@ -347,7 +347,8 @@ TEST_P(StrengthTest, IsShownAsThePasswordIsTyped) {
     EXPECT_FALSE(page.lblStrength->isHidden());
     EXPECT_EQ(page.lblStrength->text(), GetParam().shown);
     const QColor shownIn = page.lblStrength->palette().color(QPalette::WindowText);
-    EXPECT_EQ(shownIn == ui::pagestyle::warningColor(page.palette()), GetParam().warning) << shownIn.name().toStdString();
+    EXPECT_EQ(shownIn == ui::pagestyle::warningColor(page.palette()), GetParam().warning)
+        << shownIn.name().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
