@@ -101,6 +101,8 @@ ResultsPage::ResultsPage(QWidget* parent)
     lblNotes->setWordWrap(true);
     lblNotes->setTextFormat(Qt::RichText);
     lblNotes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Selectable with the mouse, yet no stop for the focus: Tab and the window's first focus pass it by.
+    lblNotes->setFocusPolicy(Qt::NoFocus);
     lblNotes->hide();
     m_scrollTimer.setSingleShot(true);
     m_scrollTimer.setInterval(kScrollIntervalMs);

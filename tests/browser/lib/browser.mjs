@@ -375,11 +375,19 @@ async function typePassword(page, password) {
     return frame;
 }
 
-// Every frame shows a document of its own that has loaded (a frame just written holds about:blank first).
+// Every frame shows a document of its own that has loaded (a frame just written holds about:blank first); a frame
+// with no address, or with about:blank for one, is loaded as it is.
 async function framesLoaded(page) {
     for (const frame of frameTree(page.mainFrame()).slice(1)) {
         try {
-            if (!await frame.evaluate(() => document.readyState === 'complete' && location.href !== 'about:blank')) {
+            if (!await frame.evaluate(() => {
+                if (document.readyState !== 'complete') {
+                    return false;
+                }
+                const address = window.frameElement ? window.frameElement.getAttribute('src') : '';
+                const blank = address === null || ['', 'about:blank'].includes(address.trim().toLowerCase());
+                return location.href !== 'about:blank' || blank;
+            })) {
                 return false;
             }
         } catch (error) {
