@@ -161,6 +161,32 @@ TEST_F(EncryptedRunTest, TheOriginalsAreKeptBesideTheOutermostPickedFolderAndCom
         << "the emptied folders of originals go too";
 }
 
+// A kept original is a file this program put there: a link put in its place (to have any file moved over the page)
+// is never followed, wherever it leads.
+TEST_F(EncryptedRunTest, ALinkInAKeptOriginalsPlaceIsNeverMovedOverThePage) {
+    temp.write("site/a.htm", page("A", "Alpha words"));
+    temp.write("site/b.htm", page("B", "Beta words"));
+    ASSERT_EQ(run({folder("site")}).written, 2u);
+    temp.write("notes.txt", "notes");
+    const std::string sealed = readBytes(temp / "site/a.htm");
+    for (const std::string& target : {temp / "notes.txt", temp / "nowhere"}) {
+        std::filesystem::remove(temp / "site.originals/a.htm");
+        std::filesystem::create_symlink(target, temp / "site.originals/a.htm");
+        test::RecordingReporter restoring;
+
+        const auto summary = RestoreRun(restoring, disk).Restore({folder("site")});
+
+        EXPECT_EQ(summary.givenUp, 1u) << target;
+        ASSERT_EQ(restoring.problems.size(), 1u) << target;
+        EXPECT_EQ(restoring.problems[0].problem.error, make_error_code(RunError::BackupIsALink)) << target;
+        EXPECT_EQ(restoring.problems[0].problem.path, temp / "site.originals/a.htm");
+        EXPECT_EQ(readBytes(temp / "site/a.htm"), sealed) << target;
+        EXPECT_TRUE(std::filesystem::is_symlink(temp / "site.originals/a.htm")) << target;
+    }
+    EXPECT_EQ(readBytes(temp / "notes.txt"), "notes");
+    EXPECT_EQ(readBytes(temp / "site/b.htm"), page("B", "Beta words")) << "the other page came back";
+}
+
 TEST_F(EncryptedRunTest, ABackupFolderKeepsTheOriginalsUnderTheirAbsolutePaths) {
     temp.write("site/a.htm", page("A", "a words"));
     options.backupFolder = temp / "kept";
