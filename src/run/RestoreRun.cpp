@@ -135,6 +135,8 @@ std::error_code RestoreRun::findOriginal(const std::string& page, std::string& p
             error = std::make_error_code(std::errc::is_a_directory);
         if (!error && !status.isSymlink)
             error = m_fs.openLocked(candidate, std::chrono::milliseconds(0), held);
+        if (error == std::errc::resource_unavailable_try_again)
+            return RunError::LockedTooLong;
         if (status.isSymlink || (held != nullptr && held->status().isSymlink))
             return RunError::BackupIsALink;
         if (!error)

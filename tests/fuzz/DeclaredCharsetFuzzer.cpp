@@ -17,14 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     // The first half is the page; what follows is more of it.
     const std::string_view page = std::string_view(bytes).substr(0, size / 2);
-    const auto declared = run::DeclaredCharset::of(page);
+    const auto declared = charset::DeclaredCharset::of(page);
     if (declared && (declared->source == CharsetSource::Prescan || declared->source == CharsetSource::HeadMeta)) {
-        const auto longer = run::DeclaredCharset::of(bytes);
+        const auto longer = charset::DeclaredCharset::of(bytes);
         require(longer && longer->encoding == declared->encoding && longer->source == declared->source,
                 "a META declaration found stays found whatever follows");
     }
-    const run::DecodedPage decoded = run::PageDecoder::decode(page);
-    if (declared && declared->encoding.kind != run::PageEncoding::Kind::Icu) {
+    const charset::DecodedPage decoded = charset::PageDecoder::decode(page);
+    if (declared && declared->encoding.kind != charset::PageEncoding::Kind::Icu) {
         require(decoded.encoding.kind == declared->encoding.kind, "a declared UTF-8 or UTF-16 page is read so");
     }
     return 0;

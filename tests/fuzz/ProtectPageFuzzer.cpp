@@ -246,11 +246,18 @@ void checkNothingShownReadable(const Case& c, std::u16string_view rest) {
     require(scanner.firstShown(0, rest.size()) == engine::kNotFound, "body mode leaves nothing shown readable");
 }
 
-/// True when a writer call can stand at pos of the page: in its own markup, or at the start of a comment just
-/// after it.
+/// True when the construct before pos (a comment, a DOCTYPE) is closed by pos: a blank put there would be markup.
+bool closedBefore(std::u16string_view page, std::size_t pos) {
+    std::u16string probe(page.substr(0, pos));
+    probe += u' ';
+    return engine::MarkupScanner(probe).isMarkup(pos);
+}
+
+/// True when a writer call can stand at pos of the page: in its own markup, or at the start of a comment or DOCTYPE
+/// just after markup or after another such construct.
 bool standsInMarkup(engine::MarkupScanner& scanner, std::u16string_view page, std::size_t pos) {
     return pos == page.size() || scanner.isMarkup(pos) ||
-           (page[pos] == u'<' && (pos == 0 || scanner.isMarkup(pos - 1)));
+           (page[pos] == u'<' && (pos == 0 || scanner.isMarkup(pos - 1) || closedBefore(page, pos)));
 }
 
 /// Every writer call stands where the page has markup and what it writes ends there too: the browser then reads

@@ -150,6 +150,12 @@ INSTANTIATE_TEST_SUITE_P(
                       fs::create_directory(page + ".bak");
                   },
                   std::make_error_code(std::errc::is_a_directory), PageProblem::Step::Backup, true},
+        // Another program holds the backup locked: said as such, not as the system's bare error number.
+        LeftAlone{"WhoseBackupAnotherProgramHoldsLocked",
+                  [](auto&, test::FaultyFileSystem& disk, const std::string& page) {
+                      disk.failAt(Step::OpenLocked, EAGAIN, 0, page + ".bak");
+                  },
+                  RunError::LockedTooLong, PageProblem::Step::Backup, true},
         LeftAlone{"WhenTheRenameFails",
                   [](auto&, test::FaultyFileSystem& disk, const std::string& page) {
                       disk.failAt(Step::Rename, EACCES, 0, page);
