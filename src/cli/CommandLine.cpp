@@ -13,9 +13,12 @@
 #include "run/RunMessages.h"
 #include "run/SinglePage.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 namespace quillora::cli {
 
@@ -41,6 +44,23 @@ std::string readAll(std::istream& in) {
     return bytes;
 }
 
+/// Overwrites the value of every --password among the arguments.
+void hidePasswords(int argc, char** argv) {
+    constexpr std::string_view kOption = "--password";
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--")
+            return;
+        char* value = nullptr;
+        if (argument == kOption && i + 1 < argc)
+            value = argv[++i];
+        else if (argument.starts_with(kOption) && argument.size() > kOption.size() && argument[kOption.size()] == '=')
+            value = argv[i] + kOption.size() + 1;
+        if (value != nullptr)
+            std::fill(value, value + std::strlen(value), 'x');
+    }
+}
+
 } // namespace
 
 CommandLine::CommandLine(std::ostream& out, std::ostream& err, bool errIsTerminal)
@@ -54,6 +74,14 @@ int CommandLine::usage(const std::string& text, bool pointToHelp) {
 }
 
 int CommandLine::run(int argc, const char* const* argv) {
+    return runWith(argc, argv, nullptr);
+}
+
+int CommandLine::run(int argc, char** argv) {
+    return runWith(argc, argv, argv);
+}
+
+int CommandLine::runWith(int argc, const char* const* argv, char** writable) {
     CommandLineOptions options;
     std::string text;
     switch (options.parse(argc, argv, text)) {
@@ -66,8 +94,11 @@ int CommandLine::run(int argc, const char* const* argv) {
     case CommandLineOptions::Parsed::Request:
         break;
     }
-
+    if (writable != nullptr)
+        hidePasswords(argc, writable);
     CommandLineRequest request = options.request();
+    options.forgetPassword();
+    m_warnings = options.warnings();
     if (request.init)
         return writeProject(request);
     if (request.standardInput)
@@ -124,6 +155,7 @@ int CommandLine::protect(CommandLineRequest& request, const std::optional<projec
 
     ConsoleReporter console(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
     console.setRestoring(request.restore);
+    console.setWarnings(m_warnings);
     console.setVerbose(request.verbose);
     console.setDryRun(request.dryRun);
     console.setPathsShown(!request.json);
@@ -136,11 +168,12 @@ int CommandLine::protect(CommandLineRequest& request, const std::optional<projec
     disk::PosixFileSystem fileSystem;
     run::RunSummary summary;
     if (request.restore) {
-        run::RestoreRun restoring(reporter, fileSystem);
+        run::RestoreRun restoring(reporter, fileSystem, request.backupFolder);
         restoring.setLockWait(request.lockWait);
         summary = restoring.Restore(request.selection);
     } else {
         run::ProtectionRun protection(std::move(rules), reporter, fileSystem);
+        protection.forgetPassword(request.options.password);
         protection.setLockWait(request.lockWait);
         protection.setDryRun(request.dryRun);
         protection.setIncremental(found.has_value()); // copies described by a project file are kept up to date

@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace quillora::project {
 struct Project;
@@ -26,8 +27,12 @@ public:
     void setInput(std::istream& in) { m_in = &in; }
 
     int run(int argc, const char* const* argv);
+    /// The same for the program's own arguments: once they are read, a password among them is overwritten there,
+    /// so that the process list shows it no longer.
+    int run(int argc, char** argv);
 
 private:
+    int runWith(int argc, const char* const* argv, char** writable);
     int usage(const std::string& text, bool pointToHelp = true);
     /// The project file the request names or the place it runs in holds; false with a message when it is not good.
     bool findProject(const CommandLineRequest& request, std::optional<project::Project>& found, std::string& text);
@@ -39,6 +44,7 @@ private:
     std::ostream& m_err;
     std::istream* m_in;
     bool m_errIsTerminal;
+    std::vector<std::string> m_warnings; // about the options given, said once a run accepts them
 };
 
 } // namespace quillora::cli

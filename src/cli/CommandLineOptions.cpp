@@ -1,6 +1,8 @@
 #include "CommandLineOptions.h"
 
 #include "charset/TextConvert.h"
+#include "crypto/PasswordStrength.h"
+#include "crypto/SecretMemory.h"
 #include "project/PasswordFile.h"
 #include "run/FileHelpers.h"
 #include "run/RunMessages.h"
@@ -14,6 +16,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef QUILLORA_VERSION
@@ -65,10 +68,15 @@ constexpr const char* kFooter =
     "Encryption: with --encrypt every page is encrypted (AES-256-GCM, with a key derived from the\n"
     "password), and a browser shows it only once the password is typed there. The browser keeps the key\n"
     "for its session, or for --remember days, so that one password opens every page of the run.\n"
-    "The password comes from exactly one of --password TEXT, the first line of --password-file FILE, or\n"
-    "the environment variable QUILLORA_PASSWORD. Prefer the file or the variable: the arguments of a\n"
-    "running program are visible to every user of the machine in its process list.\n"
-    "Without --encrypt, --password only adds a prompt, and the password stands readable in every page.\n"
+    "The password comes from exactly one of --password TEXT, the first line of --password-file FILE\n"
+    "(- for standard input), or the environment variable QUILLORA_PASSWORD. Prefer the file or the\n"
+    "variable: the arguments of a running program are visible to every user of the machine in its\n"
+    "process list. A password estimated below 40 bits is refused (--allow-weak-password to insist), one\n"
+    "below 60 bits is warned about. Overwriting, the originals are kept outside the picked folders, in\n"
+    "FOLDER.originals beside each (or below --backup-dir DIR); --restore finds them there.\n"
+    "Readable in an unlock page: its title (each page's own unless --unlock-title), the notice, the\n"
+    "file's name and size. --beside is refused with --encrypt (the originals would stay beside).\n"
+    "Without --encrypt, --password only adds a prompt, and the password stands readable in every page."
     "\n"
     "Project file: a folder named alone (or the working folder, with no PATH) that holds quillora.toml is\n"
     "protected as that file describes, rule by rule; options given here go before the file's.\n"
@@ -156,7 +164,8 @@ CommandLineOptions::~CommandLineOptions() = default;
 
 void CommandLineOptions::addStorageOptions() {
     auto* overwrite = m_app->add_flag("--overwrite", m_overwrite,
-                                      "Overwrite the picked pages (the default), after a .bak backup of each");
+                                      "Overwrite the picked pages (the default), after a .bak backup of each (with "
+                                      "--encrypt: the originals go to FOLDER.originals beside each picked folder)");
     auto* noBackup = m_app->add_flag("--no-backup", m_noBackup, "With --overwrite: make no .bak backups");
     auto* copyTo = m_copyToOption =
         m_app
@@ -171,10 +180,17 @@ void CommandLineOptions::addStorageOptions() {
     auto* restore = m_app->add_flag("--restore", m_restore,
                                     "Put the originals back: each protected page below PATH with its .bak beside it "
                                     "gets its backup back (the .bak is gone afterwards)");
+    auto* backupDir = m_backupDirOption =
+        m_app
+            ->add_option("--backup-dir", m_backupDir,
+                         "With --encrypt, overwriting: keep the originals below DIR (each under its absolute path) "
+                         "instead of in FOLDER.originals; with --restore: look for them there too")
+            ->type_name("DIR");
     restore->excludes(copyTo)->excludes(beside)->excludes(noBackup)->excludes(overwrite);
     overwrite->excludes(copyTo)->excludes(beside);
     copyTo->excludes(beside)->excludes(noBackup);
     beside->excludes(noBackup);
+    backupDir->excludes(copyTo)->excludes(beside)->excludes(noBackup);
 }
 
 void CommandLineOptions::addPageOptions() {
@@ -214,9 +230,22 @@ void CommandLineOptions::addEncryptionOptions() {
     auto* encrypt = m_app->add_flag("--encrypt", m_encrypt,
                                     "Encrypt every page with the password, so that nobody reads it without it");
     m_passwordFileOption =
-        m_app->add_option("--password-file", m_passwordFile, "With --encrypt: the password is the first line of FILE")
+        m_app
+            ->add_option("--password-file", m_passwordFile,
+                         "With --encrypt: the password is the first line of FILE (- reads standard input)")
             ->type_name("FILE")
             ->needs(encrypt);
+    m_app
+        ->add_flag("--allow-weak-password", m_allowWeakPassword,
+                   "With --encrypt: encrypt even with a password estimated below 40 bits, which an attacker holding "
+                   "the pages may guess")
+        ->needs(encrypt);
+    m_unlockTitleOption = m_app
+                              ->add_option("--unlock-title", m_unlockTitle,
+                                           "With --encrypt: the title every unlock page shows, in place of each "
+                                           "page's own title (which otherwise stays readable in it)")
+                              ->type_name("TEXT")
+                              ->needs(encrypt);
     m_rememberOption =
         m_app
             ->add_option("--remember", m_rememberDays,
@@ -280,15 +309,8 @@ bool CommandLineOptions::resolvePassword(std::string& text) {
     }
     std::string password = m_password;
     if (m_passwordFileOption->count() > 0) {
-        std::string error;
-        if (!project::readFirstLine(m_passwordFile, password, error)) {
-            text = "--password-file: cannot read " + m_passwordFile + ": " + error;
+        if (!readPasswordFile(password, text))
             return false;
-        }
-        if (password.empty()) {
-            text = "--password-file: the first line of " + m_passwordFile + " is empty";
-            return false;
-        }
     } else if (variable != nullptr) {
         password = variable;
         if (password.empty()) {
@@ -298,7 +320,11 @@ bool CommandLineOptions::resolvePassword(std::string& text) {
     }
     // A byte that is not UTF-8 would be read differently by the browser: the pages would never open.
     m_encryptionPassword = charset::fromUtf8(password);
-    if (charset::toUtf8(m_encryptionPassword) != password) {
+    std::string again = charset::toUtf8(m_encryptionPassword);
+    const bool valid = again == password;
+    crypto::wipe(again);
+    crypto::wipe(password);
+    if (!valid) {
         text = "The password is not valid UTF-8";
         return false;
     }
@@ -309,15 +335,21 @@ bool CommandLineOptions::checkStandardInput(std::string& text) const {
     const std::pair<const CLI::Option*, std::string_view> named[] = {
         {m_copyToOption, "--copy-to"},
         {m_app->get_option("--config"), "--config"},
-        {m_passwordFileOption, "--password-file"},
     };
+    const bool pageFromStandardInput = std::find(m_paths.begin(), m_paths.end(), "-") != m_paths.end();
+    // The password may come from standard input, unless the page does.
+    if (pageFromStandardInput && m_passwordFileOption->count() > 0 && m_passwordFile == "-") {
+        text = "--password-file: - reads the password from standard input, which - as the PATH reads the page from: "
+               "name a file";
+        return false;
+    }
     for (const auto& [option, name] : named) {
         if (option->count() > 0 && option->as<std::string>() == "-") {
             text = std::string(name) + ": - stands for standard input only as the PATH: name a file or folder";
             return false;
         }
     }
-    if (std::find(m_paths.begin(), m_paths.end(), "-") == m_paths.end())
+    if (!pageFromStandardInput)
         return true;
     if (m_paths.size() > 1) {
         text = "- reads one page from standard input: give it alone, without other paths";
@@ -329,6 +361,36 @@ bool CommandLineOptions::checkStandardInput(std::string& text) const {
             text = std::string(option) + " does not go with - (one page from standard input to standard output)";
             return false;
         }
+    }
+    return true;
+}
+
+bool CommandLineOptions::readPasswordFile(std::string& password, std::string& text) {
+    const bool standardInput = m_passwordFile == "-";
+    const std::string name = standardInput ? std::string("standard input") : m_passwordFile;
+    const int fd = standardInput ? STDIN_FILENO : ::open(m_passwordFile.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string error;
+    bool read = fd >= 0;
+    if (!read)
+        error = std::strerror(errno);
+    struct stat st {};
+    if (read && !standardInput && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        m_warnings.push_back(m_passwordFile + " can be read by other users of this machine (mode " + mode +
+                             "); chmod 600 " + m_passwordFile + " keeps the password to you");
+    }
+    if (read)
+        read = project::readFirstLine(fd, password, error);
+    if (fd >= 0 && !standardInput)
+        ::close(fd);
+    if (!read) {
+        text = "--password-file: cannot read " + name + ": " + error;
+        return false;
+    }
+    if (password.empty()) {
+        text = "--password-file: the first line of " + name + " is empty";
+        return false;
     }
     return true;
 }
@@ -402,6 +464,45 @@ std::string wrapped(const std::string& text, std::size_t columns) {
 
 } // namespace
 
+bool CommandLineOptions::checkCombinations(std::string& text) {
+    if (m_backupDirOption->count() > 0 && !m_encrypt && !m_restore) {
+        text = "--backup-dir keeps the originals of an encrypted run (--encrypt) or finds them (--restore); an "
+               "unencrypted run keeps a .bak beside each page";
+        return false;
+    }
+    if (m_backupDirOption->count() > 0 && m_backupDir.find_first_not_of(' ') == std::string::npos) {
+        text = "--backup-dir: must not be empty";
+        return false;
+    }
+    warnAboutPassword();
+    return true;
+}
+
+void CommandLineOptions::warnAboutPassword() {
+    if (!m_encrypt) {
+        if (m_passwordOption->count() > 0)
+            m_warnings.emplace_back("--password without --encrypt only adds a prompt: the password stands readable "
+                                    "in every page, and the pages open without it (add --encrypt to encrypt them)");
+        return;
+    }
+    if (m_passwordOption->count() > 0)
+        m_warnings.emplace_back("other users of this machine can see --password in the process list; prefer "
+                                "--password-file or QUILLORA_PASSWORD");
+    const auto strength = crypto::PasswordStrength::of(m_encryptionPassword);
+    const std::string bits = "about " + std::to_string(strength.wholeBits()) + " bits";
+    if (strength.level() == crypto::PasswordStrength::Level::TooWeak && m_allowWeakPassword)
+        m_warnings.push_back("the password is too weak (" + bits +
+                             ", below 40) and is used only because of --allow-weak-password");
+    else if (strength.level() == crypto::PasswordStrength::Level::Weak)
+        m_warnings.push_back("the password is weak (" + bits +
+                             "; 60 or more is strong): a longer password of several unrelated words is stronger");
+}
+
+void CommandLineOptions::forgetPassword() {
+    crypto::wipe(m_password);
+    crypto::wipe(m_encryptionPassword);
+}
+
 CommandLineOptions::Parsed CommandLineOptions::parse(int argc, const char* const* argv, std::string& text) {
     text = firstUnknownOption(*m_app, argc, argv);
     if (!text.empty())
@@ -429,7 +530,7 @@ CommandLineOptions::Parsed CommandLineOptions::parse(int argc, const char* const
     }
     if (m_init)
         return Parsed::Request; // the password is not needed to describe where it comes from
-    return resolvePassword(text) ? Parsed::Request : Parsed::Error;
+    return resolvePassword(text) && checkCombinations(text) ? Parsed::Request : Parsed::Error;
 }
 
 project::Overrides CommandLineOptions::overrides() const {
@@ -467,6 +568,11 @@ project::Overrides CommandLineOptions::overrides() const {
         given.unlockButton = charset::fromUtf8(m_unlockButton);
     if (m_wrongPasswordOption->count() > 0)
         given.wrongPassword = charset::fromUtf8(m_wrongPassword);
+    if (m_unlockTitleOption->count() > 0)
+        given.unlockTitle = charset::fromUtf8(m_unlockTitle);
+    given.allowWeakPassword = m_allowWeakPassword;
+    if (!m_backupDir.empty())
+        given.backupFolder = pickedPath(m_backupDir);
     return given;
 }
 
@@ -490,6 +596,12 @@ CommandLineRequest CommandLineOptions::request() const {
         options.encrypt = true;
         options.password = m_encryptionPassword;
         options.rememberDays = m_rememberDays;
+        options.allowWeakPassword = m_allowWeakPassword;
+        options.backupFolder = m_backupDir.empty() ? std::string() : pickedPath(m_backupDir);
+        if (m_unlockTitleOption->count() > 0) {
+            options.replaceTitle = true;
+            options.unlockTitle = charset::fromUtf8(m_unlockTitle);
+        }
         if (m_unlockPromptOption->count() > 0)
             options.unlockPrompt = charset::fromUtf8(m_unlockPrompt);
         if (m_unlockButtonOption->count() > 0)
@@ -516,6 +628,8 @@ CommandLineRequest CommandLineOptions::request() const {
     request.lockWait.giveUpAfter = std::chrono::seconds(m_lockWaitSeconds);
     request.quiet = m_quiet;
     request.restore = m_restore;
+    if (m_restore && !m_backupDir.empty())
+        request.backupFolder = pickedPath(m_backupDir);
     request.print0 = m_print0;
     request.configFile = m_config;
     request.noConfig = m_noConfig;

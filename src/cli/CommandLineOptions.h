@@ -25,6 +25,7 @@ struct CommandLineRequest {
     bool quiet = false;
     bool print0 = false;
     bool restore = false;       // put the originals back instead of protecting
+    std::string backupFolder;   // restore: where an encrypted run kept originals besides their usual places
     bool standardInput = false; // PATH "-": one page from standard input to standard output
     std::string configFile;     // --config
     bool noConfig = false;      // no project file, even where one is found
@@ -48,6 +49,10 @@ public:
     Parsed parse(int argc, const char* const* argv, std::string& text);
     /// The request the parsed arguments make (call after a successful parse).
     CommandLineRequest request() const;
+    /// What the parsed arguments deserve a warning for (each one line, without the program's prefix).
+    const std::vector<std::string>& warnings() const { return m_warnings; }
+    /// Wipes the copies of the password kept here (call once the request is made).
+    void forgetPassword();
 
 private:
     void addStorageOptions();
@@ -60,6 +65,10 @@ private:
     /// "-" (standard input to standard output) stands alone, without storage options, and names no file elsewhere.
     bool checkStandardInput(std::string& text) const;
     project::Overrides overrides() const;
+    bool readPasswordFile(std::string& password, std::string& text);
+    /// Checks the combinations CLI11 cannot express, and gathers the warnings.
+    bool checkCombinations(std::string& text);
+    void warnAboutPassword();
 
     std::unique_ptr<CLI::App> m_app;
     std::vector<std::string> m_paths;
@@ -72,6 +81,9 @@ private:
     std::string m_unlockPrompt;
     std::string m_unlockButton;
     std::string m_wrongPassword;
+    std::string m_backupDir;
+    std::string m_unlockTitle;
+    std::vector<std::string> m_warnings;
     std::u16string m_encryptionPassword;
     int m_rememberDays = 0;
     int m_lockWaitSeconds = 60;
@@ -91,6 +103,7 @@ private:
     bool m_verbose = false;
     bool m_json = false;
     bool m_failIfEmpty = false;
+    bool m_allowWeakPassword = false;
     CLI::Option* m_copyToOption = nullptr;
     CLI::Option* m_hideOption = nullptr;
     CLI::Option* m_rememberOption = nullptr;
@@ -101,6 +114,8 @@ private:
     CLI::Option* m_unlockPromptOption = nullptr;
     CLI::Option* m_unlockButtonOption = nullptr;
     CLI::Option* m_wrongPasswordOption = nullptr;
+    CLI::Option* m_backupDirOption = nullptr;
+    CLI::Option* m_unlockTitleOption = nullptr;
     std::array<bool, engine::kScriptCount> m_scripts{};
 };
 

@@ -49,9 +49,29 @@ std::string ConsoleReporter::aboutFile(const std::string& path, const run::PageP
 
 void ConsoleReporter::runRefused(const run::RunRefusal& refusal) {
     printLines(run::messages::refusal(refusal).text);
+    // What the options of this program do about it.
+    using Reason = run::RunRefusal::Reason;
+    switch (refusal.reason) {
+    case Reason::PasswordTooWeak:
+        printLines("--allow-weak-password encrypts with it all the same.");
+        break;
+    case Reason::EncryptedBeside:
+        printLines("Give --copy-to DIR instead of --beside, or leave --beside out to overwrite the pages.");
+        break;
+    case Reason::BackupFolderInside:
+    case Reason::BackupFolderNotAFolder:
+    case Reason::NoPlaceForOriginals:
+        printLines("Give the folder for the originals with --backup-dir DIR.");
+        break;
+    default:
+        break;
+    }
 }
 
 void ConsoleReporter::scanning() {
+    for (const auto& warning : m_warnings)
+        printLines("warning: " + warning);
+    m_warnings.clear();
     if (!m_quiet)
         printLines(std::string(run::messages::kScanning));
 }
@@ -100,6 +120,29 @@ void ConsoleReporter::otherFileFailed(const std::string& path, const run::PagePr
     printLines(aboutFile(path, problem));
 }
 
+void ConsoleReporter::originalsKept(const std::string& folder) {
+    printLines(run::messages::originalsKept(folder));
+}
+
+void ConsoleReporter::pageTextFiles(const std::vector<std::string>& paths, bool copied) {
+    m_pageText.push_back("warning: " + run::messages::pageTextFiles(copied));
+    for (const auto& path : paths)
+        m_pageText.push_back("  " + path);
+}
+
+void ConsoleReporter::readableByDesign(const run::ReadableByDesign& readable) {
+    m_readable = run::messages::readableByDesign(readable);
+}
+
+void ConsoleReporter::printClosingNotes() {
+    if (!m_quiet && !m_readable.empty())
+        printLines(m_readable);
+    for (const auto& line : m_pageText)
+        printLines(line);
+    m_readable.clear();
+    m_pageText.clear();
+}
+
 void ConsoleReporter::progressChanged(std::size_t done, std::size_t found) {
     if (!m_errIsTerminal || m_quiet || found == 0)
         return;
@@ -145,20 +188,23 @@ void ConsoleReporter::runFinished(const run::RunSummary& summary) {
             printLines(run::messages::restoreFinished(summary));
         return;
     }
-    if (m_quiet || (summary.found == 0 && summary.removed == 0))
-        return;
-    if (summary.written > 0)
-        printLines(run::messages::filesProtected(summary.written));
-    if (summary.alreadyProtected > 0)
-        printLines(std::to_string(summary.alreadyProtected) + " pages were already protected and left as they are");
-    if (summary.leftAlone > 0)
-        printLines(std::to_string(summary.leftAlone) + " pages were left as they are by the project's rules");
-    if (summary.unchanged > 0)
-        printLines(std::to_string(summary.unchanged) + " files were as the last run left them and were not written");
-    if (summary.removed > 0)
-        printLines(std::to_string(summary.removed) + " files the last run wrote were removed: their sources are gone");
-    if (summary.otherFilesCopied > 0 || summary.otherFilesFailed > 0)
-        printLines(run::messages::otherFilesCopied(summary.otherFilesCopied, summary.otherFilesFailed));
+    if (!m_quiet && (summary.found > 0 || summary.removed > 0)) {
+        if (summary.written > 0)
+            printLines(run::messages::filesProtected(summary.written));
+        if (summary.alreadyProtected > 0)
+            printLines(std::to_string(summary.alreadyProtected) + " pages were already protected and left as they are");
+        if (summary.leftAlone > 0)
+            printLines(std::to_string(summary.leftAlone) + " pages were left as they are by the project's rules");
+        if (summary.unchanged > 0)
+            printLines(std::to_string(summary.unchanged) +
+                       " files were as the last run left them and were not written");
+        if (summary.removed > 0)
+            printLines(std::to_string(summary.removed) +
+                       " files the last run wrote were removed: their sources are gone");
+        if (summary.otherFilesCopied > 0 || summary.otherFilesFailed > 0)
+            printLines(run::messages::otherFilesCopied(summary.otherFilesCopied, summary.otherFilesFailed));
+    }
+    printClosingNotes();
 }
 
 void ConsoleReporter::finish() {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace quillora::cli {
 
@@ -30,10 +31,15 @@ public:
     void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
+    void originalsKept(const std::string& folder) override;
+    void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
+    void readableByDesign(const run::ReadableByDesign& readable) override;
     void progressChanged(std::size_t done, std::size_t found) override;
     void pageRecorded(const run::PageRecord& record) override;
     void runFinished(const run::RunSummary& summary) override;
 
+    /// Warnings about the choices, said once the run has accepted them (not for a run that is refused).
+    void setWarnings(std::vector<std::string> warnings) { m_warnings = std::move(warnings); }
     /// Words the closing count for a restore run.
     void setRestoring(bool restoring) { m_restoring = restoring; }
     /// Tells each file's rule and what became of it, on standard error.
@@ -56,6 +62,7 @@ public:
 
 private:
     void clearProgress();
+    void printClosingNotes();
 
     std::ostream& m_out;
     std::ostream& m_err;
@@ -72,6 +79,10 @@ private:
     std::size_t m_plannedCopies = 0;
     std::size_t m_plannedUnchanged = 0;
     std::size_t m_plannedRemovals = 0;
+    // Said after the closing counts, last, where they are seen.
+    std::string m_readable;
+    std::vector<std::string> m_pageText;
+    std::vector<std::string> m_warnings;
     std::function<Clock::time_point()> m_now = &Clock::now;
     Clock::time_point m_started = Clock::now();
     Clock::time_point m_lastDrawn{};

@@ -137,4 +137,56 @@ std::string toBase64(std::string_view bytes) {
     return text;
 }
 
+namespace {
+
+/// The value of a base64 character; -1 for any other.
+int valueOf(char c) {
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    return c == '/' ? 63 : -1;
+}
+
+} // namespace
+
+bool fromBase64(std::string_view text, std::string& bytes) {
+    bytes.clear();
+    if (text.size() % 4 != 0)
+        return false;
+    std::size_t padding = 0;
+    while (padding < 2 && text.size() > padding && text[text.size() - 1 - padding] == '=')
+        ++padding;
+    bytes.reserve(text.size() / 4 * 3);
+    unsigned group = 0;
+    for (std::size_t i = 0; i < text.size() - padding; ++i) {
+        const int value = valueOf(text[i]);
+        if (value < 0)
+            return false;
+        group = (group << 6) | static_cast<unsigned>(value);
+        if (i % 4 == 3) {
+            bytes += static_cast<char>(group >> 16);
+            bytes += static_cast<char>((group >> 8) & 0xFF);
+            bytes += static_cast<char>(group & 0xFF);
+            group = 0;
+        }
+    }
+    // The last group's bits beyond its bytes are zero in base64 as written.
+    if (padding == 1) {
+        if ((group & 0x3) != 0)
+            return false;
+        bytes += static_cast<char>(group >> 10);
+        bytes += static_cast<char>((group >> 2) & 0xFF);
+    } else if (padding == 2) {
+        if ((group & 0xF) != 0)
+            return false;
+        bytes += static_cast<char>(group >> 4);
+    }
+    return true;
+}
+
 } // namespace quillora::crypto

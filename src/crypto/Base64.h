@@ -27,5 +27,7 @@ private:
 
 /// The base64 text of bytes.
 std::string toBase64(std::string_view bytes);
+/// The bytes of base64 text with the standard alphabet and its padding; false for any other text.
+bool fromBase64(std::string_view text, std::string& bytes);
 
 } // namespace quillora::crypto

@@ -98,6 +98,13 @@ public:
                                        std::unique_ptr<LockedFile>& file) = 0;
     /// The whole file's bytes; on failure bytes holds whatever was read before it.
     virtual std::error_code readFile(const std::string& path, std::string& bytes) = 0;
+    /// At most limit bytes from the start of a file (fewer for a shorter file).
+    virtual std::error_code readStart(const std::string& path, std::size_t limit, std::string& bytes) {
+        const std::error_code error = readFile(path, bytes);
+        if (!error && bytes.size() > limit)
+            bytes.resize(limit);
+        return error;
+    }
     virtual std::error_code status(const std::string& path, FileStatus& status) = 0;
     /// The folder's names (without "." and ".."), sorted by their bytes.
     virtual std::error_code listFolder(const std::string& path, std::vector<FolderEntry>& entries) = 0;

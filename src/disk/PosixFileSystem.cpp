@@ -554,6 +554,37 @@ std::error_code PosixFileSystem::readFile(const std::string& path, std::string& 
     return readAll(fd.get(), st, bytes);
 }
 
+std::error_code PosixFileSystem::readStart(const std::string& path, std::size_t limit, std::string& bytes) {
+    bytes.clear();
+    const AtPath at(path);
+    if (at.error())
+        return at.error();
+    const Descriptor fd(::openat(at.dir(), at.name(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return lastError();
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return lastError();
+    if (S_ISDIR(st.st_mode))
+        return {EISDIR, std::generic_category()};
+    if (!S_ISREG(st.st_mode))
+        return DiskError::NotARegularFile;
+    bytes.resize(std::min(limit, static_cast<std::size_t>(std::max<off_t>(st.st_size, 0))));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return lastError();
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return {};
+}
+
 std::error_code PosixFileSystem::status(const std::string& path, FileStatus& status) {
     status = {};
     const AtPath at(path);

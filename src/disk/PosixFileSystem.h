@@ -11,6 +11,7 @@ public:
     std::error_code openLocked(const std::string& path, std::chrono::milliseconds wait,
                                std::unique_ptr<LockedFile>& file) override;
     std::error_code readFile(const std::string& path, std::string& bytes) override;
+    std::error_code readStart(const std::string& path, std::size_t limit, std::string& bytes) override;
     std::error_code status(const std::string& path, FileStatus& status) override;
     std::error_code listFolder(const std::string& path, std::vector<FolderEntry>& entries) override;
     std::error_code createFolder(const std::string& path) override;

@@ -40,7 +40,10 @@ inline constexpr int kMaxRememberDays = 3650;
 /// The choices one protection run reads. The window and the command line fill it; the engine only reads it.
 struct ProtectionOptions {
     StorageMode storageMode = StorageMode::Overwrite;
-    bool makeBackups = true;    // overwrite mode only
+    bool makeBackups = true; // overwrite mode only
+    // An encrypted overwrite run with backups: where the originals go instead of beside the picked folder (their
+    // absolute paths mirrored below it); empty: "<picked folder>.originals" beside each picked folder.
+    std::string backupFolder;
     std::string targetFolder;   // copy mode only, a native path taken as typed
     bool copyOtherFiles = true; // copy mode only: the site's images, style sheets and scripts go along
     bool insertNotice = false;
@@ -50,7 +53,11 @@ struct ProtectionOptions {
     std::u16string password;
     // With passwordProtect: each page is encrypted with the password, in place of the prompt script.
     bool encrypt = false;
-    int rememberDays = 0; // how long a browser keeps the key; 0: for the browser session only
+    int rememberDays = 0;           // how long a browser keeps the key; 0: for the browser session only
+    bool allowWeakPassword = false; // encrypt even with a password below the strength floor
+    // The unlock pages show this title instead of each page's own (which stays readable in them).
+    bool replaceTitle = false;
+    std::u16string unlockTitle;
     std::u16string unlockPrompt = kDefaultUnlockPrompt;
     std::u16string unlockButton = kDefaultUnlockButton;
     std::u16string wrongPassword = kDefaultWrongPassword;

@@ -1,5 +1,7 @@
 #include "PasswordFile.h"
 
+#include "crypto/SecretMemory.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,16 +16,23 @@ bool readFirstLine(const std::string& path, std::string& line, std::string& erro
         error = std::strerror(errno);
         return false;
     }
+    const bool read = readFirstLine(fd, line, error);
+    ::close(fd);
+    return read;
+}
+
+bool readFirstLine(int fd, std::string& line, std::string& error) {
     line.clear();
     char buffer[4096];
+    bool read = true;
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
             error = std::strerror(errno);
-            ::close(fd);
-            return false;
+            read = false;
+            break;
         }
         const std::string_view piece(buffer, static_cast<std::size_t>(got));
         const auto end = piece.find('\n');
@@ -32,11 +41,15 @@ bool readFirstLine(const std::string& path, std::string& line, std::string& erro
             break;
         if (line.size() > kLongestPasswordLine) {
             error = "its first line is longer than " + std::to_string(kLongestPasswordLine) + " bytes";
-            ::close(fd);
-            return false;
+            read = false;
+            break;
         }
     }
-    ::close(fd);
+    crypto::wipe(buffer, sizeof buffer);
+    if (!read) {
+        crypto::wipe(line);
+        return false;
+    }
     if (line.ends_with('\r'))
         line.pop_back();
     if (line.starts_with("\xEF\xBB\xBF"))

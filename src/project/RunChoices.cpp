@@ -47,6 +47,12 @@ void applyOutput(const Overrides& given, engine::ProtectionOptions& options) {
     options.unlockPrompt = given.unlockPrompt.value_or(options.unlockPrompt);
     options.unlockButton = given.unlockButton.value_or(options.unlockButton);
     options.wrongPassword = given.wrongPassword.value_or(options.wrongPassword);
+    if (given.unlockTitle) {
+        options.replaceTitle = true;
+        options.unlockTitle = *given.unlockTitle;
+    }
+    options.allowWeakPassword = options.allowWeakPassword || given.allowWeakPassword;
+    options.backupFolder = given.backupFolder.value_or(options.backupFolder);
 }
 
 /// A rule's own keys over [pages]; encrypt and level replace each other.

@@ -30,6 +30,9 @@ struct Overrides {
     std::optional<std::u16string> unlockPrompt;
     std::optional<std::u16string> unlockButton;
     std::optional<std::u16string> wrongPassword;
+    std::optional<std::u16string> unlockTitle; // one title for every unlock page
+    bool allowWeakPassword = false;
+    std::optional<std::string> backupFolder; // where an encrypted overwrite keeps the originals
 };
 
 /// Turns a project and the choices given beside it into a run's rules: the file's choices, a rule's own keys over

@@ -1,5 +1,7 @@
 #include "EncryptedRunOptions.h"
 
+#include "crypto/SecretMemory.h"
+
 namespace quillora::run {
 
 unlock::EncryptionSettings encryptionSettings(const engine::ProtectionOptions& options) {
@@ -14,7 +16,7 @@ engine::ProtectionOptions engineOptions(const engine::ProtectionOptions& options
     engine::ProtectionOptions forEngine = options;
     if (options.encrypt) {
         forEngine.passwordProtect = false;
-        forEngine.password.clear();
+        crypto::wipe(forEngine.password);
     }
     return forEngine;
 }

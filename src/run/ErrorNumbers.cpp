@@ -19,6 +19,11 @@ public:
             return "The backup is itself protected";
         case RunError::NoBackup:
             return "There is no backup";
+        case RunError::NotAPage:
+            return "Not a page (only .htm and .html files are rewritten)";
+        case RunError::OtherKey:
+            return "Encrypted with another password or key; to encrypt it with this password, restore its original "
+                   "(--restore on the command line, Restore Originals in the window) and encrypt it again";
         case RunError::BackupIsALink:
             return "The backup is a symbolic link";
         case RunError::OutputIsALink:

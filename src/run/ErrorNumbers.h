@@ -22,6 +22,8 @@ enum class RunError {
     OutputIsAPickedPage = 1, // the output would replace a page the run reads
     BackupIsProtected,       // the backup holds a protected page, not an original (restoring)
     NoBackup,                // there is no backup to restore
+    NotAPage,                // a file picked on its own whose name is not a page's
+    OtherKey,                // an unlock page that the run's password does not open
     BackupIsALink,           // the backup's name holds a symbolic link, which is never written through nor restored
     OutputIsALink,           // the output's name (beside the page, or in the copy) holds a symbolic link
     LockedTooLong,           // another program held the page's lock for longer than the run waits

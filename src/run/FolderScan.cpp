@@ -1,6 +1,7 @@
 #include "FolderScan.h"
 
 #include "FileHelpers.h"
+#include "SiteFileRules.h"
 #include "disk/Paths.h"
 #include "disk/TemporaryNames.h"
 
@@ -50,8 +51,12 @@ void FolderScan::ScanFolder(const std::string& folder, FileList& list, std::stri
         if (!entry.isFolder)
             continue;
         const std::string path = JoinPath(folder, entry.name);
-        if (!m_leaveOut || !m_leaveOut(path, true))
+        if (m_leaveOut && m_leaveOut(path, true))
+            continue;
+        if (!IsLeftOutFolderName(entry.name))
             ScanFolder(path, list, base);
+        else if (m_readable != nullptr) // version control's history, or originals, where the pages are published
+            m_readable->push_back({path.substr(base.size()), base});
     }
 }
 
@@ -90,11 +95,17 @@ void FolderScan::addPages(const std::string& folder, const std::vector<disk::Fol
         if (entry.isFolder || (m_leaveOut && m_leaveOut(JoinPath(folder, entry.name), false)))
             continue;
         if (!IsPageFileName(entry.name)) {
-            // A page's backup holds the unprotected original, the project file and the manifest are the run's own,
-            // and a file a run is writing (or left behind) may be either: none of them is published with the site.
-            if (m_others != nullptr && !IsPageBackupName(entry.name) && !IsProjectOwnName(entry.name) &&
-                !isRunTemporary(folder, entry.name))
-                m_others->push_back({JoinPath(folder, entry.name).substr(base.size()), base});
+            // A file a run is writing (or left behind) may be a page's original: it is neither published nor named.
+            if (isRunTemporary(folder, entry.name))
+                continue;
+            // A leftover holds an earlier text of a page (a backup, an editor's copy), and the project file and the
+            // manifest are the run's own: none of them is published with the site.
+            const bool leftOut = IsLeftOutFileName(entry.name) || IsProjectOwnName(entry.name);
+            const FileEntry other{JoinPath(folder, entry.name).substr(base.size()), base};
+            if (m_others != nullptr && !leftOut)
+                m_others->push_back(other);
+            if (m_readable != nullptr && (IsLeftoverName(entry.name) || CarriesPageText(entry.name)))
+                m_readable->push_back(other);
             continue;
         }
         const std::int32_t index = NextFileIndex(list);

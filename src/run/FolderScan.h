@@ -13,9 +13,9 @@
 namespace quillora::run {
 
 /// Expands a picked folder into list entries: its own page files first, then each subfolder's, depth first,
-/// in name order. Each real folder is entered once, so a link back to a parent folder ends. A folder that cannot
-/// be listed is skipped and told to onUnreadable (its pages would otherwise be left out without a word); one that
-/// vanished is passed over.
+/// in name order. Each real folder is entered once, so a link back to a parent folder ends; version-control folders
+/// and the folders of kept originals are not entered. A folder that cannot be listed is skipped and told to
+/// onUnreadable (its pages would otherwise be left out without a word); one that vanished is passed over.
 class FolderScan {
 public:
     using UnreadableFolder = std::function<void(const std::string& folder, std::error_code error)>;
@@ -31,11 +31,14 @@ public:
     /// Leaves a folder (and what is below it) out of every later scan; the pages found in it go to leftOut, if given,
     /// so that they can be named.
     void exclude(const disk::FileIdentity& folder, std::vector<FileEntry>* leftOut = nullptr);
-    /// Collects the site's other files too (not pages, not the run's own temporary files, not backups of pages),
-    /// named like the pages.
+    /// Collects the site's other files too (not pages, not the run's own temporary files, not editor or backup
+    /// leftovers), named like the pages.
     void collectOthers(std::vector<FileEntry>* others) { m_others = others; }
     /// Leaves out every file and folder for which leaveOut is true: not listed, not looked into.
     void leaveOut(LeaveOut leaveOut) { m_leaveOut = std::move(leaveOut); }
+    /// Collects the files beside the pages that may hold their text in clear: leftovers and the files known to carry
+    /// page text, named like the pages.
+    void collectReadable(std::vector<FileEntry>* readable) { m_readable = readable; }
 
 private:
     void addPages(const std::string& folder, const std::vector<disk::FolderEntry>& entries, FileList& list,
@@ -49,6 +52,7 @@ private:
     UnreadableFolder m_onUnreadable;
     std::vector<FileEntry>* m_others = nullptr;
     LeaveOut m_leaveOut;
+    std::vector<FileEntry>* m_readable = nullptr;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_entered;
     std::optional<disk::FileIdentity> m_excluded;
     std::vector<FileEntry>* m_leftOut = nullptr;

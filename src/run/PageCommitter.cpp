@@ -190,6 +190,7 @@ void PageCommitter::stage(CommitItem item) {
                                staged.page, replacing)) {
             giveUp(staged, PageProblem::Step::Write, error, page.outputPath);
         } else if (!page.backupPath.empty()) {
+            sweepFolderOf(page.backupPath);
             if (const auto backupError = stageBackup(page, staged.backup))
                 giveUp(staged, PageProblem::Step::Backup, backupError, page.backupPath);
         }
@@ -208,7 +209,7 @@ void PageCommitter::stage(CommitItem item) {
 // Either way the backup takes its name only while that name holds what the run saw there: never a link put there since.
 std::error_code PageCommitter::stageBackup(CommitItem& page, disk::PageWriter::Pending& backup) {
     const auto replacing = disk::Replacing::only(page.backupSeen);
-    disk::LockedFile* original = page.lock.get();
+    disk::LockedFile* original = page.backupFromBytes ? nullptr : page.lock.get();
     if (original != nullptr && original->status().links == 1 && replacesWhatWasRead(page) &&
         !m_writer.stageLink(page.backupPath, *original, backup, replacing))
         return {};
@@ -302,6 +303,9 @@ void PageCommitter::commit() {
         }
         staged.item.lock.reset();
         written.emplace_back(identity, staged.item.output.path);
+        // Its text is in the backup now; left beside the page it would be published with it.
+        if (!staged.item.consumedBackup.empty())
+            (void)m_fs.removeFile(staged.item.consumedBackup);
     }
     {
         const std::lock_guard lock(m_mutex);
@@ -363,6 +367,8 @@ void PageCommitter::report(Staged& staged) {
     switch (item.kind) {
     case CommitItem::Kind::Write:
         ++m_counts.written;
+        if (!item.originalsFolder.empty() && m_announced.insert(item.originalsFolder).second)
+            m_reporter.originalsKept(item.originalsFolder);
         m_reporter.pageWritten(item.entry, item.outputPath);
         record(item, Action::Protected);
         if (item.notes.protectedInPart()) {

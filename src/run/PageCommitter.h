@@ -52,6 +52,9 @@ struct CommitItem {
     std::string original;                   // the bytes that were read, for the backup
     disk::FileStatus sourceStatus;          // the backup keeps the page's owner, group and mode
     std::unique_ptr<disk::LockedFile> lock; // held until the new text has its place
+    bool backupFromBytes = false;           // the original is not the locked file (it came from consumedBackup)
+    std::string consumedBackup;             // an earlier backup whose bytes became the backup; removed once written
+    std::string originalsFolder;            // an encrypted run's folder of originals the backup goes into
     engine::PageNotes notes;                // what the protection left as it stands
     // What the backup's name held when the run looked (none: nothing).
     std::optional<disk::FileIdentity> backupSeen;
@@ -137,6 +140,7 @@ private:
     bool m_stopping = false;                                           // guarded by m_mutex
     bool m_flushWanted = false;                                        // guarded by m_mutex
     std::vector<std::pair<disk::FileIdentity, std::string>> m_written; // guarded by m_mutex
+    std::unordered_set<std::string> m_announced;                       // the folders of originals named so far
     std::mutex m_sweepMutex;                                           // both sides sweep
     std::unordered_set<std::string> m_sweptFolders;                    // guarded by m_sweepMutex
 

@@ -6,11 +6,16 @@
 #include "FolderScan.h"
 #include "FrameAddress.h"
 #include "RestoreRun.h"
+#include "SiteFileRules.h"
 #include "TextRules.h"
+#include "crypto/PasswordStrength.h"
+#include "crypto/SecretMemory.h"
 #include "disk/DiskError.h"
 #include "disk/OpenFiles.h"
 #include "disk/Paths.h"
 
+#include <algorithm>
+#include <map>
 #include <new>
 
 namespace quillora::run {
@@ -26,6 +31,10 @@ bool isBlankText(std::u16string_view text) {
 
 bool isBlankText(std::string_view text) {
     return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+std::string baseName(const std::string& path) {
+    return path.substr(disk::getFilePathOnly(path).size());
 }
 
 } // namespace
@@ -57,6 +66,8 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_stop = std::move(stop);
     m_list = FileList{};
     m_otherFiles.clear();
+    m_readable.clear();
+    m_copiedWithText.clear();
     m_found = 0;
     m_skippedFolders = 0;
     m_reporter.runStarted();
@@ -94,9 +105,12 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         m_reporter.runFinished(summary);
         return summary;
     }
-    if (const auto error = makeEncryptor()) {
+    m_originals.reset();
+    if (keepsOriginalsApart())
+        m_originals = std::make_unique<OriginalsPlace>(selection, m_options.backupFolder);
+    if (const auto refusal = makeKey()) {
         summary.outcome = RunSummary::Outcome::Refused;
-        m_reporter.runRefused({RunRefusal::Reason::EncryptionUnavailable, error.message(), {}});
+        m_reporter.runRefused(*refusal);
         return summary;
     }
 
@@ -118,6 +132,11 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         const FileEntry& entry = m_list.slots[next];
         if (entry.Name.empty() || (m_incremental != nullptr && keptUnchanged(next)))
             continue;
+        // A file named on its own that is not a page (a style sheet, an image) is never read, let alone rewritten.
+        if (entry.Folder.empty() && !IsPickedPageName(baseName(entry.Name))) {
+            submitProblem(CommitItem::Kind::Skipped, entry, {PageProblem::Step::Read, RunError::NotAPage, entry.Name});
+            continue;
+        }
         // A page picked on its own may reach frame pages beside it; a scanned page those of its picked folder.
         const std::string scope = entry.Folder.empty() ? disk::getFilePathOnly(entry.Name) : entry.Folder;
         ProtectFile(entry, scope);
@@ -132,8 +151,62 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         finishIncremental(selection, summary);
     summary.skipped += m_skippedFolders;
     summary.found = m_found;
+    reportReadable(summary);
     m_reporter.runFinished(summary);
     return summary;
+}
+
+// Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all. The
+// password is tried on the unlock pages of earlier runs first, then wiped wherever the run can reach it.
+std::optional<RunRefusal> ProtectionRun::makeKey() {
+    m_encryptor.reset();
+    m_earlierKeys.reset();
+    if (!m_rules.anyEncrypts())
+        return std::nullopt;
+    (void)crypto::disableCoreDumps(); // the process holds the key from here on
+    m_earlierKeys = std::make_unique<EarlierKeys>(m_fs);
+    m_earlierKeys->learn(m_list, m_options.password);
+    unlock::EncryptionSettings settings = encryptionSettings(m_options);
+    const std::error_code error = makeEncryptor(settings);
+    crypto::wipe(settings.password);
+    m_rules.forgetEncryptionPasswords();
+    wipeSecrets();
+    if (error)
+        return RunRefusal{RunRefusal::Reason::EncryptionUnavailable, error.message(), {}};
+    return std::nullopt;
+}
+
+// Beside them, in the folders the user publishes, the originals of encrypted pages would stay readable.
+bool ProtectionRun::keepsOriginalsApart() const {
+    return m_rules.anyEncrypts() && m_options.storageMode == engine::StorageMode::Overwrite && m_options.makeBackups;
+}
+
+void ProtectionRun::wipeSecrets() {
+    for (std::u16string* secret : m_secrets)
+        crypto::wipe(*secret);
+}
+
+// What the user publishes must not hold the pages' text without a word: the files known to hold it are named.
+void ProtectionRun::reportReadable(const RunSummary& summary) {
+    const bool copied = m_options.storageMode == engine::StorageMode::CopyToFolder;
+    std::vector<std::string> paths;
+    const auto addExisting = [this, &paths](const std::string& path) {
+        disk::FileStatus status;
+        if (!m_fs.status(path, status))
+            paths.push_back(path);
+    };
+    if (copied) {
+        for (const auto& path : m_copiedWithText)
+            addExisting(path);
+    } else {
+        for (const auto& entry : m_readable)
+            addExisting(entry.fullPath());
+    }
+    if (!paths.empty())
+        m_reporter.pageTextFiles(paths, copied);
+    if (m_rules.anyEncrypts() && summary.written > 0)
+        m_reporter.readableByDesign(
+            {!m_options.replaceTitle, m_options.insertNotice, summary.otherFilesCopied, copied});
 }
 
 std::optional<RunRefusal> ProtectionRun::validate(const std::vector<SelectionEntry>& selection) const {
@@ -148,9 +221,65 @@ std::optional<RunRefusal> ProtectionRun::validate(const std::vector<SelectionEnt
     }
     if (m_options.insertNotice && !IsNoticeSafeText(m_options.noticeText))
         return RunRefusal{Reason::NoticeEndsComment, {}, {}};
+    // Beside them, the originals would stay readable in the folder the encrypted pages are published from.
+    if (m_rules.anyEncrypts() && m_options.storageMode == engine::StorageMode::CreateProtected)
+        return RunRefusal{Reason::EncryptedBeside, {}, {}};
+    if (m_rules.anyEncrypts() && !m_options.allowWeakPassword) {
+        const auto strength = crypto::PasswordStrength::of(m_options.password);
+        if (strength.level() == crypto::PasswordStrength::Level::TooWeak)
+            return RunRefusal{Reason::PasswordTooWeak, std::to_string(strength.wholeBits()), {}};
+    }
+    if (auto refusal = checkTarget())
+        return refusal;
+    if (keepsOriginalsApart())
+        return checkOriginals(selection);
+    return std::nullopt;
+}
+
+std::optional<RunRefusal> ProtectionRun::checkTarget() const {
+    if (m_options.storageMode != engine::StorageMode::CopyToFolder)
+        return std::nullopt;
     // An empty target would put every page below the root of the file system.
-    if (m_options.storageMode == engine::StorageMode::CopyToFolder && isBlankText(m_options.targetFolder))
-        return RunRefusal{Reason::TargetFolderMissing, {}, {}};
+    if (isBlankText(m_options.targetFolder))
+        return RunRefusal{RunRefusal::Reason::TargetFolderMissing, {}, {}};
+    disk::FileStatus status;
+    const auto error = m_fs.status(m_options.targetFolder, status);
+    if ((!error && !status.isFolder) || error == std::errc::not_a_directory)
+        return RunRefusal{RunRefusal::Reason::TargetNotAFolder, m_options.targetFolder, {}};
+    return std::nullopt;
+}
+
+// The originals of an encrypted run go outside every picked folder, since those are what the user publishes.
+std::optional<RunRefusal> ProtectionRun::checkOriginals(const std::vector<SelectionEntry>& selection) const {
+    using Reason = RunRefusal::Reason;
+    const OriginalsPlace place(selection, m_options.backupFolder);
+    std::vector<std::string> folders; // each place an original may go, checked once
+    for (const auto& picked : selection) {
+        std::string folder;
+        const std::string page = picked.isFolder ? JoinPath(picked.path, "page") : picked.path;
+        if (place.originalOf(page, folder).empty())
+            return RunRefusal{
+                Reason::NoPlaceForOriginals, picked.isFolder ? picked.path : disk::getFilePathOnly(picked.path), {}};
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    for (const auto& folder : folders) {
+        disk::FileStatus status;
+        const auto error = m_fs.status(folder, status);
+        if ((!error && !status.isFolder) || error == std::errc::not_a_directory)
+            return RunRefusal{Reason::BackupFolderNotAFolder, folder, {}};
+        std::string canonical;
+        if (m_fs.canonicalPath(folder, canonical))
+            canonical = OriginalsPlace::absolute(folder);
+        for (const auto& picked : selection) {
+            std::string pickedCanonical;
+            if (!picked.isFolder || m_fs.canonicalPath(picked.path, pickedCanonical))
+                continue;
+            if (OriginalsPlace::isWithin(canonical, OriginalsPlace::absolute(pickedCanonical)) ||
+                OriginalsPlace::isWithin(OriginalsPlace::absolute(folder), OriginalsPlace::absolute(picked.path)))
+                return RunRefusal{Reason::BackupFolderInside, folder, picked.path};
+        }
+    }
     return std::nullopt;
 }
 
@@ -207,6 +336,8 @@ void ProtectionRun::buildList(const std::vector<SelectionEntry>& selection) {
                 [this](const std::string& path, bool isFolder) { return m_rules.isExcluded(path, isFolder); });
             if (m_options.storageMode == engine::StorageMode::CopyToFolder && m_options.copyOtherFiles)
                 scan.collectOthers(&m_otherFiles);
+            if (m_rules.anyEncrypts() && m_options.storageMode == engine::StorageMode::Overwrite)
+                scan.collectReadable(&m_readable);
             std::string base;
             scan.ScanFolder(picked.path, m_list, base);
         } else if (!m_rules.isExcluded(picked.path, false)) {
@@ -248,9 +379,11 @@ void ProtectionRun::countPages() {
 }
 
 std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<SelectionEntry>& selection) {
-    // A target that did not exist before the run holds no file that could be a picked page.
-    if (m_options.storageMode != engine::StorageMode::CopyToFolder || !m_excludedFolder)
+    if (m_options.storageMode != engine::StorageMode::CopyToFolder)
         return std::nullopt;
+    // A target that did not exist before the run holds no file that could be a picked page.
+    if (!m_excludedFolder)
+        return checkClashes();
     using Reason = RunRefusal::Reason;
     if (m_excludedFolder) {
         for (const auto& picked : selection) {
@@ -273,6 +406,35 @@ std::optional<RunRefusal> ProtectionRun::checkCopyTargets(const std::vector<Sele
             m_known.pages[slot].outputStatus = exists ? std::optional(status) : std::nullopt;
             m_known.pages[slot].outputLooked = true;
         }
+    }
+    return checkClashes();
+}
+
+// All picked folders pour into one target: two files of theirs with one path below them would meet there, and the
+// second written would replace the first.
+std::optional<RunRefusal> ProtectionRun::checkClashes() {
+    std::map<std::string, std::pair<std::string, std::optional<disk::FileIdentity>>> sources; // by output
+    const auto check = [&](const FileEntry& entry) -> std::optional<RunRefusal> {
+        const std::string source = entry.fullPath();
+        disk::FileStatus status;
+        std::optional<disk::FileIdentity> identity;
+        if (!m_fs.status(source, status))
+            identity = status.identity;
+        const std::string output = OriginalsPlace::absolute(m_placement.outputPathOf(entry));
+        const auto [known, added] = sources.try_emplace(output, source, identity);
+        if (added || known->second.first == source || (identity && known->second.second == identity))
+            return std::nullopt; // one file, picked twice
+        return RunRefusal{RunRefusal::Reason::OutputsClash, known->second.first, source, output};
+    };
+    for (const auto& entry : m_list.slots) {
+        if (entry.Name.empty())
+            continue;
+        if (auto refusal = check(entry))
+            return refusal;
+    }
+    for (const auto& other : m_otherFiles) {
+        if (auto refusal = check(other))
+            return refusal;
     }
     return std::nullopt;
 }
@@ -340,6 +502,8 @@ void ProtectionRun::copyOtherFiles() {
             item.problem = {PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath};
         } else {
             item.kind = CommitItem::Kind::CopyOther;
+            if (CarriesPageText(baseName(other.Name)))
+                m_copiedWithText.push_back(item.outputPath);
         }
         submit(std::move(item));
     }
@@ -409,11 +573,8 @@ bool ProtectionRun::startJob(std::vector<PageJob>& stack) {
         ++m_found;
     if (!readLocked(job, error, std::move(file)))
         return false;
-    if (isAlreadyProtected(job)) {
-        job.lock.reset();
-        submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
-        return true;
-    }
+    if (const auto settled = settleEarlier(job))
+        return *settled;
     job.frames = engineFor(*job.rule).rewriter.frames(job.bytes, job.encoding);
     if (job.frames.addresses.empty()) {
         job.state = PageJob::State::Finish;
@@ -442,21 +603,29 @@ void ProtectionRun::nextFrame(std::vector<PageJob>& stack) {
 bool ProtectionRun::finishJob(PageJob& job) {
     if (job.lock == nullptr) {
         // Read again under its lock: another run may have changed it while its frames were followed.
-        std::string before = std::move(job.bytes);
+        const bool fromBackup = !job.consumedBackup.empty();
+        std::string before = fromBackup ? std::move(job.pageBytes) : std::move(job.bytes);
+        std::string original = fromBackup ? std::move(job.bytes) : std::string();
+        const charset::PageEncoding originalEncoding = job.encoding;
         if (!lockAndRead(job))
             return false;
-        if (job.bytes != before) {
-            job.lock.reset();
+        if (job.bytes == before && fromBackup) {
+            job.pageBytes = std::move(job.bytes);
+            job.bytes = std::move(original);
+            job.encoding = originalEncoding;
+        } else if (job.bytes != before) {
+            job.consumedBackup.clear();
+            job.hidden = false;
             if (++job.rereads > kMaxRereads) {
+                job.lock.reset();
                 submitProblem(CommitItem::Kind::GivenUp, job.entry,
                               {PageProblem::Step::Read, std::make_error_code(std::errc::resource_unavailable_try_again),
                                job.full});
                 return false;
             }
-            if (isAlreadyProtected(job)) {
-                submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
-                return true;
-            }
+            if (const auto settled = settleEarlier(job))
+                return *settled;
+            job.lock.reset();
             job.frames = engineFor(*job.rule).rewriter.frames(job.bytes, job.encoding);
             job.nextFrame = 0;
             job.frameFailed = false;
@@ -466,11 +635,15 @@ bool ProtectionRun::finishJob(PageJob& job) {
     }
     const bool frameset = job.frames.frameset && job.frames.complete && !job.frameFailed;
     if (frameset) {
-        std::string unchanged = job.bytes; // a frameset stays exactly as it is
+        std::string unchanged = job.bytes; // a frameset stays exactly as it is (inside its unlock page, encrypted)
+        if (job.rule->options.encrypt && !sealInUnlockPage(job, unchanged))
+            return false;
         return submitWrite(job, std::move(unchanged), true);
     }
     std::string out;
-    if (const auto error = engineFor(*job.rule).rewriter.rewrite(job.bytes, job.encoding, out)) {
+    if (job.hidden) {
+        out = job.bytes; // protected already, by an earlier run's choices
+    } else if (const auto error = engineFor(*job.rule).rewriter.rewrite(job.bytes, job.encoding, out)) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
@@ -485,7 +658,8 @@ bool ProtectionRun::finishJob(PageJob& job) {
 
 // The page exactly as it would otherwise be written, sealed inside its unlock page.
 bool ProtectionRun::sealInUnlockPage(PageJob& job, std::string& bytes) {
-    const std::u16string title = unlock::pageTitle(job.bytes, job.encoding);
+    const std::u16string title = m_options.replaceTitle ? unlock::titleMarkup(m_options.unlockTitle)
+                                                        : unlock::pageTitle(job.bytes, job.encoding);
     const std::u16string notice = m_options.insertNotice ? m_options.noticeText : std::u16string();
     std::string unlockPage;
     if (const auto error = m_encryptor->encrypt(bytes, job.encoding, title, notice, unlockPage)) {
@@ -534,8 +708,67 @@ bool ProtectionRun::readLocked(PageJob& job, std::error_code error, std::unique_
     return true;
 }
 
-bool ProtectionRun::isAlreadyProtected(const PageJob& job) const {
-    return PageRewriter::isProtected(job.bytes, job.encoding) || unlock::PageEncryptor::isUnlockPage(job.bytes);
+ProtectionRun::Earlier ProtectionRun::earlierProtection(PageJob& job) {
+    const bool encrypts = job.rule->options.encrypt;
+    if (unlock::PageEncryptor::isUnlockPage(job.bytes)) {
+        if (!encrypts)
+            return Earlier::Protected;
+        const auto verdict = m_earlierKeys->verdict(job.bytes, m_encryptor->salt(), m_encryptor->iterations());
+        return verdict == EarlierKeys::Verdict::Opens ? Earlier::Protected : Earlier::OtherKey;
+    }
+    if (!PageRewriter::isProtected(job.bytes, job.encoding))
+        return Earlier::None;
+    if (!encrypts)
+        return Earlier::Protected;
+    // Only hidden, its words a second away: an encrypted run encrypts it.
+    takeOriginalFromBackup(job);
+    job.hidden = job.consumedBackup.empty();
+    return Earlier::None;
+}
+
+// A page protected before is reported and its lock let go; nullopt for a page to protect now.
+std::optional<bool> ProtectionRun::settleEarlier(PageJob& job) {
+    switch (earlierProtection(job)) {
+    case Earlier::None:
+        return std::nullopt;
+    case Earlier::Protected:
+        job.lock.reset();
+        submitProblem(CommitItem::Kind::AlreadyProtected, job.entry, {});
+        return true;
+    case Earlier::OtherKey:
+        job.lock.reset();
+        submitProblem(CommitItem::Kind::Skipped, job.entry, {PageProblem::Step::Read, RunError::OtherKey, job.full});
+        return true;
+    }
+    return std::nullopt;
+}
+
+// A hidden page whose original stands beside it as PAGE.bak is encrypted from that original, with the choices of
+// this run; the original then goes where this run keeps originals. Without one, the hidden page is encrypted as it
+// stands (it shows what the original showed).
+void ProtectionRun::takeOriginalFromBackup(PageJob& job) {
+    const std::string backup = job.full + ".bak";
+    std::string bytes;
+    disk::FileStatus status;
+    if (m_fs.status(backup, status) || !status.isRegular || m_fs.readFile(backup, bytes))
+        return;
+    const charset::PageEncoding encoding = PageRewriter::encodingOf(bytes);
+    if (PageRewriter::isProtected(bytes, encoding) || unlock::PageEncryptor::isUnlockPage(bytes))
+        return;
+    job.pageBytes = std::move(job.bytes);
+    job.bytes = std::move(bytes);
+    job.encoding = encoding;
+    job.consumedBackup = backup;
+    job.backupStatus = status;
+}
+
+std::string ProtectionRun::backupPathFor(const PageJob& job, const std::string& output, std::string& originalsFolder) {
+    if (m_originals == nullptr)
+        return m_placement.backupPathOf(output);
+    std::string path = m_originals->originalOf(job.full, originalsFolder);
+    if (!path.empty())
+        MakeFolders(m_fs, path);
+    return path;
 }
 
 bool ProtectionRun::submitWrite(PageJob& job, std::string bytes, bool frameset) {
@@ -569,11 +802,15 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes, bool frameset) 
     if (m_options.storageMode == engine::StorageMode::CopyToFolder && item.output.exists &&
         m_pickedPages.count(item.output.existing.identity) != 0)
         return fail(PageProblem::Step::Write, RunError::OutputIsAPickedPage, item.outputPath);
-    if (const auto error = decideBackup(item))
+    std::string originalsFolder;
+    if (const auto error = decideBackup(job, item, originalsFolder))
         return fail(PageProblem::Step::Backup, error, item.backupPath);
     if (!item.backupPath.empty()) {
         item.original = std::move(job.bytes);
-        item.sourceStatus = job.status;
+        item.sourceStatus = job.consumedBackup.empty() ? job.status : job.backupStatus;
+        item.backupFromBytes = !job.consumedBackup.empty();
+        item.consumedBackup = job.consumedBackup;
+        item.originalsFolder = std::move(originalsFolder);
     }
     item.bytes = std::move(bytes);
     item.lock = std::move(job.lock);
@@ -588,11 +825,12 @@ void ProtectionRun::submit(CommitItem item) {
     m_committer->submit(std::move(item));
 }
 
-// The backup is only ever a new name in the page's own folder: a link found at that name is refused (it may have been
-// put there to have the original written wherever it leads), never followed nor replaced, as it is not the run's.
-// The read-only rule of the page applies to an old backup too: it is not silently replaced.
-std::error_code ProtectionRun::decideBackup(CommitItem& item) {
-    item.backupPath = m_placement.backupPathOf(item.outputPath);
+// The backup is only ever a new name in the page's own folder (or in the run's folder of originals): a link found at
+// that name is refused (it may have been put there to have the original written wherever it leads), never followed
+// nor replaced, as it is not the run's. The read-only rule of the page applies to an old backup too: it is not
+// silently replaced.
+std::error_code ProtectionRun::decideBackup(const PageJob& job, CommitItem& item, std::string& originalsFolder) {
+    item.backupPath = backupPathFor(job, item.outputPath, originalsFolder);
     if (item.backupPath.empty())
         return {};
     disk::PageWriter::Target target;

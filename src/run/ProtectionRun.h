@@ -1,8 +1,10 @@
 #pragma once
 
+#include "EarlierKeys.h"
 #include "FileEntry.h"
 #include "FileList.h"
 #include "IncrementalCopy.h"
+#include "OriginalsPlace.h"
 #include "OutputPlacement.h"
 #include "PageCommitter.h"
 #include "PageLock.h"
@@ -51,6 +53,9 @@ public:
     /// reached yet are left as they are and reported as such.
     RunSummary ProtectFiles(const std::vector<SelectionEntry>& selection, std::stop_token stop = {});
 
+    /// Wipes this copy of the password (a front end's) as soon as the run's key is derived; the copy must outlive
+    /// the run.
+    void forgetPassword(std::u16string& copy) { m_secrets.push_back(&copy); }
     /// How long the run waits for a page that another program holds locked.
     void setLockWait(const LockWait& wait) { m_lockWait = wait; }
 
@@ -74,6 +79,12 @@ private:
         std::size_t nextFrame = 0;
         bool frameFailed = false;
         int rereads = 0;
+        // A page an earlier run hid, taken from the backup beside it: the backup's path and status, and the page's
+        // own bytes (to tell whether it changed while its frames were followed).
+        std::string consumedBackup;
+        disk::FileStatus backupStatus;
+        std::string pageBytes;
+        bool hidden = false;     // hidden by an earlier run and without its original: sealed as it stands
         engine::PageNotes notes; // what its protection left as it stands
     };
 
@@ -105,11 +116,17 @@ private:
         PageRewriter rewriter;
     };
 
+    /// How a page stands to earlier runs.
+    enum class Earlier { None, Protected, OtherKey };
+
     std::optional<RunRefusal> validate(const std::vector<SelectionEntry>& selection) const;
+    std::optional<RunRefusal> checkTarget() const;
+    std::optional<RunRefusal> checkOriginals(const std::vector<SelectionEntry>& selection) const;
+    bool keepsOriginalsApart() const;
     RuleEngine& engineFor(const PageRule& rule);
     void leaveAlone(const PageJob& job, bool asFrame);
     void planPages(const std::vector<SelectionEntry>& selection);
-    std::error_code makeEncryptor();
+    std::error_code makeEncryptor(unlock::EncryptionSettings& settings);
     bool isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile, Known::File* known);
     void noteUnchanged();
     bool keepUnchanged(const PageJob& job, bool asFrame);
@@ -123,6 +140,9 @@ private:
     void noteInManifest(const CommitItem& item);
     void finishIncremental(const std::vector<SelectionEntry>& selection, RunSummary& summary);
     std::optional<RunRefusal> checkCopyTargets(const std::vector<SelectionEntry>& selection);
+    std::optional<RunRefusal> checkClashes();
+    std::optional<RunRefusal> makeKey();
+    void wipeSecrets();
     void buildList(const std::vector<SelectionEntry>& selection);
     void countPages();
     void ProtectFile(const FileEntry& entry, const std::string& scope);
@@ -132,9 +152,12 @@ private:
     std::error_code openLocked(const PageJob& job, std::unique_ptr<disk::LockedFile>& file);
     bool lockAndRead(PageJob& job);
     bool readLocked(PageJob& job, std::error_code error, std::unique_ptr<disk::LockedFile> file);
-    bool isAlreadyProtected(const PageJob& job) const;
+    Earlier earlierProtection(PageJob& job);
+    std::optional<bool> settleEarlier(PageJob& job);
+    void takeOriginalFromBackup(PageJob& job);
+    std::string backupPathFor(const PageJob& job, const std::string& output, std::string& originalsFolder);
     bool submitWrite(PageJob& job, std::string bytes, bool frameset = false);
-    std::error_code decideBackup(CommitItem& item);
+    std::error_code decideBackup(const PageJob& job, CommitItem& item, std::string& originalsFolder);
     void excludeCopyTarget();
     void reportLeftOutPages();
     bool sealInUnlockPage(PageJob& job, std::string& bytes);
@@ -146,6 +169,7 @@ private:
     void noteWritten();
     void leaveUnreached(std::size_t from);
     void copyOtherFiles();
+    void reportReadable(const RunSummary& summary);
 
     RuleSet m_rules;
     const engine::ProtectionOptions& m_options;         // the run's storage, notice and encryption choices
@@ -158,9 +182,14 @@ private:
     ProcessedFiles m_processed;
     std::unique_ptr<PageCommitter> m_committer;
     std::unique_ptr<unlock::PageEncryptor> m_encryptor; // an encrypted run's key, derived once
+    std::unique_ptr<EarlierKeys> m_earlierKeys;         // the keys of earlier runs' unlock pages
+    std::unique_ptr<OriginalsPlace> m_originals;        // an encrypted overwrite run's place for the originals
+    std::vector<std::u16string*> m_secrets;             // the front ends' copies of the password
     FileList m_list;
-    std::vector<FileEntry> m_otherFiles; // copy mode: the site's files that are not pages
-    std::vector<FileEntry> m_leftOut;    // copy mode: pages in the target, inside a picked folder
+    std::vector<FileEntry> m_otherFiles;       // copy mode: the site's files that are not pages
+    std::vector<FileEntry> m_readable;         // encrypted in place: files beside the pages that may hold their text
+    std::vector<std::string> m_copiedWithText; // copy mode: copies of files that may hold the pages' text
+    std::vector<FileEntry> m_leftOut;          // copy mode: pages in the target, inside a picked folder
     std::unordered_map<std::string, std::string> m_canonicalScopes;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_pickedPages; // the identities of the listed files
     std::optional<disk::FileIdentity> m_excludedFolder; // copy mode: the target, never scanned

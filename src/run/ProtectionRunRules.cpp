@@ -89,13 +89,16 @@ void ProtectionRun::planPages(const std::vector<SelectionEntry>& selection) {
     }
 }
 
-// The run's key, derived once: every page shares it, so one unlock in a browser opens them all. An incremental copy
-// keeps the salt of the pages it wrote before while the password is the same, so that old and new pages share it.
-std::error_code ProtectionRun::makeEncryptor() {
-    m_encryptor.reset();
-    if (!m_rules.anyEncrypts())
-        return {};
-    unlock::EncryptionSettings settings = encryptionSettings(m_options);
+// The run's key, kept from before where it can be: a key that opens an earlier run's unlock pages among the picked
+// ones, or, in an incremental copy, the salt of the pages it wrote before while the password is the same, so that
+// old and new pages share it.
+std::error_code ProtectionRun::makeEncryptor(unlock::EncryptionSettings& settings) {
+    if (const crypto::SiteKey* earlier = m_earlierKeys->reusable(settings.iterations)) {
+        const auto error = unlock::PageEncryptor::create(settings, *earlier, m_encryptor);
+        if (!error && m_incremental != nullptr)
+            m_incremental->useKey(m_encryptor->key());
+        return error;
+    }
     if (m_incremental != nullptr)
         settings.salt = m_incremental->lastSalt();
     if (const auto error = unlock::PageEncryptor::create(settings, m_encryptor))

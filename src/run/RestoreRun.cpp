@@ -2,9 +2,11 @@
 
 #include "ErrorNumbers.h"
 #include "FolderScan.h"
+#include "OriginalsPlace.h"
 #include "PageRewriter.h"
 #include "ProcessedFiles.h"
 #include "disk/DiskError.h"
+#include "disk/Paths.h"
 #include "unlock/UnlockPage.h"
 
 namespace quillora::run {
@@ -20,7 +22,8 @@ bool CarriesProtection(std::string_view bytes) {
            PageRewriter::isProtected(bytes, PageRewriter::encodingOf(bytes));
 }
 
-RestoreRun::RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem) : m_reporter(reporter), m_fs(fileSystem) {}
+RestoreRun::RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem, std::string backupFolder)
+    : m_reporter(reporter), m_fs(fileSystem), m_backupFolder(std::move(backupFolder)) {}
 
 RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, const std::stop_token& stop) {
     RunSummary summary;
@@ -74,7 +77,6 @@ RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, con
 
 void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored) {
     const std::string page = entry.fullPath();
-    const std::string backup = page + std::string(kBackupSuffix);
     const auto giveUp = [&](PageProblem::Step step, std::error_code error, const std::string& path) {
         ++summary.givenUp;
         m_reporter.pageGivenUp(entry, {step, error, path});
@@ -91,39 +93,87 @@ void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::v
         return giveUp(PageProblem::Step::Read, error, page);
     if (!CarriesProtection(bytes))
         return; // an original already, or a page this program never protected
-    // A backup is a file this program made: a link in its place (put there to have any file moved over the page) is
-    // refused, and so is one put there after this look, when the backup takes the page's place. The backup is held
-    // open meanwhile, so that its identity stays its own.
-    disk::FileStatus backupStatus;
-    std::error_code backupError = m_fs.status(backup, backupStatus);
+    std::string backup;
     std::unique_ptr<disk::LockedFile> held;
-    if (!backupError && backupStatus.isFolder)
-        backupError = std::make_error_code(std::errc::is_a_directory);
-    if (!backupError && !backupStatus.isSymlink)
-        backupError = m_fs.openLocked(backup, std::chrono::milliseconds(0), held);
-    if (backupError == std::errc::resource_unavailable_try_again)
-        return giveUp(PageProblem::Step::Backup, RunError::LockedTooLong, backup);
-    if (backupStatus.isSymlink || (held != nullptr && held->status().isSymlink))
-        return giveUp(PageProblem::Step::Backup, RunError::BackupIsALink, backup);
     std::string original;
-    if (!backupError)
-        backupError = held->read(original);
-    if (backupError == std::errc::no_such_file_or_directory)
-        return giveUp(PageProblem::Step::Backup, RunError::NoBackup, backup);
-    if (backupError)
+    if (const auto backupError = findOriginal(page, backup, held, original))
         return giveUp(PageProblem::Step::Backup, backupError, backup);
-    if (CarriesProtection(original))
+    // An encrypted run keeps exactly what it replaced, which may be a page an earlier run hid; a ".bak" that holds
+    // a protected page was replaced by a second run and holds no original.
+    const bool kept = !OriginalsPlace::keptFolderOf(backup, m_backupFolder).empty();
+    if (kept ? unlock::PageEncryptor::isUnlockPage(original) : CarriesProtection(original))
         return giveUp(PageProblem::Step::Backup, RunError::BackupIsProtected, backup);
     // A page that is a link was protected through it: its original goes back to where the link leads.
     std::string target = page;
     if (locked->status().isSymlink && m_fs.canonicalPath(page, target))
         target = page;
-    if (const auto replaceError =
-            m_fs.replaceChecked(backup, held->status().identity, target, locked->status().identity))
-        return giveUp(PageProblem::Step::Write, replaceError, page);
+    if (const auto moveError = moveOriginal(backup, *held, target, *locked))
+        return giveUp(PageProblem::Step::Write, moveError, page);
+    held.reset();
+    tidyKeptFolders(backup);
     ++summary.written;
     restored.push_back(page);
     m_reporter.pageWritten(entry, page);
+}
+
+std::error_code RestoreRun::findOriginal(const std::string& page, std::string& path,
+                                         std::unique_ptr<disk::LockedFile>& held, std::string& bytes) {
+    std::vector<std::string> candidates{page + std::string(kBackupSuffix)};
+    for (auto& kept : OriginalsPlace::candidatesFor(page, m_backupFolder))
+        candidates.push_back(std::move(kept));
+    for (const auto& candidate : candidates) {
+        disk::FileStatus status;
+        std::error_code error = m_fs.status(candidate, status);
+        const bool missing = error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+        if (missing && !status.isSymlink)
+            continue; // a link leading nowhere is still a link in the original's place
+        path = candidate;
+        // An original is a file this program put there: a link in its place (put there to have any file moved over
+        // the page) is refused, and so is one put there after this look, when the original takes the page's place.
+        // The original is held open meanwhile, so that its identity stays its own.
+        if (!error && status.isFolder)
+            error = std::make_error_code(std::errc::is_a_directory);
+        if (!error && !status.isSymlink)
+            error = m_fs.openLocked(candidate, std::chrono::milliseconds(0), held);
+        if (error == std::errc::resource_unavailable_try_again)
+            return RunError::LockedTooLong;
+        if (status.isSymlink || (held != nullptr && held->status().isSymlink))
+            return RunError::BackupIsALink;
+        if (!error)
+            error = held->read(bytes);
+        return error;
+    }
+    path = candidates.front();
+    return RunError::NoBackup;
+}
+
+// Kept elsewhere (another file system), the original is copied into the page's place in one step, then removed.
+std::error_code RestoreRun::moveOriginal(const std::string& original, const disk::LockedFile& held,
+                                         const std::string& target, const disk::LockedFile& page) {
+    const auto error = m_fs.replaceChecked(original, held.status().identity, target, page.status().identity);
+    if (error != std::errc::cross_device_link)
+        return error;
+    if (const auto copyError = m_fs.copyFile(original, target))
+        return copyError;
+    (void)m_fs.removeFile(original);
+    return {};
+}
+
+// The folders of kept originals that are empty once their last original went back are removed, up to the folder
+// of originals itself (a backup folder the user chose stays).
+void RestoreRun::tidyKeptFolders(const std::string& original) {
+    const std::string kept = OriginalsPlace::keptFolderOf(original, m_backupFolder);
+    if (kept.empty())
+        return;
+    const bool chosen = !m_backupFolder.empty() && kept == OriginalsPlace::absolute(m_backupFolder);
+    std::string folder = OriginalsPlace::absolute(original);
+    for (;;) {
+        folder = folder.substr(0, folder.rfind(disk::kPathSeparator));
+        if (!OriginalsPlace::isWithin(folder, kept) || (chosen && folder == kept) || m_fs.removeEmptyFolder(folder))
+            return;
+        if (folder == kept)
+            return;
+    }
 }
 
 } // namespace quillora::run

@@ -11,13 +11,15 @@
 
 namespace quillora::run {
 
-/// The way back: every page below the picked paths that carries the protection and has its ".bak" beside it gets
-/// its original again, the backup renamed over the page in one step (so the backup is gone afterwards). A protected
-/// page without a backup, whose backup is itself protected or is a symbolic link (never followed), or that changed
-/// meanwhile, is reported and left alone; other pages are passed over. Restored pages are reported as written.
+/// The way back: every page below the picked paths that carries the protection gets its original again: its ".bak"
+/// beside it, else the one an encrypted run kept in "A.originals" for a folder A above it (nearest first), else the
+/// one below the backup folder given. The original is renamed over the page in one step (so it is gone afterwards,
+/// and so are the folders of kept originals it leaves empty). A protected page without an original, whose original
+/// is itself protected or is a symbolic link (never followed), or that changed meanwhile, is reported and left
+/// alone; other pages are passed over. Restored pages are reported as written.
 class RestoreRun {
 public:
-    RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem);
+    RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem, std::string backupFolder = {});
 
     /// Once stop is requested, the page in hand is finished; the pages not reached yet are left as they are (their
     /// backups too) and reported as such.
@@ -27,9 +29,17 @@ public:
 
 private:
     void restorePage(const FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored);
+    /// The first place the page's original stands, held open, with its bytes; an error when there is none or it
+    /// cannot be taken (a link there is refused).
+    std::error_code findOriginal(const std::string& page, std::string& path, std::unique_ptr<disk::LockedFile>& held,
+                                 std::string& bytes);
+    std::error_code moveOriginal(const std::string& original, const disk::LockedFile& held, const std::string& target,
+                                 const disk::LockedFile& page);
+    void tidyKeptFolders(const std::string& original);
 
     RunReporter& m_reporter;
     disk::FileSystem& m_fs;
+    std::string m_backupFolder;
     LockWait m_lockWait;
 };
 

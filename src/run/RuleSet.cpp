@@ -1,5 +1,6 @@
 #include "RuleSet.h"
 
+#include "crypto/SecretMemory.h"
 #include "disk/Paths.h"
 
 namespace quillora::run {
@@ -64,6 +65,13 @@ bool RuleSet::anyEncrypts() const {
             return true;
     }
     return false;
+}
+
+void RuleSet::forgetEncryptionPasswords() {
+    for (auto& rule : m_rules) {
+        if (rule.options.encrypt)
+            crypto::wipe(rule.options.password);
+    }
 }
 
 } // namespace quillora::run

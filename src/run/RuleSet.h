@@ -51,6 +51,8 @@ public:
     const engine::ProtectionOptions& defaults() const { return m_rules.front().options; }
     /// True when some page may be encrypted.
     bool anyEncrypts() const;
+    /// Wipes the password of every rule that encrypts: once the run's key is derived, no page needs it.
+    void forgetEncryptionPasswords();
 
 private:
     std::string m_root;

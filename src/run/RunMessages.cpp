@@ -1,6 +1,7 @@
 #include "RunMessages.h"
 
 #include "ErrorNumbers.h"
+#include "crypto/PasswordStrength.h"
 #include "disk/DiskError.h"
 
 namespace quillora::run::messages {
@@ -90,6 +91,29 @@ Message refusal(const RunRefusal& refusal) {
     case Reason::OutputIsAPickedPage:
         return {"The protected copy " + refusal.other + " would replace the picked page " + refusal.path +
                 "; please select another folder to copy the protected files to"};
+    case Reason::PasswordTooWeak:
+        return {"The password is too weak to encrypt with: about " + refusal.path + " bits, and at least " +
+                std::to_string(static_cast<int>(crypto::PasswordStrength::kFloorBits)) +
+                " are needed. A longer password of several unrelated words is stronger."};
+    case Reason::EncryptedBeside:
+        return {"Encrypted pages are not written beside their originals: the originals would stay readable in the "
+                "folder you publish. Please copy the pages to a new folder, or overwrite them (their originals are "
+                "then kept outside the picked folders)."};
+    case Reason::TargetNotAFolder:
+        return {"The target " + refusal.path +
+                " is not a folder; please select a folder to copy the protected files to"};
+    case Reason::OutputsClash:
+        return {refusal.path + " and " + refusal.other + " would both be copied to " + refusal.output +
+                ", and the second would replace the first; please copy the picked folders one at a time, or into "
+                "different folders"};
+    case Reason::BackupFolderInside:
+        return {"The folder for the originals, " + refusal.path + ", lies within the picked folder " + refusal.other +
+                ", where they would be published with the pages; please choose a folder outside it"};
+    case Reason::BackupFolderNotAFolder:
+        return {"The folder for the originals, " + refusal.path + ", is not a folder; please choose a folder"};
+    case Reason::NoPlaceForOriginals:
+        return {"The originals of the pages in " + refusal.path +
+                " cannot be kept beside it; please choose a folder for the originals"};
     }
     return {};
 }
@@ -102,6 +126,28 @@ std::string otherFilesCopied(std::size_t copied, std::size_t failed) {
     std::string text = std::to_string(copied) + " other files of the site were copied";
     if (failed > 0)
         text += ", " + std::to_string(failed) + " could not be copied";
+    return text;
+}
+
+std::string originalsKept(std::string_view folder) {
+    return "The originals are kept in " + std::string(folder);
+}
+
+std::string pageTextFiles(bool copied) {
+    return copied ? "These files were copied with the pages and may hold their text in clear:"
+                  : "These files beside the pages may hold their text in clear:";
+}
+
+std::string readableByDesign(const ReadableByDesign& readable) {
+    std::string text = "Readable by design: ";
+    text += readable.ownTitles ? "each page's title" : "the title chosen for the unlock pages";
+    if (readable.notice)
+        text += ", the notice";
+    text += ", the file names and sizes";
+    if (!readable.copied)
+        text += ", and the other files beside the pages";
+    else if (readable.otherFiles > 0)
+        text += ", and the " + std::to_string(readable.otherFiles) + " other files copied with the pages";
     return text;
 }
 

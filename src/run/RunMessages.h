@@ -59,6 +59,12 @@ std::string protectedInPart(const engine::PageNotes& notes);
 std::string waitingForLockedPage(std::string_view path, std::chrono::seconds bound);
 /// The closing line of a copy run about the site's other files.
 std::string otherFilesCopied(std::size_t copied, std::size_t failed);
+/// "The originals are kept in " folder.
+std::string originalsKept(std::string_view folder);
+/// The line before the list of files that may hold the pages' text in clear.
+std::string pageTextFiles(bool copied);
+/// The closing line of an encrypted run: what stays readable by design.
+std::string readableByDesign(const ReadableByDesign& readable);
 
 } // namespace messages
 } // namespace quillora::run

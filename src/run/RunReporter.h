@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace quillora::run {
 
@@ -21,18 +22,34 @@ enum class MessageTitle { MainCaption, ApplicationTitle };
 struct RunRefusal {
     enum class Reason {
         NothingPicked,
-        PasswordMissing,       // the password prompt (or encryption) is chosen with a blank password
-        PasswordNotScriptSafe, // the prompt's password holds a quote or a backslash
-        WarningNotScriptSafe,  // the right-click warning holds a quote or a backslash
-        NoticeEndsComment,     // the notice holds "-->" or "--!>", which would end its comment early
-        TargetFolderMissing,   // copy mode without a target folder
-        TargetIsAPickedFolder, // copy mode into a folder that is itself picked
-        OutputIsAPickedPage,   // copy mode: an output would replace a picked page (path: the page, other: output)
-        EncryptionUnavailable, // the run's key could not be made (path: why)
+        PasswordMissing,        // the password prompt (or encryption) is chosen with a blank password
+        PasswordNotScriptSafe,  // the prompt's password holds a quote or a backslash
+        WarningNotScriptSafe,   // the right-click warning holds a quote or a backslash
+        NoticeEndsComment,      // the notice holds "-->" or "--!>", which would end its comment early
+        TargetFolderMissing,    // copy mode without a target folder
+        TargetIsAPickedFolder,  // copy mode into a folder that is itself picked
+        OutputIsAPickedPage,    // copy mode: an output would replace a picked page (path: the page, other: output)
+        EncryptionUnavailable,  // the run's key could not be made (path: why)
+        PasswordTooWeak,        // an encrypted run's password is below the strength floor (path: its bits)
+        EncryptedBeside,        // an encrypted run writing beside the originals, which would stay readable there
+        TargetNotAFolder,       // copy mode into a path that is a file, or lies below one (path: the target)
+        OutputsClash,           // copy mode: two files would land on one output (path, other: them; output)
+        BackupFolderInside,     // the originals' folder lies within a picked folder (path: it, other: the picked one)
+        BackupFolderNotAFolder, // the originals' folder is a file, or lies below one (path: it)
+        NoPlaceForOriginals,    // a picked folder has no folder above it to keep its originals beside (path)
     };
     Reason reason;
     std::string path;
     std::string other;
+    std::string output = {}; // may be left out of an initialiser
+};
+
+/// What an encrypted run leaves readable on purpose, said once at its end.
+struct ReadableByDesign {
+    bool ownTitles = true;      // each unlock page shows its page's title (else one title chosen for all)
+    bool notice = false;        // the notice stands in every page
+    std::size_t otherFiles = 0; // copy mode: the site's other files copied beside the pages
+    bool copied = false;        // a copy (else the pages were written where they are)
 };
 
 /// What went wrong with one page, for the front end to word.
@@ -132,6 +149,16 @@ public:
         (void)path;
         (void)problem;
     }
+    /// An encrypted run keeps the originals of the pages it replaced in this folder (said once, with its first page).
+    virtual void originalsKept(const std::string& folder) { (void)folder; }
+    /// Files that may hold the pages' text in clear, at the end of the run: copied with the pages (copied), or beside
+    /// the pages an encrypted run replaced where they are.
+    virtual void pageTextFiles(const std::vector<std::string>& paths, bool copied) {
+        (void)paths;
+        (void)copied;
+    }
+    /// An encrypted run is over; what stays readable in what it wrote.
+    virtual void readableByDesign(const ReadableByDesign& readable) { (void)readable; }
     /// The run was asked to stop before it reached this page: the page is exactly as it was.
     virtual void pageNotReached(const FileEntry& entry) { (void)entry; }
     /// Pages handled so far out of the pages found; after the scan and after each page.

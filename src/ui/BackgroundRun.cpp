@@ -38,7 +38,9 @@ void BackgroundRun::start(const engine::ProtectionOptions& options, std::vector<
     reap();
     m_options = options;
     launch([this, picks = std::move(selection)](disk::FileSystem& fileSystem, const std::stop_token& stop) {
-        return run::ProtectionRun(m_options, *this, fileSystem).ProtectFiles(picks, stop);
+        run::ProtectionRun protection(m_options, *this, fileSystem);
+        protection.forgetPassword(m_options.password);
+        return protection.ProtectFiles(picks, stop);
     });
 }
 
@@ -50,16 +52,18 @@ void BackgroundRun::start(run::RuleSet rules, std::vector<run::SelectionEntry> s
     launch(
         [this, picks = std::move(selection), incremental](disk::FileSystem& fileSystem, const std::stop_token& stop) {
             run::ProtectionRun protection(*m_rules, *this, fileSystem);
+            m_rules->forgetEncryptionPasswords(); // the run has its own copy, wiped once the key is derived
             protection.setIncremental(incremental);
             return protection.ProtectFiles(picks, stop);
         });
 }
 
-void BackgroundRun::restore(std::vector<run::SelectionEntry> selection) {
+void BackgroundRun::restore(std::vector<run::SelectionEntry> selection, std::string backupFolder) {
     if (m_busy)
         return;
-    launch([this, picks = std::move(selection)](disk::FileSystem& fileSystem, const std::stop_token& stop) {
-        return run::RestoreRun(*this, fileSystem).Restore(picks, stop);
+    launch([this, picks = std::move(selection), folder = std::move(backupFolder)](disk::FileSystem& fileSystem,
+                                                                                  const std::stop_token& stop) {
+        return run::RestoreRun(*this, fileSystem, folder).Restore(picks, stop);
     });
 }
 
@@ -206,6 +210,21 @@ void BackgroundRun::waitingForPage(const run::FileEntry& entry, std::chrono::sec
 
 void BackgroundRun::otherFileFailed(const std::string& path, const run::PageProblem& problem) {
     deliverAndWait([this, &path, &problem] { Q_EMIT otherFailed(selection::fromNativePath(path), problem); });
+}
+
+void BackgroundRun::originalsKept(const std::string& folder) {
+    deliverAndWait([this, &folder] { Q_EMIT originalsFolder(selection::fromNativePath(folder)); });
+}
+
+void BackgroundRun::pageTextFiles(const std::vector<std::string>& paths, bool copied) {
+    QStringList list;
+    for (const auto& path : paths)
+        list.append(selection::fromNativePath(path));
+    deliverAndWait([this, &list, copied] { Q_EMIT pageTextFound(list, copied); });
+}
+
+void BackgroundRun::readableByDesign(const run::ReadableByDesign& readable) {
+    deliverAndWait([this, &readable] { Q_EMIT readableFound(readable); });
 }
 
 void BackgroundRun::progressChanged(std::size_t done, std::size_t found) {

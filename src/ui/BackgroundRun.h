@@ -37,8 +37,9 @@ public:
     void start(const engine::ProtectionOptions& options, std::vector<run::SelectionEntry> selection);
     /// Starts a run whose choices go page by page (a project file's); an incremental copy when asked.
     void start(run::RuleSet rules, std::vector<run::SelectionEntry> selection, bool incremental);
-    /// Starts a restore of the originals of the pages below the selection; restored pages are listed as written.
-    void restore(std::vector<run::SelectionEntry> selection);
+    /// Starts a restore of the originals of the pages below the selection; restored pages are listed as written. An
+    /// encrypted run's originals are looked for below backupFolder too.
+    void restore(std::vector<run::SelectionEntry> selection, std::string backupFolder = {});
     /// True from start until finished has been emitted.
     bool isRunning() const { return m_busy; }
     /// Asks the run to stop: it finishes the page in hand and leaves the others as they are; finished follows.
@@ -61,6 +62,12 @@ Q_SIGNALS:
     /// Another file of the site (at path) could not be copied.
     void otherFailed(const QString& path, const run::PageProblem& problem);
     void refused(const run::RunRefusal& refusal);
+    /// An encrypted run keeps the originals it replaced in folder.
+    void originalsFolder(const QString& folder);
+    /// Files that may hold the pages' text in clear (copied: copies made by the run).
+    void pageTextFound(const QStringList& paths, bool copied);
+    /// An encrypted run is over: what stays readable.
+    void readableFound(const run::ReadableByDesign& readable);
     void progress(std::size_t done, std::size_t found);
     void finished(const run::RunSummary& summary);
 
@@ -87,6 +94,9 @@ private:
     void pageNotReached(const run::FileEntry& entry) override;
     void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
+    void originalsKept(const std::string& folder) override;
+    void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
+    void readableByDesign(const run::ReadableByDesign& readable) override;
     void progressChanged(std::size_t done, std::size_t found) override;
 
     using Job = std::function<run::RunSummary(disk::FileSystem& fileSystem, const std::stop_token& stop)>;

@@ -3,6 +3,8 @@
 #include "BuddyLabel.h"
 #include "PageStyle.h"
 #include "TextRuleValidator.h"
+#include "crypto/PasswordStrength.h"
+#include "crypto/SecretMemory.h"
 #include "run/RunMessages.h"
 #include "selection/DialogService.h"
 
@@ -12,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -31,6 +34,27 @@ QLineEdit* passwordBox(const QString& name, QWidget* parent) {
     return box;
 }
 
+/// The strength of a typed password in words; weak tells whether it is shown as a warning.
+QString strengthText(const crypto::PasswordStrength& strength, bool& weak) {
+    using Level = crypto::PasswordStrength::Level;
+    const int bits = strength.wholeBits();
+    weak = true;
+    switch (strength.level()) {
+    case Level::TooWeak:
+        return QStringLiteral("Too weak to encrypt with: about %1 bits (at least %2 are needed)")
+            .arg(bits)
+            .arg(static_cast<int>(crypto::PasswordStrength::kFloorBits));
+    case Level::Weak:
+        return QStringLiteral("Weak: about %1 bits (%2 or more is strong)")
+            .arg(bits)
+            .arg(static_cast<int>(crypto::PasswordStrength::kStrongBits));
+    case Level::Strong:
+        break;
+    }
+    weak = false;
+    return QStringLiteral("Strong: about %1 bits").arg(bits);
+}
+
 } // namespace
 
 EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* parent)
@@ -44,7 +68,11 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
       lblRememberDays(new QLabel(QStringLiteral("Remember on this device for"), framProtect)),
       spnRememberDays(new QSpinBox(framProtect)),
       lblWarning(new QLabel(QStringLiteral("\\ \" or ' not allowed"), framProtect)),
-      lblPasswordsDiffer(new QLabel(QStringLiteral("The two passwords differ"), framProtect)), m_dialogs(dialogs) {
+      lblPasswordsDiffer(new QLabel(QStringLiteral("The two passwords differ"), framProtect)),
+      lblPromptOnly(new QLabel(QString::fromLatin1(kPromptOnlyNote), framProtect)),
+      lblStrength(new QLabel(framProtect)),
+      chkUnlockTitle(new QCheckBox(QStringLiteral("Unlock pages show this title"), framProtect)),
+      txtUnlockTitle(new QLineEdit(framProtect)), m_dialogs(dialogs) {
     framProtect->setObjectName(QStringLiteral("framProtect"));
     chkPasswordScript->setObjectName(QStringLiteral("chkPasswordScript"));
     chkEncrypt->setObjectName(QStringLiteral("chkEncrypt"));
@@ -69,11 +97,26 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     lblPasswordsDiffer->setObjectName(QStringLiteral("lblPasswordsDiffer"));
     pagestyle::markAsWarning(lblPasswordsDiffer);
     lblPasswordsDiffer->hide();
+    lblPromptOnly->setObjectName(QStringLiteral("lblPromptOnly"));
+    lblPromptOnly->setWordWrap(true);
+    pagestyle::markAsWarning(lblPromptOnly);
+    lblPromptOnly->hide();
+    lblStrength->setObjectName(QStringLiteral("lblStrength"));
+    lblStrength->setWordWrap(true);
+    lblStrength->hide();
+    chkUnlockTitle->setObjectName(QStringLiteral("chkUnlockTitle"));
+    chkUnlockTitle->setEnabled(false);
+    chkUnlockTitle->setToolTip(QStringLiteral("Otherwise each unlock page shows its page's own title, which stays "
+                                              "readable in it"));
+    txtUnlockTitle->setObjectName(QStringLiteral("txtUnlockTitle"));
+    txtUnlockTitle->setEnabled(false);
     // The filter is kept, to be put back whenever the pages are not to be encrypted.
     m_scriptSafe = TextRuleValidator::install(txtPassword, lblWarning, m_dialogs, TextRuleValidator::isScriptSafe);
     connect(chkPasswordScript, &QCheckBox::toggled, this, &EncryptionPage::chkPasswordScript_Click);
     connect(chkEncrypt, &QCheckBox::toggled, this, &EncryptionPage::chkEncrypt_Click);
     connect(chkShowPassword, &QCheckBox::toggled, this, &EncryptionPage::chkShowPassword_Click);
+    connect(chkUnlockTitle, &QCheckBox::toggled, this, &EncryptionPage::chkUnlockTitle_Click);
+    connect(txtPassword, &QLineEdit::textChanged, this, &EncryptionPage::txtPassword_Change);
     connect(txtPassword, &QLineEdit::textChanged, this, &EncryptionPage::updateMismatchMark);
     connect(txtPasswordAgain, &QLineEdit::textEdited, this, [this] { m_againFinished = false; });
     connect(txtPasswordAgain, &QLineEdit::textChanged, this, &EncryptionPage::updateMismatchMark);
@@ -88,6 +131,8 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     auto* encryptRow = new QHBoxLayout;
     encryptRow->addSpacing(20); // a choice within "Password protect"
     encryptRow->addWidget(chkEncrypt);
+    encryptRow->addSpacing(8);
+    encryptRow->addWidget(lblPromptOnly, 1);
     password->addLayout(encryptRow, 1, 0, 1, 3);
     password->addWidget(lblWarning, 2, 1);
     auto* passwordLabel = new QLabel(QStringLiteral("Password"), framProtect);
@@ -97,11 +142,14 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     password->addWidget(passwordLabel, 3, 0);
     password->addWidget(txtPassword, 3, 1);
     password->addWidget(chkShowPassword, 3, 2);
-    password->addWidget(lblPasswordAgain, 4, 0);
-    password->addWidget(txtPasswordAgain, 4, 1);
-    password->addWidget(lblPasswordsDiffer, 5, 1);
-    password->addWidget(lblRememberDays, 6, 0);
-    password->addWidget(spnRememberDays, 6, 1, Qt::AlignLeft);
+    password->addWidget(lblStrength, 4, 1, 1, 2);
+    password->addWidget(lblPasswordAgain, 5, 0);
+    password->addWidget(txtPasswordAgain, 5, 1);
+    password->addWidget(lblPasswordsDiffer, 6, 1);
+    password->addWidget(lblRememberDays, 7, 0);
+    password->addWidget(spnRememberDays, 7, 1, Qt::AlignLeft);
+    password->addWidget(chkUnlockTitle, 8, 0);
+    password->addWidget(txtUnlockTitle, 8, 1, 1, 2);
     password->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -130,6 +178,8 @@ void EncryptionPage::fill(engine::ProtectionOptions& options) const {
     options.password = txtPassword->text().toStdU16String();
     options.encrypt = encrypting();
     options.rememberDays = encrypting() ? spnRememberDays->value() : 0;
+    options.replaceTitle = encrypting() && chkUnlockTitle->isChecked();
+    options.unlockTitle = txtUnlockTitle->text().toStdU16String();
 }
 
 bool EncryptionPage::passwordsDiffer() const {
@@ -165,7 +215,13 @@ void EncryptionPage::chkEncrypt_Click() {
     const bool encrypted = encrypting();
     txtPasswordAgain->setEnabled(encrypted);
     spnRememberDays->setEnabled(encrypted);
+    chkUnlockTitle->setEnabled(encrypted);
+    chkUnlockTitle_Click();
+    lblPromptOnly->setVisible(chkPasswordScript->isChecked() && !encrypted);
+    updateEchoMode();
+    txtPassword_Change();
     updateMismatchMark();
+    Q_EMIT encryptionChanged(encrypted);
     // An encrypted page never puts the password into a script, so it may hold any character.
     if (encrypted) {
         txtPassword->setValidator(nullptr);
@@ -185,9 +241,36 @@ void EncryptionPage::chkEncrypt_Click() {
 }
 
 void EncryptionPage::chkShowPassword_Click() {
-    const auto mode = chkShowPassword->isChecked() ? QLineEdit::Normal : QLineEdit::Password;
+    updateEchoMode();
+}
+
+// The prompt's password stands in every page: masking it would pretend it is a secret.
+void EncryptionPage::updateEchoMode() {
+    const bool promptOnly = chkPasswordScript->isChecked() && !chkEncrypt->isChecked();
+    const auto mode = chkShowPassword->isChecked() || promptOnly ? QLineEdit::Normal : QLineEdit::Password;
     txtPassword->setEchoMode(mode);
     txtPasswordAgain->setEchoMode(mode);
+}
+
+void EncryptionPage::chkUnlockTitle_Click() {
+    txtUnlockTitle->setEnabled(encrypting() && chkUnlockTitle->isChecked());
+}
+
+void EncryptionPage::txtPassword_Change() {
+    if (!encrypting() || txtPassword->text().isEmpty()) {
+        lblStrength->hide();
+        return;
+    }
+    std::u16string password = txtPassword->text().toStdU16String();
+    const auto strength = crypto::PasswordStrength::of(password);
+    crypto::wipe(password);
+    bool weak = false;
+    lblStrength->setText(strengthText(strength, weak));
+    // Its colours follow the theme: the warning colour, or the window's own.
+    lblStrength->setPalette(QPalette());
+    if (weak)
+        pagestyle::markAsWarning(lblStrength);
+    lblStrength->show();
 }
 
 } // namespace quillora::ui

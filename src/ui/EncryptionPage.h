@@ -34,13 +34,28 @@ public:
     /// True when the pages are to be encrypted and the password was not typed the same twice (an empty
     /// password is the run's to refuse).
     bool passwordsDiffer() const;
+    /// True when the pages are to be encrypted with the password.
+    bool encrypting() const;
     /// Why a run would stop at this page's choices, or the empty string.
     QString problem() const;
 
     void chkPasswordScript_Click();
     void chkEncrypt_Click();
     void chkShowPassword_Click();
+    void chkUnlockTitle_Click();
+    /// Shows how strong the password is, as it is typed, when the pages are to be encrypted with it.
+    void txtPassword_Change();
 
+    /// The note beside the prompt alone, which protects nothing.
+    static constexpr char kPromptOnlyNote[] = "not protection: the password stands in the page";
+
+Q_SIGNALS:
+    /// Encryption was chosen or given up (the Store Files page offers a folder for the originals).
+    void encryptionChanged(bool encrypting);
+    /// What problem() tells may have changed.
+    void problemChanged();
+
+public:
     std::array<QRadioButton*, 4> optProtect{};
     QGroupBox* framProtect;
     QCheckBox* chkPasswordScript;
@@ -53,13 +68,13 @@ public:
     QSpinBox* spnRememberDays;
     QLabel* lblWarning;
     QLabel* lblPasswordsDiffer; // shown as soon as the second password cannot become the first
-
-Q_SIGNALS:
-    /// What problem() tells may have changed.
-    void problemChanged();
+    QLabel* lblPromptOnly;      // shown for the prompt alone
+    QLabel* lblStrength;        // the password's strength, for encryption
+    QCheckBox* chkUnlockTitle;
+    QLineEdit* txtUnlockTitle;
 
 private:
-    bool encrypting() const;
+    void updateEchoMode();
     void updateMismatchMark();
 
     selection::DialogService& m_dialogs;

@@ -3,6 +3,8 @@
 #include "PageStyle.h"
 #include "disk/Paths.h"
 #include "run/FileHelpers.h"
+#include "run/SiteFileRules.h"
+#include "selection/DialogService.h"
 #include "selection/LastPathMemory.h"
 #include "selection/NativePath.h"
 #include "selection/Pickers.h"
@@ -46,7 +48,7 @@ PickFilesPage::PickFilesPage(selection::DialogService& dialogs, selection::Picke
       cmdRemoveFolder(button(QStringLiteral("cmdRemoveFolder"), QStringLiteral("&Remove"), this)),
       cmdRestoreFolder(
           button(QStringLiteral("cmdRestoreFolder"), QStringLiteral("Restore originals &in a folder\u2026"), this)),
-      m_pickers(pickers), m_lastPath(lastPath) {
+      m_dialogs(dialogs), m_pickers(pickers), m_lastPath(lastPath) {
     cmdRemoveFolder->setEnabled(false);
     cmdRestoreFolder->setToolTip(QStringLiteral("Put back the originals of the protected pages below a folder from "
                                                 "their backups"));
@@ -86,9 +88,20 @@ void PickFilesPage::clearSelection() {
 void PickFilesPage::cmdAddFile_Click() {
     const QStringList files = m_pickers.ShowOpenFilesDialog(
         window(), QStringLiteral("HTML Files (*.html;*.htm)|*.html;*.htm"), QStringLiteral("Select A File To Protect"));
-    for (const QString& file : files)
-        treeFolders->AddFileNode(file, treeFolders->rootNode());
+    for (const QString& file : files) {
+        // A name typed into the dialog may be any file's; only pages are rewritten.
+        if (run::IsPickedPageName(selection::toNativePath(QFileInfo(file).fileName())))
+            treeFolders->AddFileNode(file, treeFolders->rootNode());
+        else
+            refuseNonPage(file);
+    }
     Q_EMIT CheckEnableDisableNextButton();
+}
+
+void PickFilesPage::refuseNonPage(const QString& file) {
+    const QString text = QStringLiteral("%1 is not a page: only .htm and .html files can be protected.")
+                             .arg(QDir::toNativeSeparators(file));
+    m_dialogs.showMessage({text, window()->windowTitle(), QMessageBox::Information, QMessageBox::Ok});
 }
 
 void PickFilesPage::cmdAddFolder_Click() {

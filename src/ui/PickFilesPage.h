@@ -56,7 +56,9 @@ protected:
 
 private:
     void addFolder(const QString& folder);
+    void refuseNonPage(const QString& file);
 
+    selection::DialogService& m_dialogs;
     selection::Pickers& m_pickers;
     const selection::LastPathMemory& m_lastPath;
 };

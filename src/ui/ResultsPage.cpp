@@ -78,7 +78,7 @@ ResultsPage::ResultsPage(QWidget* parent)
       cmdStop(button(QStringLiteral("cmdStop"), QStringLiteral("S&top"), this)),
       lblThanks(pagestyle::heading(QStringLiteral("Thank you for using Quillora"), this)),
       lblRestartHint(pagestyle::bodyText(QStringLiteral("Click 'Restart' to start again!"), this)),
-      lblRunEnd(new QLabel(this)) {
+      lblRunEnd(new QLabel(this)), lblNotes(new QLabel(this)) {
     lblResults->setObjectName(QStringLiteral("lblResults"));
     lblResults->setWordWrap(true);
     lblRunEnd->setObjectName(QStringLiteral("lblRunEnd"));
@@ -97,6 +97,13 @@ ResultsPage::ResultsPage(QWidget* parent)
     cmdRestore->hide();
     cmdStop->setToolTip(QStringLiteral("Finish the page in hand, then leave every other page as it is"));
     cmdStop->hide();
+    lblNotes->setObjectName(QStringLiteral("lblNotes"));
+    lblNotes->setWordWrap(true);
+    lblNotes->setTextFormat(Qt::RichText);
+    lblNotes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Selectable with the mouse, yet no stop for the focus: Tab and the window's first focus pass it by.
+    lblNotes->setFocusPolicy(Qt::NoFocus);
+    lblNotes->hide();
     m_scrollTimer.setSingleShot(true);
     m_scrollTimer.setInterval(kScrollIntervalMs);
     connect(&m_scrollTimer, &QTimer::timeout, this, &ResultsPage::scrollToLatest);
@@ -119,6 +126,7 @@ ResultsPage::ResultsPage(QWidget* parent)
     layout->addWidget(lblRunEnd);
     layout->addWidget(barProgress);
     layout->addWidget(treeResults, 1);
+    layout->addWidget(lblNotes);
     layout->addLayout(view);
     addPlaceholderRoot();
 }
@@ -334,7 +342,19 @@ void ResultsPage::addFailedFolderNode(const QString& folder, const QString& mess
     node->setToolTip(0, message);
 }
 
+void ResultsPage::addNote(const QString& text, bool warning) {
+    QString html = text.toHtmlEscaped();
+    html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    if (warning)
+        html =
+            QStringLiteral("<span style=\"color: %1;\">%2</span>").arg(pagestyle::warningColor(palette()).name(), html);
+    lblNotes->setText(lblNotes->text().isEmpty() ? html : lblNotes->text() + QStringLiteral("<br>") + html);
+    lblNotes->show();
+}
+
 void ResultsPage::clearResults() {
+    lblNotes->clear();
+    lblNotes->hide();
     m_scrollTimer.stop();
     m_latest = nullptr;
     m_folderNodes.clear();

@@ -46,6 +46,9 @@ public:
     /// The run is over: the status line closes with what was done and what was not, the bar shows whether every
     /// page was done, and the thanks show again.
     void endRun(const run::RunSummary& summary);
+    /// A line under the results the user should read (where the originals are, what stays readable); a warning in
+    /// the warning colour. Notes go with the next run.
+    void addNote(const QString& text, bool warning);
     /// A stop was asked for: the run finishes the page in hand first.
     void stopping();
     /// True when the bar shows that pages were left undone.
@@ -79,6 +82,7 @@ public:
     QLabel* lblThanks;       // shown once a run has ended
     QLabel* lblRestartHint;
     QLabel* lblRunEnd; // the counts of an ended run: what was done and what was not
+    QLabel* lblNotes;  // the run's notes, hidden while there are none
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -43,7 +43,11 @@ StoreFilesPage::StoreFilesPage(selection::DialogService& dialogs, selection::Pic
       chkCopyrightNotice(new QCheckBox(QStringLiteral("Insert notice at the top of source files"), this)),
       lblWarning3(new QLabel(QStringLiteral("--> or --!> not allowed"), this)),
       txtCopyrightNotice(new QLineEdit(QString::fromStdU16String(engine::kDefaultNoticeText), this)),
-      lblOutputInfo(new QLabel(this)), m_pickers(pickers), m_lastPath(lastPath) {
+      lblOutputInfo(new QLabel(this)), framBackupDir(new QWidget(this)),
+      lblBackupDir(new QLabel(QStringLiteral("Keep the originals in"), framBackupDir)),
+      txtBackupDir(new QLineEdit(framBackupDir)),
+      cmdSelectBackupDir(new QPushButton(QStringLiteral("..."), framBackupDir)), m_pickers(pickers),
+      m_lastPath(lastPath) {
     chkBackups->setObjectName(QStringLiteral("chkBackups"));
     txtSaveDir->setObjectName(QStringLiteral("txtSaveDir"));
     cmdSelectDirectory->setObjectName(QStringLiteral("cmdSelectDirectory"));
@@ -60,6 +64,14 @@ StoreFilesPage::StoreFilesPage(selection::DialogService& dialogs, selection::Pic
     TextRuleValidator::install(txtCopyrightNotice, lblWarning3, dialogs, TextRuleValidator::isNoticeSafe);
     lblOutputInfo->setObjectName(QStringLiteral("lblOutputInfo"));
     lblOutputInfo->setWordWrap(true);
+    framBackupDir->setObjectName(QStringLiteral("framBackupDir"));
+    lblBackupDir->setBuddy(txtBackupDir);
+    txtBackupDir->setObjectName(QStringLiteral("txtBackupDir"));
+    txtBackupDir->setPlaceholderText(QStringLiteral("FOLDER.originals beside each picked folder"));
+    txtBackupDir->setToolTip(QStringLiteral("Encrypted pages are published: their originals are kept outside the "
+                                            "picked folders, where Restore Originals finds them"));
+    cmdSelectBackupDir->setObjectName(QStringLiteral("cmdSelectBackupDir"));
+    framBackupDir->hide();
 
     auto* help = new HoverHelp(lblOutputInfo, this);
     help->add(chkCopyOthers, QString::fromLatin1(kCopyOthersHelp));
@@ -74,6 +86,8 @@ StoreFilesPage::StoreFilesPage(selection::DialogService& dialogs, selection::Pic
     }
     connect(chkCopyrightNotice, &QCheckBox::toggled, this, &StoreFilesPage::chkCopyrightNotice_Click);
     connect(cmdSelectDirectory, &QPushButton::clicked, this, &StoreFilesPage::cmdSelectDirectory_Click);
+    connect(cmdSelectBackupDir, &QPushButton::clicked, this, &StoreFilesPage::cmdSelectBackupDir_Click);
+    connect(chkBackups, &QCheckBox::toggled, this, &StoreFilesPage::showBackupDir);
     connect(txtSaveDir, &QLineEdit::textChanged, this, &StoreFilesPage::updateTargetMark);
 
     chkBackups->setChecked(true);
@@ -104,6 +118,11 @@ QWidget* StoreFilesPage::storageGroup() {
     auto* backups = new QHBoxLayout;
     backups->setContentsMargins(24, 0, 0, 0);
     backups->addWidget(chkBackups);
+    auto* backupDir = new QHBoxLayout(framBackupDir);
+    backupDir->setContentsMargins(48, 0, 0, 0);
+    backupDir->addWidget(lblBackupDir);
+    backupDir->addWidget(txtBackupDir, 1);
+    backupDir->addWidget(cmdSelectBackupDir);
     auto* problem = new QHBoxLayout;
     problem->setContentsMargins(24, 0, 0, 0);
     problem->addWidget(lblSaveDirProblem);
@@ -115,6 +134,7 @@ QWidget* StoreFilesPage::storageGroup() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(optSave[0]);
     layout->addLayout(backups);
+    layout->addWidget(framBackupDir);
     layout->addWidget(optSave[1]);
     layout->addLayout(folder);
     layout->addLayout(problem);
@@ -148,6 +168,7 @@ void StoreFilesPage::fill(engine::ProtectionOptions& options) const {
             options.storageMode = static_cast<engine::StorageMode>(i);
     }
     options.makeBackups = chkBackups->isChecked();
+    options.backupFolder = selection::toNativePath(txtBackupDir->text());
     options.targetFolder = selection::toNativePath(txtSaveDir->text());
     options.copyOtherFiles = chkCopyOthers->isChecked();
     options.insertNotice = chkCopyrightNotice->isChecked();
@@ -167,7 +188,25 @@ void StoreFilesPage::optSave_Click(int index) {
     cmdSelectDirectory->setEnabled(index == 1);
     chkCopyOthers->setEnabled(index == 1);
     chkBackups->setEnabled(index == 0);
+    showBackupDir();
     updateTargetMark();
+}
+
+void StoreFilesPage::setEncrypting(bool encrypting) {
+    m_encrypting = encrypting;
+    showBackupDir();
+}
+
+void StoreFilesPage::showBackupDir() {
+    framBackupDir->setVisible(m_encrypting && optSave[0]->isChecked());
+    framBackupDir->setEnabled(chkBackups->isChecked());
+}
+
+void StoreFilesPage::cmdSelectBackupDir_Click() {
+    const QString folder = m_pickers.BrowseForFolder(QStringLiteral("Please select where to keep the originals "),
+                                                     m_lastPath.ReadLastPath(), nullptr);
+    if (!folder.isEmpty())
+        txtBackupDir->setText(folder);
 }
 
 void StoreFilesPage::setPicks(std::vector<run::SelectionEntry> picks) {

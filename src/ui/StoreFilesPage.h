@@ -44,6 +44,10 @@ public:
     void optSave_Click(int index);
     void chkCopyrightNotice_Click();
     void cmdSelectDirectory_Click();
+    void cmdSelectBackupDir_Click();
+    /// The pages are to be encrypted (chosen on the next page): an overwrite run then offers a folder for the
+    /// originals, which must not stay in what is published.
+    void setEncrypting(bool encrypting);
 
     std::array<QRadioButton*, 3> optSave{};
     QCheckBox* chkBackups;
@@ -55,12 +59,17 @@ public:
     QLabel* lblWarning3; // shown above the notice box when it refuses a text
     QLineEdit* txtCopyrightNotice;
     QLabel* lblOutputInfo;
+    QWidget* framBackupDir; // shown for an encrypted overwrite run
+    QLabel* lblBackupDir;
+    QLineEdit* txtBackupDir; // empty: FOLDER.originals beside each picked folder
+    QPushButton* cmdSelectBackupDir;
 
 Q_SIGNALS:
     /// What problem() tells may have changed.
     void problemChanged();
 
 private:
+    void showBackupDir();
     void updateTargetMark();
     void showTargetMark();
     QWidget* storageGroup();
@@ -69,6 +78,7 @@ private:
 
     selection::Pickers& m_pickers;
     const selection::LastPathMemory& m_lastPath;
+    bool m_encrypting = false;
     std::vector<run::SelectionEntry> m_picks;
 };
 

@@ -23,15 +23,16 @@ namespace {
 
 void appendStoreFiles(QList<QWidget*>& chain, const StoreFilesPage& page) {
     // Each option's own controls stand under it.
-    chain << page.optSave[0] << page.chkBackups << page.optSave[1] << page.txtSaveDir << page.cmdSelectDirectory
-          << page.chkCopyOthers << page.optSave[2] << page.chkCopyrightNotice << page.txtCopyrightNotice;
+    chain << page.optSave[0] << page.chkBackups << page.txtBackupDir << page.cmdSelectBackupDir << page.optSave[1]
+          << page.txtSaveDir << page.cmdSelectDirectory << page.chkCopyOthers << page.optSave[2]
+          << page.chkCopyrightNotice << page.txtCopyrightNotice;
 }
 
 void appendEncryption(QList<QWidget*>& chain, const EncryptionPage& page) {
     for (QRadioButton* option : page.optProtect)
         chain << option;
     chain << page.chkPasswordScript << page.chkEncrypt << page.txtPassword << page.chkShowPassword
-          << page.txtPasswordAgain << page.spnRememberDays;
+          << page.txtPasswordAgain << page.spnRememberDays << page.chkUnlockTitle << page.txtUnlockTitle;
 }
 
 void appendScripts(QList<QWidget*>& chain, const ScriptsPage& page) {

@@ -13,6 +13,7 @@
 #include "TabOrder.h"
 #include "UrlOpener.h"
 #include "WelcomePage.h"
+#include "crypto/SecretMemory.h"
 #include "project/ProjectFile.h"
 #include "project/ProjectWriter.h"
 #include "run/FileHelpers.h"
@@ -35,6 +36,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStackedWidget>
@@ -153,6 +155,7 @@ void frmMain::connectControls() {
             [this] { m_opener.openUrl(QUrl::fromUserInput(welcomePage->HyperLink21->text())); });
     connect(pickFilesPage, &PickFilesPage::CheckEnableDisableNextButton, this, &frmMain::CheckEnableDisableNextButton);
     connect(pickFilesPage, &PickFilesPage::CheckEnableDisableNextButton, this, &frmMain::offerFoundProject);
+    connect(encryptionPage, &EncryptionPage::encryptionChanged, storeFilesPage, &StoreFilesPage::setEncrypting);
 
     connect(m_run, &BackgroundRun::statusText, resultsPage->lblResults, &QLabel::setText);
     connect(m_run, &BackgroundRun::fileListed, this, &frmMain::pageListed);
@@ -165,6 +168,14 @@ void frmMain::connectControls() {
     connect(m_run, &BackgroundRun::otherFailed, this, &frmMain::otherFailed);
     connect(m_run, &BackgroundRun::refused, this, &frmMain::runRefused);
     connect(m_run, &BackgroundRun::finished, this, &frmMain::endRun);
+    connect(m_run, &BackgroundRun::originalsFolder, this, [this](const QString& folder) {
+        resultsPage->addNote(QString::fromStdString(run::messages::originalsKept(selection::toNativePath(folder))),
+                             false);
+    });
+    connect(m_run, &BackgroundRun::pageTextFound, this, &frmMain::pageTextFound);
+    connect(m_run, &BackgroundRun::readableFound, this, [this](const run::ReadableByDesign& readable) {
+        resultsPage->addNote(QString::fromStdString(run::messages::readableByDesign(readable)), false);
+    });
 }
 
 void frmMain::startUp() {
@@ -279,7 +290,7 @@ void frmMain::cmdRestore_Click() {
     resultsPage->beginRestore();
     m_restoring = true;
     beginRun();
-    m_run->restore(std::move(written));
+    m_run->restore(std::move(written), m_runOptions.backupFolder);
 }
 
 void frmMain::cmdStop_Click() {
@@ -402,6 +413,8 @@ void frmMain::ProtectFiles() {
     saveChoices();
     beginRun();
     m_run->start(m_runOptions, pickFilesPage->treeFolders->selection());
+    // The run has its own copy, wiped once the key is derived; this one is not needed again.
+    crypto::wipe(m_runOptions.password);
 }
 
 // A run as the project file describes it, with the pages' choices as its [pages]: the same run as quillora-cli's.
@@ -420,6 +433,7 @@ bool frmMain::startProjectRun() {
     saveChoices();
     beginRun();
     m_run->start(std::move(rules), pickFilesPage->treeFolders->selection(), true);
+    crypto::wipe(m_runOptions.password);
     return true;
 }
 
@@ -482,6 +496,7 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
         break;
     case Reason::PasswordMissing:
     case Reason::PasswordNotScriptSafe:
+    case Reason::PasswordTooWeak:
         ShowPage(kPageEncryption);
         encryptionPage->txtPassword->setFocus();
         break;
@@ -499,8 +514,20 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
     case Reason::TargetFolderMissing:
     case Reason::TargetIsAPickedFolder:
     case Reason::OutputIsAPickedPage:
+    case Reason::TargetNotAFolder:
+    case Reason::OutputsClash:
         ShowPage(kPageStoreFiles);
         storeFilesPage->txtSaveDir->setFocus();
+        break;
+    case Reason::EncryptedBeside:
+        ShowPage(kPageStoreFiles);
+        storeFilesPage->optSave[2]->setFocus();
+        break;
+    case Reason::BackupFolderInside:
+    case Reason::BackupFolderNotAFolder:
+    case Reason::NoPlaceForOriginals:
+        ShowPage(kPageStoreFiles);
+        storeFilesPage->txtBackupDir->setFocus();
         break;
     }
     m_messages.showRunMessage(run::messages::refusal(refusal), false);
@@ -617,6 +644,15 @@ void frmMain::saveChoices() {
     const project::Project chosen = ProjectSettings().collect(*this, "quillora.toml");
     m_memory->setValue(QStringLiteral("choices"), QByteArray::fromStdString(project::ProjectWriter::write(chosen)));
     m_memory->sync();
+}
+
+void frmMain::pageTextFound(const QStringList& paths, bool copied) {
+    QStringList shown;
+    for (const QString& path : paths)
+        shown.append(QDir::toNativeSeparators(path));
+    resultsPage->addNote(QString::fromStdString(run::messages::pageTextFiles(copied)) + QLatin1Char('\n') +
+                             shown.join(QLatin1Char('\n')),
+                         true);
 }
 
 void frmMain::openResult(const QString& path) {

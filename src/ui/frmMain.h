@@ -141,6 +141,7 @@ private:
     void folderFailed(const QString& folder, const run::PageProblem& problem);
     void otherFailed(const QString& path, const run::PageProblem& problem);
     void runRefused(const run::RunRefusal& refusal);
+    void pageTextFound(const QStringList& paths, bool copied);
     void openResult(const QString& path);
     void buildMenu();
     void offerFoundProject();

@@ -12,6 +12,7 @@
 #include "charset/Utf16.h"
 #include "crypto/Base64.h"
 #include "crypto/CryptoError.h"
+#include "crypto/SecretMemory.h"
 
 #include <algorithm>
 
@@ -176,6 +177,18 @@ bool isAsciiBytes(std::string_view bytes) {
 
 } // namespace
 
+std::u16string titleMarkup(std::u16string_view text) {
+    std::u16string markup;
+    markup.reserve(text.size());
+    for (const char16_t c : text) {
+        if (c == u'&')
+            markup += u"&amp;";
+        else
+            markup += c;
+    }
+    return markup;
+}
+
 std::u16string commentSafe(std::u16string_view text) {
     std::u16string safe;
     safe.reserve(text.size());
@@ -191,7 +204,7 @@ std::u16string commentSafe(std::u16string_view text) {
 }
 
 PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key)
-    : m_key(key), m_cipher(key.key()) {
+    : m_key(key), m_cipher(key.key()), m_salt(key.salt()), m_iterations(key.iterations()) {
     const std::string_view salt(reinterpret_cast<const char*>(key.salt().data()), key.salt().size());
     std::string& body = m_body;
     body = kStyle;
@@ -222,6 +235,14 @@ std::error_code PageEncryptor::create(const EncryptionSettings& settings, std::u
                                ? crypto::SiteKey::derive(settings.password, *settings.salt, settings.iterations, key)
                                : crypto::SiteKey::create(settings.password, settings.iterations, key))
         return error;
+    out.reset(new PageEncryptor(settings, key));
+    return {};
+}
+
+std::error_code PageEncryptor::create(const EncryptionSettings& settings, const crypto::SiteKey& key,
+                                      std::unique_ptr<PageEncryptor>& out) {
+    if (settings.rememberDays < 0 || settings.rememberDays > engine::kMaxRememberDays || key.iterations() < 1)
+        return crypto::CryptoError::BadParameter;
     out.reset(new PageEncryptor(settings, key));
     return {};
 }
@@ -328,6 +349,96 @@ bool PageEncryptor::isUnlockPage(std::string_view bytes) {
         return startsUnlockPage(std::u16string_view(text));
     }
     return startsUnlockPage(mark ? charset::ByteOrderMark::skip(bytes, *mark) : bytes);
+}
+
+namespace {
+
+constexpr std::string_view kDataStart = "<script type=\"application/json\" id=\"qv-data\">{\"salt\":\"";
+
+/// The text of a JSON field that follows at `at` as `,"name":` (or `"name":"` for a text), moving at past it.
+bool readField(std::string_view data, std::size_t& at, std::string_view name, bool quoted, std::string_view& value) {
+    const std::string key = std::string(",\"") + std::string(name) + (quoted ? "\":\"" : "\":");
+    if (data.substr(at, key.size()) != key)
+        return false;
+    at += key.size();
+    const std::size_t end = quoted ? data.find('"', at) : data.find_first_of(",}", at);
+    if (end == std::string_view::npos)
+        return false;
+    value = data.substr(at, end - at);
+    at = quoted ? end + 1 : end;
+    return true;
+}
+
+template <std::size_t N> bool readBytes(std::string_view text, std::array<unsigned char, N>& out) {
+    std::string bytes;
+    if (!crypto::fromBase64(text, bytes) || bytes.size() != N)
+        return false;
+    std::copy(bytes.begin(), bytes.end(), out.begin());
+    return true;
+}
+
+bool readNumber(std::string_view text, int& out) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return false;
+    out = std::stoi(std::string(text));
+    return true;
+}
+
+/// The data of an unlock page whose bytes read as ASCII (every set but UTF-16 writes it so).
+bool readSealedAscii(std::string_view page, SealedPage& out, bool withPage) {
+    const std::size_t start = page.find(kDataStart);
+    if (start == std::string_view::npos)
+        return false;
+    std::size_t at = start + kDataStart.size();
+    const std::size_t saltEnd = page.find('"', at);
+    std::string_view iterations;
+    std::string_view remember;
+    std::string_view label;
+    std::string_view sealed;
+    std::string_view nonce;
+    if (saltEnd == std::string_view::npos || !readBytes(page.substr(at, saltEnd - at), out.salt))
+        return false;
+    at = saltEnd + 1;
+    if (!readField(page, at, "iterations", false, iterations) || !readNumber(iterations, out.iterations))
+        return false;
+    if (!withPage)
+        return true;
+    if (!readField(page, at, "remember", false, remember) || !readField(page, at, "label", true, label) ||
+        !readField(page, at, "page", true, sealed) || !readField(page, at, "iv", true, nonce))
+        return false;
+    std::string bytes;
+    if (!crypto::fromBase64(sealed, bytes) || !readBytes(nonce, out.nonce))
+        return false;
+    out.sealed = std::move(bytes);
+    return true;
+}
+
+} // namespace
+
+bool PageEncryptor::readSealed(std::string_view bytes, SealedPage& out, bool withPage) {
+    if (!isUnlockPage(bytes))
+        return false;
+    const bool littleEndian = bytes.starts_with("\xFF\xFE");
+    if (littleEndian || bytes.starts_with("\xFE\xFF")) {
+        std::u16string text;
+        charset::PageDecoder::decodeUtf16(bytes.substr(2), !littleEndian, text);
+        std::string ascii;
+        ascii.reserve(text.size());
+        for (const char16_t c : text)
+            ascii += c < 0x80 ? static_cast<char>(c) : '?';
+        return readSealedAscii(ascii, out, withPage);
+    }
+    return readSealedAscii(bytes, out, withPage);
+}
+
+bool PageEncryptor::opens(const crypto::SiteKey& key, const SealedPage& page) {
+    if (key.salt() != page.salt || key.iterations() != page.iterations)
+        return false;
+    const crypto::PageCipher cipher(key.key());
+    std::string plain;
+    const bool opened = !cipher.open(page.sealed, page.nonce, {}, plain);
+    crypto::wipe(plain);
+    return opened;
 }
 
 } // namespace quillora::unlock

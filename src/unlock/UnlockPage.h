@@ -32,6 +32,15 @@ struct EncryptionSettings {
     std::optional<crypto::SiteKey::Salt> salt;
 };
 
+/// What an unlock page this program wrote hands its browser: the salt and rounds of the key, and the sealed page
+/// with its nonce.
+struct SealedPage {
+    crypto::SiteKey::Salt salt{};
+    int iterations = 0;
+    crypto::PageCipher::Nonce nonce{};
+    std::string sealed; // the ciphertext followed by its tag
+};
+
 /// Turns protected pages into unlock pages: a small page in plain ASCII that carries the original's title,
 /// asks for the password and holds the page sealed with AES-256-GCM (base64), with the script that derives the
 /// key in the browser, decrypts the page and replaces the document with it. One per run: the key is derived
@@ -42,6 +51,9 @@ public:
     /// Derives the run's key (under a fresh salt, or the one given); refuses an empty password and a remember count
     /// out of range.
     static std::error_code create(const EncryptionSettings& settings, std::unique_ptr<PageEncryptor>& out);
+    /// The same with a key derived before (its salt and rounds kept): new pages open with the key of earlier ones.
+    static std::error_code create(const EncryptionSettings& settings, const crypto::SiteKey& key,
+                                  std::unique_ptr<PageEncryptor>& out);
 
     /// The unlock page for one protected page: page is the protected page's bytes as they would be written
     /// (byte-order mark included), encoding the set they are in, title the content of the original's title
@@ -53,6 +65,15 @@ public:
 
     /// True for a file this class wrote (so that a run does not encrypt it again).
     static bool isUnlockPage(std::string_view bytes);
+    /// Reads what an unlock page carries; false for bytes that are not one (or whose data is damaged). Without
+    /// withPage only the salt and the rounds are read.
+    static bool readSealed(std::string_view bytes, SealedPage& out, bool withPage = true);
+    /// True when the key opens the sealed page (its tag matches): the page was encrypted with this key.
+    static bool opens(const crypto::SiteKey& key, const SealedPage& page);
+
+    /// The salt and rounds of the run's key, which its unlock pages name (the key itself stays in the cipher).
+    const crypto::SiteKey::Salt& salt() const { return m_salt; }
+    int iterations() const { return m_iterations; }
 
     /// The run's key: an incremental copy keeps its salt and checks a later run's password against it.
     const crypto::SiteKey& key() const { return m_key; }
@@ -73,9 +94,15 @@ private:
 
     crypto::SiteKey m_key;
     crypto::PageCipher m_cipher;
+    crypto::SiteKey::Salt m_salt{};
+    int m_iterations = 0;
     std::string m_head; // after the character set up to the title
     std::string m_body; // after the title up to the set's name in the page's data
 };
+
+/// Plain text (a title the user typed) as a title element's content, its "&" written as a reference so that it
+/// reads as typed.
+std::u16string titleMarkup(std::u16string_view text);
 
 /// A notice text made safe inside "<!-- " and "-->": each ">" that would end the comment early (in "-->" or
 /// "--!>") gets a blank put before it, so the notice still reads as written.

@@ -23,6 +23,10 @@ import { startServer } from './lib/server.mjs';
 
 const kSkipped = 77;
 const kHidingModes = ['body', 'page'];
+// What every unlock page carries, in its bytes as written (UTF-16 pages in either byte order).
+const kUnlockMarker = '<meta name="quillora-page" content="encrypted">';
+const isSealed = (bytes) => [Buffer.from(kUnlockMarker, 'latin1'), Buffer.from(kUnlockMarker, 'utf16le'),
+    Buffer.from(kUnlockMarker, 'utf16le').swap16()].some((marker) => bytes.includes(marker));
 
 function pageUrl(suite, dir, page) {
     const file = path.join(dir, page);
@@ -101,6 +105,10 @@ async function checkProtected(suite, run, page, original) {
     };
     if (kHidingModes.includes(mode) || variant.unlock) {
         diffs.push(...readableCheck(run, original, bytes));
+    }
+    // Every page of an encrypted run is sealed, a frameset too: it opened above with one password, its frames too.
+    if (variant.unlock && !isSealed(bytes.protected)) {
+        diffs.push({ aspect: 'sealed', detail: 'written without encryption' });
     }
     const context = {
         engine: suite.options.browser, mode, variant, original, protectedSnap: snap, dirs,

@@ -34,8 +34,10 @@ std::string readAll(std::FILE* file) {
 }
 
 // Only calls that are safe after fork in a process with threads: everything else is prepared before.
-[[noreturn]] void startChild(const char* program, char* const* argv, int out, int err, const std::string& workFolder,
-                             int asUser, long openFiles = 0) {
+[[noreturn]] void startChild(const char* program, char* const* argv, int in, int out, int err,
+                             const std::string& workFolder, int asUser, long openFiles) {
+    if (in >= 0)
+        ::dup2(in, STDIN_FILENO);
     ::dup2(out, STDOUT_FILENO);
     ::dup2(err, STDERR_FILENO);
     if (openFiles > 0) {
@@ -105,18 +107,29 @@ CliOutcome CliProcess::run(const std::vector<std::string>& arguments, std::chron
     return start(arguments, bound, workFolder, asUser, false, openFiles);
 }
 
+CliOutcome CliProcess::runWithInput(const std::vector<std::string>& arguments, const std::string& input,
+                                    std::chrono::milliseconds bound, const std::string& workFolder) {
+    return start(arguments, bound, workFolder, -1, false, 0, &input);
+}
+
 CliOutcome CliProcess::runAndKill(const std::vector<std::string>& arguments, std::chrono::microseconds after,
                                   const std::string& workFolder) {
     return start(arguments, after, workFolder, -1, true, 0);
 }
 
 CliOutcome CliProcess::start(const std::vector<std::string>& arguments, std::chrono::microseconds bound,
-                             const std::string& workFolder, int asUser, bool killOnPurpose, long openFiles) {
+                             const std::string& workFolder, int asUser, bool killOnPurpose, long openFiles,
+                             const std::string* input) {
     // Files rather than pipes: a program that prints a great deal never waits for the test to read.
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     if (out == nullptr || err == nullptr)
         throw std::runtime_error("no temporary file for the program's output");
+    std::FILE* in = input != nullptr ? std::tmpfile() : nullptr;
+    if (in != nullptr) {
+        std::fwrite(input->data(), 1, input->size(), in);
+        std::rewind(in);
+    }
     std::optional<ReachableCopy> copy;
     if (asUser >= 0)
         copy.emplace();
@@ -125,7 +138,8 @@ CliOutcome CliProcess::start(const std::vector<std::string>& arguments, std::chr
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child == 0)
-        startChild(program.c_str(), argv.data(), ::fileno(out), ::fileno(err), workFolder, asUser, openFiles);
+        startChild(program.c_str(), argv.data(), in != nullptr ? ::fileno(in) : -1, ::fileno(out), ::fileno(err),
+                   workFolder, asUser, openFiles);
     if (child < 0)
         throw std::runtime_error("cannot start quillora-cli");
 
@@ -146,6 +160,8 @@ CliOutcome CliProcess::start(const std::vector<std::string>& arguments, std::chr
     outcome.peakKiB = usage.ru_maxrss;
     outcome.out = readAll(out);
     outcome.err = readAll(err);
+    if (in != nullptr)
+        std::fclose(in);
     return outcome;
 }
 
@@ -164,7 +180,7 @@ CliSession::CliSession(const std::vector<std::string>& arguments, const std::str
     std::vector<char*> argv = argumentsOf(program, arguments);
     m_pid = ::fork();
     if (m_pid == 0)
-        startChild(program.c_str(), argv.data(), pipe[1], ::fileno(m_err), workFolder, -1);
+        startChild(program.c_str(), argv.data(), -1, pipe[1], ::fileno(m_err), workFolder, -1, 0);
     ::close(pipe[1]);
     m_out = pipe[0];
     if (m_pid < 0)

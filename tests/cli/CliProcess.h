@@ -27,13 +27,17 @@ public:
     /// shell's "ulimit -n" sets it).
     static CliOutcome run(const std::vector<std::string>& arguments, std::chrono::milliseconds bound,
                           const std::string& workFolder = {}, int asUser = -1, long openFiles = 0);
+    /// Runs the program with input as its standard input.
+    static CliOutcome runWithInput(const std::vector<std::string>& arguments, const std::string& input,
+                                   std::chrono::milliseconds bound, const std::string& workFolder = {});
     /// Runs the program and kills it (SIGKILL) after the given time, unless it has ended before.
     static CliOutcome runAndKill(const std::vector<std::string>& arguments, std::chrono::microseconds after,
                                  const std::string& workFolder = {});
 
 private:
     static CliOutcome start(const std::vector<std::string>& arguments, std::chrono::microseconds bound,
-                            const std::string& workFolder, int asUser, bool killOnPurpose, long openFiles);
+                            const std::string& workFolder, int asUser, bool killOnPurpose, long openFiles,
+                            const std::string* input = nullptr);
 };
 
 /// quillora-cli running while the test acts beside it. Its standard output is a pipe of the smallest size, which the

@@ -17,6 +17,18 @@ TEST_P(Base64, EncodesAsRfc4648) {
     EXPECT_EQ(Base64Writer::encodedLength(GetParam().bytes.size()), GetParam().text.size());
 }
 
+TEST_P(Base64, DecodesAsRfc4648) {
+    std::string bytes = "left over";
+    ASSERT_TRUE(fromBase64(GetParam().text, bytes));
+    EXPECT_EQ(bytes, GetParam().bytes);
+}
+
+TEST(FromBase64, RefusesWhatIsNotBase64AsWritten) {
+    std::string bytes;
+    for (const char* text : {"Zg=", "Zg", "Zm9", "Zm=v", "Z===", "Zh==", "Zm9=", "Zm9v!A==", "Zm 9v", "Zm9v\n"})
+        EXPECT_FALSE(fromBase64(text, bytes)) << text;
+}
+
 INSTANTIATE_TEST_SUITE_P(Rfc4648, Base64,
                          ::testing::Values(Base64Vector{"", ""}, Base64Vector{"f", "Zg=="}, Base64Vector{"fo", "Zm8="},
                                            Base64Vector{"foo", "Zm9v"}, Base64Vector{"foob", "Zm9vYg=="},

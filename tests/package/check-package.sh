@@ -26,7 +26,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [[ -n $(field Maintainer) ]] || fail "no Maintainer"
 [[ -n $(field Description) ]] || fail "no Description"
 depends=$(field Depends)
-for library in libc6 'libstdc\+\+6' libqt6core6 libqt6gui6 libqt6widgets6 'libicu[0-9]+' qt6-qpa-plugins; do
+for library in libc6 'libstdc\+\+6' libzxcvbn0 libqt6core6 libqt6gui6 libqt6widgets6 'libicu[0-9]+' qt6-qpa-plugins; do
     [[ $depends =~ (^|, )$library( |,|$) ]] || fail "Depends lacks $library: $depends"
 done
 

@@ -90,20 +90,21 @@ TEST_F(CopyOtherFilesTest, OtherFilesArriveByteForByteWithTheirModesAndTimes) {
     }
 }
 
-// A user's file that merely looks like a temporary one is the user's, and goes along; only a name made for the very
-// file it holds is a run's own.
+// A name ending in "~" is an editor's leftover, whether a run made it or it merely looks like one: it stays behind
+// either way, and only a run's own is ever removed (never here: copy mode only reads the source).
 TEST_F(CopyOtherFilesTest, BackupsOfPagesAndTheRunsTemporaryFilesStayBehind) {
     struct Name {
         const char* name;
         bool copied;
     };
+    // Any backup or editor leftover holds an earlier text of its file: none is published.
     const Name names[] = {
-        {"a.htm.bak", false},        {"sub/b.html.bak", false},
-        {".c.htm.~abcd1234~", true}, {".logo.png.~0a1b2c3d~", true},
-        {".notes.~20240101~", true}, {".c.htm.~abcd1234abcd1234~", true},
-        {"notes.bak", true},         {"UPPER.HTM", true},
-        {"a.htm.bak.txt", true},     {".hidden/inside.txt", true},
-        {".~abcd1234~", true},
+        {"a.htm.bak", false},         {"sub/b.html.bak", false},
+        {".c.htm.~abcd1234~", false}, {".logo.png.~0a1b2c3d~", false},
+        {".notes.~20240101~", false}, {".c.htm.~abcd1234abcd1234~", false},
+        {"notes.bak", false},         {"UPPER.HTM", true},
+        {"a.htm.bak.txt", true},      {".hidden/inside.txt", true},
+        {".~abcd1234~", false},
     };
     temp.write("site/a.htm", kPage);
     for (const auto& entry : names)

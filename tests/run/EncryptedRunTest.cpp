@@ -1,12 +1,16 @@
-// Encrypted runs end to end through the run: every page becomes its unlock page, nothing of the page or the
-// password stands in the written bytes, framesets stay as they are, and the run's other rules hold as for any run.
+// Encrypted runs end to end through the run: every page becomes its unlock page (a frameset too), nothing of the
+// page or the password stands in the written bytes, the originals are kept outside the picked folders, and the run's
+// other rules hold as for any run.
 #include "RecordingReporter.h"
+#include "run/ErrorNumbers.h"
 #include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 #include "unlock/UnlockPage.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 
 namespace quillora::run {
 namespace {
@@ -19,18 +23,37 @@ std::string page(std::string_view title, std::string_view body) {
     return "<html><head><title>" + std::string(title) + "</title></head><body>" + std::string(body) + "</body></html>";
 }
 
+constexpr char16_t kPassword[] = u"it's \"quoted\" \\ and long enough";
+
 class EncryptedRunTest : public ::testing::Test {
 protected:
     EncryptedRunTest() {
         options.passwordProtect = true;
         options.encrypt = true;
-        options.password = u"it's \"quoted\" \\ and long enough";
+        options.password = kPassword;
     }
     RunSummary run(const std::vector<SelectionEntry>& selection) {
         reporter = {};
         return ProtectionRun(options, reporter, disk).ProtectFiles(selection);
     }
     SelectionEntry folder(std::string_view relative) const { return {temp / relative, true}; }
+    SelectionEntry file(std::string_view relative) const { return {temp / relative, false}; }
+
+    /// The page an unlock page opens to with the password (empty when it does not open).
+    static std::string opened(const std::string& unlockPage, std::u16string_view password = kPassword) {
+        unlock::SealedPage sealed;
+        crypto::SiteKey key;
+        if (!PageEncryptor::readSealed(unlockPage, sealed) ||
+            crypto::SiteKey::derive(password, sealed.salt, sealed.iterations, key))
+            return {};
+        std::string plain;
+        return crypto::PageCipher(key.key()).open(sealed.sealed, sealed.nonce, {}, plain) ? std::string() : plain;
+    }
+    static crypto::SiteKey::Salt saltOf(const std::string& unlockPage) {
+        unlock::SealedPage sealed;
+        EXPECT_TRUE(PageEncryptor::readSealed(unlockPage, sealed, false));
+        return sealed.salt;
+    }
 
     test::TempFolder temp;
     engine::ProtectionOptions options;
@@ -53,8 +76,11 @@ TEST_F(EncryptedRunTest, EveryPageBecomesAnUnlockPageWithNothingOfThePageOrThePa
         for (const char* hidden : {"Confidential", "plugh", "quoted", "long enough", "qv_d00"})
             EXPECT_EQ(written.find(hidden), std::string::npos) << name << ": " << hidden;
         EXPECT_TRUE(CarriesProtection(written));
-        EXPECT_FALSE(CarriesProtection(readBytes(temp / name + ".bak"))) << "the backup holds the original";
+        EXPECT_FALSE(std::filesystem::exists(temp / name + ".bak")) << "no original stays in the published folder";
     }
+    EXPECT_EQ(readBytes(temp / "site.originals/a.htm"), page("First title", "Confidential paragraph"));
+    EXPECT_EQ(readBytes(temp / "site.originals/sub/b.htm"), page("Second title", "Another plugh"));
+    EXPECT_EQ(reporter.originalsFolders, std::vector<std::string>{temp / "site.originals"}) << "named once";
     EXPECT_NE(readBytes(temp / "site/a.htm").find("<title>First title</title>"), std::string::npos)
         << "the unlock page keeps the original's title";
 }
@@ -69,14 +95,29 @@ TEST_F(EncryptedRunTest, LinksInADrawingAreEncryptedWithTheRestOfThePage) {
     EXPECT_EQ(readBytes(temp / "site/a.htm").find("map@example.com"), std::string::npos);
 }
 
-TEST_F(EncryptedRunTest, AFramesetStaysAsItIsAndItsFramePagesAreEncrypted) {
-    const std::string frameset = "<html><frameset><frame src=\"menu.htm\"></frameset></html>";
+TEST_F(EncryptedRunTest, AFramesetIsEncryptedAsItIsAndItsFramePagesAreEncryptedToo) {
+    const std::string frameset = "<html><head><title>Frames</title></head><frameset cols=\"20%,*\"><frame "
+                                 "src=\"menu.htm\"><frame src=\"main.htm\"><noframes>Noframes words</noframes>"
+                                 "</frameset></html>";
+    const std::string article = page("Article", "Article words <frame src=\"https://example.com/\">");
     temp.write("site/index.htm", frameset);
     temp.write("site/menu.htm", page("Menu", "Menu words"));
-    options.storageMode = engine::StorageMode::CreateProtected;
-    run({folder("site")});
-    EXPECT_EQ(readBytes(temp / "site/protected_index.htm"), frameset);
-    EXPECT_TRUE(PageEncryptor::isUnlockPage(readBytes(temp / "site/protected_menu.htm")));
+    temp.write("site/main.htm", page("Main", "Main words"));
+    temp.write("site/article.htm", article);
+    options.storageMode = engine::StorageMode::CopyToFolder;
+    options.targetFolder = temp / "out";
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 4u);
+    for (const char* name : {"out/index.htm", "out/menu.htm", "out/main.htm", "out/article.htm"}) {
+        const std::string written = readBytes(temp / name);
+        EXPECT_TRUE(PageEncryptor::isUnlockPage(written)) << name;
+        EXPECT_EQ(written.find("words"), std::string::npos) << name;
+    }
+    EXPECT_EQ(opened(readBytes(temp / "out/index.htm")), frameset) << "the frameset itself, once unlocked";
+    EXPECT_NE(readBytes(temp / "out/index.htm").find("<title>Frames</title>"), std::string::npos);
+    EXPECT_EQ(saltOf(readBytes(temp / "out/index.htm")), saltOf(readBytes(temp / "out/menu.htm")))
+        << "one key: one unlock opens the frames";
+    EXPECT_FALSE(opened(readBytes(temp / "out/article.htm")).empty());
 }
 
 TEST_F(EncryptedRunTest, AnEncryptedPageIsNotEncryptedAgainAndRestoresToItsOriginal) {
@@ -100,6 +141,246 @@ TEST_F(EncryptedRunTest, AnEncryptedRunWithoutAPasswordIsRefusedBeforeAnythingIs
     ASSERT_EQ(reporter.refusals.size(), 1u);
     EXPECT_EQ(reporter.refusals[0].reason, RunRefusal::Reason::PasswordMissing);
     EXPECT_EQ(readBytes(temp / "site/a.htm"), page("T", "x"));
+}
+
+TEST_F(EncryptedRunTest, TheOriginalsAreKeptBesideTheOutermostPickedFolderAndComeBackFromThere) {
+    temp.write("site/a.htm", page("A", "a words"));
+    temp.write("site/sub/b.htm", page("B", "b words"));
+    temp.write("lone/c.htm", page("C", "c words"));
+    // The page inside a picked folder keeps its path below that folder; a page on its own, beside its folder.
+    run({folder("site"), file("site/sub/b.htm"), file("lone/c.htm")});
+    EXPECT_EQ(temp.files(), (std::vector<std::string>{"lone.originals/c.htm", "lone/c.htm", "site.originals/a.htm",
+                                                      "site.originals/sub/b.htm", "site/a.htm", "site/sub/b.htm"}));
+    EXPECT_EQ(reporter.originalsFolders, (std::vector<std::string>{temp / "site.originals", temp / "lone.originals"}));
+
+    test::RecordingReporter restoring;
+    EXPECT_EQ(RestoreRun(restoring, disk).Restore({folder("site"), file("lone/c.htm")}).written, 3u);
+    EXPECT_EQ(readBytes(temp / "site/sub/b.htm"), page("B", "b words"));
+    EXPECT_EQ(readBytes(temp / "lone/c.htm"), page("C", "c words"));
+    EXPECT_EQ(temp.files(), (std::vector<std::string>{"lone/c.htm", "site/a.htm", "site/sub/b.htm"}))
+        << "the emptied folders of originals go too";
+}
+
+// A kept original is a file this program put there: a link put in its place (to have any file moved over the page)
+// is never followed, wherever it leads.
+TEST_F(EncryptedRunTest, ALinkInAKeptOriginalsPlaceIsNeverMovedOverThePage) {
+    temp.write("site/a.htm", page("A", "Alpha words"));
+    temp.write("site/b.htm", page("B", "Beta words"));
+    ASSERT_EQ(run({folder("site")}).written, 2u);
+    temp.write("notes.txt", "notes");
+    const std::string sealed = readBytes(temp / "site/a.htm");
+    for (const std::string& target : {temp / "notes.txt", temp / "nowhere"}) {
+        std::filesystem::remove(temp / "site.originals/a.htm");
+        std::filesystem::create_symlink(target, temp / "site.originals/a.htm");
+        test::RecordingReporter restoring;
+
+        const auto summary = RestoreRun(restoring, disk).Restore({folder("site")});
+
+        EXPECT_EQ(summary.givenUp, 1u) << target;
+        ASSERT_EQ(restoring.problems.size(), 1u) << target;
+        EXPECT_EQ(restoring.problems[0].problem.error, make_error_code(RunError::BackupIsALink)) << target;
+        EXPECT_EQ(restoring.problems[0].problem.path, temp / "site.originals/a.htm");
+        EXPECT_EQ(readBytes(temp / "site/a.htm"), sealed) << target;
+        EXPECT_TRUE(std::filesystem::is_symlink(temp / "site.originals/a.htm")) << target;
+    }
+    EXPECT_EQ(readBytes(temp / "notes.txt"), "notes");
+    EXPECT_EQ(readBytes(temp / "site/b.htm"), page("B", "Beta words")) << "the other page came back";
+}
+
+TEST_F(EncryptedRunTest, ABackupFolderKeepsTheOriginalsUnderTheirAbsolutePaths) {
+    temp.write("site/a.htm", page("A", "a words"));
+    options.backupFolder = temp / "kept";
+    run({folder("site")});
+    const std::string kept = temp / "kept" + temp / "site/a.htm";
+    EXPECT_EQ(readBytes(kept), page("A", "a words"));
+    EXPECT_EQ(reporter.originalsFolders, std::vector<std::string>{temp / "kept"});
+    EXPECT_FALSE(std::filesystem::exists(temp / "site.originals"));
+
+    test::RecordingReporter restoring;
+    EXPECT_EQ(RestoreRun(restoring, disk).Restore({folder("site")}).written, 0u) << "not found without the folder";
+    EXPECT_EQ(RestoreRun(restoring, disk, temp / "kept").Restore({folder("site")}).written, 1u);
+    EXPECT_EQ(readBytes(temp / "site/a.htm"), page("A", "a words"));
+    EXPECT_TRUE(std::filesystem::is_directory(temp / "kept")) << "the folder the user chose stays";
+    EXPECT_TRUE(std::filesystem::is_empty(temp / "kept"));
+}
+
+TEST_F(EncryptedRunTest, APlaceForTheOriginalsInWhatIsPublishedIsRefusedBeforeAnythingIsWritten) {
+    struct Place {
+        const char* name;
+        std::string backupFolder;
+        RunRefusal::Reason reason;
+        std::string path;
+    };
+    temp.write("site/a.htm", page("A", "a words"));
+    temp.write("note.txt", "a file");
+    temp.write("other/b.htm", page("B", "b words"));
+    const Place places[] = {
+        {"InsideThePickedFolder", temp / "site/originals", RunRefusal::Reason::BackupFolderInside,
+         temp / "site/originals"},
+        {"ThePickedFolderItself", temp / "site", RunRefusal::Reason::BackupFolderInside, temp / "site"},
+        {"AFile", temp / "note.txt", RunRefusal::Reason::BackupFolderNotAFolder, temp / "note.txt"},
+        {"BelowAFile", temp / "note.txt/kept", RunRefusal::Reason::BackupFolderNotAFolder, temp / "note.txt/kept"},
+    };
+    for (const auto& place : places) {
+        SCOPED_TRACE(place.name);
+        options.backupFolder = place.backupFolder;
+        EXPECT_EQ(run({folder("site"), folder("other")}).outcome, RunSummary::Outcome::Refused);
+        ASSERT_EQ(reporter.refusals.size(), 1u);
+        EXPECT_EQ(reporter.refusals[0].reason, place.reason);
+        EXPECT_EQ(reporter.refusals[0].path, place.path);
+        EXPECT_EQ(temp.files(), (std::vector<std::string>{"note.txt", "other/b.htm", "site/a.htm"}));
+    }
+    options.backupFolder.clear();
+    temp.write("site.originals", "a file where the originals would go");
+    EXPECT_EQ(run({folder("site")}).outcome, RunSummary::Outcome::Refused);
+    ASSERT_EQ(reporter.refusals.size(), 1u);
+    EXPECT_EQ(reporter.refusals[0].reason, RunRefusal::Reason::BackupFolderNotAFolder);
+}
+
+TEST_F(EncryptedRunTest, APageHiddenEarlierIsEncryptedFromItsOriginalOrAsItStands) {
+    const std::string originalA = page("A", "a words");
+    const std::string originalB = page("B", "b words");
+    temp.write("site/a.htm", originalA);
+    temp.write("site/b.htm", originalB);
+    engine::ProtectionOptions hide; // an earlier run: a hidden with its backup, b hidden without one
+    ASSERT_EQ(ProtectionRun(hide, reporter, disk).ProtectFiles({file("site/a.htm")}).written, 1u);
+    hide.makeBackups = false;
+    ASSERT_EQ(ProtectionRun(hide, reporter, disk).ProtectFiles({file("site/b.htm")}).written, 1u);
+    const std::string hiddenB = readBytes(temp / "site/b.htm");
+
+    options.encryptionMode = engine::EncryptionMode::WholePage;
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 2u);
+    EXPECT_EQ(summary.alreadyProtected, 0u);
+    EXPECT_EQ(temp.files(),
+              (std::vector<std::string>{"site.originals/a.htm", "site.originals/b.htm", "site/a.htm", "site/b.htm"}))
+        << "the earlier backup went where this run keeps originals";
+    EXPECT_EQ(readBytes(temp / "site.originals/a.htm"), originalA);
+    EXPECT_EQ(readBytes(temp / "site.originals/b.htm"), hiddenB);
+    const std::string openedA = opened(readBytes(temp / "site/a.htm"));
+    EXPECT_EQ(openedA.find("<title>"), std::string::npos) << "the original hidden whole, as this run chose";
+    EXPECT_EQ(opened(readBytes(temp / "site/b.htm")), hiddenB) << "the hidden page, as it stands";
+
+    test::RecordingReporter restoring;
+    EXPECT_EQ(RestoreRun(restoring, disk).Restore({folder("site")}).written, 2u);
+    EXPECT_EQ(readBytes(temp / "site/a.htm"), originalA);
+    EXPECT_EQ(readBytes(temp / "site/b.htm"), hiddenB);
+}
+
+TEST_F(EncryptedRunTest, AnUnlockPageOfAnotherPasswordIsLeftAsItIsAndReported) {
+    temp.write("site/a.htm", page("A", "a words"));
+    run({folder("site")});
+    const std::string first = readBytes(temp / "site/a.htm");
+
+    options.password = u"a different password, also long enough";
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 0u);
+    EXPECT_EQ(summary.alreadyProtected, 0u);
+    EXPECT_EQ(summary.skipped, 1u);
+    EXPECT_FALSE(summary.allDone());
+    ASSERT_EQ(reporter.problems.size(), 1u);
+    EXPECT_TRUE(reporter.problems[0].skipped);
+    EXPECT_EQ(reporter.problems[0].problem.error, RunError::OtherKey);
+    EXPECT_EQ(readBytes(temp / "site/a.htm"), first);
+    EXPECT_EQ(readBytes(temp / "site.originals/a.htm"), page("A", "a words"));
+}
+
+TEST_F(EncryptedRunTest, ARunAgainOverAnEncryptedSiteSealsItsNewPagesWithTheSameKey) {
+    temp.write("site/a.htm", page("A", "a words"));
+    run({folder("site")});
+    const std::string first = readBytes(temp / "site/a.htm");
+    temp.write("site/new.htm", page("New", "new words"));
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 1u);
+    EXPECT_EQ(summary.alreadyProtected, 1u);
+    EXPECT_TRUE(summary.allDone());
+    EXPECT_EQ(readBytes(temp / "site/a.htm"), first);
+    EXPECT_EQ(saltOf(readBytes(temp / "site/new.htm")), saltOf(first)) << "one unlock still opens the whole site";
+    EXPECT_EQ(opened(readBytes(temp / "site.originals/new.htm")), "") << "an original, not an unlock page";
+    EXPECT_FALSE(opened(readBytes(temp / "site/new.htm")).empty());
+}
+
+TEST_F(EncryptedRunTest, ChoicesThatWouldLeaveThePagesReadableAreRefused) {
+    struct Choice {
+        const char* name;
+        engine::StorageMode mode;
+        std::u16string password;
+        bool allowWeak;
+        std::optional<RunRefusal::Reason> refusal;
+    };
+    const Choice choices[] = {
+        {"BesideTheOriginals", engine::StorageMode::CreateProtected, kPassword, false,
+         RunRefusal::Reason::EncryptedBeside},
+        {"OneLetter", engine::StorageMode::Overwrite, u"a", false, RunRefusal::Reason::PasswordTooWeak},
+        {"ACommonPassword", engine::StorageMode::Overwrite, u"Password1", false, RunRefusal::Reason::PasswordTooWeak},
+        {"OneLetterInsisted", engine::StorageMode::CopyToFolder, u"a", true, std::nullopt},
+        {"ThreeWords", engine::StorageMode::CopyToFolder, u"blue-cactus-river", false, std::nullopt},
+    };
+    temp.write("site/a.htm", page("A", "a words"));
+    options.targetFolder = temp / "out";
+    for (const auto& choice : choices) {
+        SCOPED_TRACE(choice.name);
+        options.storageMode = choice.mode;
+        options.password = choice.password;
+        options.allowWeakPassword = choice.allowWeak;
+        const auto summary = run({folder("site")});
+        if (choice.refusal) {
+            EXPECT_EQ(summary.outcome, RunSummary::Outcome::Refused);
+            ASSERT_EQ(reporter.refusals.size(), 1u);
+            EXPECT_EQ(reporter.refusals[0].reason, *choice.refusal);
+            EXPECT_EQ(temp.files(), std::vector<std::string>{"site/a.htm"});
+        } else {
+            EXPECT_EQ(summary.written, 1u);
+            std::filesystem::remove_all(temp / "out");
+        }
+    }
+    options.storageMode = engine::StorageMode::Overwrite;
+    options.password = u"a";
+    run({folder("site")});
+    EXPECT_EQ(reporter.refusals[0].path, "2") << "the estimate in bits, for the message";
+}
+
+TEST_F(EncryptedRunTest, ThePasswordIsWipedOnceTheKeyIsDerivedAndCoreDumpsAreOff) {
+    temp.write("site/a.htm", page("A", "a words"));
+    std::u16string frontEndCopy(kPassword);
+    ASSERT_EQ(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 1) << "a process of its own, dumpable until the run";
+    ProtectionRun protection(options, reporter, disk);
+    protection.forgetPassword(frontEndCopy);
+    EXPECT_EQ(protection.ProtectFiles({folder("site")}).written, 1u);
+    EXPECT_TRUE(frontEndCopy.empty());
+    EXPECT_EQ(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
+    rlimit core{};
+    ASSERT_EQ(::getrlimit(RLIMIT_CORE, &core), 0);
+    EXPECT_EQ(core.rlim_cur, 0u);
+    EXPECT_FALSE(opened(readBytes(temp / "site/a.htm")).empty()) << "sealed with the password all the same";
+}
+
+TEST_F(EncryptedRunTest, ANeutralTitleStandsInPlaceOfEachPagesOwn) {
+    temp.write("site/a.htm", page("Secret plans", "a words"));
+    options.replaceTitle = true;
+    options.unlockTitle = u"Tom & Jerry <3";
+    run({folder("site")});
+    const std::string written = readBytes(temp / "site/a.htm");
+    EXPECT_NE(written.find("<title>Tom &amp; Jerry &lt;3</title>"), std::string::npos);
+    EXPECT_EQ(written.find("Secret"), std::string::npos);
+    EXPECT_NE(opened(written).find("<title>Secret plans</title>"), std::string::npos) << "the page keeps its own";
+    ASSERT_EQ(reporter.readable.size(), 1u);
+    EXPECT_FALSE(reporter.readable[0].ownTitles);
+}
+
+TEST_F(EncryptedRunTest, InPlaceTheFilesThatMayHoldThePagesTextAreNamed) {
+    temp.write("site/a.htm", page("A", "a words"));
+    for (const char* name : {"site/a.htm~", "site/.git/HEAD", "site/search_index.json", "site/notes.md",
+                             "site/INDEX.HTM", "site/logo.png", "site/sub/b.htm.bak"})
+        temp.write(name, "a words");
+    run({folder("site")});
+    EXPECT_EQ(reporter.pageText, (std::vector<std::string>{temp / "site/INDEX.HTM", temp / "site/a.htm~",
+                                                           temp / "site/notes.md", temp / "site/search_index.json",
+                                                           temp / "site/.git", temp / "site/sub/b.htm.bak"}));
+    EXPECT_FALSE(reporter.pageTextCopied);
+    ASSERT_EQ(reporter.readable.size(), 1u);
+    EXPECT_TRUE(reporter.readable[0].ownTitles);
+    EXPECT_FALSE(reporter.readable[0].copied);
 }
 
 } // namespace

@@ -282,6 +282,7 @@ TEST_F(IncrementalCopyTest, AnEncryptedCopyKeepsItsSaltWhileThePasswordStays) {
     options.passwordProtect = true;
     options.encrypt = true;
     options.password = u"open sesame";
+    options.allowWeakPassword = true; // the salt is what is looked at here
     run();
     const auto saltLine = [&] {
         const std::string manifest = readBytes(temp / "out/.quillora-manifest");

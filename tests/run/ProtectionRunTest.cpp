@@ -191,19 +191,74 @@ TEST_F(ProtectionRunTest, ASecondRunLeavesProtectedPagesAndTheirBackupsAlone) {
 TEST_F(ProtectionRunTest, CopyModeWithTwoFoldersPoursBothIntoTheTarget) {
     temp.write("one/index.htm", page("first", "1"));
     temp.write("one/sub/x.htm", page("x", "1"));
-    temp.write("two/index.htm", page("second", "2"));
+    temp.write("two/other.htm", page("second", "2"));
     temp.write("lone/single.htm", page("single", "3"));
     options.storageMode = StorageMode::CopyToFolder;
     options.targetFolder = temp / "out";
     const auto summary = run({folder("one"), folder("two"), file("lone/single.htm")});
     EXPECT_EQ(summary.written, 4u);
     EXPECT_EQ(reporter.outputs, (std::vector<std::string>{temp / "out/index.htm", temp / "out/sub/x.htm",
-                                                          temp / "out/index.htm", temp / "out/single.htm"}));
-    EXPECT_NE(readBytes(temp / "out/index.htm").find("<title>second</title>"), std::string::npos);
+                                                          temp / "out/other.htm", temp / "out/single.htm"}));
+    EXPECT_NE(readBytes(temp / "out/other.htm").find("<title>second</title>"), std::string::npos);
+    ASSERT_EQ(reporter.written.size(), 4u);
     EXPECT_EQ(reporter.written[0].Folder, temp / "out");
     EXPECT_EQ(reporter.written[0].Name, "/index.htm");
     EXPECT_EQ(reporter.written[3].Name, temp / "out/single.htm");
     EXPECT_EQ(readBytes(temp / "one/index.htm"), page("first", "1")) << "sources untouched";
+}
+
+// Two picked folders whose files meet in the target would lose the first one written: refused before anything is.
+TEST_F(ProtectionRunTest, CopyModeRefusesTwoFilesThatWouldLandOnOneOutput) {
+    struct Clash {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> files; // path, content
+        std::vector<std::string> picked;                        // a trailing "/" picks a folder
+        std::string first;
+        std::string second;
+        std::string output;
+    };
+    const Clash clashes[] = {
+        {"PagesOfTwoFolders",
+         {{"one/index.htm", page("first", "1")}, {"two/index.htm", page("second", "2")}},
+         {"one/", "two/"},
+         "one/index.htm",
+         "two/index.htm",
+         "out/index.htm"},
+        {"APageOnItsOwnAndOneOfAFolder",
+         {{"one/a.htm", page("a", "1")}, {"two/a.htm", page("a", "2")}},
+         {"one/", "two/a.htm"},
+         "one/a.htm",
+         "two/a.htm",
+         "out/a.htm"},
+        {"OtherFilesOfTwoFolders",
+         {{"one/a.htm", page("a", "1")}, {"one/logo.png", "1"}, {"two/b.htm", page("b", "2")}, {"two/logo.png", "2"}},
+         {"one/", "two/"},
+         "one/logo.png",
+         "two/logo.png",
+         "out/logo.png"},
+    };
+    options.storageMode = StorageMode::CopyToFolder;
+    options.targetFolder = temp / "out";
+    for (const auto& clash : clashes) {
+        SCOPED_TRACE(clash.name);
+        std::filesystem::remove_all(temp / "one");
+        std::filesystem::remove_all(temp / "two");
+        for (const auto& [path, content] : clash.files)
+            temp.write(path, content);
+        std::vector<SelectionEntry> selection;
+        for (const auto& picked : clash.picked)
+            selection.push_back(picked.ends_with('/') ? folder(picked.substr(0, picked.size() - 1)) : file(picked));
+        EXPECT_EQ(run(selection).outcome, RunSummary::Outcome::Refused);
+        ASSERT_EQ(reporter.refusals.size(), 1u);
+        EXPECT_EQ(reporter.refusals[0].reason, RunRefusal::Reason::OutputsClash);
+        EXPECT_EQ(reporter.refusals[0].path, temp / clash.first);
+        EXPECT_EQ(reporter.refusals[0].other, temp / clash.second);
+        EXPECT_EQ(reporter.refusals[0].output, temp / clash.output);
+        EXPECT_FALSE(std::filesystem::exists(temp / "out")) << "nothing written";
+    }
+    temp.write("one/same.htm", page("same", "1"));
+    EXPECT_EQ(run({folder("one"), file("one/same.htm")}).outcome, RunSummary::Outcome::Ran)
+        << "one page picked twice is not a clash";
 }
 
 TEST_F(ProtectionRunTest, BesideModeWritesProtectedNames) {

@@ -59,6 +59,15 @@ public:
         otherFailures.emplace_back(path, problem);
         events.push_back("other failed " + path);
     }
+    void originalsKept(const std::string& folder) override {
+        originalsFolders.push_back(folder);
+        events.push_back("originals in " + folder);
+    }
+    void pageTextFiles(const std::vector<std::string>& paths, bool copied) override {
+        pageText = paths;
+        pageTextCopied = copied;
+    }
+    void readableByDesign(const ReadableByDesign& what) override { readable.push_back(what); }
     void pageNotReached(const run::FileEntry& entry) override {
         notReached.push_back(entry.fullPath());
         events.push_back("not reached " + entry.fullPath());
@@ -97,6 +106,10 @@ public:
     std::vector<RunSummary> finished;
     std::vector<PageRecord> records;
     std::vector<int> ruleIndexes; // of each record's rule, -1 for none
+    std::vector<std::string> originalsFolders;
+    std::vector<std::string> pageText;
+    bool pageTextCopied = false;
+    std::vector<ReadableByDesign> readable;
 };
 
 } // namespace quillora::run::test

@@ -2,14 +2,18 @@
 
 #include "TempFolder.h"
 #include "WindowFixture.h"
+#include "ui/PageStyle.h"
+#include "ui/ResultsPage.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -80,6 +84,7 @@ TEST_F(EncryptionPageTest, EncryptionIsOfferedOnlyWithThePassword) {
 
 TEST_F(EncryptionPageTest, ShowRevealsBothBoxes) {
     page.chkPasswordScript->setChecked(true);
+    page.chkEncrypt->setChecked(true); // the prompt's password is shown as it is anyway
     page.chkShowPassword->setChecked(true);
     EXPECT_EQ(page.txtPassword->echoMode(), QLineEdit::Normal);
     EXPECT_EQ(page.txtPasswordAgain->echoMode(), QLineEdit::Normal);
@@ -327,10 +332,127 @@ TEST_F(EncryptionPageTest, PastedQuotesAreRefusedToo) {
     EXPECT_TRUE(page.lblWarning->isHidden());
 }
 
+struct Strength {
+    const char* password;
+    QString shown;
+    bool warning; // shown in the warning colour
+};
+
+class StrengthTest : public EncryptionPageTest, public ::testing::WithParamInterface<Strength> {};
+
+TEST_P(StrengthTest, IsShownAsThePasswordIsTyped) {
+    page.chkPasswordScript->setChecked(true);
+    page.chkEncrypt->setChecked(true);
+    QTest::keyClicks(page.txtPassword, QString::fromUtf8(GetParam().password));
+    EXPECT_FALSE(page.lblStrength->isHidden());
+    EXPECT_EQ(page.lblStrength->text(), GetParam().shown);
+    const QColor shownIn = page.lblStrength->palette().color(QPalette::WindowText);
+    EXPECT_EQ(shownIn == ui::pagestyle::warningColor(page.palette()), GetParam().warning)
+        << shownIn.name().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Passwords, StrengthTest,
+    ::testing::Values(Strength{"a", "Too weak to encrypt with: about 2 bits (at least 40 are needed)", true},
+                      Strength{"blue-cactus-river", "Weak: about 42 bits (60 or more is strong)", true},
+                      Strength{"correct horse battery staple", "Strong: about 70 bits", false}));
+
+TEST_F(EncryptionPageTest, TheStrengthIsShownOnlyForEncryption) {
+    page.chkPasswordScript->setChecked(true);
+    QTest::keyClicks(page.txtPassword, QStringLiteral("abc"));
+    EXPECT_TRUE(page.lblStrength->isHidden()) << "the prompt's password is no secret";
+    page.chkEncrypt->setChecked(true);
+    EXPECT_FALSE(page.lblStrength->isHidden());
+    page.txtPassword->clear();
+    EXPECT_TRUE(page.lblStrength->isHidden());
+}
+
+TEST_F(EncryptionPageTest, ThePromptAloneSaysItIsNoProtectionAndHidesNothing) {
+    EXPECT_EQ(page.lblPromptOnly->text(), QStringLiteral("not protection: the password stands in the page"));
+    EXPECT_TRUE(page.lblPromptOnly->isHidden());
+    page.chkPasswordScript->setChecked(true);
+    EXPECT_FALSE(page.lblPromptOnly->isHidden());
+    EXPECT_EQ(page.txtPassword->echoMode(), QLineEdit::Normal) << "a password that stands in every page";
+    page.chkEncrypt->setChecked(true);
+    EXPECT_TRUE(page.lblPromptOnly->isHidden());
+    EXPECT_EQ(page.txtPassword->echoMode(), QLineEdit::Password);
+    page.chkPasswordScript->setChecked(false);
+    EXPECT_TRUE(page.lblPromptOnly->isHidden());
+}
+
+TEST_F(EncryptionPageTest, AnUnlockTitleIsOfferedForEncryptionAndFilled) {
+    EXPECT_FALSE(page.chkUnlockTitle->isEnabled());
+    page.chkPasswordScript->setChecked(true);
+    page.chkEncrypt->setChecked(true);
+    EXPECT_TRUE(page.chkUnlockTitle->isEnabled());
+    EXPECT_FALSE(page.txtUnlockTitle->isEnabled());
+    page.chkUnlockTitle->setChecked(true);
+    EXPECT_TRUE(page.txtUnlockTitle->isEnabled());
+    page.txtUnlockTitle->setText(QStringLiteral("Members only"));
+    engine::ProtectionOptions options;
+    page.fill(options);
+    EXPECT_TRUE(options.replaceTitle);
+    EXPECT_EQ(options.unlockTitle, u"Members only");
+    page.chkEncrypt->setChecked(false);
+    EXPECT_FALSE(page.txtUnlockTitle->isEnabled());
+    page.fill(options);
+    EXPECT_FALSE(options.replaceTitle) << "only an unlock page has a title to replace";
+}
+
 class EncryptionPageWindowTest : public WindowFixture {
 protected:
+    /// Picks the folder, encrypts with the password and presses Protect; true once the run has ended.
+    bool protectEncrypted(const QString& folder, const QString& password) {
+        pickFolder(folder);
+        goToPage(3);
+        window.encryptionPage->chkPasswordScript->setChecked(true);
+        window.encryptionPage->chkEncrypt->setChecked(true);
+        window.encryptionPage->txtPassword->setText(password);
+        window.encryptionPage->txtPasswordAgain->setText(password);
+        return protect();
+    }
+
     TempFolder site;
 };
+
+TEST_F(EncryptionPageWindowTest, ProtectRefusesAPasswordBelowTheFloor) {
+    const QByteArray page = "<html><head><title>t</title></head><body><p>Hello</p></body></html>";
+    const QString path = site.writeFile(QStringLiteral("site/a.htm"), page);
+    ASSERT_TRUE(protectEncrypted(site.filePath(QStringLiteral("site")), QStringLiteral("hunter2")));
+    EXPECT_EQ(window.currentPage(), 3);
+    EXPECT_EQ(window.focusWidget(), window.encryptionPage->txtPassword);
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{"The password is too weak to encrypt with: about 10 bits, and at least 40 are needed. A "
+                          "longer password of several unrelated words is stronger."});
+    EXPECT_EQ(TempFolder::read(path), page);
+    EXPECT_EQ(QDir(site.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"site"});
+}
+
+TEST_F(EncryptionPageWindowTest, AnEncryptedRunKeepsTheOriginalsOutsideSaysSoAndRestoreBringsThemBack) {
+    const QByteArray page = "<html><head><title>t</title></head><body><p>Hello words</p></body></html>";
+    const QString path = site.writeFile(QStringLiteral("site/a.htm"), page);
+    site.writeFile(QStringLiteral("site/notes.md"), "Hello words");
+    ASSERT_TRUE(
+        protectEncrypted(site.filePath(QStringLiteral("site")), QStringLiteral("correct horse battery staple")));
+    EXPECT_EQ(dialogs.messages.size(), 0);
+    EXPECT_FALSE(TempFolder::read(path).contains("Hello"));
+    EXPECT_EQ(QDir(site.filePath(QStringLiteral("site"))).entryList(QDir::Files), (QStringList{"a.htm", "notes.md"}))
+        << "no backup beside the page";
+    const QString originals = site.filePath(QStringLiteral("site.originals"));
+    EXPECT_EQ(TempFolder::read(originals + QStringLiteral("/a.htm")), page);
+    const QString notes = window.resultsPage->lblNotes->text();
+    EXPECT_FALSE(window.resultsPage->lblNotes->isHidden());
+    EXPECT_TRUE(notes.contains(QStringLiteral("The originals are kept in ") + originals)) << notes.toStdString();
+    EXPECT_TRUE(notes.contains(QStringLiteral("Readable by design: each page's title"))) << notes.toStdString();
+    EXPECT_TRUE(notes.contains(site.filePath(QStringLiteral("site/notes.md")))) << "named as holding page text";
+
+    dialogs.answers.enqueue(QMessageBox::Yes);
+    QSignalSpy finished(&window, &ui::frmMain::runFinished);
+    window.resultsPage->cmdRestore->click();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(TempFolder::read(path), page);
+    EXPECT_FALSE(QFileInfo::exists(originals));
+}
 
 TEST_F(EncryptionPageWindowTest, ProtectRefusesTwoPasswordsThatDiffer) {
     const QByteArray page = "<html><head><title>t</title></head><body><p>Hello</p></body></html>";

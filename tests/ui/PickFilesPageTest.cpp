@@ -57,6 +57,19 @@ TEST_F(PickFilesPageTest, AddFileAsksForOneHtmlFile) {
     EXPECT_EQ(nextRule.size(), 1);
 }
 
+TEST_F(PickFilesPageTest, AddFileRefusesATypedNameThatIsNotAPage) {
+    dialogs.fileResults.enqueue({QStringLiteral("/web/style.css"), 0});
+    dialogs.fileResults.enqueue({QStringLiteral("/web/INDEX.HTM"), 0});
+
+    page.cmdAddFile->click();
+    page.cmdAddFile->click();
+
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{"/web/style.css is not a page: only .htm and .html files can be protected."});
+    EXPECT_EQ(dialogs.messages[0].icon, QMessageBox::Information);
+    EXPECT_EQ(entries(), QStringList{"/web/INDEX.HTM"}) << "a page in any letter case is taken";
+}
+
 TEST_F(PickFilesPageTest, AddFolderStartsAtTheRememberedFolderAndRemembersTheChoice) {
     const QString before = disk.makeFolder(QStringLiteral("before"));
     const QString chosen = disk.makeFolder(QStringLiteral("chosen"));

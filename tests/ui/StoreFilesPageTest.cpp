@@ -5,6 +5,7 @@
 #include "WindowFixture.h"
 #include "selection/LastPathMemory.h"
 #include "selection/Pickers.h"
+#include "ui/EncryptionPage.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -285,6 +286,92 @@ TEST_P(RestartTest, InformationShowsTheHelpOfTheModeThatStaysChosen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, RestartTest, ::testing::Values(0, 1, 2));
+
+TEST_F(StoreFilesPageTest, TheFolderForTheOriginalsIsOfferedForAnEncryptedOverwriteRunOnly) {
+    EXPECT_TRUE(page.framBackupDir->isHidden());
+    page.setEncrypting(true);
+    EXPECT_FALSE(page.framBackupDir->isHidden());
+    EXPECT_TRUE(page.framBackupDir->isEnabled());
+    page.chkBackups->setChecked(false);
+    EXPECT_FALSE(page.framBackupDir->isEnabled()) << "no backups, no originals kept";
+    page.chkBackups->setChecked(true);
+    page.optSave[1]->setChecked(true);
+    EXPECT_TRUE(page.framBackupDir->isHidden()) << "a copy leaves the originals where they are";
+    page.optSave[0]->setChecked(true);
+    page.setEncrypting(false);
+    EXPECT_TRUE(page.framBackupDir->isHidden());
+
+    dialogs.folderResults.enqueue(QStringLiteral("/keep/here"));
+    page.cmdSelectBackupDir->click();
+    ASSERT_EQ(dialogs.folderRequests.size(), 1);
+    EXPECT_EQ(dialogs.folderRequests[0].prompt, QStringLiteral("Please select where to keep the originals "));
+    engine::ProtectionOptions options;
+    page.fill(options);
+    EXPECT_EQ(options.backupFolder, "/keep/here");
+}
+
+struct Refused {
+    const char* name;
+    int mode;
+    const char* target;       // below the test's folder
+    const char* backupFolder; // below the test's folder
+    const char* message;      // %1: the test's folder
+    const char* focus;
+};
+
+class StoreFilesRefusalTest : public WindowFixture, public ::testing::WithParamInterface<Refused> {
+protected:
+    QString below(const char* relative) const {
+        return *relative == 0 ? QString() : site.filePath(QString::fromLatin1(relative));
+    }
+
+    TempFolder site;
+};
+
+TEST_P(StoreFilesRefusalTest, ChoicesThatWouldPublishOrLoseWhatTheUserChoseSendThemBackToStoreFiles) {
+    const QByteArray page = "<html><head><title>t</title></head><body><p>words</p></body></html>";
+    site.writeFile(QStringLiteral("site/a.htm"), page);
+    site.writeFile(QStringLiteral("target.txt"), "a file");
+    pickFolder(site.filePath(QStringLiteral("site")));
+    goToPage(2);
+    window.storeFilesPage->optSave[GetParam().mode]->setChecked(true);
+    window.storeFilesPage->txtSaveDir->setText(below(GetParam().target));
+    window.storeFilesPage->txtBackupDir->setText(below(GetParam().backupFolder));
+    goToPage(3);
+    window.encryptionPage->chkPasswordScript->setChecked(true);
+    window.encryptionPage->chkEncrypt->setChecked(true);
+    window.encryptionPage->txtPassword->setText(QStringLiteral("correct horse battery staple"));
+    window.encryptionPage->txtPasswordAgain->setText(QStringLiteral("correct horse battery staple"));
+
+    ASSERT_TRUE(protect());
+
+    EXPECT_EQ(window.currentPage(), 2);
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{QString::fromLatin1(GetParam().message).replace(QStringLiteral("%1"), site.path())});
+    ASSERT_NE(window.focusWidget(), nullptr);
+    EXPECT_EQ(window.focusWidget()->objectName(), QString::fromLatin1(GetParam().focus));
+    EXPECT_EQ(TempFolder::read(site.filePath(QStringLiteral("site/a.htm"))), page);
+    EXPECT_EQ(QDir(site.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"site", "target.txt"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, StoreFilesRefusalTest,
+    ::testing::Values(
+        Refused{
+            "Beside", 2, "", "",
+            "Encrypted pages are not written beside their originals: the originals would stay readable in the "
+            "folder you publish. Please copy the pages to a new folder, or overwrite them (their originals are then "
+            "kept outside the picked folders).",
+            "optSave(2)"},
+        Refused{"TargetIsAFile", 1, "target.txt", "",
+                "The target %1/target.txt is not a folder; please select a folder to copy the protected files to",
+                "txtSaveDir"},
+        Refused{"OriginalsInsideThePickedFolder", 0, "", "site/kept",
+                "The folder for the originals, %1/site/kept, lies within the picked folder %1/site, where they would "
+                "be published with the pages; please choose a folder outside it",
+                "txtBackupDir"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 /// A site below a temporary folder: site/ (picked), site/out/, other/b.htm (picked on its own), notes.txt.
 class CopyTargetMarkTest : public StoreFilesPageTest {

@@ -95,6 +95,13 @@ protected:
         return page;
     }
 
+    /// The run's key as a browser derives it: from the password and the salt and rounds the encryptor names.
+    SiteKey runKey() const {
+        SiteKey key;
+        EXPECT_FALSE(SiteKey::derive(settings().password, encryptor->salt(), encryptor->iterations(), key));
+        return key;
+    }
+
     std::unique_ptr<PageEncryptor> encryptor;
 };
 
@@ -293,6 +300,59 @@ TEST(PageEncryptorCreate, RefusesWhatCannotMakeAnUnlockPage) {
     settings.rememberDays = engine::kMaxRememberDays;
     EXPECT_FALSE(PageEncryptor::create(settings, encryptor));
     EXPECT_TRUE(encryptor);
+}
+
+TEST_F(UnlockPageTest, ItsDataReadBackTellTheKeyAndOpenOnlyWithIt) {
+    const PageEncoding utf16{Kind::Utf16LE, "", true};
+    const std::string wide("\xFF\xFE<\0p\0>\0", 8);
+    for (const auto& [page, encoding] :
+         std::vector<std::pair<std::string, PageEncoding>>{{kPage, kUtf8}, {kPage, kUtf8Bom}, {wide, utf16}}) {
+        const std::string unlock = encrypt(page, encoding, u"Title", u"(c) Notice \u00E9");
+        SealedPage sealed;
+        ASSERT_TRUE(PageEncryptor::readSealed(unlock, sealed));
+        EXPECT_EQ(sealed.salt, encryptor->salt());
+        EXPECT_EQ(sealed.iterations, kFewIterations);
+        EXPECT_TRUE(PageEncryptor::opens(runKey(), sealed));
+        SiteKey other;
+        ASSERT_FALSE(SiteKey::derive(u"another password", sealed.salt, sealed.iterations, other));
+        EXPECT_FALSE(PageEncryptor::opens(other, sealed));
+        SealedPage named;
+        ASSERT_TRUE(PageEncryptor::readSealed(unlock, named, false));
+        EXPECT_EQ(named.salt, sealed.salt);
+        EXPECT_TRUE(named.sealed.empty()) << "only the key's name was asked for";
+    }
+}
+
+TEST_F(UnlockPageTest, DamagedOrForeignDataAreNotReadAsSealed) {
+    const std::string unlock = encrypt(kPage);
+    SealedPage sealed;
+    EXPECT_FALSE(PageEncryptor::readSealed(kPage, sealed));
+    const auto rounds = unlock.find("\"iterations\":");
+    std::string damaged = unlock.substr(0, rounds) + "\"rounds\":" + unlock.substr(rounds + 13);
+    EXPECT_FALSE(PageEncryptor::readSealed(damaged, sealed));
+    const auto saltEnd = unlock.find("\",\"iterations\"");
+    damaged = unlock.substr(0, saltEnd) + "!" + unlock.substr(saltEnd);
+    EXPECT_FALSE(PageEncryptor::readSealed(damaged, sealed)) << "not base64";
+    damaged = unlock;
+    const auto page = damaged.find("\"page\":\"") + 8;
+    damaged[page] = damaged[page] == 'A' ? 'B' : 'A';
+    ASSERT_TRUE(PageEncryptor::readSealed(damaged, sealed));
+    EXPECT_FALSE(PageEncryptor::opens(runKey(), sealed)) << "a changed byte fails its tag";
+}
+
+TEST_F(UnlockPageTest, NewPagesMaySealWithAKeyDerivedBefore) {
+    std::unique_ptr<PageEncryptor> again;
+    ASSERT_FALSE(PageEncryptor::create(settings(), runKey(), again));
+    std::string unlock;
+    ASSERT_FALSE(again->encrypt(kPage, kUtf8, u"T", {}, unlock));
+    EXPECT_EQ(opened(unlock), kPage);
+    EXPECT_EQ(fromBase64(dataField(unlock, "salt")), fromBase64(dataField(encrypt(kPage), "salt")));
+}
+
+TEST(TitleMarkup, ATypedTitleReadsAsTyped) {
+    EXPECT_EQ(titleMarkup(u"Tom & Jerry"), u"Tom &amp; Jerry");
+    EXPECT_EQ(titleMarkup(u"&amp;"), u"&amp;amp;");
+    EXPECT_EQ(titleMarkup(u"Plain <b>"), u"Plain <b>") << "the title element's writer keeps < and > harmless";
 }
 
 } // namespace

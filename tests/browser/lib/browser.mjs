@@ -375,6 +375,31 @@ async function typePassword(page, password) {
     return frame;
 }
 
+// Every frame shows a document of its own that has loaded (a frame just written holds about:blank first); a frame
+// with no address, or with about:blank for one, is loaded as it is.
+async function framesLoaded(page) {
+    for (const frame of frameTree(page.mainFrame()).slice(1)) {
+        try {
+            if (!await frame.evaluate(() => {
+                if (document.readyState !== 'complete') {
+                    return false;
+                }
+                const address = window.frameElement ? window.frameElement.getAttribute('src') : '';
+                const blank = address === null || ['', 'about:blank'].includes(address.trim().toLowerCase());
+                return location.href !== 'about:blank' || blank;
+            })) {
+                return false;
+            }
+        } catch (error) {
+            if (!movedOn(error)) {
+                throw error;
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
 // A written document does not always wait for its images and style sheets before it counts as loaded.
 async function imagesLoaded(page) {
     for (const frame of frameTree(page.mainFrame())) {
@@ -401,6 +426,9 @@ async function unlock(page, password) {
     await typePassword(page, password);
     await poll('the page did not unlock', kLoadTimeoutMs, async () => (await lockedFrames(page)).length === 0);
     await waitForLoad(page);
+    // A sealed frameset writes its frames once unlocked, and they unlock in turn with the key it hands them.
+    await poll('the frames did not unlock', kLoadTimeoutMs,
+        async () => (await lockedFrames(page)).length === 0 && await framesLoaded(page));
     await poll('the images of the unlocked page did not load', kLoadTimeoutMs, () => imagesLoaded(page));
     await styleSheetsLoaded(page);
     await page.evaluate(() => {

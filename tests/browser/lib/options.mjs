@@ -9,6 +9,8 @@ export const kModes = ['email-links', 'links', 'body', 'page'];
 export const kWarning = 'This page is protected!';
 export const kNotice = 'Sample notice for the browser suite';
 export const kPassword = 'open sesame';
+// Encryption refuses a password as weak as the prompt's.
+export const kUnlockPassword = 'open sesame, said the lantern';
 
 // Every behaviour script except the password prompt, with a notice comment on top.
 const kAllScripts = [
@@ -22,7 +24,7 @@ export const kVariants = {
     password: { args: ['--password', kPassword], password: kPassword, breaksFrames: false, warning: null },
     // Sealed pages: unlocked by typing the password into the unlock page, then compared like the others.
     encrypted: {
-        args: ['--encrypt', '--password', kPassword], password: null, unlock: kPassword, breaksFrames: false,
+        args: ['--encrypt', '--password', kUnlockPassword], password: null, unlock: kUnlockPassword, breaksFrames: false,
         warning: null,
     },
 };

@@ -1,0 +1,61 @@
+#include "EarlierKeys.h"
+
+namespace quillora::run {
+
+namespace {
+
+// An unlock page tells its key within its first bytes (after a notice and a title of ordinary length).
+constexpr std::size_t kLookedAt = std::size_t{16} << 10;
+
+} // namespace
+
+EarlierKeys::EarlierKeys(disk::FileSystem& fileSystem) : m_fs(fileSystem) {}
+
+void EarlierKeys::learn(const FileList& list, std::u16string_view password) {
+    for (const auto& entry : list.slots) {
+        if (!entry.Name.empty())
+            learnPage(entry.fullPath(), password);
+    }
+}
+
+void EarlierKeys::learnPage(const std::string& path, std::u16string_view password) {
+    std::string bytes;
+    if (m_fs.readStart(path, kLookedAt, bytes) || !unlock::PageEncryptor::isUnlockPage(bytes))
+        return;
+    unlock::SealedPage sealed;
+    // A long notice or title may put the key's data beyond the first bytes.
+    const bool named = unlock::PageEncryptor::readSealed(bytes, sealed, false);
+    if (named && m_keys.count({sealed.salt, sealed.iterations}) != 0)
+        return;
+    // One whole page of each key is opened.
+    if (m_fs.readFile(path, bytes) || !unlock::PageEncryptor::readSealed(bytes, sealed))
+        return;
+    const KeyName name{sealed.salt, sealed.iterations};
+    if (m_keys.count(name) != 0)
+        return;
+    crypto::SiteKey key;
+    if (crypto::SiteKey::derive(password, sealed.salt, sealed.iterations, key))
+        return;
+    m_keys[name] = unlock::PageEncryptor::opens(key, sealed) ? std::optional(key) : std::nullopt;
+}
+
+const crypto::SiteKey* EarlierKeys::reusable(int iterations) const {
+    for (const auto& [name, key] : m_keys) {
+        if (key && name.second == iterations)
+            return &*key;
+    }
+    return nullptr;
+}
+
+EarlierKeys::Verdict EarlierKeys::verdict(std::string_view unlockPage, const crypto::SiteKey::Salt& runSalt,
+                                          int runIterations) const {
+    unlock::SealedPage sealed;
+    if (!unlock::PageEncryptor::readSealed(unlockPage, sealed, false))
+        return Verdict::OtherKey;
+    if (sealed.salt == runSalt && sealed.iterations == runIterations)
+        return Verdict::Opens;
+    const auto known = m_keys.find({sealed.salt, sealed.iterations});
+    return known != m_keys.end() && known->second ? Verdict::Opens : Verdict::OtherKey;
+}
+
+} // namespace quillora::run
