@@ -75,6 +75,7 @@ project::Project ProjectInit::projectOf(const CommandLineRequest& request, const
     made.unlockPrompt = given.unlockPrompt;
     made.unlockButton = given.unlockButton;
     made.wrongPassword = given.wrongPassword;
+    made.unlockTitle = given.unlockTitle;
     return made;
 }
 

@@ -18,8 +18,8 @@ using Keys = std::initializer_list<std::string_view>;
 
 const Keys kTopKeys = {"output", "notice", "exclude", "encryption", "pages", "rule"};
 const Keys kOutputKeys = {"mode", "target", "backups", "other-files"};
-const Keys kEncryptionKeys = {"password-file", "password-env",  "remember-days",
-                              "unlock-prompt", "unlock-button", "wrong-password"};
+const Keys kEncryptionKeys = {"password-file", "password-env",   "remember-days", "unlock-prompt",
+                              "unlock-button", "wrong-password", "unlock-title"};
 const Keys kPagesKeys = {"hide", "scripts", "warning", "encrypt", "level"};
 const Keys kRuleKeys = {"paths", "leave-alone", "hide", "scripts", "warning", "encrypt", "level"};
 
@@ -308,6 +308,7 @@ bool Reader::readEncryption(const toml::table& encryption) {
         {"unlock-prompt", &m_project.unlockPrompt},
         {"unlock-button", &m_project.unlockButton},
         {"wrong-password", &m_project.wrongPassword},
+        {"unlock-title", &m_project.unlockTitle},
     };
     for (const auto& [key, target] : texts) {
         if (const auto* node = encryption.get(key)) {

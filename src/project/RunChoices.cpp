@@ -32,6 +32,10 @@ void applyOutput(const Project& project, engine::ProtectionOptions& options) {
     options.unlockPrompt = project.unlockPrompt.value_or(options.unlockPrompt);
     options.unlockButton = project.unlockButton.value_or(options.unlockButton);
     options.wrongPassword = project.wrongPassword.value_or(options.wrongPassword);
+    if (project.unlockTitle) {
+        options.replaceTitle = true;
+        options.unlockTitle = *project.unlockTitle;
+    }
 }
 
 void applyOutput(const Overrides& given, engine::ProtectionOptions& options) {

@@ -106,6 +106,7 @@ CopyManifest::Digest IncrementalCopy::ruleDigest(const PageRule& rule, Kind kind
         addField(text, std::to_string(options.rememberDays));
         for (const auto* unlockText : {&options.unlockPrompt, &options.unlockButton, &options.wrongPassword})
             addField(text, charset::toUtf8(*unlockText));
+        addField(text, options.replaceTitle ? "title:" + charset::toUtf8(options.unlockTitle) : std::string());
     }
     return shortened(crypto::Digest::sha256(text));
 }

@@ -49,6 +49,9 @@ void showPages(const project::Project& project, EncryptionPage& encryption, Scri
     encryption.chkPasswordScript->setChecked(encrypt);
     encryption.chkEncrypt->setChecked(encrypt);
     encryption.spnRememberDays->setValue(project.rememberDays.value_or(0));
+    encryption.chkUnlockTitle->setChecked(project.unlockTitle.has_value());
+    if (project.unlockTitle)
+        encryption.txtUnlockTitle->setText(fromUtf16(*project.unlockTitle));
     const auto chosen = pages.scripts.value_or(std::array<bool, engine::kScriptCount>{});
     for (std::size_t i = 0; i < engine::kScriptCount; ++i) {
         if (scripts.chkScript[i] != nullptr)
@@ -150,6 +153,9 @@ project::Project ProjectSettings::collect(const frmMain& window, const std::stri
     made.rememberDays = encrypt && encryption.spnRememberDays->value() > 0
                             ? std::optional(encryption.spnRememberDays->value())
                             : std::nullopt;
+    made.unlockTitle.reset();
+    if (encrypt && encryption.chkUnlockTitle->isChecked())
+        made.unlockTitle = encryption.txtUnlockTitle->text().toStdU16String();
     const ScriptsPage& scripts = *window.scriptsPage;
     std::array<bool, engine::kScriptCount> chosen{};
     for (std::size_t i = 0; i < engine::kScriptCount; ++i)
@@ -173,6 +179,10 @@ project::Overrides ProjectSettings::passwords(const frmMain& window) {
     } else {
         given.promptPassword = typed;
     }
+    // Where an encrypted run keeps the originals is the window's choice, not the file's.
+    const QString backupFolder = window.storeFilesPage->txtBackupDir->text();
+    if (!backupFolder.trimmed().isEmpty())
+        given.backupFolder = selection::toNativePath(backupFolder);
     return given;
 }
 

@@ -180,6 +180,7 @@ TEST(ProjectWriter, WhatItWritesReadsBackAsTheSameChoices) {
     project.exclude = {"drafts/", "a\\[b"};
     project.password.variable = "SITE_PASSWORD";
     project.rememberDays = 7;
+    project.unlockTitle = u"Members \"only\"";
     project.pages.hide = EncryptionMode::AllLinks;
     project.pages.scripts = std::array<bool, engine::kScriptCount>{};
     (*project.pages.scripts)[engine::kScriptPrinting] = true;
@@ -202,6 +203,7 @@ TEST(ProjectWriter, WhatItWritesReadsBackAsTheSameChoices) {
     EXPECT_EQ(read.exclude, project.exclude);
     EXPECT_EQ(read.password.variable, "SITE_PASSWORD");
     EXPECT_EQ(read.rememberDays, 7);
+    EXPECT_EQ(read.unlockTitle, project.unlockTitle);
     EXPECT_EQ(read.pages.hide, project.pages.hide);
     EXPECT_EQ(read.pages.scripts, project.pages.scripts);
     ASSERT_EQ(read.rules.size(), 2u);
