@@ -198,8 +198,12 @@ async function goto(page, url) {
     await waitForLoad(page);
 }
 
+// A wrong answer sends the visitor away from the script that asked, within milliseconds of the answer; a page that
+// has finished loading and still stays after this bound (a hundred times what a loaded machine needs) stays for good.
+const kSentAwayBoundMs = 30000;
+
 async function waitForUrl(page, url) {
-    const end = Date.now() + kLoadTimeoutMs;
+    const end = Date.now() + kSentAwayBoundMs;
     while (page.url() !== url && Date.now() < end) {
         await sleep(25);
     }
