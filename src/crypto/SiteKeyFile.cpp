@@ -68,7 +68,8 @@ std::error_code SiteKeyFile::create(std::u16string_view password, int iterations
     return error;
 }
 
-SiteKeyFile SiteKeyFile::ofSlots(const SiteKey::Salt& salt, int iterations, std::vector<KeyWrap::Wrapped> wrapped) {
+SiteKeyFile SiteKeyFile::ofSlots(const SiteKey::Salt& salt, int iterations,
+                                 const std::vector<KeyWrap::Wrapped>& wrapped) {
     SiteKeyFile file;
     file.m_salt = salt;
     file.m_iterations = iterations;

@@ -29,7 +29,7 @@ public:
     static std::error_code create(std::u16string_view password, int iterations, std::string label, SiteKeyFile& file,
                                   SiteKey& content);
     /// The key file for slots an unlock page carries (their labels are not in the page).
-    static SiteKeyFile ofSlots(const SiteKey::Salt& salt, int iterations, std::vector<KeyWrap::Wrapped> wrapped);
+    static SiteKeyFile ofSlots(const SiteKey::Salt& salt, int iterations, const std::vector<KeyWrap::Wrapped>& wrapped);
 
     /// Reads a key file's text; CryptoError::KeyFileDamaged when it is not one this version reads.
     static std::error_code read(std::string_view text, SiteKeyFile& out);

@@ -129,7 +129,7 @@ std::optional<RunRefusal> ProtectionRun::openKeyFile(const std::string& path,
     KeyFileOrigin origin = KeyFileOrigin::Remade;
     std::vector<crypto::KeyWrap::Wrapped> slots;
     if (const crypto::SiteKey* earlier = m_earlierKeys->reusable(slots)) {
-        file = crypto::SiteKeyFile::ofSlots(earlier->salt(), earlier->iterations(), std::move(slots));
+        file = crypto::SiteKeyFile::ofSlots(earlier->salt(), earlier->iterations(), slots);
         content = *earlier;
     } else if (const auto error =
                    crypto::SiteKeyFile::create(settings.password, settings.iterations, {}, file, content)) {

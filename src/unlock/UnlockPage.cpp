@@ -247,7 +247,7 @@ std::error_code PageEncryptor::create(const EncryptionSettings& settings, std::u
 }
 
 std::error_code PageEncryptor::create(const EncryptionSettings& settings, const crypto::SiteKey& content,
-                                      std::vector<crypto::KeyWrap::Wrapped> slots,
+                                      const std::vector<crypto::KeyWrap::Wrapped>& slots,
                                       std::unique_ptr<PageEncryptor>& out) {
     if (settings.rememberDays < 0 || settings.rememberDays > engine::kMaxRememberDays || content.iterations() < 1 ||
         slots.empty())

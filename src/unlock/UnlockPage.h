@@ -54,7 +54,8 @@ public:
     static std::error_code create(const EncryptionSettings& settings, std::unique_ptr<PageEncryptor>& out);
     /// The site's content key (with the salt and rounds of its passwords) and its slots, as its key file keeps them.
     static std::error_code create(const EncryptionSettings& settings, const crypto::SiteKey& content,
-                                  std::vector<crypto::KeyWrap::Wrapped> slots, std::unique_ptr<PageEncryptor>& out);
+                                  const std::vector<crypto::KeyWrap::Wrapped>& slots,
+                                  std::unique_ptr<PageEncryptor>& out);
 
     /// The unlock page for one protected page: page is the protected page's bytes as they would be written
     /// (byte-order mark included), encoding the set they are in, title the content of the original's title

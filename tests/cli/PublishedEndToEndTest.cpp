@@ -277,6 +277,31 @@ TEST_F(PublishedEndToEnd, CopiesThatWouldMeetOrATargetThatIsNoFolderAreRefusedBe
     }
 }
 
+TEST_F(PublishedEndToEnd, TheSiteKeyFileGoesWhereItIsNamedAndNeverIntoWhatIsPublished) {
+    write("site/a.htm", page("A", "secretwords"));
+    writePassword("pw.txt", kPassword);
+    const CliOutcome inside = run({"-q", "--encrypt", "--password-file", "pw.txt", "--key-file",
+                                   "public/k.quillora-key", "--copy-to", "public", "site"});
+    EXPECT_EQ(inside.exitCode, 2);
+    EXPECT_EQ(inside.err, "quillora-cli: The site key file " + path("public/k.quillora-key") +
+                              " lies within public, "
+                              "where it would be published with the pages; please keep it outside\n"
+                              "quillora-cli: Name the site key file with --key-file FILE.\n");
+    EXPECT_FALSE(fs::exists(m_root / "public"));
+
+    const std::vector<std::string> named = {"-q",          "--encrypt", "--password-file", "pw.txt", "--key-file",
+                                            "keys/site.k", "--copy-to", "public",          "site"};
+    fs::create_directory(m_root / "keys");
+    ASSERT_EQ(run(named).exitCode, 0);
+    const std::string key = contentOf(m_root / "keys/site.k");
+    EXPECT_NE(key.find("\"format\": \"quillora-site-key\""), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_root / "site.quillora-key")) << "only where it was named";
+    write("site/b.htm", page("B", "morewords"));
+    ASSERT_EQ(run(named).exitCode, 0);
+    EXPECT_EQ(contentOf(m_root / "keys/site.k"), key) << "read by the later run, not made again";
+    EXPECT_EQ(filesBelow("public"), (std::set<std::string>{"a.htm", "b.htm"}));
+}
+
 TEST_F(PublishedEndToEnd, ThePasswordFromStandardInputOpensWhatItEncrypted) {
     write("site/a.htm", page("A", "secretwords"));
     const std::vector<std::string> arguments = {"-q", "--encrypt", "--password-file", "-", "site"};
