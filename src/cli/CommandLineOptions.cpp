@@ -74,6 +74,9 @@ constexpr const char* kFooter =
     "process list. A password estimated below 40 bits is refused (--allow-weak-password to insist), one\n"
     "below 60 bits is warned about. Overwriting, the originals are kept outside the picked folders, in\n"
     "FOLDER.originals beside each (or below --backup-dir DIR); --restore finds them there.\n"
+    "The site's key lives in FOLDER.quillora-key beside the first picked folder (or --key-file FILE):\n"
+    "the first encrypted run makes it, later runs read it and seal with the same key, so that visitors\n"
+    "stay unlocked across runs. It opens nothing without a password; keep it, and never publish it.\n"
     "Readable in an unlock page: its title (each page's own unless --unlock-title), the notice, the\n"
     "file's name and size. --beside is refused with --encrypt (the originals would stay beside).\n"
     "Without --encrypt, --password only adds a prompt, and the password stands readable in every page."
@@ -239,6 +242,13 @@ void CommandLineOptions::addEncryptionOptions() {
         ->add_flag("--allow-weak-password", m_allowWeakPassword,
                    "With --encrypt: encrypt even with a password estimated below 40 bits, which an attacker holding "
                    "the pages may guess")
+        ->needs(encrypt);
+    m_app
+        ->add_option("--key-file", m_keyFile,
+                     "With --encrypt: the site key file, made by the site's first encrypted run and read by later "
+                     "ones (default: FOLDER.quillora-key beside the first picked folder); never publish it")
+        ->type_name("FILE")
+        ->check(kNotBlank)
         ->needs(encrypt);
     m_unlockTitleOption = m_app
                               ->add_option("--unlock-title", m_unlockTitle,
@@ -573,6 +583,8 @@ project::Overrides CommandLineOptions::overrides() const {
     given.allowWeakPassword = m_allowWeakPassword;
     if (!m_backupDir.empty())
         given.backupFolder = pickedPath(m_backupDir);
+    if (!m_keyFile.empty())
+        given.keyFile = pickedPath(m_keyFile);
     return given;
 }
 
@@ -598,6 +610,7 @@ CommandLineRequest CommandLineOptions::request() const {
         options.rememberDays = m_rememberDays;
         options.allowWeakPassword = m_allowWeakPassword;
         options.backupFolder = m_backupDir.empty() ? std::string() : pickedPath(m_backupDir);
+        options.keyFile = m_keyFile.empty() ? std::string() : pickedPath(m_keyFile);
         if (m_unlockTitleOption->count() > 0) {
             options.replaceTitle = true;
             options.unlockTitle = charset::fromUtf8(m_unlockTitle);

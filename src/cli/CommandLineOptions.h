@@ -83,6 +83,7 @@ private:
     std::string m_wrongPassword;
     std::string m_backupDir;
     std::string m_unlockTitle;
+    std::string m_keyFile;
     std::vector<std::string> m_warnings;
     std::u16string m_encryptionPassword;
     int m_rememberDays = 0;

@@ -63,6 +63,11 @@ void ConsoleReporter::runRefused(const run::RunRefusal& refusal) {
     case Reason::NoPlaceForOriginals:
         printLines("Give the folder for the originals with --backup-dir DIR.");
         break;
+    case Reason::NoPlaceForKeyFile:
+    case Reason::KeyFileInside:
+    case Reason::KeyFileWrongPassword:
+        printLines("Name the site key file with --key-file FILE.");
+        break;
     default:
         break;
     }
@@ -118,6 +123,11 @@ void ConsoleReporter::waitingForPage(const run::FileEntry& entry, std::chrono::s
 
 void ConsoleReporter::otherFileFailed(const std::string& path, const run::PageProblem& problem) {
     printLines(aboutFile(path, problem));
+}
+
+void ConsoleReporter::keyFileUsed(const std::string& path, run::KeyFileOrigin origin) {
+    if (!m_quiet)
+        printLines(run::messages::keyFileUsed(path, origin));
 }
 
 void ConsoleReporter::originalsKept(const std::string& folder) {

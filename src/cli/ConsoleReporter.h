@@ -31,6 +31,7 @@ public:
     void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
+    void keyFileUsed(const std::string& path, run::KeyFileOrigin origin) override;
     void originalsKept(const std::string& folder) override;
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
     void readableByDesign(const run::ReadableByDesign& readable) override;

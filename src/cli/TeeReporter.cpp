@@ -82,4 +82,24 @@ void TeeReporter::runFinished(const run::RunSummary& summary) {
     m_second.runFinished(summary);
 }
 
+void TeeReporter::keyFileUsed(const std::string& path, run::KeyFileOrigin origin) {
+    m_first.keyFileUsed(path, origin);
+    m_second.keyFileUsed(path, origin);
+}
+
+void TeeReporter::originalsKept(const std::string& folder) {
+    m_first.originalsKept(folder);
+    m_second.originalsKept(folder);
+}
+
+void TeeReporter::pageTextFiles(const std::vector<std::string>& paths, bool copied) {
+    m_first.pageTextFiles(paths, copied);
+    m_second.pageTextFiles(paths, copied);
+}
+
+void TeeReporter::readableByDesign(const run::ReadableByDesign& readable) {
+    m_first.readableByDesign(readable);
+    m_second.readableByDesign(readable);
+}
+
 } // namespace quillora::cli

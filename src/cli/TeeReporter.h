@@ -24,6 +24,10 @@ public:
     void pageNotReached(const run::FileEntry& entry) override;
     void progressChanged(std::size_t done, std::size_t found) override;
     void pageRecorded(const run::PageRecord& record) override;
+    void keyFileUsed(const std::string& path, run::KeyFileOrigin origin) override;
+    void originalsKept(const std::string& folder) override;
+    void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
+    void readableByDesign(const run::ReadableByDesign& readable) override;
     void runFinished(const run::RunSummary& summary) override;
 
 private:

@@ -24,6 +24,10 @@ public:
             return "The encrypted page does not match its key";
         case CryptoError::BadParameter:
             return "Invalid encryption parameter";
+        case CryptoError::KeyFileDamaged:
+            return "The site key file is damaged or is not a key file";
+        case CryptoError::NoSlotOpens:
+            return "The password is none of the site key's passwords";
         }
         return "Unknown encryption error";
     }

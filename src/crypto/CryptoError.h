@@ -12,6 +12,8 @@ enum class CryptoError {
     CipherFailed,
     AuthenticationFailed, // a sealed page did not match its tag: another key, or changed bytes
     BadParameter,         // an iteration count below 1, a page too large for one call
+    KeyFileDamaged,       // a site key file that does not read as one
+    NoSlotOpens,          // the password opens none of a site key's slots
 };
 
 const std::error_category& cryptoCategory();

@@ -51,6 +51,14 @@ SiteKey::~SiteKey() {
     OPENSSL_cleanse(m_key.data(), m_key.size());
 }
 
+SiteKey SiteKey::withKey(const Key& key, const Salt& salt, int iterations) {
+    SiteKey made;
+    made.m_key = key;
+    made.m_salt = salt;
+    made.m_iterations = iterations;
+    return made;
+}
+
 std::error_code SiteKey::passwordBytes(std::u16string_view password, std::string& bytes) {
     if (password.size() > INT32_MAX / 4)
         return CryptoError::BadParameter;

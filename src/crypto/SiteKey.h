@@ -9,9 +9,9 @@
 
 namespace quillora::crypto {
 
-/// The key all pages of one encrypted run are sealed with: PBKDF2-HMAC-SHA256 of the password (normalised to
-/// NFC, as UTF-8) with a random salt drawn once per run. The browser derives the same key from the same
-/// password and the salt the page carries.
+/// A key with the salt and rounds that go with it: either PBKDF2-HMAC-SHA256 of a password (normalised to NFC, as
+/// UTF-8) under that salt, which the browser derives the same way from the salt a page carries, or a site's content
+/// key, which pages are sealed with and which the password's key unwraps (see SiteKeyFile).
 class SiteKey {
 public:
     static constexpr int kIterations = 600000;
@@ -29,6 +29,9 @@ public:
     static std::error_code create(std::u16string_view password, int iterations, SiteKey& out);
     /// Derives the key with a given salt.
     static std::error_code derive(std::u16string_view password, const Salt& salt, int iterations, SiteKey& out);
+
+    /// A key given as it is (a site's content key), with the salt and rounds its passwords are derived with.
+    static SiteKey withKey(const Key& key, const Salt& salt, int iterations);
 
     /// The password as the derivation takes it: normalised to NFC, then UTF-8 (an unpaired surrogate becomes
     /// U+FFFD, as the browser's TextEncoder makes it).

@@ -53,6 +53,8 @@ struct ProtectionOptions {
     std::u16string password;
     // With passwordProtect: each page is encrypted with the password, in place of the prompt script.
     bool encrypt = false;
+    // The site's key file (its content key wrapped under each password); empty: beside the first picked folder.
+    std::string keyFile;
     int rememberDays = 0;           // how long a browser keeps the key; 0: for the browser session only
     bool allowWeakPassword = false; // encrypt even with a password below the strength floor
     // The unlock pages show this title instead of each page's own (which stays readable in them).

@@ -57,6 +57,7 @@ void applyOutput(const Overrides& given, engine::ProtectionOptions& options) {
     }
     options.allowWeakPassword = options.allowWeakPassword || given.allowWeakPassword;
     options.backupFolder = given.backupFolder.value_or(options.backupFolder);
+    options.keyFile = given.keyFile.value_or(options.keyFile);
 }
 
 /// A rule's own keys over [pages]; encrypt and level replace each other.

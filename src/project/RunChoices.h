@@ -33,6 +33,7 @@ struct Overrides {
     std::optional<std::u16string> unlockTitle; // one title for every unlock page
     bool allowWeakPassword = false;
     std::optional<std::string> backupFolder; // where an encrypted overwrite keeps the originals
+    std::optional<std::string> keyFile;      // the site key file of an encrypted run
 };
 
 /// Turns a project and the choices given beside it into a run's rules: the file's choices, a rule's own keys over

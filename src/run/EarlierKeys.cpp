@@ -33,29 +33,38 @@ void EarlierKeys::learnPage(const std::string& path, std::u16string_view passwor
     const KeyName name{sealed.salt, sealed.iterations};
     if (m_keys.count(name) != 0)
         return;
-    crypto::SiteKey key;
-    if (crypto::SiteKey::derive(password, sealed.salt, sealed.iterations, key))
+    crypto::SiteKey derived;
+    if (crypto::SiteKey::derive(password, sealed.salt, sealed.iterations, derived))
         return;
-    m_keys[name] = unlock::PageEncryptor::opens(key, sealed) ? std::optional(key) : std::nullopt;
+    crypto::SiteKey key;
+    Learned& learned = m_keys[name];
+    if (unlock::PageEncryptor::keyFor(derived, sealed, key)) {
+        learned.key = key;
+        learned.slots = sealed.slots;
+    }
 }
 
-const crypto::SiteKey* EarlierKeys::reusable(int iterations) const {
-    for (const auto& [name, key] : m_keys) {
-        if (key && name.second == iterations)
-            return &*key;
+const crypto::SiteKey* EarlierKeys::reusable(std::vector<crypto::KeyWrap::Wrapped>& slots) const {
+    for (const auto& [name, learned] : m_keys) {
+        if (learned.key && !learned.slots.empty()) {
+            slots = learned.slots;
+            return &*learned.key;
+        }
     }
     return nullptr;
 }
 
-EarlierKeys::Verdict EarlierKeys::verdict(std::string_view unlockPage, const crypto::SiteKey::Salt& runSalt,
-                                          int runIterations) const {
+EarlierKeys::Verdict EarlierKeys::verdict(std::string_view unlockPage, const crypto::SiteKey& runKey) const {
     unlock::SealedPage sealed;
-    if (!unlock::PageEncryptor::readSealed(unlockPage, sealed, false))
+    if (!unlock::PageEncryptor::readSealed(unlockPage, sealed))
         return Verdict::OtherKey;
-    if (sealed.salt == runSalt && sealed.iterations == runIterations)
+    if (!sealed.slots.empty() && unlock::PageEncryptor::opens(runKey, sealed))
         return Verdict::Opens;
+    // The tag decides, not the salt: a site's salt stays when its content key changes.
     const auto known = m_keys.find({sealed.salt, sealed.iterations});
-    return known != m_keys.end() && known->second ? Verdict::Opens : Verdict::OtherKey;
+    return known != m_keys.end() && known->second.key && unlock::PageEncryptor::opens(*known->second.key, sealed)
+               ? Verdict::Opens
+               : Verdict::OtherKey;
 }
 
 } // namespace quillora::run

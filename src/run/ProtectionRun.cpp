@@ -108,7 +108,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_originals.reset();
     if (keepsOriginalsApart())
         m_originals = std::make_unique<OriginalsPlace>(selection, m_options.backupFolder);
-    if (const auto refusal = makeKey()) {
+    if (const auto refusal = makeKey(selection)) {
         summary.outcome = RunSummary::Outcome::Refused;
         m_reporter.runRefused(*refusal);
         return summary;
@@ -156,9 +156,9 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     return summary;
 }
 
-// Derived once for the whole run: every page shares the key, so one unlock in a browser opens them all. The
-// password is tried on the unlock pages of earlier runs first, then wiped wherever the run can reach it.
-std::optional<RunRefusal> ProtectionRun::makeKey() {
+// Opened once for the whole run: every page shares the site's content key, so one unlock in a browser opens them
+// all. The password is tried on the unlock pages of earlier runs first, then wiped wherever the run can reach it.
+std::optional<RunRefusal> ProtectionRun::makeKey(const std::vector<SelectionEntry>& selection) {
     m_encryptor.reset();
     m_earlierKeys.reset();
     if (!m_rules.anyEncrypts())
@@ -167,12 +167,32 @@ std::optional<RunRefusal> ProtectionRun::makeKey() {
     m_earlierKeys = std::make_unique<EarlierKeys>(m_fs);
     m_earlierKeys->learn(m_list, m_options.password);
     unlock::EncryptionSettings settings = encryptionSettings(m_options);
-    const std::error_code error = makeEncryptor(settings);
+    auto refusal = makeEncryptor(selection, settings);
     crypto::wipe(settings.password);
     m_rules.forgetEncryptionPasswords();
     wipeSecrets();
-    if (error)
-        return RunRefusal{RunRefusal::Reason::EncryptionUnavailable, error.message(), {}};
+    return refusal;
+}
+
+// The site key file's place, refused where the user publishes: inside a picked folder of a run in place, or inside
+// the target of a copy.
+std::optional<RunRefusal> ProtectionRun::placeKeyFile(const std::vector<SelectionEntry>& selection,
+                                                      std::string& path) const {
+    using Reason = RunRefusal::Reason;
+    path =
+        m_options.keyFile.empty() ? SiteKeyStore::defaultPath(selection) : OriginalsPlace::absolute(m_options.keyFile);
+    if (path.empty())
+        return RunRefusal{Reason::NoPlaceForKeyFile, selection.front().path, {}};
+    if (m_options.storageMode == engine::StorageMode::CopyToFolder) {
+        const std::string target = OriginalsPlace::absolute(m_options.targetFolder);
+        if (OriginalsPlace::isWithin(path, target))
+            return RunRefusal{Reason::KeyFileInside, path, m_options.targetFolder};
+        return std::nullopt;
+    }
+    for (const auto& picked : selection) {
+        if (picked.isFolder && OriginalsPlace::isWithin(path, OriginalsPlace::absolute(picked.path)))
+            return RunRefusal{Reason::KeyFileInside, path, picked.path};
+    }
     return std::nullopt;
 }
 
@@ -713,7 +733,7 @@ ProtectionRun::Earlier ProtectionRun::earlierProtection(PageJob& job) {
     if (unlock::PageEncryptor::isUnlockPage(job.bytes)) {
         if (!encrypts)
             return Earlier::Protected;
-        const auto verdict = m_earlierKeys->verdict(job.bytes, m_encryptor->salt(), m_encryptor->iterations());
+        const auto verdict = m_earlierKeys->verdict(job.bytes, m_encryptor->key());
         return verdict == EarlierKeys::Verdict::Opens ? Earlier::Protected : Earlier::OtherKey;
     }
     if (!PageRewriter::isProtected(job.bytes, job.encoding))

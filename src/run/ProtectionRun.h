@@ -13,6 +13,7 @@
 #include "RuleSet.h"
 #include "RunReporter.h"
 #include "SelectionEntry.h"
+#include "SiteKeyStore.h"
 #include "disk/FileSystem.h"
 #include "disk/PageWriter.h"
 #include "engine/ProtectionOptions.h"
@@ -126,7 +127,11 @@ private:
     RuleEngine& engineFor(const PageRule& rule);
     void leaveAlone(const PageJob& job, bool asFrame);
     void planPages(const std::vector<SelectionEntry>& selection);
-    std::error_code makeEncryptor(unlock::EncryptionSettings& settings);
+    std::optional<RunRefusal> makeEncryptor(const std::vector<SelectionEntry>& selection,
+                                            const unlock::EncryptionSettings& settings);
+    std::optional<RunRefusal> placeKeyFile(const std::vector<SelectionEntry>& selection, std::string& path) const;
+    std::optional<RunRefusal> openKeyFile(const std::string& path, const unlock::EncryptionSettings& settings,
+                                          crypto::SiteKeyFile& file, crypto::SiteKey& content);
     bool isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile, Known::File* known);
     void noteUnchanged();
     bool keepUnchanged(const PageJob& job, bool asFrame);
@@ -141,7 +146,7 @@ private:
     void finishIncremental(const std::vector<SelectionEntry>& selection, RunSummary& summary);
     std::optional<RunRefusal> checkCopyTargets(const std::vector<SelectionEntry>& selection);
     std::optional<RunRefusal> checkClashes();
-    std::optional<RunRefusal> makeKey();
+    std::optional<RunRefusal> makeKey(const std::vector<SelectionEntry>& selection);
     void wipeSecrets();
     void buildList(const std::vector<SelectionEntry>& selection);
     void countPages();

@@ -4,6 +4,7 @@
 #include "ErrorNumbers.h"
 #include "FileHelpers.h"
 #include "ProtectionRun.h"
+#include "crypto/CryptoError.h"
 #include "disk/Paths.h"
 
 namespace quillora::run {
@@ -89,28 +90,57 @@ void ProtectionRun::planPages(const std::vector<SelectionEntry>& selection) {
     }
 }
 
-// The run's key, kept from before where it can be: a key that opens an earlier run's unlock pages among the picked
-// ones, or, in an incremental copy, the salt of the pages it wrote before while the password is the same, so that
-// old and new pages share it.
-std::error_code ProtectionRun::makeEncryptor(unlock::EncryptionSettings& settings) {
-    if (const crypto::SiteKey* earlier = m_earlierKeys->reusable(settings.iterations)) {
-        const auto error = unlock::PageEncryptor::create(settings, *earlier, m_encryptor);
-        if (!error && m_incremental != nullptr)
-            m_incremental->useKey(m_encryptor->key());
-        return error;
-    }
+// The run's key is the site's content key, the same for every run of the site so that visitors stay unlocked: read
+// from the site's key file with the password, or made with it on the first encrypted run.
+std::optional<RunRefusal> ProtectionRun::makeEncryptor(const std::vector<SelectionEntry>& selection,
+                                                       const unlock::EncryptionSettings& settings) {
+    std::string path;
+    if (auto refusal = placeKeyFile(selection, path))
+        return refusal;
+    crypto::SiteKeyFile file;
+    crypto::SiteKey content;
+    if (auto refusal = openKeyFile(path, settings, file, content))
+        return refusal;
+    if (const auto error = unlock::PageEncryptor::create(settings, content, file.wrappedKeys(), m_encryptor))
+        return RunRefusal{RunRefusal::Reason::EncryptionUnavailable, error.message(), {}};
+    // A key other than the last copy's makes every encrypted page of an incremental copy new.
     if (m_incremental != nullptr)
-        settings.salt = m_incremental->lastSalt();
-    if (const auto error = unlock::PageEncryptor::create(settings, m_encryptor))
-        return error;
-    if (m_incremental == nullptr || m_incremental->useKey(m_encryptor->key()) || !settings.salt)
-        return {};
-    // Another password: a fresh salt, and every encrypted page is new.
-    settings.salt.reset();
-    if (const auto error = unlock::PageEncryptor::create(settings, m_encryptor))
-        return error;
-    m_incremental->useKey(m_encryptor->key());
-    return {};
+        m_incremental->useKey(m_encryptor->key());
+    return std::nullopt;
+}
+
+std::optional<RunRefusal> ProtectionRun::openKeyFile(const std::string& path,
+                                                     const unlock::EncryptionSettings& settings,
+                                                     crypto::SiteKeyFile& file, crypto::SiteKey& content) {
+    using Reason = RunRefusal::Reason;
+    SiteKeyStore store(m_fs);
+    bool exists = false;
+    if (const auto error = store.read(path, file, exists))
+        return RunRefusal{Reason::KeyFileUnreadable, path, error.message()};
+    if (exists) {
+        if (const auto error = file.open(settings.password, content))
+            return error == crypto::CryptoError::NoSlotOpens
+                       ? RunRefusal{Reason::KeyFileWrongPassword, path, {}}
+                       : RunRefusal{Reason::EncryptionUnavailable, error.message(), {}};
+        m_reporter.keyFileUsed(path, KeyFileOrigin::Read);
+        return std::nullopt;
+    }
+    // Without its key file, a site whose unlock pages the password opens keeps its content key and slots.
+    KeyFileOrigin origin = KeyFileOrigin::Remade;
+    std::vector<crypto::KeyWrap::Wrapped> slots;
+    if (const crypto::SiteKey* earlier = m_earlierKeys->reusable(slots)) {
+        file = crypto::SiteKeyFile::ofSlots(earlier->salt(), earlier->iterations(), slots);
+        content = *earlier;
+    } else if (const auto error =
+                   crypto::SiteKeyFile::create(settings.password, settings.iterations, {}, file, content)) {
+        return RunRefusal{Reason::EncryptionUnavailable, error.message(), {}};
+    } else {
+        origin = KeyFileOrigin::Made;
+    }
+    if (const auto error = store.write(path, file))
+        return RunRefusal{Reason::KeyFileUnwritable, path, error.message()};
+    m_reporter.keyFileUsed(path, origin);
+    return std::nullopt;
 }
 
 bool ProtectionRun::isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile, Known::File* known) {

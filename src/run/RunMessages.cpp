@@ -114,6 +114,18 @@ Message refusal(const RunRefusal& refusal) {
     case Reason::NoPlaceForOriginals:
         return {"The originals of the pages in " + refusal.path +
                 " cannot be kept beside it; please choose a folder for the originals"};
+    case Reason::NoPlaceForKeyFile:
+        return {"The site key file cannot be kept beside " + refusal.path + "; please choose where it goes"};
+    case Reason::KeyFileInside:
+        return {"The site key file " + refusal.path + " lies within " + refusal.other +
+                ", where it would be published with the pages; please keep it outside"};
+    case Reason::KeyFileUnreadable:
+        return {"The site key file " + refusal.path + " cannot be read: " + refusal.other};
+    case Reason::KeyFileUnwritable:
+        return {"The site key file " + refusal.path + " cannot be written: " + refusal.other};
+    case Reason::KeyFileWrongPassword:
+        return {"The password is not one of the passwords of the site key file " + refusal.path +
+                "; please give one of them, or choose another key file"};
     }
     return {};
 }
@@ -131,6 +143,22 @@ std::string otherFilesCopied(std::size_t copied, std::size_t failed) {
 
 std::string originalsKept(std::string_view folder) {
     return "The originals are kept in " + std::string(folder);
+}
+
+std::string keyFileUsed(std::string_view path, KeyFileOrigin origin) {
+    const std::string file(path);
+    switch (origin) {
+    case KeyFileOrigin::Read:
+        return "The pages are sealed with the site key in " + file;
+    case KeyFileOrigin::Made:
+        return "The site key file " + file +
+               " was made: later runs read it so that visitors stay unlocked. Keep it, with a copy somewhere safe, "
+               "and never publish it.";
+    case KeyFileOrigin::Remade:
+        return "The site key file " + file +
+               " was missing and was made again from the unlock pages (the labels of its passwords are lost)";
+    }
+    return {};
 }
 
 std::string pageTextFiles(bool copied) {

@@ -65,6 +65,8 @@ std::string originalsKept(std::string_view folder);
 std::string pageTextFiles(bool copied);
 /// The closing line of an encrypted run: what stays readable by design.
 std::string readableByDesign(const ReadableByDesign& readable);
+/// The site key file an encrypted run used, and how it came by it.
+std::string keyFileUsed(std::string_view path, KeyFileOrigin origin);
 
 } // namespace messages
 } // namespace quillora::run

@@ -37,6 +37,11 @@ struct RunRefusal {
         BackupFolderInside,     // the originals' folder lies within a picked folder (path: it, other: the picked one)
         BackupFolderNotAFolder, // the originals' folder is a file, or lies below one (path: it)
         NoPlaceForOriginals,    // a picked folder has no folder above it to keep its originals beside (path)
+        NoPlaceForKeyFile,      // the first picked folder has no folder above it to keep the key file beside (path)
+        KeyFileInside,          // the key file lies within what is published (path: it, other: the folder)
+        KeyFileUnreadable,      // the key file is there and cannot be read as one (path: it, other: why)
+        KeyFileUnwritable,      // the new key file could not be written (path: it, other: why)
+        KeyFileWrongPassword,   // the password opens none of the key file's slots (path: it)
     };
     Reason reason;
     std::string path;
@@ -50,6 +55,13 @@ struct ReadableByDesign {
     bool notice = false;        // the notice stands in every page
     std::size_t otherFiles = 0; // copy mode: the site's other files copied beside the pages
     bool copied = false;        // a copy (else the pages were written where they are)
+};
+
+/// How an encrypted run came by the site's key file.
+enum class KeyFileOrigin {
+    Read,   // the file was there, and the password opens one of its slots
+    Made,   // the first encrypted run of the site made it
+    Remade, // it was missing and was made again from the slots of unlock pages the password opens
 };
 
 /// What went wrong with one page, for the front end to word.
@@ -148,6 +160,11 @@ public:
     virtual void otherFileFailed(const std::string& path, const PageProblem& problem) {
         (void)path;
         (void)problem;
+    }
+    /// An encrypted run seals the pages with the content key of the site key file at path (said before the first page).
+    virtual void keyFileUsed(const std::string& path, KeyFileOrigin origin) {
+        (void)path;
+        (void)origin;
     }
     /// An encrypted run keeps the originals of the pages it replaced in this folder (said once, with its first page).
     virtual void originalsKept(const std::string& folder) { (void)folder; }

@@ -212,6 +212,10 @@ void BackgroundRun::otherFileFailed(const std::string& path, const run::PageProb
     deliverAndWait([this, &path, &problem] { Q_EMIT otherFailed(selection::fromNativePath(path), problem); });
 }
 
+void BackgroundRun::keyFileUsed(const std::string& path, run::KeyFileOrigin origin) {
+    deliverAndWait([this, &path, origin] { Q_EMIT keyFileFound(selection::fromNativePath(path), origin); });
+}
+
 void BackgroundRun::originalsKept(const std::string& folder) {
     deliverAndWait([this, &folder] { Q_EMIT originalsFolder(selection::fromNativePath(folder)); });
 }

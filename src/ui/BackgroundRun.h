@@ -64,6 +64,8 @@ Q_SIGNALS:
     void refused(const run::RunRefusal& refusal);
     /// An encrypted run keeps the originals it replaced in folder.
     void originalsFolder(const QString& folder);
+    /// An encrypted run seals with the site key file at path.
+    void keyFileFound(const QString& path, run::KeyFileOrigin origin);
     /// Files that may hold the pages' text in clear (copied: copies made by the run).
     void pageTextFound(const QStringList& paths, bool copied);
     /// An encrypted run is over: what stays readable.
@@ -94,6 +96,7 @@ private:
     void pageNotReached(const run::FileEntry& entry) override;
     void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
+    void keyFileUsed(const std::string& path, run::KeyFileOrigin origin) override;
     void originalsKept(const std::string& folder) override;
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
     void readableByDesign(const run::ReadableByDesign& readable) override;

@@ -7,6 +7,7 @@
 #include "crypto/SecretMemory.h"
 #include "run/RunMessages.h"
 #include "selection/DialogService.h"
+#include "selection/NativePath.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -72,7 +73,8 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
       lblPromptOnly(new QLabel(QString::fromLatin1(kPromptOnlyNote), framProtect)),
       lblStrength(new QLabel(framProtect)),
       chkUnlockTitle(new QCheckBox(QStringLiteral("Unlock pages show this title"), framProtect)),
-      txtUnlockTitle(new QLineEdit(framProtect)), m_dialogs(dialogs) {
+      txtUnlockTitle(new QLineEdit(framProtect)), lblKeyFile(new QLabel(QStringLiteral("Site key file"), framProtect)),
+      txtKeyFile(new QLineEdit(framProtect)), m_dialogs(dialogs) {
     framProtect->setObjectName(QStringLiteral("framProtect"));
     chkPasswordScript->setObjectName(QStringLiteral("chkPasswordScript"));
     chkEncrypt->setObjectName(QStringLiteral("chkEncrypt"));
@@ -110,6 +112,14 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
                                               "readable in it"));
     txtUnlockTitle->setObjectName(QStringLiteral("txtUnlockTitle"));
     txtUnlockTitle->setEnabled(false);
+    lblKeyFile->setObjectName(QStringLiteral("lblKeyFile"));
+    lblKeyFile->setBuddy(txtKeyFile);
+    greyWithBuddy(lblKeyFile);
+    txtKeyFile->setObjectName(QStringLiteral("txtKeyFile"));
+    txtKeyFile->setEnabled(false);
+    txtKeyFile->setPlaceholderText(QStringLiteral("beside the first picked folder, as FOLDER.quillora-key"));
+    txtKeyFile->setToolTip(QStringLiteral("The site's key, locked by the password: later runs read it so that "
+                                          "visitors stay unlocked. Keep it, and never publish it."));
     // The filter is kept, to be put back whenever the pages are not to be encrypted.
     m_scriptSafe = TextRuleValidator::install(txtPassword, lblWarning, m_dialogs, TextRuleValidator::isScriptSafe);
     connect(chkPasswordScript, &QCheckBox::toggled, this, &EncryptionPage::chkPasswordScript_Click);
@@ -150,6 +160,8 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     password->addWidget(spnRememberDays, 7, 1, Qt::AlignLeft);
     password->addWidget(chkUnlockTitle, 8, 0);
     password->addWidget(txtUnlockTitle, 8, 1, 1, 2);
+    password->addWidget(lblKeyFile, 9, 0);
+    password->addWidget(txtKeyFile, 9, 1, 1, 2);
     password->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -180,6 +192,7 @@ void EncryptionPage::fill(engine::ProtectionOptions& options) const {
     options.rememberDays = encrypting() ? spnRememberDays->value() : 0;
     options.replaceTitle = encrypting() && chkUnlockTitle->isChecked();
     options.unlockTitle = txtUnlockTitle->text().toStdU16String();
+    options.keyFile = encrypting() ? selection::toNativePath(txtKeyFile->text().trimmed()) : std::string();
 }
 
 bool EncryptionPage::passwordsDiffer() const {
@@ -217,6 +230,7 @@ void EncryptionPage::chkEncrypt_Click() {
     spnRememberDays->setEnabled(encrypted);
     chkUnlockTitle->setEnabled(encrypted);
     chkUnlockTitle_Click();
+    txtKeyFile->setEnabled(encrypted);
     lblPromptOnly->setVisible(chkPasswordScript->isChecked() && !encrypted);
     updateEchoMode();
     txtPassword_Change();

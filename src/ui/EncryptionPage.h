@@ -72,6 +72,8 @@ public:
     QLabel* lblStrength;        // the password's strength, for encryption
     QCheckBox* chkUnlockTitle;
     QLineEdit* txtUnlockTitle;
+    QLabel* lblKeyFile;
+    QLineEdit* txtKeyFile; // empty: the run's default place, beside the first picked folder
 
 private:
     void updateEchoMode();

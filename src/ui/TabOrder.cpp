@@ -32,7 +32,8 @@ void appendEncryption(QList<QWidget*>& chain, const EncryptionPage& page) {
     for (QRadioButton* option : page.optProtect)
         chain << option;
     chain << page.chkPasswordScript << page.chkEncrypt << page.txtPassword << page.chkShowPassword
-          << page.txtPasswordAgain << page.spnRememberDays << page.chkUnlockTitle << page.txtUnlockTitle;
+          << page.txtPasswordAgain << page.spnRememberDays << page.chkUnlockTitle << page.txtUnlockTitle
+          << page.txtKeyFile;
 }
 
 void appendScripts(QList<QWidget*>& chain, const ScriptsPage& page) {

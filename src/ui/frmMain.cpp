@@ -172,6 +172,10 @@ void frmMain::connectControls() {
         resultsPage->addNote(QString::fromStdString(run::messages::originalsKept(selection::toNativePath(folder))),
                              false);
     });
+    connect(m_run, &BackgroundRun::keyFileFound, this, [this](const QString& path, run::KeyFileOrigin origin) {
+        resultsPage->addNote(QString::fromStdString(run::messages::keyFileUsed(selection::toNativePath(path), origin)),
+                             false);
+    });
     connect(m_run, &BackgroundRun::pageTextFound, this, &frmMain::pageTextFound);
     connect(m_run, &BackgroundRun::readableFound, this, [this](const run::ReadableByDesign& readable) {
         resultsPage->addNote(QString::fromStdString(run::messages::readableByDesign(readable)), false);
@@ -528,6 +532,14 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
     case Reason::NoPlaceForOriginals:
         ShowPage(kPageStoreFiles);
         storeFilesPage->txtBackupDir->setFocus();
+        break;
+    case Reason::NoPlaceForKeyFile:
+    case Reason::KeyFileInside:
+    case Reason::KeyFileUnreadable:
+    case Reason::KeyFileUnwritable:
+    case Reason::KeyFileWrongPassword:
+        ShowPage(kPageEncryption);
+        encryptionPage->txtKeyFile->setFocus();
         break;
     }
     m_messages.showRunMessage(run::messages::refusal(refusal), false);

@@ -203,7 +203,8 @@ std::u16string commentSafe(std::u16string_view text) {
     return safe;
 }
 
-PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key)
+PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key,
+                             const std::vector<crypto::KeyWrap::Wrapped>& slots)
     : m_key(key), m_cipher(key.key()), m_salt(key.salt()), m_iterations(key.iterations()) {
     const std::string_view salt(reinterpret_cast<const char*>(key.salt().data()), key.salt().size());
     std::string& body = m_body;
@@ -222,6 +223,13 @@ PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::S
     body += "</p></noscript>\n</main>\n<script type=\"application/json\" id=\"qv-data\">{\"salt\":\"";
     body += crypto::toBase64(salt);
     body += "\",\"iterations\":" + std::to_string(key.iterations());
+    body += ",\"slots\":[";
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        body += i == 0 ? "\"" : ",\"";
+        body += crypto::toBase64(std::string_view(reinterpret_cast<const char*>(slots[i].data()), slots[i].size()));
+        body += '"';
+    }
+    body += ']';
     body += ",\"remember\":" + std::to_string(settings.rememberDays);
     body += ",\"label\":\"";
 }
@@ -230,20 +238,21 @@ std::error_code PageEncryptor::create(const EncryptionSettings& settings, std::u
     if (settings.password.empty() || settings.rememberDays < 0 || settings.rememberDays > engine::kMaxRememberDays ||
         settings.iterations < 1)
         return crypto::CryptoError::BadParameter;
-    crypto::SiteKey key;
-    if (const auto error = settings.salt
-                               ? crypto::SiteKey::derive(settings.password, *settings.salt, settings.iterations, key)
-                               : crypto::SiteKey::create(settings.password, settings.iterations, key))
+    crypto::SiteKeyFile file;
+    crypto::SiteKey content;
+    if (const auto error = crypto::SiteKeyFile::create(settings.password, settings.iterations, {}, file, content))
         return error;
-    out.reset(new PageEncryptor(settings, key));
+    out.reset(new PageEncryptor(settings, content, file.wrappedKeys()));
     return {};
 }
 
-std::error_code PageEncryptor::create(const EncryptionSettings& settings, const crypto::SiteKey& key,
+std::error_code PageEncryptor::create(const EncryptionSettings& settings, const crypto::SiteKey& content,
+                                      const std::vector<crypto::KeyWrap::Wrapped>& slots,
                                       std::unique_ptr<PageEncryptor>& out) {
-    if (settings.rememberDays < 0 || settings.rememberDays > engine::kMaxRememberDays || key.iterations() < 1)
+    if (settings.rememberDays < 0 || settings.rememberDays > engine::kMaxRememberDays || content.iterations() < 1 ||
+        slots.empty())
         return crypto::CryptoError::BadParameter;
-    out.reset(new PageEncryptor(settings, key));
+    out.reset(new PageEncryptor(settings, content, slots));
     return {};
 }
 
@@ -377,6 +386,35 @@ template <std::size_t N> bool readBytes(std::string_view text, std::array<unsign
     return true;
 }
 
+/// The slots that follow at `at` as `,"slots":["...",...]`, moving at past them; none (and at unmoved) in a page
+/// written before the site key file.
+bool readSlots(std::string_view data, std::size_t& at, std::vector<crypto::KeyWrap::Wrapped>& slots) {
+    constexpr std::string_view kKey = ",\"slots\":[";
+    slots.clear();
+    if (data.substr(at, kKey.size()) != kKey)
+        return true;
+    const std::size_t end = data.find(']', at);
+    if (end == std::string_view::npos)
+        return false;
+    std::string_view list = data.substr(at + kKey.size(), end - at - kKey.size());
+    at = end + 1;
+    while (!list.empty()) {
+        const std::size_t close = list.find('"', 1);
+        if (list.front() != '"' || close == std::string_view::npos)
+            return false;
+        crypto::KeyWrap::Wrapped wrapped{};
+        if (!readBytes(list.substr(1, close - 1), wrapped))
+            return false;
+        slots.push_back(wrapped);
+        list.remove_prefix(close + 1);
+        if (!list.empty() && list.front() == ',')
+            list.remove_prefix(1);
+        else if (!list.empty())
+            return false;
+    }
+    return !slots.empty();
+}
+
 bool readNumber(std::string_view text, int& out) {
     if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string_view::npos)
         return false;
@@ -399,7 +437,8 @@ bool readSealedAscii(std::string_view page, SealedPage& out, bool withPage) {
     if (saltEnd == std::string_view::npos || !readBytes(page.substr(at, saltEnd - at), out.salt))
         return false;
     at = saltEnd + 1;
-    if (!readField(page, at, "iterations", false, iterations) || !readNumber(iterations, out.iterations))
+    if (!readField(page, at, "iterations", false, iterations) || !readNumber(iterations, out.iterations) ||
+        !readSlots(page, at, out.slots))
         return false;
     if (!withPage)
         return true;
@@ -429,6 +468,14 @@ bool PageEncryptor::readSealed(std::string_view bytes, SealedPage& out, bool wit
         return readSealedAscii(ascii, out, withPage);
     }
     return readSealedAscii(bytes, out, withPage);
+}
+
+bool PageEncryptor::keyFor(const crypto::SiteKey& derived, const SealedPage& page, crypto::SiteKey& key) {
+    if (page.slots.empty()) {
+        key = derived;
+        return opens(derived, page);
+    }
+    return !crypto::SiteKeyFile::openSlots(derived, page.slots, key) && opens(key, page);
 }
 
 bool PageEncryptor::opens(const crypto::SiteKey& key, const SealedPage& page) {

@@ -5,6 +5,7 @@
 #include "charset/PageEncoding.h"
 #include "crypto/PageCipher.h"
 #include "crypto/SiteKey.h"
+#include "crypto/SiteKeyFile.h"
 #include "engine/ProtectionOptions.h"
 
 #include <memory>
@@ -12,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace quillora::unlock {
 
@@ -27,32 +29,32 @@ struct EncryptionSettings {
     int rememberDays = 0; // 0: the browser keeps the key for its session only
     UnlockTexts texts;
     int iterations = crypto::SiteKey::kIterations; // fewer only where a test must be quick
-    // The salt of the pages a run wrote before, so that new pages open with the key a browser keeps for them;
-    // none: a fresh one.
-    std::optional<crypto::SiteKey::Salt> salt;
 };
 
-/// What an unlock page this program wrote hands its browser: the salt and rounds of the key, and the sealed page
-/// with its nonce.
+/// What an unlock page this program wrote hands its browser: the salt and rounds of the passwords' keys, the site key's
+/// slots (none in pages sealed with the password's key itself, as versions before the site key file wrote them), and
+/// the sealed page with its nonce.
 struct SealedPage {
     crypto::SiteKey::Salt salt{};
     int iterations = 0;
+    std::vector<crypto::KeyWrap::Wrapped> slots;
     crypto::PageCipher::Nonce nonce{};
     std::string sealed; // the ciphertext followed by its tag
 };
 
 /// Turns protected pages into unlock pages: a small page in plain ASCII that carries the original's title,
-/// asks for the password and holds the page sealed with AES-256-GCM (base64), with the script that derives the
-/// key in the browser, decrypts the page and replaces the document with it. One per run: the key is derived
-/// once, and every page of the run shares its salt, so that one unlock in a browser opens them all. It
-/// encrypts one page at a time (not from two threads at once).
+/// asks for the password and holds the page sealed with AES-256-GCM (base64) under the site's content key, the
+/// content key's slots, and the script that derives the password's key in the browser, unwraps the content key,
+/// decrypts the page and replaces the document with it. One per run: every page shares the content key, so that
+/// one unlock in a browser opens them all. It encrypts one page at a time (not from two threads at once).
 class PageEncryptor {
 public:
-    /// Derives the run's key (under a fresh salt, or the one given); refuses an empty password and a remember count
-    /// out of range.
+    /// A fresh site key in memory only (a fresh salt and content key, one slot for the password); refuses an empty
+    /// password and a remember count out of range.
     static std::error_code create(const EncryptionSettings& settings, std::unique_ptr<PageEncryptor>& out);
-    /// The same with a key derived before (its salt and rounds kept): new pages open with the key of earlier ones.
-    static std::error_code create(const EncryptionSettings& settings, const crypto::SiteKey& key,
+    /// The site's content key (with the salt and rounds of its passwords) and its slots, as its key file keeps them.
+    static std::error_code create(const EncryptionSettings& settings, const crypto::SiteKey& content,
+                                  const std::vector<crypto::KeyWrap::Wrapped>& slots,
                                   std::unique_ptr<PageEncryptor>& out);
 
     /// The unlock page for one protected page: page is the protected page's bytes as they would be written
@@ -70,16 +72,20 @@ public:
     static bool readSealed(std::string_view bytes, SealedPage& out, bool withPage = true);
     /// True when the key opens the sealed page (its tag matches): the page was encrypted with this key.
     static bool opens(const crypto::SiteKey& key, const SealedPage& page);
+    /// The key a password's derived key opens the page with: through one of the page's slots, or the derived key
+    /// itself for a page without slots. False when it does not open the page.
+    static bool keyFor(const crypto::SiteKey& derived, const SealedPage& page, crypto::SiteKey& key);
 
     /// The salt and rounds of the run's key, which its unlock pages name (the key itself stays in the cipher).
     const crypto::SiteKey::Salt& salt() const { return m_salt; }
     int iterations() const { return m_iterations; }
 
-    /// The run's key: an incremental copy keeps its salt and checks a later run's password against it.
+    /// The run's content key: an incremental copy checks a later run's key against it.
     const crypto::SiteKey& key() const { return m_key; }
 
 private:
-    PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key);
+    PageEncryptor(const EncryptionSettings& settings, const crypto::SiteKey& key,
+                  const std::vector<crypto::KeyWrap::Wrapped>& slots);
 
     /// What the unlock page takes over from the protected page so that a browser reads and shows the opened
     /// page as it would the protected page itself: its DOCTYPE (none: quirks mode) and its set's declaration.

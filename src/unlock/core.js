@@ -14,14 +14,25 @@ export const core = {
     for (const b of new Uint8Array(bytes)) binary += String.fromCharCode(b);
     return btoa(binary);
   },
-  // The raw key: PBKDF2-HMAC-SHA256 of the password in NFC, under the run's salt and iteration count.
+  // The password's raw key: PBKDF2-HMAC-SHA256 of the password in NFC, under the site's salt and iteration count.
   async derive(password, data) {
     const secret = new TextEncoder().encode(password.normalize('NFC'));
     const material = await crypto.subtle.importKey('raw', secret, 'PBKDF2', false, ['deriveBits']);
     return crypto.subtle.deriveBits(
       {name: 'PBKDF2', hash: 'SHA-256', salt: core.bytes(data.salt), iterations: data.iterations}, material, 256);
   },
-  // The page's bytes; fails when the key is not the run's or the bytes were changed.
+  // The site's raw content key: the first of the page's slots that the password's key unwraps (AES-KW checks the
+  // key it unwraps with); fails when none does. One derivation, however many slots.
+  async unwrap(derived, data) {
+    const wrapping = await crypto.subtle.importKey('raw', derived, 'AES-KW', false, ['unwrapKey']);
+    for (const slot of data.slots) {
+      const key = await crypto.subtle.unwrapKey('raw', core.bytes(slot), wrapping, 'AES-KW', 'AES-GCM', true,
+        ['decrypt']).catch(() => null);
+      if (key) return crypto.subtle.exportKey('raw', key);
+    }
+    throw new Error('no slot opens');
+  },
+  // The page's bytes; fails when the key is not the site's or the bytes were changed.
   async decrypt(raw, data) {
     const key = await crypto.subtle.importKey('raw', raw, 'AES-GCM', false, ['decrypt']);
     return crypto.subtle.decrypt({name: 'AES-GCM', iv: core.bytes(data.iv)}, key, core.bytes(data.page));

@@ -1,7 +1,7 @@
 // The unlock page: it asks for the password (or takes the key this browser keeps for the run), derives the key,
 // decrypts and decodes the page and puts it in place of the unlock page. The page's data stand in the element
-// "qv-data": the salt and iteration count, the days a typed password may be remembered, the page's set and the
-// sealed page with its nonce.
+// "qv-data": the salt and iteration count of the passwords' keys, the site's content key wrapped under each password
+// (its slots), the days a typed password may be remembered, the page's set and the sealed page with its nonce.
 import {core} from './core.js';
 import {family, isTrusted, messageTarget, tell} from './frames.js';
 import {forget, keep, keyName, quietly, storedKey} from './keys.js';
@@ -83,7 +83,7 @@ function listen() {
     if (form.getAttribute('aria-busy')) return;
     form.setAttribute('aria-busy', 'true');
     error.textContent = '';
-    const raw = await core.derive(input.value, data).catch(() => null);
+    const raw = await core.derive(input.value, data).then((derived) => core.unwrap(derived, data)).catch(() => null);
     if (!raw || !(await show(raw, true))) {
       error.textContent = error.dataset.wrong;
       input.select();

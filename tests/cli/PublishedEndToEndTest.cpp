@@ -125,14 +125,17 @@ TEST_F(PublishedEndToEnd, AnEncryptedCopyHoldsNoReadableWordButInTheFilesItNames
               (std::set<std::string>{"article.html", "index.html", "logo.png", "main.html", "menu.html", "notes.md",
                                      "old/bare.html", "old/hidden.html", "search_index.json", "style.css"}))
         << "no repository, no leftover, no backup";
-    EXPECT_EQ(outcome.err, kScanning + "quillora-cli: The following 6 files have been protected\n"
-                                       "quillora-cli: 4 other files of the site were copied\n"
-                                       "quillora-cli: Readable by design: each page's title, the file names and sizes, "
-                                       "and the 4 other files copied with the pages\n"
-                                       "quillora-cli: warning: These files were copied with the pages and may hold "
-                                       "their text in clear:\n"
-                                       "quillora-cli:   public/notes.md\n"
-                                       "quillora-cli:   public/search_index.json\n");
+    EXPECT_EQ(outcome.err, kScanning + "quillora-cli: The site key file " + (m_root / "site.quillora-key").string() +
+                               " was made: later runs read it so that visitors stay unlocked. Keep it, with a copy "
+                               "somewhere safe, and never publish it.\n"
+                               "quillora-cli: The following 6 files have been protected\n"
+                               "quillora-cli: 4 other files of the site were copied\n"
+                               "quillora-cli: Readable by design: each page's title, the file names and sizes, "
+                               "and the 4 other files copied with the pages\n"
+                               "quillora-cli: warning: These files were copied with the pages and may hold "
+                               "their text in clear:\n"
+                               "quillora-cli:   public/notes.md\n"
+                               "quillora-cli:   public/search_index.json\n");
     EXPECT_EQ(readableWords("public", {"notes.md", "search_index.json"}), std::vector<std::string>{});
     EXPECT_NE(contentOf(m_root / "public/index.html").find("<title>Frames</title>"), std::string::npos)
         << "the frameset is an unlock page with its title";
@@ -214,6 +217,7 @@ TEST_F(PublishedEndToEnd, APasswordBelowTheFloorIsRefusedUnlessTheUserInsists) {
         EXPECT_EQ(outcome.err, password.err);
         EXPECT_EQ(fs::exists(m_root / "out"), password.exitCode == 0);
         fs::remove_all(m_root / "out");
+        fs::remove(m_root / "site.quillora-key"); // each password a site of its own
     }
 }
 
@@ -273,6 +277,31 @@ TEST_F(PublishedEndToEnd, CopiesThatWouldMeetOrATargetThatIsNoFolderAreRefusedBe
     }
 }
 
+TEST_F(PublishedEndToEnd, TheSiteKeyFileGoesWhereItIsNamedAndNeverIntoWhatIsPublished) {
+    write("site/a.htm", page("A", "secretwords"));
+    writePassword("pw.txt", kPassword);
+    const CliOutcome inside = run({"-q", "--encrypt", "--password-file", "pw.txt", "--key-file",
+                                   "public/k.quillora-key", "--copy-to", "public", "site"});
+    EXPECT_EQ(inside.exitCode, 2);
+    EXPECT_EQ(inside.err, "quillora-cli: The site key file " + path("public/k.quillora-key") +
+                              " lies within public, "
+                              "where it would be published with the pages; please keep it outside\n"
+                              "quillora-cli: Name the site key file with --key-file FILE.\n");
+    EXPECT_FALSE(fs::exists(m_root / "public"));
+
+    const std::vector<std::string> named = {"-q",          "--encrypt", "--password-file", "pw.txt", "--key-file",
+                                            "keys/site.k", "--copy-to", "public",          "site"};
+    fs::create_directory(m_root / "keys");
+    ASSERT_EQ(run(named).exitCode, 0);
+    const std::string key = contentOf(m_root / "keys/site.k");
+    EXPECT_NE(key.find("\"format\": \"quillora-site-key\""), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_root / "site.quillora-key")) << "only where it was named";
+    write("site/b.htm", page("B", "morewords"));
+    ASSERT_EQ(run(named).exitCode, 0);
+    EXPECT_EQ(contentOf(m_root / "keys/site.k"), key) << "read by the later run, not made again";
+    EXPECT_EQ(filesBelow("public"), (std::set<std::string>{"a.htm", "b.htm"}));
+}
+
 TEST_F(PublishedEndToEnd, ThePasswordFromStandardInputOpensWhatItEncrypted) {
     write("site/a.htm", page("A", "secretwords"));
     const std::vector<std::string> arguments = {"-q", "--encrypt", "--password-file", "-", "site"};
@@ -284,7 +313,15 @@ TEST_F(PublishedEndToEnd, ThePasswordFromStandardInputOpensWhatItEncrypted) {
     EXPECT_EQ(same.exitCode, 0);
     EXPECT_EQ(same.err, "quillora-cli: " + path("site/a.htm") + " is already protected\n");
 
-    const CliOutcome other = runWithInput(arguments, "another horse battery staple\n");
+    const CliOutcome refused = runWithInput(arguments, "another horse battery staple\n");
+    EXPECT_EQ(refused.exitCode, 2) << "not a password of the site's key";
+    EXPECT_EQ(refused.err, "quillora-cli: The password is not one of the passwords of the site key file " +
+                               path("site.quillora-key") +
+                               "; please give one of them, or choose another key file\n"
+                               "quillora-cli: Name the site key file with --key-file FILE.\n");
+    std::vector<std::string> otherKey = arguments;
+    otherKey.insert(otherKey.begin() + 1, {"--key-file", "other.quillora-key"});
+    const CliOutcome other = runWithInput(otherKey, "another horse battery staple\n");
     EXPECT_EQ(other.exitCode, 1);
     EXPECT_EQ(other.err, "quillora-cli: " + path("site/a.htm") +
                              ": Encrypted with another password or key; to encrypt it with this password, restore its "

@@ -42,9 +42,11 @@ protected:
     /// The page an unlock page opens to with the password (empty when it does not open).
     static std::string opened(const std::string& unlockPage, std::u16string_view password = kPassword) {
         unlock::SealedPage sealed;
+        crypto::SiteKey derived;
         crypto::SiteKey key;
         if (!PageEncryptor::readSealed(unlockPage, sealed) ||
-            crypto::SiteKey::derive(password, sealed.salt, sealed.iterations, key))
+            crypto::SiteKey::derive(password, sealed.salt, sealed.iterations, derived) ||
+            !PageEncryptor::keyFor(derived, sealed, key))
             return {};
         std::string plain;
         return crypto::PageCipher(key.key()).open(sealed.sealed, sealed.nonce, {}, plain) ? std::string() : plain;
@@ -150,15 +152,17 @@ TEST_F(EncryptedRunTest, TheOriginalsAreKeptBesideTheOutermostPickedFolderAndCom
     // The page inside a picked folder keeps its path below that folder; a page on its own, beside its folder.
     run({folder("site"), file("site/sub/b.htm"), file("lone/c.htm")});
     EXPECT_EQ(temp.files(), (std::vector<std::string>{"lone.originals/c.htm", "lone/c.htm", "site.originals/a.htm",
-                                                      "site.originals/sub/b.htm", "site/a.htm", "site/sub/b.htm"}));
+                                                      "site.originals/sub/b.htm", "site.quillora-key", "site/a.htm",
+                                                      "site/sub/b.htm"}));
     EXPECT_EQ(reporter.originalsFolders, (std::vector<std::string>{temp / "site.originals", temp / "lone.originals"}));
 
     test::RecordingReporter restoring;
     EXPECT_EQ(RestoreRun(restoring, disk).Restore({folder("site"), file("lone/c.htm")}).written, 3u);
     EXPECT_EQ(readBytes(temp / "site/sub/b.htm"), page("B", "b words"));
     EXPECT_EQ(readBytes(temp / "lone/c.htm"), page("C", "c words"));
-    EXPECT_EQ(temp.files(), (std::vector<std::string>{"lone/c.htm", "site/a.htm", "site/sub/b.htm"}))
-        << "the emptied folders of originals go too";
+    EXPECT_EQ(temp.files(),
+              (std::vector<std::string>{"lone/c.htm", "site.quillora-key", "site/a.htm", "site/sub/b.htm"}))
+        << "the emptied folders of originals go too; the site's key stays";
 }
 
 // A kept original is a file this program put there: a link put in its place (to have any file moved over the page)
@@ -252,8 +256,8 @@ TEST_F(EncryptedRunTest, APageHiddenEarlierIsEncryptedFromItsOriginalOrAsItStand
     const auto summary = run({folder("site")});
     EXPECT_EQ(summary.written, 2u);
     EXPECT_EQ(summary.alreadyProtected, 0u);
-    EXPECT_EQ(temp.files(),
-              (std::vector<std::string>{"site.originals/a.htm", "site.originals/b.htm", "site/a.htm", "site/b.htm"}))
+    EXPECT_EQ(temp.files(), (std::vector<std::string>{"site.originals/a.htm", "site.originals/b.htm",
+                                                      "site.quillora-key", "site/a.htm", "site/b.htm"}))
         << "the earlier backup went where this run keeps originals";
     EXPECT_EQ(readBytes(temp / "site.originals/a.htm"), originalA);
     EXPECT_EQ(readBytes(temp / "site.originals/b.htm"), hiddenB);
@@ -273,6 +277,8 @@ TEST_F(EncryptedRunTest, AnUnlockPageOfAnotherPasswordIsLeftAsItIsAndReported) {
     const std::string first = readBytes(temp / "site/a.htm");
 
     options.password = u"a different password, also long enough";
+    EXPECT_EQ(run({folder("site")}).outcome, RunSummary::Outcome::Refused) << "not a password of the site's key";
+    options.keyFile = temp / "another.quillora-key"; // another site's key, made afresh
     const auto summary = run({folder("site")});
     EXPECT_EQ(summary.written, 0u);
     EXPECT_EQ(summary.alreadyProtected, 0u);
@@ -300,6 +306,114 @@ TEST_F(EncryptedRunTest, ARunAgainOverAnEncryptedSiteSealsItsNewPagesWithTheSame
     EXPECT_FALSE(opened(readBytes(temp / "site/new.htm")).empty());
 }
 
+/// The content key of the key file at path that the password opens.
+std::optional<crypto::SiteKey> contentKeyOf(const std::string& path, std::u16string_view password = kPassword) {
+    crypto::SiteKeyFile file;
+    crypto::SiteKey content;
+    if (crypto::SiteKeyFile::read(readBytes(path), file) || file.open(password, content))
+        return std::nullopt;
+    return content;
+}
+
+bool sealedWith(const crypto::SiteKey& key, const std::string& unlockPage) {
+    unlock::SealedPage sealed;
+    return PageEncryptor::readSealed(unlockPage, sealed) && PageEncryptor::opens(key, sealed);
+}
+
+TEST_F(EncryptedRunTest, TheFirstRunMakesTheSiteKeyFileAndLaterRunsSealWithItsContentKey) {
+    for (const bool copy : {false, true}) {
+        SCOPED_TRACE(copy ? "copy" : "in place");
+        const std::string site = copy ? "copied" : "site";
+        const std::string keyPath = temp / (site + ".quillora-key");
+        temp.write(site + "/a.htm", page("A", "a words"));
+        options.storageMode = copy ? engine::StorageMode::CopyToFolder : engine::StorageMode::Overwrite;
+        options.targetFolder = temp / "out";
+        run({folder(site)});
+        ASSERT_EQ(reporter.keyFiles.size(), 1u);
+        EXPECT_EQ(reporter.keyFiles[0], std::make_pair(keyPath, KeyFileOrigin::Made));
+        const auto content = contentKeyOf(keyPath);
+        ASSERT_TRUE(content);
+        const std::string published = copy ? "out" : site;
+        EXPECT_TRUE(sealedWith(*content, readBytes(temp / (published + "/a.htm"))));
+        const std::string keyText = readBytes(keyPath);
+
+        temp.write(site + "/b.htm", page("B", "b words"));
+        const auto summary = run({folder(site)});
+        EXPECT_EQ(summary.written, copy ? 2u : 1u);
+        ASSERT_EQ(reporter.keyFiles.size(), 1u);
+        EXPECT_EQ(reporter.keyFiles[0], std::make_pair(keyPath, KeyFileOrigin::Read));
+        EXPECT_EQ(readBytes(keyPath), keyText) << "read, not written again";
+        for (const char* name : {"/a.htm", "/b.htm"})
+            EXPECT_TRUE(sealedWith(*content, readBytes(temp / (published + name)))) << "visitors stay unlocked";
+        EXPECT_FALSE(contentKeyOf(keyPath, u"another password, long enough"));
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(temp / published))
+            EXPECT_NE(entry.path().extension(), ".quillora-key") << "never in what is published";
+    }
+}
+
+TEST_F(EncryptedRunTest, AMissingKeyFileIsMadeAgainFromTheUnlockPagesThePasswordOpens) {
+    temp.write("site/a.htm", page("A", "a words"));
+    run({folder("site")});
+    const auto content = contentKeyOf(temp / "site.quillora-key");
+    ASSERT_TRUE(content);
+    std::filesystem::remove(temp / "site.quillora-key");
+    temp.write("site/b.htm", page("B", "b words"));
+    const auto summary = run({folder("site")});
+    EXPECT_EQ(summary.written, 1u);
+    ASSERT_EQ(reporter.keyFiles.size(), 1u);
+    EXPECT_EQ(reporter.keyFiles[0].second, KeyFileOrigin::Remade);
+    const auto remade = contentKeyOf(temp / "site.quillora-key");
+    ASSERT_TRUE(remade);
+    EXPECT_EQ(remade->key(), content->key());
+    EXPECT_TRUE(sealedWith(*content, readBytes(temp / "site/b.htm")));
+}
+
+TEST_F(EncryptedRunTest, AKeyFileThatCannotServeRefusesTheRunBeforeAnyPageIsWritten) {
+    struct Case {
+        const char* name;
+        std::string keyFile; // relative to temp
+        const char* keyText; // written there first; null: none
+        engine::StorageMode mode;
+        RunRefusal::Reason reason;
+    };
+    const Case cases[] = {
+        {"InsideThePickedFolder", "site/k.quillora-key", nullptr, engine::StorageMode::Overwrite,
+         RunRefusal::Reason::KeyFileInside},
+        {"InsideTheCopyTarget", "out/k.quillora-key", nullptr, engine::StorageMode::CopyToFolder,
+         RunRefusal::Reason::KeyFileInside},
+        {"NotAKeyFile", "k.quillora-key", "{\"format\":\"something\"}", engine::StorageMode::CopyToFolder,
+         RunRefusal::Reason::KeyFileUnreadable},
+        {"InAFolderThatIsNotThere", "missing/k.quillora-key", nullptr, engine::StorageMode::CopyToFolder,
+         RunRefusal::Reason::KeyFileUnwritable},
+    };
+    temp.write("site/a.htm", page("A", "a words"));
+    options.targetFolder = temp / "out";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.keyText != nullptr)
+            temp.write(c.keyFile, c.keyText);
+        options.keyFile = temp / c.keyFile;
+        options.storageMode = c.mode;
+        const auto summary = run({folder("site")});
+        EXPECT_EQ(summary.outcome, RunSummary::Outcome::Refused);
+        ASSERT_EQ(reporter.refusals.size(), 1u);
+        EXPECT_EQ(reporter.refusals[0].reason, c.reason);
+        EXPECT_EQ(readBytes(temp / "site/a.htm"), page("A", "a words"));
+        EXPECT_FALSE(std::filesystem::exists(temp / "out/a.htm"));
+    }
+    // The site's own key with another password.
+    options.keyFile.clear();
+    run({folder("site")});
+    const std::string first = readBytes(temp / "site.quillora-key");
+    options.password = u"another password, long enough";
+    temp.write("site/b.htm", page("B", "b words"));
+    EXPECT_EQ(run({folder("site")}).outcome, RunSummary::Outcome::Refused);
+    ASSERT_EQ(reporter.refusals.size(), 1u);
+    EXPECT_EQ(reporter.refusals[0].reason, RunRefusal::Reason::KeyFileWrongPassword);
+    EXPECT_EQ(readBytes(temp / "site/b.htm"), page("B", "b words"));
+    EXPECT_EQ(readBytes(temp / "site.quillora-key"), first);
+}
+
 TEST_F(EncryptedRunTest, ChoicesThatWouldLeaveThePagesReadableAreRefused) {
     struct Choice {
         const char* name;
@@ -323,6 +437,7 @@ TEST_F(EncryptedRunTest, ChoicesThatWouldLeaveThePagesReadableAreRefused) {
         options.storageMode = choice.mode;
         options.password = choice.password;
         options.allowWeakPassword = choice.allowWeak;
+        options.keyFile = temp / (std::string(choice.name) + ".quillora-key"); // each password its own site key
         const auto summary = run({folder("site")});
         if (choice.refusal) {
             EXPECT_EQ(summary.outcome, RunSummary::Outcome::Refused);

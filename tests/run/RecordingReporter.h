@@ -59,6 +59,10 @@ public:
         otherFailures.emplace_back(path, problem);
         events.push_back("other failed " + path);
     }
+    void keyFileUsed(const std::string& path, KeyFileOrigin origin) override {
+        keyFiles.emplace_back(path, origin);
+        events.push_back("key file " + path);
+    }
     void originalsKept(const std::string& folder) override {
         originalsFolders.push_back(folder);
         events.push_back("originals in " + folder);
@@ -107,6 +111,7 @@ public:
     std::vector<PageRecord> records;
     std::vector<int> ruleIndexes; // of each record's rule, -1 for none
     std::vector<std::string> originalsFolders;
+    std::vector<std::pair<std::string, KeyFileOrigin>> keyFiles;
     std::vector<std::string> pageText;
     bool pageTextCopied = false;
     std::vector<ReadableByDesign> readable;

@@ -399,6 +399,24 @@ TEST_F(EncryptionPageTest, AnUnlockTitleIsOfferedForEncryptionAndFilled) {
     EXPECT_FALSE(options.replaceTitle) << "only an unlock page has a title to replace";
 }
 
+TEST_F(EncryptionPageTest, TheSiteKeyFileIsNamedOnlyForEncryptionAndBlankMeansTheDefaultPlace) {
+    EXPECT_FALSE(page.txtKeyFile->isEnabled());
+    page.chkPasswordScript->setChecked(true);
+    page.chkEncrypt->setChecked(true);
+    ASSERT_TRUE(page.txtKeyFile->isEnabled());
+    engine::ProtectionOptions options;
+    page.txtKeyFile->setText(QStringLiteral("  "));
+    page.fill(options);
+    EXPECT_EQ(options.keyFile, "") << "beside the first picked folder";
+    page.txtKeyFile->setText(QStringLiteral(" /keys/site.quillora-key "));
+    page.fill(options);
+    EXPECT_EQ(options.keyFile, "/keys/site.quillora-key");
+    page.chkEncrypt->setChecked(false);
+    EXPECT_FALSE(page.txtKeyFile->isEnabled());
+    page.fill(options);
+    EXPECT_EQ(options.keyFile, "") << "the prompt alone has no key";
+}
+
 class EncryptionPageWindowTest : public WindowFixture {
 protected:
     /// Picks the folder, encrypts with the password and presses Protect; true once the run has ended.

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                     w.encryptionPage->chkEncrypt->setChecked(true);
                 },
                 {"optProtect(2)", "chkPasswordScript", "chkEncrypt", "txtPassword", "chkShowPassword",
-                 "txtPasswordAgain", "spnRememberDays", "chkUnlockTitle"}},
+                 "txtPasswordAgain", "spnRememberDays", "chkUnlockTitle", "txtKeyFile"}},
         TabCase{"Scripts",
                 4,
                 nothing,

@@ -12,8 +12,10 @@ namespace {
 using charset::PageEncoder;
 using charset::PageEncoding;
 using crypto::CryptoError;
+using crypto::KeyWrap;
 using crypto::PageCipher;
 using crypto::SiteKey;
+using crypto::SiteKeyFile;
 using Kind = PageEncoding::Kind;
 
 constexpr int kFewIterations = 1000;
@@ -58,6 +60,26 @@ std::string dataField(const std::string& page, const std::string& name) {
     return page.substr(begin, page.find('"', begin) - begin);
 }
 
+/// The wrapped keys of "slots":["...",...] in the unlock page's data.
+std::vector<KeyWrap::Wrapped> slotsOf(const std::string& page) {
+    const std::string key = "\"slots\":[";
+    std::vector<KeyWrap::Wrapped> slots;
+    auto at = page.find(key);
+    if (at == std::string::npos)
+        return slots;
+    at += key.size();
+    while (page[at] == '"') {
+        const auto end = page.find('"', at + 1);
+        const std::string bytes = fromBase64(page.substr(at + 1, end - at - 1));
+        KeyWrap::Wrapped wrapped{};
+        EXPECT_EQ(bytes.size(), wrapped.size());
+        std::copy_n(bytes.begin(), std::min(bytes.size(), wrapped.size()), wrapped.begin());
+        slots.push_back(wrapped);
+        at = page[end + 1] == ',' ? end + 2 : end + 1;
+    }
+    return slots;
+}
+
 class UnlockPageTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(PageEncryptor::create(settings(), encryptor)); }
@@ -77,14 +99,17 @@ protected:
     }
 
     /// The page an unlock page carries, opened as a browser opens it: with the key derived from the password
-    /// and from the salt and iteration count the page names.
-    std::string opened(const std::string& unlock) const {
+    /// and from the salt and iteration count the page names, which unwraps the content key from one of its slots.
+    std::string opened(const std::string& unlock, std::u16string_view password = {}) const {
         const std::string salt = fromBase64(dataField(unlock, "salt"));
         SiteKey::Salt saltBytes{};
         EXPECT_EQ(salt.size(), saltBytes.size());
         std::copy_n(salt.begin(), std::min(salt.size(), saltBytes.size()), saltBytes.begin());
+        SiteKey derived;
+        EXPECT_FALSE(SiteKey::derive(password.empty() ? settings().password : std::u16string(password), saltBytes,
+                                     iterationsOf(unlock), derived));
         SiteKey key;
-        EXPECT_FALSE(SiteKey::derive(settings().password, saltBytes, iterationsOf(unlock), key));
+        EXPECT_FALSE(SiteKeyFile::openSlots(derived, slotsOf(unlock), key));
         const PageCipher cipher(key.key());
         PageCipher::Nonce nonce{};
         const std::string iv = fromBase64(dataField(unlock, "iv"));
@@ -95,10 +120,13 @@ protected:
         return page;
     }
 
-    /// The run's key as a browser derives it: from the password and the salt and rounds the encryptor names.
+    /// The run's content key as a browser comes by it: the key derived from the password and the salt and rounds
+    /// the encryptor names unwraps it from the page's slot.
     SiteKey runKey() const {
+        SiteKey derived;
+        EXPECT_FALSE(SiteKey::derive(settings().password, encryptor->salt(), encryptor->iterations(), derived));
         SiteKey key;
-        EXPECT_FALSE(SiteKey::derive(settings().password, encryptor->salt(), encryptor->iterations(), key));
+        EXPECT_FALSE(SiteKeyFile::openSlots(derived, slotsOf(encrypt("<p>")), key));
         return key;
     }
 
@@ -128,7 +156,9 @@ TEST_F(UnlockPageTest, TheDataTellTheBrowserHowToDeriveAndRead) {
     ASSERT_EQ(salt.size(), SiteKey::kSaltBytes);
     EXPECT_EQ(opened(unlock), kPage) << "the key derived from the password, the salt and the count opens the page";
     EXPECT_EQ(dataField(unlock, "label"), "shift_jis");
-    EXPECT_NE(unlock.find("\"iterations\":1000,\"remember\":0,"), std::string::npos);
+    EXPECT_NE(unlock.find("\"iterations\":1000,\"slots\":[\""), std::string::npos);
+    EXPECT_NE(unlock.find("\"],\"remember\":0,"), std::string::npos);
+    EXPECT_EQ(slotsOf(unlock).size(), 1U);
     EXPECT_NE(unlock.find("<meta charset=\"shift_jis\">"), std::string::npos);
 }
 
@@ -340,13 +370,54 @@ TEST_F(UnlockPageTest, DamagedOrForeignDataAreNotReadAsSealed) {
     EXPECT_FALSE(PageEncryptor::opens(runKey(), sealed)) << "a changed byte fails its tag";
 }
 
-TEST_F(UnlockPageTest, NewPagesMaySealWithAKeyDerivedBefore) {
-    std::unique_ptr<PageEncryptor> again;
-    ASSERT_FALSE(PageEncryptor::create(settings(), runKey(), again));
+TEST_F(UnlockPageTest, ASiteKeyWithTwoSlotsOpensWithEitherPasswordAndKeepsItsContentKey) {
+    SiteKeyFile file;
+    SiteKey content;
+    ASSERT_FALSE(SiteKeyFile::create(u"first", kFewIterations, "a", file, content));
+    SiteKey second;
+    ASSERT_FALSE(SiteKey::derive(u"second", file.salt(), kFewIterations, second));
+    KeyWrap::Wrapped wrapped{};
+    ASSERT_FALSE(KeyWrap::wrap(second.key(), content.key(), wrapped));
+    auto slots = file.wrappedKeys();
+    slots.push_back(wrapped);
+    std::unique_ptr<PageEncryptor> site;
+    ASSERT_FALSE(PageEncryptor::create(settings(), content, slots, site));
     std::string unlock;
-    ASSERT_FALSE(again->encrypt(kPage, kUtf8, u"T", {}, unlock));
-    EXPECT_EQ(opened(unlock), kPage);
-    EXPECT_EQ(fromBase64(dataField(unlock, "salt")), fromBase64(dataField(encrypt(kPage), "salt")));
+    ASSERT_FALSE(site->encrypt(kPage, kUtf8, u"T", {}, unlock));
+    EXPECT_EQ(slotsOf(unlock).size(), 2U);
+    EXPECT_EQ(opened(unlock, u"first"), kPage);
+    EXPECT_EQ(opened(unlock, u"second"), kPage);
+    SealedPage sealed;
+    ASSERT_TRUE(PageEncryptor::readSealed(unlock, sealed));
+    EXPECT_TRUE(PageEncryptor::opens(content, sealed)) << "sealed with the content key itself";
+    SiteKey key;
+    EXPECT_TRUE(PageEncryptor::keyFor(second, sealed, key));
+    EXPECT_EQ(key.key(), content.key());
+    SiteKey third;
+    ASSERT_FALSE(SiteKey::derive(u"third", file.salt(), kFewIterations, third));
+    EXPECT_FALSE(PageEncryptor::keyFor(third, sealed, key));
+    EXPECT_EQ(PageEncryptor::create(settings(), content, {}, site), CryptoError::BadParameter) << "no slot";
+}
+
+TEST_F(UnlockPageTest, APageWithoutSlotsOpensWithThePasswordsKeyItself) {
+    // Pages written before the site key file sealed with the password's key and carried no slots.
+    const std::string unlock = encrypt(kPage);
+    const auto start = unlock.find(",\"slots\":[");
+    const std::string old = unlock.substr(0, start) + unlock.substr(unlock.find(']', start) + 1);
+    SealedPage sealed;
+    ASSERT_TRUE(PageEncryptor::readSealed(old, sealed));
+    EXPECT_TRUE(sealed.slots.empty());
+    // Such a page opens with the key it was sealed with, taken as the password's (here, the content key)...
+    SiteKey key;
+    EXPECT_TRUE(PageEncryptor::keyFor(runKey(), sealed, key));
+    EXPECT_EQ(key.key(), runKey().key());
+    // ...and not with the password's key of a site key, which opens only through a slot.
+    SiteKey derived;
+    ASSERT_FALSE(SiteKey::derive(settings().password, encryptor->salt(), kFewIterations, derived));
+    EXPECT_FALSE(PageEncryptor::keyFor(derived, sealed, key));
+    const std::string broken =
+        unlock.substr(0, start) + ",\"slots\":[\"AAAA\"]" + unlock.substr(unlock.find(']', start) + 1);
+    EXPECT_FALSE(PageEncryptor::readSealed(broken, sealed)) << "a slot of the wrong size";
 }
 
 TEST(TitleMarkup, ATypedTitleReadsAsTyped) {

@@ -1,5 +1,5 @@
 import assert from 'node:assert/strict';
-import { createCipheriv, pbkdf2Sync, randomBytes } from 'node:crypto';
+import { createCipheriv, pbkdf2Sync, randomBytes, webcrypto } from 'node:crypto';
 import test from 'node:test';
 import './fakes.mjs';
 import { core } from '../../../src/unlock/core.js';
@@ -48,4 +48,30 @@ test('the text is read in the set the page names', async () => {
     const key = randomBytes(32);
     const data = sealed(key, Buffer.from('\uFEFF<p>\u65E5\u672C</p>', 'utf16le'), 'utf-16le');
     assert.equal(core.decode(await core.decrypt(key, data), data), '<p>\u65E5\u672C</p>');
+});
+
+/// The standard key wrap of key under wrapping, as the C++ side writes a slot.
+async function wrapped(wrapping, key) {
+    const kek = await webcrypto.subtle.importKey('raw', wrapping, 'AES-KW', false, ['wrapKey']);
+    const content = await webcrypto.subtle.importKey('raw', key, 'AES-GCM', true, ['decrypt']);
+    return Buffer.from(await webcrypto.subtle.wrapKey('raw', content, kek, 'AES-KW')).toString('base64');
+}
+
+test('the content key comes from whichever slot the password\'s key unwraps, and from none for another', async () => {
+    const content = randomBytes(32);
+    const first = randomBytes(32);
+    const second = randomBytes(32);
+    const data = { slots: [await wrapped(first, content), await wrapped(second, content)] };
+    assert.deepEqual(Buffer.from(await core.unwrap(first, data)), content);
+    assert.deepEqual(Buffer.from(await core.unwrap(second, data)), content);
+    await assert.rejects(core.unwrap(randomBytes(32), data));
+    await assert.rejects(core.unwrap(first, { slots: [] }));
+});
+
+// RFC 3394, 4.6: the published wrap of 256 bits under a 256-bit key, unwrapped as the page does it.
+test('a slot of the published key wrap answer unwraps to its key', async () => {
+    const kek = Buffer.from('000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F', 'hex');
+    const slot = Buffer.from('28C9F404C4B810F4CBCCB35CFB87F8263F5786E2D80ED326CBC7F0E71A99F43BFB988B9B7A02DD21', 'hex');
+    const key = Buffer.from(await core.unwrap(kek, { slots: [slot.toString('base64')] }));
+    assert.equal(key.toString('hex').toUpperCase(), '00112233445566778899AABBCCDDEEFF000102030405060708090A0B0C0D0E0F');
 });

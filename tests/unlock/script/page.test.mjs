@@ -2,7 +2,7 @@
 // what a visitor meets in each case. Each test waits for the page's own event (written, asked, refused), not for
 // time.
 import assert from 'node:assert/strict';
-import { createCipheriv, pbkdf2Sync, randomBytes } from 'node:crypto';
+import { createCipheriv, pbkdf2Sync, randomBytes, webcrypto } from 'node:crypto';
 import fs from 'node:fs';
 import test from 'node:test';
 import vm from 'node:vm';
@@ -15,14 +15,22 @@ const skip = script ? false : 'QUILLORA_UNLOCK_SCRIPT does not name the joined s
 const password = 'Caf\u00E9 pass';
 const pageText = '<!DOCTYPE html><title>Opened</title><p>Gr\u00FC\u00DFe</p>';
 const salt = randomBytes(16);
-const rawKey = pbkdf2Sync(Buffer.from(password, 'utf8'), salt, 1000, 32, 'sha256');
+const derived = pbkdf2Sync(Buffer.from(password, 'utf8'), salt, 1000, 32, 'sha256');
+// The site's content key, which the browser keeps, and its slot under the password's key beside another password's.
+const rawKey = randomBytes(32);
+async function slotOf(wrapping) {
+    const kek = await webcrypto.subtle.importKey('raw', wrapping, 'AES-KW', false, ['wrapKey']);
+    const content = await webcrypto.subtle.importKey('raw', rawKey, 'AES-GCM', true, ['decrypt']);
+    return Buffer.from(await webcrypto.subtle.wrapKey('raw', content, kek, 'AES-KW')).toString('base64');
+}
+const slots = [await slotOf(randomBytes(32)), await slotOf(derived)];
 
-/// The data an unlock page carries for pageText, sealed under the password's key.
+/// The data an unlock page carries for pageText, sealed under the site's content key.
 function pageData(remember = 0) {
     const iv = randomBytes(12);
     const cipher = createCipheriv('aes-256-gcm', rawKey, iv);
     const page = Buffer.concat([cipher.update(pageText, 'utf8'), cipher.final(), cipher.getAuthTag()]);
-    return { salt: salt.toString('base64'), iterations: 1000, remember, label: 'utf-8', page: page.toString('base64'),
+    return { salt: salt.toString('base64'), iterations: 1000, slots, remember, label: 'utf-8', page: page.toString('base64'),
         iv: iv.toString('base64') };
 }
 
