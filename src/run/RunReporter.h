@@ -25,6 +25,7 @@ struct RunRefusal {
         PasswordMissing,        // the password prompt (or encryption) is chosen with a blank password
         PasswordNotScriptSafe,  // the prompt's password holds a quote or a backslash
         WarningNotScriptSafe,   // the right-click warning holds a quote or a backslash
+        AttributionNotScriptSafe, // the copy attribution holds a quote or a backslash
         NoticeEndsComment,      // the notice holds "-->" or "--!>", which would end its comment early
         TargetFolderMissing,    // copy mode without a target folder
         TargetIsAPickedFolder,  // copy mode into a folder that is itself picked
