@@ -183,10 +183,10 @@ TEST(BuildBehaviourScripts, ShortcutBlockAndAttributionRunOnTheirOwnBetweenTheCl
     // Both refuse nothing in a form field, so both carry the test for one.
     EXPECT_EQ(blockOf(headerWith(shortcuts)), kB1 + kF + partsOf(shortcuts) + kB3);
     EXPECT_EQ(blockOf(headerWith(attribution)), kB1 + kF + partsOf(attribution) + kB3);
-    EXPECT_EQ(blockOf(headerWith(all)),
-              kB1 + kF + partsOf(attribution) + partsOf(shortcuts) + guarded(u"function qv_ndd(){return false}"
-                                                                             u"document.ondragstart=qv_ndd;") +
-                  kB3);
+    EXPECT_EQ(blockOf(headerWith(all)), kB1 + kF + partsOf(attribution) + partsOf(shortcuts) +
+                                            guarded(u"function qv_ndd(){return false}"
+                                                    u"document.ondragstart=qv_ndd;") +
+                                            kB3);
     EXPECT_NE(partsOf(attribution).find(u"{var a='Source:',"), std::u16string::npos) << "the default attribution";
 }
 
