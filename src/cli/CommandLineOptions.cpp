@@ -227,6 +227,19 @@ void CommandLineOptions::addScriptOptions() {
                     "Break out of frames (not out of another site's frame: browsers refuse it)");
     m_app->add_flag("--no-image-toolbar", m_scripts[engine::kScriptImageToolbar],
                     "Disable IE Image Toolbar (only old browsers have one)");
+    m_app->add_flag("--no-shortcuts", m_scripts[engine::kScriptShortcuts],
+                    "Refuse Ctrl+C, S, P and U (Cmd on a Mac) outside form fields (no page can stop the browser's "
+                    "menus, view-source: typed in the address bar, the developer tools or screen shots)");
+    auto* attribution = m_app->add_flag("--copy-attribution", m_scripts[engine::kScriptCopyAttribution],
+                                        "Put an attribution and the page's address after text copied from the page "
+                                        "(form fields copy as usual; with --no-clipboard the copy is refused instead)");
+    m_attributionOption = m_app
+                              ->add_option("--attribution", m_attribution,
+                                           "With --copy-attribution: the text put before the page's address "
+                                           "(default \"Source:\")")
+                              ->type_name("TEXT")
+                              ->check(kScriptSafeText)
+                              ->needs(attribution);
 }
 
 void CommandLineOptions::addEncryptionOptions() {
@@ -484,6 +497,8 @@ bool CommandLineOptions::checkCombinations(std::string& text) {
         text = "--backup-dir: must not be empty";
         return false;
     }
+    if (m_scripts[engine::kScriptCopyAttribution] && m_scripts[engine::kScriptClipboard])
+        m_warnings.emplace_back("--copy-attribution adds nothing with --no-clipboard, which refuses the copy");
     warnAboutPassword();
     return true;
 }
@@ -564,6 +579,8 @@ project::Overrides CommandLineOptions::overrides() const {
     given.scripts = m_scripts;
     if (m_warningOption->count() > 0)
         given.warning = charset::fromUtf8(m_warning);
+    if (m_attributionOption->count() > 0)
+        given.attribution = charset::fromUtf8(m_attribution);
     if (m_encrypt) {
         given.encrypt = true;
         given.password = m_encryptionPassword;
@@ -603,6 +620,8 @@ CommandLineRequest CommandLineOptions::request() const {
         options.showRightClickWarning = true;
         options.rightClickWarning = charset::fromUtf8(m_warning);
     }
+    if (m_attributionOption->count() > 0)
+        options.copyAttribution = charset::fromUtf8(m_attribution);
     if (m_encrypt) {
         options.passwordProtect = true;
         options.encrypt = true;

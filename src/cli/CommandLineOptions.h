@@ -75,6 +75,7 @@ private:
     std::string m_copyTo;
     std::string m_hide = "body";
     std::string m_warning;
+    std::string m_attribution;
     std::string m_password;
     std::string m_notice;
     std::string m_passwordFile;
@@ -109,6 +110,7 @@ private:
     CLI::Option* m_hideOption = nullptr;
     CLI::Option* m_rememberOption = nullptr;
     CLI::Option* m_warningOption = nullptr;
+    CLI::Option* m_attributionOption = nullptr;
     CLI::Option* m_passwordOption = nullptr;
     CLI::Option* m_noticeOption = nullptr;
     CLI::Option* m_passwordFileOption = nullptr;

@@ -67,6 +67,7 @@ project::Project ProjectInit::projectOf(const CommandLineRequest& request, const
     made.pages.hide = given.hide.value_or(engine::EncryptionMode::BodyOnly);
     made.pages.scripts = given.scripts;
     made.pages.warning = given.warning;
+    made.pages.attribution = given.attribution;
     if (given.encrypt)
         made.pages.encrypt = true;
     if (!request.passwordFile.empty())

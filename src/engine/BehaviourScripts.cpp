@@ -49,6 +49,29 @@ constexpr std::u16string_view kS4 = u"function qv_dp(){var s=document.createElem
 constexpr std::u16string_view kS5Start = u"function qv_cc(e){if(!qv_ff(e.target)){e.preventDefault();";
 constexpr std::u16string_view kS5End =
     u"}}document.addEventListener('copy',qv_cc,true);document.addEventListener('cut',qv_cc,true);";
+// Copy, save, print and view-source keys are refused outside form fields. Shift is left alone: its chords belong
+// to the developer tools, which no page can keep closed. A key that reads as another letter (another layout) is
+// still told by its code, as the browser tells its shortcuts.
+constexpr std::u16string_view kSK =
+    u"function qv_ks(e){var k=e.key?e.key.toLowerCase():'',c=e.keyCode;if((e.ctrlKey||e.metaKey)&&!e.shiftKey&&"
+    u"(/^[cspu]$/.test(k)||c==67||c==83||c==80||c==85)&&!qv_ff(e.target))e.preventDefault()}"
+    u"document.addEventListener('keydown',qv_ks,true);";
+// A copy of the page's text carries the attribution and the page's address, as text and as markup whose links and
+// images still lead where they did; nothing selected (or a field) copies as the browser would.
+constexpr std::u16string_view kCAStart =
+    u"function qv_he(s){return s.replace(/&/g,'&amp;').replace(/</g,'&lt;').replace(/>/g,'&gt;')"
+    u".replace(/\"/g,'&quot;')}"
+    u"function qv_ab(d){var l=d.querySelectorAll('[href],[src]'),n=['href','src'],i,j,v;for(i=0;i<l.length;i++)"
+    u"for(j=0;j<2;j++){v=l[i].getAttribute(n[j]);if(v!=null)try{l[i].setAttribute(n[j],new URL(v,"
+    u"document.baseURI).href)}catch(x){}}}"
+    u"function qv_ca(e){var a='";
+constexpr std::u16string_view kCAEnd =
+    u"',u=location.href,s=window.getSelection(),t=s?String(s):'',d,i;"
+    u"if(!t||!e.clipboardData||qv_ff(e.target))return;d=document.createElement('div');"
+    u"for(i=0;i<s.rangeCount;i++)d.appendChild(s.getRangeAt(i).cloneContents());qv_ab(d);"
+    u"e.clipboardData.setData('text/plain',t+'\\n\\n'+(a?a+' ':'')+u);"
+    u"e.clipboardData.setData('text/html',d.innerHTML+'<p>'+(a?qv_he(a)+' ':'')+'<a href=\"'+qv_he(u)+'\">'+"
+    u"qv_he(u)+'<\\/a><\\/p>');e.preventDefault()}document.addEventListener('copy',qv_ca,true);";
 constexpr std::u16string_view kS6 = u"function qv_ndd(){return false}document.ondragstart=qv_ndd;";
 constexpr std::u16string_view kS9 = u"if(frames){if(top.frames.length>0)top.location.href=self.location;}";
 constexpr std::u16string_view kB1 = u"<SCRIPT LANGUAGE=JavaScript><!--\r\n";
@@ -120,6 +143,17 @@ std::u16string clipboardBlock(const ProtectionOptions& options) {
     return s;
 }
 
+// The clipboard block refuses the copy outright: with it chosen, there is no copy to attribute.
+std::u16string copyAttribution(const ProtectionOptions& options) {
+    std::u16string s;
+    if (options.script(kScriptCopyAttribution) && !options.script(kScriptClipboard)) {
+        s += kCAStart;
+        s += EscapeScriptString(options.copyAttribution);
+        s += kCAEnd;
+    }
+    return s;
+}
+
 std::u16string passwordPrompt(const ProtectionOptions& options) {
     std::u16string s;
     if (options.passwordProtect) {
@@ -147,7 +181,8 @@ void appendChosen(std::u16string& s, const ProtectionOptions& options, ScriptInd
 
 bool needsFormFieldTest(const ProtectionOptions& options) {
     return options.script(kScriptRightClick) || options.script(kScriptTextSelection) ||
-           options.script(kScriptClipboard);
+           options.script(kScriptClipboard) || options.script(kScriptShortcuts) ||
+           options.script(kScriptCopyAttribution);
 }
 
 std::u16string behaviourScript(const ProtectionOptions& options) {
@@ -159,6 +194,8 @@ std::u16string behaviourScript(const ProtectionOptions& options) {
     appendChosen(s, options, kScriptStatusBar, kS3);
     appendChosen(s, options, kScriptPrinting, kS4);
     appendGuarded(s, clipboardBlock(options));
+    appendGuarded(s, copyAttribution(options));
+    appendChosen(s, options, kScriptShortcuts, kSK);
     appendChosen(s, options, kScriptDragDrop, kS6);
     appendChosen(s, options, kScriptBreakFrames, kS9);
     appendGuarded(s, passwordPrompt(options));

@@ -23,13 +23,17 @@ enum ScriptIndex : std::size_t {
     kScriptDragDrop = 6,
     kScriptBreakFrames = 9,
     kScriptImageToolbar = 10,
+    kScriptShortcuts = 11,       // Ctrl/Cmd+C, S, P and U refused outside form fields
+    kScriptCopyAttribution = 12, // the copied text carries an attribution and the page's address
 };
-inline constexpr std::size_t kScriptCount = 11;
+inline constexpr std::size_t kScriptCount = 13;
 
 /// The default notice text offered on the Store Files page.
 inline constexpr char16_t kDefaultNoticeText[] = u"Copyright (c) 2005 www.example.com - All Rights Reserved.";
 /// The default right-click warning text.
 inline constexpr char16_t kDefaultRightClickWarning[] = u"This page is protected!";
+/// The default attribution put after copied text, before the page's address.
+inline constexpr char16_t kDefaultCopyAttribution[] = u"Source:";
 /// The default texts of the page that asks for the password of an encrypted page.
 inline constexpr char16_t kDefaultUnlockPrompt[] = u"Enter the password to open this page";
 inline constexpr char16_t kDefaultUnlockButton[] = u"Open";
@@ -66,6 +70,8 @@ struct ProtectionOptions {
     std::array<bool, kScriptCount> scripts{}; // addressed by ScriptIndex
     bool showRightClickWarning = false;
     std::u16string rightClickWarning = kDefaultRightClickWarning;
+    // With kScriptCopyAttribution: put after the copied text, followed by the page's address.
+    std::u16string copyAttribution = kDefaultCopyAttribution;
 
     bool script(ScriptIndex i) const { return scripts[i]; }
 };

@@ -32,6 +32,8 @@ const std::array<std::string_view, engine::kScriptCount>& scriptNames() {
         named[engine::kScriptDragDrop] = "no-drag";
         named[engine::kScriptBreakFrames] = "break-frames";
         named[engine::kScriptImageToolbar] = "no-image-toolbar";
+        named[engine::kScriptShortcuts] = "no-shortcuts";
+        named[engine::kScriptCopyAttribution] = "copy-attribution";
         return named;
     }();
     return names;

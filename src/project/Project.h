@@ -16,10 +16,11 @@ struct ProjectRule {
     bool leaveAlone = false;
     std::optional<engine::EncryptionMode> hide;
     std::optional<std::array<bool, engine::kScriptCount>> scripts;
-    std::optional<std::u16string> warning; // the right-click warning
-    std::optional<bool> encrypt;           // with the run's password
-    std::optional<std::string> level;      // a key level of the site key, in place of the run's password
-    int encryptLine = 0;                   // where encrypt or level is written
+    std::optional<std::u16string> warning;     // the right-click warning
+    std::optional<std::u16string> attribution; // put after copied text, before the page's address
+    std::optional<bool> encrypt;               // with the run's password
+    std::optional<std::string> level;          // a key level of the site key, in place of the run's password
+    int encryptLine = 0;                       // where encrypt or level is written
 
     bool operator==(const ProjectRule&) const = default;
 };

@@ -20,8 +20,8 @@ const Keys kTopKeys = {"output", "notice", "exclude", "encryption", "pages", "ru
 const Keys kOutputKeys = {"mode", "target", "backups", "other-files"};
 const Keys kEncryptionKeys = {"password-file", "password-env",   "remember-days", "unlock-prompt",
                               "unlock-button", "wrong-password", "unlock-title"};
-const Keys kPagesKeys = {"hide", "scripts", "warning", "encrypt", "level"};
-const Keys kRuleKeys = {"paths", "leave-alone", "hide", "scripts", "warning", "encrypt", "level"};
+const Keys kPagesKeys = {"hide", "scripts", "warning", "attribution", "encrypt", "level"};
+const Keys kRuleKeys = {"paths", "leave-alone", "hide", "scripts", "warning", "attribution", "encrypt", "level"};
 
 int lineOf(const toml::node& node) {
     return static_cast<int>(node.source().begin.line);
@@ -368,6 +368,16 @@ bool Reader::readChoices(const toml::table& table, ProjectRule& rule) {
                                        "without them");
         rule.warning = std::move(warning);
     }
+    // Blank: the page's address alone follows the copied text.
+    if (const auto* node = table.get("attribution")) {
+        std::u16string attribution;
+        if (!text(*node, "attribution", attribution, true))
+            return false;
+        if (!run::IsScriptSafeText(attribution))
+            return fail(lineOf(*node), "the attribution goes into a script and may not hold \\, \" or ': write it "
+                                       "without them");
+        rule.attribution = std::move(attribution);
+    }
     bool value = false;
     if (const auto* node = table.get("encrypt")) {
         if (!flag(*node, "encrypt", value))
@@ -400,7 +410,7 @@ bool Reader::readChoices(const toml::table& table, ProjectRule& rule) {
 // The choices of one rule (or of [pages]) that cannot go together.
 bool Reader::checkRule(const toml::table& table, const ProjectRule& rule, std::string_view where) {
     if (rule.leaveAlone) {
-        for (const std::string_view key : {"hide", "scripts", "warning", "encrypt", "level"}) {
+        for (const std::string_view key : {"hide", "scripts", "warning", "attribution", "encrypt", "level"}) {
             if (const auto* node = table.get(key))
                 return fail(lineOf(*node), "a rule with leave-alone = true gives its pages nothing else: remove " +
                                                std::string(key) + ", or leave-alone");
@@ -413,6 +423,10 @@ bool Reader::checkRule(const toml::table& table, const ProjectRule& rule, std::s
         return fail(lineOf(*table.get("warning")),
                     "the warning is shown on a blocked right click: add \"no-right-click\" to scripts in " +
                         std::string(where) + ", or remove warning");
+    if (rule.attribution && rule.scripts && !(*rule.scripts)[engine::kScriptCopyAttribution])
+        return fail(lineOf(*table.get("attribution")),
+                    "the attribution is put after copied text: add \"copy-attribution\" to scripts in " +
+                        std::string(where) + ", or remove attribution");
     return true;
 }
 

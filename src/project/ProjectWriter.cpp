@@ -96,6 +96,8 @@ void writeChoices(const ProjectRule& rule, std::string& out) {
         out += "scripts = " + scriptList(*rule.scripts) + '\n';
     if (rule.warning)
         out += "warning = " + quote16(*rule.warning) + '\n';
+    if (rule.attribution)
+        out += "attribution = " + quote16(*rule.attribution) + '\n';
     if (rule.encrypt)
         out += std::string("encrypt = ") + (*rule.encrypt ? "true" : "false") + '\n';
     if (rule.level)
@@ -107,8 +109,10 @@ void writePages(const Project& project, std::string& out) {
         "# What every page gets unless a rule below says otherwise.\n"
         "#   hide: \"email-links\", \"links\", \"body\", \"page\" or \"none\" (scripts, notice or encryption alone)\n"
         "#   scripts: \"no-right-click\", \"no-select\", \"no-status-urls\", \"no-print\", \"no-clipboard\",\n"
-        "#            \"no-drag\", \"break-frames\", \"no-image-toolbar\"\n"
+        "#            \"no-drag\", \"break-frames\", \"no-image-toolbar\", \"no-shortcuts\",\n"
+        "#            \"copy-attribution\"\n"
         "#   warning: shown on a blocked right click (with \"no-right-click\")\n"
+        "#   attribution: put after copied text, before the page's address (with \"copy-attribution\")\n"
         "#   encrypt = true: encrypted with the password of [encryption]\n"
         "[pages]\n";
     ProjectRule pages = project.pages;

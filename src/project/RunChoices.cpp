@@ -72,6 +72,8 @@ ProjectRule merged(const ProjectRule& pages, const ProjectRule& rule) {
         choices.scripts = rule.scripts;
     if (rule.warning)
         choices.warning = rule.warning;
+    if (rule.attribution)
+        choices.attribution = rule.attribution;
     if (rule.encrypt || rule.level) {
         choices.encrypt = rule.encrypt;
         choices.level = rule.level;
@@ -89,6 +91,7 @@ void applyChoices(const ProjectRule& choices, engine::ProtectionOptions& options
         options.showRightClickWarning = true;
         options.rightClickWarning = *choices.warning;
     }
+    options.copyAttribution = choices.attribution.value_or(options.copyAttribution);
     options.encrypt = choices.encrypt.value_or(false);
 }
 
@@ -100,6 +103,7 @@ void applyChoices(const Overrides& given, engine::ProtectionOptions& options) {
         options.showRightClickWarning = true;
         options.rightClickWarning = *given.warning;
     }
+    options.copyAttribution = given.attribution.value_or(options.copyAttribution);
     options.encrypt = options.encrypt || given.encrypt;
     if (given.promptPassword && !options.encrypt) {
         options.passwordProtect = true;

@@ -23,6 +23,7 @@ struct Overrides {
     std::optional<engine::EncryptionMode> hide;
     std::array<bool, engine::kScriptCount> scripts{}; // turned on
     std::optional<std::u16string> warning;
+    std::optional<std::u16string> attribution;    // put after copied text
     std::optional<std::u16string> promptPassword; // a password prompt (not encryption)
     bool encrypt = false;                         // every protected page encrypted
     std::optional<std::u16string> password;       // the encryption password, from the one source given

@@ -98,6 +98,8 @@ CopyManifest::Digest IncrementalCopy::ruleDigest(const PageRule& rule, Kind kind
     for (const bool script : options.scripts)
         text += script ? '1' : '0';
     addField(text, options.showRightClickWarning ? charset::toUtf8(options.rightClickWarning) : std::string());
+    addField(text,
+             options.script(engine::kScriptCopyAttribution) ? charset::toUtf8(options.copyAttribution) : std::string());
     addField(text, options.insertNotice ? charset::toUtf8(options.noticeText) : std::string());
     addField(text, options.passwordProtect && !options.encrypt ? charset::toUtf8(options.password) : std::string());
     if (options.encrypt) {

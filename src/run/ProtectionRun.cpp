@@ -315,6 +315,8 @@ std::optional<RunRefusal> ProtectionRun::checkPageChoices(const engine::Protecti
     if (options.script(engine::kScriptRightClick) && options.showRightClickWarning &&
         !IsScriptSafeText(options.rightClickWarning))
         return RunRefusal{Reason::WarningNotScriptSafe, {}, {}};
+    if (options.script(engine::kScriptCopyAttribution) && !IsScriptSafeText(options.copyAttribution))
+        return RunRefusal{Reason::AttributionNotScriptSafe, {}, {}};
     if (options.insertNotice && !IsNoticeSafeText(options.noticeText))
         return RunRefusal{Reason::NoticeEndsComment, {}, {}};
     return std::nullopt;

@@ -79,6 +79,8 @@ Message refusal(const RunRefusal& refusal) {
         return {"Password: " + std::string(kNotScriptSafe)};
     case Reason::WarningNotScriptSafe:
         return {"Warning: " + std::string(kNotScriptSafe)};
+    case Reason::AttributionNotScriptSafe:
+        return {"Attribution: " + std::string(kNotScriptSafe)};
     case Reason::NoticeEndsComment:
         return {"Notice: --> or --!> not allowed (it would end the comment the notice stands in)"};
     case Reason::TargetFolderMissing:

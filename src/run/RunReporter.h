@@ -22,9 +22,11 @@ enum class MessageTitle { MainCaption, ApplicationTitle };
 struct RunRefusal {
     enum class Reason {
         NothingPicked,
-        PasswordMissing,        // the password prompt (or encryption) is chosen with a blank password
-        PasswordNotScriptSafe,  // the prompt's password holds a quote or a backslash
-        WarningNotScriptSafe,   // the right-click warning holds a quote or a backslash
+        PasswordMissing,       // the password prompt (or encryption) is chosen with a blank password
+        PasswordNotScriptSafe, // the prompt's password holds a quote or a backslash
+        WarningNotScriptSafe,  // the right-click warning holds a quote or a backslash
+        // The copy attribution holds a quote or a backslash.
+        AttributionNotScriptSafe,
         NoticeEndsComment,      // the notice holds "-->" or "--!>", which would end its comment early
         TargetFolderMissing,    // copy mode without a target folder
         TargetIsAPickedFolder,  // copy mode into a folder that is itself picked

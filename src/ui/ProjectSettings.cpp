@@ -60,6 +60,8 @@ void showPages(const project::Project& project, EncryptionPage& encryption, Scri
     scripts.chkRightMouse->setChecked(pages.warning.has_value());
     if (pages.warning)
         scripts.txtRightClickWarning->setText(fromUtf16(*pages.warning));
+    if (pages.attribution)
+        scripts.txtCopyAttribution->setText(fromUtf16(*pages.attribution));
 }
 
 std::string listOf(const std::vector<std::string>& patterns) {
@@ -164,6 +166,9 @@ project::Project ProjectSettings::collect(const frmMain& window, const std::stri
     made.pages.warning.reset();
     if (chosen[engine::kScriptRightClick] && scripts.chkRightMouse->isChecked())
         made.pages.warning = scripts.txtRightClickWarning->text().toStdU16String();
+    made.pages.attribution.reset();
+    if (chosen[engine::kScriptCopyAttribution])
+        made.pages.attribution = scripts.txtCopyAttribution->text().toStdU16String();
     return made;
 }
 

@@ -1,5 +1,6 @@
 #include "ScriptsPage.h"
 
+#include "BuddyLabel.h"
 #include "HoverHelp.h"
 #include "PageStyle.h"
 #include "TextRuleValidator.h"
@@ -21,7 +22,7 @@ struct ScriptOption {
     const char16_t* help;
 };
 
-const std::array<ScriptOption, 8> kScripts = {{
+const std::array<ScriptOption, 10> kScripts = {{
     {engine::kScriptRightClick, "Disable right mouse click",
      u"Stop the user from right clicking on your page. This would stop them getting to view source."},
     {engine::kScriptTextSelection, "Disable text highlighting",
@@ -40,6 +41,14 @@ const std::array<ScriptOption, 8> kScripts = {{
      u"out. Today\u2019s browsers refuse it to a page framed by another site."},
     {engine::kScriptImageToolbar, "Disable IE Image Toolbar",
      u"Stop the images showing Image Toolbar. Only old browsers have this toolbar: today\u2019s browsers show none."},
+    {engine::kScriptShortcuts, "Disable Ctrl+C, S, P and U",
+     u"Stop Ctrl+C, Ctrl+S, Ctrl+P and Ctrl+U (Cmd on a Mac) copying, saving, printing or showing the source of your "
+     u"page; form fields keep every key. No page can stop the browser\u2019s menus, view-source: typed in the "
+     u"address bar, the developer tools or screen shots."},
+    {engine::kScriptCopyAttribution, "Add attribution to copied text",
+     u"Put your attribution and the page\u2019s address after any text copied from your page; form fields copy as "
+     u"usual. With \u201CDisable clipboard and printscreen\u201D the copy is refused instead. A visitor can still "
+     u"delete it after pasting."},
 }};
 
 } // namespace
@@ -47,7 +56,10 @@ const std::array<ScriptOption, 8> kScripts = {{
 ScriptsPage::ScriptsPage(selection::DialogService& dialogs, QWidget* parent)
     : QWidget(parent), chkRightMouse(new QCheckBox(QStringLiteral("Show warning"), this)),
       txtRightClickWarning(new QLineEdit(QString::fromStdU16String(engine::kDefaultRightClickWarning), this)),
-      lblWarning2(new QLabel(QStringLiteral(" \\ \" or ' not allowed"), this)), lblScriptInfo(new QLabel(this)) {
+      lblWarning2(new QLabel(QStringLiteral(" \\ \" or ' not allowed"), this)),
+      lblCopyAttribution(new QLabel(QStringLiteral("Attribution"), this)),
+      txtCopyAttribution(new QLineEdit(QString::fromStdU16String(engine::kDefaultCopyAttribution), this)),
+      lblWarning3(new QLabel(lblWarning2->text(), this)), lblScriptInfo(new QLabel(this)) {
     chkRightMouse->setObjectName(QStringLiteral("chkRightMouse"));
     chkRightMouse->setEnabled(false);
     txtRightClickWarning->setObjectName(QStringLiteral("txtRightClickWarning"));
@@ -59,6 +71,7 @@ ScriptsPage::ScriptsPage(selection::DialogService& dialogs, QWidget* parent)
     lblScriptInfo->setWordWrap(true);
     TextRuleValidator::install(txtRightClickWarning, lblWarning2, dialogs, TextRuleValidator::isScriptSafe);
     connect(chkRightMouse, &QCheckBox::toggled, this, &ScriptsPage::chkRightMouse_Click);
+    setUpAttribution(dialogs);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pagestyle::heading(QStringLiteral("Do you wish to add any additional scripts?"), this));
@@ -67,6 +80,18 @@ ScriptsPage::ScriptsPage(selection::DialogService& dialogs, QWidget* parent)
     layout->addSpacing(8);
     layout->addWidget(informationFrame());
     layout->addStretch();
+}
+
+void ScriptsPage::setUpAttribution(selection::DialogService& dialogs) {
+    lblCopyAttribution->setObjectName(QStringLiteral("lblCopyAttribution"));
+    lblCopyAttribution->setBuddy(txtCopyAttribution);
+    txtCopyAttribution->setObjectName(QStringLiteral("txtCopyAttribution"));
+    txtCopyAttribution->setEnabled(false);
+    greyWithBuddy(lblCopyAttribution);
+    lblWarning3->setObjectName(QStringLiteral("lblWarning3"));
+    pagestyle::markAsWarning(lblWarning3);
+    lblWarning3->hide();
+    TextRuleValidator::install(txtCopyAttribution, lblWarning3, dialogs, TextRuleValidator::isScriptSafe);
 }
 
 QWidget* ScriptsPage::scriptGrid() {
@@ -94,6 +119,9 @@ QWidget* ScriptsPage::warningGroup() {
     layout->addWidget(lblWarning2, 0, 1);
     layout->addWidget(chkRightMouse, 1, 0);
     layout->addWidget(txtRightClickWarning, 1, 1);
+    layout->addWidget(lblWarning3, 2, 1);
+    layout->addWidget(lblCopyAttribution, 3, 0);
+    layout->addWidget(txtCopyAttribution, 3, 1);
     layout->setColumnStretch(1, 1);
     return group;
 }
@@ -112,9 +140,12 @@ void ScriptsPage::fill(engine::ProtectionOptions& options) const {
         options.scripts[i] = chkScript[i] != nullptr && chkScript[i]->isChecked();
     options.showRightClickWarning = chkRightMouse->isChecked();
     options.rightClickWarning = txtRightClickWarning->text().toStdU16String();
+    options.copyAttribution = txtCopyAttribution->text().toStdU16String();
 }
 
 void ScriptsPage::chkScript_Click(std::size_t index) {
+    if (index == engine::kScriptCopyAttribution)
+        txtCopyAttribution->setEnabled(chkScript[index]->isChecked());
     if (index != engine::kScriptRightClick)
         return;
     if (chkScript[index]->isChecked()) {

@@ -15,7 +15,8 @@ class DialogService;
 
 namespace quillora::ui {
 
-/// Page 4: the behaviour scripts to add, and the warning shown on a blocked right click.
+/// Page 4: the behaviour scripts to add, the warning shown on a blocked right click and the attribution put after
+/// copied text.
 class ScriptsPage : public QWidget {
     Q_OBJECT
 
@@ -33,9 +34,13 @@ public:
     QCheckBox* chkRightMouse;
     QLineEdit* txtRightClickWarning;
     QLabel* lblWarning2;
+    QLabel* lblCopyAttribution;
+    QLineEdit* txtCopyAttribution; // enabled with the copy attribution
+    QLabel* lblWarning3;
     QLabel* lblScriptInfo;
 
 private:
+    void setUpAttribution(selection::DialogService& dialogs);
     QWidget* scriptGrid();
     QWidget* warningGroup();
     QWidget* informationFrame();

@@ -508,6 +508,10 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
         ShowPage(kPageScripts);
         scriptsPage->txtRightClickWarning->setFocus();
         break;
+    case Reason::AttributionNotScriptSafe:
+        ShowPage(kPageScripts);
+        scriptsPage->txtCopyAttribution->setFocus();
+        break;
     case Reason::NoticeEndsComment:
         ShowPage(kPageStoreFiles);
         storeFilesPage->txtCopyrightNotice->setFocus();

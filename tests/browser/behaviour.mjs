@@ -1,8 +1,10 @@
 // The behaviour scripts with real input events, in Chromium and in Firefox, in body and whole-page mode: each
 // option holds on the page's text where the browser lets a page hold it, form fields keep the mouse, their selection,
 // their menu, copy and paste, the page's ids outlive printing, the page's errors reach the console, the password
-// prompt runs in a frame of another site, and no timer runs. Every check is made on the original page too, which
-// must show the opposite wherever the protected page is to refuse something: a check that cannot fail proves nothing.
+// prompt runs in a frame of another site, no timer runs, the copy, save, print and source keys are refused outside
+// form fields, a copy carries its attribution, and text and images cannot be dragged out of the page. Every check is
+// made on the original page too, which must show the opposite wherever the protected page is to refuse something: a
+// check that cannot fail proves nothing.
 //
 //   node tests/browser/behaviour.mjs --cli QUILLORA_CLI --out DIR
 import { execFileSync } from 'node:child_process';
@@ -14,6 +16,10 @@ import { startServer } from './lib/server.mjs';
 
 const kSkipped = 77;
 const kWarning = 'Copying is not allowed';
+const kAttribution = 'Read more at';
+// A picture of one pixel, drawn larger: something to drag out of the page.
+const kPicture = Buffer.from('iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==',
+    'base64');
 const kPassword = 'open sesame';
 const kModes = ['body', 'page'];
 // Only a hang runs into this; every wait below is for an event or a state.
@@ -29,11 +35,18 @@ const argument = (name) => {
 const cli = argument('--cli');
 const out = path.resolve(argument('--out'));
 
+// A picture and a link, for the cases that drag or copy them (only there: Firefox's print to PDF of a page hidden
+// for printing does not end while the page holds a picture).
+const kFigure = '<p id="figure"><img id="pic" src="pic.png" width="60" height="60" alt="picture"> ' +
+    '<a id="link" href="more.html">more</a></p>';
 const kPage = `<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>Behaviour</title></head>
 <body>
 <h1 id="title">Behaviour sample</h1>
+<div id="article">
 <p id="para" style="font-size:20px;width:600px">Some text of the page that a visitor might like to copy.</p>
+<!--figure-->
+</div>
 <form id="form"><input id="field" value="field text" style="width:300px;font-size:20px">
 <input id="target" style="width:300px;font-size:20px"></form>
 <div id="editable" contenteditable="true" style="width:300px;font-size:20px">editable text</div>
@@ -42,16 +55,27 @@ const kPage = `<!DOCTYPE html>
 `;
 
 // Runs in every document before its own scripts: what the page's own listeners see last of each event, and how
-// many timers were asked for.
+// many timers were asked for. Once a save, print or source key is noted, the browser is kept from acting on it:
+// a headless browser has no window to show a save or print dialog, or another page's source, in.
 function watch() {
-    const seen = { clipboard: [], menus: [], timers: 0 };
+    const seen = { clipboard: [], menus: [], timers: 0, keys: [], keyups: [], drags: [], mouseups: 0 };
     Object.defineProperty(window, '__qv', { value: seen });
     for (const type of ['copy', 'cut']) {
         window.addEventListener(type, (e) => seen.clipboard.push({
             type, prevented: e.defaultPrevented, data: e.clipboardData ? e.clipboardData.getData('text/plain') : null,
+            html: e.clipboardData ? e.clipboardData.getData('text/html') : null,
         }));
     }
     window.addEventListener('contextmenu', (e) => seen.menus.push({ prevented: e.defaultPrevented }));
+    window.addEventListener('keydown', (e) => {
+        seen.keys.push({ code: e.code, prevented: e.defaultPrevented });
+        if (['KeyS', 'KeyP', 'KeyU'].includes(e.code) && (e.ctrlKey || e.metaKey)) {
+            e.preventDefault();
+        }
+    });
+    window.addEventListener('keyup', (e) => seen.keyups.push(e.code));
+    window.addEventListener('dragstart', (e) => seen.drags.push({ prevented: e.defaultPrevented }));
+    window.addEventListener('mouseup', () => seen.mouseups++);
     for (const name of ['setTimeout', 'setInterval']) {
         const original = window[name];
         window[name] = function (...args) {
@@ -107,10 +131,10 @@ async function drag(page, selector) {
     await page.mouse.up();
 }
 
-async function chord(page, key) {
-    await page.keyboard.down('Control');
+async function chord(page, key, modifier = 'Control') {
+    await page.keyboard.down(modifier);
     await page.keyboard.press(key);
-    await page.keyboard.up('Control');
+    await page.keyboard.up(modifier);
 }
 
 const pageSelection = (page) => page.evaluate(() => String(window.getSelection()).length);
@@ -188,6 +212,76 @@ async function pageCopy(page) {
     return clipboardEvent(page, 'KeyC');
 }
 
+// Presses the modifier and the key, and waits until the page has seen the modifier let go: by then whatever the
+// browser does with the chord (a copy) has been done. What the page's last listener saw of the key, and whether a
+// copy came of it.
+async function shortcut(page, key, modifier = 'Control') {
+    const before = await page.evaluate(() => ({ keys: window.__qv.keys.length, copies: window.__qv.clipboard.length,
+        keyups: window.__qv.keyups.length }));
+    await chord(page, key, modifier);
+    const modifierCode = modifier === 'Control' ? 'ControlLeft' : 'MetaLeft';
+    await until(`${modifier}+${key} never ended`, () => page.evaluate((n, code) =>
+        window.__qv.keyups.slice(n).includes(code), before.keyups, modifierCode));
+    return page.evaluate((n, code) => ({
+        refused: window.__qv.keys.slice(n.keys).find((k) => k.code === code)?.prevented ?? 'not seen',
+        copied: window.__qv.clipboard.length > n.copies,
+    }), before, key);
+}
+
+// Ctrl+C, S, P and U on the page's text, Cmd+S, and the same keys in a form field.
+async function shortcuts(page) {
+    await blurAll(page);
+    await page.evaluate(() => window.getSelection().selectAllChildren(document.getElementById('para')));
+    const copy = await shortcut(page, 'KeyC');
+    const refused = [copy.refused];
+    for (const key of ['KeyS', 'KeyP', 'KeyU']) {
+        refused.push((await shortcut(page, key)).refused);
+    }
+    refused.push((await shortcut(page, 'KeyS', 'Meta')).refused);
+    await page.click('#field');
+    const inField = [];
+    for (const key of ['KeyC', 'KeyS', 'KeyP', 'KeyU']) {
+        inField.push((await shortcut(page, key)).refused);
+    }
+    await blurAll(page);
+    return { copied: copy.copied, refused, inField };
+}
+
+// The article (its text, a picture and a link) selected and copied with Ctrl+C: what the clipboard received, the
+// page's address standing as <address>.
+async function attributedCopy(page) {
+    await blurAll(page);
+    await page.evaluate(() => window.getSelection().selectAllChildren(document.getElementById('article')));
+    const copy = await clipboardEvent(page, 'KeyC');
+    const selected = await page.evaluate(() => String(window.getSelection()));
+    const address = page.url();
+    const base = address.slice(0, address.lastIndexOf('/') + 1);
+    const text = copy.data === `${selected}\n\n${kAttribution} ${address}` ? 'text, attribution, address' : copy.data;
+    const html = [`${kAttribution} <a href="${address}">${address}</a>`, `src="${base}pic.png"`,
+        `href="${base}more.html"`, 'Some text of the page'].every((part) => copy.html.includes(part))
+        ? 'markup, attribution, address, links that still lead home' : copy.html;
+    return { prevented: copy.prevented, text, html };
+}
+
+// Drags the element (text: its selected text) well out of where it stands, with the mouse; whether the page let
+// the drag start. A drag the page refuses ends in a mouseup; one it lets start goes on as the browser's own.
+async function dragOut(page, selector, text) {
+    await blurAll(page);
+    if (text) {
+        await page.evaluate((s) => window.getSelection().selectAllChildren(document.querySelector(s)), selector);
+    }
+    const before = await page.evaluate(() => window.__qv.drags.length);
+    const { x, y } = await centre(page, selector);
+    await page.mouse.move(x + 20, y);
+    await page.mouse.down();
+    await page.mouse.move(x + 40, y + 10, { steps: 5 });
+    await page.mouse.move(x + 400, y + 300, { steps: 5 });
+    await until('the drag never started', () => page.evaluate((n) => window.__qv.drags.length > n, before));
+    const refused = await page.evaluate(() => window.__qv.drags.at(-1).prevented);
+    await page.mouse.up();
+    return refused ? 'refused' : 'dragged';
+}
+
 const ids = (page) => page.evaluate(() => Array.from(document.querySelectorAll('*'), (e) => e.id).join(','));
 
 // Printing hides the page and gives every element back as it was: a real print to PDF carries no text (no font)
@@ -245,6 +339,45 @@ const kCases = [
         expected: { prevented: true, data: kWarning },
     },
     {
+        name: 'shortcuts', args: ['--no-shortcuts'],
+        async check(page) {
+            return { fields: await formFields(page), ...await shortcuts(page) };
+        },
+        original: { fields: kFieldsWork, copied: true, refused: [false, false, false, false, false],
+            inField: [false, false, false, false] },
+        expected: { fields: kFieldsWork, copied: false, refused: [true, true, true, true, true],
+            inField: [false, false, false, false] },
+    },
+    {
+        name: 'attribution', args: ['--copy-attribution', '--attribution', kAttribution], pictured: true,
+        async check(page) {
+            return { fields: await formFields(page), ...await attributedCopy(page) };
+        },
+        original: { fields: kFieldsWork, prevented: false, text: '', html: '' },
+        expected: {
+            fields: kFieldsWork, prevented: true, text: 'text, attribution, address',
+            html: 'markup, attribution, address, links that still lead home',
+        },
+    },
+    {
+        // The clipboard block wins: nothing goes to the clipboard, attribution or not.
+        name: 'attribution-and-clipboard', args: ['--copy-attribution', '--no-clipboard'], pictured: true,
+        async check(page) {
+            const { prevented, text } = await attributedCopy(page);
+            return { prevented, text };
+        },
+        original: { prevented: false, text: '' },
+        expected: { prevented: true, text: '' },
+    },
+    {
+        name: 'drag', args: ['--no-drag'], pictured: true,
+        async check(page) {
+            return { image: await dragOut(page, '#pic', false), text: await dragOut(page, '#para', true) };
+        },
+        original: { image: 'dragged', text: 'dragged' },
+        expected: { image: 'refused', text: 'refused' },
+    },
+    {
         name: 'printing', args: ['--no-print'],
         check: (page) => printing(page),
         original: { hidden: false, idsKept: true },
@@ -253,7 +386,7 @@ const kCases = [
     {
         // Every option but the password: the page's error reaches the console, and no timer runs.
         name: 'all', args: ['--no-right-click', '--no-select', '--no-status-urls', '--no-print', '--no-clipboard',
-            '--no-drag', '--break-frames', '--no-image-toolbar'],
+            '--no-drag', '--break-frames', '--no-image-toolbar', '--no-shortcuts', '--copy-attribution'],
         async check(page, seen) {
             await until('the page\'s error never reached the console', () => seen.errors.length > 0);
             const timers = await page.evaluate(() => window.__qv.timers);
@@ -295,22 +428,29 @@ async function framedByAnotherSite(browser, engine, frameUrl) {
     }
 }
 
-function protect(dir, mode, args) {
+const pageText = (pictured) => kPage.replace('<!--figure-->', pictured ? kFigure : '');
+
+function writePage(dir, pictured) {
     fs.mkdirSync(dir, { recursive: true });
     const file = path.join(dir, 'behaviour.html');
-    fs.writeFileSync(file, kPage, 'utf8');
+    fs.writeFileSync(file, pageText(pictured), 'utf8');
+    fs.writeFileSync(path.join(dir, 'pic.png'), kPicture);
+    return file;
+}
+
+function protect(dir, mode, args, pictured) {
+    const file = writePage(dir, pictured);
     execFileSync(cli, ['--quiet', '--overwrite', '--no-backup', '--hide', mode, ...args, file]);
     return file;
 }
 
 fs.rmSync(out, { recursive: true, force: true });
-const original = path.join(out, 'original', 'behaviour.html');
-fs.mkdirSync(path.dirname(original), { recursive: true });
-fs.writeFileSync(original, kPage, 'utf8');
+const originals = { plain: writePage(path.join(out, 'original'), false),
+    pictured: writePage(path.join(out, 'original-pictured'), true) };
 const protectedFiles = {};
 for (const mode of kModes) {
     for (const c of [...kCases, { name: 'framed', args: ['--break-frames', '--password', kPassword] }]) {
-        protectedFiles[`${mode}/${c.name}`] = protect(path.join(out, mode, c.name), mode, c.args);
+        protectedFiles[`${mode}/${c.name}`] = protect(path.join(out, mode, c.name), mode, c.args, c.pictured);
     }
 }
 const site = await startServer(out);
@@ -347,6 +487,7 @@ try {
         engines++;
         try {
             for (const c of kCases) {
+                const original = c.pictured ? originals.pictured : originals.plain;
                 await runCase(browser, engine, c, original, c.original, `${c.name} on the original`);
                 for (const mode of kModes) {
                     await runCase(browser, engine, c, protectedFiles[`${mode}/${c.name}`], c.expected,

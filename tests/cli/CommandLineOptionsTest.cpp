@@ -75,13 +75,46 @@ TEST(CommandLineOptions, BehaviourScriptsByTheirCheckBoxIndex) {
         {"--no-right-click", engine::kScriptRightClick}, {"--no-select", engine::kScriptTextSelection},
         {"--no-status-urls", engine::kScriptStatusBar},  {"--no-print", engine::kScriptPrinting},
         {"--no-clipboard", engine::kScriptClipboard},    {"--no-drag", engine::kScriptDragDrop},
-        {"--break-frames", engine::kScriptBreakFrames},  {"--no-image-toolbar", engine::kScriptImageToolbar}};
+        {"--break-frames", engine::kScriptBreakFrames},  {"--no-image-toolbar", engine::kScriptImageToolbar},
+        {"--no-shortcuts", engine::kScriptShortcuts},    {"--copy-attribution", engine::kScriptCopyAttribution}};
     for (const auto& [flag, index] : flags) {
         const auto request = parse({flag, "."});
         ASSERT_TRUE(request) << flag;
         std::array<bool, engine::kScriptCount> expected{};
         expected[index] = true;
         EXPECT_EQ(request->options.scripts, expected) << flag;
+    }
+}
+
+TEST(CommandLineOptions, TheAttributionGoesWithItsScriptAndIntoTheProjectsOverrides) {
+    const auto fallback = parse({"--copy-attribution", "."});
+    ASSERT_TRUE(fallback);
+    EXPECT_EQ(fallback->options.copyAttribution, u"Source:");
+    EXPECT_FALSE(fallback->overrides.attribution) << "a project file's own attribution stays";
+    const auto given = parse({"--copy-attribution", "--attribution", "Lu sur", "."});
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->options.copyAttribution, u"Lu sur");
+    EXPECT_EQ(given->overrides.attribution, u"Lu sur");
+    EXPECT_TRUE(given->overrides.scripts[engine::kScriptCopyAttribution]);
+    const auto blank = parse({"--copy-attribution", "--attribution", "", "."});
+    ASSERT_TRUE(blank) << "the address alone";
+    EXPECT_EQ(blank->options.copyAttribution, u"");
+    EXPECT_FALSE(parse({"--attribution", "Lu sur", "."})) << "without --copy-attribution";
+    EXPECT_FALSE(parse({"--copy-attribution", "--attribution", "it's", "."})) << "not script-safe";
+}
+
+TEST(CommandLineOptions, AnAttributionWithTheClipboardBlockIsWarnedAbout) {
+    for (const bool blocked : {false, true}) {
+        std::vector<const char*> argv = {"quillora-cli", "--copy-attribution", "."};
+        if (blocked)
+            argv.insert(argv.begin() + 1, "--no-clipboard");
+        CommandLineOptions options;
+        std::string text;
+        ASSERT_EQ(options.parse(static_cast<int>(argv.size()), argv.data(), text), CommandLineOptions::Parsed::Request);
+        EXPECT_EQ(options.warnings(),
+                  blocked ? std::vector<std::string>{"--copy-attribution adds nothing with --no-clipboard, which "
+                                                     "refuses the copy"}
+                          : std::vector<std::string>{});
     }
 }
 

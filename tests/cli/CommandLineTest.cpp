@@ -192,6 +192,9 @@ TEST_F(QuilloraCli, HelpListsEveryOptionAndVersionNamesTheProgram) {
                                "--no-drag",
                                "--break-frames",
                                "--no-image-toolbar",
+                               "--no-shortcuts",
+                               "--copy-attribution",
+                               "--attribution",
                                "--password",
                                "--notice",
                                "--quiet",
@@ -220,7 +223,10 @@ TEST_F(QuilloraCli, HelpSaysWhatBrowsersDoNotLetAPageBlock) {
     }
     for (const char* limit :
          {"(only old browsers honour it)", "(only old browsers have one)", "(no page can block print screen)",
-          "(not out of another site's frame: browsers refuse it)"}) {
+          "(not out of another site's frame: browsers refuse it)",
+          "(no page can stop the browser's menus, view-source: typed in the address bar, the developer tools or screen "
+          "shots)",
+          "with --no-clipboard the copy is refused instead"}) {
         EXPECT_NE(help.find(limit), std::string::npos) << limit;
     }
 }

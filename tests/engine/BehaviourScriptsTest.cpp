@@ -147,6 +147,59 @@ TEST(BuildBehaviourScripts, ClipboardBlockPutsTheWarningOnTheClipboard) {
         std::u16string::npos);
 }
 
+// The script block a header carries, read back from its writer call.
+std::u16string blockOf(const std::u16string& header) {
+    const std::u16string open = u"unescape(\"";
+    const std::size_t from = header.find(open);
+    const std::size_t to = header.find(u'"', from + open.size());
+    std::u16string block;
+    for (std::size_t i = from + open.size(); i < to;) {
+        const bool wide = header[i + 1] == u'u';
+        const std::size_t digits = wide ? 4 : 2;
+        const std::u16string hex = header.substr(i + (wide ? 2 : 1), digits);
+        block += static_cast<char16_t>(std::stoi(std::string(hex.begin(), hex.end()), nullptr, 16));
+        i += (wide ? 2 : 1) + digits;
+    }
+    return block;
+}
+
+// The parts one option adds to the block, after the form-field test.
+std::u16string partsOf(const ProtectionOptions& options) {
+    const std::u16string block = blockOf(headerWith(options));
+    const std::size_t from = block.find(u"try{");
+    return block.substr(from, block.size() - kB3.size() - from);
+}
+
+TEST(BuildBehaviourScripts, ShortcutBlockAndAttributionRunOnTheirOwnBetweenTheClipboardAndTheDragBlock) {
+    ProtectionOptions shortcuts;
+    shortcuts.scripts[kScriptShortcuts] = true;
+    ProtectionOptions attribution;
+    attribution.scripts[kScriptCopyAttribution] = true;
+    ProtectionOptions drag;
+    drag.scripts[kScriptDragDrop] = true;
+    ProtectionOptions all;
+    for (const auto i : {kScriptShortcuts, kScriptCopyAttribution, kScriptDragDrop})
+        all.scripts[i] = true;
+    // Both refuse nothing in a form field, so both carry the test for one.
+    EXPECT_EQ(blockOf(headerWith(shortcuts)), kB1 + kF + partsOf(shortcuts) + kB3);
+    EXPECT_EQ(blockOf(headerWith(attribution)), kB1 + kF + partsOf(attribution) + kB3);
+    EXPECT_EQ(blockOf(headerWith(all)), kB1 + kF + partsOf(attribution) + partsOf(shortcuts) +
+                                            guarded(u"function qv_ndd(){return false}"
+                                                    u"document.ondragstart=qv_ndd;") +
+                                            kB3);
+    EXPECT_NE(partsOf(attribution).find(u"{var a='Source:',"), std::u16string::npos) << "the default attribution";
+}
+
+// The clipboard block refuses the copy: an attribution would have nothing to go after.
+TEST(BuildBehaviourScripts, TheClipboardBlockWinsOverTheAttribution) {
+    ProtectionOptions blocked;
+    blocked.scripts[kScriptClipboard] = true;
+    ProtectionOptions both = blocked;
+    both.scripts[kScriptCopyAttribution] = true;
+    EXPECT_EQ(headerWith(both), headerWith(blocked));
+    EXPECT_EQ(headerWith(both).find(test::referenceEscape(u"qv_ca")), std::u16string::npos);
+}
+
 // Whatever is chosen, the page's own errors reach the console: no handler takes them.
 TEST(BuildBehaviourScripts, NoChoiceTakesThePagesErrors) {
     for (std::size_t i = 0; i < kScriptCount; ++i) {
@@ -170,10 +223,13 @@ TEST(BuildBehaviourScripts, TypedTextsCannotBreakTheScript) {
     options.rightClickWarning = u"it's </script>";
     options.passwordProtect = true;
     options.password = u"a'b\\";
+    options.scripts[kScriptCopyAttribution] = true;
+    options.copyAttribution = u"a\"b</script>\n";
     const std::u16string header = headerWith(options);
     const std::u16string warning = u"alert('it\\'s <\\/script>');";
     EXPECT_NE(header.find(test::referenceEscape(kB1 + kF + u"try{" + kC1 + warning)), std::u16string::npos);
     EXPECT_NE(header.find(test::referenceEscape(u"p!='a\\'b\\\\')")), std::u16string::npos);
+    EXPECT_NE(blockOf(header).find(u"var a='a\\\"b<\\/script>\\n',"), std::u16string::npos);
 }
 
 struct StringRow {

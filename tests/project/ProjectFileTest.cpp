@@ -129,6 +129,17 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"WarningWithoutItsScript", "[pages]\nscripts = [\"no-select\"]\nwarning = \"No\"",
             "/site/quillora.toml:3: the warning is shown on a blocked right click: add \"no-right-click\" to scripts "
             "in [pages], or remove warning"},
+        Bad{"AttributionNotScriptSafe", "[pages]\nattribution = \"Seen at \\\"x\\\"\"",
+            "/site/quillora.toml:2: the attribution goes into a script and may not hold \\, \" or ': write it "
+            "without them"},
+        Bad{"AttributionWithoutItsScript",
+            "[pages]\nscripts = [\"no-shortcuts\"]\n[[rule]]\npaths = [\"a\"]\nscripts = [\"no-clipboard\"]\n"
+            "attribution = \"From\"",
+            "/site/quillora.toml:6: the attribution is put after copied text: add \"copy-attribution\" to scripts in "
+            "this rule, or remove attribution"},
+        Bad{"LeaveAloneWithAnAttribution", "[[rule]]\npaths = [\"a\"]\nleave-alone = true\nattribution = \"x\"",
+            "/site/quillora.toml:4: a rule with leave-alone = true gives its pages nothing else: remove attribution, "
+            "or leave-alone"},
         Bad{"PasswordInTheFile", "[encryption]\npassword = \"secret\"",
             "/site/quillora.toml:2: the password does not belong in a file kept beside the site: write password-file "
             "= \"FILE\" (its first line) or password-env = \"VARIABLE\""},
@@ -184,10 +195,14 @@ TEST(ProjectWriter, WhatItWritesReadsBackAsTheSameChoices) {
     project.pages.hide = EncryptionMode::AllLinks;
     project.pages.scripts = std::array<bool, engine::kScriptCount>{};
     (*project.pages.scripts)[engine::kScriptPrinting] = true;
+    (*project.pages.scripts)[engine::kScriptShortcuts] = true;
+    (*project.pages.scripts)[engine::kScriptCopyAttribution] = true;
+    project.pages.attribution = u"Read more at";
     ProjectRule members;
     members.paths = {"members/"};
     members.encrypt = true;
     members.hide = EncryptionMode::None;
+    members.attribution = u""; // the address alone
     project.rules.push_back(members);
     ProjectRule alone;
     alone.paths = {"index.html"};
@@ -206,8 +221,10 @@ TEST(ProjectWriter, WhatItWritesReadsBackAsTheSameChoices) {
     EXPECT_EQ(read.unlockTitle, project.unlockTitle);
     EXPECT_EQ(read.pages.hide, project.pages.hide);
     EXPECT_EQ(read.pages.scripts, project.pages.scripts);
+    EXPECT_EQ(read.pages.attribution, project.pages.attribution);
     ASSERT_EQ(read.rules.size(), 2u);
     EXPECT_EQ(read.rules[0].paths, members.paths);
+    EXPECT_EQ(read.rules[0].attribution, u"");
     EXPECT_EQ(read.rules[0].encrypt, true);
     EXPECT_EQ(read.rules[0].hide, EncryptionMode::None);
     EXPECT_TRUE(read.rules[1].leaveAlone);

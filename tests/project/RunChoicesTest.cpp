@@ -76,6 +76,29 @@ TEST(RunChoices, ARulesKeysGoOverPagesAndTheCommandLineOverBoth) {
     EXPECT_TRUE(rules.ruleFor("/site/index.html").leavesAlone()) << "a page left alone stays so";
 }
 
+TEST(RunChoices, TheAttributionOfARuleOfThePagesOrOfTheCommandLine) {
+    constexpr std::string_view kAttributed = "[pages]\nscripts = [\"copy-attribution\"]\nattribution = \"From\"\n"
+                                             "[[rule]]\npaths = [\"m/\"]\nattribution = \"\"\n"
+                                             "[[rule]]\npaths = [\"n/\"]\nscripts = [\"no-shortcuts\"]\n";
+    run::RuleSet rules{engine::ProtectionOptions{}};
+    std::string error;
+    ASSERT_TRUE(buildRules(projectOf(kAttributed), {}, rules, error)) << error;
+    EXPECT_EQ(rules.defaults().copyAttribution, u"From");
+    EXPECT_TRUE(rules.defaults().script(engine::kScriptCopyAttribution));
+    EXPECT_EQ(rules.ruleFor("/site/m/a.html").options.copyAttribution, u"") << "the address alone";
+    const auto& other = rules.ruleFor("/site/n/a.html").options;
+    EXPECT_TRUE(other.script(engine::kScriptShortcuts));
+    EXPECT_FALSE(other.script(engine::kScriptCopyAttribution)) << "the rule's scripts replace those of [pages]";
+
+    Overrides given;
+    given.attribution = u"Given";
+    ASSERT_TRUE(buildRules(projectOf(kAttributed), given, rules, error)) << error;
+    EXPECT_EQ(rules.ruleFor("/site/m/a.html").options.copyAttribution, u"Given");
+
+    ASSERT_TRUE(buildRules(projectOf("[pages]\nscripts = [\"copy-attribution\"]\n"), {}, rules, error)) << error;
+    EXPECT_EQ(rules.defaults().copyAttribution, engine::kDefaultCopyAttribution);
+}
+
 TEST(RunChoices, EncryptedPagesGetTheirPasswordFromWhereTheFileSays) {
     const auto folder = std::filesystem::temp_directory_path() / "quillora-run-choices";
     std::filesystem::create_directories(folder);

@@ -212,6 +212,13 @@ TEST_F(IncrementalCopyTest, ARuleChangeWritesItsPagesAgain) {
     options.insertNotice = true;
     EXPECT_EQ(run().written, 3u) << "the notice is part of what a page gets";
     EXPECT_EQ(run().written, 0u);
+    options.scripts[engine::kScriptShortcuts] = true;
+    EXPECT_EQ(run().written, 3u) << "a new script";
+    options.scripts[engine::kScriptCopyAttribution] = true;
+    EXPECT_EQ(run().written, 3u);
+    options.copyAttribution = u"Read at";
+    EXPECT_EQ(run().written, 3u) << "the attribution is part of the page";
+    EXPECT_EQ(run().written, 0u);
 }
 
 TEST_F(IncrementalCopyTest, APathLeftOutLaterLeavesTheCopy) {

@@ -84,6 +84,26 @@ TEST_F(ProtectionRunTest, ABlankPasswordSendsTheUserBackBeforeAnythingIsRead) {
     EXPECT_EQ(readBytes(temp / "site/a.htm"), page("t", "x"));
 }
 
+// The window's filter and the command line's keep such texts out; a run handed one is refused all the same.
+TEST_F(ProtectionRunTest, TextsThatWouldBreakTheScriptAreRefusedBeforeAnythingIsRead) {
+    temp.write("site/a.htm", page("t", "x"));
+    options.scripts[engine::kScriptCopyAttribution] = true;
+    options.copyAttribution = u"Don't";
+    EXPECT_EQ(run({folder("site")}).outcome, Outcome::Refused);
+    ASSERT_EQ(reporter.refusals.size(), 1u);
+    EXPECT_EQ(reporter.refusals[0].reason, Reason::AttributionNotScriptSafe);
+    EXPECT_EQ(messages::refusal(reporter.refusals[0]).text, "Attribution: \\ \" or ' not allowed");
+    options.scripts[engine::kScriptCopyAttribution] = false;
+    options.scripts[engine::kScriptRightClick] = true;
+    options.showRightClickWarning = true;
+    options.rightClickWarning = u"a\\b";
+    EXPECT_EQ(run({folder("site")}).outcome, Outcome::Refused);
+    ASSERT_EQ(reporter.refusals.size(), 1u);
+    EXPECT_EQ(reporter.refusals[0].reason, Reason::WarningNotScriptSafe);
+    EXPECT_EQ(fs.callsOf(Step::OpenLocked), 0);
+    EXPECT_EQ(readBytes(temp / "site/a.htm"), page("t", "x"));
+}
+
 TEST_F(ProtectionRunTest, CopyModeWithoutATargetFolderIsRefused) {
     temp.write("site/a.htm", page("t", "x"));
     options.storageMode = StorageMode::CopyToFolder;

@@ -38,6 +38,14 @@ const Script kScripts[] = {
      u"out. Today\u2019s browsers refuse it to a page framed by another site."},
     {10, "Disable IE Image Toolbar",
      u"Stop the images showing Image Toolbar. Only old browsers have this toolbar: today\u2019s browsers show none."},
+    {11, "Disable Ctrl+C, S, P and U",
+     u"Stop Ctrl+C, Ctrl+S, Ctrl+P and Ctrl+U (Cmd on a Mac) copying, saving, printing or showing the source of your "
+     u"page; form fields keep every key. No page can stop the browser\u2019s menus, view-source: typed in the "
+     u"address bar, the developer tools or screen shots."},
+    {12, "Add attribution to copied text",
+     u"Put your attribution and the page\u2019s address after any text copied from your page; form fields copy as "
+     u"usual. With \u201CDisable clipboard and printscreen\u201D the copy is refused instead. A visitor can still "
+     u"delete it after pasting."},
 };
 
 class ScriptsPageTest : public ::testing::Test {
@@ -106,6 +114,33 @@ TEST_F(ScriptsPageTest, WarningIsOfferedOnlyWithTheRightClickBlock) {
 
     page.chkScript[1]->setChecked(true); // other scripts leave the warning alone
     EXPECT_TRUE(page.txtRightClickWarning->isEnabled());
+}
+
+TEST_F(ScriptsPageTest, AttributionIsOfferedWithItsScriptAndFiltered) {
+    EXPECT_EQ(page.txtCopyAttribution->text(), QStringLiteral("Source:"));
+    EXPECT_FALSE(page.txtCopyAttribution->isEnabled());
+    EXPECT_FALSE(page.lblCopyAttribution->isEnabled()) << "greyed with its box";
+    EXPECT_TRUE(page.lblWarning3->isHidden());
+
+    page.chkScript[engine::kScriptCopyAttribution]->setChecked(true);
+    EXPECT_TRUE(page.txtCopyAttribution->isEnabled());
+    EXPECT_TRUE(page.lblCopyAttribution->isEnabled());
+    page.txtCopyAttribution->clear();
+    QTest::keyClicks(page.txtCopyAttribution, QStringLiteral("From \"me\""));
+    EXPECT_EQ(page.txtCopyAttribution->text(), QStringLiteral("From me"));
+    EXPECT_EQ(dialogs.beeps, 2);
+    EXPECT_EQ(page.lblWarning3->text(), page.lblWarning2->text());
+
+    engine::ProtectionOptions options;
+    page.fill(options);
+    EXPECT_TRUE(options.script(engine::kScriptCopyAttribution));
+    EXPECT_EQ(options.copyAttribution, u"From me");
+
+    page.chkScript[engine::kScriptClipboard]->setChecked(true);
+    EXPECT_TRUE(page.txtCopyAttribution->isEnabled()) << "only its own box disables it";
+    page.chkScript[engine::kScriptCopyAttribution]->setChecked(false);
+    EXPECT_FALSE(page.txtCopyAttribution->isEnabled());
+    EXPECT_EQ(page.txtCopyAttribution->text(), QStringLiteral("From me")) << "kept while disabled";
 }
 
 TEST_F(ScriptsPageTest, WarningTextIsFiltered) {
