@@ -120,6 +120,10 @@ void ConsoleReporter::otherFileFailed(const std::string& path, const run::PagePr
     printLines(aboutFile(path, problem));
 }
 
+void ConsoleReporter::policyFile(const std::string& path, bool besideOwn, std::error_code error) {
+    printLines(run::messages::policyFile(path, besideOwn, error));
+}
+
 void ConsoleReporter::originalsKept(const std::string& folder) {
     printLines(run::messages::originalsKept(folder));
 }

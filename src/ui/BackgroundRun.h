@@ -64,6 +64,7 @@ Q_SIGNALS:
     void refused(const run::RunRefusal& refusal);
     /// An encrypted run keeps the originals it replaced in folder.
     void originalsFolder(const QString& folder);
+    void policyNote(const QString& line, bool failed);
     /// Files that may hold the pages' text in clear (copied: copies made by the run).
     void pageTextFound(const QStringList& paths, bool copied);
     /// An encrypted run is over: what stays readable.
@@ -95,6 +96,7 @@ private:
     void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void originalsKept(const std::string& folder) override;
+    void policyFile(const std::string& path, bool besideOwn, std::error_code error) override;
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
     void readableByDesign(const run::ReadableByDesign& readable) override;
     void progressChanged(std::size_t done, std::size_t found) override;

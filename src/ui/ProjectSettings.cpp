@@ -57,6 +57,7 @@ void showPages(const project::Project& project, EncryptionPage& encryption, Scri
         if (scripts.chkScript[i] != nullptr)
             scripts.chkScript[i]->setChecked(chosen[i]);
     }
+    scripts.chkStrictCsp->setChecked(project.strictCsp.value_or(false));
     scripts.chkRightMouse->setChecked(pages.warning.has_value());
     if (pages.warning)
         scripts.txtRightClickWarning->setText(fromUtf16(*pages.warning));
@@ -164,6 +165,9 @@ project::Project ProjectSettings::collect(const frmMain& window, const std::stri
     made.pages.warning.reset();
     if (chosen[engine::kScriptRightClick] && scripts.chkRightMouse->isChecked())
         made.pages.warning = scripts.txtRightClickWarning->text().toStdU16String();
+    made.strictCsp.reset();
+    if (scripts.chkStrictCsp->isChecked())
+        made.strictCsp = true;
     return made;
 }
 

@@ -32,6 +32,7 @@ public:
     std::array<QCheckBox*, engine::kScriptCount> chkScript{};
     QCheckBox* chkRightMouse;
     QLineEdit* txtRightClickWarning;
+    QCheckBox* chkStrictCsp;
     QLabel* lblWarning2;
     QLabel* lblScriptInfo;
 

@@ -41,7 +41,7 @@ void appendScripts(QList<QWidget*>& chain, const ScriptsPage& page) {
         if (script != nullptr)
             chain << script;
     }
-    chain << page.chkRightMouse << page.txtRightClickWarning;
+    chain << page.chkRightMouse << page.txtRightClickWarning << page.chkStrictCsp;
 }
 
 } // namespace
