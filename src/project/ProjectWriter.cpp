@@ -61,8 +61,7 @@ void writeTop(const Project& project, std::string& out) {
 
 void writeEncryption(const Project& project, std::string& out) {
     const bool any = !project.password.file.empty() || !project.password.variable.empty() || project.rememberDays ||
-                     project.unlockPrompt || project.unlockButton || project.wrongPassword ||
-                     project.unlockTitle;
+                     project.unlockPrompt || project.unlockButton || project.wrongPassword || project.unlockTitle;
     out += "# Encrypted pages open with a password, which never stands in this file: name a file whose first line\n"
            "# it is, or an environment variable. (quillora-cli's --password-file and QUILLORA_PASSWORD go first.)\n";
     if (!any) {

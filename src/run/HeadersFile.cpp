@@ -13,8 +13,8 @@ namespace {
 constexpr std::string_view kHeaderName = "Content-Security-Policy: ";
 
 bool keptInAddress(unsigned char c) {
-    return std::isalnum(c) != 0 || std::string_view("-._~/!$&'()*+,;=:@").find(static_cast<char>(c)) !=
-                                       std::string_view::npos;
+    return std::isalnum(c) != 0 ||
+           std::string_view("-._~/!$&'()*+,;=:@").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 // The relative path as the path of an address: "/" first, "/" between folders, other bytes percent-escaped.
@@ -36,8 +36,9 @@ std::string addressOf(std::string_view relative) {
 
 bool endsWithIgnoreCase(std::string_view text, std::string_view end) {
     return text.size() >= end.size() &&
-           std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
+           std::equal(end.begin(), end.end(), text.end() - static_cast<std::ptrdiff_t>(end.size()), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
 }
 
 // The blocks of a file of ours: each address line with the indented lines below it.

@@ -25,8 +25,8 @@ public:
 
     /// What became of one site's file.
     struct Outcome {
-        std::string path;         // the file written (or not written)
-        bool besideOwn = false;   // the site has a _headers file of its own, which was left as it is
+        std::string path;       // the file written (or not written)
+        bool besideOwn = false; // the site has a _headers file of its own, which was left as it is
         std::error_code error;
     };
 

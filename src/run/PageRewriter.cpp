@@ -1,10 +1,10 @@
 #include "PageRewriter.h"
 
+#include "ErrorNumbers.h"
 #include "charset/ByteOrderMark.h"
 #include "charset/PageCharsets.h"
 #include "charset/PageDecoder.h"
 #include "charset/ProtectedCharset.h"
-#include "ErrorNumbers.h"
 #include "engine/ContentEncoding.h"
 
 #include <algorithm>
@@ -187,8 +187,7 @@ std::error_code PageRewriter::rewriteDecodedWith(std::string_view bytes, const c
 }
 
 std::error_code PageRewriter::writeDecoded(std::string_view bytes, const charset::PageEncoding& encoding,
-                                           std::u16string_view header, std::string_view declaration,
-                                           std::string& out) {
+                                           std::u16string_view header, std::string_view declaration, std::string& out) {
     // UTF-16 is always written with its byte-order mark: without one only an XML declaration at the first byte
     // tells the set, and the notice or a writer call may stand there now.
     charset::PageEncoding written = encoding;

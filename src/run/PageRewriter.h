@@ -1,11 +1,11 @@
 #pragma once
 
+#include "ScriptPolicy.h"
 #include "charset/PageEncoder.h"
 #include "charset/PageEncoding.h"
 #include "engine/PageCharset.h"
 #include "engine/PageTransform.h"
 #include "engine/ProtectionOptions.h"
-#include "ScriptPolicy.h"
 
 #include <memory>
 #include <string>

@@ -13,8 +13,6 @@
 #include "disk/DiskError.h"
 #include "disk/OpenFiles.h"
 #include "disk/Paths.h"
-#include "engine/PageScripts.h"
-#include "unlock/UnlockScript.h"
 
 #include <algorithm>
 #include <map>
@@ -719,8 +717,7 @@ bool ProtectionRun::sealInUnlockPage(PageJob& job, std::string& bytes, ScriptPol
     const std::u16string notice = m_options.insertNotice ? m_options.noticeText : std::u16string();
     std::string meta;
     if (policy != nullptr) {
-        const std::string_view script = unlock::unlockScript();
-        policy->addScript(engine::NormalizeLineBreaks(std::u16string(script.begin(), script.end())));
+        policy->addUnlockScript();
         meta = policy->metaTag();
     }
     std::string unlockPage;

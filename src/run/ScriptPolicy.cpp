@@ -4,6 +4,7 @@
 #include "crypto/Base64.h"
 #include "crypto/Digest.h"
 #include "engine/PageScripts.h"
+#include "unlock/UnlockScript.h"
 
 #include <algorithm>
 
@@ -28,8 +29,8 @@ std::string hostOf(std::u16string_view rest) {
     std::string ascii;
     for (const char16_t c : host) {
         // A host a policy cannot name as written (credentials, blanks, other characters) allows nothing.
-        if (c > 0x7E || c <= 0x20 || c == u'@' || c == u';' || c == u',' || c == u'\'' || c == u'"' ||
-            c == u'<' || c == u'>')
+        if (c > 0x7E || c <= 0x20 || c == u'@' || c == u';' || c == u',' || c == u'\'' || c == u'"' || c == u'<' ||
+            c == u'>')
             return {};
         ascii += static_cast<char>(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c);
     }
@@ -49,8 +50,8 @@ std::u16string_view trimmed(std::u16string_view text) {
 
 std::string ScriptPolicy::hashOf(std::u16string_view text) {
     const auto digest = crypto::Digest::sha256(charset::toUtf8(text));
-    return "'sha256-" + crypto::toBase64(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size())) +
-           "'";
+    return "'sha256-" +
+           crypto::toBase64(std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size())) + "'";
 }
 
 std::string ScriptPolicy::sourceOf(std::u16string_view address) {
@@ -91,6 +92,11 @@ void ScriptPolicy::addPage(std::u16string_view page) {
 void ScriptPolicy::add(const ScriptPolicy& other) {
     for (const auto& source : other.m_sources)
         addSource(source);
+}
+
+void ScriptPolicy::addUnlockScript() {
+    const std::string_view script = unlock::unlockScript();
+    addScript(engine::NormalizeLineBreaks(std::u16string(script.begin(), script.end())));
 }
 
 bool ScriptPolicy::allows(std::u16string_view page) const {

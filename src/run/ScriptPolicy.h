@@ -19,6 +19,9 @@ public:
     void addScript(std::u16string_view text);
     /// Adds what another policy allows.
     void add(const ScriptPolicy& other);
+    /// Adds the hash of the unlock page's script: the policy of an unlock page is its page's and this (the
+    /// document keeps the unlock page's policy when the page replaces it).
+    void addUnlockScript();
 
     /// True when every script of the page is allowed: a page whose scripts do not match its policy is blank or
     /// broken in a browser.

@@ -250,8 +250,8 @@ std::error_code PageEncryptor::create(const EncryptionSettings& settings, const 
 void PageEncryptor::appendAscii(std::string& out, const Preamble& preamble, std::u16string_view title,
                                 std::string_view page, std::string_view policyMeta, std::error_code& error) const {
     const std::string_view script = unlockScript();
-    out.reserve(out.size() + preamble.doctype.size() + kHtmlHead.size() + kMarker.size() + policyMeta.size() + kHead.size() + 64 +
-                title.size() * 8 + m_body.size() +
+    out.reserve(out.size() + preamble.doctype.size() + kHtmlHead.size() + kMarker.size() + policyMeta.size() +
+                kHead.size() + 64 + title.size() * 8 + m_body.size() +
                 crypto::Base64Writer::encodedLength(page.size() + crypto::PageCipher::kTagBytes) + script.size() + 128);
     if (!preamble.doctype.empty()) {
         out += preamble.doctype;
@@ -310,8 +310,8 @@ PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const c
 }
 
 std::error_code PageEncryptor::encrypt(std::string_view page, const charset::PageEncoding& encoding,
-                                       std::u16string_view title, std::u16string_view notice,
-                                       std::string& unlockPage, std::string_view policyMeta) const {
+                                       std::u16string_view title, std::u16string_view notice, std::string& unlockPage,
+                                       std::string_view policyMeta) const {
     unlockPage.clear();
     std::u16string comment;
     if (!notice.empty()) {

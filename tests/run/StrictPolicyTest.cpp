@@ -116,8 +116,8 @@ TEST(PageScriptsTest, ReadsScriptsAsTheBrowserMeetsThemInMarkupAndInWhatWriterCa
     EXPECT_NE(std::find(texts.begin(), texts.end(), u"var a = '\u0100';\n"), texts.end())
         << "the written script, decoded, its line break read as a line feed";
     EXPECT_EQ(std::count(texts.begin(), texts.end(), u"no()"), 0) << "a comment and a textarea hold no script";
-    const auto calls = std::count_if(texts.begin(), texts.end(),
-                                     [](const std::u16string& t) { return t.starts_with(u"<!--\nqv_d00(unescape(\""); });
+    const auto calls = std::count_if(
+        texts.begin(), texts.end(), [](const std::u16string& t) { return t.starts_with(u"<!--\nqv_d00(unescape(\""); });
     EXPECT_GE(calls, 1);
     EXPECT_EQ(texts.size(), static_cast<std::size_t>(calls) + 2) << "b(), the writer calls and the written script";
 }
@@ -177,9 +177,9 @@ const std::u16string kUtf16Text = u"<html><head><title>T</title></head><body><p>
 
 std::vector<StrictCase> strictCases() {
     std::vector<StrictCase> cases;
-    for (const auto mode : {engine::EncryptionMode::EmailLinks, engine::EncryptionMode::AllLinks,
-                            engine::EncryptionMode::BodyOnly, engine::EncryptionMode::WholePage,
-                            engine::EncryptionMode::None}) {
+    for (const auto mode :
+         {engine::EncryptionMode::EmailLinks, engine::EncryptionMode::AllLinks, engine::EncryptionMode::BodyOnly,
+          engine::EncryptionMode::WholePage, engine::EncryptionMode::None}) {
         cases.push_back({mode, kUtf8Page, u"var s = '\u00E9';\n"});
         cases.push_back({mode, kLatinPage, u"var s = '\u00E9';\n"});
         cases.push_back({mode, utf16le(kUtf16Text), u"var s = '\u4E2D';\n"});
@@ -211,8 +211,8 @@ TEST(HeadersFileTest, GivesEachPageTheAddressesAHostServesItAt) {
 }
 
 TEST(HeadersFileTest, KeepsTheBlocksOfPagesThisRunDidNotWrite) {
-    const std::string earlier = HeadersFile::text("", {{"/a.html", "script-src 'self' 'sha256-A'"},
-                                                       {"/b.html", "script-src 'self' 'sha256-B'"}});
+    const std::string earlier = HeadersFile::text(
+        "", {{"/a.html", "script-src 'self' 'sha256-A'"}, {"/b.html", "script-src 'self' 'sha256-B'"}});
     ASSERT_TRUE(HeadersFile::isOurs(earlier));
     const std::string now = HeadersFile::text(earlier, {{"/b.html", "script-src 'self' 'sha256-C'"}});
     EXPECT_NE(now.find("/a.html\n  Content-Security-Policy: script-src 'self' 'sha256-A'\n"), std::string::npos);

@@ -191,6 +191,7 @@ TEST_F(ProjectSettingsTest, TheLastChoicesAreKeptBetweenSessions) {
     window.storeFilesPage->optSave[2]->setChecked(true);
     window.encryptionPage->optProtect[1]->setChecked(true);
     window.scriptsPage->chkScript[engine::kScriptDragDrop]->setChecked(true);
+    window.scriptsPage->chkStrictCsp->setChecked(true);
     window.storeFilesPage->chkCopyrightNotice->setChecked(true);
     window.storeFilesPage->txtCopyrightNotice->setText(QStringLiteral("(c) Kept"));
     window.encryptionPage->chkPasswordScript->setChecked(true);
@@ -204,6 +205,7 @@ TEST_F(ProjectSettingsTest, TheLastChoicesAreKeptBetweenSessions) {
     EXPECT_TRUE(next.storeFilesPage->optSave[2]->isChecked());
     EXPECT_TRUE(next.encryptionPage->optProtect[1]->isChecked());
     EXPECT_TRUE(next.scriptsPage->chkScript[engine::kScriptDragDrop]->isChecked());
+    EXPECT_TRUE(next.scriptsPage->chkStrictCsp->isChecked());
     EXPECT_EQ(next.storeFilesPage->txtCopyrightNotice->text(), QStringLiteral("(c) Kept"));
     EXPECT_TRUE(next.encryptionPage->txtPassword->text().isEmpty());
     EXPECT_FALSE(read(file).contains("never kept")) << "a password is never kept";
