@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                 4,
                 nothing,
                 {"chkScript(0)", "chkScript(1)", "chkScript(3)", "chkScript(4)", "chkScript(5)", "chkScript(6)",
-                 "chkScript(9)", "chkScript(10)"}},
+                 "chkScript(9)", "chkScript(10)", "chkStrictCsp"}},
         TabCase{"ScriptsWithRightClickWarning",
                 4,
                 [](ui::frmMain& w) {
@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                     w.scriptsPage->chkRightMouse->setChecked(true);
                 },
                 {"chkScript(0)", "chkScript(1)", "chkScript(3)", "chkScript(4)", "chkScript(5)", "chkScript(6)",
-                 "chkScript(9)", "chkScript(10)", "chkRightMouse", "txtRightClickWarning"}},
+                 "chkScript(9)", "chkScript(10)", "chkRightMouse", "txtRightClickWarning", "chkStrictCsp"}},
         TabCase{"Results", 5, nothing, {"treeResults"}},
         TabCase{"ResultsWithASelectedResult",
                 5,
