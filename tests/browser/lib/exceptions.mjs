@@ -19,7 +19,7 @@ export const kExceptions = [
         // under the same policy unprotected; every refusal must be one of such a handler.
         name: 'csp-refuses-inline-handlers',
         aspects: ['title', 'frames', 'charset', 'text', 'links', 'images', 'screenshot', 'errors', 'clicks'],
-        applies: (c) => c.variant.args.includes('--csp') && /<[a-z][^>]*\son[a-z]+\s*=/i.test(c.originalSource) &&
+        applies: (c) => Boolean(c.variant?.args?.includes('--csp')) && /<[a-z][^>]*\son[a-z]+\s*=/i.test(c.originalSource) &&
             extraErrors(allErrors(c.original), allErrors(c.protectedSnap))
                 .every((e) => e.startsWith('Content-Security-Policy refused script-src-attr')),
     },
