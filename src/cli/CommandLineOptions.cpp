@@ -240,6 +240,10 @@ void CommandLineOptions::addScriptOptions() {
                               ->type_name("TEXT")
                               ->check(kScriptSafeText)
                               ->needs(attribution);
+    m_app->add_flag("--csp", m_strictCsp,
+                    "Make pages that run under a strict Content-Security-Policy (script-src 'self' and hashes, no "
+                    "'unsafe-inline' or 'unsafe-eval'): each page carries its policy in a META tag, and a _headers "
+                    "file holds them for hosts that set headers");
 }
 
 void CommandLineOptions::addEncryptionOptions() {
@@ -572,6 +576,8 @@ project::Overrides CommandLineOptions::overrides() const {
         given.backups = false;
     if (m_pagesOnly)
         given.otherFiles = false;
+    if (m_strictCsp)
+        given.strictCsp = true;
     if (m_noticeOption->count() > 0)
         given.notice = charset::fromUtf8(m_notice);
     if (m_hideOption->count() > 0)
@@ -614,6 +620,7 @@ CommandLineRequest CommandLineOptions::request() const {
     options.makeBackups = !m_noBackup;
     options.targetFolder = m_copyTo;
     options.copyOtherFiles = !m_pagesOnly;
+    options.strictCsp = m_strictCsp;
     options.encryptionMode = kHideModes.at(m_hide);
     options.scripts = m_scripts;
     if (m_warningOption->count() > 0) {

@@ -96,6 +96,7 @@ private:
     bool m_quiet = false;
     bool m_print0 = false;
     bool m_pagesOnly = false;
+    bool m_strictCsp = false;
     bool m_restore = false;
     std::string m_config;
     std::string m_report;

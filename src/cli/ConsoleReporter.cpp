@@ -130,6 +130,10 @@ void ConsoleReporter::keyFileUsed(const std::string& path, run::KeyFileOrigin or
         printLines(run::messages::keyFileUsed(path, origin));
 }
 
+void ConsoleReporter::policyFile(const std::string& path, bool besideOwn, std::error_code error) {
+    printLines(run::messages::policyFile(path, besideOwn, error));
+}
+
 void ConsoleReporter::originalsKept(const std::string& folder) {
     printLines(run::messages::originalsKept(folder));
 }

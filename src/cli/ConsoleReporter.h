@@ -33,6 +33,7 @@ public:
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void keyFileUsed(const std::string& path, run::KeyFileOrigin origin) override;
     void originalsKept(const std::string& folder) override;
+    void policyFile(const std::string& path, bool besideOwn, std::error_code error) override;
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
     void readableByDesign(const run::ReadableByDesign& readable) override;
     void progressChanged(std::size_t done, std::size_t found) override;

@@ -63,6 +63,7 @@ project::Project ProjectInit::projectOf(const CommandLineRequest& request, const
         made.target = relativeTo(*given.target, root);
     made.backups = given.backups;
     made.otherFiles = given.otherFiles;
+    made.strictCsp = given.strictCsp;
     made.notice = given.notice;
     made.pages.hide = given.hide.value_or(engine::EncryptionMode::BodyOnly);
     made.pages.scripts = given.scripts;

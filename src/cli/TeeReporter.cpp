@@ -67,6 +67,11 @@ void TeeReporter::otherFileFailed(const std::string& path, const run::PageProble
     m_second.otherFileFailed(path, problem);
 }
 
+void TeeReporter::policyFile(const std::string& path, bool besideOwn, std::error_code error) {
+    m_first.policyFile(path, besideOwn, error);
+    m_second.policyFile(path, besideOwn, error);
+}
+
 void TeeReporter::progressChanged(std::size_t done, std::size_t found) {
     m_first.progressChanged(done, found);
     m_second.progressChanged(done, found);

@@ -21,6 +21,7 @@ public:
     void pageGivenUp(const run::FileEntry& entry, const run::PageProblem& problem) override;
     void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
+    void policyFile(const std::string& path, bool besideOwn, std::error_code error) override;
     void pageNotReached(const run::FileEntry& entry) override;
     void progressChanged(std::size_t done, std::size_t found) override;
     void pageRecorded(const run::PageRecord& record) override;

@@ -15,6 +15,10 @@ constexpr std::u16string_view kBootstrapEnd =
     u"'));//--></SCRIPT><NOSCRIPT>To display this page you need a browser with JavaScript support.</NOSCRIPT>";
 constexpr std::u16string_view kWriterScript = u"qv_ok=true;function qv_d00(s){if(!qv_ok)return;document.write(s)}";
 
+constexpr std::u16string_view kStrictBootstrapStart = u"<SCRIPT LANGUAGE=JavaScript>";
+constexpr std::u16string_view kStrictBootstrapEnd =
+    u"</SCRIPT><NOSCRIPT>To display this page you need a browser with JavaScript support.</NOSCRIPT>";
+
 std::u16string makeBootstrap() {
     std::u16string text(kBootstrapStart);
     appendEscapes(text, kWriterScript);
@@ -43,6 +47,12 @@ std::size_t EscapedLength(std::u16string_view text) {
 
 std::u16string_view Bootstrap() {
     static const std::u16string bootstrap = makeBootstrap();
+    return bootstrap;
+}
+
+std::u16string_view StrictBootstrap() {
+    static const std::u16string bootstrap =
+        std::u16string(kStrictBootstrapStart) + std::u16string(kWriterScript) + std::u16string(kStrictBootstrapEnd);
     return bootstrap;
 }
 

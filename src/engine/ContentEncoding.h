@@ -12,6 +12,8 @@ namespace quillora::engine {
 
 /// The bootstrap script that defines the writer qv_d00; placed in the head of every protected page.
 std::u16string_view Bootstrap();
+/// The bootstrap of a page under a strict policy: the same writer, defined without eval.
+std::u16string_view StrictBootstrap();
 
 /// The writer call of a text: a script element that writes the percent-escaped text into the document.
 std::u16string EncodeToWriterCall(std::u16string_view text);

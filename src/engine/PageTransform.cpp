@@ -266,7 +266,7 @@ bool FollowFrames(std::u16string_view text, const FramePageOperation& protectFra
 }
 
 std::u16string BuildHeader(const ProtectionOptions& options) {
-    std::u16string header(Bootstrap());
+    std::u16string header(options.strictCsp ? StrictBootstrap() : Bootstrap());
     BuildBehaviourScripts(header, options);
     return header;
 }

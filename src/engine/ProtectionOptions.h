@@ -69,6 +69,9 @@ struct ProtectionOptions {
     std::u16string wrongPassword = kDefaultWrongPassword;
     std::array<bool, kScriptCount> scripts{}; // addressed by ScriptIndex
     bool showRightClickWarning = false;
+    // Pages that run under a strict Content-Security-Policy (scripts from the site and by their hashes only): a
+    // bootstrap without eval, and each page's policy in a META tag and in a file for hosts that set headers.
+    bool strictCsp = false;
     std::u16string rightClickWarning = kDefaultRightClickWarning;
     // With kScriptCopyAttribution: put after the copied text, followed by the page's address.
     std::u16string copyAttribution = kDefaultCopyAttribution;

@@ -44,6 +44,7 @@ struct Project {
     std::optional<std::string> target; // as written (relative to root unless absolute)
     std::optional<bool> backups;
     std::optional<bool> otherFiles;
+    std::optional<bool> strictCsp; // csp: pages for a strict Content-Security-Policy, and its _headers file
     int outputLine = 0;
 
     std::optional<std::u16string> notice;

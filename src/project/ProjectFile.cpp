@@ -17,7 +17,7 @@ namespace {
 using Keys = std::initializer_list<std::string_view>;
 
 const Keys kTopKeys = {"output", "notice", "exclude", "encryption", "pages", "rule"};
-const Keys kOutputKeys = {"mode", "target", "backups", "other-files"};
+const Keys kOutputKeys = {"mode", "target", "backups", "other-files", "csp"};
 const Keys kEncryptionKeys = {"password-file", "password-env",   "remember-days", "unlock-prompt",
                               "unlock-button", "wrong-password", "unlock-title"};
 const Keys kPagesKeys = {"hide", "scripts", "warning", "attribution", "encrypt", "level"};
@@ -248,6 +248,11 @@ bool Reader::readOutput(const toml::table& output) {
         if (!flag(*node, "other-files", value))
             return false;
         m_project.otherFiles = value;
+    }
+    if (const auto* node = output.get("csp")) {
+        if (!flag(*node, "csp", value))
+            return false;
+        m_project.strictCsp = value;
     }
     return true;
 }

@@ -45,6 +45,9 @@ void writeOutput(const Project& project, std::string& out) {
         out += std::string("backups = ") + (*project.backups ? "true" : "false") + '\n';
     else if (mode == engine::StorageMode::Overwrite)
         out += "# backups = false       # keep no backup of the pages' originals\n";
+    if (project.strictCsp)
+        out += std::string("csp = ") + (*project.strictCsp ? "true" : "false") +
+               "   # pages for a strict Content-Security-Policy, and a _headers file with it\n";
     out += '\n';
 }
 

@@ -23,6 +23,7 @@ void applyOutput(const Project& project, engine::ProtectionOptions& options) {
         options.makeBackups = *project.backups;
     if (project.otherFiles)
         options.copyOtherFiles = *project.otherFiles;
+    options.strictCsp = project.strictCsp.value_or(options.strictCsp);
     if (project.notice) {
         options.insertNotice = true;
         options.noticeText = *project.notice;
@@ -43,6 +44,7 @@ void applyOutput(const Overrides& given, engine::ProtectionOptions& options) {
     options.targetFolder = given.target.value_or(options.targetFolder);
     options.makeBackups = given.backups.value_or(options.makeBackups);
     options.copyOtherFiles = given.otherFiles.value_or(options.copyOtherFiles);
+    options.strictCsp = given.strictCsp.value_or(options.strictCsp);
     if (given.notice) {
         options.insertNotice = true;
         options.noticeText = *given.notice;

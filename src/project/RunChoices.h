@@ -19,6 +19,7 @@ struct Overrides {
     std::optional<std::string> target; // as typed: relative to the working folder, not to the project
     std::optional<bool> backups;
     std::optional<bool> otherFiles;
+    std::optional<bool> strictCsp;
     std::optional<std::u16string> notice;
     std::optional<engine::EncryptionMode> hide;
     std::array<bool, engine::kScriptCount> scripts{}; // turned on

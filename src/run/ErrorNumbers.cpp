@@ -32,6 +32,8 @@ public:
             return "Locked by another program; left as it is";
         case RunError::InTheCopyTarget:
             return "Lies in the folder the pages are copied to";
+        case RunError::PolicyMismatch:
+            return "Its scripts do not match the Content-Security-Policy written for it";
         }
         return "Unknown error";
     }

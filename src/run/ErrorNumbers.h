@@ -28,6 +28,7 @@ enum class RunError {
     OutputIsALink,           // the output's name (beside the page, or in the copy) holds a symbolic link
     LockedTooLong,           // another program held the page's lock for longer than the run waits
     InTheCopyTarget,         // the page lies in the folder the pages are copied to (copy mode)
+    PolicyMismatch,          // the protected page runs a script its strict policy does not allow
 };
 
 const std::error_category& runErrorCategory();

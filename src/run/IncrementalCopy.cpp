@@ -110,6 +110,9 @@ CopyManifest::Digest IncrementalCopy::ruleDigest(const PageRule& rule, Kind kind
             addField(text, charset::toUtf8(*unlockText));
         addField(text, options.replaceTitle ? "title:" + charset::toUtf8(options.unlockTitle) : std::string());
     }
+    // Only when chosen, so that the digests of copies made without it stay as they were.
+    if (options.strictCsp)
+        addField(text, "csp");
     return shortened(crypto::Digest::sha256(text));
 }
 

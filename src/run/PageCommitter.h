@@ -56,6 +56,7 @@ struct CommitItem {
     std::string consumedBackup;             // an earlier backup whose bytes became the backup; removed once written
     std::string originalsFolder;            // an encrypted run's folder of originals the backup goes into
     engine::PageNotes notes;                // what the protection left as it stands
+    std::string policy;                     // a strict run's: the page's script policy
     // What the backup's name held when the run looked (none: nothing).
     std::optional<disk::FileIdentity> backupSeen;
 

@@ -1,5 +1,6 @@
 #include "PageRewriter.h"
 
+#include "ErrorNumbers.h"
 #include "charset/ByteOrderMark.h"
 #include "charset/PageCharsets.h"
 #include "charset/PageDecoder.h"
@@ -44,7 +45,11 @@ charset::PageEncoding PageRewriter::encodingOf(std::string_view bytes) {
 }
 
 bool PageRewriter::isProtected(std::string_view bytes, const charset::PageEncoding& encoding) {
-    const std::u16string_view bootstrap = engine::Bootstrap();
+    return carries(bytes, encoding, engine::Bootstrap()) || carries(bytes, encoding, engine::StrictBootstrap());
+}
+
+bool PageRewriter::carries(std::string_view bytes, const charset::PageEncoding& encoding,
+                           std::u16string_view bootstrap) {
     if (encoding.isUtf16()) {
         const bool big = encoding.kind == charset::PageEncoding::Kind::Utf16BE;
         std::string wide;
@@ -70,7 +75,7 @@ const engine::PageCharset<char>* PageRewriter::byteCharset(const charset::PageEn
 }
 
 std::error_code PageRewriter::decodePage(std::string_view bytes, const charset::PageEncoding& encoding,
-                                         std::u16string& text) const {
+                                         std::u16string& text) {
     const std::string_view body = charset::ByteOrderMark::skip(bytes, encoding);
     bool done = false;
     if (encoding.isUtf16()) {
@@ -96,18 +101,73 @@ engine::FrameScan PageRewriter::frames(std::string_view bytes, const charset::Pa
 }
 
 std::error_code PageRewriter::rewrite(std::string_view bytes, const charset::PageEncoding& encoding, std::string& out) {
+    if (m_options.strictCsp)
+        return rewriteStrict(bytes, encoding, out);
+    return rewriteWith(bytes, encoding, m_header, out);
+}
+
+std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const charset::PageEncoding& encoding,
+                                             std::string& out) {
+    return rewriteDecodedWith(bytes, encoding, m_header, out);
+}
+
+std::error_code PageRewriter::policyOf(std::string_view bytes, const charset::PageEncoding& encoding,
+                                       ScriptPolicy& policy) {
+    std::u16string text;
+    if (const auto error = decodePage(bytes, encoding, text))
+        return error;
+    policy.addPage(text);
+    return {};
+}
+
+// The policy names the hashes of the page's writer calls, which exist only once the page is written: the page is
+// written once to learn them, then again with the policy in front of its header (the charset declaration the
+// engine keeps in reach then counts the policy's length). What the second writing runs is checked against it.
+std::error_code PageRewriter::rewriteStrict(std::string_view bytes, const charset::PageEncoding& encoding,
+                                            std::string& out) {
+    m_policy = ScriptPolicy();
+    if (const auto error = rewriteWith(bytes, encoding, m_header, out))
+        return error;
+    charset::PageEncoding written = encoding;
+    written.byteOrderMark = written.byteOrderMark || encoding.isUtf16();
+    std::u16string text;
+    if (const auto error = decodePage(out, written, text))
+        return error;
+    ScriptPolicy policy;
+    policy.addPage(text);
+    const std::string meta = policy.metaTag();
+    std::u16string header(meta.begin(), meta.end());
+    header += m_header;
+    if (const auto error = rewriteWith(bytes, encoding, header, out))
+        return error;
+    text.clear();
+    if (const auto error = decodePage(out, written, text))
+        return error;
+    if (!policy.allows(text))
+        return RunError::PolicyMismatch;
+    m_policy = std::move(policy);
+    return {};
+}
+
+std::error_code PageRewriter::rewriteWith(std::string_view bytes, const charset::PageEncoding& encoding,
+                                          std::u16string_view header, std::string& out) {
     const auto* charset = byteCharset(encoding);
     if (charset == nullptr)
-        return rewriteDecoded(bytes, encoding, out);
+        return rewriteDecodedWith(bytes, encoding, header, out);
     std::string spare;
     const std::string_view page = bytesWithoutMarkOrZeros(bytes, encoding, spare);
     const std::string notice = charset::encodeText(m_encoder, encoding, engine::NoticeComment(m_options));
     if (const auto error = m_encoder.start(encoding))
         return error;
+    // The header is ASCII, the same bytes in every set read as bytes.
+    std::string otherHeader;
+    if (header.data() != m_header.data())
+        otherHeader.assign(header.begin(), header.end());
+    const std::string_view headerBytes = header.data() == m_header.data() ? m_headerBytes : otherHeader;
     const auto transform = [&](std::string_view declaration) {
         out.clear();
         out.append(m_encoder.byteOrderMark());
-        m_notes = engine::TransformPage(engine::PageParts<char>{page, m_headerBytes, notice, 0, declaration}, m_options,
+        m_notes = engine::TransformPage(engine::PageParts<char>{page, headerBytes, notice, 0, declaration}, m_options,
                                         *charset, out);
     };
     const charset::ProtectedCharset kept(bytes, encoding);
@@ -117,17 +177,17 @@ std::error_code PageRewriter::rewrite(std::string_view bytes, const charset::Pag
     return {};
 }
 
-std::error_code PageRewriter::rewriteDecoded(std::string_view bytes, const charset::PageEncoding& encoding,
-                                             std::string& out) {
+std::error_code PageRewriter::rewriteDecodedWith(std::string_view bytes, const charset::PageEncoding& encoding,
+                                                 std::u16string_view header, std::string& out) {
     const charset::ProtectedCharset kept(bytes, encoding);
-    auto error = writeDecoded(bytes, encoding, kept.initialDeclaration(), out);
+    auto error = writeDecoded(bytes, encoding, header, kept.initialDeclaration(), out);
     if (!error && kept.initialDeclaration().empty() && kept.needsDeclaration(out))
-        error = writeDecoded(bytes, encoding, kept.declaration(), out); // decoded again rather than held twice
+        error = writeDecoded(bytes, encoding, header, kept.declaration(), out); // decoded again rather than held twice
     return error;
 }
 
 std::error_code PageRewriter::writeDecoded(std::string_view bytes, const charset::PageEncoding& encoding,
-                                           std::string_view declaration, std::string& out) {
+                                           std::u16string_view header, std::string_view declaration, std::string& out) {
     // UTF-16 is always written with its byte-order mark: without one only an XML declaration at the first byte
     // tells the set, and the notice or a writer call may stand there now.
     charset::PageEncoding written = encoding;
@@ -141,7 +201,7 @@ std::error_code PageRewriter::writeDecoded(std::string_view bytes, const charset
         const std::u16string notice = engine::NoticeComment(m_options);
         const std::size_t bytesBefore = charset::ByteOrderMark::of(written).size();
         const std::u16string declared(declaration.begin(), declaration.end());
-        m_notes = engine::TransformPage(engine::PageParts<char16_t>{text, m_header, notice, bytesBefore, declared},
+        m_notes = engine::TransformPage(engine::PageParts<char16_t>{text, header, notice, bytesBefore, declared},
                                         m_options, charset, result);
     }
     out.assign(charset::ByteOrderMark::of(written));

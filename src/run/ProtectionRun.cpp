@@ -121,10 +121,14 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     const std::size_t openFiles = disk::RaiseOpenFileLimit();
     m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded, m_stop,
                                                   disk::PagesInFlight(openFiles, disk::OpenFilesInUse()));
-    if (m_incremental != nullptr) {
-        m_committer->onReported([this](const CommitItem& item) { noteInManifest(item); });
+    m_policies = HeadersFile();
+    m_committer->onReported([this](const CommitItem& item) {
+        if (m_incremental != nullptr)
+            noteInManifest(item);
+        notePolicy(item);
+    });
+    if (m_incremental != nullptr)
         noteUnchanged();
-    }
     m_reporter.progressChanged(0, m_found);
     reportLeftOutPages();
     std::size_t next = 0;
@@ -151,6 +155,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         finishIncremental(selection, summary);
     summary.skipped += m_skippedFolders;
     summary.found = m_found;
+    writePolicies();
     reportReadable(summary);
     m_reporter.runFinished(summary);
     return summary;
@@ -204,6 +209,35 @@ bool ProtectionRun::keepsOriginalsApart() const {
 void ProtectionRun::wipeSecrets() {
     for (std::u16string* secret : m_secrets)
         crypto::wipe(*secret);
+}
+
+// A written page's policy goes into the file of its site: the copy's target, the picked folder it was found in, or
+// the folder of a page picked on its own.
+void ProtectionRun::notePolicy(const CommitItem& item) {
+    if (item.kind != CommitItem::Kind::Write || item.policy.empty())
+        return;
+    const std::string& output = item.outputPath;
+    std::string root;
+    if (m_options.storageMode == engine::StorageMode::CopyToFolder)
+        root = OutputPlacement::CollapseSeparators(m_options.targetFolder);
+    else if (!item.source.Folder.empty())
+        root = OutputPlacement::CollapseSeparators(item.source.Folder);
+    while (root.size() > 1 && root.back() == disk::kPathSeparator)
+        root.pop_back();
+    if (root.empty() || !output.starts_with(root + disk::kPathSeparator))
+        root = disk::getFilePathOnly(output);
+    while (root.size() > 1 && root.back() == disk::kPathSeparator)
+        root.pop_back();
+    const std::lock_guard lock(m_policiesMutex);
+    m_policies.add(root, std::string_view(output).substr(std::min(output.size(), root.size() + 1)), item.policy);
+}
+
+void ProtectionRun::writePolicies() {
+    const std::lock_guard lock(m_policiesMutex);
+    if (m_policies.empty())
+        return;
+    for (const auto& outcome : m_policies.write(m_fs))
+        m_reporter.policyFile(outcome.path, outcome.besideOwn, outcome.error);
 }
 
 // What the user publishes must not hold the pages' text without a word: the files known to hold it are named.
@@ -656,35 +690,60 @@ bool ProtectionRun::finishJob(PageJob& job) {
         }
     }
     const bool frameset = job.frames.frameset && job.frames.complete && !job.frameFailed;
+    const bool strict = job.rule->options.strictCsp;
+    ScriptPolicy policy;
     if (frameset) {
         std::string unchanged = job.bytes; // a frameset stays exactly as it is (inside its unlock page, encrypted)
-        if (job.rule->options.encrypt && !sealInUnlockPage(job, unchanged))
+        if (strict && !pagePolicy(job, unchanged, policy))
             return false;
-        return submitWrite(job, std::move(unchanged), true);
+        if (job.rule->options.encrypt && !sealInUnlockPage(job, unchanged, strict ? &policy : nullptr))
+            return false;
+        return submitWrite(job, std::move(unchanged), true, strict ? policy.text() : std::string());
     }
     std::string out;
     if (job.hidden) {
         out = job.bytes; // protected already, by an earlier run's choices
+        if (strict && !pagePolicy(job, out, policy))
+            return false;
     } else if (const auto error = engineFor(*job.rule).rewriter.rewrite(job.bytes, job.encoding, out)) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
+    } else if (strict) {
+        policy = engineFor(*job.rule).rewriter.policy();
     }
     // An encrypted page hides all of it, whatever the mode left as it stands.
     if (!job.rule->options.encrypt)
         job.notes = engineFor(*job.rule).rewriter.notes();
-    else if (!sealInUnlockPage(job, out))
+    else if (!sealInUnlockPage(job, out, strict ? &policy : nullptr))
         return false;
-    return submitWrite(job, std::move(out));
+    return submitWrite(job, std::move(out), false, strict ? policy.text() : std::string());
 }
 
-// The page exactly as it would otherwise be written, sealed inside its unlock page.
-bool ProtectionRun::sealInUnlockPage(PageJob& job, std::string& bytes) {
+// The policy of a page written as it stands: what its own scripts need.
+bool ProtectionRun::pagePolicy(PageJob& job, std::string_view bytes, ScriptPolicy& policy) {
+    if (const auto error = PageRewriter::policyOf(bytes, job.encoding, policy)) {
+        job.lock.reset();
+        submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
+        return false;
+    }
+    return true;
+}
+
+// The page exactly as it would otherwise be written, sealed inside its unlock page. Under a strict policy the
+// unlock page's policy allows its own script and every script of the page it opens in its place (the document
+// keeps the unlock page's policy when the page replaces it).
+bool ProtectionRun::sealInUnlockPage(PageJob& job, std::string& bytes, ScriptPolicy* policy) {
     const std::u16string title = m_options.replaceTitle ? unlock::titleMarkup(m_options.unlockTitle)
                                                         : unlock::pageTitle(job.bytes, job.encoding);
     const std::u16string notice = m_options.insertNotice ? m_options.noticeText : std::u16string();
+    std::string meta;
+    if (policy != nullptr) {
+        policy->addUnlockScript();
+        meta = policy->metaTag();
+    }
     std::string unlockPage;
-    if (const auto error = m_encryptor->encrypt(bytes, job.encoding, title, notice, unlockPage)) {
+    if (const auto error = m_encryptor->encrypt(bytes, job.encoding, title, notice, unlockPage, meta)) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
@@ -793,8 +852,9 @@ std::string ProtectionRun::backupPathFor(const PageJob& job, const std::string& 
     return path;
 }
 
-bool ProtectionRun::submitWrite(PageJob& job, std::string bytes, bool frameset) {
+bool ProtectionRun::submitWrite(PageJob& job, std::string bytes, bool frameset, std::string policy) {
     CommitItem item;
+    item.policy = std::move(policy);
     item.kind = CommitItem::Kind::Write;
     item.source = job.entry;
     item.entry = job.entry;

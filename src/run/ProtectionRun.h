@@ -3,6 +3,7 @@
 #include "EarlierKeys.h"
 #include "FileEntry.h"
 #include "FileList.h"
+#include "HeadersFile.h"
 #include "IncrementalCopy.h"
 #include "OriginalsPlace.h"
 #include "OutputPlacement.h"
@@ -12,6 +13,7 @@
 #include "ProcessedFiles.h"
 #include "RuleSet.h"
 #include "RunReporter.h"
+#include "ScriptPolicy.h"
 #include "SelectionEntry.h"
 #include "SiteKeyStore.h"
 #include "disk/FileSystem.h"
@@ -20,6 +22,7 @@
 #include "unlock/UnlockPage.h"
 
 #include <cstddef>
+#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -161,11 +164,14 @@ private:
     std::optional<bool> settleEarlier(PageJob& job);
     void takeOriginalFromBackup(PageJob& job);
     std::string backupPathFor(const PageJob& job, const std::string& output, std::string& originalsFolder);
-    bool submitWrite(PageJob& job, std::string bytes, bool frameset = false);
+    bool submitWrite(PageJob& job, std::string bytes, bool frameset = false, std::string policy = {});
+    bool pagePolicy(PageJob& job, std::string_view bytes, ScriptPolicy& policy);
+    void notePolicy(const CommitItem& item);
+    void writePolicies();
     std::error_code decideBackup(const PageJob& job, CommitItem& item, std::string& originalsFolder);
     void excludeCopyTarget();
     void reportLeftOutPages();
-    bool sealInUnlockPage(PageJob& job, std::string& bytes);
+    bool sealInUnlockPage(PageJob& job, std::string& bytes, ScriptPolicy* policy = nullptr);
     void submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem);
     std::optional<FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
     bool isInside(const std::string& path, const std::string& scope);
@@ -203,6 +209,8 @@ private:
     bool m_dryRun = false;
     bool m_incrementalWanted = false;
     std::unique_ptr<IncrementalCopy> m_incremental;
+    HeadersFile m_policies; // a strict run's: the policies of the pages written, by site
+    std::mutex m_policiesMutex;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_keptUnchanged; // frame pages not listed
     std::vector<CommitItem> m_unchangedBatch;                                       // not handed over yet
     Known m_known;

@@ -163,6 +163,15 @@ std::string keyFileUsed(std::string_view path, KeyFileOrigin origin) {
     return {};
 }
 
+std::string policyFile(std::string_view path, bool besideOwn, std::error_code error) {
+    if (error)
+        return "Could not write the Content-Security-Policy file " + std::string(path) + ": " + error.message();
+    std::string text = "The Content-Security-Policy of each page, for hosts that set headers: " + std::string(path);
+    if (besideOwn)
+        text += " (the site's own _headers file was left as it is: add these blocks to it)";
+    return text;
+}
+
 std::string pageTextFiles(bool copied) {
     return copied ? "These files were copied with the pages and may hold their text in clear:"
                   : "These files beside the pages may hold their text in clear:";

@@ -61,6 +61,9 @@ std::string waitingForLockedPage(std::string_view path, std::chrono::seconds bou
 std::string otherFilesCopied(std::size_t copied, std::size_t failed);
 /// "The originals are kept in " folder.
 std::string originalsKept(std::string_view folder);
+/// The line that names the file with the pages' Content-Security-Policy for hosts that set headers (or says it
+/// could not be written).
+std::string policyFile(std::string_view path, bool besideOwn, std::error_code error);
 /// The line before the list of files that may hold the pages' text in clear.
 std::string pageTextFiles(bool copied);
 /// The closing line of an encrypted run: what stays readable by design.

@@ -170,6 +170,13 @@ public:
     }
     /// An encrypted run keeps the originals of the pages it replaced in this folder (said once, with its first page).
     virtual void originalsKept(const std::string& folder) { (void)folder; }
+    /// A strict run wrote the Content-Security-Policy of its pages, for hosts that set headers, to path (beside the
+    /// site's own "_headers" when besideOwn), or could not (error).
+    virtual void policyFile(const std::string& path, bool besideOwn, std::error_code error) {
+        (void)path;
+        (void)besideOwn;
+        (void)error;
+    }
     /// Files that may hold the pages' text in clear, at the end of the run: copied with the pages (copied), or beside
     /// the pages an encrypted run replaced where they are.
     virtual void pageTextFiles(const std::vector<std::string>& paths, bool copied) {

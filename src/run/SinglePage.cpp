@@ -34,7 +34,13 @@ SinglePage::Outcome SinglePage::protect(const engine::ProtectionOptions& options
         return Outcome::Failed;
     const std::u16string title = unlock::pageTitle(page, encoding);
     const std::u16string notice = options.insertNotice ? options.noticeText : std::u16string();
-    if ((error = encryptor->encrypt(rewritten, encoding, title, notice, out))) {
+    std::string meta;
+    if (options.strictCsp) {
+        ScriptPolicy policy = rewriter.policy();
+        policy.addUnlockScript();
+        meta = policy.metaTag();
+    }
+    if ((error = encryptor->encrypt(rewritten, encoding, title, notice, out, meta))) {
         out.clear();
         return Outcome::Failed;
     }

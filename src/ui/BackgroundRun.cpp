@@ -220,6 +220,12 @@ void BackgroundRun::originalsKept(const std::string& folder) {
     deliverAndWait([this, &folder] { Q_EMIT originalsFolder(selection::fromNativePath(folder)); });
 }
 
+void BackgroundRun::policyFile(const std::string& path, bool besideOwn, std::error_code error) {
+    const QString line = QString::fromStdString(run::messages::policyFile(path, besideOwn, error));
+    const bool failed = static_cast<bool>(error);
+    deliverAndWait([this, &line, failed] { Q_EMIT policyNote(line, failed); });
+}
+
 void BackgroundRun::pageTextFiles(const std::vector<std::string>& paths, bool copied) {
     QStringList list;
     for (const auto& path : paths)

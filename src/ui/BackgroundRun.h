@@ -66,6 +66,7 @@ Q_SIGNALS:
     void originalsFolder(const QString& folder);
     /// An encrypted run seals with the site key file at path.
     void keyFileFound(const QString& path, run::KeyFileOrigin origin);
+    void policyNote(const QString& line, bool failed);
     /// Files that may hold the pages' text in clear (copied: copies made by the run).
     void pageTextFound(const QStringList& paths, bool copied);
     /// An encrypted run is over: what stays readable.
@@ -98,6 +99,7 @@ private:
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void keyFileUsed(const std::string& path, run::KeyFileOrigin origin) override;
     void originalsKept(const std::string& folder) override;
+    void policyFile(const std::string& path, bool besideOwn, std::error_code error) override;
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
     void readableByDesign(const run::ReadableByDesign& readable) override;
     void progressChanged(std::size_t done, std::size_t found) override;

@@ -57,6 +57,7 @@ void showPages(const project::Project& project, EncryptionPage& encryption, Scri
         if (scripts.chkScript[i] != nullptr)
             scripts.chkScript[i]->setChecked(chosen[i]);
     }
+    scripts.chkStrictCsp->setChecked(project.strictCsp.value_or(false));
     scripts.chkRightMouse->setChecked(pages.warning.has_value());
     if (pages.warning)
         scripts.txtRightClickWarning->setText(fromUtf16(*pages.warning));
@@ -169,6 +170,9 @@ project::Project ProjectSettings::collect(const frmMain& window, const std::stri
     made.pages.attribution.reset();
     if (chosen[engine::kScriptCopyAttribution])
         made.pages.attribution = scripts.txtCopyAttribution->text().toStdU16String();
+    made.strictCsp.reset();
+    if (scripts.chkStrictCsp->isChecked())
+        made.strictCsp = true;
     return made;
 }
 

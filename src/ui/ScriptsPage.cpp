@@ -51,11 +51,17 @@ const std::array<ScriptOption, 10> kScripts = {{
      u"delete it after pasting."},
 }};
 
+constexpr char16_t kStrictCspHelp[] =
+    u"Make pages that run where the host forbids eval and inline scripts: each page names the hashes of its "
+    u"scripts in its own policy, and a _headers file holds every page\u2019s policy for hosts that set headers. "
+    u"The page\u2019s own onclick=\u2026 handlers do not run under it.";
+
 } // namespace
 
 ScriptsPage::ScriptsPage(selection::DialogService& dialogs, QWidget* parent)
     : QWidget(parent), chkRightMouse(new QCheckBox(QStringLiteral("Show warning"), this)),
       txtRightClickWarning(new QLineEdit(QString::fromStdU16String(engine::kDefaultRightClickWarning), this)),
+      chkStrictCsp(new QCheckBox(QStringLiteral("Pages for a strict Content-Security-Policy"), this)),
       lblWarning2(new QLabel(QStringLiteral(" \\ \" or ' not allowed"), this)),
       lblCopyAttribution(new QLabel(QStringLiteral("Attribution"), this)),
       txtCopyAttribution(new QLineEdit(QString::fromStdU16String(engine::kDefaultCopyAttribution), this)),
@@ -72,11 +78,15 @@ ScriptsPage::ScriptsPage(selection::DialogService& dialogs, QWidget* parent)
     TextRuleValidator::install(txtRightClickWarning, lblWarning2, dialogs, TextRuleValidator::isScriptSafe);
     connect(chkRightMouse, &QCheckBox::toggled, this, &ScriptsPage::chkRightMouse_Click);
     setUpAttribution(dialogs);
+    chkStrictCsp->setObjectName(QStringLiteral("chkStrictCsp"));
+    (new HoverHelp(lblScriptInfo, this))->add(chkStrictCsp, QString::fromUtf16(kStrictCspHelp));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pagestyle::heading(QStringLiteral("Do you wish to add any additional scripts?"), this));
     layout->addWidget(scriptGrid());
     layout->addWidget(warningGroup());
+    layout->addSpacing(8);
+    layout->addWidget(chkStrictCsp);
     layout->addSpacing(8);
     layout->addWidget(informationFrame());
     layout->addStretch();
@@ -141,6 +151,7 @@ void ScriptsPage::fill(engine::ProtectionOptions& options) const {
     options.showRightClickWarning = chkRightMouse->isChecked();
     options.rightClickWarning = txtRightClickWarning->text().toStdU16String();
     options.copyAttribution = txtCopyAttribution->text().toStdU16String();
+    options.strictCsp = chkStrictCsp->isChecked();
 }
 
 void ScriptsPage::chkScript_Click(std::size_t index) {

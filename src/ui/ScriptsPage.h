@@ -33,6 +33,7 @@ public:
     std::array<QCheckBox*, engine::kScriptCount> chkScript{};
     QCheckBox* chkRightMouse;
     QLineEdit* txtRightClickWarning;
+    QCheckBox* chkStrictCsp;
     QLabel* lblWarning2;
     QLabel* lblCopyAttribution;
     QLineEdit* txtCopyAttribution; // enabled with the copy attribution

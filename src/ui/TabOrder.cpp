@@ -42,7 +42,7 @@ void appendScripts(QList<QWidget*>& chain, const ScriptsPage& page) {
         if (script != nullptr)
             chain << script;
     }
-    chain << page.chkRightMouse << page.txtRightClickWarning << page.txtCopyAttribution;
+    chain << page.chkRightMouse << page.txtRightClickWarning << page.txtCopyAttribution << page.chkStrictCsp;
 }
 
 } // namespace

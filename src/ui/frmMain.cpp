@@ -176,6 +176,8 @@ void frmMain::connectControls() {
         resultsPage->addNote(QString::fromStdString(run::messages::keyFileUsed(selection::toNativePath(path), origin)),
                              false);
     });
+    connect(m_run, &BackgroundRun::policyNote, this,
+            [this](const QString& line, bool failed) { resultsPage->addNote(line, failed); });
     connect(m_run, &BackgroundRun::pageTextFound, this, &frmMain::pageTextFound);
     connect(m_run, &BackgroundRun::readableFound, this, [this](const run::ReadableByDesign& readable) {
         resultsPage->addNote(QString::fromStdString(run::messages::readableByDesign(readable)), false);

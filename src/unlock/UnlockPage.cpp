@@ -257,10 +257,10 @@ std::error_code PageEncryptor::create(const EncryptionSettings& settings, const 
 }
 
 void PageEncryptor::appendAscii(std::string& out, const Preamble& preamble, std::u16string_view title,
-                                std::string_view page, std::error_code& error) const {
+                                std::string_view page, std::string_view policyMeta, std::error_code& error) const {
     const std::string_view script = unlockScript();
-    out.reserve(out.size() + preamble.doctype.size() + kHtmlHead.size() + kMarker.size() + kHead.size() + 64 +
-                title.size() * 8 + m_body.size() +
+    out.reserve(out.size() + preamble.doctype.size() + kHtmlHead.size() + kMarker.size() + policyMeta.size() +
+                kHead.size() + 64 + title.size() * 8 + m_body.size() +
                 crypto::Base64Writer::encodedLength(page.size() + crypto::PageCipher::kTagBytes) + script.size() + 128);
     if (!preamble.doctype.empty()) {
         out += preamble.doctype;
@@ -268,6 +268,10 @@ void PageEncryptor::appendAscii(std::string& out, const Preamble& preamble, std:
     }
     out += kHtmlHead;
     out += kMarker;
+    if (!policyMeta.empty()) {
+        out += policyMeta;
+        out += '\n';
+    }
     if (preamble.declare) {
         out += "<meta charset=\"";
         out += preamble.label;
@@ -315,8 +319,8 @@ PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const c
 }
 
 std::error_code PageEncryptor::encrypt(std::string_view page, const charset::PageEncoding& encoding,
-                                       std::u16string_view title, std::u16string_view notice,
-                                       std::string& unlockPage) const {
+                                       std::u16string_view title, std::u16string_view notice, std::string& unlockPage,
+                                       std::string_view policyMeta) const {
     unlockPage.clear();
     std::u16string comment;
     if (!notice.empty()) {
@@ -329,7 +333,7 @@ std::error_code PageEncryptor::encrypt(std::string_view page, const charset::Pag
     if (encoding.isUtf16()) {
         const bool bigEndian = encoding.kind == charset::PageEncoding::Kind::Utf16BE;
         std::string ascii;
-        appendAscii(ascii, preamble, title, page, error);
+        appendAscii(ascii, preamble, title, page, policyMeta, error);
         if (error)
             return error;
         unlockPage.reserve(2 + comment.size() * 2 + ascii.size() * 2);
@@ -342,7 +346,7 @@ std::error_code PageEncryptor::encrypt(std::string_view page, const charset::Pag
     unlockPage += charset::ByteOrderMark::of(encoding);
     if (const auto noticeError = appendNotice(unlockPage, comment, encoding))
         return noticeError;
-    appendAscii(unlockPage, preamble, title, page, error);
+    appendAscii(unlockPage, preamble, title, page, policyMeta, error);
     if (error)
         unlockPage.clear();
     return error;

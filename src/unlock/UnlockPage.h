@@ -61,9 +61,12 @@ public:
     /// (byte-order mark included), encoding the set they are in, title the content of the original's title
     /// element as written (see pageTitle), notice the notice text when one is chosen (empty otherwise). The
     /// unlock page is written in the page's own set so that the opened page keeps it for its forms, scripts and
-    /// style sheets; it is ASCII in every set but UTF-16 (only a notice may hold other characters).
+    /// style sheets; it is ASCII in every set but UTF-16 (only a notice may hold other characters). policyMeta, an
+    /// ASCII META tag of a Content-Security-Policy, goes into the unlock page's head before any script: it must allow
+    /// the unlock script and every script of the page it opens in its place.
     std::error_code encrypt(std::string_view page, const charset::PageEncoding& encoding, std::u16string_view title,
-                            std::u16string_view notice, std::string& unlockPage) const;
+                            std::u16string_view notice, std::string& unlockPage,
+                            std::string_view policyMeta = {}) const;
 
     /// True for a file this class wrote (so that a run does not encrypt it again).
     static bool isUnlockPage(std::string_view bytes);
@@ -96,7 +99,7 @@ private:
     };
     static Preamble preambleOf(std::string_view page, const charset::PageEncoding& encoding);
     void appendAscii(std::string& out, const Preamble& preamble, std::u16string_view title, std::string_view page,
-                     std::error_code& error) const;
+                     std::string_view policyMeta, std::error_code& error) const;
 
     crypto::SiteKey m_key;
     crypto::PageCipher m_cipher;

@@ -17,7 +17,7 @@ import { writeLargePage } from './lib/largePage.mjs';
 import { kNotice, kVariants, parseOptions } from './lib/options.mjs';
 import { runOrdered } from './lib/pool.mjs';
 import { protectPages } from './lib/protect.mjs';
-import { readableByDesign, readableWords } from './lib/readable.mjs';
+import { readableByDesign, readableWords, withoutPolicy } from './lib/readable.mjs';
 import { keepFailure, resultLine, Tally } from './lib/report.mjs';
 import { startServer } from './lib/server.mjs';
 
@@ -60,11 +60,11 @@ function readableSources(run, mode, source, protectedSource) {
         const title = /<title[^>]*>([\s\S]*?)<\/title>/i.exec(source)?.[1] ?? '';
         return {
             allowed: [run.unlockPage, title, readableByDesign(source, 'page', kNotice)].join('\n'),
-            checked: protectedSource.replace(/"page":"[A-Za-z0-9+/=]*"/g, '"page":""'),
+            checked: withoutPolicy(protectedSource).replace(/"page":"[A-Za-z0-9+/=]*"/g, '"page":""'),
         };
     }
     const allowed = readableByDesign(source, mode, kNotice) ?? readableByDesign(source, 'page', kNotice);
-    return { allowed, checked: protectedSource };
+    return { allowed, checked: withoutPolicy(protectedSource) };
 }
 
 function readableCheck(run, original, bytes) {

@@ -97,6 +97,22 @@ TEST_F(QuilloraCli, PagesOnlyLeavesTheOtherFilesBehind) {
     EXPECT_FALSE(fs::exists(dir / "out/notes.txt"));
 }
 
+TEST_F(QuilloraCli, CspPagesCarryTheirPolicyAndTheRunNamesTheHeadersFile) {
+    write(dir / "site/index.htm", page("home"));
+    const auto result = run({"--csp", "--copy-to", (dir / "out").string(), "site"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::string written = read(dir / "out/index.htm");
+    EXPECT_NE(written.find("<meta http-equiv=\"Content-Security-Policy\" content=\"script-src 'self' 'sha256-"),
+              std::string::npos);
+    EXPECT_EQ(written.find("eval("), std::string::npos);
+    EXPECT_NE(result.err.find("The Content-Security-Policy of each page, for hosts that set headers: " +
+                              (dir / "out/_headers").string()),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(read(dir / "out/_headers").find("/index.htm\n  Content-Security-Policy: script-src 'self' 'sha256-"),
+              std::string::npos);
+}
+
 TEST_F(QuilloraCli, OverwritesWithBackupsByDefault) {
     write(dir / "a.htm", page("a"));
     const auto result = run({"a.htm"});

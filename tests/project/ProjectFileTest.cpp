@@ -192,6 +192,7 @@ TEST(ProjectWriter, WhatItWritesReadsBackAsTheSameChoices) {
     project.password.variable = "SITE_PASSWORD";
     project.rememberDays = 7;
     project.unlockTitle = u"Members \"only\"";
+    project.strictCsp = true;
     project.pages.hide = EncryptionMode::AllLinks;
     project.pages.scripts = std::array<bool, engine::kScriptCount>{};
     (*project.pages.scripts)[engine::kScriptPrinting] = true;
@@ -219,6 +220,9 @@ TEST(ProjectWriter, WhatItWritesReadsBackAsTheSameChoices) {
     EXPECT_EQ(read.password.variable, "SITE_PASSWORD");
     EXPECT_EQ(read.rememberDays, 7);
     EXPECT_EQ(read.unlockTitle, project.unlockTitle);
+    EXPECT_EQ(read.strictCsp, true);
+    EXPECT_EQ(optionsOf(read).strictCsp, true);
+    EXPECT_FALSE(optionsOf(Project{}).strictCsp);
     EXPECT_EQ(read.pages.hide, project.pages.hide);
     EXPECT_EQ(read.pages.scripts, project.pages.scripts);
     EXPECT_EQ(read.pages.attribution, project.pages.attribution);

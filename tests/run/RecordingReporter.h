@@ -67,6 +67,9 @@ public:
         originalsFolders.push_back(folder);
         events.push_back("originals in " + folder);
     }
+    void policyFile(const std::string& path, bool besideOwn, std::error_code error) override {
+        events.push_back(messages::policyFile(path, besideOwn, error));
+    }
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override {
         pageText = paths;
         pageTextCopied = copied;

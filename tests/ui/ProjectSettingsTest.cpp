@@ -194,6 +194,7 @@ TEST_F(ProjectSettingsTest, TheLastChoicesAreKeptBetweenSessions) {
     window.scriptsPage->chkScript[engine::kScriptShortcuts]->setChecked(true);
     window.scriptsPage->chkScript[engine::kScriptCopyAttribution]->setChecked(true);
     window.scriptsPage->txtCopyAttribution->setText(QStringLiteral("Lu sur"));
+    window.scriptsPage->chkStrictCsp->setChecked(true);
     window.storeFilesPage->chkCopyrightNotice->setChecked(true);
     window.storeFilesPage->txtCopyrightNotice->setText(QStringLiteral("(c) Kept"));
     window.encryptionPage->chkPasswordScript->setChecked(true);
@@ -211,6 +212,7 @@ TEST_F(ProjectSettingsTest, TheLastChoicesAreKeptBetweenSessions) {
     EXPECT_TRUE(next.scriptsPage->chkScript[engine::kScriptCopyAttribution]->isChecked());
     EXPECT_EQ(next.scriptsPage->txtCopyAttribution->text(), QStringLiteral("Lu sur"));
     EXPECT_TRUE(next.scriptsPage->txtCopyAttribution->isEnabledTo(next.scriptsPage));
+    EXPECT_TRUE(next.scriptsPage->chkStrictCsp->isChecked());
     EXPECT_EQ(next.storeFilesPage->txtCopyrightNotice->text(), QStringLiteral("(c) Kept"));
     EXPECT_TRUE(next.encryptionPage->txtPassword->text().isEmpty());
     EXPECT_FALSE(read(file).contains("never kept")) << "a password is never kept";

@@ -77,6 +77,9 @@ function recordErrors() {
         }
     };
     const onRejection = (e) => errors.push(`Unhandled rejection: ${e.reason}`);
+    // A script, handler or eval the page's Content-Security-Policy refused (none is refused without a policy).
+    const onViolation = (e) => errors.push(`Content-Security-Policy refused ${e.effectiveDirective}: ` +
+        `${e.blockedURI || 'inline'} ${e.sample || ''}`.trim());
     // A link's load and error events do not bubble, but the window sees them on their way down.
     const onSettled = (e) => {
         if (e.target instanceof HTMLLinkElement) {
@@ -89,6 +92,7 @@ function recordErrors() {
     const listen = () => {
         window.addEventListener('error', onError, true);
         window.addEventListener('unhandledrejection', onRejection);
+        window.addEventListener('securitypolicyviolation', onViolation, true);
         window.addEventListener('load', onSettled, true);
         window.addEventListener('error', onSettled, true);
         window.addEventListener('contextmenu', onContextMenu, true);

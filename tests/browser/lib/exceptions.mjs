@@ -14,6 +14,16 @@ const isAscii = (bytes) => bytes.every((b) => b < 0x80);
 
 export const kExceptions = [
     {
+        // Under a strict policy the page's own inline event handlers (onclick="...") do not run: a policy
+        // allows one only with 'unsafe-hashes', which --csp does not write. The page then works as it would
+        // under the same policy unprotected; every refusal must be one of such a handler.
+        name: 'csp-refuses-inline-handlers',
+        aspects: ['title', 'frames', 'charset', 'text', 'links', 'images', 'screenshot', 'errors', 'clicks'],
+        applies: (c) => Boolean(c.variant?.args?.includes('--csp')) && /<[a-z][^>]*\son[a-z]+\s*=/i.test(c.originalSource) &&
+            extraErrors(allErrors(c.original), allErrors(c.protectedSnap))
+                .every((e) => e.startsWith('Content-Security-Policy refused script-src-attr')),
+    },
+    {
         // "Break out of frames" makes every protected page load itself as the top page when it finds itself
         // in a frame. The frameset itself stays unchanged, so its frame pages take over the window: the
         // protected frameset ends up showing one of its frame pages, which is what the script is for.

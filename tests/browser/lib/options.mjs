@@ -27,7 +27,17 @@ export const kVariants = {
         args: ['--encrypt', '--password', kUnlockPassword], password: null, unlock: kUnlockPassword, breaksFrames: false,
         warning: null,
     },
+    // Pages for a strict policy, served with the policy of the _headers file the run wrote (--serve) besides
+    // the one in each page: every script must be allowed by its hash, none refused.
+    csp: { args: ['--csp'], password: null, breaksFrames: false, warning: null },
+    'csp-encrypted': {
+        args: ['--csp', '--encrypt', '--password', kUnlockPassword], password: null, unlock: kUnlockPassword,
+        breaksFrames: false, warning: null,
+    },
 };
+
+// The strict-policy variants are a suite of their own (tests/browser/CMakeLists.txt), named when wanted.
+const kDefaultVariants = Object.keys(kVariants).filter((name) => !name.startsWith('csp'));
 
 const kUsage = `usage: compare.mjs --cli PATH --pages DIR --out DIR [--list FILE] [--large] [--serve]
        [--browser ${kEngines.join('|')}] [--modes ${kModes.join(',')}]
@@ -58,7 +68,7 @@ export function parseOptions(argv) {
             list: { type: 'string' },
             out: { type: 'string' },
             modes: { type: 'string', default: kModes.join(',') },
-            variants: { type: 'string', default: Object.keys(kVariants).join(',') },
+            variants: { type: 'string', default: kDefaultVariants.join(',') },
             large: { type: 'boolean', default: false },
             serve: { type: 'boolean', default: false },
             jobs: { type: 'string', default: '2' },

@@ -10,7 +10,17 @@ const kUnspaced = /[\p{Script=Han}\p{Script=Hiragana}\p{Script=Katakana}\p{Scrip
 const kGeneratedTexts = [
     "<SCRIPT LANGUAGE='JavaScript'>", '<SCRIPT LANGUAGE=JavaScript>', 'qv_d00(unescape(', "eval(unescape('",
     '<NOSCRIPT>To display this page you need a browser with JavaScript support.</NOSCRIPT>', '<html><head></head>',
+    // The bootstrap of a page for a strict policy, which defines the writer without eval.
+    'qv_ok=true;function qv_d00(s){if(!qv_ok)return;document.write(s)}',
 ];
+
+// A strict policy's META tag names the hashes of the page's scripts, no words of the page.
+const kPolicyMeta = /<meta http-equiv="Content-Security-Policy" content="[^"]*">/g;
+
+/// The protected source without what the protection writes that holds none of the page's words.
+export function withoutPolicy(protectedSource) {
+    return protectedSource.replace(kPolicyMeta, '');
+}
 
 /// The set of words of a text.
 export function wordsOf(text) {

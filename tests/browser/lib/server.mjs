@@ -24,6 +24,45 @@ export function fileOfRequest(root, requestPath) {
     return file === root || file.startsWith(root + path.sep) ? file : null;
 }
 
+// A file's path below a site's folder as the path of its address, escaped as quillora-cli escapes it.
+function addressOf(relative) {
+    const kept = /[A-Za-z0-9\-._~/!$&'()*+,;=:@]/;
+    let address = '/';
+    for (const byte of Buffer.from(relative.split(path.sep).join('/'), 'utf8')) {
+        const c = String.fromCharCode(byte);
+        address += byte < 0x80 && kept.test(c) ? c : `%${byte.toString(16).toUpperCase().padStart(2, '0')}`;
+    }
+    return address;
+}
+
+/// The headers a "_headers" file (a path line, its headers indented below it) gives a file: the nearest such
+/// file in the file's folder or above it, up to root, is the site's; its block for the file's address counts.
+export function headersOf(root, file) {
+    for (let dir = path.dirname(file); dir === root || dir.startsWith(root + path.sep); dir = path.dirname(dir)) {
+        let text;
+        try {
+            text = fs.readFileSync(path.join(dir, '_headers'), 'utf8');
+        } catch {
+            continue;
+        }
+        const wanted = addressOf(path.relative(dir, file));
+        const headers = {};
+        let inBlock = false;
+        for (const line of text.split('\n')) {
+            if (!line.trim() || line.startsWith('#')) {
+                inBlock = false;
+            } else if (!/^\s/.test(line)) {
+                inBlock = line.trim() === wanted;
+            } else if (inBlock) {
+                const colon = line.indexOf(':');
+                headers[line.slice(0, colon).trim()] = line.slice(colon + 1).trim();
+            }
+        }
+        return headers;
+    }
+    return {};
+}
+
 function answer(root, request, response) {
     const file = request.method === 'GET' || request.method === 'HEAD' ? fileOfRequest(root, request.url) : null;
     if (!file || !fs.statSync(file, { throwIfNoEntry: false })?.isFile()) {
@@ -31,7 +70,7 @@ function answer(root, request, response) {
         return;
     }
     const type = kTypes[path.extname(file).toLowerCase()] ?? 'application/octet-stream';
-    response.writeHead(200, { 'Content-Type': type, 'Cache-Control': 'no-store' });
+    response.writeHead(200, { ...headersOf(root, file), 'Content-Type': type, 'Cache-Control': 'no-store' });
     if (request.method === 'HEAD') {
         response.end();
     } else {
