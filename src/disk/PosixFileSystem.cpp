@@ -169,6 +169,24 @@ std::error_code writeAll(int fd, std::string_view bytes) {
     return {};
 }
 
+// Opens a regular file for reading without waiting on a FIFO or taking a terminal; a folder or any other kind of
+// file is refused.
+std::error_code openRegular(const std::string& path, Descriptor& fd, struct stat& st) {
+    const AtPath at(path);
+    if (at.error())
+        return at.error();
+    fd = Descriptor(::openat(at.dir(), at.name(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return lastError();
+    if (::fstat(fd.get(), &st) != 0)
+        return lastError();
+    if (S_ISDIR(st.st_mode))
+        return {EISDIR, std::generic_category()};
+    if (!S_ISREG(st.st_mode))
+        return DiskError::NotARegularFile;
+    return {};
+}
+
 std::error_code readAll(int fd, const struct stat& st, std::string& bytes) {
     // A regular file is read up to the size it had when opened; anything else up to its end.
     const auto size = static_cast<std::size_t>(st.st_size);
@@ -538,37 +556,19 @@ std::error_code PosixFileSystem::openLocked(const std::string& path, std::chrono
 
 std::error_code PosixFileSystem::readFile(const std::string& path, std::string& bytes) {
     bytes.clear();
-    const AtPath at(path);
-    if (at.error())
-        return at.error();
-    const Descriptor fd(::openat(at.dir(), at.name(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0)
-        return lastError();
+    Descriptor fd;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        return lastError();
-    if (S_ISDIR(st.st_mode))
-        return {EISDIR, std::generic_category()};
-    if (!S_ISREG(st.st_mode))
-        return DiskError::NotARegularFile;
+    if (const auto error = openRegular(path, fd, st))
+        return error;
     return readAll(fd.get(), st, bytes);
 }
 
 std::error_code PosixFileSystem::readStart(const std::string& path, std::size_t limit, std::string& bytes) {
     bytes.clear();
-    const AtPath at(path);
-    if (at.error())
-        return at.error();
-    const Descriptor fd(::openat(at.dir(), at.name(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0)
-        return lastError();
+    Descriptor fd;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        return lastError();
-    if (S_ISDIR(st.st_mode))
-        return {EISDIR, std::generic_category()};
-    if (!S_ISREG(st.st_mode))
-        return DiskError::NotARegularFile;
+    if (const auto error = openRegular(path, fd, st))
+        return error;
     bytes.resize(std::min(limit, static_cast<std::size_t>(std::max<off_t>(st.st_size, 0))));
     std::size_t got = 0;
     while (got < bytes.size()) {
