@@ -31,11 +31,6 @@ bool IsPageFileName(std::string_view name) {
     return name.ends_with(".htm") || name.ends_with(".html");
 }
 
-bool IsPageBackupName(std::string_view name) {
-    constexpr std::string_view kBackup = ".bak";
-    return name.ends_with(kBackup) && IsPageFileName(name.substr(0, name.size() - kBackup.size()));
-}
-
 bool IsProjectOwnName(std::string_view name) {
     return name == kProjectFileName || name == kManifestFileName;
 }

@@ -26,8 +26,6 @@ inline std::int32_t MaxOf(std::int32_t first, std::int32_t second) {
 
 /// True when a file name ends exactly in ".htm" or ".html" (letter case counts).
 bool IsPageFileName(std::string_view name);
-/// True for the name of a page's backup: a page file name followed by ".bak".
-bool IsPageBackupName(std::string_view name);
 
 /// The project file found at a site's root.
 inline constexpr std::string_view kProjectFileName = "quillora.toml";

@@ -32,21 +32,6 @@ std::string hexOf(std::span<const unsigned char> bytes) {
     return text;
 }
 
-std::optional<crypto::SiteKey::Salt> saltOf(std::string_view hex) {
-    crypto::SiteKey::Salt salt{};
-    if (hex.size() != salt.size() * 2)
-        return std::nullopt;
-    const auto value = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
-    for (std::size_t i = 0; i < salt.size(); ++i) {
-        const int high = value(hex[2 * i]);
-        const int low = value(hex[2 * i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        salt[i] = static_cast<unsigned char>(high * 16 + low);
-    }
-    return salt;
-}
-
 CopyManifest::Digest shortened(const crypto::Digest::Value& value) {
     CopyManifest::Digest digest{};
     std::copy_n(value.begin(), digest.size(), digest.begin());
@@ -72,10 +57,6 @@ void IncrementalCopy::load() {
         m_last = CopyManifest{};
         m_lastOnDisk = false; // not one of ours: written anew, not added to
     }
-}
-
-std::optional<crypto::SiteKey::Salt> IncrementalCopy::lastSalt() const {
-    return saltOf(m_last.salt);
 }
 
 bool IncrementalCopy::useKey(const crypto::SiteKey& key) {

@@ -35,8 +35,6 @@ public:
     /// Reads the last run's manifest (none: every output is new). A file of that name that is not a manifest is
     /// taken for none, and nothing is removed on its word.
     void load();
-    /// The salt of the last run's encrypted pages, when it had any.
-    std::optional<crypto::SiteKey::Salt> lastSalt() const;
     /// The run's key: encrypted pages are compared under it, and a key other than the last run's makes every
     /// encrypted page new. True when it is the last run's key.
     bool useKey(const crypto::SiteKey& key);
