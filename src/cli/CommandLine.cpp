@@ -5,9 +5,12 @@
 #include "JsonReport.h"
 #include "ProjectInit.h"
 #include "TeeReporter.h"
+#include "crypto/SecretMemory.h"
 #include "disk/PosixFileSystem.h"
 #include "project/ProjectFile.h"
+#include "run/DecryptRun.h"
 #include "run/FileHelpers.h"
+#include "run/KeyChangeRun.h"
 #include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 #include "run/RunMessages.h"
@@ -101,6 +104,8 @@ int CommandLine::runWith(int argc, const char* const* argv, char** writable) {
     m_warnings = options.warnings();
     if (request.init)
         return writeProject(request);
+    if (request.changeKey)
+        return changeKey(request);
     if (request.standardInput)
         return protectStandardInput(request);
     std::optional<project::Project> found;
@@ -147,14 +152,15 @@ int CommandLine::protect(CommandLineRequest& request, const std::optional<projec
         request.selection.push_back({found->root, true});
     }
     run::RuleSet rules(request.options);
-    if (found && !request.restore) {
+    if (found && !request.restore && !request.decrypt) {
         std::string text;
         if (!project::buildRules(*found, request.overrides, rules, text))
             return usage(text, false);
     }
 
     ConsoleReporter console(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
-    console.setRestoring(request.restore);
+    console.setRestoring(request.restore || request.decrypt);
+    console.setDecrypting(request.decrypt);
     console.setWarnings(m_warnings);
     console.setVerbose(request.verbose);
     console.setDryRun(request.dryRun);
@@ -167,7 +173,12 @@ int CommandLine::protect(CommandLineRequest& request, const std::optional<projec
 
     disk::PosixFileSystem fileSystem;
     run::RunSummary summary;
-    if (request.restore) {
+    if (request.decrypt) {
+        run::DecryptRun decrypting(reporter, fileSystem, request.options.password, request.decryptTo);
+        crypto::wipe(request.options.password);
+        decrypting.setLockWait(request.lockWait);
+        summary = decrypting.Decrypt(request.selection);
+    } else if (request.restore) {
         run::RestoreRun restoring(reporter, fileSystem, request.backupFolder);
         restoring.setLockWait(request.lockWait);
         summary = restoring.Restore(request.selection);
@@ -190,6 +201,40 @@ int CommandLine::protect(CommandLineRequest& request, const std::optional<projec
     if (request.json)
         json.write(m_out, status);
     return status;
+}
+
+int CommandLine::changeKey(CommandLineRequest& request) {
+    if (request.selection.empty())
+        return usage("PATH is required\nName the folders of the site whose passwords or key change");
+    ConsoleReporter console(m_out, m_err, m_errIsTerminal, request.quiet, request.print0 ? '\0' : '\n');
+    console.setWarnings(m_warnings);
+    disk::PosixFileSystem fileSystem;
+    const bool keepsKey = !request.keyChange.removeSlot.empty() && !request.keyChange.rotate;
+    const run::KeyChangeSummary summary =
+        run::KeyChangeRun(console, fileSystem).change(request.selection, request.keyChange);
+    console.finish();
+    switch (summary.outcome) {
+    case run::KeyChangeSummary::Outcome::Refused:
+        return kExitUsage;
+    case run::KeyChangeSummary::Outcome::Incomplete:
+        console.printLines(run::messages::keyChangeIncomplete(summary));
+        return kExitPageGivenUp;
+    case run::KeyChangeSummary::Outcome::Done:
+        break;
+    }
+    if (!request.quiet)
+        console.printLines(run::messages::keyChanged(summary));
+    if (keepsKey)
+        console.printLines(std::string(kKeptContentKey));
+    if (!request.shareLink.empty()) {
+        console.printLines("Anyone holding this link can read the site's pages, until its password is removed "
+                           "(--remove-password \"" +
+                           request.shareLabel + "\"):");
+        m_out << request.shareLink << '\n';
+        crypto::wipe(request.shareLink);
+    }
+    // A page left under another key may still open with what the change meant to take away.
+    return summary.otherKey > 0 ? kExitPageGivenUp : kExitAllWritten;
 }
 
 int CommandLine::writeProject(const CommandLineRequest& request) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillora::project {
@@ -20,6 +21,10 @@ public:
     static constexpr int kExitAllWritten = 0;
     static constexpr int kExitPageGivenUp = 1;
     static constexpr int kExitUsage = 2;
+    /// What a removal without a new content key leaves.
+    static constexpr std::string_view kKeptContentKey =
+        "Pages keep the content key: whoever unlocked with the removed password before can still read them with "
+        "the key their browser kept or they copied; rotate with --rekey later";
 
     CommandLine(std::ostream& out, std::ostream& err, bool errIsTerminal);
 
@@ -38,6 +43,8 @@ private:
     bool findProject(const CommandLineRequest& request, std::optional<project::Project>& found, std::string& text);
     int protect(CommandLineRequest& request, const std::optional<project::Project>& found);
     int writeProject(const CommandLineRequest& request);
+    /// Adds or removes a site's password, or changes its content key.
+    int changeKey(CommandLineRequest& request);
     int protectStandardInput(const CommandLineRequest& request);
 
     std::ostream& m_out;

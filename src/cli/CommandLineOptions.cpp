@@ -1,8 +1,10 @@
 #include "CommandLineOptions.h"
 
 #include "charset/TextConvert.h"
+#include "crypto/Base64.h"
 #include "crypto/PasswordStrength.h"
 #include "crypto/SecretMemory.h"
+#include "crypto/SiteKey.h"
 #include "project/PasswordFile.h"
 #include "run/FileHelpers.h"
 #include "run/RunMessages.h"
@@ -10,12 +12,15 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +44,18 @@ const std::map<std::string, engine::EncryptionMode> kHideModes = {
 };
 
 constexpr const char* kPasswordVariable = "QUILLORA_PASSWORD";
+constexpr const char* kNewPasswordVariable = "QUILLORA_NEW_PASSWORD";
+
+/// A slot's label: "#" begins the names of slots by their number.
+const CLI::Validator kLabelText(
+    [](const std::string& text) -> std::string {
+        if (text.starts_with('#'))
+            return "must not begin with # (#N names the N-th password)";
+        if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+            return "must not hold control characters";
+        return {};
+    },
+    "");
 
 /// The run's rule for the texts that go into generated scripts, checked as the options are read. (An encrypted
 /// run's password never enters a script and may hold any character.)
@@ -77,6 +94,9 @@ constexpr const char* kFooter =
     "The site's key lives in FOLDER.quillora-key beside the first picked folder (or --key-file FILE):\n"
     "the first encrypted run makes it, later runs read it and seal with the same key, so that visitors\n"
     "stay unlocked across runs. It opens nothing without a password; keep it, and never publish it.\n"
+    "A site gets another password with --add-password (and --label), loses one with --remove-password,\n"
+    "and gets a new content key with --rekey (a removal makes one too, unless --no-rotate). Run with one\n"
+    "of its passwords on the site's folders, they change its key file and every unlock page in place.\n"
     "Readable in an unlock page: its title (each page's own unless --unlock-title), the notice, the\n"
     "file's name and size. --beside is refused with --encrypt (the originals would stay beside).\n"
     "Without --encrypt, --password only adds a prompt, and the password stands readable in every page."
@@ -151,6 +171,7 @@ CommandLineOptions::CommandLineOptions()
     addPageOptions();
     addScriptOptions();
     addEncryptionOptions();
+    addKeyOptions();
     addProjectOptions();
     m_app->add_flag("-q,--quiet", m_quiet,
                     "Print only the written paths and the messages (no status texts, no progress line)");
@@ -197,7 +218,11 @@ void CommandLineOptions::addStorageOptions() {
 }
 
 void CommandLineOptions::addPageOptions() {
-    m_hideOption = m_app->add_option("--hide", m_hide, "What to hide: email-links, links, body, page or none")
+    m_hideOption = m_app
+                       ->add_option("--hide", m_hide,
+                                    "What to hide: email-links, links, body, page or none (with --encrypt: "
+                                    "only when given, inside the sealed pages, which it makes about three times "
+                                    "larger)")
                        ->check(CLI::IsMember({"email-links", "links", "body", "page", "none"}))
                        ->capture_default_str();
     // Its check depends on --encrypt, which may come later: it is made once everything is parsed.
@@ -251,22 +276,37 @@ void CommandLineOptions::addEncryptionOptions() {
                                     "Encrypt every page with the password, so that nobody reads it without it");
     m_passwordFileOption =
         m_app
-            ->add_option("--password-file", m_passwordFile,
-                         "With --encrypt: the password is the first line of FILE (- reads standard input)")
+            ->add_option(
+                "--password-file", m_passwordFile,
+                "With --encrypt, --decrypt or a change of the site's key: the password is the first line of FILE "
+                "(- reads standard input)")
+            ->type_name("FILE");
+    // These three serve a change of the site's key too: checked once everything is parsed.
+    m_allowWeakOption = m_app->add_flag(
+        "--allow-weak-password", m_allowWeakPassword,
+        "With --encrypt or --add-password: take even a password estimated below 40 bits, which an attacker "
+        "holding the pages may guess");
+    m_keyFileOption =
+        m_app
+            ->add_option("--key-file", m_keyFile,
+                         "With --encrypt (or a change of the site's key): the site key file, made by the site's first "
+                         "encrypted run and read by later ones (default: FOLDER.quillora-key beside the first picked "
+                         "folder); never publish it")
             ->type_name("FILE")
-            ->needs(encrypt);
+            ->check(kNotBlank);
     m_app
-        ->add_flag("--allow-weak-password", m_allowWeakPassword,
-                   "With --encrypt: encrypt even with a password estimated below 40 bits, which an attacker holding "
-                   "the pages may guess")
-        ->needs(encrypt);
-    m_app
-        ->add_option("--key-file", m_keyFile,
-                     "With --encrypt: the site key file, made by the site's first encrypted run and read by later "
-                     "ones (default: FOLDER.quillora-key beside the first picked folder); never publish it")
+        ->add_option("--unlock-template", m_unlockTemplate,
+                     "With --encrypt: the unlock page is FILE, HTML in UTF-8 with the placeholders {{title}} and "
+                     "{{form}} (required), {{lang}} and {{dir}}")
         ->type_name("FILE")
         ->check(kNotBlank)
         ->needs(encrypt);
+    auto* decrypt = m_app->add_flag("--decrypt", m_decrypt,
+                                    "Write back the original of every encrypted page the password opens: in place, "
+                                    "or below --copy-to DIR");
+    decrypt->excludes(encrypt);
+    for (const char* other : {"--restore", "--beside", "--no-backup", "--overwrite", "--pages-only"})
+        decrypt->excludes(m_app->get_option(other));
     m_unlockTitleOption = m_app
                               ->add_option("--unlock-title", m_unlockTitle,
                                            "With --encrypt: the title every unlock page shows, in place of each "
@@ -295,6 +335,133 @@ void CommandLineOptions::addEncryptionOptions() {
             ->needs(encrypt);
 }
 
+void CommandLineOptions::addKeyOptions() {
+    m_addPasswordOption =
+        m_app->add_flag("--add-password", m_addPassword,
+                        "Add a password to the site: its key file gets a slot for it and every unlock page below "
+                        "PATH carries it (the new password from --new-password-file or QUILLORA_NEW_PASSWORD)");
+    m_newPasswordFileOption =
+        m_app
+            ->add_option("--new-password-file", m_newPasswordFile,
+                         "With --add-password: the new password is the first line of FILE (- reads standard input)")
+            ->type_name("FILE")
+            ->needs(m_addPasswordOption);
+    m_shareLinkOption =
+        m_app
+            ->add_option("--share-link", m_shareLink,
+                         "Print a link to URL (a page of the site) that opens the site's pages without typing: a new "
+                         "password of its own, drawn at random, travels in the link's fragment, which browsers never "
+                         "send to the server; --remove-password with its label revokes it")
+            ->type_name("URL")
+            ->check(kNotBlank)
+            ->excludes(m_addPasswordOption);
+    m_labelOption = m_app
+                        ->add_option("--label", m_label,
+                                     "With --add-password or --share-link: who holds the new password (\"editors\"), "
+                                     "the name that removes it later")
+                        ->type_name("TEXT")
+                        ->check(kLabelText);
+    m_removePasswordOption =
+        m_app
+            ->add_option("--remove-password", m_removePassword,
+                         "Remove the password labelled LABEL (#N: the N-th) from the site, and give the site a new "
+                         "content key: every unlock page below PATH is sealed again, and the removed password opens "
+                         "none of them")
+            ->type_name("LABEL")
+            ->check(kNotBlank);
+    m_app
+        ->add_flag("--no-rotate", m_noRotate,
+                   "With --remove-password: keep the content key, which whoever unlocked with the removed password "
+                   "before may still hold (their browser keeps it); --rekey changes it later")
+        ->needs(m_removePasswordOption);
+    m_app->add_flag("--rekey", m_rekey,
+                    "Give the site a new content key for all its passwords: every unlock page below PATH is sealed "
+                    "again, and the key of the pages before opens none of them");
+}
+
+bool CommandLineOptions::changesKey() const {
+    return m_addPassword || m_shareLinkOption->count() > 0 || m_removePasswordOption->count() > 0 || m_rekey;
+}
+
+bool CommandLineOptions::checkKeyChange(std::string& text) const {
+    const bool changing = changesKey();
+    if (!m_encrypt && !changing) {
+        for (const auto& [option, name] :
+             {std::pair{m_passwordFileOption, "--password-file"}, std::pair{m_allowWeakOption, "--allow-weak-password"},
+              std::pair{m_keyFileOption, "--key-file"}}) {
+            if (option == m_passwordFileOption && m_decrypt)
+                continue;
+            if (option->count() > 0) {
+                text = std::string(name) + (option == m_passwordFileOption
+                                                ? " requires --encrypt, --decrypt or a change of the site's key"
+                                                : " requires --encrypt");
+                return false;
+            }
+        }
+        return true;
+    }
+    if (m_labelOption->count() > 0 && !m_addPassword && m_shareLinkOption->count() == 0) {
+        text = "--label names a new password: give it with --add-password or --share-link";
+        return false;
+    }
+    if (!changing)
+        return true;
+    if (m_shareLinkOption->count() > 0 && m_shareLink.find('#') != std::string::npos) {
+        text = "--share-link: the link's fragment carries its password: give the page's address without a #";
+        return false;
+    }
+    if (m_rekey && m_noRotate) {
+        text = "--no-rotate keeps the content key that --rekey changes: give one of them";
+        return false;
+    }
+    for (const char* option :
+         {"--encrypt", "--decrypt", "--overwrite", "--no-backup", "--copy-to", "--beside", "--pages-only", "--restore",
+          "--backup-dir", "--config", "--init", "--dry-run", "--report", "--json"}) {
+        if (m_app->get_option(option)->count() > 0) {
+            text = std::string(option) +
+                   " does not go with --add-password, --remove-password or --rekey, which change the site's "
+                   "passwords and key in its key file and its unlock pages where they are";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CommandLineOptions::resolveNewPassword(std::string& text) {
+    if (!m_addPassword)
+        return true;
+    const char* variable = std::getenv(kNewPasswordVariable);
+    if (m_newPasswordFileOption->count() > 0 && variable != nullptr) {
+        text = "The new password is given more than once (--new-password-file and QUILLORA_NEW_PASSWORD): give it "
+               "once";
+        return false;
+    }
+    std::string password;
+    if (m_newPasswordFileOption->count() > 0) {
+        if (m_newPasswordFile == "-" && m_passwordFileOption->count() > 0 && m_passwordFile == "-") {
+            text = "--new-password-file: - reads standard input, which --password-file reads already: name a file";
+            return false;
+        }
+        if (!readSecretFile("--new-password-file", m_newPasswordFile, password, text))
+            return false;
+    } else if (variable != nullptr && *variable != '\0') {
+        password = variable;
+    } else {
+        text = "--add-password needs the new password: give --new-password-file or QUILLORA_NEW_PASSWORD";
+        return false;
+    }
+    m_newPassword = charset::fromUtf8(password);
+    std::string again = charset::toUtf8(m_newPassword);
+    const bool valid = again == password;
+    crypto::wipe(again);
+    crypto::wipe(password);
+    if (!valid) {
+        text = "The new password is not valid UTF-8";
+        return false;
+    }
+    return true;
+}
+
 void CommandLineOptions::addProjectOptions() {
     m_app->add_option("--config", m_config, "Read the project file FILE (else quillora.toml where it is found)")
         ->type_name("FILE");
@@ -312,7 +479,7 @@ void CommandLineOptions::addProjectOptions() {
 }
 
 bool CommandLineOptions::resolvePassword(std::string& text) {
-    if (!m_encrypt) {
+    if (!m_encrypt && !m_decrypt && !changesKey()) {
         if (run::IsScriptSafeText(charset::fromUtf8(m_password)))
             return true;
         text = std::string("--password: ") + std::string(run::messages::kNotScriptSafe);
@@ -327,7 +494,10 @@ bool CommandLineOptions::resolvePassword(std::string& text) {
     if (variable != nullptr)
         sources.emplace_back(kPasswordVariable);
     if (sources.empty()) {
-        text = "--encrypt needs a password: give --password, --password-file or QUILLORA_PASSWORD";
+        text = m_encrypt   ? "--encrypt needs a password: give --password, --password-file or QUILLORA_PASSWORD"
+               : m_decrypt ? "--decrypt needs a password: give --password, --password-file or QUILLORA_PASSWORD"
+                           : "A change of the site's key needs one of the site's passwords: give --password, "
+                             "--password-file or QUILLORA_PASSWORD";
         return false;
     }
     if (sources.size() > 1) {
@@ -393,9 +563,14 @@ bool CommandLineOptions::checkStandardInput(std::string& text) const {
 }
 
 bool CommandLineOptions::readPasswordFile(std::string& password, std::string& text) {
-    const bool standardInput = m_passwordFile == "-";
-    const std::string name = standardInput ? std::string("standard input") : m_passwordFile;
-    const int fd = standardInput ? STDIN_FILENO : ::open(m_passwordFile.c_str(), O_RDONLY | O_CLOEXEC);
+    return readSecretFile("--password-file", m_passwordFile, password, text);
+}
+
+bool CommandLineOptions::readSecretFile(std::string_view option, const std::string& file, std::string& password,
+                                        std::string& text) {
+    const bool standardInput = file == "-";
+    const std::string name = standardInput ? std::string("standard input") : file;
+    const int fd = standardInput ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     std::string error;
     bool read = fd >= 0;
     if (!read)
@@ -404,19 +579,19 @@ bool CommandLineOptions::readPasswordFile(std::string& password, std::string& te
     if (read && !standardInput && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0) {
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-        m_warnings.push_back(m_passwordFile + " can be read by other users of this machine (mode " + mode +
-                             "); chmod 600 " + m_passwordFile + " keeps the password to you");
+        m_warnings.push_back(file + " can be read by other users of this machine (mode " + mode + "); chmod 600 " +
+                             file + " keeps the password to you");
     }
     if (read)
         read = project::readFirstLine(fd, password, error);
     if (fd >= 0 && !standardInput)
         ::close(fd);
     if (!read) {
-        text = "--password-file: cannot read " + name + ": " + error;
+        text = std::string(option) + ": cannot read " + name + ": " + error;
         return false;
     }
     if (password.empty()) {
-        text = "--password-file: the first line of " + name + " is empty";
+        text = std::string(option) + ": the first line of " + name + " is empty";
         return false;
     }
     return true;
@@ -460,6 +635,28 @@ std::string firstUnknownOption(const CLI::App& app, int argc, const char* const*
             ++i;
     }
     return {};
+}
+
+/// A share link's password: 128 random bits, as base64url without padding (it stands in an address as it is).
+std::string shareSecret() {
+    std::array<unsigned char, 16> bytes{};
+    if (crypto::SiteKey::randomBytes(bytes))
+        throw std::runtime_error("no random bytes for a share link");
+    std::string secret = crypto::toBase64(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    std::replace(secret.begin(), secret.end(), '+', '-');
+    std::replace(secret.begin(), secret.end(), '/', '_');
+    secret.erase(secret.find_last_not_of('=') + 1);
+    return secret;
+}
+
+/// The time now in UTC, as a share link's label tells it.
+std::string utcNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
+    return text;
 }
 
 /// Help text wrapped to fit columns: a description goes on under itself.
@@ -508,6 +705,15 @@ bool CommandLineOptions::checkCombinations(std::string& text) {
 }
 
 void CommandLineOptions::warnAboutPassword() {
+    if (m_decrypt || changesKey()) {
+        if (m_passwordOption->count() > 0)
+            m_warnings.emplace_back("other users of this machine can see --password in the process list; prefer "
+                                    "--password-file or QUILLORA_PASSWORD");
+        // The site's present password was judged when it was chosen; the new one is judged now.
+        if (m_addPassword)
+            warnAboutStrength(m_newPassword);
+        return;
+    }
     if (!m_encrypt) {
         if (m_passwordOption->count() > 0)
             m_warnings.emplace_back("--password without --encrypt only adds a prompt: the password stands readable "
@@ -517,7 +723,11 @@ void CommandLineOptions::warnAboutPassword() {
     if (m_passwordOption->count() > 0)
         m_warnings.emplace_back("other users of this machine can see --password in the process list; prefer "
                                 "--password-file or QUILLORA_PASSWORD");
-    const auto strength = crypto::PasswordStrength::of(m_encryptionPassword);
+    warnAboutStrength(m_encryptionPassword);
+}
+
+void CommandLineOptions::warnAboutStrength(std::u16string_view password) {
+    const auto strength = crypto::PasswordStrength::of(password);
     const std::string bits = "about " + std::to_string(strength.wholeBits()) + " bits";
     if (strength.level() == crypto::PasswordStrength::Level::TooWeak && m_allowWeakPassword)
         m_warnings.push_back("the password is too weak (" + bits +
@@ -530,6 +740,7 @@ void CommandLineOptions::warnAboutPassword() {
 void CommandLineOptions::forgetPassword() {
     crypto::wipe(m_password);
     crypto::wipe(m_encryptionPassword);
+    crypto::wipe(m_newPassword);
 }
 
 CommandLineOptions::Parsed CommandLineOptions::parse(int argc, const char* const* argv, std::string& text) {
@@ -559,7 +770,9 @@ CommandLineOptions::Parsed CommandLineOptions::parse(int argc, const char* const
     }
     if (m_init)
         return Parsed::Request; // the password is not needed to describe where it comes from
-    return resolvePassword(text) && checkCombinations(text) ? Parsed::Request : Parsed::Error;
+    return checkKeyChange(text) && resolvePassword(text) && resolveNewPassword(text) && checkCombinations(text)
+               ? Parsed::Request
+               : Parsed::Error;
 }
 
 project::Overrides CommandLineOptions::overrides() const {
@@ -608,6 +821,8 @@ project::Overrides CommandLineOptions::overrides() const {
         given.backupFolder = pickedPath(m_backupDir);
     if (!m_keyFile.empty())
         given.keyFile = pickedPath(m_keyFile);
+    if (!m_unlockTemplate.empty())
+        given.unlockTemplate = pickedPath(m_unlockTemplate);
     return given;
 }
 
@@ -632,11 +847,13 @@ CommandLineRequest CommandLineOptions::request() const {
     if (m_encrypt) {
         options.passwordProtect = true;
         options.encrypt = true;
+        options.hideWhenEncrypting = m_hideOption->count() > 0;
         options.password = m_encryptionPassword;
         options.rememberDays = m_rememberDays;
         options.allowWeakPassword = m_allowWeakPassword;
         options.backupFolder = m_backupDir.empty() ? std::string() : pickedPath(m_backupDir);
         options.keyFile = m_keyFile.empty() ? std::string() : pickedPath(m_keyFile);
+        options.unlockTemplate = m_unlockTemplate.empty() ? std::string() : pickedPath(m_unlockTemplate);
         if (m_unlockTitleOption->count() > 0) {
             options.replaceTitle = true;
             options.unlockTitle = charset::fromUtf8(m_unlockTitle);
@@ -667,6 +884,11 @@ CommandLineRequest CommandLineOptions::request() const {
     request.lockWait.giveUpAfter = std::chrono::seconds(m_lockWaitSeconds);
     request.quiet = m_quiet;
     request.restore = m_restore;
+    request.decrypt = m_decrypt;
+    if (m_decrypt) {
+        options.password = m_encryptionPassword;
+        request.decryptTo = m_copyTo.empty() ? std::string() : pickedPath(m_copyTo);
+    }
     if (m_restore && !m_backupDir.empty())
         request.backupFolder = pickedPath(m_backupDir);
     request.print0 = m_print0;
@@ -678,6 +900,27 @@ CommandLineRequest CommandLineOptions::request() const {
     request.json = m_json || m_report == "json";
     request.failIfEmpty = m_failIfEmpty;
     request.passwordFile = m_passwordFile;
+    if (changesKey()) {
+        request.changeKey = true;
+        auto& change = request.keyChange;
+        change.password = m_encryptionPassword;
+        if (m_addPassword) {
+            change.addPassword = m_newPassword;
+            change.addLabel = m_label;
+        }
+        if (m_shareLinkOption->count() > 0) {
+            const std::string secret = shareSecret();
+            change.addPassword = charset::fromUtf8(secret);
+            change.addLabel = m_label.empty() ? "share link " + utcNow() : m_label;
+            change.allowWeakPassword = true; // drawn at random: 128 bits whatever an estimate says
+            request.shareLink = m_shareLink + std::string(kShareLinkFragment) + secret;
+            request.shareLabel = change.addLabel;
+        }
+        change.removeSlot = m_removePassword;
+        change.rotate = m_rekey || (m_removePasswordOption->count() > 0 && !m_noRotate);
+        change.allowWeakPassword = change.allowWeakPassword || m_allowWeakPassword;
+        change.keyFile = m_keyFile.empty() ? std::string() : pickedPath(m_keyFile);
+    }
     return request;
 }
 

@@ -2,12 +2,14 @@
 
 #include "engine/ProtectionOptions.h"
 #include "project/RunChoices.h"
+#include "run/KeyChangeRun.h"
 #include "run/PageLock.h"
 #include "run/SelectionEntry.h"
 
 #include <array>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace CLI {
@@ -17,6 +19,9 @@ class Option;
 
 namespace quillora::cli {
 
+/// What a share link's address carries before its password (the unlock page reads it there).
+inline constexpr std::string_view kShareLinkFragment = "#quillora-key=";
+
 /// What one call of the command line asks for.
 struct CommandLineRequest {
     engine::ProtectionOptions options;
@@ -25,6 +30,8 @@ struct CommandLineRequest {
     bool quiet = false;
     bool print0 = false;
     bool restore = false;       // put the originals back instead of protecting
+    bool decrypt = false;       // write back the originals the unlock pages carry (options.password opens them)
+    std::string decryptTo;      // decrypt: the folder they go to; empty: in place
     std::string backupFolder;   // restore: where an encrypted run kept originals besides their usual places
     bool standardInput = false; // PATH "-": one page from standard input to standard output
     std::string configFile;     // --config
@@ -35,6 +42,10 @@ struct CommandLineRequest {
     bool json = false; // the report on standard output is a JSON document
     bool failIfEmpty = false;
     std::string passwordFile; // --password-file as given (for --init)
+    bool changeKey = false;   // add or remove a password, or change the content key, instead of protecting
+    run::KeyChange keyChange;
+    std::string shareLink;  // --share-link: the link printed once its password is one of the site's
+    std::string shareLabel; // and the label that revokes it
     run::LockWait lockWait;
 };
 
@@ -59,7 +70,15 @@ private:
     void addPageOptions();
     void addScriptOptions();
     void addEncryptionOptions();
+    void addKeyOptions();
     void addProjectOptions();
+    /// A change of the site's key: asked for by one of its options.
+    bool changesKey() const;
+    /// The options that need --encrypt or a change of the key, and what does not go with a change.
+    bool checkKeyChange(std::string& text) const;
+    /// The password --add-password adds, from its one place; false with a message otherwise.
+    bool resolveNewPassword(std::string& text);
+    bool readSecretFile(std::string_view option, const std::string& file, std::string& password, std::string& text);
     /// The password of an encrypted run from the one place it was given; false with a message otherwise.
     bool resolvePassword(std::string& text);
     /// "-" (standard input to standard output) stands alone, without storage options, and names no file elsewhere.
@@ -69,6 +88,7 @@ private:
     /// Checks the combinations CLI11 cannot express, and gathers the warnings.
     bool checkCombinations(std::string& text);
     void warnAboutPassword();
+    void warnAboutStrength(std::u16string_view password);
 
     std::unique_ptr<CLI::App> m_app;
     std::vector<std::string> m_paths;
@@ -85,8 +105,24 @@ private:
     std::string m_backupDir;
     std::string m_unlockTitle;
     std::string m_keyFile;
+    std::string m_unlockTemplate;
     std::vector<std::string> m_warnings;
     std::u16string m_encryptionPassword;
+    std::u16string m_newPassword;
+    std::string m_newPasswordFile;
+    std::string m_label;
+    std::string m_shareLink;
+    std::string m_removePassword;
+    bool m_addPassword = false;
+    bool m_noRotate = false;
+    bool m_rekey = false;
+    CLI::Option* m_addPasswordOption = nullptr;
+    CLI::Option* m_shareLinkOption = nullptr;
+    CLI::Option* m_labelOption = nullptr;
+    CLI::Option* m_newPasswordFileOption = nullptr;
+    CLI::Option* m_removePasswordOption = nullptr;
+    CLI::Option* m_allowWeakOption = nullptr;
+    CLI::Option* m_keyFileOption = nullptr;
     int m_rememberDays = 0;
     int m_lockWaitSeconds = 60;
     bool m_encrypt = false;
@@ -98,6 +134,7 @@ private:
     bool m_pagesOnly = false;
     bool m_strictCsp = false;
     bool m_restore = false;
+    bool m_decrypt = false;
     std::string m_config;
     std::string m_report;
     bool m_noConfig = false;

@@ -66,6 +66,7 @@ void ConsoleReporter::runRefused(const run::RunRefusal& refusal) {
     case Reason::NoPlaceForKeyFile:
     case Reason::KeyFileInside:
     case Reason::KeyFileWrongPassword:
+    case Reason::KeyFileMissing:
         printLines("Name the site key file with --key-file FILE.");
         break;
     default:
@@ -125,6 +126,10 @@ void ConsoleReporter::otherFileFailed(const std::string& path, const run::PagePr
     printLines(aboutFile(path, problem));
 }
 
+void ConsoleReporter::pageOfOtherKey(const run::FileEntry& entry) {
+    printLines(run::messages::pageOfOtherKey(entry.fullPath()));
+}
+
 void ConsoleReporter::keyFileUsed(const std::string& path, run::KeyFileOrigin origin) {
     if (!m_quiet)
         printLines(run::messages::keyFileUsed(path, origin));
@@ -132,6 +137,11 @@ void ConsoleReporter::keyFileUsed(const std::string& path, run::KeyFileOrigin or
 
 void ConsoleReporter::policyFile(const std::string& path, bool besideOwn, std::error_code error) {
     printLines(run::messages::policyFile(path, besideOwn, error));
+}
+
+void ConsoleReporter::sharedScript(const std::string& path) {
+    if (!m_quiet)
+        printLines(run::messages::sharedScript(path));
 }
 
 void ConsoleReporter::originalsKept(const std::string& folder) {
@@ -199,7 +209,8 @@ void ConsoleReporter::runFinished(const run::RunSummary& summary) {
     if (m_restoring) {
         // A restore that found nothing to do ends with a line that says so, not in silence.
         if (!m_quiet || summary.found == 0)
-            printLines(run::messages::restoreFinished(summary));
+            printLines(m_decrypting ? run::messages::decryptFinished(summary)
+                                    : run::messages::restoreFinished(summary));
         return;
     }
     if (!m_quiet && (summary.found > 0 || summary.removed > 0)) {

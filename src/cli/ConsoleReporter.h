@@ -32,7 +32,9 @@ public:
     void waitingForPage(const run::FileEntry& entry, std::chrono::seconds bound) override;
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void keyFileUsed(const std::string& path, run::KeyFileOrigin origin) override;
+    void pageOfOtherKey(const run::FileEntry& entry) override;
     void originalsKept(const std::string& folder) override;
+    void sharedScript(const std::string& path) override;
     void policyFile(const std::string& path, bool besideOwn, std::error_code error) override;
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
     void readableByDesign(const run::ReadableByDesign& readable) override;
@@ -44,6 +46,7 @@ public:
     void setWarnings(std::vector<std::string> warnings) { m_warnings = std::move(warnings); }
     /// Words the closing count for a restore run.
     void setRestoring(bool restoring) { m_restoring = restoring; }
+    void setDecrypting(bool decrypting) { m_decrypting = decrypting; }
     /// Tells each file's rule and what became of it, on standard error.
     void setVerbose(bool verbose) { m_verbose = verbose; }
     /// A dry run: what would be done to each file goes to standard output, one line each.
@@ -73,6 +76,7 @@ private:
     bool m_quiet;
     char m_pathEnd;
     bool m_restoring = false;
+    bool m_decrypting = false;
     bool m_verbose = false;
     bool m_dryRun = false;
     bool m_pathsShown = true;

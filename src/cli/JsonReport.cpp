@@ -2,6 +2,7 @@
 
 #include "RecordWords.h"
 #include "project/Project.h"
+#include "run/EncryptedRunOptions.h"
 #include "run/RunMessages.h"
 
 #include <map>
@@ -40,7 +41,7 @@ Json ruleOf(const run::PageRule& rule) {
     Json json{{"index", rule.index}, {"name", rule.name}, {"action", rule.leavesAlone() ? "leave-alone" : "protect"}};
     if (rule.leavesAlone())
         return json;
-    json["hide"] = project::hideNames()[static_cast<std::size_t>(rule.options.encryptionMode)];
+    json["hide"] = project::hideNames()[static_cast<std::size_t>(run::hiddenAs(rule.options))];
     Json scripts = Json::array();
     for (std::size_t i = 0; i < engine::kScriptCount; ++i) {
         if (rule.options.scripts[i] && !project::scriptNames()[i].empty())

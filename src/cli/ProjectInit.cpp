@@ -78,6 +78,8 @@ project::Project ProjectInit::projectOf(const CommandLineRequest& request, const
     made.unlockButton = given.unlockButton;
     made.wrongPassword = given.wrongPassword;
     made.unlockTitle = given.unlockTitle;
+    if (given.unlockTemplate)
+        made.unlockTemplate = relativeTo(*given.unlockTemplate, root);
     return made;
 }
 

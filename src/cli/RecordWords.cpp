@@ -2,6 +2,7 @@
 
 #include "ConsoleReporter.h"
 #include "project/Project.h"
+#include "run/EncryptedRunOptions.h"
 
 namespace quillora::cli {
 
@@ -63,7 +64,7 @@ std::string RecordWords::choices(const run::PageRule& rule) {
     if (rule.leavesAlone())
         return "left as it is";
     const auto& options = rule.options;
-    std::string text(project::hideNames()[static_cast<std::size_t>(options.encryptionMode)]);
+    std::string text(project::hideNames()[static_cast<std::size_t>(run::hiddenAs(options))]);
     for (std::size_t i = 0; i < engine::kScriptCount; ++i) {
         if (options.scripts[i] && !project::scriptNames()[i].empty())
             text += ", " + std::string(project::scriptNames()[i]);

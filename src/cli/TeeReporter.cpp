@@ -92,6 +92,11 @@ void TeeReporter::keyFileUsed(const std::string& path, run::KeyFileOrigin origin
     m_second.keyFileUsed(path, origin);
 }
 
+void TeeReporter::sharedScript(const std::string& path) {
+    m_first.sharedScript(path);
+    m_second.sharedScript(path);
+}
+
 void TeeReporter::originalsKept(const std::string& folder) {
     m_first.originalsKept(folder);
     m_second.originalsKept(folder);

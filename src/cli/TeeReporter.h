@@ -27,6 +27,7 @@ public:
     void pageRecorded(const run::PageRecord& record) override;
     void keyFileUsed(const std::string& path, run::KeyFileOrigin origin) override;
     void originalsKept(const std::string& folder) override;
+    void sharedScript(const std::string& path) override;
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
     void readableByDesign(const run::ReadableByDesign& readable) override;
     void runFinished(const run::RunSummary& summary) override;

@@ -28,6 +28,18 @@ public:
             return "The site key file is damaged or is not a key file";
         case CryptoError::NoSlotOpens:
             return "The password is none of the site key's passwords";
+        case CryptoError::LabelTaken:
+            return "Another password of the site has this label";
+        case CryptoError::PasswordTaken:
+            return "The password is one of the site's passwords already";
+        case CryptoError::NoSuchSlot:
+            return "No password of the site has this label";
+        case CryptoError::SlotAmbiguous:
+            return "Several passwords of the site have this label";
+        case CryptoError::LastSlot:
+            return "The site's last password cannot be removed";
+        case CryptoError::SlotWithoutPasswordKey:
+            return "A password of the site was never given since the key file was made by an earlier version";
         }
         return "Unknown encryption error";
     }

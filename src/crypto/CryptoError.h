@@ -10,10 +10,16 @@ enum class CryptoError {
     KeyDerivationFailed,
     PasswordNotNormalised,
     CipherFailed,
-    AuthenticationFailed, // a sealed page did not match its tag: another key, or changed bytes
-    BadParameter,         // an iteration count below 1, a page too large for one call
-    KeyFileDamaged,       // a site key file that does not read as one
-    NoSlotOpens,          // the password opens none of a site key's slots
+    AuthenticationFailed,   // a sealed page did not match its tag: another key, or changed bytes
+    BadParameter,           // an iteration count below 1, a page too large for one call
+    KeyFileDamaged,         // a site key file that does not read as one
+    NoSlotOpens,            // the password opens none of a site key's slots
+    LabelTaken,             // another slot of the site key has the label
+    PasswordTaken,          // the password opens a slot of the site key already
+    NoSuchSlot,             // no slot has the label or number
+    SlotAmbiguous,          // two slots share the label
+    LastSlot,               // the only slot of a site key cannot go
+    SlotWithoutPasswordKey, // a slot of a key file of the first version whose password was never given since
 };
 
 const std::error_category& cryptoCategory();

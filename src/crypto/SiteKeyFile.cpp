@@ -36,6 +36,13 @@ bool isText(const Json& object, const char* name, std::string_view expected) {
 bool readSlot(const Json& value, KeySlot& slot) {
     if (!value.is_object() || !value.contains("wrapped") || !bytesOf(value["wrapped"], slot.wrapped))
         return false;
+    const auto passwordKey = value.find("passwordKey");
+    if (passwordKey != value.end()) {
+        KeyWrap::Wrapped wrapped{};
+        if (!bytesOf(*passwordKey, wrapped))
+            return false;
+        slot.passwordKey = wrapped;
+    }
     const auto label = value.find("label");
     if (label != value.end()) {
         if (!label->is_string())
@@ -44,6 +51,22 @@ bool readSlot(const Json& value, KeySlot& slot) {
     }
     return true;
 }
+
+/// A slot's wrapped content key and wrapped password key for a content key and a password's key.
+std::error_code wrapBoth(const SiteKey::Key& content, const SiteKey::Key& password, KeySlot& slot) {
+    KeyWrap::Wrapped passwordKey{};
+    if (const auto error = KeyWrap::wrap(password, content, slot.wrapped))
+        return error;
+    if (const auto error = KeyWrap::wrap(content, password, passwordKey))
+        return error;
+    slot.passwordKey = passwordKey;
+    return {};
+}
+
+struct WipedKey {
+    SiteKey::Key key{};
+    ~WipedKey() { OPENSSL_cleanse(key.data(), key.size()); }
+};
 
 } // namespace
 
@@ -55,8 +78,8 @@ std::error_code SiteKeyFile::create(std::u16string_view password, int iterations
     SiteKey::Key key;
     if (const auto error = SiteKey::randomBytes(key))
         return error;
-    KeySlot slot{std::move(label), {}};
-    const auto error = KeyWrap::wrap(derived.key(), key, slot.wrapped);
+    KeySlot slot{std::move(label), {}, {}};
+    const auto error = wrapBoth(key, derived.key(), slot);
     if (!error) {
         file = SiteKeyFile{};
         file.m_salt = derived.salt();
@@ -74,14 +97,15 @@ SiteKeyFile SiteKeyFile::ofSlots(const SiteKey::Salt& salt, int iterations,
     file.m_salt = salt;
     file.m_iterations = iterations;
     for (const auto& key : wrapped)
-        file.m_slots.push_back({{}, key});
+        file.m_slots.push_back({{}, key, {}});
     return file;
 }
 
 std::error_code SiteKeyFile::read(std::string_view text, SiteKeyFile& out) {
     const Json json = Json::parse(text, nullptr, false);
     if (json.is_discarded() || !json.is_object() || !isText(json, "format", kFormat) || !json.contains("version") ||
-        json["version"] != kVersion || !isText(json, "derivation", kDerivation) || !isText(json, "wrapping", kWrapping))
+        (json["version"] != kVersion && json["version"] != kFirstVersion) || !isText(json, "derivation", kDerivation) ||
+        !isText(json, "wrapping", kWrapping))
         return CryptoError::KeyFileDamaged;
     SiteKeyFile file;
     const Json& iterations = json.value("iterations", Json());
@@ -104,8 +128,12 @@ std::error_code SiteKeyFile::read(std::string_view text, SiteKeyFile& out) {
 
 std::string SiteKeyFile::write() const {
     Json slots = Json::array();
-    for (const auto& slot : m_slots)
-        slots.push_back({{"label", slot.label}, {"wrapped", base64Of(slot.wrapped)}});
+    for (const auto& slot : m_slots) {
+        Json value = {{"label", slot.label}, {"wrapped", base64Of(slot.wrapped)}};
+        if (slot.passwordKey)
+            value["passwordKey"] = base64Of(*slot.passwordKey);
+        slots.push_back(std::move(value));
+    }
     const Json json = {{"format", kFormat},
                        {"version", kVersion},
                        {"derivation", kDerivation},
@@ -134,6 +162,105 @@ std::error_code SiteKeyFile::openSlots(const SiteKey& derived, std::span<const K
         }
     }
     return CryptoError::NoSlotOpens;
+}
+
+std::error_code SiteKeyFile::openSlot(std::u16string_view password, SiteKey& content, std::size_t& index) {
+    SiteKey derived;
+    if (const auto error = SiteKey::derive(password, m_salt, m_iterations, derived))
+        return error;
+    for (index = 0; index < m_slots.size(); ++index) {
+        const std::span<const KeyWrap::Wrapped> one(&m_slots[index].wrapped, 1);
+        if (openSlots(derived, one, content))
+            continue;
+        if (m_slots[index].passwordKey)
+            return {};
+        KeyWrap::Wrapped passwordKey{};
+        if (const auto error = KeyWrap::wrap(content.key(), derived.key(), passwordKey))
+            return error;
+        m_slots[index].passwordKey = passwordKey;
+        return {};
+    }
+    return CryptoError::NoSlotOpens;
+}
+
+std::error_code SiteKeyFile::addSlot(std::u16string_view password, std::string label, const SiteKey& content) {
+    if (!label.empty() &&
+        std::any_of(m_slots.begin(), m_slots.end(), [&label](const KeySlot& slot) { return slot.label == label; }))
+        return CryptoError::LabelTaken;
+    SiteKey derived;
+    if (const auto error = SiteKey::derive(password, m_salt, m_iterations, derived))
+        return error;
+    SiteKey opened;
+    if (!openSlots(derived, wrappedKeys(), opened))
+        return CryptoError::PasswordTaken;
+    KeySlot slot{std::move(label), {}, {}};
+    if (const auto error = wrapBoth(content.key(), derived.key(), slot))
+        return error;
+    m_slots.push_back(std::move(slot));
+    return {};
+}
+
+std::error_code SiteKeyFile::findSlot(std::string_view name, std::size_t& index) const {
+    if (name.starts_with('#') && name.size() > 1 && name.size() < 6 &&
+        name.find_first_not_of("0123456789", 1) == std::string_view::npos) {
+        const std::size_t number = std::stoul(std::string(name.substr(1)));
+        if (number == 0 || number > m_slots.size())
+            return CryptoError::NoSuchSlot;
+        index = number - 1;
+        return {};
+    }
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        if (!name.empty() && m_slots[i].label == name) {
+            index = i;
+            ++found;
+        }
+    }
+    return found == 0 ? CryptoError::NoSuchSlot : found > 1 ? CryptoError::SlotAmbiguous : std::error_code{};
+}
+
+std::error_code SiteKeyFile::removeSlot(std::size_t index) {
+    if (index >= m_slots.size())
+        return CryptoError::NoSuchSlot;
+    if (m_slots.size() == 1)
+        return CryptoError::LastSlot;
+    m_slots.erase(m_slots.begin() + static_cast<std::ptrdiff_t>(index));
+    return {};
+}
+
+std::error_code SiteKeyFile::rotate(const SiteKey& content, SiteKey& rotated, std::vector<std::string>& lacking) {
+    lacking.clear();
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        if (!m_slots[i].passwordKey)
+            lacking.push_back(slotName(i));
+    }
+    if (!lacking.empty())
+        return CryptoError::SlotWithoutPasswordKey;
+    WipedKey fresh;
+    if (const auto error = SiteKey::randomBytes(fresh.key))
+        return error;
+    std::vector<KeySlot> slots = m_slots;
+    for (auto& slot : slots) {
+        WipedKey password;
+        WipedKey check;
+        // The password's key must still open its slot: a slot changed by hand would otherwise lose its password.
+        if (KeyWrap::unwrap(content.key(), *slot.passwordKey, password.key) ||
+            KeyWrap::unwrap(password.key, slot.wrapped, check.key) || check.key != content.key())
+            return CryptoError::KeyFileDamaged;
+        if (const auto error = wrapBoth(fresh.key, password.key, slot))
+            return error;
+    }
+    m_slots = std::move(slots);
+    rotated = SiteKey::withKey(fresh.key, m_salt, m_iterations);
+    return {};
+}
+
+std::string SiteKeyFile::slotName(std::size_t index) const {
+    if (index < m_slots.size() && !m_slots[index].label.empty())
+        return m_slots[index].label;
+    std::string name(1, '#');
+    name += std::to_string(index + 1);
+    return name;
 }
 
 std::vector<KeyWrap::Wrapped> SiteKeyFile::wrappedKeys() const {

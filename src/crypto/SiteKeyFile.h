@@ -3,6 +3,7 @@
 #include "KeyWrap.h"
 #include "SiteKey.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,9 +13,12 @@
 namespace quillora::crypto {
 
 /// One password's way to a site's content key: the content key wrapped under the key derived from the password.
+/// The password's key itself is kept too, wrapped under the content key: whoever opens the site with any of its
+/// passwords can then wrap a new content key for every password without knowing them (rotation).
 struct KeySlot {
     std::string label; // who holds the password ("editors"); may be empty
     KeyWrap::Wrapped wrapped{};
+    std::optional<KeyWrap::Wrapped> passwordKey; // none in a file of version 1 until a run is given the password
 };
 
 /// A site's key for the life of the site, as kept in its key file (JSON): the salt and rounds every password is
@@ -23,7 +27,8 @@ struct KeySlot {
 class SiteKeyFile {
 public:
     static constexpr std::string_view kFormat = "quillora-site-key";
-    static constexpr int kVersion = 1;
+    static constexpr int kVersion = 2;
+    static constexpr int kFirstVersion = 1; // read still: its slots lack the wrapped password keys
 
     /// A new site key: a fresh salt and content key, with one slot for the password.
     static std::error_code create(std::u16string_view password, int iterations, std::string label, SiteKeyFile& file,
@@ -39,6 +44,23 @@ public:
     /// The content key (with the file's salt and rounds) that the password opens; CryptoError::NoSlotOpens when it
     /// opens no slot.
     std::error_code open(std::u16string_view password, SiteKey& content) const;
+    /// The same, and the slot the password opened (its index) is given its wrapped password key if it lacked one.
+    std::error_code openSlot(std::u16string_view password, SiteKey& content, std::size_t& index);
+
+    /// A slot for another password of the site: CryptoError::LabelTaken when a slot has the label already,
+    /// CryptoError::PasswordTaken when the password opens a slot already.
+    std::error_code addSlot(std::u16string_view password, std::string label, const SiteKey& content);
+    /// The slot a name stands for: its label, or "#N" for the N-th slot (counted from 1; a slot without a label has
+    /// only that name). CryptoError::NoSuchSlot or CryptoError::SlotAmbiguous (two slots share the label).
+    std::error_code findSlot(std::string_view name, std::size_t& index) const;
+    /// Takes the slot out; CryptoError::LastSlot for the only one (the site would open no more).
+    std::error_code removeSlot(std::size_t index);
+    /// A new content key for the site, wrapped for every slot's password through the slot's wrapped password key.
+    /// CryptoError::SlotWithoutPasswordKey, with the names of the slots that lack it in lacking, when one lacks it
+    /// (the file is then as it was).
+    std::error_code rotate(const SiteKey& content, SiteKey& rotated, std::vector<std::string>& lacking);
+    /// The name of a slot for messages: its label, or "#N".
+    std::string slotName(std::size_t index) const;
     /// The content key that the key derived from a password opens, trying each slot.
     static std::error_code openSlots(const SiteKey& derived, std::span<const KeyWrap::Wrapped> slots, SiteKey& content);
 

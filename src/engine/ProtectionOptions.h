@@ -57,6 +57,9 @@ struct ProtectionOptions {
     std::u16string password;
     // With passwordProtect: each page is encrypted with the password, in place of the prompt script.
     bool encrypt = false;
+    // With encrypt: hide what encryptionMode says inside the sealed page too. Hiding adds nothing that encryption
+    // does not give and makes each page about three times larger, so it is done only when asked for.
+    bool hideWhenEncrypting = false;
     // The site's key file (its content key wrapped under each password); empty: beside the first picked folder.
     std::string keyFile;
     int rememberDays = 0;           // how long a browser keeps the key; 0: for the browser session only
@@ -67,6 +70,8 @@ struct ProtectionOptions {
     std::u16string unlockPrompt = kDefaultUnlockPrompt;
     std::u16string unlockButton = kDefaultUnlockButton;
     std::u16string wrongPassword = kDefaultWrongPassword;
+    // The user's own unlock page (HTML with placeholders), a native path; empty: the built-in one.
+    std::string unlockTemplate;
     std::array<bool, kScriptCount> scripts{}; // addressed by ScriptIndex
     bool showRightClickWarning = false;
     // Pages that run under a strict Content-Security-Policy (scripts from the site and by their hashes only): a

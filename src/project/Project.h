@@ -56,6 +56,7 @@ struct Project {
     std::optional<std::u16string> unlockPrompt;
     std::optional<std::u16string> unlockButton;
     std::optional<std::u16string> wrongPassword;
+    std::optional<std::string> unlockTemplate; // the user's own unlock page, relative to the project file
     std::optional<std::u16string> unlockTitle; // one title for every unlock page, in place of each page's own
 
     ProjectRule pages; // [pages]: what every page gets unless a rule says otherwise (no paths)

@@ -19,7 +19,7 @@ using Keys = std::initializer_list<std::string_view>;
 const Keys kTopKeys = {"output", "notice", "exclude", "encryption", "pages", "rule"};
 const Keys kOutputKeys = {"mode", "target", "backups", "other-files", "csp"};
 const Keys kEncryptionKeys = {"password-file", "password-env",   "remember-days", "unlock-prompt",
-                              "unlock-button", "wrong-password", "unlock-title"};
+                              "unlock-button", "wrong-password", "unlock-title",  "unlock-template"};
 const Keys kPagesKeys = {"hide", "scripts", "warning", "attribution", "encrypt", "level"};
 const Keys kRuleKeys = {"paths", "leave-alone", "hide", "scripts", "warning", "attribution", "encrypt", "level"};
 
@@ -308,6 +308,14 @@ bool Reader::readEncryption(const toml::table& encryption) {
                                        "to " +
                                            std::to_string(engine::kMaxRememberDays) + ", without quotes");
         m_project.rememberDays = static_cast<int>(days->get());
+    }
+    if (const auto* node = encryption.get("unlock-template")) {
+        std::string path;
+        if (!text(*node, "unlock-template", path))
+            return false;
+        if (path.empty())
+            return fail(lineOf(*node), "unlock-template must name a file, as in unlock-template = \"unlock.html\"");
+        m_project.unlockTemplate = std::move(path);
     }
     const std::pair<std::string_view, std::optional<std::u16string>*> texts[] = {
         {"unlock-prompt", &m_project.unlockPrompt},

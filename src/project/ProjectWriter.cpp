@@ -61,7 +61,8 @@ void writeTop(const Project& project, std::string& out) {
 
 void writeEncryption(const Project& project, std::string& out) {
     const bool any = !project.password.file.empty() || !project.password.variable.empty() || project.rememberDays ||
-                     project.unlockPrompt || project.unlockButton || project.wrongPassword || project.unlockTitle;
+                     project.unlockPrompt || project.unlockButton || project.wrongPassword || project.unlockTitle ||
+                     project.unlockTemplate;
     out += "# Encrypted pages open with a password, which never stands in this file: name a file whose first line\n"
            "# it is, or an environment variable. (quillora-cli's --password-file and QUILLORA_PASSWORD go first.)\n";
     if (!any) {
@@ -87,6 +88,8 @@ void writeEncryption(const Project& project, std::string& out) {
         if (*value)
             out += std::string(key) + " = " + quote16(**value) + '\n';
     }
+    if (project.unlockTemplate)
+        out += "unlock-template = " + ProjectWriter::quote(*project.unlockTemplate) + '\n';
     out += '\n';
 }
 

@@ -33,6 +33,8 @@ void applyOutput(const Project& project, engine::ProtectionOptions& options) {
     options.unlockPrompt = project.unlockPrompt.value_or(options.unlockPrompt);
     options.unlockButton = project.unlockButton.value_or(options.unlockButton);
     options.wrongPassword = project.wrongPassword.value_or(options.wrongPassword);
+    if (project.unlockTemplate)
+        options.unlockTemplate = resolvePath(project, *project.unlockTemplate);
     if (project.unlockTitle) {
         options.replaceTitle = true;
         options.unlockTitle = *project.unlockTitle;
@@ -53,6 +55,7 @@ void applyOutput(const Overrides& given, engine::ProtectionOptions& options) {
     options.unlockPrompt = given.unlockPrompt.value_or(options.unlockPrompt);
     options.unlockButton = given.unlockButton.value_or(options.unlockButton);
     options.wrongPassword = given.wrongPassword.value_or(options.wrongPassword);
+    options.unlockTemplate = given.unlockTemplate.value_or(options.unlockTemplate);
     if (given.unlockTitle) {
         options.replaceTitle = true;
         options.unlockTitle = *given.unlockTitle;
@@ -99,6 +102,8 @@ void applyChoices(const ProjectRule& choices, engine::ProtectionOptions& options
 
 void applyChoices(const Overrides& given, engine::ProtectionOptions& options) {
     options.encryptionMode = given.hide.value_or(options.encryptionMode);
+    // Hiding inside an encrypted page only when asked for on the command line together with encryption.
+    options.hideWhenEncrypting = options.hideWhenEncrypting || given.hide.has_value();
     for (std::size_t i = 0; i < engine::kScriptCount; ++i)
         options.scripts[i] = options.scripts[i] || given.scripts[i];
     if (given.warning) {

@@ -34,8 +34,9 @@ struct Overrides {
     std::optional<std::u16string> wrongPassword;
     std::optional<std::u16string> unlockTitle; // one title for every unlock page
     bool allowWeakPassword = false;
-    std::optional<std::string> backupFolder; // where an encrypted overwrite keeps the originals
-    std::optional<std::string> keyFile;      // the site key file of an encrypted run
+    std::optional<std::string> backupFolder;   // where an encrypted overwrite keeps the originals
+    std::optional<std::string> unlockTemplate; // the user's own unlock page
+    std::optional<std::string> keyFile;        // the site key file of an encrypted run
 };
 
 /// Turns a project and the choices given beside it into a run's rules: the file's choices, a rule's own keys over

@@ -34,6 +34,13 @@ public:
             return "Lies in the folder the pages are copied to";
         case RunError::PolicyMismatch:
             return "Its scripts do not match the Content-Security-Policy written for it";
+        case RunError::NotOpened:
+            return "The password does not open it (encrypted with another password or key)";
+        case RunError::Damaged:
+            return "Damaged: the password opens the site's key, but not this page, which was changed after it was "
+                   "written";
+        case RunError::OutputExists:
+            return "A file stands there already; it is not replaced";
         }
         return "Unknown error";
     }

@@ -29,6 +29,9 @@ enum class RunError {
     LockedTooLong,           // another program held the page's lock for longer than the run waits
     InTheCopyTarget,         // the page lies in the folder the pages are copied to (copy mode)
     PolicyMismatch,          // the protected page runs a script its strict policy does not allow
+    NotOpened,               // an unlock page that the password given does not open (decrypting)
+    Damaged,                 // an unlock page whose key the password opens but whose page does not open (decrypting)
+    OutputExists,            // a file stands where a new one would be written (decrypting into a folder)
 };
 
 const std::error_category& runErrorCategory();

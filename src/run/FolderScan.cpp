@@ -1,6 +1,7 @@
 #include "FolderScan.h"
 
 #include "FileHelpers.h"
+#include "ProcessedFiles.h"
 #include "SiteFileRules.h"
 #include "disk/Paths.h"
 #include "disk/TemporaryNames.h"
@@ -114,6 +115,47 @@ void FolderScan::addPages(const std::string& folder, const std::vector<disk::Fol
         slot.Name = JoinPath(folder, entry.name).substr(base.size());
         slot.Folder = base;
     }
+}
+
+std::vector<FileEntry> ListPickedPages(disk::FileSystem& fileSystem, const std::vector<SelectionEntry>& selection,
+                                       const FolderScan::UnreadableFolder& onUnreadable) {
+    FileList list;
+    for (const auto& picked : selection) {
+        if (picked.isFolder) {
+            FolderScan scan(fileSystem, onUnreadable);
+            std::string base;
+            scan.ScanFolder(picked.path, list, base);
+        } else {
+            list.slots[static_cast<std::size_t>(NextFileIndex(list))] = {picked.path, {}};
+        }
+    }
+    ProcessedFiles processed(fileSystem);
+    std::vector<FileEntry> pages;
+    for (const auto& entry : list.slots) {
+        if (!entry.Name.empty() && processed.add(entry.fullPath()))
+            pages.push_back(entry);
+    }
+    return pages;
+}
+
+std::vector<FileEntry> StartPageByPage(RunReporter& reporter, disk::FileSystem& fileSystem,
+                                       const std::vector<SelectionEntry>& selection, RunSummary& summary) {
+    reporter.runStarted();
+    if (selection.empty()) {
+        summary.outcome = RunSummary::Outcome::Refused;
+        reporter.runRefused({RunRefusal::Reason::NothingPicked, {}, {}});
+        return {};
+    }
+    reporter.scanning();
+    std::vector<FileEntry> pages =
+        ListPickedPages(fileSystem, selection, [&reporter, &summary](const std::string& folder, std::error_code error) {
+            ++summary.skipped;
+            reporter.folderSkipped(folder, {PageProblem::Step::Read, error, folder});
+        });
+    summary.found = pages.size();
+    reporter.pagesFound(summary.found);
+    reporter.progressChanged(0, summary.found);
+    return pages;
 }
 
 } // namespace quillora::run

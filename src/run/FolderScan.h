@@ -1,6 +1,8 @@
 #pragma once
 
 #include "FileList.h"
+#include "RunReporter.h"
+#include "SelectionEntry.h"
 #include "disk/FileSystem.h"
 
 #include <functional>
@@ -57,6 +59,17 @@ private:
     std::optional<disk::FileIdentity> m_excluded;
     std::vector<FileEntry>* m_leftOut = nullptr;
 };
+
+/// The pages below the picked paths, each once however it was reached: a folder's pages as a scan finds them, a file
+/// as it was picked. A folder that cannot be read goes to onUnreadable.
+std::vector<FileEntry> ListPickedPages(disk::FileSystem& fileSystem, const std::vector<SelectionEntry>& selection,
+                                       const FolderScan::UnreadableFolder& onUnreadable);
+
+/// The start of a run that goes through the picked pages one by one (a restore, a decryption): refused without a
+/// pick (summary.outcome says so, and no page is returned), else the pages listed and reported as found, a folder
+/// that cannot be read reported and counted as skipped.
+std::vector<FileEntry> StartPageByPage(RunReporter& reporter, disk::FileSystem& fileSystem,
+                                       const std::vector<SelectionEntry>& selection, RunSummary& summary);
 
 /// A path below a folder: the folder, a separator unless it ends in one, the name.
 std::string JoinPath(const std::string& folder, const std::string& name);

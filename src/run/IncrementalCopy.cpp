@@ -59,6 +59,10 @@ void IncrementalCopy::load() {
     }
 }
 
+void IncrementalCopy::useUnlockTemplate(std::string_view bytes) {
+    m_templateDigest = crypto::Digest::hex(crypto::Digest::sha256(bytes));
+}
+
 bool IncrementalCopy::useKey(const crypto::SiteKey& key) {
     const auto check = crypto::Digest::hmacSha256(key.key(), kKeyCheck);
     const auto digestKey = crypto::Digest::hmacSha256(key.key(), kDigestKey);
@@ -90,6 +94,10 @@ CopyManifest::Digest IncrementalCopy::ruleDigest(const PageRule& rule, Kind kind
         for (const auto* unlockText : {&options.unlockPrompt, &options.unlockButton, &options.wrongPassword})
             addField(text, charset::toUtf8(*unlockText));
         addField(text, options.replaceTitle ? "title:" + charset::toUtf8(options.unlockTitle) : std::string());
+        addField(text, options.hideWhenEncrypting ? "hidden" : "as written");
+        // Only with a template, so that the digests of copies made without one stay as they were.
+        if (!m_templateDigest.empty())
+            addField(text, "template:" + m_templateDigest);
     }
     // Only when chosen, so that the digests of copies made without it stay as they were.
     if (options.strictCsp)

@@ -38,6 +38,8 @@ public:
     /// The run's key: encrypted pages are compared under it, and a key other than the last run's makes every
     /// encrypted page new. True when it is the last run's key.
     bool useKey(const crypto::SiteKey& key);
+    /// The user's unlock page the run's encrypted pages are written in: another one makes every encrypted page new.
+    void useUnlockTemplate(std::string_view bytes);
 
     /// The digest of what a rule gives its pages (for a copy: nothing).
     CopyManifest::Digest ruleDigest(const PageRule& rule, CopyManifest::Kind kind) const;
@@ -88,6 +90,7 @@ private:
     CopyManifest m_last;
     bool m_lastOnDisk = false;              // the last run's manifest is there to be added to
     std::vector<unsigned char> m_digestKey; // empty: plain digests
+    std::string m_templateDigest;           // empty: the built-in unlock page
     std::mutex m_mutex;                     // the reading and the committing side both note entries
     CopyManifest m_next;                    // what this run wrote; guarded by m_mutex
     // The last run's outputs found as it left them, views of m_last's keys; guarded by m_mutex.

@@ -31,4 +31,12 @@ std::error_code OpenPageWaiting(disk::FileSystem& fileSystem, RunReporter& repor
     return RunError::LockedTooLong;
 }
 
+std::error_code ReadPageWaiting(disk::FileSystem& fileSystem, RunReporter& reporter, const FileEntry& page,
+                                const LockWait& wait, std::unique_ptr<disk::LockedFile>& file, std::string& bytes) {
+    std::error_code error = OpenPageWaiting(fileSystem, reporter, page, page.fullPath(), wait, file);
+    if (!error)
+        error = file->read(bytes);
+    return error;
+}
+
 } // namespace quillora::run

@@ -22,5 +22,8 @@ struct LockWait {
 /// which page it waits for. A lock still held at the end fails with RunError::LockedTooLong.
 std::error_code OpenPageWaiting(disk::FileSystem& fileSystem, RunReporter& reporter, const FileEntry& page,
                                 const std::string& path, const LockWait& wait, std::unique_ptr<disk::LockedFile>& file);
+/// OpenPageWaiting, then the whole page read through the lock it holds.
+std::error_code ReadPageWaiting(disk::FileSystem& fileSystem, RunReporter& reporter, const FileEntry& page,
+                                const LockWait& wait, std::unique_ptr<disk::LockedFile>& file, std::string& bytes);
 
 } // namespace quillora::run

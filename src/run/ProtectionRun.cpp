@@ -12,7 +12,9 @@
 #include "crypto/SecretMemory.h"
 #include "disk/DiskError.h"
 #include "disk/OpenFiles.h"
+#include "disk/PageWriter.h"
 #include "disk/Paths.h"
+#include "unlock/UnlockScript.h"
 
 #include <algorithm>
 #include <map>
@@ -35,6 +37,14 @@ bool isBlankText(std::string_view text) {
 
 std::string baseName(const std::string& path) {
     return path.substr(disk::getFilePathOnly(path).size());
+}
+
+// The page's path in its site, '/' between folders: below its picked folder, or its file name when picked alone.
+// Its unlock page is bound to it, and opens only where its address ends in it.
+std::string sitePathOf(const FileEntry& entry) {
+    std::string path = entry.Folder.empty() ? baseName(entry.Name) : entry.Name;
+    path.erase(0, path.find_first_not_of('/'));
+    return path;
 }
 
 } // namespace
@@ -168,11 +178,14 @@ std::optional<RunRefusal> ProtectionRun::makeKey(const std::vector<SelectionEntr
     m_earlierKeys.reset();
     if (!m_rules.anyEncrypts())
         return std::nullopt;
-    (void)crypto::disableCoreDumps(); // the process holds the key from here on
-    m_earlierKeys = std::make_unique<EarlierKeys>(m_fs);
-    m_earlierKeys->learn(m_list, m_options.password);
     unlock::EncryptionSettings settings = encryptionSettings(m_options);
-    auto refusal = makeEncryptor(selection, settings);
+    std::optional<RunRefusal> refusal = readUnlockTemplate(settings);
+    if (!refusal) {
+        (void)crypto::disableCoreDumps(); // the process holds the key from here on
+        m_earlierKeys = std::make_unique<EarlierKeys>(m_fs);
+        m_earlierKeys->learn(m_list, m_options.password);
+        refusal = makeEncryptor(selection, settings);
+    }
     crypto::wipe(settings.password);
     m_rules.forgetEncryptionPasswords();
     wipeSecrets();
@@ -743,13 +756,59 @@ bool ProtectionRun::sealInUnlockPage(PageJob& job, std::string& bytes, ScriptPol
         meta = policy->metaTag();
     }
     std::string unlockPage;
-    if (const auto error = m_encryptor->encrypt(bytes, job.encoding, title, notice, unlockPage, meta)) {
+    unlock::PageSource source{job.bytes, sitePathOf(job.entry), {}};
+    if (const auto error = sharedScriptFor(job, source.sitePath, source.scriptAddress)) {
+        job.lock.reset();
+        submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Write, error, job.full});
+        return false;
+    }
+    if (const auto error = m_encryptor->encrypt(bytes, job.encoding, title, notice, unlockPage, meta, source)) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
     }
     bytes = std::move(unlockPage);
     return true;
+}
+
+// The unlock pages of a site load one script, which the run writes where the site's root is (the copy's target,
+// the picked folder, or the folder of a page picked on its own) before the site's first unlock page: pages do not
+// carry it each, and a browser loads it once for all. A page whose output does not end in its site path (none
+// does today) carries the script itself.
+std::error_code ProtectionRun::sharedScriptFor(const PageJob& job, std::string_view sitePath, std::string& address) {
+    address.clear();
+    const std::string output = m_placement.outputPathOf(job.entry);
+    if (sitePath.empty() || !output.ends_with(sitePath) || output.size() == sitePath.size() ||
+        output[output.size() - sitePath.size() - 1] != disk::kPathSeparator)
+        return {};
+    const std::string script = output.substr(0, output.size() - sitePath.size()) + unlock::sharedScriptName();
+    {
+        const std::lock_guard lock(m_scriptsMutex);
+        const auto [written, first] = m_sharedScripts.try_emplace(script);
+        if (first)
+            written->second = writeSharedScript(script);
+        if (written->second)
+            return written->second;
+    }
+    for (const char c : sitePath) {
+        if (c == disk::kPathSeparator)
+            address += "../";
+    }
+    address += unlock::sharedScriptName();
+    return {};
+}
+
+std::error_code ProtectionRun::writeSharedScript(const std::string& path) {
+    const std::string_view script = unlock::unlockScript();
+    std::string bytes;
+    if (!m_fs.readFile(path, bytes) && bytes == script)
+        return {};                    // written by an earlier run: its name is its content
+    MakeFolders(m_fs, path, nullptr); // a copy's target is made with its first page, which comes after
+    disk::FileIdentity written;
+    if (const auto error = disk::PageWriter(m_fs).write(path, script, written))
+        return error;
+    m_reporter.sharedScript(path);
+    return {};
 }
 
 std::error_code ProtectionRun::openLocked(const PageJob& job, std::unique_ptr<disk::LockedFile>& file) {

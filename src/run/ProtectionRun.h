@@ -130,6 +130,7 @@ private:
     RuleEngine& engineFor(const PageRule& rule);
     void leaveAlone(const PageJob& job, bool asFrame);
     void planPages(const std::vector<SelectionEntry>& selection);
+    std::optional<RunRefusal> readUnlockTemplate(unlock::EncryptionSettings& settings);
     std::optional<RunRefusal> makeEncryptor(const std::vector<SelectionEntry>& selection,
                                             const unlock::EncryptionSettings& settings);
     std::optional<RunRefusal> placeKeyFile(const std::vector<SelectionEntry>& selection, std::string& path) const;
@@ -171,6 +172,8 @@ private:
     std::error_code decideBackup(const PageJob& job, CommitItem& item, std::string& originalsFolder);
     void excludeCopyTarget();
     void reportLeftOutPages();
+    std::error_code sharedScriptFor(const PageJob& job, std::string_view sitePath, std::string& address);
+    std::error_code writeSharedScript(const std::string& path);
     bool sealInUnlockPage(PageJob& job, std::string& bytes, ScriptPolicy* policy = nullptr);
     void submitProblem(CommitItem::Kind kind, const FileEntry& page, PageProblem problem);
     std::optional<FileEntry> framePage(const PageJob& frameset, std::u16string_view address);
@@ -211,6 +214,8 @@ private:
     std::unique_ptr<IncrementalCopy> m_incremental;
     HeadersFile m_policies; // a strict run's: the policies of the pages written, by site
     std::mutex m_policiesMutex;
+    std::unordered_map<std::string, std::error_code> m_sharedScripts; // the unlock script's files, as written
+    std::mutex m_scriptsMutex;
     std::unordered_set<disk::FileIdentity, disk::FileIdentityHash> m_keptUnchanged; // frame pages not listed
     std::vector<CommitItem> m_unchangedBatch;                                       // not handed over yet
     Known m_known;

@@ -90,6 +90,24 @@ void ProtectionRun::planPages(const std::vector<SelectionEntry>& selection) {
     }
 }
 
+// Read before any key is derived, so that a template that cannot serve costs the user no wait.
+std::optional<RunRefusal> ProtectionRun::readUnlockTemplate(unlock::EncryptionSettings& settings) {
+    using Reason = RunRefusal::Reason;
+    if (m_options.unlockTemplate.empty())
+        return std::nullopt;
+    const std::string path = OriginalsPlace::absolute(m_options.unlockTemplate);
+    std::string bytes;
+    if (const auto error = m_fs.readFile(path, bytes))
+        return RunRefusal{Reason::UnlockTemplateUnreadable, path, error.message()};
+    unlock::UnlockTemplate pageTemplate;
+    if (std::string problem = unlock::UnlockTemplate::read(bytes, pageTemplate); !problem.empty())
+        return RunRefusal{Reason::UnlockTemplateRefused, path, std::move(problem)};
+    settings.pageTemplate = std::move(pageTemplate);
+    if (m_incremental != nullptr)
+        m_incremental->useUnlockTemplate(bytes);
+    return std::nullopt;
+}
+
 // The run's key is the site's content key, the same for every run of the site so that visitors stay unlocked: read
 // from the site's key file with the password, or made with it on the first encrypted run.
 std::optional<RunRefusal> ProtectionRun::makeEncryptor(const std::vector<SelectionEntry>& selection,

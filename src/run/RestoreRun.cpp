@@ -4,16 +4,23 @@
 #include "FolderScan.h"
 #include "OriginalsPlace.h"
 #include "PageRewriter.h"
-#include "ProcessedFiles.h"
 #include "disk/DiskError.h"
 #include "disk/Paths.h"
 #include "unlock/UnlockPage.h"
+#include "unlock/UnlockScript.h"
+
+#include <map>
 
 namespace quillora::run {
 
 namespace {
 
 constexpr std::string_view kBackupSuffix = ".bak";
+
+// Where a page's site begins: its picked folder, or its own folder when it was picked on its own.
+std::string rootOf(const FileEntry& entry) {
+    return entry.Folder.empty() ? disk::getFilePathOnly(entry.Name) : entry.Folder;
+}
 
 } // namespace
 
@@ -27,36 +34,11 @@ RestoreRun::RestoreRun(RunReporter& reporter, disk::FileSystem& fileSystem, std:
 
 RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, const std::stop_token& stop) {
     RunSummary summary;
-    m_reporter.runStarted();
-    if (selection.empty()) {
-        summary.outcome = RunSummary::Outcome::Refused;
-        m_reporter.runRefused({RunRefusal::Reason::NothingPicked, {}, {}});
+    const std::vector<FileEntry> pages = StartPageByPage(m_reporter, m_fs, selection, summary);
+    if (summary.outcome == RunSummary::Outcome::Refused)
         return summary;
-    }
-    m_reporter.scanning();
-    FileList list;
-    for (const auto& picked : selection) {
-        if (picked.isFolder) {
-            FolderScan scan(m_fs, [this, &summary](const std::string& folder, std::error_code error) {
-                ++summary.skipped;
-                m_reporter.folderSkipped(folder, {PageProblem::Step::Read, error, folder});
-            });
-            std::string base;
-            scan.ScanFolder(picked.path, list, base);
-        } else {
-            list.slots[static_cast<std::size_t>(NextFileIndex(list))] = {picked.path, {}};
-        }
-    }
-    ProcessedFiles processed(m_fs);
-    std::vector<FileEntry> pages;
-    for (const auto& entry : list.slots) {
-        if (!entry.Name.empty() && processed.add(entry.fullPath()))
-            pages.push_back(entry);
-    }
-    summary.found = pages.size();
-    m_reporter.pagesFound(summary.found);
-    m_reporter.progressChanged(0, summary.found);
     std::vector<std::string> restored;
+    std::map<std::string, bool> roots; // each site's root, and whether an unlock page is left below it
     std::size_t done = 0;
     for (const auto& entry : pages) {
         if (stop.stop_requested()) {
@@ -64,10 +46,14 @@ RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, con
             m_reporter.pageNotReached(entry);
             continue;
         }
-        restorePage(entry, summary, restored);
+        bool unlockPageLeft = false;
+        restorePage(entry, summary, restored, unlockPageLeft);
+        roots[rootOf(entry)] |= unlockPageLeft;
         m_reporter.progressChanged(++done, summary.found);
     }
     summary.stopped = summary.notReached > 0;
+    if (!summary.stopped)
+        removeSharedScripts(roots);
     // Each restore is one rename; they reach the disk together.
     if (!restored.empty())
         (void)m_fs.syncFileSystems(restored);
@@ -75,24 +61,38 @@ RunSummary RestoreRun::Restore(const std::vector<SelectionEntry>& selection, con
     return summary;
 }
 
-void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored) {
+// The script the unlock pages of a site share goes with the last of them: a site whose originals are all back is
+// as it was before it was encrypted.
+void RestoreRun::removeSharedScripts(const std::map<std::string, bool>& roots) {
+    for (const auto& [root, unlockPageLeft] : roots) {
+        std::vector<disk::FolderEntry> entries;
+        if (unlockPageLeft || m_fs.listFolder(root, entries))
+            continue;
+        for (const auto& entry : entries) {
+            if (!entry.isFolder && unlock::isSharedScriptName(entry.name))
+                (void)m_fs.removeFile(JoinPath(root, entry.name));
+        }
+    }
+}
+
+void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored,
+                             bool& unlockPageLeft) {
     const std::string page = entry.fullPath();
     const auto giveUp = [&](PageProblem::Step step, std::error_code error, const std::string& path) {
         ++summary.givenUp;
         m_reporter.pageGivenUp(entry, {step, error, path});
     };
     std::unique_ptr<disk::LockedFile> locked;
-    // The page stays locked while its original comes back, so that no run protects it meanwhile.
-    std::error_code error = OpenPageWaiting(m_fs, m_reporter, entry, page, m_lockWait, locked);
     std::string bytes;
-    if (!error)
-        error = locked->read(bytes);
+    // The page stays locked while its original comes back, so that no run protects it meanwhile.
+    std::error_code error = ReadPageWaiting(m_fs, m_reporter, entry, m_lockWait, locked, bytes);
     if (error == disk::DiskError::NotARegularFile)
         return; // not a page this program could have written
     if (error)
         return giveUp(PageProblem::Step::Read, error, page);
     if (!CarriesProtection(bytes))
         return; // an original already, or a page this program never protected
+    unlockPageLeft = unlock::PageEncryptor::isUnlockPage(bytes); // until its original is back
     std::string backup;
     std::unique_ptr<disk::LockedFile> held;
     std::string original;
@@ -111,6 +111,7 @@ void RestoreRun::restorePage(const FileEntry& entry, RunSummary& summary, std::v
         return giveUp(PageProblem::Step::Write, moveError, page);
     held.reset();
     tidyKeptFolders(backup);
+    unlockPageLeft = false;
     ++summary.written;
     restored.push_back(page);
     m_reporter.pageWritten(entry, page);

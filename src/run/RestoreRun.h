@@ -6,6 +6,7 @@
 #include "SelectionEntry.h"
 #include "disk/FileSystem.h"
 
+#include <map>
 #include <stop_token>
 #include <vector>
 
@@ -28,7 +29,9 @@ public:
     void setLockWait(const LockWait& wait) { m_lockWait = wait; }
 
 private:
-    void restorePage(const FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored);
+    void restorePage(const FileEntry& entry, RunSummary& summary, std::vector<std::string>& restored,
+                     bool& unlockPageLeft);
+    void removeSharedScripts(const std::map<std::string, bool>& roots);
     /// The first place the page's original stands, held open, with its bytes; an error when there is none or it
     /// cannot be taken (a link there is refused).
     std::error_code findOriginal(const std::string& page, std::string& path, std::unique_ptr<disk::LockedFile>& held,

@@ -1,6 +1,7 @@
 #include "RunMessages.h"
 
 #include "ErrorNumbers.h"
+#include "KeyChangeRun.h"
 #include "crypto/PasswordStrength.h"
 #include "disk/DiskError.h"
 
@@ -18,6 +19,12 @@ std::string restoreFinished(const RunSummary& summary) {
     if (summary.written == 0 && summary.allDone())
         return std::string(kNothingToRestore);
     return filesRestored(summary.written);
+}
+
+std::string decryptFinished(const RunSummary& summary) {
+    if (summary.written == 0 && summary.allDone())
+        return "No encrypted pages found to decrypt";
+    return std::to_string(summary.written) + (summary.written == 1 ? " page decrypted" : " pages decrypted");
 }
 
 std::string protectedInPart(const engine::PageNotes& notes) {
@@ -125,9 +132,19 @@ Message refusal(const RunRefusal& refusal) {
         return {"The site key file " + refusal.path + " cannot be read: " + refusal.other};
     case Reason::KeyFileUnwritable:
         return {"The site key file " + refusal.path + " cannot be written: " + refusal.other};
+    case Reason::UnlockTemplateUnreadable:
+        return {"The unlock template " + refusal.path + " cannot be read: " + refusal.other};
+    case Reason::UnlockTemplateRefused:
+        return {"The unlock template " + refusal.path + " cannot be used: " + refusal.other};
     case Reason::KeyFileWrongPassword:
         return {"The password is not one of the passwords of the site key file " + refusal.path +
                 "; please give one of them, or choose another key file"};
+    case Reason::KeyFileMissing:
+        return {"There is no site key file at " + refusal.path +
+                "; passwords are added and removed, and the key changed, in the key file of a site that was "
+                "encrypted: please choose it"};
+    case Reason::KeyChangeRefused:
+        return {refusal.other + " (site key file " + refusal.path + "; nothing was changed)"};
     }
     return {};
 }
@@ -147,6 +164,10 @@ std::string originalsKept(std::string_view folder) {
     return "The originals are kept in " + std::string(folder);
 }
 
+std::string sharedScript(std::string_view path) {
+    return "The unlock pages load their script from " + std::string(path) + ": publish it with them";
+}
+
 std::string keyFileUsed(std::string_view path, KeyFileOrigin origin) {
     const std::string file(path);
     switch (origin) {
@@ -161,6 +182,71 @@ std::string keyFileUsed(std::string_view path, KeyFileOrigin origin) {
                " was missing and was made again from the unlock pages (the labels of its passwords are lost)";
     }
     return {};
+}
+
+std::string labelTaken(std::string_view label) {
+    return "Another password of the site is labelled \"" + std::string(label) + "\": please choose another label";
+}
+
+std::string noSuchSlot(std::string_view name, std::string_view names) {
+    return "No password of the site is labelled \"" + std::string(name) +
+           "\"; its passwords are: " + std::string(names);
+}
+
+std::string slotAmbiguous(std::string_view name) {
+    return "Several passwords of the site are labelled \"" + std::string(name) +
+           "\": please name one by its number (#1 for the first)";
+}
+
+std::string lastSlot(std::string_view name) {
+    std::string text(1, '"');
+    text += name;
+    text += "\" is the site's only password, without which no page would open: please add another first";
+    return text;
+}
+
+std::string slotsWithoutPasswordKey(std::string_view names) {
+    return "The site's key cannot be changed yet: its key file was made by an earlier version and keeps what a new "
+           "key needs only for the passwords given since. Please give each of these passwords once as the run's "
+           "password, then change the key: " +
+           std::string(names);
+}
+
+std::string pendingNotOpened(std::string_view pending) {
+    return std::string(pending) +
+           " holds a change of the site's key that was not finished, and the password is none of its passwords: "
+           "please give one of them to finish it";
+}
+
+std::string pageOfOtherKey(std::string_view path) {
+    return std::string(path) + ": sealed with another key than the site key file's (or damaged); left as it is";
+}
+
+std::string keyChanged(const KeyChangeSummary& summary) {
+    std::string text;
+    if (summary.finishedEarlier)
+        text = "A change of the site's key that was interrupted was finished first.\r\n";
+    if (summary.rotated)
+        text += "The site has a new content key: " + std::to_string(summary.resealed) +
+                " unlock pages were sealed again with it, and the key of the pages before no longer opens them.";
+    else
+        text += std::to_string(summary.resealed) + " unlock pages now carry the site's passwords.";
+    if (!summary.removedSlot.empty())
+        text += " The password \"" + summary.removedSlot + "\" was removed" +
+                (summary.rotated ? " and opens no page of the site any more." : ".");
+    text += "\r\nThe site key file " + summary.keyFile + " holds the passwords: ";
+    for (std::size_t i = 0; i < summary.slots.size(); ++i)
+        text += (i == 0 ? "" : ", ") + summary.slots[i];
+    if (summary.otherKey > 0)
+        text += "\r\n" + std::to_string(summary.otherKey) + " unlock pages of another key were left as they are.";
+    return text;
+}
+
+std::string keyChangeIncomplete(const KeyChangeSummary& summary) {
+    return std::to_string(summary.failed) + " pages or folders could not be read or written: the site key file " +
+           summary.keyFile + " is as it was, and the new one waits in " + summary.keyFile +
+           ".new. Every page opens in the browser with the passwords it carries; please run the change again to "
+           "finish it.";
 }
 
 std::string policyFile(std::string_view path, bool besideOwn, std::error_code error) {

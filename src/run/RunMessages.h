@@ -10,6 +10,8 @@
 
 namespace quillora::run {
 
+struct KeyChangeSummary;
+
 /// The texts of the run's events, in the status label and in message boxes (UTF-8; line breaks are CR LF), for the
 /// front ends to show.
 namespace messages {
@@ -31,6 +33,8 @@ std::string filesProtected(std::size_t count);
 std::string filesRestored(std::size_t count);
 /// The closing line of a restore: the count restored, or that nothing needed it (no page failed either).
 std::string restoreFinished(const RunSummary& summary);
+/// The line that ends a run that decrypts: how many originals were written back, or that none was found.
+std::string decryptFinished(const RunSummary& summary);
 /// "Unable to Access File: " path "." CR LF "The file may be read-only."
 std::string unableToAccessFile(std::string_view path);
 /// "Unknown Error " number CR LF description.
@@ -61,6 +65,8 @@ std::string waitingForLockedPage(std::string_view path, std::chrono::seconds bou
 std::string otherFilesCopied(std::size_t copied, std::size_t failed);
 /// "The originals are kept in " folder.
 std::string originalsKept(std::string_view folder);
+/// The line that names the script the unlock pages of a site share.
+std::string sharedScript(std::string_view path);
 /// The line that names the file with the pages' Content-Security-Policy for hosts that set headers (or says it
 /// could not be written).
 std::string policyFile(std::string_view path, bool besideOwn, std::error_code error);
@@ -70,6 +76,21 @@ std::string pageTextFiles(bool copied);
 std::string readableByDesign(const ReadableByDesign& readable);
 /// The site key file an encrypted run used, and how it came by it.
 std::string keyFileUsed(std::string_view path, KeyFileOrigin origin);
+
+/// Why a change of the site's passwords is refused (each worded for RunRefusal::Reason::KeyChangeRefused).
+std::string labelTaken(std::string_view label);
+inline constexpr std::string_view kPasswordTaken = "The new password is one of the site's passwords already";
+std::string noSuchSlot(std::string_view name, std::string_view names);
+std::string slotAmbiguous(std::string_view name);
+std::string lastSlot(std::string_view name);
+std::string slotsWithoutPasswordKey(std::string_view names);
+std::string pendingNotOpened(std::string_view pending);
+/// The line about an unlock page that a change of the site's key left as it is.
+std::string pageOfOtherKey(std::string_view path);
+/// The closing lines of a change of the site's passwords or key that was done.
+std::string keyChanged(const KeyChangeSummary& summary);
+/// The closing lines of one that could not write every page.
+std::string keyChangeIncomplete(const KeyChangeSummary& summary);
 
 } // namespace messages
 } // namespace quillora::run

@@ -27,23 +27,27 @@ struct RunRefusal {
         WarningNotScriptSafe,  // the right-click warning holds a quote or a backslash
         // The copy attribution holds a quote or a backslash.
         AttributionNotScriptSafe,
-        NoticeEndsComment,      // the notice holds "-->" or "--!>", which would end its comment early
-        TargetFolderMissing,    // copy mode without a target folder
-        TargetIsAPickedFolder,  // copy mode into a folder that is itself picked
-        OutputIsAPickedPage,    // copy mode: an output would replace a picked page (path: the page, other: output)
-        EncryptionUnavailable,  // the run's key could not be made (path: why)
-        PasswordTooWeak,        // an encrypted run's password is below the strength floor (path: its bits)
-        EncryptedBeside,        // an encrypted run writing beside the originals, which would stay readable there
-        TargetNotAFolder,       // copy mode into a path that is a file, or lies below one (path: the target)
-        OutputsClash,           // copy mode: two files would land on one output (path, other: them; output)
-        BackupFolderInside,     // the originals' folder lies within a picked folder (path: it, other: the picked one)
-        BackupFolderNotAFolder, // the originals' folder is a file, or lies below one (path: it)
-        NoPlaceForOriginals,    // a picked folder has no folder above it to keep its originals beside (path)
-        NoPlaceForKeyFile,      // the first picked folder has no folder above it to keep the key file beside (path)
-        KeyFileInside,          // the key file lies within what is published (path: it, other: the folder)
-        KeyFileUnreadable,      // the key file is there and cannot be read as one (path: it, other: why)
-        KeyFileUnwritable,      // the new key file could not be written (path: it, other: why)
-        KeyFileWrongPassword,   // the password opens none of the key file's slots (path: it)
+        NoticeEndsComment,        // the notice holds "-->" or "--!>", which would end its comment early
+        TargetFolderMissing,      // copy mode without a target folder
+        TargetIsAPickedFolder,    // copy mode into a folder that is itself picked
+        OutputIsAPickedPage,      // copy mode: an output would replace a picked page (path: the page, other: output)
+        EncryptionUnavailable,    // the run's key could not be made (path: why)
+        PasswordTooWeak,          // an encrypted run's password is below the strength floor (path: its bits)
+        EncryptedBeside,          // an encrypted run writing beside the originals, which would stay readable there
+        TargetNotAFolder,         // copy mode into a path that is a file, or lies below one (path: the target)
+        OutputsClash,             // copy mode: two files would land on one output (path, other: them; output)
+        BackupFolderInside,       // the originals' folder lies within a picked folder (path: it, other: the picked one)
+        BackupFolderNotAFolder,   // the originals' folder is a file, or lies below one (path: it)
+        NoPlaceForOriginals,      // a picked folder has no folder above it to keep its originals beside (path)
+        NoPlaceForKeyFile,        // the first picked folder has no folder above it to keep the key file beside (path)
+        KeyFileInside,            // the key file lies within what is published (path: it, other: the folder)
+        KeyFileUnreadable,        // the key file is there and cannot be read as one (path: it, other: why)
+        KeyFileUnwritable,        // the new key file could not be written (path: it, other: why)
+        KeyFileWrongPassword,     // the password opens none of the key file's slots (path: it)
+        KeyFileMissing,           // a change of the site's passwords or key without its key file (path: where)
+        KeyChangeRefused,         // the key file does not allow the change asked for (path: it, other: why, worded)
+        UnlockTemplateUnreadable, // the unlock template cannot be read (path: it, other: why)
+        UnlockTemplateRefused,    // the unlock template cannot make unlock pages (path: it, other: why)
     };
     Reason reason;
     std::string path;
@@ -168,8 +172,13 @@ public:
         (void)path;
         (void)origin;
     }
+    /// A change of the site's passwords or key found an unlock page that the site's key does not open (or whose data
+    /// do not read), and left it as it is.
+    virtual void pageOfOtherKey(const FileEntry& entry) { (void)entry; }
     /// An encrypted run keeps the originals of the pages it replaced in this folder (said once, with its first page).
     virtual void originalsKept(const std::string& folder) { (void)folder; }
+    /// The script the unlock pages of a site share was written to path (it is published with them).
+    virtual void sharedScript(const std::string& path) { (void)path; }
     /// A strict run wrote the Content-Security-Policy of its pages, for hosts that set headers, to path (beside the
     /// site's own "_headers" when besideOwn), or could not (error).
     virtual void policyFile(const std::string& path, bool besideOwn, std::error_code error) {

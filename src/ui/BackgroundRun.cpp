@@ -220,6 +220,11 @@ void BackgroundRun::originalsKept(const std::string& folder) {
     deliverAndWait([this, &folder] { Q_EMIT originalsFolder(selection::fromNativePath(folder)); });
 }
 
+void BackgroundRun::sharedScript(const std::string& path) {
+    const QString line = QString::fromStdString(run::messages::sharedScript(path));
+    deliverAndWait([this, &line] { Q_EMIT policyNote(line, false); });
+}
+
 void BackgroundRun::policyFile(const std::string& path, bool besideOwn, std::error_code error) {
     const QString line = QString::fromStdString(run::messages::policyFile(path, besideOwn, error));
     const bool failed = static_cast<bool>(error);

@@ -99,6 +99,7 @@ private:
     void otherFileFailed(const std::string& path, const run::PageProblem& problem) override;
     void keyFileUsed(const std::string& path, run::KeyFileOrigin origin) override;
     void originalsKept(const std::string& folder) override;
+    void sharedScript(const std::string& path) override;
     void policyFile(const std::string& path, bool besideOwn, std::error_code error) override;
     void pageTextFiles(const std::vector<std::string>& paths, bool copied) override;
     void readableByDesign(const run::ReadableByDesign& readable) override;

@@ -74,7 +74,10 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
       lblStrength(new QLabel(framProtect)),
       chkUnlockTitle(new QCheckBox(QStringLiteral("Unlock pages show this title"), framProtect)),
       txtUnlockTitle(new QLineEdit(framProtect)), lblKeyFile(new QLabel(QStringLiteral("Site key file"), framProtect)),
-      txtKeyFile(new QLineEdit(framProtect)), m_dialogs(dialogs) {
+      txtKeyFile(new QLineEdit(framProtect)),
+      chkHideEncrypted(
+          new QCheckBox(QStringLiteral("Also hide the part chosen above inside the encrypted pages"), framProtect)),
+      m_dialogs(dialogs) {
     framProtect->setObjectName(QStringLiteral("framProtect"));
     chkPasswordScript->setObjectName(QStringLiteral("chkPasswordScript"));
     chkEncrypt->setObjectName(QStringLiteral("chkEncrypt"));
@@ -117,6 +120,10 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     greyWithBuddy(lblKeyFile);
     txtKeyFile->setObjectName(QStringLiteral("txtKeyFile"));
     txtKeyFile->setEnabled(false);
+    chkHideEncrypted->setObjectName(QStringLiteral("chkHideEncrypted"));
+    chkHideEncrypted->setEnabled(false);
+    chkHideEncrypted->setToolTip(QStringLiteral("Encryption hides the whole page already; hiding a part inside it "
+                                                "too makes each page about three times larger"));
     txtKeyFile->setPlaceholderText(QStringLiteral("beside the first picked folder, as FOLDER.quillora-key"));
     txtKeyFile->setToolTip(QStringLiteral("The site's key, locked by the password: later runs read it so that "
                                           "visitors stay unlocked. Keep it, and never publish it."));
@@ -126,6 +133,7 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     connect(chkEncrypt, &QCheckBox::toggled, this, &EncryptionPage::chkEncrypt_Click);
     connect(chkShowPassword, &QCheckBox::toggled, this, &EncryptionPage::chkShowPassword_Click);
     connect(chkUnlockTitle, &QCheckBox::toggled, this, &EncryptionPage::chkUnlockTitle_Click);
+    connect(chkHideEncrypted, &QCheckBox::toggled, this, &EncryptionPage::updateHideChoice);
     connect(txtPassword, &QLineEdit::textChanged, this, &EncryptionPage::txtPassword_Change);
     connect(txtPassword, &QLineEdit::textChanged, this, &EncryptionPage::updateMismatchMark);
     connect(txtPasswordAgain, &QLineEdit::textEdited, this, [this] { m_againFinished = false; });
@@ -162,6 +170,7 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     password->addWidget(txtUnlockTitle, 8, 1, 1, 2);
     password->addWidget(lblKeyFile, 9, 0);
     password->addWidget(txtKeyFile, 9, 1, 1, 2);
+    password->addWidget(chkHideEncrypted, 10, 0, 1, 3);
     password->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -193,6 +202,7 @@ void EncryptionPage::fill(engine::ProtectionOptions& options) const {
     options.replaceTitle = encrypting() && chkUnlockTitle->isChecked();
     options.unlockTitle = txtUnlockTitle->text().toStdU16String();
     options.keyFile = encrypting() ? selection::toNativePath(txtKeyFile->text().trimmed()) : std::string();
+    options.hideWhenEncrypting = encrypting() && chkHideEncrypted->isChecked();
 }
 
 bool EncryptionPage::passwordsDiffer() const {
@@ -231,6 +241,8 @@ void EncryptionPage::chkEncrypt_Click() {
     chkUnlockTitle->setEnabled(encrypted);
     chkUnlockTitle_Click();
     txtKeyFile->setEnabled(encrypted);
+    chkHideEncrypted->setEnabled(encrypted);
+    updateHideChoice();
     lblPromptOnly->setVisible(chkPasswordScript->isChecked() && !encrypted);
     updateEchoMode();
     txtPassword_Change();
@@ -252,6 +264,13 @@ void EncryptionPage::chkEncrypt_Click() {
         lblWarning->show();
         m_dialogs.beep();
     }
+}
+
+// Encrypted pages hide nothing by the mode unless asked to: the mode's choices then stand for nothing.
+void EncryptionPage::updateHideChoice() {
+    const bool hides = !encrypting() || chkHideEncrypted->isChecked();
+    for (QRadioButton* option : optProtect)
+        option->setEnabled(hides);
 }
 
 void EncryptionPage::chkShowPassword_Click() {

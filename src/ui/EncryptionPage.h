@@ -43,6 +43,7 @@ public:
     void chkEncrypt_Click();
     void chkShowPassword_Click();
     void chkUnlockTitle_Click();
+    void updateHideChoice();
     /// Shows how strong the password is, as it is typed, when the pages are to be encrypted with it.
     void txtPassword_Change();
 
@@ -73,7 +74,8 @@ public:
     QCheckBox* chkUnlockTitle;
     QLineEdit* txtUnlockTitle;
     QLabel* lblKeyFile;
-    QLineEdit* txtKeyFile; // empty: the run's default place, beside the first picked folder
+    QLineEdit* txtKeyFile;       // empty: the run's default place, beside the first picked folder
+    QCheckBox* chkHideEncrypted; // the mode's part hidden inside encrypted pages too
 
 private:
     void updateEchoMode();

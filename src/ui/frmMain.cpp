@@ -544,8 +544,14 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
     case Reason::KeyFileUnreadable:
     case Reason::KeyFileUnwritable:
     case Reason::KeyFileWrongPassword:
+    case Reason::KeyFileMissing:
+    case Reason::KeyChangeRefused:
         ShowPage(kPageEncryption);
         encryptionPage->txtKeyFile->setFocus();
+        break;
+    case Reason::UnlockTemplateUnreadable:
+    case Reason::UnlockTemplateRefused:
+        ShowPage(kPageEncryption);
         break;
     }
     m_messages.showRunMessage(run::messages::refusal(refusal), false);

@@ -1,6 +1,7 @@
 #include "UnlockPage.h"
 
 #include "MarkupText.h"
+#include "SealedContent.h"
 #include "UnlockScript.h"
 #include "charset/ByteOrderMark.h"
 #include "charset/CharsetSniffer.h"
@@ -22,7 +23,10 @@ namespace {
 
 using namespace markup;
 
-constexpr std::string_view kHtmlHead = "<html><head>";
+constexpr std::string_view kHtmlStart = "<html";
+constexpr std::string_view kHeadStart = "><head>";
+// The most an unlock page's html tag holds between its name and its ">": its lang and dir.
+constexpr std::size_t kLongestHtmlAttributes = 64;
 constexpr std::string_view kMarker = "<meta name=\"quillora-page\" content=\"encrypted\">\n";
 constexpr std::string_view kHead = "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                                    "<meta name=\"color-scheme\" content=\"light dark\">\n"
@@ -34,13 +38,12 @@ constexpr std::string_view kStyle = "</title>\n<style>\n"
                                     "label{display:block;margin-bottom:.5rem}\n"
                                     "input,button{font:inherit;padding:.4rem .7rem}\n"
                                     "input{width:14rem;max-width:100%}\n"
+                                    ".qv-check{display:block;margin:.5rem 0}\n"
+                                    ".qv-check input{width:auto;margin:0 .5rem 0 0;padding:0}\n"
                                     "#qv-error{min-height:1.5em;color:#b3261e}\n"
                                     "@media (prefers-color-scheme:dark){#qv-error{color:#f2b8b5}}\n"
                                     "</style>\n</head><body><main>\n";
-constexpr std::string_view kInsecure =
-    "This page is encrypted, and browsers decrypt pages only over https or on the computer itself. Please "
-    "open it over https, or from the computer it is stored on (as a file or from http://localhost).";
-constexpr std::string_view kNoScript = "This page is encrypted. Opening it needs a browser with JavaScript.";
+constexpr std::string_view kBodyEnd = "\n</body></html>\n";
 constexpr std::string_view kNoticeStart = "<!-- ";
 constexpr std::string_view kNoticeEnd = "-->\r\n";
 // Notices longer than this are not looked past when telling an unlock page.
@@ -103,6 +106,8 @@ void appendTitle(std::string& out, std::u16string_view title) {
             out += "&lt;";
         else if (c == '>')
             out += "&gt;";
+        else if (c == '"') // a template may put the title in an attribute value
+            out += "&quot;";
         else if (c >= 0x80 && c <= 0x9F)
             return;
         else if (c < 0x80)
@@ -110,6 +115,47 @@ void appendTitle(std::string& out, std::u16string_view title) {
         else
             appendReference(out, c);
     });
+}
+
+/// A path as ASCII that a URL's decoding reads back: bytes outside the unreserved ones (and '/') as %XX.
+void appendPercentEncoded(std::string& out, std::string_view path) {
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+            std::string_view("-._~/").find(c) != std::string_view::npos) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+}
+
+bool percentDecoded(std::string_view text, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return false;
+        const auto hex = [](char c) {
+            return c >= '0' && c <= '9'   ? c - '0'
+                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                          : -1;
+        };
+        const int high = hex(text[i + 1]);
+        const int low = hex(text[i + 2]);
+        if (high < 0 || low < 0)
+            return false;
+        out += static_cast<char>(high << 4 | low);
+        i += 2;
+    }
+    return true;
 }
 
 bool isAscii(std::u16string_view text) {
@@ -168,7 +214,58 @@ template <class Char> bool startsUnlockPage(std::basic_string_view<Char> text) {
             return false;
         text.remove_prefix(gt + 2);
     }
-    return engine::matchesAt(text, kHtmlHead, 0) && engine::matchesAt(text, kMarker, kHtmlHead.size());
+    if (!engine::matchesAt(text, kHtmlStart, 0))
+        return false;
+    // Pages written before the html tag carried the page's language have nothing between its name and its ">".
+    const std::size_t head = findAscii(text, kHeadStart, kHtmlStart.size());
+    if (head == std::basic_string_view<Char>::npos || head - kHtmlStart.size() > kLongestHtmlAttributes)
+        return false;
+    const auto attributes = text.substr(kHtmlStart.size(), head - kHtmlStart.size());
+    const bool plain = std::all_of(attributes.begin(), attributes.end(), [](Char c) {
+        return (c >= Char('a') && c <= Char('z')) || (c >= Char('0') && c <= Char('9')) || c == Char('-') ||
+               c == Char(' ') || c == Char('=') || c == Char('"');
+    });
+    return plain && (attributes.empty() || attributes.front() == Char(' ')) &&
+           engine::matchesAt(text, kMarker, head + kHeadStart.size());
+}
+
+/// The index of the built-in texts for a page's language.
+std::size_t languageIndex(const PageLanguage& language) {
+    const auto languages = builtInLanguages();
+    const BuiltInTexts& texts = builtInTexts(language.primary());
+    return static_cast<std::size_t>(&texts - languages.data());
+}
+
+/// The user's text where there is one, else the built-in one.
+std::u16string_view chosen(const std::u16string& given, std::u16string_view builtIn) {
+    return given.empty() ? builtIn : std::u16string_view(given);
+}
+
+/// The password form and the notes for browsers that cannot open the page, in one language.
+std::string formMarkup(const UnlockTexts& given, const BuiltInTexts& builtIn, bool remember) {
+    std::string form = "<form id=\"qv-form\" hidden><label for=\"qv-password\">";
+    appendText(form, chosen(given.prompt, builtIn.prompt));
+    form += "</label>\n<input id=\"qv-password\" type=\"password\" autocomplete=\"current-password\" required>\n"
+            "<label class=\"qv-check\"><input id=\"qv-show\" type=\"checkbox\" aria-controls=\"qv-password\">";
+    appendText(form, builtIn.showPassword);
+    form += "</label>\n";
+    if (remember) {
+        form += "<label class=\"qv-check\"><input id=\"qv-remember\" type=\"checkbox\">";
+        appendText(form, builtIn.rememberMe);
+        form += "</label>\n";
+    }
+    form += "<button type=\"submit\">";
+    appendText(form, chosen(given.button, builtIn.button));
+    form += "</button>\n<p id=\"qv-error\" role=\"alert\" data-wrong=\"";
+    appendText(form, chosen(given.wrongPassword, builtIn.wrongPassword));
+    form += "\"></p></form>\n<p id=\"qv-damaged\" role=\"alert\" hidden>";
+    appendText(form, chosen(given.damaged, builtIn.damaged));
+    form += "</p>\n<p id=\"qv-insecure\" hidden>";
+    appendText(form, builtIn.insecure);
+    form += "</p>\n<noscript><p>";
+    appendText(form, builtIn.noScript);
+    form += "</p></noscript>\n";
+    return form;
 }
 
 bool isAsciiBytes(std::string_view bytes) {
@@ -207,31 +304,67 @@ PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::S
                              const std::vector<crypto::KeyWrap::Wrapped>& slots)
     : m_key(key), m_cipher(key.key()), m_salt(key.salt()), m_iterations(key.iterations()) {
     const std::string_view salt(reinterpret_cast<const char*>(key.salt().data()), key.salt().size());
-    std::string& body = m_body;
-    body = kStyle;
-    body += "<form id=\"qv-form\" hidden><label for=\"qv-password\">";
-    appendText(body, settings.texts.prompt);
-    body += "</label>\n<input id=\"qv-password\" type=\"password\" autocomplete=\"current-password\" required>\n"
-            "<button type=\"submit\">";
-    appendText(body, settings.texts.button);
-    body += "</button>\n<p id=\"qv-error\" role=\"alert\" data-wrong=\"";
-    appendText(body, settings.texts.wrongPassword);
-    body += "\"></p></form>\n<p id=\"qv-insecure\" hidden>";
-    body += kInsecure;
-    body += "</p>\n<noscript><p>";
-    body += kNoScript;
-    body += "</p></noscript>\n</main>\n<script type=\"application/json\" id=\"qv-data\">{\"salt\":\"";
-    body += crypto::toBase64(salt);
-    body += "\",\"iterations\":" + std::to_string(key.iterations());
-    body += ",\"slots\":[";
+    std::string data = "<script type=\"application/json\" id=\"qv-data\">{\"salt\":\"";
+    data += crypto::toBase64(salt);
+    data += "\",\"iterations\":" + std::to_string(key.iterations());
+    data += ",\"slots\":[";
     for (std::size_t i = 0; i < slots.size(); ++i) {
-        body += i == 0 ? "\"" : ",\"";
-        body += crypto::toBase64(std::string_view(reinterpret_cast<const char*>(slots[i].data()), slots[i].size()));
-        body += '"';
+        data += i == 0 ? "\"" : ",\"";
+        data += crypto::toBase64(std::string_view(reinterpret_cast<const char*>(slots[i].data()), slots[i].size()));
+        data += '"';
     }
-    body += ']';
-    body += ",\"remember\":" + std::to_string(settings.rememberDays);
-    body += ",\"label\":\"";
+    data += ']';
+    data += ",\"remember\":" + std::to_string(settings.rememberDays);
+    data += ",\"label\":\"";
+    for (std::size_t i = 0; i < kLanguages; ++i)
+        buildLayout(m_layouts[i], settings, i, data);
+}
+
+void PageEncryptor::buildLayout(Layout& layout, const EncryptionSettings& settings, std::size_t language,
+                                std::string_view dataStart) const {
+    using Slot = UnlockTemplate::Slot;
+    const std::string form = formMarkup(settings.texts, builtInLanguages()[language], settings.rememberDays > 0);
+    layout = {};
+    if (!settings.pageTemplate) {
+        std::string body(kStyle);
+        body += form;
+        layout.before = {{std::string(kHead), Slot::Title}, {std::move(body), Slot::None}};
+        layout.dataStart = "</main>\n";
+        layout.dataStart += dataStart;
+        layout.after = {{std::string(kBodyEnd), Slot::None}};
+        return;
+    }
+    // The form is the same in every page of one language: it joins the text around it.
+    std::vector<UnlockTemplate::Piece>* part = &layout.before;
+    std::string text;
+    for (const auto& piece : settings.pageTemplate->pieces()) {
+        text += piece.text;
+        if (piece.slot == Slot::Form) {
+            text += form;
+        } else if (piece.slot == Slot::Data) {
+            layout.dataStart = dataStart;
+            part->push_back({std::exchange(text, {}), Slot::None});
+            part = &layout.after;
+            text.push_back('\n');
+        } else if (piece.slot != Slot::None) {
+            part->push_back({std::exchange(text, {}), piece.slot});
+        }
+    }
+    part->push_back({std::move(text), Slot::None});
+}
+
+void PageEncryptor::appendPieces(std::string& out, const std::vector<UnlockTemplate::Piece>& pieces,
+                                 std::u16string_view title, const PageLanguage& language) {
+    using Slot = UnlockTemplate::Slot;
+    for (const auto& piece : pieces) {
+        out += piece.text;
+        if (piece.slot == Slot::Title)
+            appendTitle(out, title);
+        else if (piece.slot == Slot::Lang)
+            out += language.lang;
+        else if (piece.slot == Slot::Dir)
+            out += language.dir.empty() ? std::string_view("ltr") : std::string_view(language.dir);
+    }
 }
 
 std::error_code PageEncryptor::create(const EncryptionSettings& settings, std::unique_ptr<PageEncryptor>& out) {
@@ -256,17 +389,26 @@ std::error_code PageEncryptor::create(const EncryptionSettings& settings, const 
     return {};
 }
 
-void PageEncryptor::appendAscii(std::string& out, const Preamble& preamble, std::u16string_view title,
-                                std::string_view page, std::string_view policyMeta, std::error_code& error) const {
+void PageEncryptor::appendAscii(std::string& out, const Preamble& preamble, const PageLanguage& language,
+                                std::u16string_view title, std::string_view page, std::string_view policyMeta,
+                                const PageSource& source, std::error_code& error) const {
     const std::string_view script = unlockScript();
-    out.reserve(out.size() + preamble.doctype.size() + kHtmlHead.size() + kMarker.size() + policyMeta.size() +
-                kHead.size() + 64 + title.size() * 8 + m_body.size() +
-                crypto::Base64Writer::encodedLength(page.size() + crypto::PageCipher::kTagBytes) + script.size() + 128);
+    const Layout& layout = m_layouts[languageIndex(language)];
+    std::size_t layoutSize = 0;
+    for (const auto* part : {&layout.before, &layout.after})
+        for (const auto& piece : *part)
+            layoutSize += piece.text.size() + (piece.slot == UnlockTemplate::Slot::Title ? title.size() * 8 : 8);
+    layoutSize += layout.dataStart.size() + 1024;
+    out.reserve(out.size() + preamble.doctype.size() + 128 + kMarker.size() + policyMeta.size() + layoutSize +
+                source.sitePath.size() * 3 +
+                crypto::Base64Writer::encodedLength(page.size() + crypto::PageCipher::kTagBytes) + script.size() + 160);
     if (!preamble.doctype.empty()) {
         out += preamble.doctype;
         out += '\n';
     }
-    out += kHtmlHead;
+    out += kHtmlStart;
+    out += language.attributes();
+    out += kHeadStart;
     out += kMarker;
     if (!policyMeta.empty()) {
         out += policyMeta;
@@ -277,22 +419,45 @@ void PageEncryptor::appendAscii(std::string& out, const Preamble& preamble, std:
         out += preamble.label;
         out += "\">\n";
     }
-    out += kHead;
-    appendTitle(out, title);
-    out += m_body;
+    appendPieces(out, layout.before, title, language);
+    if (!source.scriptAddress.empty()) {
+        // Shown until the shared script runs: a site published without it tells its readers why nothing opens.
+        out += "<noscript><style>#qv-missing{display:none}</style></noscript><p id=\"qv-missing\">";
+        std::u16string note(builtInLanguages()[languageIndex(language)].missingScript);
+        const std::string name = sharedScriptName();
+        note.replace(note.find(kScriptName), kScriptName.size(), std::u16string(name.begin(), name.end()));
+        appendText(out, note);
+        out += "</p>\n";
+    }
+    out += layout.dataStart;
     out += preamble.label;
-    out += "\",\"page\":\"";
+    out += "\",\"path\":\"";
+    appendPercentEncoded(out, source.sitePath);
+    out += "\",\"format\":2,\"page\":\"";
     crypto::Base64Writer base64(out);
+    std::string content = SealedContent::pack(page, source.original.value_or(page));
     crypto::PageCipher::Nonce nonce;
-    error = m_cipher.seal(page, nonce, [&base64](std::string_view sealed) { base64.append(sealed); });
+    error = crypto::SiteKey::randomBytes(nonce);
+    if (!error)
+        error = m_cipher.seal(content, nonce, source.sitePath,
+                              [&base64](std::string_view sealed) { base64.append(sealed); });
+    crypto::wipe(content);
     if (error)
         return;
     base64.finish();
     out += "\",\"iv\":\"";
     out += crypto::toBase64(std::string_view(reinterpret_cast<const char*>(nonce.data()), nonce.size()));
-    out += "\"}</script>\n<script>";
-    out += script;
-    out += "</script>\n</body></html>\n";
+    out += "\"}</script>\n";
+    if (source.scriptAddress.empty()) {
+        out += "<script>";
+        out += script;
+        out += "</script>";
+    } else {
+        out += "<script src=\"";
+        appendText(out, std::u16string(source.scriptAddress.begin(), source.scriptAddress.end()));
+        out += "\"></script>";
+    }
+    appendPieces(out, layout.after, title, language);
 }
 
 PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const charset::PageEncoding& encoding) {
@@ -320,7 +485,7 @@ PageEncryptor::Preamble PageEncryptor::preambleOf(std::string_view page, const c
 
 std::error_code PageEncryptor::encrypt(std::string_view page, const charset::PageEncoding& encoding,
                                        std::u16string_view title, std::u16string_view notice, std::string& unlockPage,
-                                       std::string_view policyMeta) const {
+                                       std::string_view policyMeta, const PageSource& source) const {
     unlockPage.clear();
     std::u16string comment;
     if (!notice.empty()) {
@@ -329,11 +494,13 @@ std::error_code PageEncryptor::encrypt(std::string_view page, const charset::Pag
         comment.append(kNoticeEnd.begin(), kNoticeEnd.end());
     }
     const Preamble preamble = preambleOf(page, encoding);
+    // A page hidden whole no longer shows its html tag: the original says the language.
+    const PageLanguage pageLang = pageLanguage(source.original.value_or(page), encoding);
     std::error_code error;
     if (encoding.isUtf16()) {
         const bool bigEndian = encoding.kind == charset::PageEncoding::Kind::Utf16BE;
         std::string ascii;
-        appendAscii(ascii, preamble, title, page, policyMeta, error);
+        appendAscii(ascii, preamble, pageLang, title, page, policyMeta, source, error);
         if (error)
             return error;
         unlockPage.reserve(2 + comment.size() * 2 + ascii.size() * 2);
@@ -346,7 +513,7 @@ std::error_code PageEncryptor::encrypt(std::string_view page, const charset::Pag
     unlockPage += charset::ByteOrderMark::of(encoding);
     if (const auto noticeError = appendNotice(unlockPage, comment, encoding))
         return noticeError;
-    appendAscii(unlockPage, preamble, title, page, policyMeta, error);
+    appendAscii(unlockPage, preamble, pageLang, title, page, policyMeta, source, error);
     if (error)
         unlockPage.clear();
     return error;
@@ -446,8 +613,18 @@ bool readSealedAscii(std::string_view page, SealedPage& out, bool withPage) {
         return false;
     if (!withPage)
         return true;
-    if (!readField(page, at, "remember", false, remember) || !readField(page, at, "label", true, label) ||
-        !readField(page, at, "page", true, sealed) || !readField(page, at, "iv", true, nonce))
+    if (!readField(page, at, "remember", false, remember) || !readField(page, at, "label", true, label))
+        return false;
+    std::string_view path;
+    std::string_view format;
+    out.format = 1;
+    out.path.clear();
+    if (readField(page, at, "path", true, path)) {
+        if (!percentDecoded(path, out.path) || !readField(page, at, "format", false, format) ||
+            !readNumber(format, out.format) || out.format != 2)
+            return false;
+    }
+    if (!readField(page, at, "page", true, sealed) || !readField(page, at, "iv", true, nonce))
         return false;
     std::string bytes;
     if (!crypto::fromBase64(sealed, bytes) || !readBytes(nonce, out.nonce))
@@ -487,7 +664,26 @@ bool PageEncryptor::opens(const crypto::SiteKey& key, const SealedPage& page) {
         return false;
     const crypto::PageCipher cipher(key.key());
     std::string plain;
-    const bool opened = !cipher.open(page.sealed, page.nonce, {}, plain);
+    const bool opened = !cipher.open(page.sealed, page.nonce, page.path, plain);
+    crypto::wipe(plain);
+    return opened;
+}
+
+bool PageEncryptor::openContent(const crypto::SiteKey& key, const SealedPage& page, std::string& shown,
+                                std::string& original) {
+    if (key.salt() != page.salt || key.iterations() != page.iterations)
+        return false;
+    const crypto::PageCipher cipher(key.key());
+    std::string plain;
+    if (cipher.open(page.sealed, page.nonce, page.path, plain))
+        return false;
+    bool opened = true;
+    if (page.format == 1) {
+        shown = plain;
+        original = plain;
+    } else {
+        opened = SealedContent::unpack(plain, shown, original);
+    }
     crypto::wipe(plain);
     return opened;
 }

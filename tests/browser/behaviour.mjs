@@ -13,6 +13,7 @@ import path from 'node:path';
 
 import { kEngines, launchBrowser } from './lib/browser.mjs';
 import { startServer } from './lib/server.mjs';
+import { argument } from './lib/options.mjs';
 
 const kSkipped = 77;
 const kWarning = 'Copying is not allowed';
@@ -25,13 +26,6 @@ const kModes = ['body', 'page'];
 // Only a hang runs into this; every wait below is for an event or a state.
 const kHangMs = 60000;
 
-const argument = (name) => {
-    const i = process.argv.indexOf(name);
-    if (i < 0 || i + 1 >= process.argv.length) {
-        throw new Error(`${name} is missing`);
-    }
-    return process.argv[i + 1];
-};
 const cli = argument('--cli');
 const out = path.resolve(argument('--out'));
 

@@ -9,15 +9,9 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { kEngines, launchBrowser } from './lib/browser.mjs';
+import { argument } from './lib/options.mjs';
 
 const kSkipped = 77;
-const argument = (name) => {
-    const i = process.argv.indexOf(name);
-    if (i < 0 || i + 1 >= process.argv.length) {
-        throw new Error(`${name} is missing`);
-    }
-    return process.argv[i + 1];
-};
 const cli = argument('--cli');
 const out = path.resolve(argument('--out'));
 

@@ -4,6 +4,7 @@
 
 #include "CliProcess.h"
 #include "CliTestSupport.h"
+#include "unlock/UnlockScript.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -121,13 +122,17 @@ TEST_F(PublishedEndToEnd, AnEncryptedCopyHoldsNoReadableWordButInTheFilesItNames
     makeSite();
     const CliOutcome outcome = run({"--encrypt", "--password-file", "pw.txt", "--copy-to", "public", "site"});
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    const std::string script = unlock::sharedScriptName();
     EXPECT_EQ(filesBelow("public"),
               (std::set<std::string>{"article.html", "index.html", "logo.png", "main.html", "menu.html", "notes.md",
-                                     "old/bare.html", "old/hidden.html", "search_index.json", "style.css"}))
-        << "no repository, no leftover, no backup";
+                                     "old/bare.html", "old/hidden.html", script, "search_index.json", "style.css"}))
+        << "no repository, no leftover, no backup; the script the unlock pages share";
     EXPECT_EQ(outcome.err, kScanning + "quillora-cli: The site key file " + (m_root / "site.quillora-key").string() +
                                " was made: later runs read it so that visitors stay unlocked. Keep it, with a copy "
                                "somewhere safe, and never publish it.\n"
+                               "quillora-cli: The unlock pages load their script from public/" +
+                               script +
+                               ": publish it with them\n"
                                "quillora-cli: The following 6 files have been protected\n"
                                "quillora-cli: 4 other files of the site were copied\n"
                                "quillora-cli: Readable by design: each page's title, the file names and sizes, "
@@ -299,7 +304,55 @@ TEST_F(PublishedEndToEnd, TheSiteKeyFileGoesWhereItIsNamedAndNeverIntoWhatIsPubl
     write("site/b.htm", page("B", "morewords"));
     ASSERT_EQ(run(named).exitCode, 0);
     EXPECT_EQ(contentOf(m_root / "keys/site.k"), key) << "read by the later run, not made again";
-    EXPECT_EQ(filesBelow("public"), (std::set<std::string>{"a.htm", "b.htm"}));
+    EXPECT_EQ(filesBelow("public"), (std::set<std::string>{"a.htm", "b.htm", unlock::sharedScriptName()}));
+}
+
+TEST_F(PublishedEndToEnd, AnUnlockTemplateIsCheckedBeforeAnythingIsWrittenAndThenShapesEveryUnlockPage) {
+    write("site/a.htm", "<html lang=\"fr\"><head><title>Plan</title></head><body>secretwords</body></html>");
+    const std::vector<std::string> base = {"-q",    "--encrypt", "--password-file", "pw.txt",
+                                           "--csp", "--copy-to", "public",          "--unlock-template"};
+    const auto runWith = [&](const std::string& file) {
+        std::vector<std::string> arguments = base;
+        arguments.push_back(file);
+        arguments.push_back("site");
+        return run(arguments);
+    };
+    struct Refused {
+        const char* file;
+        const char* text; // null: no such file
+        std::string error;
+    };
+    const Refused refusals[] = {
+        {"missing.html", nullptr,
+         "quillora-cli: The unlock template " + path("missing.html") + " cannot be read: No such file or directory\n"},
+        {"no-form.html", "<title>{{title}}</title><p>Members only",
+         "quillora-cli: The unlock template " + path("no-form.html") +
+             " cannot be used: it has no {{form}} placeholder, which says where the password form goes\n"},
+    };
+    for (const auto& refusal : refusals) {
+        SCOPED_TRACE(refusal.file);
+        if (refusal.text != nullptr)
+            write(refusal.file, refusal.text);
+        const CliOutcome outcome = runWith(refusal.file);
+        EXPECT_EQ(outcome.exitCode, 2);
+        EXPECT_EQ(outcome.err, refusal.error);
+        EXPECT_FALSE(fs::exists(m_root / "public"));
+        EXPECT_FALSE(fs::exists(m_root / "site.quillora-key")) << "refused before any key is made";
+    }
+    write("unlock.html", "<!DOCTYPE html><html><head><title>{{title}} \xE2\x80\x93 Members</title></head>"
+                         "<body><h1>Members \xE2\x80\x93 {{title}}</h1>{{form}}</body></html>");
+    const CliOutcome made = runWith("unlock.html");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const std::string unlock = contentOf(m_root / "public/a.htm");
+    EXPECT_EQ(unlock.rfind("<html lang=\"fr\"><head><meta name=\"quillora-page\" content=\"encrypted\">\n"
+                           "<meta http-equiv=\"Content-Security-Policy\"",
+                           0),
+              0u)
+        << unlock.substr(0, 200);
+    EXPECT_NE(unlock.find("<h1>Members &#8211; Plan</h1><form id=\"qv-form\" hidden><label for=\"qv-password\">"
+                          "Saisissez le mot de passe"),
+              std::string::npos);
+    EXPECT_EQ(unlock.find("secretwords"), std::string::npos);
 }
 
 TEST_F(PublishedEndToEnd, ThePasswordFromStandardInputOpensWhatItEncrypted) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 namespace quillora::crypto {
 namespace {
@@ -108,7 +109,8 @@ TEST(SiteKeyFile, RefusesWhatIsNotAKeyFileOfThisVersion) {
     const nlohmann::json good = nlohmann::json::parse(file.write());
     const std::vector<std::pair<const char*, nlohmann::json>> changes = {
         {"format", "something-else"},
-        {"version", 2},
+        {"version", 3},
+        {"version", 0},
         {"derivation", "scrypt"},
         {"wrapping", "AES-GCM"},
         {"salt", "not base64!"},
@@ -118,6 +120,7 @@ TEST(SiteKeyFile, RefusesWhatIsNotAKeyFileOfThisVersion) {
         {"slots", nlohmann::json::array()},
         {"slots", {{{"wrapped", "AAAA"}}}},
         {"slots", {{{"label", 3}, {"wrapped", good["slots"][0]["wrapped"]}}}},
+        {"slots", {{{"wrapped", good["slots"][0]["wrapped"]}, {"passwordKey", "AAAA"}}}},
     };
     for (const auto& [field, value] : changes) {
         nlohmann::json changed = good;
@@ -128,6 +131,133 @@ TEST(SiteKeyFile, RefusesWhatIsNotAKeyFileOfThisVersion) {
     SiteKeyFile read;
     for (const std::string_view text : {"", "{", "[]", "null", "{\"format\":\"quillora-site-key\"}"})
         EXPECT_EQ(SiteKeyFile::read(text, read), CryptoError::KeyFileDamaged) << text;
+}
+
+/// A site key file with the given passwords, each labelled as its password, and its content key.
+struct Site {
+    SiteKeyFile file;
+    SiteKey content;
+
+    explicit Site(const std::vector<std::u16string>& passwords) {
+        EXPECT_FALSE(SiteKeyFile::create(passwords.front(), kRounds, "p0", file, content));
+        for (std::size_t i = 1; i < passwords.size(); ++i) {
+            std::string label(1, 'p');
+            label += std::to_string(i);
+            EXPECT_FALSE(file.addSlot(passwords[i], label, content));
+        }
+    }
+    /// The content key the password opens the file with as written and read back; none when it opens no slot.
+    std::optional<SiteKey::Key> opens(std::u16string_view password) const {
+        SiteKeyFile read;
+        EXPECT_FALSE(SiteKeyFile::read(file.write(), read));
+        SiteKey opened;
+        if (read.open(password, opened))
+            return std::nullopt;
+        return opened.key();
+    }
+};
+
+TEST(SiteKeyFileSlots, AnAddedPasswordOpensTheSameContentKeyAndNamesAreUnique) {
+    Site site({u"first", u"second"});
+    EXPECT_EQ(site.opens(u"first"), site.content.key());
+    EXPECT_EQ(site.opens(u"second"), site.content.key());
+    EXPECT_EQ(site.file.addSlot(u"third", "p1", site.content), CryptoError::LabelTaken);
+    EXPECT_EQ(site.file.addSlot(u"second", "other", site.content), CryptoError::PasswordTaken);
+    EXPECT_EQ(site.file.slots().size(), 2U);
+    for (const auto& slot : site.file.slots())
+        EXPECT_TRUE(slot.passwordKey.has_value());
+}
+
+TEST(SiteKeyFileSlots, SlotsAreFoundByLabelOrNumber) {
+    Site site({u"a", u"b", u"c"});
+    ASSERT_FALSE(site.file.addSlot(u"d", "", site.content));
+    const std::vector<std::pair<std::string, std::optional<std::size_t>>> cases = {
+        {"p0", 0},
+        {"p2", 2},
+        {"#1", 0},
+        {"#4", 3},
+        {"#0", std::nullopt},
+        {"#5", std::nullopt},
+        {"", std::nullopt},
+        {"P0", std::nullopt},
+        {"#x", std::nullopt},
+    };
+    for (const auto& [name, expected] : cases) {
+        std::size_t index = 99;
+        const auto error = site.file.findSlot(name, index);
+        EXPECT_EQ(!error, expected.has_value()) << name;
+        if (expected) {
+            EXPECT_EQ(index, *expected) << name;
+        }
+    }
+    EXPECT_EQ(site.file.slotName(3), "#4");
+    EXPECT_EQ(site.file.slotName(1), "p1");
+}
+
+TEST(SiteKeyFileSlots, RemovingLeavesTheOthersAndRefusesTheLast) {
+    Site site({u"a", u"b"});
+    std::size_t index = 0;
+    ASSERT_FALSE(site.file.findSlot("p0", index));
+    ASSERT_FALSE(site.file.removeSlot(index));
+    EXPECT_FALSE(site.opens(u"a"));
+    EXPECT_EQ(site.opens(u"b"), site.content.key());
+    EXPECT_EQ(site.file.removeSlot(0), CryptoError::LastSlot);
+    EXPECT_EQ(site.opens(u"b"), site.content.key());
+}
+
+TEST(SiteKeyFileSlots, RotationGivesEveryRemainingPasswordTheNewKeyOnly) {
+    Site site({u"a", u"b", u"c"});
+    ASSERT_FALSE(site.file.removeSlot(1));
+    SiteKey rotated;
+    std::vector<std::string> lacking;
+    ASSERT_FALSE(site.file.rotate(site.content, rotated, lacking));
+    EXPECT_NE(rotated.key(), site.content.key());
+    EXPECT_EQ(rotated.salt(), site.content.salt());
+    EXPECT_EQ(site.opens(u"a"), rotated.key());
+    EXPECT_EQ(site.opens(u"c"), rotated.key());
+    EXPECT_FALSE(site.opens(u"b"));
+    // A second rotation works from what the first wrote.
+    SiteKey again;
+    ASSERT_FALSE(site.file.rotate(rotated, again, lacking));
+    EXPECT_NE(again.key(), rotated.key());
+    EXPECT_EQ(site.opens(u"c"), again.key());
+}
+
+TEST(SiteKeyFileSlots, RotationRefusesWithTheWrongContentKeyAndLeavesTheFileAsItWas) {
+    Site site({u"a", u"b"});
+    const std::string before = site.file.write();
+    SiteKey wrong = SiteKey::withKey(SiteKey::Key{}, site.content.salt(), kRounds);
+    SiteKey rotated;
+    std::vector<std::string> lacking;
+    EXPECT_EQ(site.file.rotate(wrong, rotated, lacking), CryptoError::KeyFileDamaged);
+    EXPECT_EQ(site.file.write(), before);
+}
+
+// A file of the first version has no wrapped password keys: each slot gets its own when its password is given.
+TEST(SiteKeyFileSlots, AFileOfTheFirstVersionRotatesOnceEverySlotsPasswordWasGiven) {
+    Site site({u"a", u"b"});
+    nlohmann::json old = nlohmann::json::parse(site.file.write());
+    old["version"] = 1;
+    for (auto& slot : old["slots"])
+        slot.erase("passwordKey");
+    SiteKeyFile file;
+    ASSERT_FALSE(SiteKeyFile::read(old.dump(), file));
+    SiteKey rotated;
+    std::vector<std::string> lacking;
+    EXPECT_EQ(file.rotate(site.content, rotated, lacking), CryptoError::SlotWithoutPasswordKey);
+    EXPECT_EQ(lacking, (std::vector<std::string>{"p0", "p1"}));
+
+    SiteKey content;
+    std::size_t index = 9;
+    ASSERT_FALSE(file.openSlot(u"b", content, index));
+    EXPECT_EQ(index, 1U);
+    EXPECT_EQ(content.key(), site.content.key());
+    EXPECT_EQ(file.rotate(content, rotated, lacking), CryptoError::SlotWithoutPasswordKey);
+    EXPECT_EQ(lacking, (std::vector<std::string>{"p0"}));
+    ASSERT_FALSE(file.openSlot(u"a", content, index));
+    ASSERT_FALSE(file.rotate(content, rotated, lacking));
+    EXPECT_EQ(nlohmann::json::parse(file.write())["version"], 2);
+    EXPECT_EQ(file.openSlot(u"c", content, index), CryptoError::NoSlotOpens);
 }
 
 } // namespace

@@ -192,6 +192,7 @@ TEST(ProjectWriter, WhatItWritesReadsBackAsTheSameChoices) {
     project.password.variable = "SITE_PASSWORD";
     project.rememberDays = 7;
     project.unlockTitle = u"Members \"only\"";
+    project.unlockTemplate = "../design/unlock page.html";
     project.strictCsp = true;
     project.pages.hide = EncryptionMode::AllLinks;
     project.pages.scripts = std::array<bool, engine::kScriptCount>{};
@@ -220,6 +221,8 @@ TEST(ProjectWriter, WhatItWritesReadsBackAsTheSameChoices) {
     EXPECT_EQ(read.password.variable, "SITE_PASSWORD");
     EXPECT_EQ(read.rememberDays, 7);
     EXPECT_EQ(read.unlockTitle, project.unlockTitle);
+    EXPECT_EQ(read.unlockTemplate, project.unlockTemplate);
+    EXPECT_EQ(optionsOf(read).unlockTemplate, "/design/unlock page.html") << "from the project file's folder";
     EXPECT_EQ(read.strictCsp, true);
     EXPECT_EQ(optionsOf(read).strictCsp, true);
     EXPECT_FALSE(optionsOf(Project{}).strictCsp);

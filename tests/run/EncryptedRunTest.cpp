@@ -6,6 +6,7 @@
 #include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 #include "unlock/UnlockPage.h"
+#include "unlock/UnlockScript.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -48,8 +49,9 @@ protected:
             crypto::SiteKey::derive(password, sealed.salt, sealed.iterations, derived) ||
             !PageEncryptor::keyFor(derived, sealed, key))
             return {};
-        std::string plain;
-        return crypto::PageCipher(key.key()).open(sealed.sealed, sealed.nonce, {}, plain) ? std::string() : plain;
+        std::string shown;
+        std::string original;
+        return PageEncryptor::openContent(key, sealed, shown, original) ? shown : std::string();
     }
     static crypto::SiteKey::Salt saltOf(const std::string& unlockPage) {
         unlock::SealedPage sealed;
@@ -151,9 +153,12 @@ TEST_F(EncryptedRunTest, TheOriginalsAreKeptBesideTheOutermostPickedFolderAndCom
     temp.write("lone/c.htm", page("C", "c words"));
     // The page inside a picked folder keeps its path below that folder; a page on its own, beside its folder.
     run({folder("site"), file("site/sub/b.htm"), file("lone/c.htm")});
-    EXPECT_EQ(temp.files(), (std::vector<std::string>{"lone.originals/c.htm", "lone/c.htm", "site.originals/a.htm",
-                                                      "site.originals/sub/b.htm", "site.quillora-key", "site/a.htm",
-                                                      "site/sub/b.htm"}));
+    const std::string script = unlock::sharedScriptName();
+    EXPECT_EQ(temp.files(),
+              (std::vector<std::string>{"lone.originals/c.htm", "lone/c.htm", "lone/" + script, "site.originals/a.htm",
+                                        "site.originals/sub/b.htm", "site.quillora-key", "site/a.htm", "site/" + script,
+                                        "site/sub/b.htm"}))
+        << "the unlock pages of each site share one script";
     EXPECT_EQ(reporter.originalsFolders, (std::vector<std::string>{temp / "site.originals", temp / "lone.originals"}));
 
     test::RecordingReporter restoring;
@@ -162,7 +167,7 @@ TEST_F(EncryptedRunTest, TheOriginalsAreKeptBesideTheOutermostPickedFolderAndCom
     EXPECT_EQ(readBytes(temp / "lone/c.htm"), page("C", "c words"));
     EXPECT_EQ(temp.files(),
               (std::vector<std::string>{"lone/c.htm", "site.quillora-key", "site/a.htm", "site/sub/b.htm"}))
-        << "the emptied folders of originals go too; the site's key stays";
+        << "the emptied folders of originals go too, and the shared scripts; the site's key stays";
 }
 
 // A kept original is a file this program put there: a link put in its place (to have any file moved over the page)
@@ -253,11 +258,13 @@ TEST_F(EncryptedRunTest, APageHiddenEarlierIsEncryptedFromItsOriginalOrAsItStand
     const std::string hiddenB = readBytes(temp / "site/b.htm");
 
     options.encryptionMode = engine::EncryptionMode::WholePage;
+    options.hideWhenEncrypting = true;
     const auto summary = run({folder("site")});
     EXPECT_EQ(summary.written, 2u);
     EXPECT_EQ(summary.alreadyProtected, 0u);
-    EXPECT_EQ(temp.files(), (std::vector<std::string>{"site.originals/a.htm", "site.originals/b.htm",
-                                                      "site.quillora-key", "site/a.htm", "site/b.htm"}))
+    EXPECT_EQ(temp.files(),
+              (std::vector<std::string>{"site.originals/a.htm", "site.originals/b.htm", "site.quillora-key",
+                                        "site/a.htm", "site/b.htm", "site/" + unlock::sharedScriptName()}))
         << "the earlier backup went where this run keeps originals";
     EXPECT_EQ(readBytes(temp / "site.originals/a.htm"), originalA);
     EXPECT_EQ(readBytes(temp / "site.originals/b.htm"), hiddenB);
@@ -366,6 +373,22 @@ TEST_F(EncryptedRunTest, AMissingKeyFileIsMadeAgainFromTheUnlockPagesThePassword
     ASSERT_TRUE(remade);
     EXPECT_EQ(remade->key(), content->key());
     EXPECT_TRUE(sealedWith(*content, readBytes(temp / "site/b.htm")));
+}
+
+TEST_F(EncryptedRunTest, TheUnlockPageSpeaksTheOriginalsLanguageInEveryModeOfHiding) {
+    const std::string original =
+        "<html lang=\"es\" dir=\"ltr\"><head><title>Hola</title></head><body>texto</body></html>";
+    for (const auto mode : {engine::EncryptionMode::None, engine::EncryptionMode::WholePage}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        temp.write("site/a.htm", original);
+        options.encryptionMode = mode;
+        options.makeBackups = false;
+        ASSERT_EQ(run({file("site/a.htm")}).written, 1u);
+        const std::string unlock = readBytes(temp / "site/a.htm");
+        EXPECT_EQ(unlock.rfind("<html lang=\"es\" dir=\"ltr\"><head>", 0), 0u) << unlock.substr(0, 100);
+        EXPECT_NE(unlock.find("Introduzca la contrase&#241;a"), std::string::npos);
+        EXPECT_FALSE(opened(unlock).empty());
+    }
 }
 
 TEST_F(EncryptedRunTest, AKeyFileThatCannotServeRefusesTheRunBeforeAnyPageIsWritten) {

@@ -308,6 +308,20 @@ TEST_F(IncrementalCopyTest, AnEncryptedCopyKeepsItsSaltWhileThePasswordStays) {
     EXPECT_NE(readBytes(temp / "out/b.html"), unlockPage);
 }
 
+TEST_F(IncrementalCopyTest, AChangedUnlockTemplateWritesEveryEncryptedPageAgain) {
+    options.passwordProtect = true;
+    options.encrypt = true;
+    options.password = u"open sesame";
+    options.allowWeakPassword = true;
+    options.unlockTemplate = temp / "unlock.html";
+    temp.write("unlock.html", "<title>{{title}}</title><h1>Members</h1>{{form}}");
+    ASSERT_EQ(run().written, 3u);
+    EXPECT_EQ(run().written, 0u);
+    temp.write("unlock.html", "<title>{{title}}</title><h1>Staff</h1>{{form}}");
+    EXPECT_EQ(run().written, 3u);
+    EXPECT_NE(readBytes(temp / "out/b.html").find("<h1>Staff</h1>"), std::string::npos);
+}
+
 TEST_F(IncrementalCopyTest, AnEncryptedPagesDigestConfirmsNoGuess) {
     options.passwordProtect = true;
     options.encrypt = true;

@@ -63,6 +63,10 @@ public:
         keyFiles.emplace_back(path, origin);
         events.push_back("key file " + path);
     }
+    void pageOfOtherKey(const run::FileEntry& entry) override {
+        otherKeyPages.push_back(entry.fullPath());
+        events.push_back("other key " + entry.fullPath());
+    }
     void originalsKept(const std::string& folder) override {
         originalsFolders.push_back(folder);
         events.push_back("originals in " + folder);
@@ -116,6 +120,7 @@ public:
     std::vector<std::string> originalsFolders;
     std::vector<std::pair<std::string, KeyFileOrigin>> keyFiles;
     std::vector<std::string> pageText;
+    std::vector<std::string> otherKeyPages;
     bool pageTextCopied = false;
     std::vector<ReadableByDesign> readable;
 };

@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 #include "ui/PageStyle.h"
 #include "ui/ResultsPage.h"
+#include "unlock/UnlockScript.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -150,6 +151,29 @@ TEST_F(EncryptionPageTest, FillTakesEncryptionAndRememberDays) {
     EXPECT_FALSE(options.passwordProtect);
     EXPECT_FALSE(options.encrypt) << "encryption is a way of protecting with the password";
     EXPECT_EQ(options.rememberDays, 0);
+}
+
+TEST_F(EncryptionPageTest, EncryptedPagesHideThePartChosenOnlyWhenAskedTo) {
+    EXPECT_FALSE(page.chkHideEncrypted->isEnabled());
+    page.chkPasswordScript->setChecked(true);
+    page.chkEncrypt->setChecked(true);
+    EXPECT_TRUE(page.chkHideEncrypted->isEnabled());
+    EXPECT_FALSE(page.optProtect[3]->isEnabled()) << "the mode's choices stand for nothing meanwhile";
+    engine::ProtectionOptions options;
+    page.fill(options);
+    EXPECT_FALSE(options.hideWhenEncrypting);
+
+    page.chkHideEncrypted->setChecked(true);
+    EXPECT_TRUE(page.optProtect[3]->isEnabled());
+    page.optProtect[3]->setChecked(true);
+    page.fill(options);
+    EXPECT_TRUE(options.hideWhenEncrypting);
+    EXPECT_EQ(options.encryptionMode, engine::EncryptionMode::WholePage);
+
+    page.chkEncrypt->setChecked(false);
+    EXPECT_TRUE(page.optProtect[0]->isEnabled()) << "a page that is not encrypted is hidden as chosen";
+    page.fill(options);
+    EXPECT_FALSE(options.hideWhenEncrypting);
 }
 
 struct TwoPasswords {
@@ -454,14 +478,16 @@ TEST_F(EncryptionPageWindowTest, AnEncryptedRunKeepsTheOriginalsOutsideSaysSoAnd
         protectEncrypted(site.filePath(QStringLiteral("site")), QStringLiteral("correct horse battery staple")));
     EXPECT_EQ(dialogs.messages.size(), 0);
     EXPECT_FALSE(TempFolder::read(path).contains("Hello"));
-    EXPECT_EQ(QDir(site.filePath(QStringLiteral("site"))).entryList(QDir::Files), (QStringList{"a.htm", "notes.md"}))
-        << "no backup beside the page";
+    EXPECT_EQ(QDir(site.filePath(QStringLiteral("site"))).entryList(QDir::Files),
+              (QStringList{"a.htm", "notes.md", QString::fromStdString(unlock::sharedScriptName())}))
+        << "no backup beside the page, and the script the unlock pages share";
     const QString originals = site.filePath(QStringLiteral("site.originals"));
     EXPECT_EQ(TempFolder::read(originals + QStringLiteral("/a.htm")), page);
     const QString notes = window.resultsPage->lblNotes->text();
     EXPECT_FALSE(window.resultsPage->lblNotes->isHidden());
     EXPECT_TRUE(notes.contains(QStringLiteral("The originals are kept in ") + originals)) << notes.toStdString();
     EXPECT_TRUE(notes.contains(QStringLiteral("Readable by design: each page's title"))) << notes.toStdString();
+    EXPECT_TRUE(notes.contains(QStringLiteral("The unlock pages load their script from "))) << notes.toStdString();
     EXPECT_TRUE(notes.contains(site.filePath(QStringLiteral("site/notes.md")))) << "named as holding page text";
 
     dialogs.answers.enqueue(QMessageBox::Yes);

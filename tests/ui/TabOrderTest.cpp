@@ -104,8 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
                     w.encryptionPage->chkPasswordScript->setChecked(true);
                     w.encryptionPage->chkEncrypt->setChecked(true);
                 },
-                {"optProtect(2)", "chkPasswordScript", "chkEncrypt", "txtPassword", "chkShowPassword",
-                 "txtPasswordAgain", "spnRememberDays", "chkUnlockTitle", "txtKeyFile"}},
+                {"chkPasswordScript", "chkEncrypt", "txtPassword", "chkShowPassword", "txtPasswordAgain",
+                 "spnRememberDays", "chkUnlockTitle", "txtKeyFile", "chkHideEncrypted"}},
         TabCase{"Scripts",
                 4,
                 nothing,

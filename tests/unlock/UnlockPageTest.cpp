@@ -1,6 +1,8 @@
 #include "unlock/UnlockPage.h"
 
 #include "crypto/CryptoError.h"
+#include "unlock/BuiltInTexts.h"
+#include "unlock/UnlockScript.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -110,13 +112,12 @@ protected:
                                      iterationsOf(unlock), derived));
         SiteKey key;
         EXPECT_FALSE(SiteKeyFile::openSlots(derived, slotsOf(unlock), key));
-        const PageCipher cipher(key.key());
-        PageCipher::Nonce nonce{};
-        const std::string iv = fromBase64(dataField(unlock, "iv"));
-        EXPECT_EQ(iv.size(), nonce.size());
-        std::copy(iv.begin(), iv.end(), nonce.begin());
+        SealedPage sealed;
+        EXPECT_TRUE(PageEncryptor::readSealed(unlock, sealed));
+        EXPECT_EQ(fromBase64(dataField(unlock, "iv")).size(), sealed.nonce.size());
         std::string page;
-        EXPECT_FALSE(cipher.open(fromBase64(dataField(unlock, "page")), nonce, {}, page));
+        std::string original;
+        EXPECT_TRUE(PageEncryptor::openContent(key, sealed, page, original));
         return page;
     }
 
@@ -202,7 +203,7 @@ protected:
     EncryptionSettings settings() const override {
         EncryptionSettings settings = UnlockPageTest::settings();
         settings.rememberDays = 30;
-        settings.texts = {u"Kennwort \u00FCber <b>", u"\u00D6ffnen\" onclick=\"x", u"Falsch & 'nein'"};
+        settings.texts = {u"Kennwort \u00FCber <b>", u"\u00D6ffnen\" onclick=\"x", u"Falsch & 'nein'", u"Kaputt"};
         return settings;
     }
 };
@@ -215,11 +216,13 @@ TEST_F(CustomUnlockTexts, AreAppliedAndStayInsideTheirElements) {
     EXPECT_NE(unlock.find("\"remember\":30,"), std::string::npos);
 }
 
-TEST(UnlockTextsDefault, AreTheProductsOwn) {
-    const UnlockTexts texts;
+TEST(UnlockTextsDefault, AreTheProductsOwnInEnglish) {
+    const BuiltInTexts& texts = builtInTexts("");
     EXPECT_EQ(texts.prompt, u"Enter the password to open this page");
     EXPECT_EQ(texts.button, u"Open");
     EXPECT_EQ(texts.wrongPassword, u"Wrong password. Please try again.");
+    EXPECT_EQ(texts.damaged,
+              u"Sorry, this page is damaged and cannot be opened: it was changed after it was published.");
 }
 
 TEST_F(UnlockPageTest, TheNoticeStandsOnTopInThePagesOwnSet) {
@@ -353,6 +356,28 @@ TEST_F(UnlockPageTest, ItsDataReadBackTellTheKeyAndOpenOnlyWithIt) {
     }
 }
 
+TEST_F(UnlockPageTest, APageIsBoundToItsPathAndCarriesItsOriginal) {
+    const std::string original = "<html><body>caf\xe9</body></html>";
+    const std::string shown = "<!-- n -->" + original;
+    std::string unlock;
+    ASSERT_FALSE(encryptor->encrypt(shown, kUtf8, u"T", {}, unlock, {}, {original, "blog/a b\xc3\xa9.html", {}}));
+    EXPECT_NE(unlock.find(R"("path":"blog/a%20b%C3%A9.html","format":2,"page":")"), std::string::npos)
+        << "the path as a URL would write it, ASCII like the rest of the page";
+    SealedPage sealed;
+    ASSERT_TRUE(PageEncryptor::readSealed(unlock, sealed));
+    EXPECT_EQ(sealed.path, "blog/a b\xc3\xa9.html");
+    EXPECT_EQ(sealed.format, 2);
+    std::string gotShown;
+    std::string gotOriginal;
+    ASSERT_TRUE(PageEncryptor::openContent(runKey(), sealed, gotShown, gotOriginal));
+    EXPECT_EQ(gotShown, shown);
+    EXPECT_EQ(gotOriginal, original);
+    EXPECT_EQ(opened(unlock), shown) << "opened as a browser opens it";
+    sealed.path = "blog/another.html";
+    EXPECT_FALSE(PageEncryptor::opens(runKey(), sealed)) << "bound to its path";
+    EXPECT_FALSE(PageEncryptor::openContent(runKey(), sealed, gotShown, gotOriginal));
+}
+
 TEST_F(UnlockPageTest, DamagedOrForeignDataAreNotReadAsSealed) {
     const std::string unlock = encrypt(kPage);
     SealedPage sealed;
@@ -424,6 +449,117 @@ TEST(TitleMarkup, ATypedTitleReadsAsTyped) {
     EXPECT_EQ(titleMarkup(u"Tom & Jerry"), u"Tom &amp; Jerry");
     EXPECT_EQ(titleMarkup(u"&amp;"), u"&amp;amp;");
     EXPECT_EQ(titleMarkup(u"Plain <b>"), u"Plain <b>") << "the title element's writer keeps < and > harmless";
+}
+
+} // namespace
+} // namespace quillora::unlock
+
+namespace quillora::unlock {
+namespace {
+
+struct LanguageTexts {
+    const char* name;
+    std::string htmlTag;
+    std::string prompt;   // the start of the label
+    std::string damaged;  // the start of the damaged-page note
+    std::string noScript; // the start of the noscript note
+};
+
+class UnlockLanguage : public UnlockPageTest, public ::testing::WithParamInterface<LanguageTexts> {};
+
+TEST_P(UnlockLanguage, TheBuiltInTextsFollowThePagesLanguage) {
+    const std::string unlock = encrypt("<!DOCTYPE html>\n" + GetParam().htmlTag + "<head><title>t</title>");
+    EXPECT_NE(unlock.find("<label for=\"qv-password\">" + GetParam().prompt), std::string::npos);
+    EXPECT_NE(unlock.find("<p id=\"qv-damaged\" role=\"alert\" hidden>" + GetParam().damaged), std::string::npos);
+    EXPECT_NE(unlock.find("<noscript><p>" + GetParam().noScript), std::string::npos);
+    EXPECT_EQ(unlock.find("id=\"qv-remember\""), std::string::npos) << "only where the run remembers keys";
+    EXPECT_NE(unlock.find("<input id=\"qv-show\" type=\"checkbox\" aria-controls=\"qv-password\">"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, UnlockLanguage,
+    ::testing::Values(
+        LanguageTexts{"English", "<html lang=\"en-GB\">", "Enter the password to open this page", "Sorry, this page",
+                      "This page is encrypted."},
+        LanguageTexts{"German", "<html lang=\"DE-at\">", "Geben Sie das Passwort ein, um diese Seite zu &#246;ffnen",
+                      "Diese Seite ist leider besch&#228;digt", "Diese Seite ist verschl&#252;sselt."},
+        LanguageTexts{"French", "<html lang=fr>", "Saisissez le mot de passe pour ouvrir cette page",
+                      "D&#233;sol&#233;, cette page", "Cette page est chiffr&#233;e."},
+        LanguageTexts{"Spanish", "<html lang=es-MX>", "Introduzca la contrase&#241;a para abrir esta p&#225;gina",
+                      "Lo sentimos", "Esta p&#225;gina est&#225; cifrada."},
+        LanguageTexts{"Japanese", "<html lang=ja>",
+                      "&#12371;&#12398;&#12506;&#12540;&#12472;&#12434;&#38283;&#12367;&#12395;&#12399;",
+                      "&#30003;&#12375;&#35379;", "&#12371;&#12398;&#12506;&#12540;&#12472;"},
+        LanguageTexts{"OtherLanguagesFallBackToEnglish", "<html lang=pt-BR>", "Enter the password to open this page",
+                      "Sorry, this page", "This page is encrypted."},
+        LanguageTexts{"NoLanguageIsEnglish", "<html>", "Enter the password to open this page", "Sorry, this page",
+                      "This page is encrypted."},
+        // "jav" (Javanese) is not "ja": the whole primary subtag counts.
+        LanguageTexts{"PrefixOfAnotherLanguage", "<html lang=jav>", "Enter the password to open this page",
+                      "Sorry, this page", "This page is encrypted."}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(CustomUnlockTexts, WinInEveryLanguageWhileTheRestFollowsIt) {
+    for (const char* tag : {"<html lang=de>", "<html lang=ja>", "<html>"}) {
+        SCOPED_TRACE(tag);
+        const std::string unlock = encrypt(std::string(tag) + "<title>t</title>");
+        EXPECT_NE(unlock.find("<label for=\"qv-password\">Kennwort &#252;ber &lt;b&gt;</label>"), std::string::npos);
+        EXPECT_NE(unlock.find("<p id=\"qv-damaged\" role=\"alert\" hidden>Kaputt</p>"), std::string::npos);
+        // Unchecked: remembering is the visitor's choice.
+        EXPECT_NE(unlock.find("<input id=\"qv-remember\" type=\"checkbox\">"), std::string::npos);
+    }
+    EXPECT_NE(encrypt("<html lang=de>").find("Passwort anzeigen</label>"), std::string::npos);
+}
+
+TEST_F(UnlockPageTest, KeepsThePagesLanguageAndDirectionAndIsStillRecognised) {
+    const std::string rtl = encrypt("<!DOCTYPE html>\n<html lang=\"ar-EG\" dir=\"rtl\"><head><title>x</title>");
+    EXPECT_EQ(rtl.rfind("<!DOCTYPE html>\n<html lang=\"ar-eg\" dir=\"rtl\"><head><meta name=\"quillora-page\"", 0), 0u);
+    EXPECT_TRUE(PageEncryptor::isUnlockPage(rtl));
+    SealedPage sealed;
+    EXPECT_TRUE(PageEncryptor::readSealed(rtl, sealed));
+    const std::string utf16("\xFF\xFE<\0h\0t\0m\0l\0 \0l\0a\0n\0g\0=\0\"\0d\0e\0\"\0>\0", 34);
+    const std::string wide = encrypt(utf16, {Kind::Utf16LE, "", true});
+    EXPECT_EQ(wide.rfind(std::string("\xFF\xFE<\0h\0t\0m\0l\0 \0l\0a\0n\0g\0=\0\"\0d\0e\0\"\0>\0<\0h\0", 38), 0), 0u);
+    EXPECT_TRUE(PageEncryptor::isUnlockPage(wide));
+    // Pages written before the html tag carried a language, and what only looks like an unlock page.
+    EXPECT_TRUE(PageEncryptor::isUnlockPage("<!doctype html>\n<html><head><meta name=\"quillora-page\" "
+                                            "content=\"encrypted\">\n"));
+    for (const std::string& other :
+         {std::string("<html lang=\"de\"><head><title>x</title><meta name=\"quillora-page\" content=\"encrypted\">\n"),
+          std::string("<html lang=\"de\"><body><head><meta name=\"quillora-page\" content=\"encrypted\">\n"),
+          std::string("<html lang=\"de\" onload=\"x()\"><head><meta name=\"quillora-page\" content=\"encrypted\">\n"),
+          std::string("<html-x><head><meta name=\"quillora-page\" content=\"encrypted\">\n"),
+          "<html " + std::string(80, 'a') + "><head><meta name=\"quillora-page\" content=\"encrypted\">\n"})
+        EXPECT_FALSE(PageEncryptor::isUnlockPage(other)) << other;
+}
+
+} // namespace
+} // namespace quillora::unlock
+
+namespace quillora::unlock {
+namespace {
+
+TEST_F(UnlockPageTest, APageOfASharedScriptLoadsItAndSaysInItsLanguageWhenItIsMissing) {
+    const std::string german = "<html lang=\"de\"><head><title>T</title></head><body>Text</body></html>";
+    std::string shared;
+    ASSERT_FALSE(encryptor->encrypt(german, kUtf8, u"T", {}, shared, {},
+                                    {std::nullopt, "sub/a.html", "../" + sharedScriptName()}));
+    EXPECT_NE(shared.find("<script src=\"../" + sharedScriptName() + "\"></script>"), std::string::npos);
+    EXPECT_EQ(shared.find(std::string(unlockScript().substr(0, 40))), std::string::npos) << "not carried as well";
+    const std::size_t note = shared.find("<p id=\"qv-missing\">");
+    ASSERT_NE(note, std::string::npos);
+    const std::string text = shared.substr(note, shared.find("</p>", note) - note);
+    EXPECT_NE(text.find("das Skript"), std::string::npos) << text;
+    EXPECT_NE(text.find(sharedScriptName()), std::string::npos) << text;
+    EXPECT_TRUE(PageEncryptor::isUnlockPage(shared));
+
+    std::string inline_;
+    ASSERT_FALSE(encryptor->encrypt(german, kUtf8, u"T", {}, inline_));
+    EXPECT_EQ(inline_.find("<p id=\"qv-missing\""), std::string::npos);
+    EXPECT_NE(inline_.find(std::string(unlockScript())), std::string::npos);
+    EXPECT_TRUE(isSharedScriptName(sharedScriptName()));
+    EXPECT_FALSE(isSharedScriptName("quillora-unlock-ABCDEF012345.js"));
+    EXPECT_FALSE(isSharedScriptName("quillora-unlock-abc.js"));
 }
 
 } // namespace

@@ -57,7 +57,7 @@ const kFirefoxPrefs = {
 };
 
 // Generous: the large page on a busy machine takes most of a minute.
-const kLoadTimeoutMs = 180000;
+export const kLoadTimeoutMs = 180000;
 // How often a snapshot starts again when the page moved on to another document while it was being read.
 const kNavigationRetries = 3;
 
@@ -191,7 +191,7 @@ async function waitForLoad(page, timeoutMs = kLoadTimeoutMs) {
     }
 }
 
-async function goto(page, url) {
+export async function goto(page, url) {
     try {
         await page.goto(url, { waitUntil: 'load', timeout: kLoadTimeoutMs });
     } catch (error) {
@@ -316,7 +316,7 @@ async function readLoadedPage(page, dialogs, options) {
 // Firefox now and then reports a fresh context's first tab gone while it is still being made. Each page
 // gets a window of its own there: a tab behind another is hidden, and a hidden page neither paints nor
 // runs its animation frames.
-async function newPage(browser) {
+export async function newPage(browser) {
     const options = engineOf.get(browser) === 'firefox' ? { type: 'window' } : {};
     for (let attempt = 1; ; attempt++) {
         const context = await browser.createBrowserContext();
@@ -334,7 +334,7 @@ async function newPage(browser) {
 }
 
 // The frames that still show an unlock page.
-async function lockedFrames(page) {
+export async function lockedFrames(page) {
     const locked = [];
     for (const frame of frameTree(page.mainFrame())) {
         try {
@@ -350,7 +350,7 @@ async function lockedFrames(page) {
     return locked;
 }
 
-async function poll(what, timeoutMs, test) {
+export async function poll(what, timeoutMs, test) {
     const end = Date.now() + timeoutMs;
     for (;;) {
         const found = await test();
@@ -366,21 +366,52 @@ async function poll(what, timeoutMs, test) {
 
 // Types the password into the first unlock form that shows, as a visitor would, and presses Enter. A
 // frameset's frame pages each carry one; the others take the key from the first.
-async function shownForm(page) {
+export async function shownForm(page) {
     for (const frame of await lockedFrames(page)) {
-        if (await frame.evaluate(() => !document.getElementById('qv-form').hidden)) {
+        // A page that opens with a kept key replaces its document meanwhile: then it shows no form.
+        const shows = await frame.evaluate(() => {
+            const form = document.getElementById('qv-form');
+            return Boolean(form) && !form.hidden;
+        }).catch((error) => {
+            if (movedOn(error)) {
+                return false;
+            }
+            throw error;
+        });
+        if (shows) {
             return frame;
         }
     }
     return null;
 }
 
-async function typePassword(page, password) {
+export async function typePassword(page, password) {
     const frame = await poll('no unlock form showed', kLoadTimeoutMs, () => shownForm(page));
     const field = await frame.$('#qv-password');
     await field.type(password);
     await field.press('Enter');
     return frame;
+}
+
+// A locked page settles as opened (every frame loaded, none locked), or as asking again in one of its frames: a form
+// that shows with nothing typed into it and no password being tried.
+export async function afterTyping(tab) {
+    return poll('the page neither opened nor asked again', kLoadTimeoutMs, async () => {
+        const locked = await lockedFrames(tab);
+        if (locked.length === 0) {
+            return await framesLoaded(tab) ? 'open' : null;
+        }
+        for (const frame of locked) {
+            const asks = await frame.evaluate(() => {
+                const form = document.getElementById('qv-form');
+                return !form.hidden && !form.getAttribute('aria-busy') && !document.getElementById('qv-password').value;
+            }).catch(() => false);
+            if (asks) {
+                return 'asks';
+            }
+        }
+        return null;
+    });
 }
 
 // Every frame shows a document of its own that has loaded (a frame just written holds about:blank first); a frame
@@ -431,8 +462,10 @@ async function styleSheetsLoaded(page) {
 // the password was typed into keeps the focus, as it would for a visitor; a fresh load of the frameset
 // has it nowhere, so it goes back to the top document.
 async function unlock(page, password) {
-    await typePassword(page, password);
-    await poll('the page did not unlock', kLoadTimeoutMs, async () => (await lockedFrames(page)).length === 0);
+    // From files, each sealed frame of a frameset asks for itself.
+    do {
+        await typePassword(page, password);
+    } while ((await afterTyping(page)) === 'asks');
     await waitForLoad(page);
     // A sealed frameset writes its frames once unlocked, and they unlock in turn with the key it hands them.
     await poll('the frames did not unlock', kLoadTimeoutMs,
@@ -457,7 +490,7 @@ async function refuse(page, password) {
 }
 
 // Where a loaded page settles: 'open' (it shows its page), 'asks' (its form shows).
-async function settledAs(page) {
+export async function settledAs(page) {
     await waitForLoad(page);
     return poll('the page neither opened nor asked', kLoadTimeoutMs, async () => {
         if ((await lockedFrames(page)).length === 0) {
@@ -465,6 +498,34 @@ async function settledAs(page) {
         }
         return (await shownForm(page)) ? 'asks' : null;
     });
+}
+
+/// The unlock form as a visitor meets it before unlocking: the document's language and direction, the field's
+/// label, and the field's type after typing text, pressing Tab (which must reach the show-password box) and Space,
+/// and Space once more. Returns { lang, dir, prompt, focused, shown, value, hidden }.
+export async function unlockForm(browser, url, typed) {
+    const { context, page } = await newPage(browser);
+    try {
+        await goto(page, url);
+        const frame = await poll('no unlock form showed', kLoadTimeoutMs, () => shownForm(page));
+        const read = (f) => frame.evaluate(f);
+        const { lang, dir, prompt } = await read(() => ({
+            lang: document.documentElement.lang, dir: document.documentElement.dir,
+            prompt: document.querySelector('label[for="qv-password"]').textContent,
+        }));
+        const field = await frame.$('#qv-password');
+        await field.type(typed);
+        await page.keyboard.press('Tab');
+        const focused = await read(() => document.activeElement?.id ?? '');
+        await page.keyboard.press(' ');
+        const shown = await read(() => document.getElementById('qv-password').type);
+        const value = await read(() => document.getElementById('qv-password').value);
+        await page.keyboard.press(' ');
+        const hidden = await read(() => document.getElementById('qv-password').type);
+        return { lang, dir, prompt, focused, shown, value, hidden };
+    } finally {
+        await context.close().catch(() => undefined);
+    }
 }
 
 /// One visitor's session over two sealed pages of one run: unlocks the first with the password, then opens
@@ -477,18 +538,24 @@ export async function unlockSession(browser, firstUrl, nextUrl, password) {
         await unlock(page, password);
         await goto(page, nextUrl);
         const next = await settledAs(page);
-        // From the open page a change of the address's fragment only: the page itself forgets and loads again.
-        await page.evaluate(() => { window.__qvBeforeForgetting = true; location.hash = 'quillora-forget'; });
-        await poll('the page did not load again after #quillora-forget', kLoadTimeoutMs, async () => {
-            try {
-                return await page.evaluate(() => window.__qvBeforeForgetting !== true);
-            } catch (error) {
-                if (movedOn(error)) {
-                    return false;
+        if (next === 'open') {
+            // From the open page a change of the address's fragment only: the page itself forgets and loads again.
+            await page.evaluate(() => { window.__qvBeforeForgetting = true; location.hash = 'quillora-forget'; });
+            await poll('the page did not load again after #quillora-forget', kLoadTimeoutMs, async () => {
+                try {
+                    return await page.evaluate(() => window.__qvBeforeForgetting !== true);
+                } catch (error) {
+                    if (movedOn(error)) {
+                        return false;
+                    }
+                    throw error;
                 }
-                throw error;
-            }
-        });
+            });
+        } else {
+            // A page that asks (from a file, which keeps nothing) is opened with the forget address instead.
+            await goto(page, 'about:blank');
+            await goto(page, `${nextUrl}#quillora-forget`);
+        }
         const forgetting = await settledAs(page);
         await goto(page, firstUrl);
         const afterForgetting = await settledAs(page);

@@ -1,5 +1,6 @@
 // Command-line options of the browser suite, and the protection modes and script variants it runs.
 import path from 'node:path';
+import { fileURLToPath } from 'node:url';
 import { parseArgs } from 'node:util';
 
 import { kEngines } from './browser.mjs';
@@ -11,6 +12,8 @@ export const kNotice = 'Sample notice for the browser suite';
 export const kPassword = 'open sesame';
 // Encryption refuses a password as weak as the prompt's.
 export const kUnlockPassword = 'open sesame, said the lantern';
+// An unlock page of the user's design, with characters outside ASCII in its text.
+const kUnlockTemplate = fileURLToPath(new URL('../unlock-template.html', import.meta.url));
 
 // Every behaviour script except the password prompt, with a notice comment on top.
 const kAllScripts = [
@@ -33,6 +36,11 @@ export const kVariants = {
     'csp-encrypted': {
         args: ['--csp', '--encrypt', '--password', kUnlockPassword], password: null, unlock: kUnlockPassword,
         breaksFrames: false, warning: null,
+    },
+    // The same through an unlock page of the user's design (--unlock-template), which must work under the policy.
+    'csp-template': {
+        args: ['--csp', '--encrypt', '--password', kUnlockPassword, '--unlock-template', kUnlockTemplate],
+        password: null, unlock: kUnlockPassword, breaksFrames: false, warning: null,
     },
 };
 
@@ -96,4 +104,13 @@ export function parseOptions(argv) {
         jobs: Math.max(1, parseInt(values.jobs, 10) || 1),
         shotHeight: Math.max(100, parseInt(values['shot-height'], 10) || 3000),
     };
+}
+
+/// The value after a required option of a browser test's command line (--cli, --out); throws when it is missing.
+export function argument(name, argv = process.argv) {
+    const i = argv.indexOf(name);
+    if (i < 0 || i + 1 >= argv.length) {
+        throw new Error(`${name} is missing`);
+    }
+    return argv[i + 1];
 }

@@ -51,3 +51,107 @@ export function storesOf(session, local) {
         },
     };
 }
+
+/// IndexedDB reduced to what the page uses: one database of object stores keyed by a key path, transactions that
+/// apply their requests in order once the caller's code has run, and a refusal to write in a read-only one. Values
+/// are kept as given (a browser keeps a structured clone). refuse makes every opening fail, as a browser may.
+export class FakeIndexedDB {
+    constructor({ refuse = false } = {}) {
+        this.refuse = refuse;
+        this.stores = null;
+        this.openings = 0;
+    }
+
+    open() {
+        this.openings++;
+        const request = {};
+        setTimeout(() => {
+            if (this.refuse) {
+                request.error = new Error('InvalidStateError');
+                request.onerror?.();
+                return;
+            }
+            request.result = this.database();
+            if (!this.stores) {
+                this.stores = new Map();
+                request.onupgradeneeded?.();
+            }
+            request.onsuccess?.();
+        });
+        return request;
+    }
+
+    /// The entries of one store, as a plain object by key.
+    entries(name) {
+        return Object.fromEntries(this.stores?.get(name)?.rows ?? []);
+    }
+
+    database() {
+        return {
+            createObjectStore: (name, { keyPath }) => this.stores.set(name, { keyPath, rows: new Map() }),
+            transaction: (name, mode) => this.transaction(this.stores.get(name), mode),
+            close() {},
+        };
+    }
+
+    transaction(store, mode) {
+        const queued = [];
+        const transaction = {};
+        const enqueue = (apply) => {
+            const request = {};
+            queued.push(() => {
+                request.result = apply();
+                request.onsuccess?.();
+            });
+            return request;
+        };
+        const writing = (apply) => {
+            if (mode !== 'readwrite') {
+                throw new Error('ReadOnlyError');
+            }
+            return enqueue(apply);
+        };
+        transaction.objectStore = () => ({
+            getAll: () => enqueue(() => [...store.rows.values()]),
+            put: (value) => writing(() => store.rows.set(value[store.keyPath], value) && value[store.keyPath]),
+            delete: (key) => {
+                if (key === null || key === undefined) {
+                    throw new Error('DataError');
+                }
+                return writing(() => store.rows.delete(key));
+            },
+            clear: () => writing(() => store.rows.clear()),
+        });
+        setTimeout(() => {
+            for (const run of queued) {
+                run();
+            }
+            transaction.oncomplete?.();
+        });
+        return transaction;
+    }
+}
+
+/// BroadcastChannel between the pages that share one bus: each hears what the others post, never its own.
+export class FakeBus {
+    constructor() {
+        this.channels = [];
+    }
+
+    /// The BroadcastChannel constructor of one page on this bus.
+    channelClass() {
+        const bus = this;
+        return class {
+            constructor() {
+                bus.channels.push(this);
+            }
+            postMessage(data) {
+                for (const other of bus.channels) {
+                    if (other !== this) {
+                        setTimeout(() => other.onmessage?.({ data }));
+                    }
+                }
+            }
+        };
+    }
+}

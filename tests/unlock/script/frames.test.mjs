@@ -19,10 +19,12 @@ function frameWindow(name, frames = [], closed = false) {
     };
 }
 
-test('the key goes to the page\'s own origin, or to any for pages opened from files', () => {
+test('the key goes to the page\'s own origin only, and nowhere from a page of no origin', () => {
     assert.equal(messageTarget({ protocol: 'https:', origin: 'https://example.com' }), 'https://example.com');
     assert.equal(messageTarget({ protocol: 'http:', origin: 'http://127.0.0.1:8000' }), 'http://127.0.0.1:8000');
-    assert.equal(messageTarget({ protocol: 'file:', origin: 'null' }), '*');
+    assert.equal(messageTarget({ protocol: 'file:', origin: 'null' }), null);
+    assert.equal(messageTarget({ protocol: 'file:', origin: 'file://' }), null, 'as one engine names files');
+    assert.equal(messageTarget({ protocol: 'https:', origin: 'null' }), null, 'a sandboxed frame');
 });
 
 test('the family is the top window and every frame below it, depth first, closed frames kept but not entered', () => {
@@ -44,7 +46,8 @@ test('a message is believed only from a window of the family, of the run, from t
         { event: { data: { quillora: 'other', key: 'k' }, origin, source: member }, target: origin, trusted: false },
         { event: { data: { quillora: salt }, origin: 'https://evil.example', source: member }, target: origin,
             trusted: false },
-        { event: { data: { quillora: salt }, origin: 'null', source: member }, target: '*', trusted: true },
+        { event: { data: { quillora: salt }, origin: 'null', source: member }, target: null, trusted: false },
+        { event: { data: { quillora: salt }, origin, source: member }, target: null, trusted: false },
         { event: { data: { quillora: salt }, origin, source: stranger }, target: origin, trusted: false },
         { event: { data: null, origin, source: member }, target: origin, trusted: false },
         { event: { data: 'text', origin, source: member }, target: origin, trusted: false },
@@ -55,9 +58,9 @@ test('a message is believed only from a window of the family, of the run, from t
             looked++;
             return [member];
         };
-        assert.equal(Boolean(isTrusted(c.event, salt, c.target, origin, members)), c.trusted, JSON.stringify(c.event));
-        if (c.event.data?.quillora !== salt) {
-            assert.equal(looked, 0, 'the frames are looked at only for a message of the run');
+        assert.equal(isTrusted(c.event, salt, c.target, members), c.trusted, JSON.stringify(c));
+        if (c.event.data?.quillora !== salt || !c.target) {
+            assert.equal(looked, 0, 'the frames are looked at only for a message of the run that may be believed');
         }
     }
 });
@@ -66,7 +69,8 @@ test('a message goes to every other window of the family, with the run\'s salt, 
     const self = frameWindow('self');
     const refusing = frameWindow('refusing');
     const other = frameWindow('other');
-    tell({ key: 'k', typed: true }, 'c2FsdA==', '*', [self, refusing, other], self);
+    const origin = 'https://example.com';
+    tell({ key: 'k' }, 'c2FsdA==', origin, [self, refusing, other], self);
     assert.deepEqual(self.posted, []);
-    assert.deepEqual(other.posted, [{ message: { quillora: 'c2FsdA==', key: 'k', typed: true }, target: '*' }]);
+    assert.deepEqual(other.posted, [{ message: { quillora: 'c2FsdA==', key: 'k' }, target: origin }]);
 });

@@ -1,75 +1,95 @@
 import assert from 'node:assert/strict';
 import test from 'node:test';
-import { forget, kDayMs, keep, keyName, storedKey } from '../../../src/unlock/keys.js';
-import { FakeStorage, refusingStorage, storesOf } from './fakes.mjs';
+import { entries, entryOf, kDayMs, kStore, keep, remove, sessionOf, sift } from '../../../src/unlock/keys.js';
+import { FakeIndexedDB, FakeStorage, refusingStorage, storesOf } from './fakes.mjs';
 
-const name = keyName('c2FsdA==');
+const salt = 'c2FsdA==';
 const now = 1_700_000_000_000;
-const remembered = (key, expires) => JSON.stringify({ key, expires });
+const key = { type: 'secret' };
 
-test('a run\'s key is kept under a name of its salt, apart from other runs and other data', () => {
-    assert.equal(name, 'quillora-key:c2FsdA==');
-    assert.notEqual(keyName('b3RoZXI='), name);
+test('a tab names its session once, keeps the name, and has none where session storage is refused', () => {
+    const session = new FakeStorage({ other: 'x' });
+    const stores = storesOf(session, new FakeStorage());
+    assert.equal(sessionOf(stores, 'first'), 'first');
+    assert.equal(sessionOf(stores, 'second'), 'first', 'the name stays for the tab');
+    assert.deepEqual(session.entries(), { other: 'x', 'quillora-session': 'first' });
+    assert.equal(sessionOf(storesOf(refusingStorage, new FakeStorage()), 'fresh'), null);
 });
 
-test('the session\'s key comes first, then a remembered one that has not expired', () => {
-    const local = new FakeStorage({ [name]: remembered('kept', now + 1) });
-    assert.equal(storedKey(storesOf(new FakeStorage({ [name]: 'session' }), local), name, now), 'session');
-    assert.equal(storedKey(storesOf(new FakeStorage(), local), name, now), 'kept');
-    assert.equal(storedKey(storesOf(new FakeStorage(), new FakeStorage()), name, now), null);
-});
-
-test('an expired key is not used and goes', () => {
-    for (const expires of [now, now - 1]) {
-        const local = new FakeStorage({ [name]: remembered('old', expires), other: 'x' });
-        assert.equal(storedKey(storesOf(new FakeStorage(), local), name, now), null);
-        assert.deepEqual(local.entries(), { other: 'x' });
-    }
-});
-
-test('stores that refuse, or hold what is not a kept key, give no key and no error', () => {
-    assert.equal(storedKey(storesOf(refusingStorage, refusingStorage), name, now), null);
-    const local = new FakeStorage({ [name]: 'not json' });
-    assert.equal(storedKey(storesOf(new FakeStorage(), local), name, now), null);
-    assert.equal(local.getItem(name), 'not json', 'left alone');
-    assert.equal(storedKey(storesOf(refusingStorage, new FakeStorage({ [name]: remembered('k', now + 1) })), name, now),
-        'k', 'a refusing session store does not hide a remembered key');
-});
-
-test('a key is kept for the session, and remembered only when typed and the run allows days', () => {
+test('a typed key is remembered for the days allowed, else kept for the session, and never without either', () => {
+    const forSession = { id: `${salt} s`, salt, key, session: 's', expires: now + kDayMs };
     const cases = [
-        { typed: true, days: 30, remembered: { key: 'k', expires: now + 30 * kDayMs } },
-        { typed: true, days: 0, remembered: null },
-        { typed: false, days: 30, remembered: null },
+        { typed: true, days: 30, session: 's', want: { id: salt, salt, key, expires: now + 30 * kDayMs } },
+        { typed: true, days: 0, session: 's', want: forSession },
+        { typed: false, days: 30, session: 's', want: forSession },
+        { typed: true, days: 0, session: null, want: null },
+        { typed: true, days: 7, session: null, want: { id: salt, salt, key, expires: now + 7 * kDayMs } },
     ];
     for (const c of cases) {
-        const session = new FakeStorage();
-        const local = new FakeStorage();
-        keep(storesOf(session, local), name, 'k', c.typed, c.days, now);
-        assert.equal(session.getItem(name), 'k');
-        assert.deepEqual(JSON.parse(local.getItem(name)), c.remembered, JSON.stringify(c));
+        assert.deepEqual(entryOf(key, salt, c.typed, c.days, c.session, now), c.want, JSON.stringify(c));
     }
     assert.equal(kDayMs, 24 * 60 * 60 * 1000);
-    const local = new FakeStorage();
-    keep(storesOf(refusingStorage, local), name, 'k', true, 1, now);
-    assert.equal(JSON.parse(local.getItem(name)).key, 'k', 'a refusing session store does not stop remembering');
 });
 
-test('forgetting takes this run\'s key from both stores, or every run\'s, and nothing else', () => {
-    const entries = () => ({ 'quillora-key:a': '1', [name]: '2', 'quillora-key:b': '3', 'quillora-keys': '4', x: '5' });
-    let session = new FakeStorage(entries());
-    let local = new FakeStorage(entries());
-    forget(storesOf(session, local), name, false);
-    for (const store of [session, local]) {
-        assert.deepEqual(Object.keys(store.entries()), ['quillora-key:a', 'quillora-key:b', 'quillora-keys', 'x']);
+test('sifting keeps this salt\'s live entries of this session or of none, and drops expired and other salts', () => {
+    const live = now + 1;
+    const kept = [
+        { id: 'remembered', salt, key, expires: live },
+        { id: 'mine', salt, key, session: 'me', expires: live },
+        { id: 'theirs', salt, key, session: 'them', expires: live },
+        { id: 'expired', salt, key, expires: now },
+        { id: 'long expired', salt, key, session: 'me', expires: now - kDayMs },
+        { id: 'other salt', salt: 'b3RoZXI=', key, expires: live },
+        { id: 'no expiry', salt, key },
+        { id: 'no key', salt, expires: live },
+    ];
+    const { usable, stale } = sift(kept, salt, 'me', now);
+    assert.deepEqual(usable.map((e) => e.id), ['remembered', 'mine']);
+    assert.deepEqual(stale, ['expired', 'long expired', 'other salt', 'no expiry', 'no key'],
+        'another session\'s live entry stays for its tab');
+    assert.deepEqual(sift(kept, salt, null, now).usable.map((e) => e.id), ['remembered'],
+        'no session, no session key');
+    assert.deepEqual(sift([], salt, 'me', now), { usable: [], stale: [] });
+});
+
+test('entries are kept, read back and removed by id or all at once in the browser\'s database', async () => {
+    const factory = new FakeIndexedDB();
+    const stores = storesOf(new FakeStorage(), new FakeStorage());
+    const first = entryOf(key, salt, true, 1, 's', now);
+    const second = entryOf(key, 'b3RoZXI=', false, 0, 's', now);
+    assert.equal(await keep(factory, first), true);
+    assert.equal(await keep(factory, second), true);
+    assert.deepEqual(await entries(factory), [first, second]);
+    await remove(factory, [first.id], false, stores);
+    assert.deepEqual(Object.keys(factory.entries(kStore)), [second.id]);
+    await keep(factory, first);
+    await remove(factory, [], true, stores);
+    assert.deepEqual(await entries(factory), []);
+});
+
+test('a browser that keeps nothing gives no entries and no error, and nothing is kept without an entry', async () => {
+    const stores = storesOf(refusingStorage, refusingStorage);
+    for (const factory of [null, new FakeIndexedDB({ refuse: true })]) {
+        assert.deepEqual(await entries(factory), []);
+        assert.equal(await keep(factory, entryOf(key, salt, true, 1, null, now)), false);
+        await assert.doesNotReject(remove(factory, ['x'], false, stores));
+        await assert.doesNotReject(remove(factory, [], true, stores));
     }
-    session = new FakeStorage(entries());
-    local = new FakeStorage(entries());
-    forget(storesOf(session, local), name, true);
+    const factory = new FakeIndexedDB();
+    assert.equal(await keep(factory, null), false);
+    await remove(factory, [], false, stores);
+    assert.equal(factory.openings, 0, 'nothing to keep or remove opens nothing');
+});
+
+test('raw keys that earlier pages left in Web Storage go on every removal, and nothing else there', async () => {
+    const old = () => ({ 'quillora-key:a': 'AAAA', x: '1', 'quillora-session': 's', 'quillora-keys': '2' });
+    const session = new FakeStorage(old());
+    const local = new FakeStorage(old());
+    await remove(null, [], false, storesOf(session, local));
     for (const store of [session, local]) {
-        assert.deepEqual(Object.keys(store.entries()), ['quillora-keys', 'x']);
+        assert.deepEqual(Object.keys(store.entries()), ['x', 'quillora-session', 'quillora-keys']);
     }
-    local = new FakeStorage(entries());
-    forget(storesOf(refusingStorage, local), name, true);
-    assert.deepEqual(Object.keys(local.entries()), ['quillora-keys', 'x'], 'a refusing store does not stop the other');
+    const alone = new FakeStorage(old());
+    await remove(null, [], false, storesOf(refusingStorage, alone));
+    assert.equal(alone.getItem('quillora-key:a'), null, 'a refusing store does not stop the other');
 });
