@@ -5,6 +5,7 @@
 #include "crypto/PasswordStrength.h"
 #include "crypto/SecretMemory.h"
 #include "crypto/SiteKey.h"
+#include "crypto/SiteKeyFile.h"
 #include "project/PasswordFile.h"
 #include "run/FileHelpers.h"
 #include "run/RunMessages.h"
@@ -54,6 +55,13 @@ const CLI::Validator kLabelText(
         if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
             return "must not hold control characters";
         return {};
+    },
+    "");
+
+/// An access level's name, as a project file writes it in level = "NAME".
+const CLI::Validator kLevelName(
+    [](const std::string& text) -> std::string {
+        return crypto::isLevelName(text) ? std::string() : "write letters, digits, \"-\" and \"_\", as in members";
     },
     "");
 
@@ -343,9 +351,9 @@ void CommandLineOptions::addKeyOptions() {
     m_newPasswordFileOption =
         m_app
             ->add_option("--new-password-file", m_newPasswordFile,
-                         "With --add-password: the new password is the first line of FILE (- reads standard input)")
-            ->type_name("FILE")
-            ->needs(m_addPasswordOption);
+                         "With --add-password or --add-level: the new password is the first line of FILE (- reads "
+                         "standard input)")
+            ->type_name("FILE");
     m_shareLinkOption =
         m_app
             ->add_option("--share-link", m_shareLink,
@@ -377,14 +385,43 @@ void CommandLineOptions::addKeyOptions() {
     m_app->add_flag("--rekey", m_rekey,
                     "Give the site a new content key for all its passwords: every unlock page below PATH is sealed "
                     "again, and the key of the pages before opens none of them");
+    m_addLevelOption =
+        m_app
+            ->add_option("--add-level", m_addLevel,
+                         "Add the access level NAME to the site key: a key of its own, opened by the new password "
+                         "(--new-password-file or QUILLORA_NEW_PASSWORD) and by none of the site's; the pages a "
+                         "project file's rule gives level = \"NAME\" are encrypted with it")
+            ->type_name("NAME")
+            ->check(kLevelName)
+            ->excludes(m_addPasswordOption)
+            ->excludes(m_shareLinkOption)
+            ->excludes(m_removePasswordOption);
+    m_levelOption =
+        m_app
+            ->add_option("--level", m_level,
+                         "With --encrypt: every page under the access level NAME of the site key, opened by the "
+                         "level's passwords; with --add-password, --share-link, --remove-password or --rekey: the "
+                         "level's passwords and key change instead of the site's")
+            ->type_name("NAME")
+            ->check(kLevelName)
+            ->excludes(m_addLevelOption);
 }
 
 bool CommandLineOptions::changesKey() const {
-    return m_addPassword || m_shareLinkOption->count() > 0 || m_removePasswordOption->count() > 0 || m_rekey;
+    return m_addPassword || m_shareLinkOption->count() > 0 || m_removePasswordOption->count() > 0 || m_rekey ||
+           m_addLevelOption->count() > 0;
 }
 
 bool CommandLineOptions::checkKeyChange(std::string& text) const {
     const bool changing = changesKey();
+    if (m_newPasswordFileOption->count() > 0 && !m_addPassword && m_addLevelOption->count() == 0) {
+        text = "--new-password-file requires --add-password or --add-level";
+        return false;
+    }
+    if (m_levelOption->count() > 0 && !m_encrypt && !changing) {
+        text = "--level requires --encrypt or a change of the site's key";
+        return false;
+    }
     if (!m_encrypt && !changing) {
         for (const auto& [option, name] :
              {std::pair{m_passwordFileOption, "--password-file"}, std::pair{m_allowWeakOption, "--allow-weak-password"},
@@ -400,8 +437,9 @@ bool CommandLineOptions::checkKeyChange(std::string& text) const {
         }
         return true;
     }
-    if (m_labelOption->count() > 0 && !m_addPassword && m_shareLinkOption->count() == 0) {
-        text = "--label names a new password: give it with --add-password or --share-link";
+    if (m_labelOption->count() > 0 && !m_addPassword && m_shareLinkOption->count() == 0 &&
+        m_addLevelOption->count() == 0) {
+        text = "--label names a new password: give it with --add-password, --share-link or --add-level";
         return false;
     }
     if (!changing)
@@ -428,7 +466,7 @@ bool CommandLineOptions::checkKeyChange(std::string& text) const {
 }
 
 bool CommandLineOptions::resolveNewPassword(std::string& text) {
-    if (!m_addPassword)
+    if (!m_addPassword && m_addLevelOption->count() == 0)
         return true;
     const char* variable = std::getenv(kNewPasswordVariable);
     if (m_newPasswordFileOption->count() > 0 && variable != nullptr) {
@@ -447,7 +485,8 @@ bool CommandLineOptions::resolveNewPassword(std::string& text) {
     } else if (variable != nullptr && *variable != '\0') {
         password = variable;
     } else {
-        text = "--add-password needs the new password: give --new-password-file or QUILLORA_NEW_PASSWORD";
+        text = std::string(m_addPassword ? "--add-password" : "--add-level") +
+               " needs the new password: give --new-password-file or QUILLORA_NEW_PASSWORD";
         return false;
     }
     m_newPassword = charset::fromUtf8(password);
@@ -803,6 +842,8 @@ project::Overrides CommandLineOptions::overrides() const {
     if (m_encrypt) {
         given.encrypt = true;
         given.password = m_encryptionPassword;
+        if (m_levelOption->count() > 0)
+            given.level = m_level;
     } else if (m_passwordOption->count() > 0) {
         given.promptPassword = charset::fromUtf8(m_password);
     }
@@ -849,6 +890,7 @@ CommandLineRequest CommandLineOptions::request() const {
         options.encrypt = true;
         options.hideWhenEncrypting = m_hideOption->count() > 0;
         options.password = m_encryptionPassword;
+        options.keyLevel = m_level;
         options.rememberDays = m_rememberDays;
         options.allowWeakPassword = m_allowWeakPassword;
         options.backupFolder = m_backupDir.empty() ? std::string() : pickedPath(m_backupDir);
@@ -904,10 +946,12 @@ CommandLineRequest CommandLineOptions::request() const {
         request.changeKey = true;
         auto& change = request.keyChange;
         change.password = m_encryptionPassword;
-        if (m_addPassword) {
+        if (m_addPassword || m_addLevelOption->count() > 0) {
             change.addPassword = m_newPassword;
             change.addLabel = m_label;
         }
+        change.level = m_addLevelOption->count() > 0 ? m_addLevel : m_level;
+        change.addLevel = m_addLevelOption->count() > 0;
         if (m_shareLinkOption->count() > 0) {
             const std::string secret = shareSecret();
             change.addPassword = charset::fromUtf8(secret);

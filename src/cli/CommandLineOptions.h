@@ -113,10 +113,14 @@ private:
     std::string m_label;
     std::string m_shareLink;
     std::string m_removePassword;
+    std::string m_level;
+    std::string m_addLevel;
     bool m_addPassword = false;
     bool m_noRotate = false;
     bool m_rekey = false;
     CLI::Option* m_addPasswordOption = nullptr;
+    CLI::Option* m_levelOption = nullptr;
+    CLI::Option* m_addLevelOption = nullptr;
     CLI::Option* m_shareLinkOption = nullptr;
     CLI::Option* m_labelOption = nullptr;
     CLI::Option* m_newPasswordFileOption = nullptr;

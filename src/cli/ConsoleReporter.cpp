@@ -69,6 +69,11 @@ void ConsoleReporter::runRefused(const run::RunRefusal& refusal) {
     case Reason::KeyFileMissing:
         printLines("Name the site key file with --key-file FILE.");
         break;
+    case Reason::NoSuchLevel:
+        printLines("Add it with --add-level " + refusal.other +
+                   " --new-password-file FILE (and the site's password), or name the site key file with --key-file "
+                   "FILE.");
+        break;
     default:
         break;
     }

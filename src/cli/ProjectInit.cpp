@@ -69,7 +69,9 @@ project::Project ProjectInit::projectOf(const CommandLineRequest& request, const
     made.pages.scripts = given.scripts;
     made.pages.warning = given.warning;
     made.pages.attribution = given.attribution;
-    if (given.encrypt)
+    if (given.level)
+        made.pages.level = given.level; // in place of encrypt = true, which goes with no level
+    else if (given.encrypt)
         made.pages.encrypt = true;
     if (!request.passwordFile.empty())
         made.password.file = relativeTo(request.passwordFile, root);

@@ -40,6 +40,10 @@ public:
             return "The site's last password cannot be removed";
         case CryptoError::SlotWithoutPasswordKey:
             return "A password of the site was never given since the key file was made by an earlier version";
+        case CryptoError::NoSuchLevel:
+            return "The site key has no access level of that name";
+        case CryptoError::LevelTaken:
+            return "The site key has an access level of that name already";
         }
         return "Unknown encryption error";
     }

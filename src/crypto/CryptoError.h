@@ -20,6 +20,8 @@ enum class CryptoError {
     SlotAmbiguous,          // two slots share the label
     LastSlot,               // the only slot of a site key cannot go
     SlotWithoutPasswordKey, // a slot of a key file of the first version whose password was never given since
+    NoSuchLevel,            // the site key has no access level of the name
+    LevelTaken,             // the site key has an access level of the name already
 };
 
 const std::error_category& cryptoCategory();

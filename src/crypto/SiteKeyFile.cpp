@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <openssl/crypto.h>
+#include <utility>
 
 namespace quillora::crypto {
 
@@ -104,44 +105,78 @@ SiteKeyFile SiteKeyFile::ofSlots(const SiteKey::Salt& salt, int iterations,
 std::error_code SiteKeyFile::read(std::string_view text, SiteKeyFile& out) {
     const Json json = Json::parse(text, nullptr, false);
     if (json.is_discarded() || !json.is_object() || !isText(json, "format", kFormat) || !json.contains("version") ||
-        (json["version"] != kVersion && json["version"] != kFirstVersion) || !isText(json, "derivation", kDerivation) ||
-        !isText(json, "wrapping", kWrapping))
+        (json["version"] != kVersion && json["version"] != kFirstVersion && json["version"] != kLevelsVersion) ||
+        !isText(json, "derivation", kDerivation) || !isText(json, "wrapping", kWrapping))
         return CryptoError::KeyFileDamaged;
     SiteKeyFile file;
-    const Json& iterations = json.value("iterations", Json());
-    if (!bytesOf(json.value("salt", Json()), file.m_salt) || !iterations.is_number_integer() ||
-        iterations.get<long long>() < 1 || iterations.get<long long>() > 100000000)
+    if (!readKeys(json, file))
         return CryptoError::KeyFileDamaged;
-    file.m_iterations = iterations.get<int>();
-    const Json& slots = json.value("slots", Json());
-    if (!slots.is_array() || slots.empty())
-        return CryptoError::KeyFileDamaged;
-    for (const Json& value : slots) {
-        KeySlot slot;
-        if (!readSlot(value, slot))
+    const auto levels = json.find("levels");
+    if (levels != json.end()) {
+        if (!levels->is_array())
             return CryptoError::KeyFileDamaged;
-        file.m_slots.push_back(std::move(slot));
+        for (const Json& value : *levels) {
+            Level level;
+            const auto name = value.is_object() ? value.find("name") : value.end();
+            if (name == value.end() || !name->is_string() || !isLevelName(name->get_ref<const std::string&>()) ||
+                !value.contains("key") || !bytesOf(value["key"], level.underSite) || !readKeys(value, level.keys) ||
+                file.level(name->get_ref<const std::string&>()) != nullptr)
+                return CryptoError::KeyFileDamaged;
+            level.name = name->get<std::string>();
+            file.m_levels.push_back(std::move(level));
+        }
     }
     out = std::move(file);
     return {};
 }
 
 std::string SiteKeyFile::write() const {
+    Json json = {{"format", kFormat},
+                 {"version", m_levels.empty() ? kVersion : kLevelsVersion},
+                 {"derivation", kDerivation},
+                 {"wrapping", kWrapping}};
+    writeKeys(*this, json);
+    if (!m_levels.empty()) {
+        Json levels = Json::array();
+        for (const auto& level : m_levels) {
+            Json value = {{"name", level.name}, {"key", base64Of(level.underSite)}};
+            writeKeys(level.keys, value);
+            levels.push_back(std::move(value));
+        }
+        json["levels"] = std::move(levels);
+    }
+    return json.dump(2) + "\n";
+}
+
+bool SiteKeyFile::readKeys(const Json& json, SiteKeyFile& file) {
+    const Json& iterations = json.value("iterations", Json());
+    if (!bytesOf(json.value("salt", Json()), file.m_salt) || !iterations.is_number_integer() ||
+        iterations.get<long long>() < 1 || iterations.get<long long>() > 100000000)
+        return false;
+    file.m_iterations = iterations.get<int>();
+    const Json& slots = json.value("slots", Json());
+    if (!slots.is_array() || slots.empty())
+        return false;
+    for (const Json& value : slots) {
+        KeySlot slot;
+        if (!readSlot(value, slot))
+            return false;
+        file.m_slots.push_back(std::move(slot));
+    }
+    return true;
+}
+
+void SiteKeyFile::writeKeys(const SiteKeyFile& file, Json& json) {
     Json slots = Json::array();
-    for (const auto& slot : m_slots) {
+    for (const auto& slot : file.m_slots) {
         Json value = {{"label", slot.label}, {"wrapped", base64Of(slot.wrapped)}};
         if (slot.passwordKey)
             value["passwordKey"] = base64Of(*slot.passwordKey);
         slots.push_back(std::move(value));
     }
-    const Json json = {{"format", kFormat},
-                       {"version", kVersion},
-                       {"derivation", kDerivation},
-                       {"salt", base64Of(m_salt)},
-                       {"iterations", m_iterations},
-                       {"wrapping", kWrapping},
-                       {"slots", slots}};
-    return json.dump(2) + "\n";
+    json["salt"] = base64Of(file.m_salt);
+    json["iterations"] = file.m_iterations;
+    json["slots"] = std::move(slots);
 }
 
 std::error_code SiteKeyFile::open(std::u16string_view password, SiteKey& content) const {
@@ -250,9 +285,66 @@ std::error_code SiteKeyFile::rotate(const SiteKey& content, SiteKey& rotated, st
         if (const auto error = wrapBoth(fresh.key, password.key, slot))
             return error;
     }
+    std::vector<Level> levels = m_levels;
+    for (auto& level : levels) {
+        WipedKey key;
+        if (KeyWrap::unwrap(content.key(), level.underSite, key.key))
+            return CryptoError::KeyFileDamaged;
+        if (const auto error = KeyWrap::wrap(fresh.key, key.key, level.underSite))
+            return error;
+    }
     m_slots = std::move(slots);
+    m_levels = std::move(levels);
     rotated = SiteKey::withKey(fresh.key, m_salt, m_iterations);
     return {};
+}
+
+std::error_code SiteKeyFile::addLevel(std::string name, std::u16string_view password, std::string label,
+                                      const SiteKey& site, SiteKey& content) {
+    if (level(name) != nullptr)
+        return CryptoError::LevelTaken;
+    Level added;
+    if (const auto error = create(password, m_iterations, std::move(label), added.keys, content))
+        return error;
+    if (const auto error = KeyWrap::wrap(site.key(), content.key(), added.underSite))
+        return error;
+    added.name = std::move(name);
+    m_levels.push_back(std::move(added));
+    return {};
+}
+
+const SiteKeyFile::Level* SiteKeyFile::level(std::string_view name) const {
+    const auto found =
+        std::find_if(m_levels.begin(), m_levels.end(), [name](const Level& level) { return level.name == name; });
+    return found == m_levels.end() ? nullptr : &*found;
+}
+
+SiteKeyFile::Level* SiteKeyFile::level(std::string_view name) {
+    return const_cast<Level*>(std::as_const(*this).level(name));
+}
+
+std::error_code SiteKeyFile::openLevel(std::string_view name, const SiteKey& site, SiteKey& content) const {
+    const Level* found = level(name);
+    if (found == nullptr)
+        return CryptoError::NoSuchLevel;
+    WipedKey key;
+    if (KeyWrap::unwrap(site.key(), found->underSite, key.key))
+        return CryptoError::KeyFileDamaged;
+    content = SiteKey::withKey(key.key, found->keys.m_salt, found->keys.m_iterations);
+    return {};
+}
+
+std::error_code SiteKeyFile::setLevelKey(std::string_view name, const SiteKey& site, const SiteKey& content) {
+    Level* found = level(name);
+    if (found == nullptr)
+        return CryptoError::NoSuchLevel;
+    return KeyWrap::wrap(site.key(), content.key(), found->underSite);
+}
+
+bool isLevelName(std::string_view name) {
+    return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    });
 }
 
 std::string SiteKeyFile::slotName(std::size_t index) const {

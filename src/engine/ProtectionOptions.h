@@ -62,6 +62,8 @@ struct ProtectionOptions {
     bool hideWhenEncrypting = false;
     // The site's key file (its content key wrapped under each password); empty: beside the first picked folder.
     std::string keyFile;
+    // With encrypt: the access level of the site key whose content key seals the page; empty: the site's own key.
+    std::string keyLevel;
     int rememberDays = 0;           // how long a browser keeps the key; 0: for the browser session only
     bool allowWeakPassword = false; // encrypt even with a password below the strength floor
     // The unlock pages show this title instead of each page's own (which stays readable in them).

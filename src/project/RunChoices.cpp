@@ -87,6 +87,10 @@ ProjectRule merged(const ProjectRule& pages, const ProjectRule& rule) {
     return choices;
 }
 
+bool encrypts(const ProjectRule& choices) {
+    return !choices.leaveAlone && (choices.encrypt.value_or(false) || choices.level);
+}
+
 void applyChoices(const ProjectRule& choices, engine::ProtectionOptions& options) {
     if (choices.hide)
         options.encryptionMode = *choices.hide;
@@ -97,7 +101,8 @@ void applyChoices(const ProjectRule& choices, engine::ProtectionOptions& options
         options.rightClickWarning = *choices.warning;
     }
     options.copyAttribution = choices.attribution.value_or(options.copyAttribution);
-    options.encrypt = choices.encrypt.value_or(false);
+    options.encrypt = encrypts(choices);
+    options.keyLevel = choices.level.value_or(std::string());
 }
 
 void applyChoices(const Overrides& given, engine::ProtectionOptions& options) {
@@ -112,14 +117,14 @@ void applyChoices(const Overrides& given, engine::ProtectionOptions& options) {
     }
     options.copyAttribution = given.attribution.value_or(options.copyAttribution);
     options.encrypt = options.encrypt || given.encrypt;
+    if (given.level) {
+        options.encrypt = true;
+        options.keyLevel = *given.level;
+    }
     if (given.promptPassword && !options.encrypt) {
         options.passwordProtect = true;
         options.password = *given.promptPassword;
     }
-}
-
-bool encrypts(const ProjectRule& choices) {
-    return !choices.leaveAlone && (choices.encrypt.value_or(false) || choices.level);
 }
 
 /// The password of the project's encrypted pages from where the file says; false with the message in error.
@@ -194,18 +199,9 @@ bool buildRules(const Project& project, const Overrides& overrides, run::RuleSet
     std::vector<ProjectRule> choices{project.pages};
     for (const auto& rule : project.rules)
         choices.push_back(merged(project.pages, rule));
-    bool anyEncrypted = given.encrypt;
-    for (const auto& rule : choices) {
+    bool anyEncrypted = given.encrypt || given.level.has_value();
+    for (const auto& rule : choices)
         anyEncrypted = anyEncrypted || encrypts(rule);
-        // A key level is a key of the site key file's; until that file is read, such a page would not be
-        // encrypted as asked.
-        if (encrypts(rule) && rule.level && !given.encrypt) {
-            error = at(project, rule.encryptLine) + "level = \"" + *rule.level +
-                    "\": key levels need a site key file, which this version cannot read yet: write encrypt = true to "
-                    "encrypt with the run's password";
-            return false;
-        }
-    }
     if (anyEncrypted && given.promptPassword) {
         error = "--password adds a prompt, which encrypted pages do not carry: give the password of the encrypted "
                 "pages with --password-file or QUILLORA_PASSWORD";

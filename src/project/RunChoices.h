@@ -27,6 +27,7 @@ struct Overrides {
     std::optional<std::u16string> attribution;    // put after copied text
     std::optional<std::u16string> promptPassword; // a password prompt (not encryption)
     bool encrypt = false;                         // every protected page encrypted
+    std::optional<std::string> level;             // every protected page encrypted with this access level's key
     std::optional<std::u16string> password;       // the encryption password, from the one source given
     std::optional<int> rememberDays;
     std::optional<std::u16string> unlockPrompt;
@@ -41,7 +42,7 @@ struct Overrides {
 
 /// Turns a project and the choices given beside it into a run's rules: the file's choices, a rule's own keys over
 /// [pages], the overrides over both. False with "FILE:LINE: ..." in error when the run cannot be made so: a password
-/// that cannot be had, a key level this version cannot use.
+/// that cannot be had.
 bool buildRules(const Project& project, const Overrides& overrides, run::RuleSet& rules, std::string& error);
 
 /// The options of the window's one set of choices, from a project (its storage, notice, encryption texts and

@@ -73,6 +73,10 @@ bool IncrementalCopy::useKey(const crypto::SiteKey& key) {
     return m_next.salt == m_last.salt && m_next.keyCheck == m_last.keyCheck;
 }
 
+void IncrementalCopy::useLevelKey(const std::string& level, const crypto::SiteKey& key) {
+    m_levelChecks[level] = crypto::Digest::hex(crypto::Digest::hmacSha256(key.key(), kKeyCheck));
+}
+
 CopyManifest::Digest IncrementalCopy::ruleDigest(const PageRule& rule, Kind kind) const {
     if (kind == Kind::Copy)
         return {}; // a copy is the file as it is, whatever the rules say
@@ -90,6 +94,11 @@ CopyManifest::Digest IncrementalCopy::ruleDigest(const PageRule& rule, Kind kind
     if (options.encrypt) {
         // The key's check stands for the password: a new password makes every encrypted page new.
         addField(text, m_next.keyCheck);
+        // Under a level, its name and key too; nothing for the site's own key, so that digests stay as they were.
+        if (!options.keyLevel.empty()) {
+            const auto check = m_levelChecks.find(options.keyLevel);
+            addField(text, options.keyLevel + ' ' + (check == m_levelChecks.end() ? std::string() : check->second));
+        }
         addField(text, std::to_string(options.rememberDays));
         for (const auto* unlockText : {&options.unlockPrompt, &options.unlockButton, &options.wrongPassword})
             addField(text, charset::toUtf8(*unlockText));

@@ -7,6 +7,7 @@
 #include "disk/FileSystem.h"
 
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -38,6 +39,9 @@ public:
     /// The run's key: encrypted pages are compared under it, and a key other than the last run's makes every
     /// encrypted page new. True when it is the last run's key.
     bool useKey(const crypto::SiteKey& key);
+    /// The key of an access level: the rules that encrypt with it digest its check, so that pages under a level
+    /// whose key changed are new.
+    void useLevelKey(const std::string& level, const crypto::SiteKey& key);
     /// The user's unlock page the run's encrypted pages are written in: another one makes every encrypted page new.
     void useUnlockTemplate(std::string_view bytes);
 
@@ -90,9 +94,10 @@ private:
     CopyManifest m_last;
     bool m_lastOnDisk = false;              // the last run's manifest is there to be added to
     std::vector<unsigned char> m_digestKey; // empty: plain digests
-    std::string m_templateDigest;           // empty: the built-in unlock page
-    std::mutex m_mutex;                     // the reading and the committing side both note entries
-    CopyManifest m_next;                    // what this run wrote; guarded by m_mutex
+    std::map<std::string, std::string> m_levelChecks;
+    std::string m_templateDigest; // empty: the built-in unlock page
+    std::mutex m_mutex;           // the reading and the committing side both note entries
+    CopyManifest m_next;          // what this run wrote; guarded by m_mutex
     // The last run's outputs found as it left them, views of m_last's keys; guarded by m_mutex.
     std::unordered_set<std::string_view> m_kept;
     bool m_touched = false; // a kept entry's source has a new time (same bytes); guarded by m_mutex

@@ -10,6 +10,7 @@
 #include "disk/PageWriter.h"
 #include "unlock/UnlockPage.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace quillora::run {
@@ -79,8 +80,16 @@ KeyChangeSummary KeyChangeRun::change(const std::vector<SelectionEntry>& selecti
         return finish(refusal);
     summary.keyFile = path;
     crypto::SiteKeyFile file;
-    if (auto refusal = readKeyFile(path, file, true))
+    if (auto refusal = readKeyFile(path, file, !change.addLevel))
         return finish(refusal);
+    if (file.slots().empty()) {
+        // A site's levels may be made before its first encrypted run: the password becomes the site's first.
+        crypto::SiteKey made;
+        if (const auto error = crypto::SiteKeyFile::create(m_password, change.iterations, {}, file, made))
+            return finish(RunRefusal{Reason::EncryptionUnavailable, error.message(), {}});
+        if (const auto error = SiteKeyStore(m_fs).write(path, file))
+            return finish(RunRefusal{Reason::KeyFileUnwritable, path, error.message()});
+    }
     const std::string before = file.write();
     crypto::SiteKey content;
     std::size_t slot = 0;
@@ -106,7 +115,7 @@ KeyChangeSummary KeyChangeRun::change(const std::vector<SelectionEntry>& selecti
         if (earlier.open(m_password, earlierContent))
             return finish(refused(path, messages::pendingNotOpened(pending)));
         summary.outcome = KeyChangeSummary::Outcome::Done;
-        if (!commit(path, earlier, content, earlierContent, summary)) {
+        if (!commit(path, earlier, file, content, earlierContent, summary)) {
             if (summary.outcome != KeyChangeSummary::Outcome::Refused)
                 summary.outcome = KeyChangeSummary::Outcome::Incomplete;
             return finish(std::nullopt);
@@ -119,14 +128,79 @@ KeyChangeSummary KeyChangeRun::change(const std::vector<SelectionEntry>& selecti
     }
 
     crypto::SiteKeyFile next = file;
-    crypto::SiteKey nextContent;
-    if (auto refusal = applyChange(change, next, content, nextContent, summary))
+    crypto::SiteKey nextContent = content;
+    if (change.level.empty()) {
+        if (auto refusal = applyChange(change, next, content, nextContent, summary))
+            return finish(refusal);
+    } else if (auto refusal = changeLevel(change, next, content, summary)) {
         return finish(refusal);
+    }
     summary.outcome = KeyChangeSummary::Outcome::Done;
-    if (!commit(path, next, content, nextContent, summary) && summary.outcome != KeyChangeSummary::Outcome::Refused)
+    if (!commit(path, next, file, content, nextContent, summary) &&
+        summary.outcome != KeyChangeSummary::Outcome::Refused)
         summary.outcome = KeyChangeSummary::Outcome::Incomplete;
-    summary.slots = slotNames(next);
+    summary.slots = slotNames(change.level.empty() ? next : next.level(change.level)->keys);
     return finish(std::nullopt);
+}
+
+// A level's slots and key change as the site's do; the level's key stays wrapped under the site's.
+std::optional<RunRefusal> KeyChangeRun::changeLevel(const KeyChange& change, crypto::SiteKeyFile& next,
+                                                    const crypto::SiteKey& content, KeyChangeSummary& summary) const {
+    const std::string& path = summary.keyFile;
+    summary.level = change.level;
+    if (change.addLevel) {
+        crypto::SiteKey levelKey;
+        const auto error = next.addLevel(change.level, *change.addPassword, change.addLabel, content, levelKey);
+        if (error == CryptoError::LevelTaken)
+            return refused(path, messages::levelTaken(change.level));
+        if (error)
+            return RunRefusal{Reason::EncryptionUnavailable, error.message(), {}};
+        summary.levelAdded = true;
+        return std::nullopt;
+    }
+    crypto::SiteKey levelKey;
+    if (const auto error = next.openLevel(change.level, content, levelKey)) {
+        if (error != CryptoError::NoSuchLevel)
+            return RunRefusal{Reason::KeyFileUnreadable, path, error.message()};
+        std::vector<std::string> names;
+        for (const auto& level : next.levels())
+            names.push_back(level.name);
+        return refused(path, messages::noSuchLevel(change.level, joined(names)));
+    }
+    crypto::SiteKey nextLevelKey;
+    if (auto refusal = applyChange(change, next.level(change.level)->keys, levelKey, nextLevelKey, summary))
+        return refusal;
+    if (const auto error = next.setLevelKey(change.level, content, nextLevelKey))
+        return RunRefusal{Reason::EncryptionUnavailable, error.message(), {}};
+    return std::nullopt;
+}
+
+std::error_code KeyChangeRun::planOf(const crypto::SiteKeyFile& before, const crypto::SiteKey& beforeKey,
+                                     const crypto::SiteKeyFile& after, const crypto::SiteKey& afterKey, Plan& plan) {
+    plan = Plan{};
+    const auto add = [&plan](const crypto::SiteKey& from, const crypto::SiteKeyFile& fromFile,
+                             const crypto::SiteKey& to, const crypto::SiteKeyFile& toFile, bool always) {
+        if (!always && from.key() == to.key() && fromFile.wrappedKeys() == toFile.wrappedKeys())
+            plan.unchanged.push_back(from.salt());
+        else
+            plan.steps.push_back({from, {to, toFile.wrappedKeys()}});
+    };
+    // The site's own key always: pages of earlier versions, sealed with their password's key, become its pages.
+    add(beforeKey, before, afterKey, after, true);
+    for (const auto& level : after.levels()) {
+        crypto::SiteKey to;
+        if (const auto error = after.openLevel(level.name, afterKey, to))
+            return error;
+        crypto::SiteKey from = to;
+        const crypto::SiteKeyFile* fromFile = &level.keys;
+        if (before.level(level.name) != nullptr) {
+            if (const auto error = before.openLevel(level.name, beforeKey, from))
+                return error;
+            fromFile = &before.level(level.name)->keys;
+        }
+        add(from, *fromFile, to, level.keys, false);
+    }
+    return {};
 }
 
 std::optional<RunRefusal> KeyChangeRun::placeKeyFile(const std::vector<SelectionEntry>& selection,
@@ -193,9 +267,16 @@ std::optional<RunRefusal> KeyChangeRun::applyChange(const KeyChange& change, cry
     return std::nullopt;
 }
 
-bool KeyChangeRun::commit(const std::string& path, const crypto::SiteKeyFile& next, const crypto::SiteKey& oldContent,
-                          const crypto::SiteKey& newContent, KeyChangeSummary& summary) {
+bool KeyChangeRun::commit(const std::string& path, const crypto::SiteKeyFile& next, const crypto::SiteKeyFile& before,
+                          const crypto::SiteKey& oldContent, const crypto::SiteKey& newContent,
+                          KeyChangeSummary& summary) {
     const std::string pending = path + std::string(kPendingSuffix);
+    Plan plan;
+    if (const auto error = planOf(before, oldContent, next, newContent, plan)) {
+        m_reporter.runRefused({Reason::KeyFileUnreadable, path, error.message()});
+        summary.outcome = KeyChangeSummary::Outcome::Refused;
+        return false;
+    }
     SiteKeyStore store(m_fs);
     if (const auto error = store.write(pending, next)) {
         // Nothing was changed yet: the change is refused, not left to be finished.
@@ -203,14 +284,13 @@ bool KeyChangeRun::commit(const std::string& path, const crypto::SiteKeyFile& ne
         summary.outcome = KeyChangeSummary::Outcome::Refused;
         return false;
     }
-    const unlock::ResealTarget target{newContent, next.wrappedKeys()};
     m_reporter.scanning();
     const std::vector<FileEntry> pages = listPages();
     summary.failed += m_unlisted;
     m_reporter.pagesFound(pages.size());
     m_staged.clear();
     for (const auto& entry : pages)
-        resealPage(entry, oldContent, target, summary);
+        resealPage(entry, plan, summary);
     placeStaged(summary);
     if (summary.failed > 0)
         return false; // the old key file stays, and the new one waits beside it to be finished
@@ -232,8 +312,7 @@ std::vector<FileEntry> KeyChangeRun::listPages() {
     });
 }
 
-void KeyChangeRun::resealPage(const FileEntry& entry, const crypto::SiteKey& oldContent,
-                              const unlock::ResealTarget& target, KeyChangeSummary& summary) {
+void KeyChangeRun::resealPage(const FileEntry& entry, const Plan& plan, KeyChangeSummary& summary) {
     const std::string path = entry.fullPath();
     std::unique_ptr<disk::LockedFile> locked;
     std::string bytes;
@@ -247,6 +326,19 @@ void KeyChangeRun::resealPage(const FileEntry& entry, const crypto::SiteKey& old
     }
     if (!unlock::PageEncryptor::isUnlockPage(bytes))
         return;
+    // The page goes by its key's salt: a level's pages by the level's step, or by none when the level stays.
+    const Step* step = &plan.steps.front();
+    unlock::SealedPage sealed;
+    if (unlock::PageEncryptor::readSealed(bytes, sealed, false)) {
+        if (std::find(plan.unchanged.begin(), plan.unchanged.end(), sealed.salt) != plan.unchanged.end())
+            return;
+        for (const auto& each : plan.steps) {
+            if (each.from.salt() == sealed.salt)
+                step = &each;
+        }
+    }
+    const crypto::SiteKey& oldContent = step->from;
+    const unlock::ResealTarget& target = step->to;
     using Outcome = unlock::Reseal::Outcome;
     std::string out;
     Outcome outcome = unlock::Reseal::reseal(bytes, oldContent, target, out, error);

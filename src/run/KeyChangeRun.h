@@ -27,6 +27,9 @@ struct KeyChange {
     bool rotate = false;            // a new content key for every remaining password, every page sealed again
     bool allowWeakPassword = false; // take a new password below the strength floor
     std::string keyFile;            // empty: the default place beside the first picked folder
+    std::string level;              // the access level changed (its slots and key); empty: the site's own
+    bool addLevel = false;          // with level and addPassword: the level is made, with that password's slot
+    int iterations = crypto::SiteKey::kIterations; // a key file made for a new level (fewer only in tests)
 };
 
 /// What a change came to.
@@ -41,6 +44,8 @@ struct KeyChangeSummary {
     bool finishedEarlier = false;   // an interrupted change was finished first
     std::vector<std::string> slots; // the names of the slots afterwards
     std::string removedSlot;        // the name of the slot removed, if any
+    std::string level;              // the access level changed; empty: the site's own
+    bool levelAdded = false;
 };
 
 /// Adds and removes a site's passwords and changes its content key: the site key file and every unlock page under
@@ -64,11 +69,25 @@ private:
     std::optional<RunRefusal> applyChange(const KeyChange& change, crypto::SiteKeyFile& file,
                                           const crypto::SiteKey& content, crypto::SiteKey& next,
                                           KeyChangeSummary& summary) const;
+    /// One key of the site (its own or a level's) as a change leaves it: the pages it opens are sealed again for the
+    /// target. Keys a change leaves as they were have none.
+    struct Step {
+        crypto::SiteKey from;
+        unlock::ResealTarget to;
+    };
+    struct Plan {
+        std::vector<Step> steps; // the site's own key first
+        std::vector<crypto::SiteKey::Salt> unchanged;
+    };
+    /// What takes a key file and its content key to the next, for each key of the site.
+    static std::error_code planOf(const crypto::SiteKeyFile& before, const crypto::SiteKey& beforeKey,
+                                  const crypto::SiteKeyFile& after, const crypto::SiteKey& afterKey, Plan& plan);
+    std::optional<RunRefusal> changeLevel(const KeyChange& change, crypto::SiteKeyFile& next,
+                                          const crypto::SiteKey& content, KeyChangeSummary& summary) const;
     /// Writes the new key file aside, every page under the target, then the new file in the old one's place.
-    bool commit(const std::string& path, const crypto::SiteKeyFile& next, const crypto::SiteKey& oldContent,
-                const crypto::SiteKey& newContent, KeyChangeSummary& summary);
-    void resealPage(const FileEntry& entry, const crypto::SiteKey& oldContent, const unlock::ResealTarget& target,
-                    KeyChangeSummary& summary);
+    bool commit(const std::string& path, const crypto::SiteKeyFile& next, const crypto::SiteKeyFile& before,
+                const crypto::SiteKey& oldContent, const crypto::SiteKey& newContent, KeyChangeSummary& summary);
+    void resealPage(const FileEntry& entry, const Plan& plan, KeyChangeSummary& summary);
     /// Puts the pages staged in their places, brought to the disk together first.
     void placeStaged(KeyChangeSummary& summary);
     /// The key a page without slots was sealed with: the run's password derived with the page's salt.

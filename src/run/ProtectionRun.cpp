@@ -175,6 +175,8 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
 // all. The password is tried on the unlock pages of earlier runs first, then wiped wherever the run can reach it.
 std::optional<RunRefusal> ProtectionRun::makeKey(const std::vector<SelectionEntry>& selection) {
     m_encryptor.reset();
+    m_levelEncryptors.clear();
+    m_keySalts.clear();
     m_earlierKeys.reset();
     if (!m_rules.anyEncrypts())
         return std::nullopt;
@@ -762,7 +764,8 @@ bool ProtectionRun::sealInUnlockPage(PageJob& job, std::string& bytes, ScriptPol
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Write, error, job.full});
         return false;
     }
-    if (const auto error = m_encryptor->encrypt(bytes, job.encoding, title, notice, unlockPage, meta, source)) {
+    if (const auto error =
+            encryptorFor(*job.rule).encrypt(bytes, job.encoding, title, notice, unlockPage, meta, source)) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
@@ -853,7 +856,13 @@ ProtectionRun::Earlier ProtectionRun::earlierProtection(PageJob& job) {
     if (unlock::PageEncryptor::isUnlockPage(job.bytes)) {
         if (!encrypts)
             return Earlier::Protected;
-        const auto verdict = m_earlierKeys->verdict(job.bytes, m_encryptor->key());
+        const crypto::SiteKey& key = encryptorFor(*job.rule).key();
+        // A page of another of the site's keys (another level) is not this rule's, whatever the password opens.
+        unlock::SealedPage sealed;
+        if (unlock::PageEncryptor::readSealed(job.bytes, sealed, false) && sealed.salt != key.salt() &&
+            std::find(m_keySalts.begin(), m_keySalts.end(), sealed.salt) != m_keySalts.end())
+            return Earlier::OtherKey;
+        const auto verdict = m_earlierKeys->verdict(job.bytes, key);
         return verdict == EarlierKeys::Verdict::Opens ? Earlier::Protected : Earlier::OtherKey;
     }
     if (!PageRewriter::isProtected(job.bytes, job.encoding))

@@ -136,6 +136,11 @@ private:
     std::optional<RunRefusal> placeKeyFile(const std::vector<SelectionEntry>& selection, std::string& path) const;
     std::optional<RunRefusal> openKeyFile(const std::string& path, const unlock::EncryptionSettings& settings,
                                           crypto::SiteKeyFile& file, crypto::SiteKey& content);
+    std::optional<RunRefusal> makeLevelEncryptors(const std::string& path, const unlock::EncryptionSettings& settings,
+                                                  const crypto::SiteKeyFile& file, const crypto::SiteKey& content);
+    /// The levels the rules encrypt pages with, each once.
+    std::vector<std::string> levelsUsed() const;
+    const unlock::PageEncryptor& encryptorFor(const PageRule& rule) const;
     bool isUpToDate(const FileEntry& entry, const PageRule& rule, bool otherFile, Known::File* known);
     void noteUnchanged();
     bool keepUnchanged(const PageJob& job, bool asFrame);
@@ -196,9 +201,11 @@ private:
     ProcessedFiles m_processed;
     std::unique_ptr<PageCommitter> m_committer;
     std::unique_ptr<unlock::PageEncryptor> m_encryptor; // an encrypted run's key, derived once
-    std::unique_ptr<EarlierKeys> m_earlierKeys;         // the keys of earlier runs' unlock pages
-    std::unique_ptr<OriginalsPlace> m_originals;        // an encrypted overwrite run's place for the originals
-    std::vector<std::u16string*> m_secrets;             // the front ends' copies of the password
+    std::map<std::string, std::unique_ptr<unlock::PageEncryptor>, std::less<>> m_levelEncryptors; // by level
+    std::vector<crypto::SiteKey::Salt> m_keySalts; // the salts of the site's and every level's keys
+    std::unique_ptr<EarlierKeys> m_earlierKeys;    // the keys of earlier runs' unlock pages
+    std::unique_ptr<OriginalsPlace> m_originals;   // an encrypted overwrite run's place for the originals
+    std::vector<std::u16string*> m_secrets;        // the front ends' copies of the password
     FileList m_list;
     std::vector<FileEntry> m_otherFiles;       // copy mode: the site's files that are not pages
     std::vector<FileEntry> m_readable;         // encrypted in place: files beside the pages that may hold their text

@@ -5,7 +5,10 @@
 #include "FileHelpers.h"
 #include "ProtectionRun.h"
 #include "crypto/CryptoError.h"
+#include "crypto/SecretMemory.h"
 #include "disk/Paths.h"
+
+#include <algorithm>
 
 namespace quillora::run {
 
@@ -124,7 +127,52 @@ std::optional<RunRefusal> ProtectionRun::makeEncryptor(const std::vector<Selecti
     // A key other than the last copy's makes every encrypted page of an incremental copy new.
     if (m_incremental != nullptr)
         m_incremental->useKey(m_encryptor->key());
+    return makeLevelEncryptors(path, settings, file, content);
+}
+
+// A level's key is opened with the site's: one password a run, whatever the levels its pages go under.
+std::optional<RunRefusal> ProtectionRun::makeLevelEncryptors(const std::string& path,
+                                                             const unlock::EncryptionSettings& settings,
+                                                             const crypto::SiteKeyFile& file,
+                                                             const crypto::SiteKey& content) {
+    m_keySalts.push_back(file.salt());
+    for (const auto& level : file.levels())
+        m_keySalts.push_back(level.keys.salt());
+    for (const auto& name : levelsUsed()) {
+        crypto::SiteKey key;
+        if (const auto error = file.openLevel(name, content, key))
+            return error == crypto::CryptoError::NoSuchLevel
+                       ? RunRefusal{RunRefusal::Reason::NoSuchLevel, path, name}
+                       : RunRefusal{RunRefusal::Reason::KeyFileUnreadable, path, error.message()};
+        unlock::EncryptionSettings levelSettings = settings;
+        levelSettings.siteSalt = file.salt();
+        auto& encryptor = m_levelEncryptors[name];
+        const auto error =
+            unlock::PageEncryptor::create(levelSettings, key, file.level(name)->keys.wrappedKeys(), encryptor);
+        crypto::wipe(levelSettings.password);
+        if (error)
+            return RunRefusal{RunRefusal::Reason::EncryptionUnavailable, error.message(), {}};
+        if (m_incremental != nullptr)
+            m_incremental->useLevelKey(name, key);
+    }
     return std::nullopt;
+}
+
+std::vector<std::string> ProtectionRun::levelsUsed() const {
+    std::vector<std::string> names;
+    for (const auto& rule : m_rules.rules()) {
+        const std::string& name = rule.options.keyLevel;
+        if (!rule.leavesAlone() && rule.options.encrypt && !name.empty() &&
+            std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    return names;
+}
+
+const unlock::PageEncryptor& ProtectionRun::encryptorFor(const PageRule& rule) const {
+    if (rule.options.keyLevel.empty())
+        return *m_encryptor;
+    return *m_levelEncryptors.find(rule.options.keyLevel)->second;
 }
 
 std::optional<RunRefusal> ProtectionRun::openKeyFile(const std::string& path,
@@ -143,6 +191,9 @@ std::optional<RunRefusal> ProtectionRun::openKeyFile(const std::string& path,
         m_reporter.keyFileUsed(path, KeyFileOrigin::Read);
         return std::nullopt;
     }
+    // Levels are made in the key file with their passwords: a new key file has none.
+    if (const auto levels = levelsUsed(); !levels.empty())
+        return RunRefusal{Reason::NoSuchLevel, path, levels.front()};
     // Without its key file, a site whose unlock pages the password opens keeps its content key and slots.
     KeyFileOrigin origin = KeyFileOrigin::Remade;
     std::vector<crypto::KeyWrap::Wrapped> slots;

@@ -17,7 +17,6 @@ struct PageRule {
     engine::ProtectionOptions options; // Protect: the page's choices (the run's storage choices too)
     std::size_t index = 0;             // 0: the run's own choices; 1 and up: the rules in their order
     std::string name;                  // how reports name it ("rule 2 (quillora.toml:14)"); empty for index 0
-    std::string level;                 // encryption with a key level instead of the run's password (not yet offered)
 
     bool leavesAlone() const { return action == Action::LeaveAlone; }
 };

@@ -145,6 +145,9 @@ Message refusal(const RunRefusal& refusal) {
                 "encrypted: please choose it"};
     case Reason::KeyChangeRefused:
         return {refusal.other + " (site key file " + refusal.path + "; nothing was changed)"};
+    case Reason::NoSuchLevel:
+        return {"The site key file " + refusal.path + " has no access level \"" + refusal.other +
+                "\"; please add the level with its password first, or choose another key file"};
     }
     return {};
 }
@@ -218,6 +221,16 @@ std::string pendingNotOpened(std::string_view pending) {
            "please give one of them to finish it";
 }
 
+std::string levelTaken(std::string_view level) {
+    return "The site has an access level \"" + std::string(level) +
+           "\" already: add a password to it with --add-password --level " + std::string(level);
+}
+
+std::string noSuchLevel(std::string_view level, std::string_view levels) {
+    return "The site has no access level \"" + std::string(level) + "\"" +
+           (levels.empty() ? std::string(" (it has none)") : " (its levels: " + std::string(levels) + ")");
+}
+
 std::string pageOfOtherKey(std::string_view path) {
     return std::string(path) + ": sealed with another key than the site key file's (or damaged); left as it is";
 }
@@ -226,15 +239,23 @@ std::string keyChanged(const KeyChangeSummary& summary) {
     std::string text;
     if (summary.finishedEarlier)
         text = "A change of the site's key that was interrupted was finished first.\r\n";
-    if (summary.rotated)
-        text += "The site has a new content key: " + std::to_string(summary.resealed) +
+    const std::string level = "the access level \"" + summary.level + "\"";
+    if (summary.levelAdded)
+        text += "The site has a new access level \"" + summary.level +
+                "\": its pages are encrypted with its key by the runs whose rules name it (level = \"" + summary.level +
+                "\", or --level " + summary.level + ").";
+    else if (summary.rotated)
+        text += (summary.level.empty() ? std::string("The site") : "T" + level.substr(1)) +
+                " has a new content key: " + std::to_string(summary.resealed) +
                 " unlock pages were sealed again with it, and the key of the pages before no longer opens them.";
     else
-        text += std::to_string(summary.resealed) + " unlock pages now carry the site's passwords.";
+        text += std::to_string(summary.resealed) + " unlock pages now carry " +
+                (summary.level.empty() ? std::string("the site's passwords.") : "the passwords of " + level + ".");
     if (!summary.removedSlot.empty())
         text += " The password \"" + summary.removedSlot + "\" was removed" +
                 (summary.rotated ? " and opens no page of the site any more." : ".");
-    text += "\r\nThe site key file " + summary.keyFile + " holds the passwords: ";
+    text += "\r\nThe site key file " + summary.keyFile + " holds the passwords" +
+            (summary.level.empty() ? std::string() : " of \"" + summary.level + "\"") + ": ";
     for (std::size_t i = 0; i < summary.slots.size(); ++i)
         text += (i == 0 ? "" : ", ") + summary.slots[i];
     if (summary.otherKey > 0)

@@ -85,6 +85,8 @@ std::string slotAmbiguous(std::string_view name);
 std::string lastSlot(std::string_view name);
 std::string slotsWithoutPasswordKey(std::string_view names);
 std::string pendingNotOpened(std::string_view pending);
+std::string levelTaken(std::string_view level);
+std::string noSuchLevel(std::string_view level, std::string_view levels);
 /// The line about an unlock page that a change of the site's key left as it is.
 std::string pageOfOtherKey(std::string_view path);
 /// The closing lines of a change of the site's passwords or key that was done.

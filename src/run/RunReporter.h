@@ -46,6 +46,7 @@ struct RunRefusal {
         KeyFileWrongPassword,     // the password opens none of the key file's slots (path: it)
         KeyFileMissing,           // a change of the site's passwords or key without its key file (path: where)
         KeyChangeRefused,         // the key file does not allow the change asked for (path: it, other: why, worded)
+        NoSuchLevel,              // a rule's access level is not in the key file (path: it, other: the level)
         UnlockTemplateUnreadable, // the unlock template cannot be read (path: it, other: why)
         UnlockTemplateRefused,    // the unlock template cannot make unlock pages (path: it, other: why)
     };

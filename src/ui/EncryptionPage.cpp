@@ -74,7 +74,8 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
       lblStrength(new QLabel(framProtect)),
       chkUnlockTitle(new QCheckBox(QStringLiteral("Unlock pages show this title"), framProtect)),
       txtUnlockTitle(new QLineEdit(framProtect)), lblKeyFile(new QLabel(QStringLiteral("Site key file"), framProtect)),
-      txtKeyFile(new QLineEdit(framProtect)),
+      txtKeyFile(new QLineEdit(framProtect)), lblKeyLevel(new QLabel(QStringLiteral("Access level"), framProtect)),
+      txtKeyLevel(new QLineEdit(framProtect)),
       chkHideEncrypted(
           new QCheckBox(QStringLiteral("Also hide the part chosen above inside the encrypted pages"), framProtect)),
       m_dialogs(dialogs) {
@@ -120,6 +121,15 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     greyWithBuddy(lblKeyFile);
     txtKeyFile->setObjectName(QStringLiteral("txtKeyFile"));
     txtKeyFile->setEnabled(false);
+    lblKeyLevel->setObjectName(QStringLiteral("lblKeyLevel"));
+    lblKeyLevel->setBuddy(txtKeyLevel);
+    greyWithBuddy(lblKeyLevel);
+    txtKeyLevel->setObjectName(QStringLiteral("txtKeyLevel"));
+    txtKeyLevel->setEnabled(false);
+    txtKeyLevel->setPlaceholderText(QStringLiteral("the site's own key"));
+    txtKeyLevel->setToolTip(QStringLiteral("An access level of the site key file (made with quillora-cli "
+                                           "--add-level NAME): the pages of this run are encrypted with its key and "
+                                           "open with its passwords only. A project file's rules may name others."));
     chkHideEncrypted->setObjectName(QStringLiteral("chkHideEncrypted"));
     chkHideEncrypted->setEnabled(false);
     chkHideEncrypted->setToolTip(QStringLiteral("Encryption hides the whole page already; hiding a part inside it "
@@ -170,7 +180,9 @@ EncryptionPage::EncryptionPage(selection::DialogService& dialogs, QWidget* paren
     password->addWidget(txtUnlockTitle, 8, 1, 1, 2);
     password->addWidget(lblKeyFile, 9, 0);
     password->addWidget(txtKeyFile, 9, 1, 1, 2);
-    password->addWidget(chkHideEncrypted, 10, 0, 1, 3);
+    password->addWidget(lblKeyLevel, 10, 0);
+    password->addWidget(txtKeyLevel, 10, 1, 1, 2);
+    password->addWidget(chkHideEncrypted, 11, 0, 1, 3);
     password->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -203,6 +215,11 @@ void EncryptionPage::fill(engine::ProtectionOptions& options) const {
     options.unlockTitle = txtUnlockTitle->text().toStdU16String();
     options.keyFile = encrypting() ? selection::toNativePath(txtKeyFile->text().trimmed()) : std::string();
     options.hideWhenEncrypting = encrypting() && chkHideEncrypted->isChecked();
+    options.keyLevel = encrypting() ? level() : std::string();
+}
+
+std::string EncryptionPage::level() const {
+    return txtKeyLevel->text().trimmed().toStdString();
 }
 
 bool EncryptionPage::passwordsDiffer() const {
@@ -241,6 +258,7 @@ void EncryptionPage::chkEncrypt_Click() {
     chkUnlockTitle->setEnabled(encrypted);
     chkUnlockTitle_Click();
     txtKeyFile->setEnabled(encrypted);
+    txtKeyLevel->setEnabled(encrypted);
     chkHideEncrypted->setEnabled(encrypted);
     updateHideChoice();
     lblPromptOnly->setVisible(chkPasswordScript->isChecked() && !encrypted);

@@ -36,6 +36,8 @@ public:
     bool passwordsDiffer() const;
     /// True when the pages are to be encrypted with the password.
     bool encrypting() const;
+    /// The access level typed for the run, trimmed; empty for the site's own key.
+    std::string level() const;
     /// Why a run would stop at this page's choices, or the empty string.
     QString problem() const;
 
@@ -74,7 +76,9 @@ public:
     QCheckBox* chkUnlockTitle;
     QLineEdit* txtUnlockTitle;
     QLabel* lblKeyFile;
-    QLineEdit* txtKeyFile;       // empty: the run's default place, beside the first picked folder
+    QLineEdit* txtKeyFile; // empty: the run's default place, beside the first picked folder
+    QLabel* lblKeyLevel;
+    QLineEdit* txtKeyLevel;      // an access level of the site key for every page of the run; empty: the site's own
     QCheckBox* chkHideEncrypted; // the mode's part hidden inside encrypted pages too
 
 private:

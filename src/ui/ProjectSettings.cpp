@@ -185,6 +185,8 @@ project::Overrides ProjectSettings::passwords(const frmMain& window) {
     if (encryption.chkEncrypt->isChecked()) {
         if (!typed.empty())
             given.password = typed; // else the file's source, or QUILLORA_PASSWORD
+        if (!encryption.level().empty())
+            given.level = encryption.level(); // over the rules', as --level
     } else {
         given.promptPassword = typed;
     }

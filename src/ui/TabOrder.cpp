@@ -33,7 +33,7 @@ void appendEncryption(QList<QWidget*>& chain, const EncryptionPage& page) {
         chain << option;
     chain << page.chkPasswordScript << page.chkEncrypt << page.txtPassword << page.chkShowPassword
           << page.txtPasswordAgain << page.spnRememberDays << page.chkUnlockTitle << page.txtUnlockTitle
-          << page.txtKeyFile << page.chkHideEncrypted;
+          << page.txtKeyFile << page.txtKeyLevel << page.chkHideEncrypted;
 }
 
 void appendScripts(QList<QWidget*>& chain, const ScriptsPage& page) {

@@ -549,6 +549,10 @@ void frmMain::runRefused(const run::RunRefusal& refusal) {
         ShowPage(kPageEncryption);
         encryptionPage->txtKeyFile->setFocus();
         break;
+    case Reason::NoSuchLevel:
+        ShowPage(kPageEncryption);
+        encryptionPage->txtKeyLevel->setFocus();
+        break;
     case Reason::UnlockTemplateUnreadable:
     case Reason::UnlockTemplateRefused:
         ShowPage(kPageEncryption);

@@ -314,6 +314,12 @@ PageEncryptor::PageEncryptor(const EncryptionSettings& settings, const crypto::S
         data += '"';
     }
     data += ']';
+    if (settings.siteSalt) {
+        data += ",\"site\":\"";
+        data += crypto::toBase64(
+            std::string_view(reinterpret_cast<const char*>(settings.siteSalt->data()), settings.siteSalt->size()));
+        data += '"';
+    }
     data += ",\"remember\":" + std::to_string(settings.rememberDays);
     data += ",\"label\":\"";
     for (std::size_t i = 0; i < kLanguages; ++i)
@@ -610,6 +616,10 @@ bool readSealedAscii(std::string_view page, SealedPage& out, bool withPage) {
     at = saltEnd + 1;
     if (!readField(page, at, "iterations", false, iterations) || !readNumber(iterations, out.iterations) ||
         !readSlots(page, at, out.slots))
+        return false;
+    std::string_view site;
+    out.site.reset();
+    if (readField(page, at, "site", true, site) && !readBytes(site, out.site.emplace()))
         return false;
     if (!withPage)
         return true;

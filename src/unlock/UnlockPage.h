@@ -36,6 +36,8 @@ struct EncryptionSettings {
     UnlockTexts texts;
     std::optional<UnlockTemplate> pageTemplate;    // the user's own unlock page, else the built-in one
     int iterations = crypto::SiteKey::kIterations; // fewer only where a test must be quick
+    // A level's pages: the salt of the site's own key, beside which a browser keeps the level's key.
+    std::optional<crypto::SiteKey::Salt> siteSalt;
 };
 
 /// What an unlock page this program wrote hands its browser: the salt and rounds of the passwords' keys, the site key's
@@ -45,6 +47,7 @@ struct SealedPage {
     crypto::SiteKey::Salt salt{};
     int iterations = 0;
     std::vector<crypto::KeyWrap::Wrapped> slots;
+    std::optional<crypto::SiteKey::Salt> site; // a level's page: the salt of the site's own key
     std::string path; // the page's path in its site, which its sealed bytes are bound to (none before format 2)
     int format = 1;   // 1: the shown page sealed as it is; 2: SealedContent, bound to the path
     crypto::PageCipher::Nonce nonce{};

@@ -3,8 +3,10 @@
 // they are). An entry is remembered for the days the run allows where the visitor typed the password, else it
 // belongs to the tab's session: the tab's sessionStorage holds a random name for its session (no key material),
 // the entry names that session and serves no other, and it goes a day after it was kept whatever happens to the
-// tab. Every load removes expired entries, entries of other salts, and entries of the page's salt that no longer
-// open it. A browser may refuse any of this (private modes, sandboxed frames): every access goes through quietly.
+// tab. Every load removes expired entries, entries of other sites, and entries of the page's salt that no longer
+// open it. A site's access levels have salts of their own; their pages name the salt of the site's own key (site),
+// and the entries of one site's salts stay side by side. A browser may refuse any of this (private modes, sandboxed
+// frames): every access goes through quietly.
 
 export const kDayMs = 864e5;
 export const kDatabase = 'quillora';
@@ -33,20 +35,22 @@ export function sessionOf(stores, fresh) {
 }
 
 // The entry that keeps key for the page of salt: remembered for rememberDays where typed, else for the session
-// (null when there is none to keep it for).
-export function entryOf(key, salt, typed, rememberDays, session, now) {
-  if (typed && rememberDays > 0) return {id: salt, salt, key, expires: now + rememberDays * kDayMs};
-  return session ? {id: `${salt} ${session}`, salt, key, session, expires: now + kDayMs} : null;
+// (null when there is none to keep it for). A level's entry names its site's salt.
+export function entryOf(key, salt, typed, rememberDays, session, now, site = salt) {
+  const of = site === salt ? {} : {site};
+  if (typed && rememberDays > 0) return {id: salt, salt, key, expires: now + rememberDays * kDayMs, ...of};
+  return session ? {id: `${salt} ${session}`, salt, key, session, expires: now + kDayMs, ...of} : null;
 }
 
-// The kept entries sorted for a page of salt in session at now: those to try, and the ids of those that go.
-// Another session's entry stays (another tab may be using it) until it expires.
-export function sift(entries, salt, session, now) {
+// The kept entries sorted for a page of salt (of the site whose own key has the salt site) in session at now: those
+// to try, and the ids of those that go. Another session's entry stays (another tab may be using it) until it
+// expires, and so do the entries of the site's other levels.
+export function sift(entries, salt, session, now, site = salt) {
   const usable = [];
   const stale = [];
   for (const entry of entries) {
-    if (entry.salt !== salt || !(entry.expires > now) || !entry.key) stale.push(entry.id);
-    else if (!entry.session || entry.session === session) usable.push(entry);
+    if ((entry.site || entry.salt) !== site || !(entry.expires > now) || !entry.key) stale.push(entry.id);
+    else if (entry.salt === salt && (!entry.session || entry.session === session)) usable.push(entry);
   }
   return {usable, stale};
 }

@@ -61,7 +61,7 @@ async function show(key, typed) {
   unlocked = key;
   // Kept beyond the session only where the visitor asked for it; a page without the box keeps it as before.
   const remember = !remembered || remembered.checked;
-  const entry = typed && entryOf(key, data.salt, remember, data.remember, session, Date.now());
+  const entry = typed && entryOf(key, data.salt, remember, data.remember, session, Date.now(), data.site);
   // Kept while the page is written, not before: the visitor does not wait for the database. Another tab may use a
   // remembered key, never this session's.
   keep(factory, entry).then((kept) => kept && !entry.session && announce({kept: data.salt}));
@@ -92,7 +92,7 @@ async function opensWith(password) {
 }
 
 async function start() {
-  const {usable, stale} = sift(await entries(factory), data.salt, session, Date.now());
+  const {usable, stale} = sift(await entries(factory), data.salt, session, Date.now(), data.site);
   for (const entry of usable) {
     if (await show(entry.key, false)) break;
     stale.push(entry.id);

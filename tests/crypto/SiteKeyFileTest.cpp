@@ -3,6 +3,7 @@
 #include "crypto/Base64.h"
 #include "crypto/CryptoError.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -109,7 +110,7 @@ TEST(SiteKeyFile, RefusesWhatIsNotAKeyFileOfThisVersion) {
     const nlohmann::json good = nlohmann::json::parse(file.write());
     const std::vector<std::pair<const char*, nlohmann::json>> changes = {
         {"format", "something-else"},
-        {"version", 3},
+        {"version", 4},
         {"version", 0},
         {"derivation", "scrypt"},
         {"wrapping", "AES-GCM"},
@@ -258,6 +259,61 @@ TEST(SiteKeyFileSlots, AFileOfTheFirstVersionRotatesOnceEverySlotsPasswordWasGiv
     ASSERT_FALSE(file.rotate(content, rotated, lacking));
     EXPECT_EQ(nlohmann::json::parse(file.write())["version"], 2);
     EXPECT_EQ(file.openSlot(u"c", content, index), CryptoError::NoSlotOpens);
+}
+
+// A level is a key of its own: its password opens it and not the site, the site's key opens it through the file,
+// and a rotation of the site's key keeps that way open.
+TEST(SiteKeyFileLevels, ALevelOpensWithItsPasswordAndThroughTheSitesKeyOnly) {
+    Site site({u"site password"});
+    SiteKey staff;
+    ASSERT_FALSE(site.file.addLevel("staff", u"staff password", "staff", site.content, staff));
+    EXPECT_EQ(site.file.addLevel("staff", u"other", {}, site.content, staff), CryptoError::LevelTaken);
+    EXPECT_NE(staff.key(), site.content.key());
+    EXPECT_NE(staff.salt(), site.content.salt()) << "a browser keeps a level's key apart from the site's";
+
+    SiteKeyFile read;
+    ASSERT_FALSE(SiteKeyFile::read(site.file.write(), read));
+    EXPECT_EQ(nlohmann::json::parse(site.file.write())["version"], SiteKeyFile::kLevelsVersion);
+    ASSERT_NE(read.level("staff"), nullptr);
+    EXPECT_EQ(read.level("members"), nullptr);
+    SiteKey opened;
+    ASSERT_FALSE(read.level("staff")->keys.open(u"staff password", opened));
+    EXPECT_EQ(opened.key(), staff.key());
+    EXPECT_EQ(read.open(u"staff password", opened), CryptoError::NoSlotOpens);
+    EXPECT_EQ(read.level("staff")->keys.open(u"site password", opened), CryptoError::NoSlotOpens);
+    ASSERT_FALSE(read.openLevel("staff", site.content, opened));
+    EXPECT_EQ(opened.key(), staff.key());
+    EXPECT_EQ(opened.salt(), staff.salt());
+    EXPECT_EQ(read.openLevel("members", site.content, opened), CryptoError::NoSuchLevel);
+
+    SiteKey rotated;
+    std::vector<std::string> lacking;
+    ASSERT_FALSE(read.rotate(site.content, rotated, lacking));
+    EXPECT_EQ(read.openLevel("staff", site.content, opened), CryptoError::KeyFileDamaged);
+    ASSERT_FALSE(read.openLevel("staff", rotated, opened));
+    EXPECT_EQ(opened.key(), staff.key()) << "the level's pages keep their key";
+}
+
+TEST(SiteKeyFileLevels, RefusesDamagedOrDoubledLevels) {
+    Site site({u"site password"});
+    SiteKey staff;
+    ASSERT_FALSE(site.file.addLevel("staff", u"staff password", {}, site.content, staff));
+    const nlohmann::json good = nlohmann::json::parse(site.file.write());
+    SiteKeyFile read;
+    for (const auto& damage : std::vector<std::function<void(nlohmann::json&)>>{
+             [](nlohmann::json& json) { json["levels"][0]["name"] = "two words"; },
+             [](nlohmann::json& json) { json["levels"][0].erase("key"); },
+             [](nlohmann::json& json) { json["levels"][0]["slots"] = nlohmann::json::array(); },
+             [](nlohmann::json& json) { json["levels"].push_back(json["levels"][0]); },
+             [](nlohmann::json& json) { json["levels"] = "staff"; },
+         }) {
+        nlohmann::json json = good;
+        damage(json);
+        EXPECT_EQ(SiteKeyFile::read(json.dump(), read), CryptoError::KeyFileDamaged) << json.dump();
+    }
+    EXPECT_FALSE(isLevelName(""));
+    EXPECT_FALSE(isLevelName("a/b"));
+    EXPECT_TRUE(isLevelName("members-2_b"));
 }
 
 } // namespace

@@ -142,19 +142,26 @@ TEST(RunChoices, APasswordThatCannotBeHadRefusesTheRun) {
                      "encrypted pages with --password-file or QUILLORA_PASSWORD");
 }
 
-TEST(RunChoices, AKeyLevelIsNotTakenForThePassword) {
+TEST(RunChoices, AKeyLevelEncryptsItsPagesWithTheLevelsKey) {
     run::RuleSet rules{engine::ProtectionOptions{}};
     std::string error;
     const char* levelled = "[[rule]]\npaths = [\"m/\"]\nlevel = \"members\"\n";
-    EXPECT_FALSE(buildRules(projectOf(levelled), {}, rules, error));
-    EXPECT_EQ(error, "/site/quillora.toml:3: level = \"members\": key levels need a site key file, which this "
-                     "version cannot read yet: write encrypt = true to encrypt with the run's password");
-    // --encrypt on the command line encrypts every page with the run's password, levels or not.
-    Overrides everything;
-    everything.encrypt = true;
-    everything.password = u"pw";
-    ASSERT_TRUE(buildRules(projectOf(levelled), everything, rules, error)) << error;
+    Overrides given;
+    given.password = u"pw";
+    ASSERT_TRUE(buildRules(projectOf(levelled), given, rules, error)) << error;
     EXPECT_TRUE(rules.ruleFor("/site/m/a.html").options.encrypt);
+    EXPECT_EQ(rules.ruleFor("/site/m/a.html").options.keyLevel, "members");
+    EXPECT_EQ(rules.ruleFor("/site/m/a.html").options.password, u"pw");
+    EXPECT_FALSE(rules.ruleFor("/site/a.html").options.encrypt);
+    // --encrypt keeps the rules' levels; --level puts every page under one.
+    given.encrypt = true;
+    ASSERT_TRUE(buildRules(projectOf(levelled), given, rules, error)) << error;
+    EXPECT_EQ(rules.ruleFor("/site/m/a.html").options.keyLevel, "members");
+    EXPECT_TRUE(rules.ruleFor("/site/a.html").options.keyLevel.empty());
+    given.level = "staff";
+    ASSERT_TRUE(buildRules(projectOf(levelled), given, rules, error)) << error;
+    EXPECT_EQ(rules.ruleFor("/site/m/a.html").options.keyLevel, "staff");
+    EXPECT_EQ(rules.ruleFor("/site/a.html").options.keyLevel, "staff");
 }
 
 TEST(RunChoices, OptionsOfTheWindowsOneSetOfChoices) {

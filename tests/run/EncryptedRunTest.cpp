@@ -3,6 +3,7 @@
 // other rules hold as for any run.
 #include "RecordingReporter.h"
 #include "run/ErrorNumbers.h"
+#include "run/KeyChangeRun.h"
 #include "run/ProtectionRun.h"
 #include "run/RestoreRun.h"
 #include "unlock/UnlockPage.h"
@@ -519,6 +520,67 @@ TEST_F(EncryptedRunTest, InPlaceTheFilesThatMayHoldThePagesTextAreNamed) {
     ASSERT_EQ(reporter.readable.size(), 1u);
     EXPECT_TRUE(reporter.readable[0].ownTitles);
     EXPECT_FALSE(reporter.readable[0].copied);
+}
+
+// Levels in one run: each page under its rule's level opens with that level's passwords alone, and a run without
+// the level in its key file writes nothing.
+TEST_F(EncryptedRunTest, EachRulesLevelSealsItsPagesForTheLevelsPasswordsOnly) {
+    temp.write("site/a.htm", page("A", "a words"));
+    temp.write("site/members/m.htm", page("M", "m words"));
+    temp.write("site/staff/s.htm", page("S", "s words"));
+    options.storageMode = engine::StorageMode::CopyToFolder;
+    options.targetFolder = temp / "out";
+    const auto runWithLevels = [&] {
+        RuleSet rules(options);
+        rules.setRoot(temp / "site");
+        for (const char* level : {"members", "staff"}) {
+            PathPatternList paths;
+            std::string error;
+            EXPECT_TRUE(paths.add(std::string(level) + "/", error)) << error;
+            PageRule rule;
+            rule.options = options;
+            rule.options.keyLevel = level;
+            rules.addRule(std::move(paths), std::move(rule));
+        }
+        reporter = {};
+        return ProtectionRun(std::move(rules), reporter, disk).ProtectFiles({folder("site")});
+    };
+    EXPECT_EQ(runWithLevels().outcome, RunSummary::Outcome::Refused);
+    ASSERT_EQ(reporter.refusals.size(), 1u);
+    EXPECT_EQ(reporter.refusals[0].reason, RunRefusal::Reason::NoSuchLevel);
+    EXPECT_EQ(reporter.refusals[0].other, "members");
+    EXPECT_FALSE(std::filesystem::exists(temp / "site.quillora-key")) << "no key file without the levels";
+    EXPECT_FALSE(std::filesystem::exists(temp / "out"));
+
+    for (const auto& [level, password] : {std::pair{"members", u"members' password, long enough"},
+                                          std::pair{"staff", u"the staff's password, long enough"}}) {
+        KeyChange change;
+        change.password = kPassword;
+        change.level = level;
+        change.addLevel = true;
+        change.addPassword = password;
+        test::RecordingReporter changing;
+        ASSERT_EQ(KeyChangeRun(changing, disk).change({folder("site")}, change).outcome,
+                  KeyChangeSummary::Outcome::Done);
+    }
+    ASSERT_TRUE(runWithLevels().allDone()) << reporter.refusalText();
+    const std::string a = readBytes(temp / "out/a.htm");
+    const std::string m = readBytes(temp / "out/members/m.htm");
+    const std::string s = readBytes(temp / "out/staff/s.htm");
+    EXPECT_NE(opened(a).find("a words"), std::string::npos);
+    EXPECT_TRUE(opened(m).empty());
+    EXPECT_TRUE(opened(s).empty());
+    EXPECT_NE(opened(m, u"members' password, long enough").find("m words"), std::string::npos);
+    EXPECT_TRUE(opened(s, u"members' password, long enough").empty());
+    EXPECT_NE(opened(s, u"the staff's password, long enough").find("s words"), std::string::npos);
+    EXPECT_TRUE(opened(a, u"the staff's password, long enough").empty());
+    EXPECT_NE(saltOf(m), saltOf(s));
+    // Each level's page names the site's own salt, beside which a browser keeps the level's key.
+    unlock::SealedPage sealed;
+    ASSERT_TRUE(PageEncryptor::readSealed(m, sealed));
+    EXPECT_EQ(sealed.site, saltOf(a));
+    ASSERT_TRUE(PageEncryptor::readSealed(a, sealed));
+    EXPECT_FALSE(sealed.site.has_value());
 }
 
 } // namespace

@@ -77,8 +77,10 @@ protected:
         encrypt(kFirst, {folder("site")});
     }
 
-    void encrypt(std::u16string_view password, const std::vector<SelectionEntry>& selection, std::string keyFile = {}) {
+    void encrypt(std::u16string_view password, const std::vector<SelectionEntry>& selection, std::string keyFile = {},
+                 std::string level = {}) {
         engine::ProtectionOptions options;
+        options.keyLevel = std::move(level);
         options.passwordProtect = true;
         options.encrypt = true;
         options.password = password;
@@ -286,6 +288,55 @@ TEST_F(KeyChangeRunTest, AChangeThatCannotWriteEveryPageKeepsTheOldKeyFileAndIsF
     ASSERT_FALSE(file.open(kThird, content));
     for (const auto& bytes : pages())
         EXPECT_TRUE(PageEncryptor::opens(content, sealedOf(bytes)));
+}
+
+// A level's pages open with the level's passwords only; its changes reach its pages and leave the site's as they are.
+TEST_F(KeyChangeRunTest, ALevelsPagesOpenWithItsPasswordsAndChangeWithItAlone) {
+    KeyChange making = adding(kFirst, kSecond, "staff");
+    making.level = "staff";
+    making.addLevel = true;
+    auto summary = change(making);
+    ASSERT_EQ(summary.outcome, Outcome::Done) << reporter.refusalText();
+    EXPECT_TRUE(summary.levelAdded);
+    EXPECT_EQ(summary.resealed, 0U);
+    EXPECT_EQ(change(making).outcome, Outcome::Refused) << "made once";
+
+    temp.write("site/staff/c.htm", page("Gamma"));
+    encrypt(kFirst, {folder("site/staff")}, keyFile(), "staff");
+    const std::string staffPage = readBytes(temp / "site/staff/c.htm");
+    EXPECT_NE(opened(staffPage, kSecond).find("Gamma"), std::string::npos);
+    EXPECT_TRUE(opened(staffPage, kFirst).empty()) << "the site's password is not the level's";
+    EXPECT_TRUE(opensAll(kFirst));
+    EXPECT_FALSE(opensAll(kSecond));
+
+    const auto sitePages = pages();
+    KeyChange rotating = rekeying(kFirst);
+    rotating.level = "staff";
+    summary = change(rotating);
+    ASSERT_EQ(summary.outcome, Outcome::Done) << reporter.refusalText();
+    EXPECT_TRUE(summary.rotated);
+    EXPECT_EQ(summary.resealed, 1U);
+    EXPECT_EQ(summary.otherKey, 0U);
+    EXPECT_EQ(pages(), sitePages) << "the site's own pages stay as they were";
+    const std::string rotated = readBytes(temp / "site/staff/c.htm");
+    EXPECT_NE(sealedOf(rotated).sealed, sealedOf(staffPage).sealed);
+    EXPECT_NE(opened(rotated, kSecond).find("Gamma"), std::string::npos);
+
+    // The site's rotation keeps the level's pages as they are, and its key reachable for the next run.
+    summary = change(rekeying(kFirst));
+    ASSERT_EQ(summary.outcome, Outcome::Done) << reporter.refusalText();
+    EXPECT_EQ(summary.resealed, kPages.size());
+    EXPECT_EQ(readBytes(temp / "site/staff/c.htm"), rotated);
+    temp.write("site/staff/d.htm", page("Delta"));
+    encrypt(kFirst, {folder("site/staff")}, keyFile(), "staff");
+    EXPECT_NE(opened(readBytes(temp / "site/staff/d.htm"), kSecond).find("Delta"), std::string::npos);
+
+    KeyChange unknown = rekeying(kFirst);
+    unknown.level = "members";
+    EXPECT_EQ(change(unknown).outcome, Outcome::Refused);
+    EXPECT_NE(reporter.refusalText().find("The site has no access level \"members\" (its levels: staff)"),
+              std::string::npos)
+        << reporter.refusalText();
 }
 
 } // namespace

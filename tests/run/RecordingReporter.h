@@ -100,6 +100,14 @@ public:
         return lines;
     }
 
+    /// The words of the refusals, one a line.
+    std::string refusalText() const {
+        std::string text;
+        for (const auto& refusal : refusals)
+            text += messages::refusal(refusal).text + '\n';
+        return text;
+    }
+
     /// The message boxes the window would show for the problems, in order.
     std::vector<messages::Message> messages() const;
 

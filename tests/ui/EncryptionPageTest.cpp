@@ -435,10 +435,15 @@ TEST_F(EncryptionPageTest, TheSiteKeyFileIsNamedOnlyForEncryptionAndBlankMeansTh
     page.txtKeyFile->setText(QStringLiteral(" /keys/site.quillora-key "));
     page.fill(options);
     EXPECT_EQ(options.keyFile, "/keys/site.quillora-key");
+    page.txtKeyLevel->setText(QStringLiteral(" staff "));
+    page.fill(options);
+    EXPECT_EQ(options.keyLevel, "staff");
     page.chkEncrypt->setChecked(false);
     EXPECT_FALSE(page.txtKeyFile->isEnabled());
+    EXPECT_FALSE(page.txtKeyLevel->isEnabled());
     page.fill(options);
     EXPECT_EQ(options.keyFile, "") << "the prompt alone has no key";
+    EXPECT_EQ(options.keyLevel, "");
 }
 
 class EncryptionPageWindowTest : public WindowFixture {

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                     w.encryptionPage->chkEncrypt->setChecked(true);
                 },
                 {"chkPasswordScript", "chkEncrypt", "txtPassword", "chkShowPassword", "txtPasswordAgain",
-                 "spnRememberDays", "chkUnlockTitle", "txtKeyFile", "chkHideEncrypted"}},
+                 "spnRememberDays", "chkUnlockTitle", "txtKeyFile", "txtKeyLevel", "chkHideEncrypted"}},
         TabCase{"Scripts",
                 4,
                 nothing,

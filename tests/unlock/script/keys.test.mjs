@@ -52,6 +52,28 @@ test('sifting keeps this salt\'s live entries of this session or of none, and dr
     assert.deepEqual(sift([], salt, 'me', now), { usable: [], stale: [] });
 });
 
+test('the entries of a site\'s levels stay side by side, and those of other sites go', () => {
+    const site = 'c2l0ZQ==';
+    const level = 'bGV2ZWw=';
+    const live = now + 1;
+    const ofLevel = entryOf(key, level, true, 1, 's', now, site);
+    assert.deepEqual(ofLevel, { id: level, salt: level, key, expires: now + kDayMs, site });
+    assert.equal(entryOf(key, site, true, 1, 's', now, site).site, undefined, 'the site\'s own entries as before');
+    const kept = [
+        { id: 'site', salt: site, key, expires: live },
+        { id: 'level', salt: level, key, site, expires: live },
+        { id: 'other level', salt: 'b3RoZXI=', key, site, expires: live },
+        { id: 'other site', salt: 'b3RoZXI=', key, expires: live },
+        { id: 'level of another site', salt: level, key, site: 'b3RoZXI=', expires: live },
+    ];
+    const onLevel = sift(kept, level, 's', now, site);
+    assert.deepEqual(onLevel.usable.map((e) => e.id), ['level']);
+    assert.deepEqual(onLevel.stale, ['other site', 'level of another site']);
+    const onSite = sift(kept, site, 's', now);
+    assert.deepEqual(onSite.usable.map((e) => e.id), ['site']);
+    assert.deepEqual(onSite.stale, ['other site', 'level of another site']);
+});
+
 test('entries are kept, read back and removed by id or all at once in the browser\'s database', async () => {
     const factory = new FakeIndexedDB();
     const stores = storesOf(new FakeStorage(), new FakeStorage());
