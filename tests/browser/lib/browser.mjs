@@ -272,7 +272,21 @@ async function clickMarked(page) {
     for (const element of marked) {
         await element.click();
     }
-    return marked.length ? page.evaluate(() => (document.body || document.documentElement).innerText) : null;
+    if (!marked.length) {
+        return null;
+    }
+    // A click may send the page on to another document (a form submitted where a strict policy refused its inline
+    // handler): the text is read from the document that stands once it has loaded, not from one half replaced.
+    for (let attempt = 1; ; attempt++) {
+        try {
+            await waitForLoad(page);
+            return await page.evaluate(() => (document.body || document.documentElement)?.innerText ?? '');
+        } catch (error) {
+            if (attempt > kNavigationRetries || !movedOn(error)) {
+                throw error;
+            }
+        }
+    }
 }
 
 // Waits for the context menu's whole dispatch, not for a time: an alert it shows is then in dialogs.
