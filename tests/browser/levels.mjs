@@ -7,7 +7,7 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-    goto, kEngines, kLoadTimeoutMs, launchBrowser, lockedFrames, newPage, poll, settledAs, shownForm, typePassword,
+    goto, inEachEngine, kLoadTimeoutMs, lockedFrames, newPage, poll, settledAs, shownForm, typePassword,
 } from './lib/browser.mjs';
 import { startServer } from './lib/server.mjs';
 import { argument } from './lib/options.mjs';
@@ -66,13 +66,7 @@ async function tryPassword(page, password) {
 
 const server = await startServer(published);
 try {
-    for (const engine of kEngines) {
-        const { browser, reason } = await launchBrowser(engine);
-        if (!browser) {
-            console.log(`${engine}: skipped, ${reason}`);
-            continue;
-        }
-        engines++;
+    engines = await inEachEngine(async (browser, engine) => {
         const { context, page } = await newPage(browser);
         const url = (name) => server.urlOf(path.join(published, name));
         const shows = async (name) => (await page.evaluate(() => document.body.innerText)).includes(kPages[name]);
@@ -94,9 +88,8 @@ try {
             }
         } finally {
             await context.close().catch(() => undefined);
-            await browser.close();
         }
-    }
+    });
 } finally {
     await server.close();
 }

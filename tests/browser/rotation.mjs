@@ -6,7 +6,7 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { kEngines, launchBrowser, takeSnapshot } from './lib/browser.mjs';
+import { inEachEngine, takeSnapshot } from './lib/browser.mjs';
 import { startServer } from './lib/server.mjs';
 import { argument } from './lib/options.mjs';
 
@@ -49,37 +49,27 @@ const server = await startServer(site);
 let failures = 0;
 let engines = 0;
 try {
-    for (const engine of kEngines) {
-        const { browser, reason } = await launchBrowser(engine);
-        if (!browser) {
-            console.log(`${engine}: skipped, ${reason}`);
-            continue;
-        }
-        engines++;
-        try {
-            for (const [name, words] of Object.entries(kPages)) {
-                const url = server.urlOf(path.join(site, name));
-                const wrong = [];
-                // A page that opens shows no error, which the refusal waits for until its time is up.
-                const refused = await takeSnapshot(browser, url, { refuse: kPasswords.removed })
-                    .catch((error) => ({ locked: false, error: error.message, text: '' }));
-                if (!refused.locked || !refused.error || refused.text.includes(words)) {
-                    wrong.push(`the removed password opened it ("${refused.error}")`);
-                }
-                for (const remaining of ['editors', 'staff']) {
-                    const opened = await takeSnapshot(browser, url, { unlock: kPasswords[remaining] });
-                    if (!textOf(opened).includes(words)) {
-                        wrong.push(`the ${remaining} password did not open it`);
-                    }
-                }
-                failures += wrong.length ? 1 : 0;
-                console.log(`${wrong.length ? 'FAIL' : 'ok  '} ${engine.padEnd(8)} ${name.padEnd(12)}` +
-                    (wrong.length ? ` ${wrong.join('; ')}` : ' refuses the removed password, opens with the others'));
+    engines = await inEachEngine(async (browser, engine) => {
+        for (const [name, words] of Object.entries(kPages)) {
+            const url = server.urlOf(path.join(site, name));
+            const wrong = [];
+            // A page that opens shows no error, which the refusal waits for until its time is up.
+            const refused = await takeSnapshot(browser, url, { refuse: kPasswords.removed })
+                .catch((error) => ({ locked: false, error: error.message, text: '' }));
+            if (!refused.locked || !refused.error || refused.text.includes(words)) {
+                wrong.push(`the removed password opened it ("${refused.error}")`);
             }
-        } finally {
-            await browser.close();
+            for (const remaining of ['editors', 'staff']) {
+                const opened = await takeSnapshot(browser, url, { unlock: kPasswords[remaining] });
+                if (!textOf(opened).includes(words)) {
+                    wrong.push(`the ${remaining} password did not open it`);
+                }
+            }
+            failures += wrong.length ? 1 : 0;
+            console.log(`${wrong.length ? 'FAIL' : 'ok  '} ${engine.padEnd(8)} ${name.padEnd(12)}` +
+                (wrong.length ? ` ${wrong.join('; ')}` : ' refuses the removed password, opens with the others'));
         }
-    }
+    });
 } finally {
     await server.close();
 }

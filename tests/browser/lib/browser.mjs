@@ -191,6 +191,26 @@ async function waitForLoad(page, timeoutMs = kLoadTimeoutMs) {
     }
 }
 
+/// Runs act(browser, engine) in each engine that can be started, and closes its browser after; an engine that
+/// cannot be started is named with the reason and passed over. Returns how many engines ran.
+export async function inEachEngine(act) {
+    let ran = 0;
+    for (const engine of kEngines) {
+        const { browser, reason } = await launchBrowser(engine);
+        if (!browser) {
+            console.log(`${engine}: skipped, ${reason}`);
+            continue;
+        }
+        ran++;
+        try {
+            await act(browser, engine);
+        } finally {
+            await browser.close();
+        }
+    }
+    return ran;
+}
+
 export async function goto(page, url) {
     try {
         await page.goto(url, { waitUntil: 'load', timeout: kLoadTimeoutMs });
