@@ -948,6 +948,11 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes, bool frameset, 
         return fail(PageProblem::Step::Write, RunError::OutputIsALink, item.outputPath);
     if (outputError)
         return fail(PageProblem::Step::Write, outputError, item.outputPath);
+    // Written in its own place, the page's name must still hold the file that was read: one an editor saved over it
+    // since is left as saved (else its new text would go over the save unchecked, and the backup keep the old text).
+    if (m_options.storageMode == engine::StorageMode::Overwrite && job.lock != nullptr &&
+        (!item.output.exists || item.output.existing.identity != job.lock->status().identity))
+        return fail(PageProblem::Step::Write, disk::DiskError::ChangedDuringRun, item.outputPath);
     // A copy never goes over a page the run reads.
     if (m_options.storageMode == engine::StorageMode::CopyToFolder && item.output.exists &&
         m_pickedPages.count(item.output.existing.identity) != 0)

@@ -120,6 +120,7 @@ TEST_P(PageCommitterSavedDuringTheRun, ThePageIsLeftAsTheUserSavedItAndReported)
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Moments, PageCommitterSavedDuringTheRun, ::testing::Values(
     // Seen before the backup takes its name: nothing of the page's is touched.
+    SaveMoment{"AfterItWasRead", Step::Status, "b.htm", 2, false, Backups::OwnFile},
     SaveMoment{"WhileTheGroupIsFlushed", Step::Sync, "", 1, false, Backups::OwnFile},
     SaveMoment{"WhileTheGroupIsFlushedWithACopiedBackup", Step::Sync, "", 1, false, Backups::Copied},
     SaveMoment{"WhileTheGroupIsFlushedWithoutBackups", Step::Sync, "", 1, false, Backups::None},
