@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <libdeflate.h>
 #include <new>
 #include <vector>
@@ -25,16 +26,28 @@ struct Insertion {
     std::size_t length; // bytes of the shown page inserted at `at`
 };
 
+/// How many bytes a and b have in common from their starts: whole blocks compared by memcmp first, which is many
+/// times faster than a byte at a time over the length of a page.
+std::size_t commonLength(std::string_view a, std::string_view b) {
+    constexpr std::size_t kBlock = 64;
+    const std::size_t most = std::min(a.size(), b.size());
+    std::size_t n = 0;
+    while (n + kBlock <= most && std::memcmp(a.data() + n, b.data() + n, kBlock) == 0)
+        n += kBlock;
+    while (n < most && a[n] == b[n])
+        ++n;
+    return n;
+}
+
 /// The shown page as the original with bytes inserted, when it is that; false when the shown page also changes or
 /// leaves out bytes of the original.
 bool insertionsOf(std::string_view original, std::string_view shown, std::vector<Insertion>& out) {
     std::size_t i = 0;
     std::size_t j = 0;
     while (true) {
-        const auto [a, b] = std::mismatch(original.begin() + static_cast<std::ptrdiff_t>(i), original.end(),
-                                          shown.begin() + static_cast<std::ptrdiff_t>(j), shown.end());
-        i = static_cast<std::size_t>(a - original.begin());
-        j = static_cast<std::size_t>(b - shown.begin());
+        const std::size_t common = commonLength(original.substr(i), shown.substr(j));
+        i += common;
+        j += common;
         if (j == shown.size())
             return i == original.size();
         if (i == original.size()) {
