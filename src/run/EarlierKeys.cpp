@@ -11,11 +11,23 @@ constexpr std::size_t kLookedAt = std::size_t{16} << 10;
 
 EarlierKeys::EarlierKeys(disk::FileSystem& fileSystem) : m_fs(fileSystem) {}
 
-void EarlierKeys::learn(const FileList& list, std::u16string_view password) {
-    for (const auto& entry : list.slots) {
-        if (!entry.Name.empty())
-            learnPage(entry.fullPath(), password);
-    }
+void EarlierKeys::learn(const FileList& list, std::u16string_view password, bool meanwhile) {
+    finishLearning();
+    const auto learnAll = [this, &list, password] {
+        for (const auto& entry : list.slots) {
+            if (!entry.Name.empty())
+                learnPage(entry.fullPath(), password);
+        }
+    };
+    if (meanwhile)
+        m_learning = std::async(std::launch::async, learnAll);
+    else
+        learnAll();
+}
+
+void EarlierKeys::finishLearning() const {
+    if (m_learning.valid())
+        m_learning.get(); // what it threw (running out of memory) comes here
 }
 
 void EarlierKeys::learnPage(const std::string& path, std::u16string_view password) {
@@ -45,6 +57,7 @@ void EarlierKeys::learnPage(const std::string& path, std::u16string_view passwor
 }
 
 const crypto::SiteKey* EarlierKeys::reusable(std::vector<crypto::KeyWrap::Wrapped>& slots) const {
+    finishLearning();
     for (const auto& [name, learned] : m_keys) {
         if (learned.key && !learned.slots.empty()) {
             slots = learned.slots;
@@ -55,6 +68,7 @@ const crypto::SiteKey* EarlierKeys::reusable(std::vector<crypto::KeyWrap::Wrappe
 }
 
 EarlierKeys::Verdict EarlierKeys::verdict(std::string_view unlockPage, const crypto::SiteKey& runKey) const {
+    finishLearning();
     unlock::SealedPage sealed;
     if (!unlock::PageEncryptor::readSealed(unlockPage, sealed))
         return Verdict::OtherKey;

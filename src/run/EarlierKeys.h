@@ -5,6 +5,7 @@
 #include "disk/FileSystem.h"
 #include "unlock/UnlockPage.h"
 
+#include <future>
 #include <map>
 #include <optional>
 #include <string>
@@ -26,8 +27,11 @@ public:
     explicit EarlierKeys(disk::FileSystem& fileSystem);
 
     /// Reads the beginning of each listed page and, for each key among the unlock pages, derives it from the password
-    /// and tries it on one of them.
-    void learn(const FileList& list, std::u16string_view password);
+    /// and tries it on one of them. With meanwhile, on a thread of its own while the caller goes on (the run derives
+    /// its own key meanwhile); the list and the password must stay until finishLearning.
+    void learn(const FileList& list, std::u16string_view password, bool meanwhile = false);
+    /// Waits for the learning to end; done by every member below, and before the password is wiped.
+    void finishLearning() const;
     /// A content key learned that the password opens through the slots of its pages, with those slots (to make the
     /// site's key file again); null when none.
     const crypto::SiteKey* reusable(std::vector<crypto::KeyWrap::Wrapped>& slots) const;
@@ -44,7 +48,8 @@ private:
     void learnPage(const std::string& path, std::u16string_view password);
 
     disk::FileSystem& m_fs;
-    std::map<KeyName, Learned> m_keys;
+    std::map<KeyName, Learned> m_keys; // written by the learning only
+    mutable std::future<void> m_learning;
 };
 
 } // namespace quillora::run

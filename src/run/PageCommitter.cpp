@@ -18,7 +18,7 @@ constexpr std::size_t kQueueBytes = 16u << 20;
 constexpr auto kIdle = std::chrono::milliseconds(20);
 
 std::size_t bytesOf(const CommitItem& item) {
-    return item.bytes.size() + item.original.size();
+    return item.bytes.size() + item.original.size() + item.sealingBytes;
 }
 
 void release(std::string& bytes) {
@@ -60,14 +60,19 @@ void PageCommitter::submit(CommitItem item) {
     }
     std::unique_lock lock(m_mutex);
     // One item is always taken, however large: a page bigger than the queue still goes through.
+    ++m_submitsWaiting;
     m_changed.wait(lock, [&] {
         return m_queue.empty() || (m_queue.size() < m_pagesInFlight && m_queuedBytes + bytesOf(item) <= kQueueBytes);
     });
+    --m_submitsWaiting;
+    const bool wasEmpty = m_queue.empty();
     m_queuedBytes += bytesOf(item);
     m_queue.push_back(std::move(item));
     m_submitted += items;
     lock.unlock();
-    m_changed.notify_all();
+    // The committing side waits for items only when there were none: waking it for every page costs more than a page.
+    if (wasEmpty)
+        m_changed.notify_all();
 }
 
 void PageCommitter::flush() {
@@ -118,8 +123,10 @@ void PageCommitter::loop() {
             CommitItem item = std::move(m_queue.front());
             m_queue.pop_front();
             m_queuedBytes -= bytesOf(item);
+            const bool submitWaits = m_submitsWaiting > 0;
             lock.unlock();
-            m_changed.notify_all(); // a waiting submit may go on
+            if (submitWaits)
+                m_changed.notify_all(); // it may go on now
             stage(std::move(item));
             lock.lock();
             continue;
@@ -166,6 +173,26 @@ void PageCommitter::copyAsItIs(CommitItem& item) {
         item.problem = {PageProblem::Step::Read, readError, source};
 }
 
+// A page that could not be sealed is given up as its reader would have: nothing is written for it.
+void PageCommitter::takeSealed(CommitItem& page) {
+    SealResult sealed;
+    try {
+        sealed = page.sealing.get();
+    } catch (const std::bad_alloc&) {
+        sealed.error = std::make_error_code(std::errc::not_enough_memory);
+    }
+    if (!sealed.error) {
+        page.bytes = std::move(sealed.bytes);
+        return;
+    }
+    page.kind = CommitItem::Kind::GivenUp;
+    page.problem = {PageProblem::Step::Read, sealed.error, page.source.fullPath()};
+    page.lock.reset();
+    page.manifest.wanted = false;
+    release(page.bytes);
+    release(page.original);
+}
+
 void PageCommitter::stage(CommitItem item) {
     if (item.kind == CommitItem::Kind::Batch) {
         reportBatch(item);
@@ -179,6 +206,8 @@ void PageCommitter::stage(CommitItem item) {
     if (page.kind == CommitItem::Kind::CopyOther ||
         (page.kind == CommitItem::Kind::LeftAlone && !page.outputPath.empty()))
         copyAsItIs(page);
+    if (page.sealing.valid())
+        takeSealed(page);
     if (page.kind == CommitItem::Kind::Write) {
         sweepFolderOf(page.output.path);
         m_groupBytes += bytesOf(page);

@@ -3,6 +3,7 @@
 #include "CopyManifest.h"
 #include "FileEntry.h"
 #include "RunReporter.h"
+#include "SealingThread.h"
 #include "disk/FileSystem.h"
 #include "disk/PageWriter.h"
 
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -46,6 +48,8 @@ struct CommitItem {
 
     // Write only.
     std::string bytes;                      // the page's new bytes
+    std::future<SealResult> sealing;        // valid: the new bytes are its unlock page, still being sealed
+    std::size_t sealingBytes = 0;           // the size of the page being sealed
     std::string outputPath;                 // as the results list shows it
     disk::PageWriter::Target output;        // where the bytes go
     std::string backupPath;                 // empty: no backup
@@ -123,6 +127,7 @@ private:
     void report(Staged& staged);
     void record(const CommitItem& item, PageRecord::Action action);
     void copyAsItIs(CommitItem& item);
+    void takeSealed(CommitItem& page);
 
     disk::FileSystem& m_fs;
     RunReporter& m_reporter;
@@ -140,6 +145,7 @@ private:
     std::size_t m_committed = 0;                                       // guarded by m_mutex
     bool m_stopping = false;                                           // guarded by m_mutex
     bool m_flushWanted = false;                                        // guarded by m_mutex
+    std::size_t m_submitsWaiting = 0;                                  // guarded by m_mutex
     std::vector<std::pair<disk::FileIdentity, std::string>> m_written; // guarded by m_mutex
     std::unordered_set<std::string> m_announced;                       // the folders of originals named so far
     std::mutex m_sweepMutex;                                           // both sides sweep

@@ -129,6 +129,8 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     m_canonicalScopes.clear();
     // What the run holds open is sized to what it may hold (a shell's "ulimit -n 64" included).
     const std::size_t openFiles = disk::RaiseOpenFileLimit();
+    if (m_threaded && m_rules.anyEncrypts())
+        m_sealer = std::make_unique<SealingThread>();
     m_committer = std::make_unique<PageCommitter>(m_fs, m_reporter, m_threaded, m_stop,
                                                   disk::PagesInFlight(openFiles, disk::OpenFilesInUse()));
     m_policies = HeadersFile();
@@ -160,6 +162,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     flushUnchanged();
     m_committer->finish(summary);
     m_committer.reset();
+    m_sealer.reset(); // seals what a page given up left behind: nothing uses the run's keys after this
     summary.stopped = summary.notReached > 0 || summary.otherFilesNotCopied > 0;
     if (m_incremental != nullptr)
         finishIncremental(selection, summary);
@@ -174,6 +177,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
 // Opened once for the whole run: every page shares the site's content key, so one unlock in a browser opens them
 // all. The password is tried on the unlock pages of earlier runs first, then wiped wherever the run can reach it.
 std::optional<RunRefusal> ProtectionRun::makeKey(const std::vector<SelectionEntry>& selection) {
+    m_sealer.reset();
     m_encryptor.reset();
     m_levelEncryptors.clear();
     m_keySalts.clear();
@@ -185,8 +189,10 @@ std::optional<RunRefusal> ProtectionRun::makeKey(const std::vector<SelectionEntr
     if (!refusal) {
         (void)crypto::disableCoreDumps(); // the process holds the key from here on
         m_earlierKeys = std::make_unique<EarlierKeys>(m_fs);
-        m_earlierKeys->learn(m_list, m_options.password);
+        // Reading the pages costs nothing while the key file's derivation keeps the other core busy.
+        m_earlierKeys->learn(m_list, m_options.password, m_threaded);
         refusal = makeEncryptor(selection, settings);
+        m_earlierKeys->finishLearning();
     }
     crypto::wipe(settings.password);
     m_rules.forgetEncryptionPasswords();
@@ -764,8 +770,25 @@ bool ProtectionRun::sealInUnlockPage(PageJob& job, std::string& bytes, ScriptPol
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Write, error, job.full});
         return false;
     }
-    if (const auto error =
-            encryptorFor(*job.rule).encrypt(bytes, job.encoding, title, notice, unlockPage, meta, source)) {
+    const unlock::PageEncryptor& encryptor = encryptorFor(*job.rule);
+    if (m_sealer != nullptr) {
+        // The page and its original go with the work: the reader goes on to the next page at once.
+        job.sealing =
+            m_sealer->seal([&encryptor, shown = std::move(bytes), original = job.bytes, encoding = job.encoding, title,
+                            notice, meta = std::move(meta), source = std::move(source)]() mutable {
+                SealResult sealed;
+                source.original = original;
+                try {
+                    sealed.error = encryptor.encrypt(shown, encoding, title, notice, sealed.bytes, meta, source);
+                } catch (const std::bad_alloc&) {
+                    sealed.error = std::make_error_code(std::errc::not_enough_memory);
+                }
+                return sealed;
+            });
+        bytes.clear();
+        return true;
+    }
+    if (const auto error = encryptor.encrypt(bytes, job.encoding, title, notice, unlockPage, meta, source)) {
         job.lock.reset();
         submitProblem(CommitItem::Kind::GivenUp, job.entry, {PageProblem::Step::Read, error, job.full});
         return false;
@@ -968,6 +991,11 @@ bool ProtectionRun::submitWrite(PageJob& job, std::string bytes, bool frameset, 
         item.originalsFolder = std::move(originalsFolder);
     }
     item.bytes = std::move(bytes);
+    if (job.sealing.valid()) {
+        // The page and its original, held until sealed.
+        item.sealingBytes = 2 * (item.original.empty() ? job.bytes.size() : item.original.size());
+        item.sealing = std::move(job.sealing);
+    }
     item.lock = std::move(job.lock);
     item.rule = job.rule;
     item.found = m_found;

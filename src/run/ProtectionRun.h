@@ -14,6 +14,7 @@
 #include "RuleSet.h"
 #include "RunReporter.h"
 #include "ScriptPolicy.h"
+#include "SealingThread.h"
 #include "SelectionEntry.h"
 #include "SiteKeyStore.h"
 #include "disk/FileSystem.h"
@@ -22,6 +23,7 @@
 #include "unlock/UnlockPage.h"
 
 #include <cstddef>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -88,8 +90,9 @@ private:
         std::string consumedBackup;
         disk::FileStatus backupStatus;
         std::string pageBytes;
-        bool hidden = false;     // hidden by an earlier run and without its original: sealed as it stands
-        engine::PageNotes notes; // what its protection left as it stands
+        bool hidden = false;             // hidden by an earlier run and without its original: sealed as it stands
+        engine::PageNotes notes;         // what its protection left as it stands
+        std::future<SealResult> sealing; // its unlock page, sealed on the sealing thread
     };
 
     /// What the checks before an incremental copy found out about each listed file, so that nothing is asked of
@@ -203,9 +206,11 @@ private:
     std::unique_ptr<unlock::PageEncryptor> m_encryptor; // an encrypted run's key, derived once
     std::map<std::string, std::unique_ptr<unlock::PageEncryptor>, std::less<>> m_levelEncryptors; // by level
     std::vector<crypto::SiteKey::Salt> m_keySalts; // the salts of the site's and every level's keys
-    std::unique_ptr<EarlierKeys> m_earlierKeys;    // the keys of earlier runs' unlock pages
-    std::unique_ptr<OriginalsPlace> m_originals;   // an encrypted overwrite run's place for the originals
-    std::vector<std::u16string*> m_secrets;        // the front ends' copies of the password
+    // Seals while the pages are read (threaded runs); goes before the encryptors it uses.
+    std::unique_ptr<SealingThread> m_sealer;
+    std::unique_ptr<EarlierKeys> m_earlierKeys;  // the keys of earlier runs' unlock pages
+    std::unique_ptr<OriginalsPlace> m_originals; // an encrypted overwrite run's place for the originals
+    std::vector<std::u16string*> m_secrets;      // the front ends' copies of the password
     FileList m_list;
     std::vector<FileEntry> m_otherFiles;       // copy mode: the site's files that are not pages
     std::vector<FileEntry> m_readable;         // encrypted in place: files beside the pages that may hold their text
