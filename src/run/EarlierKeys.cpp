@@ -1,5 +1,7 @@
 #include "EarlierKeys.h"
 
+#include "crypto/SecretMemory.h"
+
 namespace quillora::run {
 
 namespace {
@@ -7,22 +9,35 @@ namespace {
 // An unlock page tells its key within its first bytes (after a notice and a title of ordinary length).
 constexpr std::size_t kLookedAt = std::size_t{16} << 10;
 
+/// Wipes a secret however its scope is left.
+struct WipedOnExit {
+    std::u16string& secret;
+    ~WipedOnExit() { crypto::wipe(secret); }
+};
+
 } // namespace
 
 EarlierKeys::EarlierKeys(disk::FileSystem& fileSystem) : m_fs(fileSystem) {}
 
 void EarlierKeys::learn(const FileList& list, std::u16string_view password, bool meanwhile) {
     finishLearning();
-    const auto learnAll = [this, &list, password] {
-        for (const auto& entry : list.slots) {
-            if (!entry.Name.empty())
-                learnPage(entry.fullPath(), password);
-        }
-    };
-    if (meanwhile)
-        m_learning = std::async(std::launch::async, learnAll);
-    else
-        learnAll();
+    std::vector<std::string> pages;
+    for (const auto& entry : list.slots) {
+        if (!entry.Name.empty())
+            pages.push_back(entry.fullPath());
+    }
+    if (!meanwhile) {
+        for (const auto& page : pages)
+            learnPage(page, password);
+        return;
+    }
+    // The thread keeps a copy of the password of its own, wiped once it is done: the caller wipes its own at once.
+    m_learning =
+        std::async(std::launch::async, [this, pages = std::move(pages), secret = std::u16string(password)]() mutable {
+            const WipedOnExit wiped{secret};
+            for (const auto& page : pages)
+                learnPage(page, secret);
+        });
 }
 
 void EarlierKeys::finishLearning() const {
@@ -68,12 +83,12 @@ const crypto::SiteKey* EarlierKeys::reusable(std::vector<crypto::KeyWrap::Wrappe
 }
 
 EarlierKeys::Verdict EarlierKeys::verdict(std::string_view unlockPage, const crypto::SiteKey& runKey) const {
-    finishLearning();
     unlock::SealedPage sealed;
     if (!unlock::PageEncryptor::readSealed(unlockPage, sealed))
         return Verdict::OtherKey;
     if (!sealed.slots.empty() && unlock::PageEncryptor::opens(runKey, sealed))
         return Verdict::Opens;
+    finishLearning(); // only a page of another key waits for it
     // The tag decides, not the salt: a site's salt stays when its content key changes.
     const auto known = m_keys.find({sealed.salt, sealed.iterations});
     return known != m_keys.end() && known->second.key && unlock::PageEncryptor::opens(*known->second.key, sealed)

@@ -27,8 +27,8 @@ public:
     explicit EarlierKeys(disk::FileSystem& fileSystem);
 
     /// Reads the beginning of each listed page and, for each key among the unlock pages, derives it from the password
-    /// and tries it on one of them. With meanwhile, on a thread of its own while the caller goes on (the run derives
-    /// its own key meanwhile); the list and the password must stay until finishLearning.
+    /// and tries it on one of them. With meanwhile, on a thread of its own while the caller goes on, with copies of
+    /// the list and the password of its own (the password's wiped once it is done).
     void learn(const FileList& list, std::u16string_view password, bool meanwhile = false);
     /// Waits for the learning to end; done by every member below, and before the password is wiped.
     void finishLearning() const;

@@ -86,6 +86,7 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
         m_reporter.runRefused(*refusal);
         return summary;
     }
+    deriveMeanwhile(selection);
     m_reporter.scanning();
     excludeCopyTarget();
     buildList(selection);
@@ -189,15 +190,36 @@ std::optional<RunRefusal> ProtectionRun::makeKey(const std::vector<SelectionEntr
     if (!refusal) {
         (void)crypto::disableCoreDumps(); // the process holds the key from here on
         m_earlierKeys = std::make_unique<EarlierKeys>(m_fs);
-        // Reading the pages costs nothing while the key file's derivation keeps the other core busy.
+        // Read while the pages are protected: a page of another key is the only one that waits for it.
         m_earlierKeys->learn(m_list, m_options.password, m_threaded);
         refusal = makeEncryptor(selection, settings);
-        m_earlierKeys->finishLearning();
     }
+    m_derived = {};
     crypto::wipe(settings.password);
     m_rules.forgetEncryptionPasswords();
     wipeSecrets();
     return refusal;
+}
+
+// The derivation takes as long as scanning a site of thousands of pages: begun first, it is done by the time the
+// key file is opened (threaded runs that encrypt, with a key file; what goes wrong is found again when it is opened).
+void ProtectionRun::deriveMeanwhile(const std::vector<SelectionEntry>& selection) {
+    m_derived = {};
+    std::string path;
+    if (!m_threaded || m_dryRun || !m_rules.anyEncrypts() || placeKeyFile(selection, path))
+        return;
+    m_derived = std::async(std::launch::async, [this, path, secret = m_options.password]() mutable {
+        std::optional<crypto::SiteKey> derived;
+        crypto::SiteKeyFile file;
+        bool exists = false;
+        if (!SiteKeyStore(m_fs).read(path, file, exists) && exists) {
+            derived.emplace();
+            if (crypto::SiteKey::derive(secret, file.salt(), file.iterations(), *derived))
+                derived.reset();
+        }
+        crypto::wipe(secret);
+        return derived;
+    });
 }
 
 // The site key file's place, refused where the user publishes: inside a picked folder of a run in place, or inside

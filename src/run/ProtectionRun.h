@@ -159,6 +159,7 @@ private:
     std::optional<RunRefusal> checkCopyTargets(const std::vector<SelectionEntry>& selection);
     std::optional<RunRefusal> checkClashes();
     std::optional<RunRefusal> makeKey(const std::vector<SelectionEntry>& selection);
+    void deriveMeanwhile(const std::vector<SelectionEntry>& selection);
     void wipeSecrets();
     void buildList(const std::vector<SelectionEntry>& selection);
     void countPages();
@@ -208,7 +209,9 @@ private:
     std::vector<crypto::SiteKey::Salt> m_keySalts; // the salts of the site's and every level's keys
     // Seals while the pages are read (threaded runs); goes before the encryptors it uses.
     std::unique_ptr<SealingThread> m_sealer;
-    std::unique_ptr<EarlierKeys> m_earlierKeys;  // the keys of earlier runs' unlock pages
+    std::unique_ptr<EarlierKeys> m_earlierKeys; // the keys of earlier runs' unlock pages
+    // The password's key for the site key file's salt, derived while the folders are scanned (none: no key file).
+    std::future<std::optional<crypto::SiteKey>> m_derived;
     std::unique_ptr<OriginalsPlace> m_originals; // an encrypted overwrite run's place for the originals
     std::vector<std::u16string*> m_secrets;      // the front ends' copies of the password
     FileList m_list;

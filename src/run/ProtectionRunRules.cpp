@@ -184,7 +184,10 @@ std::optional<RunRefusal> ProtectionRun::openKeyFile(const std::string& path,
     if (const auto error = store.read(path, file, exists))
         return RunRefusal{Reason::KeyFileUnreadable, path, error.message()};
     if (exists) {
-        if (const auto error = file.open(settings.password, content))
+        std::optional<crypto::SiteKey> derived = m_derived.valid() ? m_derived.get() : std::nullopt;
+        const bool early = derived && derived->salt() == file.salt() && derived->iterations() == file.iterations();
+        if (const auto error = early ? crypto::SiteKeyFile::openSlots(*derived, file.wrappedKeys(), content)
+                                     : file.open(settings.password, content))
             return error == crypto::CryptoError::NoSlotOpens
                        ? RunRefusal{Reason::KeyFileWrongPassword, path, {}}
                        : RunRefusal{Reason::EncryptionUnavailable, error.message(), {}};

@@ -34,7 +34,7 @@ void SealingThread::loop() {
     for (;;) {
         m_changed.wait(lock, [&] { return !m_work.empty() || m_stopping; });
         if (m_work.empty())
-            return; // stopping, and nothing is left
+            return;                  // stopping, and nothing is left
         auto& task = m_work.front(); // stays in the queue while it runs: the thread is not idle
         lock.unlock();
         task(); // an exception goes to the future

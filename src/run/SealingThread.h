@@ -37,7 +37,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::packaged_task<SealResult()>> m_work; // the work running and waiting; guarded by m_mutex
-    bool m_stopping = false;                            // guarded by m_mutex
+    bool m_stopping = false;                             // guarded by m_mutex
     std::thread m_thread;
 };
 
