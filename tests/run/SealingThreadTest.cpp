@@ -1,8 +1,9 @@
 // The sealing thread: work handed over is done one at a time, in order, away from the caller, and none of it is
 // dropped, however the thread is ended.
+#include "run/SealingThread.h"
+
 #include "RecordingReporter.h"
 #include "run/PageCommitter.h"
-#include "run/SealingThread.h"
 
 #include <atomic>
 #include <filesystem>
