@@ -5,7 +5,6 @@
 #include "disk/FileSystem.h"
 #include "unlock/UnlockPage.h"
 
-#include <future>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,28 +14,31 @@
 
 namespace quillora::run {
 
-/// The keys of the unlock pages that earlier runs wrote among a run's pages, tried with the run's password before
-/// it is wiped: a page that the password opens counts as protected; a page it does not open was encrypted with
-/// another password or key. Where the site's key file is missing, the slots of a page the password opens make it
-/// again, so that the site keeps its content key.
+/// The keys of the unlock pages that earlier runs wrote among a run's pages, tried with the run's password: a page
+/// that the password opens counts as protected; a page it does not open was encrypted with another password or key.
+/// Where the site's key file is missing, the slots of a page the password opens make it again, so that the site
+/// keeps its content key.
 class EarlierKeys {
 public:
     /// How an unlock page stands to the run's password.
     enum class Verdict { Opens, OtherKey };
 
-    explicit EarlierKeys(disk::FileSystem& fileSystem);
+    /// Keeps a copy of the password, wiped when this goes (with the run's pages): a key is derived when a page of
+    /// it is first met, not for every page of the site before the run.
+    EarlierKeys(disk::FileSystem& fileSystem, std::u16string_view password);
+    ~EarlierKeys();
+    EarlierKeys(const EarlierKeys&) = delete;
+    EarlierKeys& operator=(const EarlierKeys&) = delete;
 
     /// Reads the beginning of each listed page and, for each key among the unlock pages, derives it from the password
-    /// and tries it on one of them. With meanwhile, on a thread of its own while the caller goes on, with copies of
-    /// the list and the password of its own (the password's wiped once it is done).
-    void learn(const FileList& list, std::u16string_view password, bool meanwhile = false);
-    /// Waits for the learning to end; done by every member below, and before the password is wiped.
-    void finishLearning() const;
+    /// and tries it on one of them (for a site whose key file is missing).
+    void learn(const FileList& list);
     /// A content key learned that the password opens through the slots of its pages, with those slots (to make the
     /// site's key file again); null when none.
     const crypto::SiteKey* reusable(std::vector<crypto::KeyWrap::Wrapped>& slots) const;
-    /// Whether the run's password opens an unlock page: through a key learned, or the run's own content key.
-    Verdict verdict(std::string_view unlockPage, const crypto::SiteKey& runKey) const;
+    /// Whether the run's password opens an unlock page: through the run's own content key, or a key learned (the
+    /// first page of a key not met yet derives it).
+    Verdict verdict(std::string_view unlockPage, const crypto::SiteKey& runKey);
 
 private:
     using KeyName = std::pair<crypto::SiteKey::Salt, int>; // salt and rounds
@@ -45,11 +47,12 @@ private:
         std::vector<crypto::KeyWrap::Wrapped> slots;
     };
 
-    void learnPage(const std::string& path, std::u16string_view password);
+    void learnPage(const std::string& path);
+    void learnKey(const unlock::SealedPage& sealed);
 
     disk::FileSystem& m_fs;
-    std::map<KeyName, Learned> m_keys; // written by the learning only
-    mutable std::future<void> m_learning;
+    std::u16string m_password;
+    std::map<KeyName, Learned> m_keys;
 };
 
 } // namespace quillora::run

@@ -163,7 +163,8 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
     flushUnchanged();
     m_committer->finish(summary);
     m_committer.reset();
-    m_sealer.reset(); // seals what a page given up left behind: nothing uses the run's keys after this
+    m_sealer.reset();      // seals what a page given up left behind: nothing uses the run's keys after this
+    m_earlierKeys.reset(); // and its copy of the password with it
     summary.stopped = summary.notReached > 0 || summary.otherFilesNotCopied > 0;
     if (m_incremental != nullptr)
         finishIncremental(selection, summary);
@@ -176,7 +177,9 @@ RunSummary ProtectionRun::ProtectFiles(const std::vector<SelectionEntry>& select
 }
 
 // Opened once for the whole run: every page shares the site's content key, so one unlock in a browser opens them
-// all. The password is tried on the unlock pages of earlier runs first, then wiped wherever the run can reach it.
+// all. The password is then wiped wherever the run can reach it, but for one copy that tries the unlock pages of
+// earlier runs as they are met (wiped at the run's end): looking at every page for them first cost a read of the
+// whole site before the first page.
 std::optional<RunRefusal> ProtectionRun::makeKey(const std::vector<SelectionEntry>& selection) {
     m_sealer.reset();
     m_encryptor.reset();
@@ -189,10 +192,10 @@ std::optional<RunRefusal> ProtectionRun::makeKey(const std::vector<SelectionEntr
     std::optional<RunRefusal> refusal = readUnlockTemplate(settings);
     if (!refusal) {
         (void)crypto::disableCoreDumps(); // the process holds the key from here on
-        m_earlierKeys = std::make_unique<EarlierKeys>(m_fs);
-        // Read while the pages are protected: a page of another key is the only one that waits for it.
-        m_earlierKeys->learn(m_list, m_options.password, m_threaded);
+        m_earlierKeys = std::make_unique<EarlierKeys>(m_fs, m_options.password);
         refusal = makeEncryptor(selection, settings);
+        if (refusal)
+            m_earlierKeys.reset();
     }
     m_derived = {};
     crypto::wipe(settings.password);

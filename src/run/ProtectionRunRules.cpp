@@ -200,6 +200,7 @@ std::optional<RunRefusal> ProtectionRun::openKeyFile(const std::string& path,
     // Without its key file, a site whose unlock pages the password opens keeps its content key and slots.
     KeyFileOrigin origin = KeyFileOrigin::Remade;
     std::vector<crypto::KeyWrap::Wrapped> slots;
+    m_earlierKeys->learn(m_list);
     if (const crypto::SiteKey* earlier = m_earlierKeys->reusable(slots)) {
         file = crypto::SiteKeyFile::ofSlots(earlier->salt(), earlier->iterations(), slots);
         content = *earlier;
