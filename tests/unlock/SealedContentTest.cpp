@@ -51,6 +51,20 @@ TEST(SealedContent, KeepsAnOriginalWithInsertionsOnceAndDeflatesText) {
     EXPECT_LT(SealedContent::pack(text, text).size(), text.size() / 4);
 }
 
+// One thread deflates page after page in the room the largest page needed: a small page after a large one, and one
+// after the room was given back, each comes back as it was.
+TEST(SealedContent, PagesOfEverySizeOneAfterAnotherComeBackAsTheyWere) {
+    std::string large;
+    while (large.size() < (std::size_t{17} << 20))
+        large += "<p>Paragraph " + std::to_string(large.size()) + " of a page of many megabytes.</p>\n";
+    for (const std::string& page : {randomBytes(200 * 1024), large, std::string("<p>x</p>"), randomBytes(3000)}) {
+        std::string shown;
+        std::string original;
+        ASSERT_TRUE(SealedContent::unpack(SealedContent::pack(page, page), shown, original)) << page.size();
+        EXPECT_TRUE(shown == page && original == page) << page.size();
+    }
+}
+
 TEST(SealedContent, RefusesDamagedOrForeignBytes) {
     const std::string packed = SealedContent::pack("<p>shown</p>", "<p>original</p>");
     std::string shown;
